@@ -1,0 +1,22 @@
+#include "app/AppCore.h"
+
+#include "platform/FileSystem.h"
+
+CAppCore::CAppCore(IUserPrompt* p, const std::string& progFolder, const std::string& tmpFolder)
+    : prompts(p),
+      log("", settings.logFile, prompts),
+      programFolder(progFolder.empty() ? fsys::ProgramFolder() : progFolder),
+      tempFolder(tmpFolder.empty() ? fsys::PrivateTempFolder() : tmpFolder)
+{
+    if (!tempFolder.empty() && tempFolder.back() != '/')
+        tempFolder += '/';
+    log.SetPath(fsys::Join(programFolder, "DelvorinLogFile.txt"));
+}
+
+PromptAnswer CAppCore::Ask(PromptOwner owner, const std::string& text, const std::string& title,
+                           PromptButtons buttons, PromptIcon icon)
+{
+    if (!prompts)
+        return SafeAnswer(buttons);
+    return prompts->Ask(owner, text, title, buttons, icon);
+}

@@ -1,0 +1,44 @@
+#include "app/Settings.h"
+
+#include "app/Profile.h"
+
+namespace {
+const char kSection[] = "Settings";
+}
+
+void CSettings::Load(const CProfile& p)
+{
+    const CSettings d; // the defaults
+    logFile = p.GetInt(kSection, "LogFile", d.logFile);
+    backupExt = p.GetString(kSection, "BackupExt", d.backupExt);
+    newFolder = p.GetString(kSection, "NewFolder", d.newFolder);
+    oldFolder = p.GetString(kSection, "OldFolder", d.oldFolder);
+    applyFolder = p.GetString(kSection, "ApplyFolder", d.applyFolder);
+    patchFile = p.GetString(kSection, "PatchFile", d.patchFile);
+    applyPatchFile = p.GetString(kSection, "ApplyPatchFile", d.applyPatchFile);
+    dialogText = p.GetString(kSection, "DialogText", d.dialogText);
+    defaultFolder = p.GetString(kSection, "DefaultFolder", d.defaultFolder);
+    backup = p.GetInt(kSection, "Backup", d.backup);
+    selfExtract = p.GetInt(kSection, "Self-Extract", d.selfExtract);
+    defaultEqualsNew = p.GetInt(kSection, "DefaultEqualsNew", d.defaultEqualsNew);
+    // The split size is held in 16 bits: only the low 16 bits of the stored number count.
+    splitSize = static_cast<uint16_t>(p.GetInt(kSection, "SplitSize", d.splitSize) & 0xFFFF);
+}
+
+void CSettings::Save(CProfile& p) const
+{
+    p.WriteInt(kSection, "LogFile", logFile);
+    p.WriteString(kSection, "BackupExt", backupExt);
+    p.WriteString(kSection, "NewFolder", newFolder);
+    p.WriteString(kSection, "OldFolder", oldFolder);
+    p.WriteString(kSection, "ApplyFolder", applyFolder);
+    p.WriteString(kSection, "PatchFile", patchFile);
+    p.WriteString(kSection, "ApplyPatchFile", applyPatchFile);
+    p.WriteInt(kSection, "Backup", backup);
+    p.WriteInt(kSection, "Self-Extract", selfExtract);
+    p.WriteInt(kSection, "DefaultEqualsNew", defaultEqualsNew);
+    p.WriteInt(kSection, "SplitSize", splitSize);
+    p.WriteString(kSection, "DefaultFolder", defaultFolder);
+    p.WriteString(kSection, "DialogText", dialogText);
+    p.Flush(); // a profile that cannot be written is not reported
+}

@@ -1,0 +1,28 @@
+// The Settings record: the persisted parameters of the last build and the last apply.
+#pragma once
+#include <cstdint>
+#include <string>
+
+class CProfile;
+
+struct CSettings {
+    int logFile = 0;              // "LogFile"
+    std::string backupExt = "bak"; // "BackupExt"
+    std::string newFolder;        // "NewFolder"
+    std::string oldFolder;        // "OldFolder"
+    std::string applyFolder;      // "ApplyFolder"
+    std::string patchFile;        // "PatchFile"
+    std::string applyPatchFile;   // "ApplyPatchFile"
+    int backup = 0;               // "Backup"
+    int selfExtract = 0;          // "Self-Extract"
+    int defaultEqualsNew = 1;     // "DefaultEqualsNew"
+    uint16_t splitSize = 0;       // "SplitSize", in units of 1,000 bytes
+    std::string defaultFolder;    // "DefaultFolder"
+    std::string dialogText;       // "DialogText", may hold line breaks
+
+    // Reads every field from section "Settings" in the start-up order; a missing key
+    // gives the field's default.
+    void Load(const CProfile& profile);
+    // Writes every field back in the shut-down order (empty strings as empty strings).
+    void Save(CProfile& profile) const;
+};

@@ -1,0 +1,46 @@
+#include "app/StringHelpers.h"
+
+#include <algorithm>
+#include <cctype>
+
+std::string SetExtension(const std::string& path, const std::string& ext)
+{
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return path + "." + ext;
+    return path.substr(0, dot + 1) + ext;
+}
+
+std::string LastComponent(const std::string& path)
+{
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool HasForbiddenNameChar(const std::string& name)
+{
+    return name.find_first_of("?\"<>*|\\") != std::string::npos;
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& suffix)
+{
+    if (suffix.size() > text.size())
+        return false;
+    return std::equal(suffix.rbegin(), suffix.rend(), text.rbegin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+std::string ToStoredName(const std::string& nativeName)
+{
+    std::string s = nativeName;
+    std::replace(s.begin(), s.end(), '/', '\\');
+    return s;
+}
+
+std::string FromStoredName(const std::string& storedName)
+{
+    std::string s = storedName;
+    std::replace(s.begin(), s.end(), '\\', '/');
+    return s;
+}

@@ -1,0 +1,79 @@
+// One patch file, for one build or one apply: the header and remove list of the patch
+// image, compression into a gzip stream, the part prefix with splitting and reassembly,
+// and the self-extracting form.
+#pragma once
+#include "platform/BinFile.h"
+#include "platform/UserPrompt.h"
+
+#include <cstdint>
+#include <string>
+
+class CAppCore;
+class CDirDiff;
+
+inline constexpr char kPatchMagic[] = "Delvorin_Version1abc.13";
+inline constexpr char kSelfExtractMarker[] = "@Amber@Opal@xyzzy@"; // 18 bytes, no zero byte stored
+inline constexpr size_t kMarkerLength = 18;
+inline constexpr size_t kPartPrefixLength = 8;
+inline constexpr size_t kHeaderFixedLength = 726; // up to and including RemoveCount
+inline constexpr size_t kRemoveFieldLength = 260;
+
+// The header fields as read back from a patch image.
+struct CPatchHeader {
+    int32_t dateSum = 0;
+    std::string publisherName;
+    std::string publisherOrganization;
+    std::string defaultFolder;
+    std::string dialogText;
+    uint32_t recordsOffset = 0;
+};
+
+class CPatchDoc {
+public:
+    CPatchDoc(CAppCore& core, CDirDiff& dirDiff, const std::string& pathName);
+    ~CPatchDoc();
+    CPatchDoc(const CPatchDoc&) = delete;
+    CPatchDoc& operator=(const CPatchDoc&) = delete;
+
+    const std::string& PathName() const { return pathName_; }
+    void SetPathName(const std::string& path) { pathName_ = path; }
+    // Messages of the packaging steps are owned by this window.
+    void SetOwner(PromptOwner owner) { owner_ = owner; }
+
+    // Build.
+    void SetSelfExtract(bool flag) { selfExtract_ = flag; }
+    bool WritePatchHeader();
+    bool FinishPatchFile(bool abandon);
+    void AbandonPatchFile();
+    bool CompressWorkFile();
+    bool SplitPatchFile();
+    bool MakeSelfExtracting();
+
+    // Apply.
+    bool ReadPatchHeader();
+    bool RewindToFileRecords();
+    void ClosePatchFile();
+    bool AssemblePatchFile();
+    bool DecompressPatchFile();
+    bool PromptForPart(const std::string& partName);
+
+    const CPatchHeader& Header() const { return header_; }
+    const std::string& WorkFileName() const { return workFileName_; }
+    const std::string& AssembledFileName() const { return assembledFileName_; }
+    uint64_t FirstRecordPosition() const { return firstRecordPosition_; }
+
+    // The name of part i (1, 2, ...) of a patch file: update.dvp -> update.dv001.
+    static std::string PartName(const std::string& patchFile, int index);
+
+private:
+    CAppCore& core_;
+    CDirDiff& dirDiff_;
+    std::string pathName_;
+    std::string workFileName_;
+    std::string assembledFileName_;
+    PromptOwner owner_ = PromptOwner::MainWindow;
+    bool selfExtract_ = false;
+    uint64_t countPosition_ = 0;
+    uint64_t firstRecordPosition_ = 0;
+    CPatchHeader header_;
+};

@@ -1,0 +1,92 @@
+// The engine object: the folder paths of a build or the target folder of an apply, the
+// diff array of collected files, the exclude and remove lists, and the errors table of
+// the verification before an apply. The build driver and the apply driver are its
+// operations.
+#pragma once
+#include "platform/UserPrompt.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+class CAppCore;
+class CPatchDoc;
+class IBuildProgress;
+class IApplyProgress;
+
+// A growable list of unique strings; an index outside the list yields "".
+class CUniqueList {
+public:
+    void Add(const std::string& s);
+    size_t Count() const { return items_.size(); }
+    std::string Item(size_t index) const { return index < items_.size() ? items_[index] : std::string(); }
+    bool Contains(const std::string& s) const;
+    void Clear() { items_.clear(); set_.clear(); }
+    const std::vector<std::string>& Items() const { return items_; }
+
+private:
+    std::vector<std::string> items_;
+    std::unordered_set<std::string> set_;
+};
+
+class CDirDiff {
+public:
+    static constexpr int kMaxErrors = 99;
+    static constexpr int kErrorTextSize = 520;
+
+    explicit CDirDiff(CAppCore& core);
+
+    // Walk (for the file choosers): fills the diff array from one folder.
+    bool ScanFolder(const std::string& folder);
+    // Recursive walk of folder into the diff array.
+    bool CollectFiles(const std::string& folder, IBuildProgress* progress);
+    // Adds the file unless it is hidden.
+    void AddFoundFile(const std::string& folder, const std::string& name, bool hidden);
+
+    size_t DiffCount() const { return diff_.Count(); }
+    std::string DiffItem(size_t index) const { return diff_.Item(index); }
+    void ClearDiffArray() { diff_.Clear(); }
+
+    void AddExcludeFile(const std::string& path) { exclude_.Add(path); }
+    void AddRemoveFile(const std::string& path) { remove_.Add(path); }
+    size_t ExcludeCount() const { return exclude_.Count(); }
+    size_t RemoveCount() const { return remove_.Count(); }
+    std::string ExcludeItem(size_t index) const { return exclude_.Item(index); }
+    std::string RemoveItem(size_t index) const { return remove_.Item(index); }
+    void ClearExcludeList() { exclude_.Clear(); }
+    void ClearRemoveList() { remove_.Clear(); }
+    const std::vector<std::string>& ExcludeList() const { return exclude_.Items(); }
+    const std::vector<std::string>& RemoveList() const { return remove_.Items(); }
+    bool IsExcluded(const std::string& path) const;
+
+    // Build driver: 1 success, 0 failure (outMessage set), -1 cancel confirmed.
+    int BuildPatch(const std::string& oldFolder, const std::string& newFolder, std::string& outMessage,
+                   IBuildProgress* progress);
+    int CreateFilePatches(IBuildProgress* progress);
+
+    // Apply driver: 1 success, 0 failure, -1 cancel confirmed.
+    int ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress);
+
+    // Paths of the current build, or the target folder of an apply.
+    std::string oldFolder;
+    std::string newFolder; // the target folder during an apply
+    std::string& TargetFolder() { return newFolder; }
+
+    // Errors table of the verification.
+    char errors[kMaxErrors][kErrorTextSize] = {};
+    int32_t errorCount = 0;
+    int32_t failure = 0;
+    void ClearErrors();
+    std::vector<std::string> ErrorEntries() const;
+
+    uint32_t seenFiles = 0; // numbers each file a walk meets
+
+    CAppCore& Core() { return core_; }
+
+private:
+    CAppCore& core_;
+    CUniqueList diff_;
+    CUniqueList remove_;
+    CUniqueList exclude_;
+};

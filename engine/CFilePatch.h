@@ -1,0 +1,120 @@
+// The file record of one new or changed file, with its old-copy objects (byte ranges
+// copied from the old file) and new-data objects (bytes carried in the patch file):
+// the in-memory form, the exact byte layout of writer and reader, the record test, and
+// the differencing that fills a record during a build.
+#pragma once
+#include "engine/CBlockNode.h"
+#include "platform/BinFile.h"
+#include "platform/FileTimes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CAppCore;
+class IBuildProgress;
+class IApplyProgress;
+
+// An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
+class COldPatch {
+public:
+    static constexpr size_t kSize = 20;
+    uint32_t oldOffset = 0;
+    uint32_t newOffset = 0;
+    uint32_t length = 0;
+
+    bool ReadWrite(CBinFile& image, bool storing);
+    // Sets the fields from a hit and widens it backwards and forwards byte by byte.
+    void Extend(const unsigned char* oldData, const unsigned char* newData, uint32_t oldOffset,
+                uint32_t newOffset, uint32_t length, uint32_t oldLength, uint32_t newLength);
+    // Copies the range from the old file into the file being rebuilt.
+    bool ApplyTo(CBinFile& oldFile, CBinFile& output, std::vector<unsigned char>& copyBuffer) const;
+};
+
+// A new-data object: new[newOffset, newOffset + length) is stored in the patch image at
+// dataPosition (set by the reader).
+class CNewPatch {
+public:
+    static constexpr size_t kHeaderSize = 16;
+    uint32_t newOffset = 0;
+    uint32_t length = 0;
+    uint64_t dataPosition = 0;
+
+    // Writing takes the bytes from newContent; reading records the data position and
+    // moves past the bytes without reading them.
+    bool ReadWrite(CBinFile& image, bool storing, const unsigned char* newContent);
+    // Copies the bytes from the patch image into the file being rebuilt; the image's
+    // position is restored afterwards.
+    bool ApplyTo(CBinFile& image, CBinFile& output, std::vector<unsigned char>& copyBuffer) const;
+};
+
+class CFilePatch {
+public:
+    static constexpr size_t kCopyBufferSize = 64000;
+    static constexpr size_t kMaxNameField = 260; // the name and its zero byte
+
+    explicit CFilePatch(CAppCore& core);
+    ~CFilePatch();
+    CFilePatch(const CFilePatch&) = delete;
+    CFilePatch& operator=(const CFilePatch&) = delete;
+
+    // Differencing (build): fills the record for one file pair. 1 success, 0 failure
+    // (a message has been shown), -1 cancel confirmed.
+    int CreatePatch(const std::string& oldPath, const std::string& newPath, const std::string& newFolder,
+                    IBuildProgress* progress);
+    // Writes (storing) the record at the patch image's position, or reads one record
+    // from it. Reading rejects, with a message, anything that does not fit the image.
+    bool ReadWrite(bool storing);
+    // True when the file needs a record in the patch file.
+    bool NeedsRecord() const;
+    // Releases both contents, the block index and all objects.
+    void FreeBuffers();
+
+    // Apply side (verification and per-file apply).
+    int VerifyTargetFile(char* entry /* 520 bytes */);
+    int ApplyFileRecord(int& backup, const std::string& backupExt, IApplyProgress* progress);
+    bool CreateFolderPath(const std::string& folder, CBinFile& file);
+    bool BackupTargetFile(const std::string& backupExt);
+    bool ReplaceTargetFile(const std::string& rebuildName, const std::string& target);
+
+    // Record fields.
+    CFileTimes newTimes;
+    CFileTimes oldTimes;     // build only, not stored
+    std::string oldPath;     // build: the old file; apply: the target file
+    std::string name;        // relative file name, with '/' between components in memory
+    uint32_t oldLength = 0;
+    uint32_t oldByteSum = 0;
+    uint32_t newByteSum = 0;
+    uint32_t newLength = 0;
+    uint32_t oldCopyCount = 0;
+    uint32_t newDataCount = 0;
+    std::vector<COldPatch> oldPatches;
+    std::vector<CNewPatch> newPatches;
+    std::vector<unsigned char> oldContent;
+    std::vector<unsigned char> newContent;
+    uint32_t newFileFlag = 0;
+    unsigned char separator = 0; // chosen from the old file during a build
+    CBlockIndex blockIndex;
+
+    CAppCore& Core() { return core_; }
+
+private:
+    CAppCore& core_;
+    std::vector<unsigned char> copyBuffer_;
+};
+
+// Byte sum: all bytes taken as unsigned values, added modulo 2^32.
+uint32_t ByteSum(const unsigned char* data, size_t length);
+
+// Separator choice from the gap statistics of every byte value.
+struct CGapStats {
+    uint64_t sumOfGaps = 0;
+    uint32_t numberOfGaps = 0;
+    double sumOfSquares = 0.0;
+    double meanGap = 0.0;
+    double deviation = 0.0;
+    int64_t lastPosition = -1;
+};
+void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256]);
+unsigned char ChooseSeparator(const unsigned char* data, size_t length);

@@ -1,0 +1,112 @@
+#include "platform/BinFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+constexpr size_t kStreamBuffer = 1 << 16;
+}
+
+CBinFile::~CBinFile()
+{
+    Close();
+}
+
+bool CBinFile::Open(const std::string& path, Mode mode)
+{
+    Close();
+    int flags = O_CLOEXEC;
+    const char* fmode = "rb";
+    switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; fmode = "rb"; break;
+    case Mode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; fmode = "w+b"; break;
+    case Mode::ReadWriteExisting: flags |= O_RDWR; fmode = "r+b"; break;
+    }
+    int fd = ::open(path.c_str(), flags, 0666);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    file_ = fdopen(fd, fmode);
+    if (!file_) {
+        ::close(fd);
+        return false;
+    }
+    setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+    path_ = path;
+    return true;
+}
+
+bool CBinFile::Close()
+{
+    if (!file_)
+        return true;
+    bool ok = std::ferror(file_) == 0;
+    ok = (std::fclose(file_) == 0) && ok;
+    file_ = nullptr;
+    return ok;
+}
+
+size_t CBinFile::Read(void* data, size_t size)
+{
+    if (!file_ || size == 0)
+        return 0;
+    return std::fread(data, 1, size, file_);
+}
+
+bool CBinFile::ReadExact(void* data, size_t size)
+{
+    return Read(data, size) == size;
+}
+
+bool CBinFile::Write(const void* data, size_t size)
+{
+    if (!file_)
+        return false;
+    if (size == 0)
+        return true;
+    return std::fwrite(data, 1, size, file_) == size;
+}
+
+bool CBinFile::Seek(uint64_t position)
+{
+    return file_ && fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+}
+
+bool CBinFile::Skip(uint64_t count)
+{
+    return file_ && fseeko(file_, static_cast<off_t>(count), SEEK_CUR) == 0;
+}
+
+uint64_t CBinFile::Tell() const
+{
+    if (!file_)
+        return 0;
+    off_t p = ftello(file_);
+    return p < 0 ? 0 : static_cast<uint64_t>(p);
+}
+
+uint64_t CBinFile::Length() const
+{
+    if (!file_)
+        return 0;
+    std::fflush(file_);
+    struct stat st;
+    if (fstat(fileno(file_), &st) != 0)
+        return 0;
+    return static_cast<uint64_t>(st.st_size);
+}
+
+bool CBinFile::Flush()
+{
+    return file_ && std::fflush(file_) == 0;
+}
+
+bool CBinFile::HadError() const
+{
+    return !file_ || std::ferror(file_) != 0;
+}

@@ -1,0 +1,43 @@
+// A binary file opened in one of the ways the engine needs: read-only, create-always
+// (truncating), or open-existing for reading and writing without truncation.
+// Reads and writes are buffered; every failure is reported by the return value.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class CBinFile {
+public:
+    enum class Mode {
+        Read,              // existing file, read-only
+        CreateAlways,      // create or truncate, read and write
+        ReadWriteExisting, // existing file, read and write, not truncated
+    };
+
+    CBinFile() = default;
+    ~CBinFile();
+    CBinFile(const CBinFile&) = delete;
+    CBinFile& operator=(const CBinFile&) = delete;
+
+    bool Open(const std::string& path, Mode mode);
+    // Closes the file; false when buffered data could not be written.
+    bool Close();
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& Path() const { return path_; }
+
+    // Reads up to size bytes; returns the number read (0 at the end or on an error).
+    size_t Read(void* data, size_t size);
+    // Reads exactly size bytes; false when fewer were there.
+    bool ReadExact(void* data, size_t size);
+    bool Write(const void* data, size_t size);
+    bool Seek(uint64_t position);
+    bool Skip(uint64_t count);
+    uint64_t Tell() const;
+    uint64_t Length() const;
+    bool Flush();
+    bool HadError() const;
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string path_;
+};

@@ -1,0 +1,243 @@
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <ftw.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fsys {
+
+bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries)
+{
+    entries.clear();
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir)
+        return false;
+    while (dirent* d = readdir(dir)) {
+        DirEntry e;
+        e.name = d->d_name;
+        if (e.name == "." || e.name == "..") {
+            e.isFolder = true;
+            entries.push_back(e);
+            continue;
+        }
+        e.hidden = !e.name.empty() && e.name[0] == '.';
+        std::string full = Join(folder, e.name);
+        struct stat lst;
+        if (lstat(full.c_str(), &lst) != 0)
+            continue;
+        if (S_ISDIR(lst.st_mode)) {
+            e.isFolder = true;
+        } else if (S_ISREG(lst.st_mode)) {
+            e.isFile = true;
+        } else if (S_ISLNK(lst.st_mode)) {
+            struct stat st;
+            if (stat(full.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue; // broken links and links to folders or devices are not collected
+            e.isFile = true;
+        } else {
+            continue; // sockets, pipes, devices
+        }
+        entries.push_back(e);
+    }
+    closedir(dir);
+    return true;
+}
+
+bool FileExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path)
+{
+    struct stat st;
+    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+bool CreateFolder(const std::string& path)
+{
+    return !path.empty() && mkdir(path.c_str(), 0777) == 0;
+}
+
+bool DeleteFile(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return false;
+    return unlink(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to)
+{
+    return rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool FileLength(const std::string& path, uint64_t& length)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    length = static_cast<uint64_t>(st.st_size);
+    return true;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
+{
+    data.clear();
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return false;
+    }
+    data.resize(static_cast<size_t>(st.st_size));
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = read(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (done != data.size()) {
+        data.clear();
+        return false;
+    }
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t size)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = write(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    bool ok = close(fd) == 0 && done == size;
+    return ok;
+}
+
+bool GetPermissions(const std::string& path, unsigned& mode)
+{
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    mode = st.st_mode & 07777;
+    return true;
+}
+
+bool SetPermissions(const std::string& path, unsigned mode)
+{
+    return chmod(path.c_str(), mode) == 0;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    size_t p = path.rfind('/');
+    if (p == std::string::npos)
+        return "";
+    if (p == 0)
+        return "/";
+    return path.substr(0, p);
+}
+
+std::string Join(const std::string& folder, const std::string& name)
+{
+    if (folder.empty())
+        return name;
+    if (folder.back() == '/')
+        return folder + name;
+    return folder + "/" + name;
+}
+
+std::string WithoutTrailingSlash(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    return p;
+}
+
+std::string ProgramPath()
+{
+    char buf[PATH_MAX + 1];
+    ssize_t n = readlink("/proc/self/exe", buf, PATH_MAX);
+    if (n <= 0)
+        return "";
+    buf[n] = 0;
+    return buf;
+}
+
+std::string ProgramFolder()
+{
+    return FolderOf(ProgramPath());
+}
+
+namespace {
+std::string g_tempFolder;
+
+int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
+{
+    remove(path);
+    return 0;
+}
+} // namespace
+
+bool RemoveTree(const std::string& path)
+{
+    if (path.empty() || path == "/")
+        return false;
+    nftw(path.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    return !PathExists(path);
+}
+
+const std::string& PrivateTempFolder()
+{
+    if (g_tempFolder.empty()) {
+        const char* base = std::getenv("TMPDIR");
+        std::string templ = std::string(base && *base ? base : "/tmp");
+        templ = WithoutTrailingSlash(templ) + "/delvorin-XXXXXX";
+        std::vector<char> buf(templ.begin(), templ.end());
+        buf.push_back(0);
+        if (mkdtemp(buf.data()) != nullptr) {
+            g_tempFolder = std::string(buf.data()) + "/";
+            std::atexit(RemovePrivateTempFolder);
+        }
+    }
+    return g_tempFolder;
+}
+
+void RemovePrivateTempFolder()
+{
+    if (!g_tempFolder.empty()) {
+        RemoveTree(WithoutTrailingSlash(g_tempFolder));
+        g_tempFolder.clear();
+    }
+}
+
+} // namespace fsys

@@ -1,0 +1,28 @@
+// The progress calls the engine makes while it builds or applies a patch. The progress
+// dialogs implement them with real windows, the command-line program with a bar on the
+// terminal, the tests by recording the calls.
+#pragma once
+#include <string>
+
+class IBuildProgress {
+public:
+    virtual ~IBuildProgress() = default;
+    virtual void SetStatus(const std::string& text) = 0;
+    virtual void SetFileName(const std::string& text) = 0;
+    virtual void SetOverallPos(int pos) = 0;
+    virtual void SetFilePos(int pos) = 0;
+    // True when Cancel was pressed since the last question; the request is then forgotten.
+    virtual bool CheckCancelButton() = 0;
+};
+
+class IApplyProgress {
+public:
+    virtual ~IApplyProgress() = default;
+    virtual void SetStatus(const std::string& text) = 0;
+    virtual void SetPos(int pos) = 0;
+    virtual bool CheckCancelButton() = 0;
+};
+
+// The text of a percentage label beside a bar at position pos of the range lower..upper:
+// a truncated percentage, taken modulo 100 unless it is exactly 100, followed by '%'.
+std::string PercentLabel(int pos, int lower = 0, int upper = 100);

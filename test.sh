@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build, then the
+# AddressSanitizer/UndefinedBehaviorSanitizer build, then the fuzzers for a minute.
+set -euo pipefail
+cd "$(dirname "$0")"
+source scripts/deps.sh
+delvorin_install_packages
+jobs=$(nproc)
+
+echo "== Build and test"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+(cd build && xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j "$jobs")
+
+echo "== Sanitizer build and test"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDELVORIN_SANITIZE=ON -DDELVORIN_GUI=OFF
+cmake --build build-asan -j "$jobs"
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
+
+if [ -x tests/fuzz/run.sh ]; then
+  echo "== Fuzzing"
+  tests/fuzz/run.sh 60
+fi

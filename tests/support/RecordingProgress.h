@@ -1,0 +1,40 @@
+// Progress implementations for tests: they record every call and raise cancel
+// requests when a test asks for them.
+#pragma once
+#include "platform/Progress.h"
+
+#include <string>
+#include <vector>
+
+struct CProgressCall {
+    std::string what; // "status", "file", "overall", "filepos", "pos", "cancel"
+    std::string text;
+    int value = 0;
+};
+
+class CRecordingBuildProgress : public IBuildProgress {
+public:
+    void SetStatus(const std::string& t) override { calls.push_back({"status", t, 0}); }
+    void SetFileName(const std::string& t) override { calls.push_back({"file", t, 0}); }
+    void SetOverallPos(int p) override { calls.push_back({"overall", "", p}); }
+    void SetFilePos(int p) override { calls.push_back({"filepos", "", p}); }
+    bool CheckCancelButton() override;
+    // The n-th cancel check (counting from 1) reports a request.
+    void CancelAtCheck(int n) { cancelAt.push_back(n); }
+    std::vector<std::string> Statuses() const;
+    std::vector<CProgressCall> calls;
+    std::vector<int> cancelAt;
+    int checks = 0;
+};
+
+class CRecordingApplyProgress : public IApplyProgress {
+public:
+    void SetStatus(const std::string& t) override { calls.push_back({"status", t, 0}); }
+    void SetPos(int p) override { calls.push_back({"pos", "", p}); }
+    bool CheckCancelButton() override;
+    void CancelAtCheck(int n) { cancelAt.push_back(n); }
+    std::vector<std::string> Statuses() const;
+    std::vector<CProgressCall> calls;
+    std::vector<int> cancelAt;
+    int checks = 0;
+};

@@ -1,0 +1,35 @@
+// A scratch folder for one test, removed when the test ends, with helpers to write
+// files and compare folder trees.
+#pragma once
+#include <map>
+#include <string>
+#include <vector>
+
+class CTestFolder {
+public:
+    CTestFolder();
+    ~CTestFolder();
+    CTestFolder(const CTestFolder&) = delete;
+    CTestFolder& operator=(const CTestFolder&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // Path of a name below the folder (creates nothing).
+    std::string operator/(const std::string& relative) const;
+    // Writes a file below the folder, creating the folders on the way; returns its path.
+    std::string Write(const std::string& relative, const std::string& content);
+    std::string WriteBytes(const std::string& relative, const std::vector<unsigned char>& content);
+    // Creates a folder (and its parents) below the folder; returns its path.
+    std::string MakeFolder(const std::string& relative);
+
+private:
+    std::string path_;
+};
+
+std::string ReadFileText(const std::string& path);
+std::vector<unsigned char> ReadFileBytes(const std::string& path);
+// Relative path -> content of every regular file below root.
+std::map<std::string, std::string> SnapshotTree(const std::string& root);
+// Copies a tree (files and folders) from one folder to another (which must not exist).
+bool CopyTree(const std::string& from, const std::string& to);
+// Deterministic pseudo-random bytes.
+std::vector<unsigned char> RandomBytes(size_t size, uint32_t seed);
