@@ -1,0 +1,29 @@
+// The commands of delvorin-cli. Each command lives in a file of its own and registers
+// itself here; main() picks it by its first argument.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+// Exit statuses shared by all commands.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitNothingToDo = 3;   // build: identical folders; apply/verify: verification errors
+inline constexpr int kExitCancelled = 130;
+
+struct CCommand {
+    std::string name;
+    std::string usage;   // the lines shown by --help
+    std::function<int(const std::vector<std::string>& args)> run;
+};
+
+// Registers a command at start-up (use a static CCommandRegistration in the command's file).
+struct CCommandRegistration {
+    explicit CCommandRegistration(CCommand command);
+};
+
+const std::vector<CCommand>& Commands();
+
+// Prints "delvorin-cli: " + message to standard error.
+void PrintError(const std::string& message);

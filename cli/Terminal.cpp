@@ -1,0 +1,162 @@
+#include "cli/Terminal.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t g_cancelRequests = 0;
+
+void OnInterrupt(int)
+{
+    if (g_cancelRequests > 0)
+        _exit(130); // the engine did not look in time: a second Ctrl-C ends at once
+    g_cancelRequests = g_cancelRequests + 1;
+}
+
+long long NowMs()
+{
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string Bar(int pos, int width)
+{
+    if (pos < 0)
+        pos = 0;
+    if (pos > 100)
+        pos = 100;
+    int fill = pos * width / 100;
+    return "[" + std::string(fill, '#') + std::string(width - fill, '.') + "]";
+}
+
+std::string Fit(const std::string& s, size_t width)
+{
+    if (s.size() <= width)
+        return s + std::string(width - s.size(), ' ');
+    return "..." + s.substr(s.size() - (width - 3));
+}
+
+const char* ButtonsHint(PromptButtons b)
+{
+    switch (b) {
+    case PromptButtons::OK: return "[press Enter]";
+    case PromptButtons::OKCancel: return "[o]k / [c]ancel";
+    case PromptButtons::YesNo: return "[y]es / [n]o";
+    }
+    return "";
+}
+
+} // namespace
+
+PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const std::string& title,
+                                  PromptButtons buttons, PromptIcon)
+{
+    std::cerr << "\n" << title << ":\n" << text << "\n";
+    if (!isatty(STDIN_FILENO)) {
+        PromptAnswer a = SafeAnswer(buttons);
+        if (buttons != PromptButtons::OK)
+            std::cerr << "(no terminal to ask: answering "
+                      << (a == PromptAnswer::Yes ? "Yes" : a == PromptAnswer::No ? "No"
+                                                         : a == PromptAnswer::Cancel ? "Cancel" : "OK")
+                      << ")\n";
+        return a;
+    }
+    for (;;) {
+        std::cerr << ButtonsHint(buttons) << " " << std::flush;
+        std::string line;
+        if (!std::getline(std::cin, line))
+            return SafeAnswer(buttons);
+        char c = line.empty() ? '\n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+        switch (buttons) {
+        case PromptButtons::OK: return PromptAnswer::OK;
+        case PromptButtons::OKCancel:
+            if (c == 'o' || c == '\n') return PromptAnswer::OK;
+            if (c == 'c') return PromptAnswer::Cancel;
+            break;
+        case PromptButtons::YesNo:
+            if (c == 'y') return PromptAnswer::Yes;
+            if (c == 'n') return PromptAnswer::No;
+            break;
+        }
+    }
+}
+
+void InstallCancelHandler()
+{
+    struct sigaction sa = {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+bool TakeCancelRequest()
+{
+    if (g_cancelRequests == 0)
+        return false;
+    g_cancelRequests = 0;
+    return true;
+}
+
+CTerminalBuildProgress::CTerminalBuildProgress() : tty_(isatty(STDERR_FILENO)) {}
+
+CTerminalBuildProgress::~CTerminalBuildProgress()
+{
+    if (tty_)
+        std::cerr << "\r\033[K" << std::flush;
+}
+
+void CTerminalBuildProgress::SetStatus(const std::string& text) { status_ = text; }
+void CTerminalBuildProgress::SetFileName(const std::string& text) { file_ = text; }
+void CTerminalBuildProgress::SetOverallPos(int pos) { overall_ = pos; Draw(); }
+void CTerminalBuildProgress::SetFilePos(int pos) { filePos_ = pos; Draw(); }
+
+bool CTerminalBuildProgress::CheckCancelButton()
+{
+    Draw();
+    return TakeCancelRequest();
+}
+
+void CTerminalBuildProgress::Draw()
+{
+    if (!tty_)
+        return;
+    long long now = NowMs();
+    if (now - lastDraw_ < 100)
+        return;
+    lastDraw_ = now;
+    std::cerr << "\r\033[K" << Bar(overall_, 20) << " " << PercentLabel(overall_) << " " << Bar(filePos_, 10) << " "
+              << Fit(status_ + " " + file_, 40) << std::flush;
+}
+
+CTerminalApplyProgress::CTerminalApplyProgress() : tty_(isatty(STDERR_FILENO)) {}
+
+CTerminalApplyProgress::~CTerminalApplyProgress()
+{
+    if (tty_)
+        std::cerr << "\r\033[K" << std::flush;
+}
+
+void CTerminalApplyProgress::SetStatus(const std::string& text) { status_ = text; }
+void CTerminalApplyProgress::SetPos(int pos) { pos_ = pos; Draw(); }
+
+bool CTerminalApplyProgress::CheckCancelButton()
+{
+    Draw();
+    return TakeCancelRequest();
+}
+
+void CTerminalApplyProgress::Draw()
+{
+    if (!tty_)
+        return;
+    long long now = NowMs();
+    if (now - lastDraw_ < 100)
+        return;
+    lastDraw_ = now;
+    std::cerr << "\r\033[K" << Bar(pos_, 30) << " " << PercentLabel(pos_) << " " << Fit(status_, 45) << std::flush;
+}
