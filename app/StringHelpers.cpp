@@ -5,8 +5,11 @@
 
 std::string SetExtension(const std::string& path, const std::string& ext)
 {
+    // Only a '.' in the last component counts: a dotted folder name must not move the
+    // file into another folder (/home/a.b/update -> /home/a.b/update.ext).
     size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
+    size_t slash = path.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
         return path + "." + ext;
     return path.substr(0, dot + 1) + ext;
 }

@@ -2,8 +2,8 @@
 #pragma once
 #include <string>
 
-// Replaces the text after the last '.' of the whole path with ext, or appends '.' and
-// ext when the path holds no '.'.
+// Replaces the text after the last '.' of the path's last component with ext, or
+// appends '.' and ext when that component holds no '.'.
 std::string SetExtension(const std::string& path, const std::string& ext);
 // The text after the last '/' (the whole text when there is none).
 std::string LastComponent(const std::string& path);
