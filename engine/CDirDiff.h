@@ -67,6 +67,9 @@ public:
 
     // Apply driver: 1 success, 0 failure, -1 cancel confirmed.
     int ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress);
+    // The verification pass of an apply alone: fills the errors table, changes nothing.
+    // 1 when the patch can be applied, 0 otherwise, -1 cancel confirmed.
+    int VerifyPatch(CPatchDoc& doc, IApplyProgress* progress);
 
     // Paths of the current build, or the target folder of an apply.
     std::string oldFolder;

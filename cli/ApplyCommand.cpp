@@ -1,0 +1,81 @@
+// delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]: verifies the target
+// folder against the patch and, when every file matches, applies it.
+#include "app/StringHelpers.h"
+#include "cli/ApplySupport.h"
+#include "cli/Commands.h"
+
+#include <iostream>
+
+namespace {
+
+int RunApply(const std::vector<std::string>& args)
+{
+    std::vector<std::string> positional;
+    int backup = 0;
+    std::string backupExt = "bak";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--backup") {
+            backup = 1;
+            // The extension may follow once both names have been given.
+            if (positional.size() == 2 && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                backupExt = args[++i];
+        } else if (a.rfind("--backup=", 0) == 0) {
+            backup = 1;
+            backupExt = a.substr(9);
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            PrintError("unknown option '" + a + "'");
+            return kExitUsage;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
+        PrintError("usage: delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]");
+        return kExitUsage;
+    }
+    if (backupExt.find('/') != std::string::npos) {
+        PrintError("the backup extension must not hold a '/'");
+        return kExitUsage;
+    }
+    const std::string& patchFile = positional[0];
+    if (EndsWithNoCase(patchFile, "exe")) {
+        PrintError(patchFile + " is a self-extracting patch program: run it instead, e.g. " + patchFile + " \"" +
+                   AbsoluteFolder(positional[1]) + "\"");
+        return kExitUsage;
+    }
+
+    InstallCancelHandler();
+    CApplySession session;
+    if (!session.Open(patchFile, AbsoluteFolder(positional[1])))
+        return kExitFailure;
+    int result;
+    {
+        CTerminalApplyProgress progress;
+        result = session.dirDiff.ApplyPatch(*session.doc, backup, backupExt, &progress);
+    }
+    session.Close();
+
+    if (result > 0) {
+        std::cout << "The Delvorin file has been applied successfully." << std::endl;
+        return kExitOk;
+    }
+    if (result < 0) {
+        PrintError("cancelled: An Error occurred when the patch file was applied.");
+        return kExitCancelled;
+    }
+    if (session.dirDiff.failure) {
+        PrintVerificationErrors(session.dirDiff);
+        return kExitNothingToDo;
+    }
+    PrintError("An Error occurred when the patch file was applied.");
+    return kExitFailure;
+}
+
+CCommandRegistration g_apply({"apply",
+                              "  apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]\n"
+                              "      verify TARGET_FOLDER against the patch and apply it; --backup keeps every\n"
+                              "      changed file under the extension EXT (default \"bak\")",
+                              RunApply});
+
+} // namespace

@@ -1,0 +1,346 @@
+// Applying one file record to its target: a new file is created (with any missing
+// folders), a changed file is checked again, backed up when asked, rebuilt from the
+// old file and the patch image into a fresh file beside the target, checked against
+// the new length and byte sum, and only then moved over the target in one step. A
+// record without objects only gives the target its recorded times.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "engine/CFilePatch.h"
+#include "engine/SafeNames.h"
+#include "engine/Verification.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The rebuilt file and the backup are written under a fresh name in the target's own
+// folder: hidden, with a random part, so it can meet no file of the patch or the user.
+constexpr const char* kRebuildPrefix = ".~dvp-rebuild-";
+constexpr const char* kBackupPrefix = ".~dvp-backup-";
+
+void Tell(CAppCore& core, const std::string& text)
+{
+    core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
+}
+
+// The two questions of the apply; true when the user wants to abort.
+bool AskAbort(CAppCore& core, const std::string& text)
+{
+    return core.Ask(PromptOwner::ProgressDialog, text, "Delvorin Error", PromptButtons::YesNo, PromptIcon::None) ==
+           PromptAnswer::Yes;
+}
+
+// Creates a new, empty file with a name that did not exist, in the folder. On failure
+// name holds the pattern, for the message.
+bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::string& name)
+{
+    std::string pattern = fsys::Join(folder, prefix + "XXXXXX");
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    int fd = mkostemp(buffer.data(), O_CLOEXEC);
+    if (fd < 0) {
+        name = pattern;
+        return false;
+    }
+    close(fd);
+    name = buffer.data();
+    return true;
+}
+
+bool SyncFile(const std::string& path)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = fsync(fd) == 0;
+    close(fd);
+    return ok;
+}
+
+// Makes a rename in the folder durable.
+void SyncFolder(const std::string& folder)
+{
+    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+// Creates the file, or empties an existing one, without writing through a link at that
+// name: a link is replaced by the new empty file.
+bool CreateEmptyFile(const std::string& path)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return close(fd) == 0;
+        struct stat lst;
+        if (errno != ELOOP || lstat(path.c_str(), &lst) != 0 || !S_ISLNK(lst.st_mode) || unlink(path.c_str()) != 0)
+            return false;
+    }
+    return false;
+}
+
+// True when path, with every link resolved, lies inside folder.
+bool ResolvesInside(const std::string& folder, const std::string& path)
+{
+    char resolvedFolder[PATH_MAX];
+    char resolvedPath[PATH_MAX];
+    if (!realpath(folder.c_str(), resolvedFolder) || !realpath(path.c_str(), resolvedPath))
+        return false;
+    std::string f = resolvedFolder;
+    std::string p = resolvedPath;
+    if (f != "/")
+        f += '/';
+    return p.size() > f.size() && p.compare(0, f.size(), f) == 0;
+}
+
+// Permission bits the target should keep; a target that does not exist gets those of
+// a newly created file.
+unsigned TargetMode(const std::string& target)
+{
+    unsigned mode = 0;
+    if (fsys::GetPermissions(target, mode))
+        return mode;
+    mode_t mask = umask(0);
+    umask(mask);
+    return 0666 & ~static_cast<unsigned>(mask);
+}
+
+// Gives a replacement file the owner, group and permission bits of the file it replaces.
+void TakeOverAttributes(const std::string& replacement, const std::string& target)
+{
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0) {
+        struct stat mine;
+        if (stat(replacement.c_str(), &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid)) {
+            // Only possible for a privileged user; a failure keeps the apply's own owner.
+            [[maybe_unused]] int ignored = chown(replacement.c_str(), st.st_uid, st.st_gid);
+        }
+    }
+    fsys::SetPermissions(replacement, TargetMode(target));
+}
+
+bool FillWithZeros(CBinFile& file, uint32_t length, std::vector<unsigned char>& buffer)
+{
+    std::fill(buffer.begin(), buffer.end(), 0);
+    uint64_t left = length;
+    while (left > 0) {
+        size_t n = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+        if (!file.Write(buffer.data(), n))
+            return false;
+        left -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IApplyProgress* /*progress*/)
+{
+    const std::string target = oldPath;
+    std::string root;
+    if (!TargetFolderOf(target, name, root) || !IsSafeTargetName(root, name)) {
+        Tell(core_, "The following file name in the patch file is not allowed:\n" + name);
+        return 0;
+    }
+    const bool hasObjects = !oldPatches.empty() || !newPatches.empty();
+    if (copyBuffer_.size() < kCopyBufferSize)
+        copyBuffer_.assign(kCopyBufferSize, 0);
+
+    bool backedUp = false;
+    if (newFileFlag) {
+        // A file of that name is about to be emptied: when backups are asked for, keep
+        // its content, not the emptied file.
+        if (backup && fsys::FileExists(target)) {
+            if (!BackupTargetFile(backupExt))
+                return 0;
+            backedUp = true;
+        }
+        if (!CreateEmptyFile(target)) {
+            const std::string folder = fsys::FolderOf(target);
+            if (!fsys::FolderExists(folder)) {
+                CBinFile file;
+                if (!CreateFolderPath(folder, file))
+                    return 0;
+                file.Close();
+            }
+        }
+    }
+
+    if (!CheckFileSum(core_, target, static_cast<int32_t>(oldLength), oldByteSum)) {
+        if (!hasObjects)
+            return 1;
+        return AskAbort(core_, "The following file, " + target +
+                                   "\nhas been modified since this patch file was created.\n\n"
+                                   "This patch file cannot be applied to this file.\n"
+                                   "Do you want to abort the patch process?")
+                   ? 0
+                   : 1;
+    }
+
+    if (backup && !backedUp && !BackupTargetFile(backupExt))
+        return 0;
+
+    if (!hasObjects) {
+        // Only the times change. A link at the target's name is followed only when it
+        // stays inside the target folder; a target that cannot be opened keeps its times.
+        CBinFile probe;
+        struct stat lst;
+        if (lstat(target.c_str(), &lst) == 0 && (!S_ISLNK(lst.st_mode) || ResolvesInside(root, target)) &&
+            probe.Open(target, CBinFile::Mode::ReadWriteExisting)) {
+            probe.Close();
+            SetFileTimes(target, newTimes);
+        }
+        return 1;
+    }
+
+    // Rebuild beside the target, so that the final rename stays in one file system.
+    std::string rebuild;
+    if (!MakeUniqueFile(fsys::FolderOf(target), kRebuildPrefix, rebuild)) {
+        Tell(core_, "Unable to create file:\n" + rebuild);
+        return 0;
+    }
+    CBinFile out;
+    auto fail = [&](const std::string& text) {
+        out.Close();
+        fsys::DeleteFile(rebuild);
+        Tell(core_, text);
+        return 0;
+    };
+    if (!out.Open(rebuild, CBinFile::Mode::ReadWriteExisting))
+        return fail("Unable to create file:\n" + rebuild);
+    if (!FillWithZeros(out, newLength, copyBuffer_))
+        return fail("Unable to write file:\n" + rebuild);
+
+    if (!oldPatches.empty()) {
+        CBinFile old;
+        if (!old.Open(target, CBinFile::Mode::Read))
+            return fail("Unable to open file:\n" + target);
+        for (const COldPatch& object : oldPatches) {
+            if (!object.ApplyTo(old, out, copyBuffer_))
+                return fail("Unable to write file:\n" + rebuild);
+        }
+        old.Close();
+    }
+    for (size_t i = 0; i < newPatches.size(); ++i) {
+        const CNewPatch& object = newPatches[i];
+        if (!object.ApplyTo(core_.patchImage, out, copyBuffer_))
+            return fail("Unable to write file:\n" + rebuild);
+        core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
+        core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
+                              ", patch size: " + std::to_string(object.length));
+    }
+    if (!out.Close())
+        return fail("Unable to write file:\n" + rebuild);
+
+    if (!CheckFileSum(core_, rebuild, static_cast<int32_t>(newLength), newByteSum)) {
+        bool abort = AskAbort(core_, "The following file, " + target +
+                                         "\ndid not have its file patch applied correctly.\n\n"
+                                         "The patch file is very likely corrupt.\n"
+                                         "Do you want to abort the patch process?");
+        fsys::DeleteFile(rebuild); // the target keeps its old content; nothing is left behind
+        return abort ? 0 : 1;
+    }
+    if (!ReplaceTargetFile(rebuild, target)) {
+        fsys::DeleteFile(rebuild);
+        return 0;
+    }
+    return 1;
+}
+
+bool CFilePatch::CreateFolderPath(const std::string& folder, CBinFile& file)
+{
+    // Walk outwards to the first folder that exists, then create the missing ones
+    // inwards, outermost first.
+    std::vector<std::string> missing;
+    std::string path = fsys::WithoutTrailingSlash(folder);
+    while (!path.empty() && !fsys::FolderExists(path)) {
+        missing.push_back(path);
+        std::string outer = fsys::FolderOf(path);
+        if (outer == path)
+            break;
+        path = outer;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!fsys::CreateFolder(*it)) {
+            Tell(core_, "Unable to create directory:\n" + *it);
+            return false;
+        }
+    }
+    if (!file.Open(oldPath, CBinFile::Mode::CreateAlways)) {
+        Tell(core_, "Unable to create file:\n" + oldPath);
+        return false;
+    }
+    return true;
+}
+
+bool CFilePatch::BackupTargetFile(const std::string& backupExt)
+{
+    const std::string backupName = SetExtension(oldPath, backupExt);
+    CBinFile in;
+    if (!in.Open(oldPath, CBinFile::Mode::Read)) {
+        Tell(core_, "Unable to open file:\n" + oldPath);
+        return false;
+    }
+    // The copy is written under a fresh name and then renamed to the backup name, so a
+    // link at the backup name is replaced, never written through.
+    std::string temp;
+    if (!MakeUniqueFile(fsys::FolderOf(backupName), kBackupPrefix, temp)) {
+        Tell(core_, "Unable to create file:\n" + backupName);
+        return false;
+    }
+    if (copyBuffer_.size() < kCopyBufferSize)
+        copyBuffer_.assign(kCopyBufferSize, 0);
+    CBinFile out;
+    bool ok = out.Open(temp, CBinFile::Mode::ReadWriteExisting);
+    while (ok) {
+        size_t n = in.Read(copyBuffer_.data(), kCopyBufferSize);
+        if (n == 0)
+            break;
+        ok = out.Write(copyBuffer_.data(), n);
+    }
+    ok = ok && !in.HadError();
+    ok = out.Close() && ok;
+    in.Close();
+    if (ok) {
+        TakeOverAttributes(temp, oldPath);
+        ok = SyncFile(temp) && fsys::RenameFile(temp, backupName);
+    }
+    if (!ok) {
+        fsys::DeleteFile(temp);
+        Tell(core_, "Unable to create file:\n" + backupName);
+        return false;
+    }
+    SyncFolder(fsys::FolderOf(backupName));
+    return true;
+}
+
+bool CFilePatch::ReplaceTargetFile(const std::string& rebuildName, const std::string& target)
+{
+    CBinFile in;
+    if (!in.Open(rebuildName, CBinFile::Mode::Read)) {
+        Tell(core_, "Unable to open file:\n" + rebuildName);
+        return false;
+    }
+    in.Close();
+    // The rebuilt file takes the target's place in one step: a crash or a full disk
+    // leaves either the old file or the new one.
+    TakeOverAttributes(rebuildName, target);
+    SetFileTimes(rebuildName, newTimes);
+    if (!SyncFile(rebuildName) || !fsys::RenameFile(rebuildName, target)) {
+        Tell(core_, "Unable to create file:\n" + target);
+        return false;
+    }
+    SyncFolder(fsys::FolderOf(target));
+    return true;
+}

@@ -1,0 +1,84 @@
+#include "engine/SafeNames.h"
+
+#include "platform/FileSystem.h"
+
+#include <cctype>
+#include <sys/stat.h>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> SplitComponents(const std::string& name)
+{
+    std::vector<std::string> parts;
+    std::string current;
+    for (char c : name) {
+        if (c == '/' || c == '\\') {
+            parts.push_back(current);
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    parts.push_back(current);
+    return parts;
+}
+
+bool IsDrivePrefix(const std::string& component)
+{
+    return component.size() >= 2 && std::isalpha(static_cast<unsigned char>(component[0])) && component[1] == ':';
+}
+
+} // namespace
+
+bool IsSafeRelativeName(const std::string& name)
+{
+    if (name.empty() || name[0] == '/' || name[0] == '\\')
+        return false;
+    if (name.find('\0') != std::string::npos)
+        return false;
+    std::vector<std::string> parts = SplitComponents(name);
+    if (IsDrivePrefix(parts.front()))
+        return false;
+    for (const auto& part : parts) {
+        if (part.empty() || part == "." || part == "..")
+            return false;
+    }
+    return true;
+}
+
+bool PassesLinkedFolder(const std::string& folder, const std::string& name)
+{
+    std::string path = fsys::WithoutTrailingSlash(folder);
+    for (const auto& part : SplitComponents(name)) {
+        path = fsys::Join(path, part);
+        struct stat lst;
+        if (lstat(path.c_str(), &lst) != 0)
+            return false; // nothing exists from here on
+        if (S_ISLNK(lst.st_mode)) {
+            struct stat st;
+            if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+                return true;
+            return false; // a link to a file or a broken link: nothing can lie below it
+        }
+        if (!S_ISDIR(lst.st_mode))
+            return false;
+    }
+    return false;
+}
+
+bool IsSafeTargetName(const std::string& folder, const std::string& name)
+{
+    return IsSafeRelativeName(name) && !PassesLinkedFolder(folder, name);
+}
+
+bool TargetFolderOf(const std::string& fullPath, const std::string& name, std::string& folder)
+{
+    if (name.empty() || fullPath.size() < name.size() + 1)
+        return false;
+    size_t cut = fullPath.size() - name.size();
+    if (fullPath.compare(cut, name.size(), name) != 0 || fullPath[cut - 1] != '/')
+        return false;
+    folder = cut == 1 ? std::string(1, '/') : fullPath.substr(0, cut - 1);
+    return true;
+}

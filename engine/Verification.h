@@ -1,0 +1,17 @@
+// The length-and-sum test that decides whether a file is the file a patch was built
+// from (before an apply) or the file it should produce (after a rebuild).
+#pragma once
+#include <cstdint>
+#include <string>
+
+class CAppCore;
+
+// True when the file can be opened for reading, its length equals expectedLength (the
+// record's unsigned 32-bit length, carried in a signed value) and the sum of its bytes
+// equals expectedSum. Shows "Unable to open file: " + path when it cannot be opened.
+bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum);
+
+// Writes an errors-table entry: format holds one %s, replaced by text. When the result
+// would not fit the entry (at most entrySize - 1 characters), the front of text is
+// replaced by "..." so that its end, the file name, stays readable.
+void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const std::string& text);
