@@ -16,6 +16,10 @@ class CAppCore;
 class IBuildProgress;
 class IApplyProgress;
 
+// The outcome of reading one patch object: read, wrong tag, bytes that would lie past
+// the end of the patch image, or a failed read.
+enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
+
 // An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
 class COldPatch {
 public:
@@ -25,6 +29,8 @@ public:
     uint32_t length = 0;
 
     bool ReadWrite(CBinFile& image, bool storing);
+    // Reads the tag and the three fields at the image's position.
+    CObjectRead Read(CBinFile& image);
     // Sets the fields from a hit and widens it backwards and forwards byte by byte.
     void Extend(const unsigned char* oldData, const unsigned char* newData, uint32_t oldOffset,
                 uint32_t newOffset, uint32_t length, uint32_t oldLength, uint32_t newLength);
@@ -44,6 +50,9 @@ public:
     // Writing takes the bytes from newContent; reading records the data position and
     // moves past the bytes without reading them.
     bool ReadWrite(CBinFile& image, bool storing, const unsigned char* newContent);
+    // Reads the tag and the two fields and moves past the data, which must end within
+    // imageLength.
+    CObjectRead Read(CBinFile& image, uint64_t imageLength);
     // Copies the bytes from the patch image into the file being rebuilt; the image's
     // position is restored afterwards.
     bool ApplyTo(CBinFile& image, CBinFile& output, std::vector<unsigned char>& copyBuffer) const;
@@ -110,7 +119,7 @@ uint32_t ByteSum(const unsigned char* data, size_t length);
 // Separator choice from the gap statistics of every byte value.
 struct CGapStats {
     uint64_t sumOfGaps = 0;
-    uint32_t numberOfGaps = 0;
+    uint64_t numberOfGaps = 0; // 64 bits: a 4 GiB - 1 byte file of one value has 2^32 gaps
     double sumOfSquares = 0.0;
     double meanGap = 0.0;
     double deviation = 0.0;

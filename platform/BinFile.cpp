@@ -1,6 +1,7 @@
 #include "platform/BinFile.h"
 
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -94,7 +95,11 @@ uint64_t CBinFile::Length() const
 {
     if (!file_)
         return 0;
-    std::fflush(file_);
+    // Pending output must reach the file to be counted. Only then flush: flushing a
+    // stream that is being read throws away its read buffer, which the record reader,
+    // asking once per record, would pay for with a fresh read every time.
+    if (__fpending(file_) > 0)
+        std::fflush(file_);
     struct stat st;
     if (fstat(fileno(file_), &st) != 0)
         return 0;

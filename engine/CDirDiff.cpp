@@ -1,0 +1,112 @@
+// The engine object's walk of a folder tree into the diff array, the exclude test and
+// the errors table of the verification.
+#include "engine/CDirDiff.h"
+
+#include "app/AppCore.h"
+#include "platform/FileSystem.h"
+#include "platform/Progress.h"
+
+#include <cstring>
+#include <sys/stat.h>
+#include <utility>
+
+namespace {
+
+// Identity of a folder on disk, used to notice a folder that contains itself (a bind
+// mount, or a folder swapped for a link while the walk runs) instead of looping.
+using FolderId = std::pair<dev_t, ino_t>;
+
+bool GetFolderId(const std::string& folder, FolderId& id)
+{
+    struct stat st;
+    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0)
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+// Depth-first walk: a subfolder is walked as soon as it is met, before the rest of the
+// folder's entries. ancestors holds the folders on the way down from the start.
+bool WalkFolder(CDirDiff& dirDiff, const std::string& folder, IBuildProgress* progress,
+                std::vector<FolderId>& ancestors)
+{
+    FolderId id;
+    if (!GetFolderId(folder, id))
+        return false;
+    for (const FolderId& a : ancestors)
+        if (a == id)
+            return true; // already being walked further up: nothing new below it
+
+    std::vector<fsys::DirEntry> entries;
+    if (!fsys::ListFolder(folder, entries))
+        return false;
+
+    ancestors.push_back(id);
+    for (const fsys::DirEntry& entry : entries) {
+        if (entry.isFolder) {
+            if (entry.name == "." || entry.name == "..")
+                continue;
+            // Folders are walked whatever their names, hidden ones included.
+            if (!WalkFolder(dirDiff, fsys::Join(folder, entry.name), progress, ancestors))
+                return false;
+        } else if (entry.isFile) {
+            dirDiff.AddFoundFile(folder, entry.name, entry.hidden);
+            ++dirDiff.seenFiles; // every file met counts, also the ones left out
+            if (progress)
+                progress->SetStatus("Counting file number " + std::to_string(dirDiff.seenFiles) + ".");
+        }
+    }
+    ancestors.pop_back();
+    return true;
+}
+
+} // namespace
+
+CDirDiff::CDirDiff(CAppCore& core) : core_(core)
+{
+}
+
+bool CDirDiff::ScanFolder(const std::string& folder)
+{
+    diff_.Clear();
+    if (!fsys::FolderExists(folder))
+        return false;
+    return CollectFiles(folder, nullptr);
+}
+
+bool CDirDiff::CollectFiles(const std::string& folder, IBuildProgress* progress)
+{
+    std::vector<FolderId> ancestors;
+    return WalkFolder(*this, fsys::WithoutTrailingSlash(folder), progress, ancestors);
+}
+
+void CDirDiff::AddFoundFile(const std::string& folder, const std::string& name, bool hidden)
+{
+    if (hidden)
+        return;
+    std::string full = fsys::Join(folder, name);
+    diff_.Add(full);
+    if (core_.LogEnabled())
+        core_.AppendToLogFile("Added new file to diff array: " + full);
+}
+
+bool CDirDiff::IsExcluded(const std::string& path) const
+{
+    return exclude_.Contains(path);
+}
+
+void CDirDiff::ClearErrors()
+{
+    std::memset(errors, 0, sizeof errors);
+    errorCount = 0;
+    failure = 0;
+}
+
+std::vector<std::string> CDirDiff::ErrorEntries() const
+{
+    std::vector<std::string> out;
+    int32_t count = errorCount < 0 ? 0 : (errorCount > kMaxErrors ? kMaxErrors : errorCount);
+    for (int32_t i = 0; i < count; ++i)
+        out.emplace_back(errors[i], strnlen(errors[i], kErrorTextSize));
+    return out;
+}

@@ -1,0 +1,266 @@
+// The file record of one file: its lifetime, the record test, and the writer and the
+// reader of its bytes in the patch image. The reader takes nothing on trust: every
+// length, count and offset is checked against the bytes that are really there before
+// it is used, so a damaged or crafted patch file is refused instead of followed.
+#include "engine/CFilePatch.h"
+
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "engine/ByteOrder.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+const unsigned char kCheckBlock[8] = {'f', 'i', 'l', 'e', 0, 0, 0, 0};
+// Only "file" and the zero byte after it are compared when a record is read.
+constexpr size_t kCheckBlockCompared = 5;
+// New-file flag, two byte sums, two lengths, three file times and two object counts.
+constexpr size_t kFixedFieldsSize = 5 * 4 + 3 * 8 + 2 * 4;
+
+void Tell(CAppCore& core, const std::string& text)
+{
+    core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
+}
+
+bool Refuse(CAppCore& core, const std::string& text)
+{
+    Tell(core, text);
+    return false;
+}
+
+bool Damaged(CAppCore& core, const std::string& what)
+{
+    return Refuse(core, "The patch file is damaged:\n" + what);
+}
+
+const char kWriteError[] = "Error writing patch file!";
+const char kReadError[] = "Error reading patch file!";
+const char kPastEnd[] = "A file record runs past the end of the patch file.";
+
+// Tells why a name cannot go into a file record; "" when it can.
+std::string NameProblem(const std::string& name)
+{
+    if (name.empty() || name.find('\0') != std::string::npos)
+        return "The following file name cannot be stored in a Delvorin file:\n" + name;
+    if (name.find('\\') != std::string::npos)
+        return "The following file name holds a backslash, which a Delvorin file cannot store:\n" + name;
+    if (name.size() + 1 > CFilePatch::kMaxNameField)
+        return "The following file name is too long for a Delvorin file (more than " +
+               std::to_string(CFilePatch::kMaxNameField - 1) + " characters):\n" + name;
+    return "";
+}
+
+// True when [offset, offset + length) lies within a file of the given length.
+bool Within(uint32_t offset, uint32_t length, uint64_t fileLength)
+{
+    return static_cast<uint64_t>(offset) + length <= fileLength;
+}
+
+// The objects must describe the new file the record gives, or the reader would
+// refuse the record later; such a record is never written.
+bool ObjectsFit(const CFilePatch& r)
+{
+    if (r.oldPatches.size() > std::numeric_limits<uint32_t>::max() ||
+        r.newPatches.size() > std::numeric_limits<uint32_t>::max())
+        return false;
+    if (r.newFileFlag == 1 && !r.oldPatches.empty())
+        return false;
+    for (const COldPatch& o : r.oldPatches)
+        if (!Within(o.oldOffset, o.length, r.oldLength) || !Within(o.newOffset, o.length, r.newLength))
+            return false;
+    for (const CNewPatch& n : r.newPatches)
+        if (!Within(n.newOffset, n.length, r.newLength) || !Within(n.newOffset, n.length, r.newContent.size()))
+            return false;
+    return true;
+}
+
+bool WriteRecord(CFilePatch& r)
+{
+    CAppCore& core = r.Core();
+    CBinFile& image = core.patchImage;
+    std::string problem = NameProblem(r.name);
+    if (!problem.empty())
+        return Refuse(core, problem);
+    if (!ObjectsFit(r))
+        return Refuse(core, kWriteError);
+
+    std::string stored = ToStoredName(r.name);
+    r.oldCopyCount = static_cast<uint32_t>(r.oldPatches.size());
+    r.newDataCount = static_cast<uint32_t>(r.newPatches.size());
+
+    std::vector<unsigned char> bytes(kCheckBlock, kCheckBlock + sizeof kCheckBlock);
+    PutU16(bytes, static_cast<uint16_t>(stored.size() + 1));
+    bytes.insert(bytes.end(), stored.begin(), stored.end());
+    bytes.push_back(0);
+    PutU32(bytes, r.newFileFlag);
+    PutU32(bytes, r.oldByteSum);
+    PutU32(bytes, r.newByteSum);
+    PutU32(bytes, r.oldLength);
+    PutU32(bytes, r.newLength);
+    PutU64(bytes, r.newTimes.creation);
+    PutU64(bytes, r.newTimes.lastAccess);
+    PutU64(bytes, r.newTimes.lastWrite);
+    PutU32(bytes, r.oldCopyCount);
+    PutU32(bytes, r.newDataCount);
+    if (!image.Write(bytes.data(), bytes.size()))
+        return Refuse(core, kWriteError);
+
+    for (COldPatch& o : r.oldPatches)
+        if (!o.ReadWrite(image, true))
+            return Refuse(core, kWriteError);
+    for (CNewPatch& n : r.newPatches)
+        if (!n.ReadWrite(image, true, r.newContent.data()))
+            return Refuse(core, kWriteError);
+    return true;
+}
+
+bool ReadRecord(CFilePatch& r)
+{
+    CAppCore& core = r.Core();
+    CBinFile& image = core.patchImage;
+    // Everything below is checked against what the image really holds.
+    const uint64_t imageLength = image.Length();
+    uint64_t position = image.Tell();
+    auto remaining = [&] { return position <= imageLength ? imageLength - position : 0; };
+    auto take = [&](void* data, size_t size) {
+        position += size;
+        return image.ReadExact(data, size);
+    };
+
+    unsigned char check[sizeof kCheckBlock];
+    if (remaining() < sizeof check)
+        return Damaged(core, kPastEnd);
+    if (!take(check, sizeof check))
+        return Refuse(core, kReadError);
+    if (std::memcmp(check, kCheckBlock, kCheckBlockCompared) != 0)
+        return Refuse(core, "Check block error occurred reading patch file!");
+
+    unsigned char lengthField[2];
+    if (remaining() < sizeof lengthField)
+        return Damaged(core, kPastEnd);
+    if (!take(lengthField, sizeof lengthField))
+        return Refuse(core, kReadError);
+    uint16_t nameField = GetU16(lengthField);
+    if (nameField == 0 || nameField > CFilePatch::kMaxNameField)
+        return Damaged(core, "A file name field of " + std::to_string(nameField) +
+                                 " bytes is not allowed (1 to 260 bytes).");
+    if (remaining() < nameField)
+        return Damaged(core, kPastEnd);
+    unsigned char nameBytes[CFilePatch::kMaxNameField];
+    if (!take(nameBytes, nameField))
+        return Refuse(core, kReadError);
+    const void* zero = std::memchr(nameBytes, 0, nameField);
+    if (!zero)
+        return Damaged(core, "A file name has no terminating zero byte.");
+    std::string storedName(reinterpret_cast<const char*>(nameBytes),
+                           static_cast<const unsigned char*>(zero) - nameBytes);
+
+    unsigned char fixed[kFixedFieldsSize];
+    if (remaining() < sizeof fixed)
+        return Damaged(core, kPastEnd);
+    if (!take(fixed, sizeof fixed))
+        return Refuse(core, kReadError);
+    const uint32_t flag = GetU32(fixed);
+    const uint32_t oldCount = GetU32(fixed + 44);
+    const uint32_t newCount = GetU32(fixed + 48);
+    if (flag > 1)
+        return Damaged(core, "The file record of " + storedName + " has an unknown new-file flag.");
+    if (flag == 1 && oldCount > 0)
+        return Damaged(core, "The file record of the new file " + storedName + " copies parts of an old file.");
+    // Every object takes at least its fixed bytes, so the counts are bounded by the image.
+    const uint64_t objectBytes = uint64_t{oldCount} * COldPatch::kSize + uint64_t{newCount} * CNewPatch::kHeaderSize;
+    if (objectBytes > remaining())
+        return Damaged(core, "The file record of " + storedName +
+                                 " counts more patch objects than the patch file holds.");
+
+    r.name = FromStoredName(storedName);
+    r.newFileFlag = flag;
+    r.oldByteSum = GetU32(fixed + 4);
+    r.newByteSum = GetU32(fixed + 8);
+    r.oldLength = GetU32(fixed + 12);
+    r.newLength = GetU32(fixed + 16);
+    r.newTimes.creation = GetU64(fixed + 20);
+    r.newTimes.lastAccess = GetU64(fixed + 28);
+    r.newTimes.lastWrite = GetU64(fixed + 36);
+    r.oldCopyCount = oldCount;
+    r.newDataCount = newCount;
+
+    r.oldPatches.clear();
+    r.newPatches.clear();
+    r.oldPatches.reserve(oldCount);
+    r.newPatches.reserve(newCount);
+    const std::string outside = "The file record of " + storedName + " describes bytes outside the ";
+
+    for (uint32_t i = 0; i < oldCount; ++i) {
+        COldPatch o;
+        position += COldPatch::kSize; // within the image: the counts were checked above
+        switch (o.Read(image)) {
+        case CObjectRead::Ok: break;
+        case CObjectRead::BadTag: return Refuse(core, "OldPatch Error occurred reading patch file!");
+        case CObjectRead::PastEnd: return Damaged(core, kPastEnd);
+        case CObjectRead::ReadError: return Refuse(core, kReadError);
+        }
+        if (!Within(o.oldOffset, o.length, r.oldLength))
+            return Damaged(core, outside + "old file.");
+        if (!Within(o.newOffset, o.length, r.newLength))
+            return Damaged(core, outside + "new file.");
+        r.oldPatches.push_back(o);
+    }
+    for (uint32_t i = 0; i < newCount; ++i) {
+        CNewPatch n;
+        // The data of the objects before may have taken the room the counts promised.
+        if (remaining() < CNewPatch::kHeaderSize)
+            return Damaged(core, kPastEnd);
+        switch (n.Read(image, imageLength)) {
+        case CObjectRead::Ok: break;
+        case CObjectRead::BadTag: return Refuse(core, "NewPatch Error occurred reading patch file!");
+        case CObjectRead::PastEnd: return Damaged(core, kPastEnd);
+        case CObjectRead::ReadError: return Refuse(core, kReadError);
+        }
+        if (!Within(n.newOffset, n.length, r.newLength))
+            return Damaged(core, outside + "new file.");
+        position = n.dataPosition + n.length;
+        r.newPatches.push_back(n);
+    }
+    return true;
+}
+
+} // namespace
+
+CFilePatch::CFilePatch(CAppCore& core) : core_(core), copyBuffer_(kCopyBufferSize)
+{
+}
+
+CFilePatch::~CFilePatch() = default;
+
+bool CFilePatch::ReadWrite(bool storing)
+{
+    return storing ? WriteRecord(*this) : ReadRecord(*this);
+}
+
+bool CFilePatch::NeedsRecord() const
+{
+    if (newFileFlag == 1)
+        return true;
+    return !(oldByteSum == newByteSum && newTimes.lastWrite == oldTimes.lastWrite &&
+             newTimes.lastAccess == oldTimes.lastAccess);
+}
+
+void CFilePatch::FreeBuffers()
+{
+    std::vector<unsigned char>().swap(oldContent);
+    std::vector<unsigned char>().swap(newContent);
+    blockIndex.Clear();
+    std::vector<COldPatch>().swap(oldPatches);
+    std::vector<CNewPatch>().swap(newPatches);
+}
+
+uint32_t ByteSum(const unsigned char* data, size_t length)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i < length; ++i)
+        sum += data[i];
+    return sum;
+}

@@ -1,0 +1,463 @@
+// File records: the exact bytes the writer produces, what the reader accepts, how it
+// refuses damaged records, and the copies an apply makes with the patch objects.
+#include "app/AppCore.h"
+#include "engine/CFilePatch.h"
+#include "platform/ScriptedPrompt.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+
+namespace {
+
+void Put16(std::vector<unsigned char>& b, uint32_t v)
+{
+    b.push_back(v & 0xFF);
+    b.push_back((v >> 8) & 0xFF);
+}
+void Put32(std::vector<unsigned char>& b, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b.push_back((v >> (8 * i)) & 0xFF);
+}
+void Put64(std::vector<unsigned char>& b, uint64_t v)
+{
+    Put32(b, static_cast<uint32_t>(v));
+    Put32(b, static_cast<uint32_t>(v >> 32));
+}
+void PutText(std::vector<unsigned char>& b, const std::string& s)
+{
+    b.insert(b.end(), s.begin(), s.end());
+}
+
+// A record written field by field, independently of the engine's writer, so that a
+// test can damage any one field.
+struct RawRecord {
+    std::string check = std::string("file\0\0\0\0", 8);
+    std::string name = "a.txt";
+    int nameField = -1; // -1: name length + 1
+    bool terminate = true;
+    uint32_t flag = 0, oldSum = 0, newSum = 0, oldLength = 0, newLength = 0;
+    uint64_t creation = 0, access = 0, write = 0;
+    int64_t oldCount = -1, newCount = -1; // -1: the number of objects below
+    struct Old { std::string tag = std::string("oldptch\0", 8); uint32_t oldOffset, newOffset, length; };
+    struct New { std::string tag = std::string("newptch\0", 8); uint32_t newOffset, length; std::string data; };
+    std::vector<Old> olds;
+    std::vector<New> news;
+
+    std::vector<unsigned char> Bytes() const
+    {
+        std::vector<unsigned char> b;
+        PutText(b, check);
+        Put16(b, nameField >= 0 ? nameField : static_cast<uint32_t>(name.size() + 1));
+        PutText(b, name);
+        if (terminate)
+            b.push_back(0);
+        Put32(b, flag);
+        Put32(b, oldSum);
+        Put32(b, newSum);
+        Put32(b, oldLength);
+        Put32(b, newLength);
+        Put64(b, creation);
+        Put64(b, access);
+        Put64(b, write);
+        Put32(b, oldCount >= 0 ? static_cast<uint32_t>(oldCount) : static_cast<uint32_t>(olds.size()));
+        Put32(b, newCount >= 0 ? static_cast<uint32_t>(newCount) : static_cast<uint32_t>(news.size()));
+        for (const Old& o : olds) {
+            PutText(b, o.tag);
+            Put32(b, o.oldOffset);
+            Put32(b, o.newOffset);
+            Put32(b, o.length);
+        }
+        for (const New& n : news) {
+            PutText(b, n.tag);
+            Put32(b, n.newOffset);
+            Put32(b, n.length);
+            PutText(b, n.data);
+        }
+        return b;
+    }
+};
+
+// A changed file "sub/dir/x.bin": old "0123456789", new "01234ab56789" + "XY".
+RawRecord ChangedRecord()
+{
+    RawRecord r;
+    r.name = "sub\\dir\\x.bin";
+    r.flag = 0;
+    r.oldSum = 525;
+    r.newSum = 1000;
+    r.oldLength = 10;
+    r.newLength = 14;
+    r.creation = 0x0102030405060708ULL;
+    r.access = 0x1112131415161718ULL;
+    r.write = 0x2122232425262728ULL;
+    r.olds = {{.oldOffset = 0, .newOffset = 0, .length = 5}, {.oldOffset = 5, .newOffset = 7, .length = 5}};
+    r.news = {{.newOffset = 5, .length = 2, .data = "ab"}, {.newOffset = 12, .length = 2, .data = "XY"}};
+    return r;
+}
+
+class RecordsTest : public ::testing::Test {
+protected:
+    CTestFolder folder;
+    CScriptedPrompt prompt;
+    CAppCore core{&prompt, folder.Path(), folder.Path() + "/"};
+
+    std::string ImagePath() const { return folder / "image.bin"; }
+
+    void OpenImageForWriting() { ASSERT_TRUE(core.patchImage.Open(ImagePath(), CBinFile::Mode::CreateAlways)); }
+    std::vector<unsigned char> CloseAndReadImage()
+    {
+        EXPECT_TRUE(core.patchImage.Close());
+        return ReadFileBytes(ImagePath());
+    }
+    // Puts bytes into the image and opens it for reading at the start.
+    void UseImage(const std::vector<unsigned char>& bytes)
+    {
+        core.patchImage.Close();
+        folder.WriteBytes("image.bin", bytes);
+        ASSERT_TRUE(core.patchImage.Open(ImagePath(), CBinFile::Mode::Read));
+    }
+    // Reads one record from bytes; on failure returns the one message shown.
+    std::string ReadFailure(const std::vector<unsigned char>& bytes)
+    {
+        UseImage(bytes);
+        prompt.Clear();
+        CFilePatch r(core);
+        EXPECT_FALSE(r.ReadWrite(false));
+        EXPECT_EQ(prompt.Shown().size(), 1u);
+        if (prompt.Shown().size() != 1)
+            return "";
+        const CPromptRecord& shown = prompt.Shown()[0];
+        EXPECT_EQ(shown.title, "Delvorin");
+        EXPECT_EQ(shown.owner, PromptOwner::MainWindow);
+        EXPECT_EQ(shown.buttons, PromptButtons::OK);
+        return shown.text;
+    }
+};
+
+TEST_F(RecordsTest, WorkedExampleIsWrittenByteForByte)
+{
+    OpenImageForWriting();
+    CFilePatch r(core);
+    r.name = "a.txt";
+    r.newFileFlag = 1;
+    r.newContent = {'a', 'b', 'c'};
+    r.newLength = 3;
+    r.newByteSum = ByteSum(r.newContent.data(), 3);
+    r.newTimes = {0x0102030405060708ULL, 0x1112131415161718ULL, 0x2122232425262728ULL};
+    r.newPatches.push_back(CNewPatch{0, 3, 0});
+    ASSERT_TRUE(r.ReadWrite(true));
+    EXPECT_EQ(r.newByteSum, 294u);
+    EXPECT_EQ(r.oldCopyCount, 0u);
+    EXPECT_EQ(r.newDataCount, 1u);
+
+    const std::vector<unsigned char> expected = {
+        0x66, 0x69, 0x6C, 0x65, 0, 0, 0, 0,             // check block
+        0x06, 0x00,                                     // L
+        0x61, 0x2E, 0x74, 0x78, 0x74, 0x00,             // a.txt
+        1, 0, 0, 0,                                     // new file
+        0, 0, 0, 0,                                     // old byte sum
+        0x26, 0x01, 0, 0,                               // new byte sum 294
+        0, 0, 0, 0,                                     // old length
+        3, 0, 0, 0,                                     // new length
+        8, 7, 6, 5, 4, 3, 2, 1,                         // creation, low half first
+        0x18, 0x17, 0x16, 0x15, 0x14, 0x13, 0x12, 0x11, // last access
+        0x28, 0x27, 0x26, 0x25, 0x24, 0x23, 0x22, 0x21, // last write
+        0, 0, 0, 0,                                     // N_old
+        1, 0, 0, 0,                                     // N_new
+        0x6E, 0x65, 0x77, 0x70, 0x74, 0x63, 0x68, 0x00, // newptch
+        0, 0, 0, 0,                                     // new offset
+        3, 0, 0, 0,                                     // length
+        0x61, 0x62, 0x63};
+    std::vector<unsigned char> written = CloseAndReadImage();
+    EXPECT_EQ(written.size(), 87u);
+    EXPECT_EQ(written, expected);
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
+{
+    const RawRecord raw = ChangedRecord();
+    OpenImageForWriting();
+    CFilePatch w(core);
+    w.name = "sub/dir/x.bin"; // stored with backslashes
+    w.oldByteSum = raw.oldSum;
+    w.newByteSum = raw.newSum;
+    w.oldLength = raw.oldLength;
+    w.newLength = raw.newLength;
+    w.newTimes = {raw.creation, raw.access, raw.write};
+    w.oldTimes = {1, 2, 3}; // not stored
+    const std::string newText = "01234ab56789XY";
+    w.newContent.assign(newText.begin(), newText.end());
+    for (const auto& o : raw.olds)
+        w.oldPatches.push_back(COldPatch{o.oldOffset, o.newOffset, o.length});
+    for (const auto& n : raw.news)
+        w.newPatches.push_back(CNewPatch{n.newOffset, n.length, 0});
+    ASSERT_TRUE(w.ReadWrite(true));
+    // A second record right behind it: an unchanged file with no objects.
+    CFilePatch empty(core);
+    empty.name = "same.txt";
+    empty.oldLength = empty.newLength = 4;
+    ASSERT_TRUE(empty.ReadWrite(true));
+    std::vector<unsigned char> image = CloseAndReadImage();
+
+    std::vector<unsigned char> first = raw.Bytes();
+    ASSERT_GE(image.size(), first.size());
+    EXPECT_EQ(std::vector<unsigned char>(image.begin(), image.begin() + first.size()), first);
+
+    UseImage(image);
+    CFilePatch r(core);
+    r.oldPatches.push_back(COldPatch{9, 9, 9}); // replaced by the read
+    ASSERT_TRUE(r.ReadWrite(false));
+    EXPECT_EQ(r.name, "sub/dir/x.bin");
+    EXPECT_EQ(r.newFileFlag, 0u);
+    EXPECT_EQ(r.oldByteSum, raw.oldSum);
+    EXPECT_EQ(r.newByteSum, raw.newSum);
+    EXPECT_EQ(r.oldLength, 10u);
+    EXPECT_EQ(r.newLength, 14u);
+    EXPECT_EQ(r.newTimes.creation, raw.creation);
+    EXPECT_EQ(r.newTimes.lastAccess, raw.access);
+    EXPECT_EQ(r.newTimes.lastWrite, raw.write);
+    EXPECT_EQ(r.oldCopyCount, 2u);
+    EXPECT_EQ(r.newDataCount, 2u);
+    ASSERT_EQ(r.oldPatches.size(), 2u);
+    EXPECT_EQ(r.oldPatches[1].oldOffset, 5u);
+    EXPECT_EQ(r.oldPatches[1].newOffset, 7u);
+    EXPECT_EQ(r.oldPatches[1].length, 5u);
+    ASSERT_EQ(r.newPatches.size(), 2u);
+    // A data position is just after the object's length field.
+    const uint64_t objectsStart = 8 + 2 + raw.name.size() + 1 + 52 + 2 * 20;
+    EXPECT_EQ(r.newPatches[0].dataPosition, objectsStart + 16);
+    EXPECT_EQ(r.newPatches[1].dataPosition, objectsStart + 16 + 2 + 16);
+    EXPECT_EQ(r.newPatches[1].newOffset, 12u);
+    // The image is left at the next record, which reads as a record without objects.
+    EXPECT_EQ(core.patchImage.Tell(), first.size());
+    CFilePatch next(core);
+    ASSERT_TRUE(next.ReadWrite(false));
+    EXPECT_EQ(next.name, "same.txt");
+    EXPECT_TRUE(next.oldPatches.empty());
+    EXPECT_TRUE(next.newPatches.empty());
+    EXPECT_EQ(core.patchImage.Tell(), image.size());
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(RecordsTest, EmptyNewDataObjectAndLooseCheckBlockRead)
+{
+    RawRecord raw;
+    raw.check = std::string("file\0xyz", 8); // only "file" and its zero byte count
+    raw.flag = 1;
+    raw.news = {{.newOffset = 0, .length = 0, .data = ""}};
+    std::vector<unsigned char> bytes = raw.Bytes();
+    EXPECT_EQ(bytes.size(), 8 + 2 + 6 + 52 + 16u);
+    UseImage(bytes);
+    CFilePatch r(core);
+    ASSERT_TRUE(r.ReadWrite(false));
+    EXPECT_EQ(r.name, "a.txt");
+    EXPECT_EQ(r.newFileFlag, 1u);
+    ASSERT_EQ(r.newPatches.size(), 1u);
+    EXPECT_EQ(r.newPatches[0].length, 0u);
+    EXPECT_EQ(r.newPatches[0].dataPosition, bytes.size());
+    EXPECT_EQ(core.patchImage.Tell(), bytes.size());
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(RecordsTest, ReaderRefusesDamagedRecords)
+{
+    const std::string damaged = "The patch file is damaged:\n";
+    struct Case {
+        const char* what;
+        std::function<void(RawRecord&)> damage;
+        std::string message; // exact, or a prefix when it ends in '\n'
+    };
+    const std::vector<Case> cases = {
+        {"check block", [](RawRecord& r) { r.check = std::string("fil\0\0\0\0\0", 8); },
+         "Check block error occurred reading patch file!"},
+        {"check block without zero", [](RawRecord& r) { r.check = "filesxyz"; },
+         "Check block error occurred reading patch file!"},
+        {"old tag", [](RawRecord& r) { r.olds[1].tag = std::string("oldptcx\0", 8); },
+         "OldPatch Error occurred reading patch file!"},
+        {"old tag last byte", [](RawRecord& r) { r.olds[0].tag = "oldptch!"; },
+         "OldPatch Error occurred reading patch file!"},
+        {"new tag", [](RawRecord& r) { r.news[0].tag = std::string("NEWPTCH\0", 8); },
+         "NewPatch Error occurred reading patch file!"},
+        {"name length 0", [](RawRecord& r) { r.nameField = 0; }, damaged},
+        {"name length 261", [](RawRecord& r) { r.nameField = 261; r.name = std::string(260, 'n'); }, damaged},
+        {"name length 65535", [](RawRecord& r) { r.nameField = 65535; }, damaged},
+        {"name without zero", [](RawRecord& r) { r.terminate = false; r.nameField = static_cast<int>(r.name.size()); },
+         damaged + "A file name has no terminating zero byte."},
+        {"huge old count", [](RawRecord& r) { r.oldCount = 0xFFFFFFFF; }, damaged},
+        {"huge new count", [](RawRecord& r) { r.newCount = 0xFFFFFFFF; }, damaged},
+        {"one object too many", [](RawRecord& r) { r.newCount = 3; }, damaged},
+        {"old range past old length", [](RawRecord& r) { r.olds[1].length = 6; }, damaged},
+        {"old range past new length", [](RawRecord& r) { r.olds[1].newOffset = 10; }, damaged},
+        {"old offset wraps 32 bits", [](RawRecord& r) { r.olds[0].oldOffset = 0xFFFFFFFE; }, damaged},
+        {"new range past new length", [](RawRecord& r) { r.news[1].newOffset = 13; }, damaged},
+        {"new offset wraps 32 bits", [](RawRecord& r) { r.news[1].newOffset = 0xFFFFFFFF; }, damaged},
+        {"new data past the image", [](RawRecord& r) { r.newLength = 0x7FFFFFFF; r.news[1].length = 0x10000000; },
+         damaged + "A file record runs past the end of the patch file."},
+        {"new file with old-copy objects", [](RawRecord& r) { r.flag = 1; }, damaged},
+        {"unknown new-file flag", [](RawRecord& r) { r.flag = 2; }, damaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        RawRecord raw = ChangedRecord();
+        c.damage(raw);
+        std::string text = ReadFailure(raw.Bytes());
+        if (c.message.back() == '\n')
+            EXPECT_EQ(text.rfind(c.message, 0), 0u) << text;
+        else
+            EXPECT_EQ(text, c.message);
+    }
+}
+
+TEST_F(RecordsTest, EveryTruncationIsRefusedAsPastTheEnd)
+{
+    const std::vector<unsigned char> whole = ChangedRecord().Bytes();
+    for (size_t cut = 0; cut < whole.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        std::string text = ReadFailure(std::vector<unsigned char>(whole.begin(), whole.begin() + cut));
+        EXPECT_EQ(text.rfind("The patch file is damaged:\n", 0), 0u) << text;
+    }
+}
+
+TEST_F(RecordsTest, WriterRefusesNamesItCannotStore)
+{
+    OpenImageForWriting();
+    CFilePatch r(core);
+    r.newFileFlag = 1;
+
+    r.name = "dir/back\\slash.txt";
+    EXPECT_FALSE(r.ReadWrite(true));
+    r.name = std::string(260, 'n');
+    EXPECT_FALSE(r.ReadWrite(true));
+    ASSERT_EQ(prompt.Shown().size(), 2u);
+    EXPECT_NE(prompt.Shown()[0].text.find("dir/back\\slash.txt"), std::string::npos);
+    EXPECT_NE(prompt.Shown()[1].text.find(std::string(260, 'n')), std::string::npos);
+    EXPECT_EQ(prompt.Shown()[1].title, "Delvorin");
+
+    r.name = std::string(259, 'n'); // the longest name that fits
+    EXPECT_TRUE(r.ReadWrite(true));
+    std::vector<unsigned char> image = CloseAndReadImage();
+    EXPECT_EQ(image.size(), 8 + 2 + 260 + 52u);
+    EXPECT_EQ(image[8], 4); // 260 = 0x0104
+    EXPECT_EQ(image[9], 1);
+    EXPECT_EQ(prompt.Shown().size(), 2u);
+}
+
+TEST_F(RecordsTest, FailedWritesAndInconsistentObjectsAreReported)
+{
+    CFilePatch r(core);
+    r.name = "a.txt";
+    r.newFileFlag = 1;
+    r.newContent = {'a'};
+    r.newLength = 1;
+    r.newPatches.push_back(CNewPatch{0, 1, 0});
+    EXPECT_FALSE(r.ReadWrite(true)); // no image open
+    OpenImageForWriting();
+    r.newPatches[0].length = 2;      // beyond the new content
+    EXPECT_FALSE(r.ReadWrite(true));
+    r.newPatches[0].length = 1;
+    r.oldPatches.push_back(COldPatch{0, 0, 1}); // a new file copies nothing from an old one
+    EXPECT_FALSE(r.ReadWrite(true));
+    ASSERT_EQ(prompt.Shown().size(), 3u);
+    for (const auto& shown : prompt.Shown())
+        EXPECT_EQ(shown.text, "Error writing patch file!");
+    EXPECT_TRUE(CloseAndReadImage().empty());
+}
+
+class ApplyToTest : public RecordsTest {
+protected:
+    std::vector<unsigned char> Rebuilt() { return ReadFileBytes(folder / "out.bin"); }
+};
+
+TEST_F(ApplyToTest, OldCopyObjectsAreCopiedInChunks)
+{
+    const std::vector<unsigned char> old = RandomBytes(200000, 7);
+    folder.WriteBytes("old.bin", old);
+    for (uint32_t length : {0u, 1u, 63999u, 64000u, 64001u, 128000u, 150001u}) {
+        SCOPED_TRACE(length);
+        CBinFile oldFile, out;
+        ASSERT_TRUE(oldFile.Open(folder / "old.bin", CBinFile::Mode::Read));
+        ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
+        std::vector<unsigned char> buffer(CFilePatch::kCopyBufferSize);
+        COldPatch o{40000, 3, length};
+        ASSERT_TRUE(o.ApplyTo(oldFile, out, buffer));
+        EXPECT_EQ(buffer.size(), CFilePatch::kCopyBufferSize);
+        ASSERT_TRUE(out.Close());
+        std::vector<unsigned char> got = Rebuilt();
+        ASSERT_EQ(got.size(), length == 0 ? 0u : length + 3u);
+        EXPECT_TRUE(std::equal(got.begin() + (length ? 3 : 0), got.end(), old.begin() + 40000));
+    }
+    // A range the old file does not hold fails instead of writing short.
+    CBinFile oldFile, out;
+    ASSERT_TRUE(oldFile.Open(folder / "old.bin", CBinFile::Mode::Read));
+    ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
+    std::vector<unsigned char> buffer;
+    EXPECT_FALSE((COldPatch{150000, 0, 64001}.ApplyTo(oldFile, out, buffer)));
+}
+
+TEST_F(ApplyToTest, NewDataObjectsCopyFromTheImageAndRestoreItsPosition)
+{
+    std::vector<unsigned char> image(10);
+    const std::vector<unsigned char> data = RandomBytes(130001, 3);
+    image.insert(image.end(), data.begin(), data.end());
+    image.resize(image.size() + 20, 0xEE);
+    UseImage(image);
+    ASSERT_TRUE(core.patchImage.Seek(5));
+    for (uint32_t length : {64000u, 64001u, 130001u}) {
+        SCOPED_TRACE(length);
+        CBinFile out;
+        ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
+        std::vector<unsigned char> buffer(CFilePatch::kCopyBufferSize);
+        CNewPatch n{2, length, 10};
+        ASSERT_TRUE(n.ApplyTo(core.patchImage, out, buffer));
+        EXPECT_EQ(core.patchImage.Tell(), 5u);
+        ASSERT_TRUE(out.Close());
+        std::vector<unsigned char> got = Rebuilt();
+        ASSERT_EQ(got.size(), length + 2u);
+        EXPECT_TRUE(std::equal(got.begin() + 2, got.end(), data.begin()));
+    }
+    CBinFile out;
+    ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
+    std::vector<unsigned char> buffer(CFilePatch::kCopyBufferSize);
+    EXPECT_FALSE((CNewPatch{0, 200000, 10}.ApplyTo(core.patchImage, out, buffer)));
+    EXPECT_EQ(core.patchImage.Tell(), 5u);
+}
+
+TEST(RecordTest, NeedsRecordLooksAtSumsAndTimes)
+{
+    CAppCore core(nullptr, "/tmp", "/tmp/");
+    CFilePatch r(core);
+    r.oldByteSum = r.newByteSum = 77;
+    r.oldTimes = r.newTimes = {10, 20, 30};
+    EXPECT_FALSE(r.NeedsRecord());
+    r.newTimes.creation = 11; // the creation time is not looked at
+    EXPECT_FALSE(r.NeedsRecord());
+    r.newFileFlag = 1;
+    EXPECT_TRUE(r.NeedsRecord());
+    r.newFileFlag = 0;
+    r.newTimes.lastAccess = 20 + (1ULL << 32); // all 64 bits count
+    EXPECT_TRUE(r.NeedsRecord());
+    r.newTimes.lastAccess = 20;
+    r.newTimes.lastWrite = 31;
+    EXPECT_TRUE(r.NeedsRecord());
+    r.newTimes.lastWrite = 30;
+    r.newByteSum = 78;
+    EXPECT_TRUE(r.NeedsRecord());
+}
+
+TEST(RecordTest, ByteSumWrapsAt32Bits)
+{
+    const unsigned char abc[] = {'a', 'b', 'c'};
+    EXPECT_EQ(ByteSum(abc, 3), 294u);
+    EXPECT_EQ(ByteSum(abc, 0), 0u);
+    // 2^32 / 255 + 1 bytes of 0xFF pass 2^32 once.
+    const size_t n = (1ULL << 32) / 255 + 1;
+    std::vector<unsigned char> ff(n, 0xFF);
+    EXPECT_EQ(ByteSum(ff.data(), n), static_cast<uint32_t>(uint64_t{n} * 255));
+}
+
+} // namespace
