@@ -1,0 +1,8 @@
+// Text files compared line by line in tests.
+#pragma once
+#include <string>
+#include <vector>
+
+// The lines of a text, each without its "\n". A last line that lacks its "\n" is marked
+// with "<no line end>" so that a comparison shows it.
+std::vector<std::string> SplitLines(const std::string& text);

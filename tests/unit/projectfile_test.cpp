@@ -1,0 +1,310 @@
+// Project files: saving, reading back with the reading rules, and what Open and Clear
+// Project do to the settings record and the engine's two lists.
+#include "app/AppCore.h"
+#include "app/ProjectFile.h"
+#include "engine/CDirDiff.h"
+#include "platform/ScriptedPrompt.h"
+#include "support/TestFolder.h"
+#include "support/TextLines.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+CProjectData SampleProject()
+{
+    CProjectData p;
+    p.patchFile = "/out/update.dvp";
+    p.splitSize = 1440;
+    p.selfExtract = false;
+    p.defaultEqualsNew = true;
+    p.dialogText = "Welcome to the update.";
+    p.oldFolder = "/rel/1.0";
+    p.newFolder = "/rel/1.1";
+    p.defaultFolder = "/opt/app";
+    p.removeList = {"/rel/1.0/old.dll", "/rel/1.0/sub/gone.txt"};
+    p.excludeList = {"/rel/1.1/secret.key"};
+    return p;
+}
+
+std::string ReadBack(CTestFolder& dir, const std::string& text, CProjectData& project)
+{
+    std::string path = dir.Write("p.dvj", text);
+    EXPECT_TRUE(ReadProjectFile(path, project));
+    return path;
+}
+
+struct CEngine {
+    CScriptedPrompt prompts;
+    CAppCore core{&prompts, "/nonexistent-program-folder", "/tmp/"};
+    CDirDiff dirDiff{core};
+};
+
+} // namespace
+
+TEST(ProjectFile, SavedProjectHasTheSectionsAndKeysInOrder)
+{
+    CTestFolder dir;
+    std::string path = dir / "build1.dvj";
+    dir.Write("build1.dvj", "[Old]\nleft=over\n"); // an existing file is replaced whole
+    ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
+    EXPECT_EQ(SplitLines(ReadFileText(path)), (std::vector<std::string>{
+                                             "[Delvorin]",
+                                             "DefaultEqualsNew=true",
+                                             "PatchFile=/out/update.dvp",
+                                             "SelfExtract=false",
+                                             "DialogText=Welcome to the update.",
+                                             "OldFolder=/rel/1.0",
+                                             "NewFolder=/rel/1.1",
+                                             "DefaultFolder=/opt/app",
+                                             "NumberOfNamesToExclude=1",
+                                             "NumberOfNamesToDelete=2",
+                                             "SplitSize=1440",
+                                             "[DelvorinFilesToDelete]",
+                                             "FileNameToDelete0=/rel/1.0/old.dll",
+                                             "FileNameToDelete1=/rel/1.0/sub/gone.txt",
+                                             "[DelvorinFilesToExclude]",
+                                             "FileNameToExclude0=/rel/1.1/secret.key",
+                                         }));
+
+    CProjectData back;
+    ASSERT_TRUE(ReadProjectFile(path, back));
+    CProjectData expected = SampleProject();
+    EXPECT_EQ(back.patchFile, expected.patchFile);
+    EXPECT_EQ(back.splitSize, expected.splitSize);
+    EXPECT_EQ(back.selfExtract, expected.selfExtract);
+    EXPECT_EQ(back.defaultEqualsNew, expected.defaultEqualsNew);
+    EXPECT_EQ(back.dialogText, expected.dialogText);
+    EXPECT_EQ(back.oldFolder, expected.oldFolder);
+    EXPECT_EQ(back.newFolder, expected.newFolder);
+    EXPECT_EQ(back.defaultFolder, expected.defaultFolder);
+    EXPECT_EQ(back.removeList, expected.removeList);
+    EXPECT_EQ(back.excludeList, expected.excludeList);
+    EXPECT_TRUE(back.overlongKeys.empty());
+}
+
+TEST(ProjectFile, EmptyListsGiveOnlyTheMainSection)
+{
+    CTestFolder dir;
+    CProjectData p;
+    p.selfExtract = true;
+    p.defaultEqualsNew = false;
+    std::string path = dir / "empty.dvj";
+    ASSERT_TRUE(WriteProjectFile(path, p));
+    EXPECT_EQ(SplitLines(ReadFileText(path)),
+              (std::vector<std::string>{"[Delvorin]", "DefaultEqualsNew=false", "PatchFile=", "SelfExtract=true",
+                                        "DialogText=", "OldFolder=", "NewFolder=", "DefaultFolder=",
+                                        "NumberOfNamesToExclude=0", "NumberOfNamesToDelete=0", "SplitSize=0"}));
+}
+
+TEST(ProjectFile, PathGetsTheExtensionOnlyWhenItHoldsNoDot)
+{
+    EXPECT_EQ(ProjectPathWithExtension("/home/pub/proj/build1"), "/home/pub/proj/build1.dvj");
+    EXPECT_EQ(ProjectPathWithExtension("/proj.old/build1"), "/proj.old/build1");
+    EXPECT_EQ(ProjectPathWithExtension("/proj/build1.dvj"), "/proj/build1.dvj");
+    EXPECT_EQ(ProjectPathWithExtension("/proj/build1.txt"), "/proj/build1.txt");
+}
+
+TEST(ProjectFile, FlagsAreOnUnlessExactlyFalse)
+{
+    CTestFolder dir;
+    CProjectData p;
+    ReadBack(dir, "[Delvorin]\nSelfExtract=False\nDefaultEqualsNew=false\n", p);
+    EXPECT_TRUE(p.selfExtract); // only the exact word "false" turns a flag off
+    EXPECT_FALSE(p.defaultEqualsNew);
+    ReadBack(dir, "[Delvorin]\nDefaultEqualsNew=0\n", p);
+    EXPECT_TRUE(p.selfExtract); // missing key
+    EXPECT_TRUE(p.defaultEqualsNew);
+}
+
+TEST(ProjectFile, NumbersFollowTheIniRules)
+{
+    CTestFolder dir;
+    CProjectData p;
+    ReadBack(dir, "[Delvorin]\nSplitSize=0x5A0\n", p);
+    EXPECT_EQ(p.splitSize, 1440);
+    ReadBack(dir, "[Delvorin]\nSplitSize=66256\n", p); // 65536 + 720: the low 16 bits
+    EXPECT_EQ(p.splitSize, 720);
+    ReadBack(dir, "[Delvorin]\nSplitSize=size 12x34\n", p);
+    EXPECT_EQ(p.splitSize, 34);
+    ReadBack(dir, "[Delvorin]\nSplitSize=\nNumberOfNamesToDelete=1L\n[DelvorinFilesToDelete]\nFileNameToDelete0=/a\n",
+             p);
+    EXPECT_EQ(p.splitSize, 0);
+    EXPECT_EQ(p.removeList, (std::vector<std::string>{"/a"}));
+}
+
+TEST(ProjectFile, CountsDecideHowManyEntriesAreRead)
+{
+    CTestFolder dir;
+    CProjectData p;
+    // More entries counted than present: one empty name, however many are missing.
+    ReadBack(dir,
+             "[Delvorin]\nNumberOfNamesToDelete=5\nNumberOfNamesToExclude=1\n"
+             "[DelvorinFilesToDelete]\nFileNameToDelete0=/o/a\nFileNameToDelete2=/o/c\n"
+             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nFileNameToExclude1=/n/not-counted\n",
+             p);
+    EXPECT_EQ(p.removeList, (std::vector<std::string>{"/o/a", "", "/o/c"}));
+    EXPECT_EQ(p.excludeList, (std::vector<std::string>{"/n/x"}));
+
+    // The same path twice in one list is kept once; key names ignore letter case, and an
+    // index written with a leading zero names no entry.
+    ReadBack(dir,
+             "[Delvorin]\nNumberOfNamesToExclude=3\n"
+             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nfilenametoexclude1=/n/x\nFileNameToExclude02=/n/z\n",
+             p);
+    EXPECT_EQ(p.excludeList, (std::vector<std::string>{"/n/x", ""}));
+
+    // A huge count in a damaged file does not make the reading crawl through it.
+    auto start = std::chrono::steady_clock::now();
+    ReadBack(dir, "[Delvorin]\nNumberOfNamesToDelete=4294967295\n[DelvorinFilesToDelete]\nFileNameToDelete1=/o/b\n", p);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(p.removeList, (std::vector<std::string>{"", "/o/b"}));
+}
+
+TEST(ProjectFile, DialogTextWithALineBreakIsCutAtTheBreak)
+{
+    CTestFolder dir;
+    CProjectData p = SampleProject();
+    p.dialogText = "Line one\nLine two";
+    std::string path = dir / "text.dvj";
+    ASSERT_TRUE(WriteProjectFile(path, p));
+    std::vector<std::string> lines = SplitLines(ReadFileText(path));
+    ASSERT_GE(lines.size(), 6u);
+    EXPECT_EQ(lines[4], "DialogText=Line one");
+    EXPECT_EQ(lines[5], "Line two");
+    EXPECT_EQ(lines[6], "OldFolder=/rel/1.0");
+    CProjectData back;
+    ASSERT_TRUE(ReadProjectFile(path, back));
+    EXPECT_EQ(back.dialogText, "Line one");
+    EXPECT_EQ(back.oldFolder, "/rel/1.0");
+    EXPECT_EQ(back.removeList, p.removeList);
+}
+
+TEST(ProjectFile, LongValues)
+{
+    CTestFolder dir;
+    CProjectData p;
+    std::string text(300, 't');
+    text[253] = 'E';
+    std::string longPath = "/" + std::string(299, 'p');
+    ReadBack(dir,
+             "[Delvorin]\nDialogText=" + text + "\nOldFolder=" + longPath + "\nNewFolder=/n\nNumberOfNamesToDelete=2\n" +
+                 "[DelvorinFilesToDelete]\nFileNameToDelete0=" + longPath + "/x\nFileNameToDelete1=/o/b\n",
+             p);
+    EXPECT_EQ(p.dialogText, text.substr(0, 254)); // display text: cut to the buffer
+    EXPECT_EQ(p.dialogText.back(), 'E');
+    // A path cut short would name another file or folder: it reads as empty instead.
+    EXPECT_EQ(p.oldFolder, "");
+    EXPECT_EQ(p.newFolder, "/n");
+    EXPECT_EQ(p.removeList, (std::vector<std::string>{"", "/o/b"}));
+    EXPECT_EQ(p.overlongKeys, (std::vector<std::string>{"OldFolder", "FileNameToDelete0"}));
+}
+
+TEST(ProjectFile, UnreadableFileReadsAsEveryKeyMissing)
+{
+    CTestFolder dir;
+    CProjectData p = SampleProject();
+    EXPECT_FALSE(ReadProjectFile(dir / "absent.dvj", p));
+    EXPECT_TRUE(p.selfExtract);
+    EXPECT_TRUE(p.defaultEqualsNew);
+    EXPECT_EQ(p.patchFile, "");
+    EXPECT_EQ(p.oldFolder, "");
+    EXPECT_EQ(p.splitSize, 0);
+    EXPECT_TRUE(p.removeList.empty());
+    EXPECT_TRUE(p.excludeList.empty());
+    EXPECT_FALSE(WriteProjectFile(dir / "no/such/folder/p.dvj", SampleProject()));
+}
+
+TEST(ProjectFile, OpenProjectFillsTheSettingsAndReplacesBothLists)
+{
+    CTestFolder dir;
+    std::string path = dir / "open.dvj";
+    ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
+
+    CEngine e;
+    CSettings& s = e.core.settings;
+    s.oldFolder = "/kept/old";
+    s.logFile = 1;
+    s.applyFolder = "/apply";
+    e.dirDiff.AddRemoveFile("/stale/remove");
+    e.dirDiff.AddExcludeFile("/stale/exclude");
+
+    CProjectData page;
+    ASSERT_TRUE(OpenProject(path, s, e.dirDiff, page));
+    EXPECT_EQ(s.patchFile, "/out/update.dvp");
+    EXPECT_EQ(s.splitSize, 1440);
+    EXPECT_EQ(s.selfExtract, 0);
+    EXPECT_EQ(s.defaultEqualsNew, 1);
+    EXPECT_EQ(s.dialogText, "Welcome to the update.");
+    EXPECT_EQ(s.newFolder, "/rel/1.1");
+    EXPECT_EQ(s.defaultFolder, "/opt/app");
+    // The old folder goes to the window's field only; other settings are not touched.
+    EXPECT_EQ(s.oldFolder, "/kept/old");
+    EXPECT_EQ(page.oldFolder, "/rel/1.0");
+    EXPECT_EQ(s.logFile, 1);
+    EXPECT_EQ(s.applyFolder, "/apply");
+    EXPECT_EQ(e.dirDiff.RemoveList(), (std::vector<std::string>{"/rel/1.0/old.dll", "/rel/1.0/sub/gone.txt"}));
+    EXPECT_EQ(e.dirDiff.ExcludeList(), (std::vector<std::string>{"/rel/1.1/secret.key"}));
+
+    // Saving what was opened writes the same file again.
+    std::string again = dir / "again.dvj";
+    CProjectData save = ProjectFromSettings(s, e.dirDiff);
+    save.oldFolder = page.oldFolder;
+    ASSERT_TRUE(WriteProjectFile(again, save));
+    EXPECT_EQ(ReadFileText(again), ReadFileText(path));
+
+    // A file that cannot be read empties both lists and turns both flags on.
+    EXPECT_FALSE(OpenProject(dir / "absent.dvj", s, e.dirDiff, page));
+    EXPECT_EQ(e.dirDiff.RemoveCount(), 0u);
+    EXPECT_EQ(e.dirDiff.ExcludeCount(), 0u);
+    EXPECT_EQ(s.selfExtract, 1);
+    EXPECT_EQ(s.defaultEqualsNew, 1);
+}
+
+TEST(ProjectFile, ClearProjectOfTheBuildPageAndOfTheWizard)
+{
+    auto fill = [](CEngine& e) {
+        CSettings& s = e.core.settings;
+        s.logFile = 1;
+        s.oldFolder = "/o";
+        s.newFolder = "/n";
+        s.patchFile = "/p.dvp";
+        s.selfExtract = 0;
+        s.defaultFolder = "/d";
+        s.defaultEqualsNew = 0;
+        s.dialogText = "hello";
+        s.splitSize = 720;
+        s.backupExt = "old";
+        e.dirDiff.AddRemoveFile("/o/r");
+        e.dirDiff.AddExcludeFile("/n/x");
+    };
+
+    CEngine page;
+    fill(page);
+    ClearBuildPageProject(page.core.settings, page.dirDiff);
+    const CSettings& a = page.core.settings;
+    EXPECT_EQ(a.logFile, 0);
+    EXPECT_EQ(a.oldFolder + a.newFolder + a.patchFile + a.defaultFolder, "");
+    EXPECT_EQ(a.selfExtract, 1);
+    EXPECT_EQ(a.defaultEqualsNew, 1);
+    EXPECT_EQ(a.dialogText, "hello");
+    EXPECT_EQ(a.splitSize, 720);
+    EXPECT_EQ(a.backupExt, "old");
+    EXPECT_EQ(page.dirDiff.RemoveCount() + page.dirDiff.ExcludeCount(), 0u);
+
+    CEngine wizard;
+    fill(wizard);
+    ClearWizardProject(wizard.core.settings, wizard.dirDiff);
+    const CSettings& w = wizard.core.settings;
+    EXPECT_EQ(w.logFile, 1);
+    EXPECT_EQ(w.oldFolder + w.newFolder + w.patchFile + w.defaultFolder + w.dialogText, "");
+    EXPECT_EQ(w.selfExtract, 1);
+    EXPECT_EQ(w.defaultEqualsNew, 1);
+    EXPECT_EQ(w.splitSize, 0);
+    EXPECT_EQ(w.backupExt, "old");
+    EXPECT_EQ(wizard.dirDiff.RemoveCount() + wizard.dirDiff.ExcludeCount(), 0u);
+}
