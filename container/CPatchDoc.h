@@ -17,6 +17,8 @@ inline constexpr size_t kMarkerLength = 18;
 inline constexpr size_t kPartPrefixLength = 8;
 inline constexpr size_t kHeaderFixedLength = 726; // up to and including RemoveCount
 inline constexpr size_t kRemoveFieldLength = 260;
+inline constexpr size_t kEmptyHeaderLength = 732; // the header of a patch without remove entries
+inline constexpr int kMaxParts = 255;             // the reader takes the low byte of the part count
 
 // The header fields as read back from a patch image.
 struct CPatchHeader {
@@ -42,6 +44,9 @@ public:
 
     // Build.
     void SetSelfExtract(bool flag) { selfExtract_ = flag; }
+    // The old files folder of the build: when the default apply folder is empty, remove
+    // entries below this folder are stored relative to it.
+    void SetOldFolder(const std::string& folder) { oldFolder_ = folder; }
     bool WritePatchHeader();
     bool FinishPatchFile(bool abandon);
     void AbandonPatchFile();
@@ -76,4 +81,11 @@ private:
     uint64_t countPosition_ = 0;
     uint64_t firstRecordPosition_ = 0;
     CPatchHeader header_;
+    std::string oldFolder_;
+    // Which kind of use opened the shared patch image, so the destructor can tidy up.
+    enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
+
+    bool PrepareRemoveFields(std::string& fields);
+    std::string StoredRemoveName(const std::string& entry) const;
+    void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

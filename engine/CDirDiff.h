@@ -64,6 +64,9 @@ public:
     int BuildPatch(const std::string& oldFolder, const std::string& newFolder, std::string& outMessage,
                    IBuildProgress* progress);
     int CreateFilePatches(IBuildProgress* progress);
+    // Set by CreateFilePatches when it refuses a build for a reason of its own (a patch
+    // file holds at most 65535 records); BuildPatch then returns it as the out message.
+    std::string buildRefusal;
 
     // Apply driver: 1 success, 0 failure, -1 cancel confirmed.
     int ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress);

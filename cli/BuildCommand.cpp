@@ -1,0 +1,217 @@
+// delvorin-cli build: one build from the command line, for scripted releases.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "app/UserIdentity.h"
+#include "cli/Commands.h"
+#include "cli/Terminal.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <iostream>
+#include <unistd.h>
+
+namespace {
+
+struct CBuildOptions {
+    std::string oldFolder, newFolder, patchFile;
+    std::vector<std::string> excludes, removes;
+    std::string defaultFolder, dialogText, publisher, organization, logFile, project;
+    bool hasDefaultFolder = false, hasPublisher = false, hasOrganization = false;
+    unsigned long split = 0;
+    bool selfExtract = false;
+};
+
+std::string CurrentFolder()
+{
+    std::vector<char> buf(PATH_MAX + 1);
+    return getcwd(buf.data(), buf.size()) ? std::string(buf.data()) : std::string();
+}
+
+// An absolute form of path: relative paths are taken from base (no links resolved).
+std::string Absolute(const std::string& path, const std::string& base)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    std::string p = path;
+    while (p.rfind("./", 0) == 0)
+        p.erase(0, 2);
+    if (p == ".")
+        return base;
+    return fsys::Join(base, p);
+}
+
+bool IsInside(const std::string& path, const std::string& folder)
+{
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
+}
+
+// Returns -1 when the arguments parse, else the exit status.
+int Parse(const std::vector<std::string>& args, CBuildOptions& o)
+{
+    std::vector<std::string> positional;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                PrintError(a + " needs a value");
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--exclude") {
+            if (!value(v)) return kExitUsage;
+            o.excludes.push_back(v);
+        } else if (a == "--remove") {
+            if (!value(v)) return kExitUsage;
+            o.removes.push_back(v);
+        } else if (a == "--default-folder") {
+            if (!value(o.defaultFolder)) return kExitUsage;
+            o.hasDefaultFolder = true;
+        } else if (a == "--dialog-text") {
+            if (!value(o.dialogText)) return kExitUsage;
+        } else if (a == "--publisher") {
+            if (!value(o.publisher)) return kExitUsage;
+            o.hasPublisher = true;
+        } else if (a == "--organization") {
+            if (!value(o.organization)) return kExitUsage;
+            o.hasOrganization = true;
+        } else if (a == "--split") {
+            if (!value(v)) return kExitUsage;
+            char* end = nullptr;
+            errno = 0;
+            o.split = std::strtoul(v.c_str(), &end, 10);
+            if (v.empty() || *end != 0 || errno != 0 || v[0] == '-' || o.split > 65535) {
+                PrintError("--split takes a number of 1000-byte units from 0 to 65535");
+                return kExitUsage;
+            }
+        } else if (a == "--self-extract") {
+            o.selfExtract = true;
+        } else if (a == "--log") {
+            if (!value(o.logFile)) return kExitUsage;
+        } else if (a == "--project") {
+            if (!value(o.project)) return kExitUsage;
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            PrintError("unknown option " + a + " (see --help)");
+            return kExitUsage;
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (!o.project.empty()) {
+        PrintError("project files are not supported yet by the build command; give the folders and options instead");
+        return kExitUsage;
+    }
+    if (positional.size() != 3) {
+        PrintError("build needs OLD_FOLDER NEW_FOLDER PATCH_FILE (see --help)");
+        return kExitUsage;
+    }
+    o.oldFolder = positional[0];
+    o.newFolder = positional[1];
+    o.patchFile = positional[2];
+    if (o.selfExtract && !EndsWithNoCase(o.patchFile, ".exe")) {
+        PrintError("To create a self-extracting patch program, the file name extension must be \".exe\"");
+        return kExitUsage;
+    }
+    return -1;
+}
+
+int RunBuild(const std::vector<std::string>& args)
+{
+    CBuildOptions o;
+    int parsed = Parse(args, o);
+    if (parsed >= 0)
+        return parsed;
+
+    const std::string cwd = CurrentFolder();
+    const std::string oldFolder = fsys::WithoutTrailingSlash(Absolute(o.oldFolder, cwd));
+    const std::string newFolder = fsys::WithoutTrailingSlash(Absolute(o.newFolder, cwd));
+    const std::string patchFile = Absolute(o.patchFile, cwd);
+    // The build writes its work file beside the patch file; inside the new folder the
+    // walk would take that half-written file for one of the new files.
+    if (IsInside(patchFile, newFolder)) {
+        PrintError("the patch file must not lie inside the new files folder");
+        return kExitUsage;
+    }
+
+    CTerminalPrompt prompt;
+    CAppCore core(&prompt, fsys::ProgramFolder());
+    core.userName = o.hasPublisher ? o.publisher : AccountFullName();
+    core.userOrganization = o.organization;
+    core.settings.oldFolder = oldFolder;
+    core.settings.newFolder = newFolder;
+    core.settings.patchFile = patchFile;
+    core.settings.defaultFolder = o.hasDefaultFolder ? o.defaultFolder : oldFolder;
+    core.settings.dialogText = o.dialogText;
+    core.settings.splitSize = static_cast<uint16_t>(o.split);
+    core.settings.selfExtract = o.selfExtract ? 1 : 0;
+    if (!o.logFile.empty()) {
+        core.settings.logFile = 1;
+        core.log.SetPath(Absolute(o.logFile, cwd));
+        if (!core.log.Start())
+            return kExitFailure;
+    }
+
+    CDirDiff dirDiff(core);
+    for (const auto& e : o.excludes)
+        dirDiff.AddExcludeFile(Absolute(e, newFolder));
+    for (const auto& r : o.removes)
+        dirDiff.AddRemoveFile(Absolute(r, oldFolder));
+
+    InstallCancelHandler();
+    CPatchDoc doc(core, dirDiff, patchFile);
+    doc.SetOwner(PromptOwner::ProgressDialog);
+    doc.SetSelfExtract(o.selfExtract);
+    doc.SetOldFolder(oldFolder);
+    if (!doc.WritePatchHeader()) {
+        PrintError("Error creating Delvorin file!");
+        return kExitFailure;
+    }
+
+    std::string message;
+    int result;
+    {
+        CTerminalBuildProgress progress;
+        result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
+        if (result == 1)
+            progress.SetStatus("Compressing Delvorin File...");
+    }
+    if (result == 0) {
+        doc.AbandonPatchFile();
+        PrintError(message);
+        return kExitFailure;
+    }
+    if (result == -1) {
+        doc.AbandonPatchFile();
+        PrintError("build cancelled; no patch file was created");
+        return kExitCancelled;
+    }
+    if (!doc.FinishPatchFile(false))
+        return core.fileCount == 0 ? kExitNothingToDo : kExitFailure;
+    std::cout << "The Patch File: " << patchFile << " was successfully created." << std::endl;
+    return kExitOk;
+}
+
+CCommandRegistration g_build({
+    "build",
+    "  build OLD_FOLDER NEW_FOLDER PATCH_FILE [options]\n"
+    "        builds a patch file that turns OLD_FOLDER into NEW_FOLDER\n"
+    "        --exclude FILE        leave FILE of NEW_FOLDER out (relative to NEW_FOLDER or full)\n"
+    "        --remove FILE         have the apply remove FILE (relative to OLD_FOLDER or full)\n"
+    "        --default-folder DIR  the folder the apply program proposes (default: OLD_FOLDER)\n"
+    "        --dialog-text TEXT    the text the apply program shows\n"
+    "        --publisher NAME      publisher name (default: your account's full name)\n"
+    "        --organization NAME   publisher organisation\n"
+    "        --split KB            split into parts of KB x 1000 bytes (0: no split)\n"
+    "        --self-extract        make a self-extracting patch program (PATCH_FILE ends in .exe)\n"
+    "        --log FILE            write the build log to FILE\n"
+    "        --project FILE.dvj    (not supported yet)",
+    RunBuild,
+});
+
+} // namespace

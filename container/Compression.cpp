@@ -1,0 +1,118 @@
+// Compression of the finished patch image into one gzip stream, and its decompression
+// into the temporary folder before an apply.
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "container/ContainerUtil.h"
+#include "platform/FileSystem.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+#include <zlib.h>
+
+namespace {
+constexpr unsigned kCopyBufferSize = 65536;
+}
+
+bool CPatchDoc::CompressWorkFile()
+{
+    const PromptOwner owner = PromptOwner::MainWindow;
+    std::FILE* in = std::fopen(workFileName_.c_str(), "rb");
+    if (!in) {
+        ShowError("Error opening file:\n" + workFileName_ + "\nfor compression.", owner);
+        return false;
+    }
+    gzFile out = gzopen(pathName_.c_str(), "wb");
+    if (!out) {
+        std::fclose(in);
+        ShowError("Error creating file:\n" + pathName_ + "\nfor compression.", owner);
+        return false;
+    }
+
+    std::vector<unsigned char> buffer(kCopyBufferSize);
+    bool readFailed = false;
+    bool writeFailed = false;
+    std::string readError;
+    for (;;) {
+        size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
+        if (std::ferror(in)) {
+            readFailed = true;
+            readError = std::strerror(errno);
+            break;
+        }
+        if (n == 0)
+            break;
+        if (gzwrite(out, buffer.data(), static_cast<unsigned>(n)) != static_cast<int>(n)) {
+            writeFailed = true;
+            break;
+        }
+    }
+    std::fclose(in);
+    // Closing flushes the last deflate block and writes the trailer: a full disk shows here.
+    if (gzclose(out) != Z_OK)
+        writeFailed = true;
+
+    if (readFailed) {
+        ShowError("Error reading file:\n" + workFileName_ + "\nfor compression (" + readError + ").", owner);
+        return false;
+    }
+    if (writeFailed) {
+        ShowError("Error writing file:\n" + pathName_ + "\nfor compression.", owner);
+        return false;
+    }
+    return true;
+}
+
+bool CPatchDoc::DecompressPatchFile()
+{
+    const PromptOwner owner = PromptOwner::MainWindow;
+    workFileName_ = core_.tempFolder + "tempUCPathc.dvp";
+    gzFile in = gzopen(assembledFileName_.c_str(), "rb");
+    if (!in) {
+        ShowError("Error opening file:\n" + pathName_ + "\nfor decompression.", owner);
+        return false;
+    }
+    std::FILE* out = std::fopen(workFileName_.c_str(), "wb");
+    if (!out) {
+        gzclose(in);
+        ShowError("Error creating file:\n" + workFileName_ + "\nfor decompression.", owner);
+        return false;
+    }
+
+    std::vector<unsigned char> buffer(kCopyBufferSize);
+    bool damaged = false;
+    bool writeFailed = false;
+    for (;;) {
+        int n = gzread(in, buffer.data(), kCopyBufferSize);
+        if (n < 0) {
+            damaged = true; // nothing of a failed read is written
+            break;
+        }
+        if (n == 0)
+            break;
+        if (std::fwrite(buffer.data(), 1, static_cast<size_t>(n), out) != static_cast<size_t>(n)) {
+            writeFailed = true;
+            break;
+        }
+    }
+    if (std::fclose(out) != 0)
+        writeFailed = true;
+    // A stream cut short reads like a clean end; only the close tells.
+    int closed = gzclose(in);
+    if (closed != Z_OK)
+        damaged = true;
+
+    if (damaged || writeFailed) {
+        fsys::DeleteFile(workFileName_);
+        if (damaged)
+            ShowError("The Delvorin file:\n" + pathName_ + "\nis damaged or incomplete and cannot be decompressed.",
+                      owner);
+        else
+            ShowError("The temporary folder could not be written:\n" + core_.tempFolder +
+                          "\nThe disk may be full. The Delvorin file cannot be decompressed.",
+                      owner);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,55 @@
+// Small helpers shared by the packaging steps of CPatchDoc: little-endian numbers and
+// chunked copies between files.
+#pragma once
+#include "engine/ByteOrder.h"
+#include "platform/BinFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+inline constexpr const char* kErrorTitle = "Delvorin Error";
+inline constexpr const char* kWarningTitle = "Delvorin Warning";
+inline constexpr const char* kMessageTitle = "Delvorin Message";
+
+inline void PutLE16(unsigned char* p, uint16_t v)
+{
+    p[0] = static_cast<unsigned char>(v);
+    p[1] = static_cast<unsigned char>(v >> 8);
+}
+
+inline void PutLE32(unsigned char* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// The 8-byte part prefix: part count and part size, both signed 32-bit.
+inline void PutPartPrefix(unsigned char* p, int32_t count, int32_t size)
+{
+    PutLE32(p, static_cast<uint32_t>(count));
+    PutLE32(p + 4, static_cast<uint32_t>(size));
+}
+
+// How a chunked copy ended.
+enum class CopyResult { Ok, ReadFailed, WriteFailed };
+
+// Copies count bytes from the current position of `from` to `to`, through buffer.
+inline CopyResult CopyBytes(CBinFile& from, CBinFile& to, uint64_t count, std::vector<unsigned char>& buffer)
+{
+    while (count > 0) {
+        size_t chunk = count < buffer.size() ? static_cast<size_t>(count) : buffer.size();
+        if (!from.ReadExact(buffer.data(), chunk))
+            return CopyResult::ReadFailed;
+        if (!to.Write(buffer.data(), chunk))
+            return CopyResult::WriteFailed;
+        count -= chunk;
+    }
+    return CopyResult::Ok;
+}
+
+// Smallest k with k * partSize >= total (partSize > 0).
+inline uint64_t PartsNeeded(uint64_t total, uint64_t partSize)
+{
+    return (total + partSize - 1) / partSize;
+}

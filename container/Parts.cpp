@@ -1,0 +1,211 @@
+// The part prefix in front of every patch file, splitting a patch file into parts of the
+// chosen size, and joining the parts again before an apply.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "container/CPatchDoc.h"
+#include "container/ContainerUtil.h"
+#include "container/SelfExtractReader.h"
+#include "platform/FileSystem.h"
+
+#include <cctype>
+#include <new>
+#include <vector>
+
+namespace {
+
+constexpr size_t kSplitChunk = 1 << 20;
+constexpr size_t kAssembleBuffer = 1048576;
+
+std::string CannotOpenForPackaging(const std::string& name)
+{
+    return "Cannot open the Delvorin file:\n\n" + name +
+           "\n\nthat is required for creating a self-extracting patch file.";
+}
+
+} // namespace
+
+std::string CPatchDoc::PartName(const std::string& patchFile, int index)
+{
+    std::string number = std::to_string(index);
+    std::string ext = "dv" + (number.size() < 3 ? std::string(3 - number.size(), '0') : std::string()) + number;
+    // Only a '.' of the file's own name counts, and not one in its first character.
+    size_t start = patchFile.rfind('/');
+    start = start == std::string::npos ? 0 : start + 1;
+    size_t dot = patchFile.rfind('.');
+    if (dot == std::string::npos || dot <= start)
+        return patchFile + "." + ext;
+    return patchFile.substr(0, dot + 1) + ext;
+}
+
+bool CPatchDoc::SplitPatchFile()
+{
+    CBinFile in;
+    if (!in.Open(pathName_, CBinFile::Mode::Read)) {
+        ShowError(CannotOpenForPackaging(pathName_), owner_);
+        return false;
+    }
+    const uint64_t length = in.Length();
+    const uint64_t partSize = static_cast<uint64_t>(core_.settings.splitSize) * 1000;
+    const std::string tempName = fsys::Join(fsys::FolderOf(pathName_), "TempFile.tmp");
+    std::vector<unsigned char> buffer(kSplitChunk);
+
+    if (partSize == 0 || partSize > length) {
+        // Not split: the stream behind a zero prefix, written beside the patch file and
+        // then moved over it, so a failure never leaves half a patch file.
+        fsys::DeleteFile(tempName);
+        CBinFile out;
+        if (!out.Open(tempName, CBinFile::Mode::CreateAlways)) {
+            ShowError(CannotOpenForPackaging(pathName_), owner_);
+            return false;
+        }
+        unsigned char prefix[kPartPrefixLength];
+        PutPartPrefix(prefix, 0, 0);
+        bool ok = out.Write(prefix, sizeof prefix) && CopyBytes(in, out, length, buffer) == CopyResult::Ok;
+        in.Close();
+        ok = out.Close() && ok;
+        if (!ok || !fsys::RenameFile(tempName, pathName_)) {
+            fsys::DeleteFile(tempName);
+            ShowError("Error writing file:\n" + pathName_, owner_);
+            return false;
+        }
+        return true;
+    }
+
+    const uint64_t parts = PartsNeeded(length + kPartPrefixLength, partSize);
+    if (parts > static_cast<uint64_t>(kMaxParts)) {
+        in.Close();
+        fsys::DeleteFile(pathName_);
+        ShowError("With a split size of " + std::to_string(core_.settings.splitSize) + " the Delvorin file would need " +
+                      std::to_string(parts) + " parts.\nA Delvorin file can have at most 255 parts: choose a larger "
+                      "split size.\nNo Delvorin file was created.",
+                  owner_);
+        return false;
+    }
+
+    in.Close();
+    fsys::DeleteFile(tempName);
+    if (!fsys::RenameFile(pathName_, tempName)) {
+        ShowError(CannotOpenForPackaging(pathName_), owner_);
+        return false;
+    }
+    if (!in.Open(tempName, CBinFile::Mode::Read)) {
+        ShowError(CannotOpenForPackaging(tempName), owner_);
+        return false;
+    }
+
+    auto writePart = [&](const std::string& name, const unsigned char* prefix, uint64_t count) {
+        CBinFile out;
+        if (!out.Open(name, CBinFile::Mode::CreateAlways)) {
+            ShowError(CannotOpenForPackaging(name), owner_);
+            return false;
+        }
+        bool ok = (!prefix || out.Write(prefix, kPartPrefixLength)) && CopyBytes(in, out, count, buffer) == CopyResult::Ok;
+        if (!out.Close() || !ok) {
+            ShowError("Error writing file:\n" + name, owner_);
+            return false;
+        }
+        return true;
+    };
+
+    unsigned char prefix[kPartPrefixLength];
+    PutPartPrefix(prefix, static_cast<int32_t>(parts), static_cast<int32_t>(partSize));
+    if (!writePart(pathName_, prefix, partSize - kPartPrefixLength))
+        return false;
+    uint64_t remaining = length - (partSize - kPartPrefixLength);
+    for (int i = 1; remaining > 0; ++i) {
+        uint64_t count = remaining < partSize ? remaining : partSize;
+        if (!writePart(PartName(pathName_, i), nullptr, count))
+            return false;
+        remaining -= count;
+    }
+    in.Close();
+    fsys::DeleteFile(tempName);
+    return true;
+}
+
+bool CPatchDoc::AssemblePatchFile()
+{
+    const PromptOwner owner = PromptOwner::MainWindow;
+    auto fail = [&](const std::string& text) {
+        core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, PromptIcon::None);
+        return false;
+    };
+
+    CBinFile in;
+    if (!in.Open(pathName_, CBinFile::Mode::Read))
+        return fail("Unable to open file:\n" + pathName_);
+
+    // A self-extracting patch program carries the patch behind its apply stub and marker.
+    uint64_t start = 0;
+    if (EndsWithNoCase(pathName_, "exe")) {
+        uint64_t markerOffset = 0;
+        if (!FindSelfExtractPayload(pathName_, markerOffset))
+            return fail("The file:\n" + pathName_ + "\nis not a Delvorin self-extracting patch program:\n"
+                        "the Delvorin marker behind the apply program is missing or damaged.");
+        start = markerOffset + kMarkerLength;
+    }
+    const uint64_t fileLength = in.Length();
+    if (fileLength < start + kPartPrefixLength || !in.Seek(start))
+        return fail("The file:\n" + pathName_ + "\nis too short to be a Delvorin file.");
+
+    CBinFile out;
+    if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))
+        return fail("Unable to create work file:\n" + assembledFileName_);
+
+    std::vector<unsigned char> buffer;
+    try {
+        buffer.resize(kAssembleBuffer);
+    } catch (const std::bad_alloc&) {
+        return fail("Unable to allocate memory for decompressing file.");
+    }
+
+    auto copyFile = [&](CBinFile& from, uint64_t count, const std::string& name) {
+        switch (CopyBytes(from, out, count, buffer)) {
+        case CopyResult::Ok: return true;
+        case CopyResult::ReadFailed: return fail("Unable to read file:\n" + name);
+        case CopyResult::WriteFailed: return fail("Unable to write work file:\n" + assembledFileName_);
+        }
+        return false;
+    };
+
+    unsigned char prefix[kPartPrefixLength];
+    if (!in.ReadExact(prefix, sizeof prefix))
+        return fail("Unable to read file:\n" + pathName_);
+    const int partCount = prefix[0]; // only the lowest byte of the part count is used
+    if (!copyFile(in, fileLength - start - kPartPrefixLength, pathName_))
+        return false;
+    in.Close();
+
+    for (int i = 1; i < partCount; ++i) {
+        std::string name = PartName(pathName_, i);
+        CBinFile part;
+        while (!part.Open(name, CBinFile::Mode::Read)) {
+            if (!PromptForPart(name)) {
+                out.Close();
+                return false;
+            }
+        }
+        if (!copyFile(part, part.Length(), name))
+            return false;
+    }
+    if (!out.Close())
+        return fail("Unable to write work file:\n" + assembledFileName_);
+    return true;
+}
+
+bool CPatchDoc::PromptForPart(const std::string& partName)
+{
+    size_t slash = partName.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string() : partName.substr(0, slash + 1);
+    std::string file = slash == std::string::npos ? partName : partName.substr(slash + 1);
+
+    std::string text;
+    char drive = folder.size() >= 2 && folder[1] == ':' ? static_cast<char>(std::toupper(static_cast<unsigned char>(folder[0]))) : 0;
+    if (drive == 'A' || drive == 'B')
+        text = "Please put the diskette with patch file " + file + " into drive " + std::string(1, drive) +
+               ":\nand press OK when done.";
+    else
+        text = "Please put file " + file + " into the folder " + folder + ". Press OK when done.";
+    return core_.Ask(PromptOwner::MainWindow, text, kMessageTitle, PromptButtons::OKCancel, PromptIcon::None) ==
+           PromptAnswer::OK;
+}

@@ -1,0 +1,296 @@
+// The patch image header: writing it at the start of a build, finishing or abandoning
+// the build's work file, and reading the header of a patch file before an apply.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "container/CPatchDoc.h"
+#include "container/ContainerUtil.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr size_t kMagicWidth = 64;
+constexpr size_t kNameWidth = 68;
+constexpr size_t kFolderWidth = 260;
+constexpr size_t kNameLimit = 64;
+constexpr size_t kOrganizationLimit = 65;
+constexpr size_t kTextLimit = 256;
+constexpr size_t kMaxRemoveEntries = 65535;
+
+// A fixed-width text field: the text cut to its limit, then zero bytes to the end.
+void PutText(unsigned char* field, size_t width, const std::string& text, size_t limit)
+{
+    std::memset(field, 0, width);
+    size_t n = text.size() < limit ? text.size() : limit;
+    std::memcpy(field, text.data(), n);
+}
+
+// The text of a field up to its first zero byte (the whole field when there is none).
+std::string GetText(const unsigned char* field, size_t width)
+{
+    size_t n = 0;
+    while (n < width && field[n] != 0)
+        ++n;
+    return std::string(reinterpret_cast<const char*>(field), n);
+}
+
+int32_t LocalDateSum()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local = {};
+    localtime_r(&now, &local);
+    return (local.tm_year + 1900) + (local.tm_mon + 1) + local.tm_mday;
+}
+
+// True when text begins with base followed by a '/' (or base itself ends in '/');
+// rest then receives what follows that separator.
+bool StripFolder(const std::string& text, const std::string& base, std::string& rest)
+{
+    if (base.empty() || text.size() <= base.size() || text.compare(0, base.size(), base) != 0)
+        return false;
+    if (base.back() == '/') {
+        rest = text.substr(base.size());
+        return true;
+    }
+    if (text[base.size()] != '/')
+        return false;
+    rest = text.substr(base.size() + 1);
+    return true;
+}
+
+} // namespace
+
+CPatchDoc::CPatchDoc(CAppCore& core, CDirDiff& dirDiff, const std::string& pathName)
+    : core_(core), dirDiff_(dirDiff), pathName_(pathName), assembledFileName_(core.tempFolder + "AssyTempfile.tmp")
+{
+}
+
+CPatchDoc::~CPatchDoc()
+{
+    // A build document destroyed before it was finished leaves no work file behind; an
+    // apply document releases the patch image it opened.
+    if (imageUse_ == ImageUse::Build)
+        AbandonPatchFile();
+    else if (imageUse_ == ImageUse::Apply)
+        core_.patchImage.Close();
+}
+
+void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon icon)
+{
+    core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, icon);
+}
+
+// A remove entry as the patch file stores it: relative to the default apply folder when
+// it lies below it; with no default folder, relative to the build's old folder when it
+// lies below that; otherwise whole. Stored names separate components with '\'.
+std::string CPatchDoc::StoredRemoveName(const std::string& entry) const
+{
+    std::string rest;
+    const std::string& defaultFolder = core_.settings.defaultFolder;
+    if (!defaultFolder.empty()) {
+        if (StripFolder(entry, defaultFolder, rest))
+            return ToStoredName(rest);
+        return ToStoredName(entry);
+    }
+    std::string oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
+    if (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest))
+        return ToStoredName(rest);
+    return ToStoredName(entry);
+}
+
+// The remove count and the remove fields, ready to write. A list the header cannot hold
+// is refused with a message: a name cut to the field's limit would name another file.
+bool CPatchDoc::PrepareRemoveFields(std::string& fields)
+{
+    const std::vector<std::string>& entries = dirDiff_.RemoveList();
+    if (entries.size() > kMaxRemoveEntries) {
+        ShowError("The list of files to remove holds " + std::to_string(entries.size()) +
+                      " files.\nA Delvorin file can remove at most 65535 files.",
+                  owner_);
+        return false;
+    }
+    fields.assign(2 + entries.size() * kRemoveFieldLength, '\0');
+    PutLE16(reinterpret_cast<unsigned char*>(fields.data()), static_cast<uint16_t>(entries.size()));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        std::string stored = StoredRemoveName(entries[i]);
+        if (stored.size() > kTextLimit) {
+            ShowError("The name of the following file to remove is longer than 256 characters\n"
+                      "and cannot be stored in a Delvorin file:\n" +
+                          entries[i],
+                      owner_);
+            return false;
+        }
+        std::memcpy(fields.data() + 2 + i * kRemoveFieldLength, stored.data(), stored.size());
+    }
+    return true;
+}
+
+bool CPatchDoc::WritePatchHeader()
+{
+    unsigned char fixed[kHeaderFixedLength - 2];
+    unsigned char* p = fixed;
+    PutText(p, kMagicWidth, kPatchMagic, kMagicWidth);
+    p += kMagicWidth;
+    PutLE32(p, static_cast<uint32_t>(LocalDateSum()));
+    p += 4;
+    PutText(p, kNameWidth, core_.userName, kNameLimit);
+    p += kNameWidth;
+    PutText(p, kNameWidth, core_.userOrganization, kOrganizationLimit);
+    p += kNameWidth;
+    PutText(p, kFolderWidth, core_.settings.defaultFolder, kTextLimit);
+    p += kFolderWidth;
+    PutText(p, kFolderWidth, core_.settings.dialogText, kTextLimit);
+
+    std::string removeFields;
+    if (!PrepareRemoveFields(removeFields))
+        return false;
+
+    core_.fileCount = 0;
+    workFileName_ = SetExtension(pathName_, "~dvp");
+    CBinFile& image = core_.patchImage;
+    if (!image.Open(workFileName_, CBinFile::Mode::CreateAlways))
+        return false;
+    imageUse_ = ImageUse::Build;
+
+    bool ok = image.Write(fixed, sizeof fixed) && image.Write(removeFields.data(), removeFields.size());
+    countPosition_ = image.Tell();
+    unsigned char tail[6];
+    PutLE16(tail, 0);
+    PutLE32(tail + 2, static_cast<uint32_t>(countPosition_ + sizeof tail));
+    ok = ok && image.Write(tail, sizeof tail) && image.Flush();
+    if (!ok) {
+        AbandonPatchFile();
+        return false;
+    }
+    return true;
+}
+
+bool CPatchDoc::FinishPatchFile(bool abandon)
+{
+    if (abandon) {
+        AbandonPatchFile();
+        return true;
+    }
+    CBinFile& image = core_.patchImage;
+    unsigned char count[2];
+    PutLE16(count, core_.fileCount);
+    bool written = image.Seek(countPosition_) && image.Write(count, sizeof count);
+    written = image.Close() && written;
+    imageUse_ = ImageUse::None;
+    if (!written) {
+        ShowError("Error writing file:\n" + workFileName_ + "\nThe Delvorin file was not created.", owner_);
+        fsys::DeleteFile(workFileName_);
+        return false;
+    }
+
+    if (core_.fileCount == 0) {
+        // Nothing to compress: the patch file would be deleted again at once.
+        fsys::DeleteFile(workFileName_);
+        fsys::DeleteFile(pathName_);
+        core_.Ask(PromptOwner::MainWindow,
+                  "The old file folder and the new file folder are identical.\nNo Delvorin file was created.",
+                  kWarningTitle, PromptButtons::OK, PromptIcon::Stop);
+        return false;
+    }
+
+    // A patch file whose compression failed is never packaged: it would hold a damaged
+    // or partial stream.
+    bool compressed = CompressWorkFile();
+    fsys::DeleteFile(workFileName_);
+    if (!compressed) {
+        fsys::DeleteFile(pathName_);
+        return false;
+    }
+    if (selfExtract_)
+        return MakeSelfExtracting();
+    return SplitPatchFile();
+}
+
+void CPatchDoc::AbandonPatchFile()
+{
+    core_.patchImage.Close();
+    imageUse_ = ImageUse::None;
+    if (workFileName_.empty())
+        workFileName_ = SetExtension(pathName_, "~dvp");
+    fsys::DeleteFile(workFileName_);
+}
+
+bool CPatchDoc::ReadPatchHeader()
+{
+    core_.fileCount = 0;
+    if (!AssemblePatchFile())
+        return false;
+    if (!DecompressPatchFile())
+        return false;
+    CBinFile& image = core_.patchImage;
+    if (!image.Open(workFileName_, CBinFile::Mode::Read))
+        return false;
+    imageUse_ = ImageUse::Apply;
+
+    auto reject = [&](const std::string& why) {
+        image.Close();
+        imageUse_ = ImageUse::None;
+        fsys::DeleteFile(workFileName_);
+        if (!why.empty())
+            ShowError("The patch file is damaged:\n" + why, PromptOwner::MainWindow);
+        return false;
+    };
+
+    const uint64_t length = image.Length();
+    unsigned char fixed[kHeaderFixedLength];
+    if (length < kMagicWidth || !image.ReadExact(fixed, kMagicWidth))
+        return reject("");
+    if (GetText(fixed, kMagicWidth) != kPatchMagic)
+        return reject(""); // not a Delvorin patch image: no message of its own
+    if (length < kEmptyHeaderLength || !image.ReadExact(fixed + kMagicWidth, kHeaderFixedLength - kMagicWidth))
+        return reject("the header is incomplete.");
+
+    const unsigned char* p = fixed + kMagicWidth;
+    header_ = CPatchHeader();
+    header_.dateSum = static_cast<int32_t>(GetU32(p));
+    p += 4;
+    header_.publisherName = GetText(p, kNameWidth);
+    p += kNameWidth;
+    header_.publisherOrganization = GetText(p, kNameWidth);
+    p += kNameWidth;
+    header_.defaultFolder = GetText(p, kFolderWidth);
+    p += kFolderWidth;
+    header_.dialogText = GetText(p, kFolderWidth);
+    p += kFolderWidth;
+    const uint16_t removeCount = GetU16(p);
+
+    const uint64_t removeEnd = kHeaderFixedLength + static_cast<uint64_t>(removeCount) * kRemoveFieldLength;
+    if (removeEnd + 6 > length)
+        return reject("the list of files to remove runs past the end of the file.");
+    dirDiff_.ClearRemoveList();
+    unsigned char field[kRemoveFieldLength];
+    for (uint16_t i = 0; i < removeCount; ++i) {
+        if (!image.ReadExact(field, sizeof field))
+            return reject("the list of files to remove cannot be read.");
+        dirDiff_.AddRemoveFile(FromStoredName(GetText(field, sizeof field)));
+    }
+    unsigned char tail[6];
+    if (!image.ReadExact(tail, sizeof tail))
+        return reject("the header is incomplete.");
+    core_.fileCount = GetU16(tail);
+    header_.recordsOffset = GetU32(tail + 2);
+    firstRecordPosition_ = image.Tell();
+    return true;
+}
+
+bool CPatchDoc::RewindToFileRecords()
+{
+    return core_.patchImage.Seek(firstRecordPosition_);
+}
+
+void CPatchDoc::ClosePatchFile()
+{
+    core_.patchImage.Close();
+    imageUse_ = ImageUse::None;
+    if (!workFileName_.empty())
+        fsys::DeleteFile(workFileName_);
+    fsys::DeleteFile(assembledFileName_);
+}

@@ -1,0 +1,126 @@
+// The self-extracting patch program: the apply stub "DvApply.exe", the marker, the part
+// prefix and the compressed patch, split into parts when a split size is set.
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "container/ContainerUtil.h"
+#include "platform/FileSystem.h"
+
+#include <vector>
+
+namespace {
+
+constexpr size_t kCopyChunk = 1 << 20;
+
+std::string CannotOpenForPackaging(const std::string& name)
+{
+    return "Cannot open the Delvorin file:\n\n" + name +
+           "\n\nthat is required for creating a self-extracting patch file.";
+}
+
+} // namespace
+
+bool CPatchDoc::MakeSelfExtracting()
+{
+    const std::string stubName = core_.programFolder + "/DvApply.exe";
+    CBinFile stub;
+    if (!stub.Open(stubName, CBinFile::Mode::Read)) {
+        ShowError("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\nThis file is required for creating "
+                  "self-extracting patch files. \n You must either reinstall Delvorin or copy DvApply.exe to the\n"
+                  "Delvorin folder to create a self-extracting patch file.",
+                  owner_);
+        return false;
+    }
+    CBinFile patch;
+    if (!patch.Open(pathName_, CBinFile::Mode::Read)) {
+        ShowError(CannotOpenForPackaging(pathName_), owner_);
+        return false;
+    }
+    const uint64_t stubLength = stub.Length();
+    const uint64_t patchLength = patch.Length();
+    const uint64_t partSize = static_cast<uint64_t>(core_.settings.splitSize) * 1000;
+    const uint64_t total = stubLength + kMarkerLength + kPartPrefixLength + patchLength;
+    const bool split = partSize != 0 && stubLength + patchLength > partSize;
+
+    // Sizes the program file or the part prefix cannot hold are refused before anything
+    // is written; the compressed patch is removed, as it is no usable patch file.
+    uint64_t parts = 0;
+    if (split) {
+        const uint64_t minimum = stubLength + kMarkerLength + kPartPrefixLength;
+        if (partSize <= minimum) {
+            patch.Close();
+            fsys::DeleteFile(pathName_);
+            ShowError("The split size of " + std::to_string(core_.settings.splitSize) +
+                          " is too small for a self-extracting patch file:\nits first part must hold the " +
+                          std::to_string(minimum) + " bytes of the apply program and more.\n"
+                          "Choose a larger split size.\nNo Delvorin file was created.",
+                      owner_);
+            return false;
+        }
+        parts = PartsNeeded(total, partSize);
+        if (parts > static_cast<uint64_t>(kMaxParts)) {
+            patch.Close();
+            fsys::DeleteFile(pathName_);
+            ShowError("With a split size of " + std::to_string(core_.settings.splitSize) +
+                          " the self-extracting patch file would need " + std::to_string(parts) +
+                          " parts.\nA Delvorin file can have at most 255 parts: choose a larger split size.\n"
+                          "No Delvorin file was created.",
+                      owner_);
+            return false;
+        }
+    }
+
+    // The program is composed beside the patch file, never in whatever folder the process
+    // happens to run in.
+    const std::string stagingName = fsys::Join(fsys::FolderOf(pathName_), "NewFile.tmp");
+    CBinFile staging;
+    fsys::DeleteFile(stagingName);
+    if (!staging.Open(stagingName, CBinFile::Mode::CreateAlways)) {
+        ShowError(CannotOpenForPackaging(pathName_), owner_);
+        return false;
+    }
+
+    std::vector<unsigned char> buffer(kCopyChunk);
+    unsigned char prefix[kPartPrefixLength];
+    PutPartPrefix(prefix, split ? static_cast<int32_t>(parts) : 0, split ? static_cast<int32_t>(partSize) : 0);
+    const uint64_t firstStreamBytes = split ? partSize - (stubLength + kMarkerLength + kPartPrefixLength) : patchLength;
+    bool ok = CopyBytes(stub, staging, stubLength, buffer) == CopyResult::Ok &&
+              staging.Write(kSelfExtractMarker, kMarkerLength) && staging.Write(prefix, sizeof prefix) &&
+              CopyBytes(patch, staging, firstStreamBytes, buffer) == CopyResult::Ok;
+    stub.Close();
+    ok = staging.Close() && ok;
+    if (!ok) {
+        fsys::DeleteFile(stagingName);
+        ShowError("Error writing file:\n" + stagingName, owner_);
+        return false;
+    }
+
+    uint64_t remaining = patchLength - firstStreamBytes;
+    for (int i = 1; remaining > 0; ++i) {
+        const std::string name = PartName(pathName_, i);
+        const uint64_t count = remaining < partSize ? remaining : partSize;
+        CBinFile part;
+        if (!part.Open(name, CBinFile::Mode::CreateAlways)) {
+            fsys::DeleteFile(stagingName);
+            ShowError(CannotOpenForPackaging(name), owner_);
+            return false;
+        }
+        bool written = CopyBytes(patch, part, count, buffer) == CopyResult::Ok;
+        if (!part.Close() || !written) {
+            fsys::DeleteFile(stagingName);
+            ShowError("Error writing file:\n" + name, owner_);
+            return false;
+        }
+        remaining -= count;
+    }
+
+    patch.Close();
+    // The program runs like the stub it was made from.
+    unsigned mode = 0;
+    if (fsys::GetPermissions(stubName, mode))
+        fsys::SetPermissions(stagingName, mode & 0777);
+    if (!fsys::RenameFile(stagingName, pathName_)) { // replaces the compressed patch in one step
+        ShowError("Error writing file:\n" + pathName_, owner_);
+        return false;
+    }
+    return true;
+}

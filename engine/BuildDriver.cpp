@@ -1,0 +1,104 @@
+// The build driver: checks the two folders, walks the new folder and writes one file
+// record for every new or changed file behind the patch file header.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "app/StringTable.h"
+#include "engine/CDirDiff.h"
+#include "engine/CFilePatch.h"
+#include "platform/FileSystem.h"
+#include "platform/Progress.h"
+
+#include <limits>
+
+namespace {
+
+constexpr uint32_t kMaxFileRecords = std::numeric_limits<uint16_t>::max();
+
+} // namespace
+
+int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& newFolderPath, std::string& outMessage,
+                         IBuildProgress* progress)
+{
+    const std::string oldPath = fsys::WithoutTrailingSlash(oldFolderPath);
+    const std::string newPath = fsys::WithoutTrailingSlash(newFolderPath);
+    if (oldPath.empty() || newPath.empty()) {
+        outMessage = LoadString(105);
+        return 0;
+    }
+    if (oldPath == newPath) {
+        outMessage = LoadString(107);
+        return 0;
+    }
+    if (!fsys::FolderExists(oldPath)) {
+        outMessage = LoadString(108);
+        return 0;
+    }
+    if (!fsys::FolderExists(newPath)) {
+        outMessage = LoadString(109);
+        return 0;
+    }
+
+    ClearDiffArray();
+    oldFolder = oldPath;
+    newFolder = newPath;
+    seenFiles = 0;
+    buildRefusal.clear();
+
+    if (!CollectFiles(newFolder, progress)) {
+        outMessage = LoadString(110);
+        return 0;
+    }
+    int result = CreateFilePatches(progress);
+    if (result == 0)
+        outMessage = buildRefusal.empty() ? LoadString(111) : buildRefusal;
+    return result;
+}
+
+int CDirDiff::CreateFilePatches(IBuildProgress* progress)
+{
+    const size_t n = DiffCount();
+    for (size_t i = 0; i < n; ++i) {
+        const std::string full = DiffItem(i);
+        if (IsExcluded(full))
+            continue;
+
+        // The old file lies at the same place below the old folder as the new file below
+        // the new folder.
+        std::string relative = full.size() > newFolder.size() ? full.substr(newFolder.size()) : full;
+        if (!relative.empty() && relative.front() != '/' && (oldFolder.empty() || oldFolder.back() != '/'))
+            relative.insert(relative.begin(), '/'); // the new folder is the root "/"
+        const std::string oldFile = oldFolder + relative;
+
+        CFilePatch record(core_);
+        if (progress) {
+            progress->SetStatus("Creating patch for file " + std::to_string(i + 1) + " of " + std::to_string(n) + ".");
+            progress->SetFileName(LastComponent(full));
+            if (progress->CheckCancelButton() &&
+                core_.Ask(PromptOwner::ProgressDialog,
+                          "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                          "Do you really want to cancel this process?",
+                          "Delvorin Warning", PromptButtons::YesNo, PromptIcon::None) == PromptAnswer::Yes)
+                return -1;
+            progress->SetOverallPos(i == 0 ? 0 : static_cast<int>(static_cast<double>(i) / static_cast<double>(n) * 100.0));
+            progress->SetFilePos(0);
+        }
+
+        int result = record.CreatePatch(oldFile, full, newFolder, progress);
+        if (result != 1)
+            return result;
+
+        if (record.NeedsRecord()) {
+            if (core_.fileCount >= kMaxFileRecords) {
+                buildRefusal = "The new files folder holds more than 65535 new or changed files.\n"
+                               "A Delvorin file can hold at most 65535 files: split the build into several "
+                               "patch files.\nNo Delvorin file was created.";
+                return 0;
+            }
+            if (!record.ReadWrite(true))
+                return 0;
+            ++core_.fileCount;
+        }
+    }
+    ClearDiffArray();
+    return 1;
+}
