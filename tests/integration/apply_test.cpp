@@ -1,0 +1,554 @@
+// Applying patch files: round trips of trees built by the engine, split patches, and
+// every way an apply can stop, with the exact messages and the target folder's state
+// afterwards.
+#include "support/PatchImage.h"
+#include "support/RecordingProgress.h"
+#include "support/TestFolder.h"
+
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "engine/CFilePatch.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+#include "platform/ScriptedPrompt.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kHeaderRefused = 99;
+const std::string kCancelQuestion =
+    "If you cancel the Delvorin apply process, your\nfiles will be left in an unusable state!\n\n"
+    "Do you really want to cancel this process?";
+
+std::string Missing(const std::string& path)
+{
+    return "The following file to be updated is missing:\n" + path + "\n\n";
+}
+
+std::string Modified(const std::string& path)
+{
+    return "The following file, " + path +
+           "\nhas been modified since this patch file was created.\n\nThis patch file cannot be applied to this "
+           "file.\nDo you want to abort the patch process?";
+}
+
+std::string Corrupt(const std::string& path)
+{
+    return "The following file, " + path +
+           "\ndid not have its file patch applied correctly.\n\nThe patch file is very likely corrupt.\nDo you "
+           "want to abort the patch process?";
+}
+
+uint64_t WriteTime(const std::string& path)
+{
+    CFileTimes t;
+    EXPECT_TRUE(GetFileTimes(path, t)) << path;
+    return t.lastWrite;
+}
+
+void SetWriteTime(const std::string& path, int64_t unixSeconds)
+{
+    CFileTimes t;
+    t.lastAccess = t.lastWrite = UnixToFileTime(unixSeconds, 0);
+    ASSERT_TRUE(SetFileTimes(path, t));
+}
+
+unsigned Mode(const std::string& path)
+{
+    unsigned m = 0;
+    EXPECT_TRUE(fsys::GetPermissions(path, m));
+    return m;
+}
+
+bool HasWorkFiles(const std::map<std::string, std::string>& tree)
+{
+    for (const auto& [name, content] : tree)
+        if (name.find(".~dvp-") != std::string::npos)
+            return true;
+    return false;
+}
+
+// A progress object that runs a test's action at a given cancel check.
+class CHookedProgress : public CRecordingApplyProgress {
+public:
+    bool CheckCancelButton() override
+    {
+        bool cancel = CRecordingApplyProgress::CheckCancelButton();
+        if (checks == hookAt && hook)
+            hook();
+        return cancel;
+    }
+    int hookAt = 0;
+    std::function<void()> hook;
+};
+
+class ApplyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        oldDir = root.MakeFolder("old");
+        newDir = root.MakeFolder("new");
+        progFolder = root.MakeFolder("prog");
+        target = root / "target";
+        patchFile = root / "update.dvp";
+    }
+
+    struct BuildOptions {
+        uint16_t split = 0;
+        std::vector<std::string> removes;
+        std::vector<std::string> excludes;
+    };
+
+    void Build(const BuildOptions& o)
+    {
+        CScriptedPrompt p;
+        CAppCore core(&p, progFolder);
+        core.settings.defaultFolder = oldDir;
+        core.settings.splitSize = o.split;
+        CDirDiff dirDiff(core);
+        for (const auto& e : o.excludes)
+            dirDiff.AddExcludeFile(newDir + "/" + e);
+        for (const auto& r : o.removes)
+            dirDiff.AddRemoveFile(oldDir + "/" + r);
+        CPatchDoc doc(core, dirDiff, patchFile);
+        doc.SetOldFolder(oldDir);
+        ASSERT_TRUE(doc.WritePatchHeader());
+        std::string message;
+        ASSERT_EQ(dirDiff.BuildPatch(oldDir, newDir, message, nullptr), 1) << message;
+        ASSERT_TRUE(doc.FinishPatchFile(false));
+    }
+
+    // Writes a hand-made patch file from records and remove entries.
+    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {})
+    {
+        std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
+        for (const auto& r : records)
+            img += r.Bytes();
+        root.Write("update.dvp", image::PatchFile(img));
+    }
+
+    int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
+              const std::function<void(CAppCore&)>& setup = nullptr, bool verifyOnly = false)
+    {
+        CAppCore core(&prompt, progFolder);
+        if (setup)
+            setup(core);
+        CDirDiff dirDiff(core);
+        CPatchDoc doc(core, dirDiff, patchFile);
+        if (!doc.ReadPatchHeader())
+            return kHeaderRefused;
+        dirDiff.TargetFolder() = target;
+        int result = verifyOnly ? dirDiff.VerifyPatch(doc, progress)
+                                : dirDiff.ApplyPatch(doc, backup, ext, progress);
+        errors = dirDiff.ErrorEntries();
+        failure = dirDiff.failure;
+        doc.ClosePatchFile();
+        return result;
+    }
+
+    std::vector<std::string> Texts() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : prompt.Shown())
+            out.push_back(s.text);
+        return out;
+    }
+
+    // Three changed files a.txt, b.txt, c.txt and their patch.
+    void ThreeChangedFiles(std::vector<image::Record>* records = nullptr)
+    {
+        std::vector<image::Record> r = {image::Changed("a.txt", "old a", "new a!"),
+                                        image::Changed("b.txt", "old b", "new b!!"),
+                                        image::Changed("c.txt", "old c", "new c!!!")};
+        root.Write("target/a.txt", "old a");
+        root.Write("target/b.txt", "old b");
+        root.Write("target/c.txt", "old c");
+        if (records)
+            *records = r;
+        else
+            Craft(r);
+    }
+
+    CTestFolder root;
+    CScriptedPrompt prompt;
+    std::string oldDir, newDir, progFolder, target, patchFile;
+    std::vector<std::string> errors;
+    int failure = 0;
+};
+
+TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
+{
+    std::vector<unsigned char> big = RandomBytes(300000, 7);
+    root.WriteBytes("old/big.bin", big);
+    for (size_t i = 1000; i < big.size(); i += 40000)
+        big[i] ^= 0x5A;
+    big.insert(big.begin() + 5000, 77, 'x');
+    root.WriteBytes("new/big.bin", big);
+    root.Write("old/same.txt", "unchanged");
+    root.Write("new/same.txt", "unchanged");
+    root.Write("old/gone.txt", "to be removed");
+    root.Write("old/excluded.txt", "old excluded");
+    root.Write("new/excluded.txt", "new excluded");
+    root.Write("old/tools/run.sh", "#!/bin/sh\necho old\n");
+    root.Write("new/tools/run.sh", "#!/bin/sh\necho new version\n");
+    ASSERT_TRUE(fsys::SetPermissions(oldDir + "/tools/run.sh", 0750));
+    root.Write("new/deep/n1/n2/n3/file.txt", "deep new file");
+    root.Write("new/empty.txt", "");
+    for (const char* f : {"big.bin", "excluded.txt", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt"})
+        SetWriteTime(newDir + "/" + f, 1600000000);
+    SetWriteTime(newDir + "/same.txt", WriteTime(oldDir + "/same.txt") / 10000000 - kFileTimeEpochOffset);
+
+    Build({0, {"gone.txt"}, {"excluded.txt"}});
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    ASSERT_EQ(Mode(target + "/tools/run.sh"), 0750u);
+
+    ASSERT_EQ(Apply(), 1);
+    EXPECT_TRUE(Texts().empty());
+    auto expected = SnapshotTree(newDir);
+    expected["excluded.txt"] = "old excluded";
+    EXPECT_EQ(SnapshotTree(target), expected);
+    EXPECT_FALSE(fsys::PathExists(target + "/gone.txt"));
+    EXPECT_EQ(Mode(target + "/tools/run.sh"), 0750u);
+    for (const char* f : {"big.bin", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt"})
+        EXPECT_EQ(WriteTime(target + "/" + f), WriteTime(newDir + "/" + f)) << f;
+}
+
+TEST_F(ApplyTest, BackupsKeepTheOldContent)
+{
+    root.Write("old/a.txt", "first version of a");
+    root.Write("new/a.txt", "second version of a, longer");
+    root.Write("old/app", "old app");
+    root.Write("new/app", "new app!");
+    root.Write("new/n.txt", "new file");
+    Build({});
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    // A file the old tree did not have, in the way of a new file of the patch.
+    root.Write("target/n.txt", "precious local file");
+
+    ASSERT_EQ(Apply(1, "orig"), 1);
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "second version of a, longer");
+    EXPECT_EQ(ReadFileText(target + "/a.orig"), "first version of a");
+    EXPECT_EQ(ReadFileText(target + "/app.orig"), "old app");
+    EXPECT_EQ(ReadFileText(target + "/n.txt"), "new file");
+    // The file that the new file replaced is kept, not its emptied remains.
+    EXPECT_EQ(ReadFileText(target + "/n.orig"), "precious local file");
+    EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
+}
+
+TEST_F(ApplyTest, SplitPatchIsReassembledAndAMissingPartAskedFor)
+{
+    root.WriteBytes("old/data.bin", RandomBytes(6000, 1));
+    root.WriteBytes("new/data.bin", RandomBytes(6000, 2));
+    Build({1, {}, {}});
+    ASSERT_TRUE(fsys::FileExists(root / "update.dv002"));
+    ASSERT_TRUE(CopyTree(oldDir, target));
+
+    // Cancel at the part prompt: the patch file cannot be opened, nothing changes.
+    ASSERT_TRUE(fsys::RenameFile(root / "update.dv002", root / "elsewhere"));
+    auto before = SnapshotTree(target);
+    prompt.SetDefault(PromptAnswer::Cancel);
+    EXPECT_EQ(Apply(), kHeaderRefused);
+    ASSERT_EQ(Texts().size(), 1u);
+    EXPECT_EQ(Texts()[0].rfind("Please put file update.dv002 into the folder ", 0), 0u) << Texts()[0];
+    EXPECT_EQ(SnapshotTree(target), before);
+
+    // The user supplies the part and presses OK.
+    class CSupplyPart : public IUserPrompt {
+    public:
+        std::string from, to;
+        int asked = 0;
+        PromptAnswer Ask(PromptOwner, const std::string&, const std::string&, PromptButtons b, PromptIcon) override
+        {
+            ++asked;
+            if (b == PromptButtons::OKCancel)
+                fsys::RenameFile(from, to);
+            return b == PromptButtons::YesNo ? PromptAnswer::No : PromptAnswer::OK;
+        }
+    } supply;
+    supply.from = root / "elsewhere";
+    supply.to = root / "update.dv002";
+    CAppCore core(&supply, progFolder);
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    ASSERT_TRUE(doc.ReadPatchHeader());
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
+    doc.ClosePatchFile();
+    EXPECT_EQ(supply.asked, 1);
+    EXPECT_EQ(ReadFileBytes(target + "/data.bin"), RandomBytes(6000, 2));
+}
+
+TEST_F(ApplyTest, SecondOfThreeTargetsMissingGivesOneErrorAndChangesNothing)
+{
+    ThreeChangedFiles();
+    fsys::DeleteFile(target + "/b.txt");
+    auto before = SnapshotTree(target);
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(failure, 1);
+    EXPECT_EQ(errors, std::vector<std::string>{Missing(target + "/b.txt")});
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(SnapshotTree(target), before);
+}
+
+TEST_F(ApplyTest, MismatchingTargetIsListedButRearrangedBytesAndOtherTimesPass)
+{
+    std::vector<image::Record> records;
+    ThreeChangedFiles(&records);
+    root.Write("target/a.txt", "old A");          // other content, same length
+    root.Write("target/b.txt", "b old");          // same bytes rearranged: same length and sum
+    SetWriteTime(target + "/c.txt", 1000000000);  // other times only
+    Craft(records);
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{"The following file does not match the file to be updated:\n" +
+                                               target + "/a.txt\n\n"});
+
+    root.Write("target/a.txt", "old a");
+    prompt.Clear();
+    EXPECT_EQ(Apply(), 1);
+    EXPECT_EQ(ReadFileText(target + "/b.txt"), "new b!!");
+    EXPECT_EQ(ReadFileText(target + "/c.txt"), "new c!!!");
+}
+
+TEST_F(ApplyTest, At99ErrorsTheRemainingRecordsAreNotRead)
+{
+    std::vector<image::Record> records;
+    for (int i = 0; i < 150; ++i)
+        records.push_back(image::Changed("f" + std::to_string(i) + ".txt", "old", "new"));
+    Craft(records);
+    fsys::CreateFolder(target);
+    CRecordingApplyProgress progress;
+    EXPECT_EQ(Apply(0, "bak", &progress), 0);
+    ASSERT_EQ(errors.size(), 99u);
+    EXPECT_EQ(errors[0], Missing(target + "/f0.txt"));
+    EXPECT_EQ(errors[98], Missing(target + "/f98.txt"));
+    EXPECT_EQ(progress.Statuses().size(), 99u);
+    EXPECT_EQ(progress.Statuses().back(), "Applying patch to file: f98.txt, file 99 of 150.");
+}
+
+TEST_F(ApplyTest, StatusTextAndBarBeforeEveryRecord)
+{
+    std::vector<image::Record> records;
+    for (int i = 0; i < 6; ++i)
+        records.push_back(image::NewFile("r" + std::to_string(i), "x"));
+    records.push_back(image::NewFile("b.dat", "last"));
+    Craft(records);
+    fsys::CreateFolder(target);
+    CRecordingApplyProgress progress;
+    ASSERT_EQ(Apply(0, "bak", &progress), 1);
+    std::vector<int> positions;
+    for (const auto& c : progress.calls)
+        if (c.what == "pos")
+            positions.push_back(c.value);
+    EXPECT_EQ(positions, (std::vector<int>{0, 14, 28, 42, 57, 71, 85, 0, 14, 28, 42, 57, 71, 85}));
+    EXPECT_EQ(progress.Statuses().back(), "Applying patch to file: b.dat, file 7 of 7.");
+    EXPECT_EQ(ReadFileText(target + "/b.dat"), "last");
+}
+
+TEST_F(ApplyTest, CancelInTheVerificationPass)
+{
+    ThreeChangedFiles();
+    auto before = SnapshotTree(target);
+    CRecordingApplyProgress progress;
+    progress.CancelAtCheck(2);
+    prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(Apply(0, "bak", &progress), -1);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text, kCancelQuestion);
+    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    EXPECT_EQ(SnapshotTree(target), before);
+}
+
+TEST_F(ApplyTest, CancelAnsweredNoGoesOnWithoutAskingAgain)
+{
+    ThreeChangedFiles();
+    CRecordingApplyProgress progress;
+    progress.CancelAtCheck(2);
+    progress.CancelAtCheck(5);
+    prompt.Script(PromptAnswer::No);
+    prompt.Script(PromptAnswer::No);
+    EXPECT_EQ(Apply(0, "bak", &progress), 1);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{kCancelQuestion, kCancelQuestion}));
+    EXPECT_EQ(ReadFileText(target + "/c.txt"), "new c!!!");
+}
+
+TEST_F(ApplyTest, CancelInTheApplicationPassKeepsWhatWasDone)
+{
+    std::vector<image::Record> records;
+    ThreeChangedFiles(&records);
+    root.Write("target/gone.txt", "stays");
+    Craft(records, {"gone.txt"});
+    CRecordingApplyProgress progress;
+    progress.CancelAtCheck(5); // before the second record of the second pass
+    prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(Apply(0, "bak", &progress), -1);
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+    EXPECT_EQ(ReadFileText(target + "/b.txt"), "old b");
+    EXPECT_EQ(ReadFileText(target + "/c.txt"), "old c");
+    EXPECT_TRUE(fsys::FileExists(target + "/gone.txt"));
+}
+
+TEST_F(ApplyTest, TargetModifiedBetweenThePasses)
+{
+    for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
+        fsys::RemoveTree(target);
+        prompt.Clear();
+        ThreeChangedFiles();
+        CHookedProgress progress;
+        progress.hookAt = 4; // the first check of the second pass
+        progress.hook = [&] { root.Write("target/b.txt", "edited meanwhile"); };
+        prompt.Script(answer);
+        EXPECT_EQ(Apply(0, "bak", &progress), answer == PromptAnswer::Yes ? 0 : 1);
+        EXPECT_EQ(Texts(), std::vector<std::string>{Modified(target + "/b.txt")});
+        EXPECT_EQ(prompt.Shown().back().title, "Delvorin Error");
+        EXPECT_EQ(prompt.Shown().back().icon, PromptIcon::None);
+        EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+        EXPECT_EQ(ReadFileText(target + "/b.txt"), "edited meanwhile");
+        EXPECT_EQ(ReadFileText(target + "/c.txt"), answer == PromptAnswer::Yes ? "old c" : "new c!!!");
+    }
+}
+
+TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
+{
+    for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
+        fsys::RemoveTree(target);
+        prompt.Clear();
+        std::vector<image::Record> records;
+        ThreeChangedFiles(&records);
+        records[1].newSum += 1; // the rebuilt b.txt cannot match
+        Craft(records);
+        prompt.Script(answer);
+        EXPECT_EQ(Apply(), answer == PromptAnswer::Yes ? 0 : 1);
+        EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/b.txt")});
+        EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+        EXPECT_EQ(ReadFileText(target + "/b.txt"), "old b");
+        EXPECT_EQ(ReadFileText(target + "/c.txt"), answer == PromptAnswer::Yes ? "old c" : "new c!!!");
+        EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
+    }
+}
+
+TEST_F(ApplyTest, MissingRemoveEntryWarnsAndTheApplySucceeds)
+{
+    std::vector<image::Record> records;
+    ThreeChangedFiles(&records);
+    root.Write("target/old.dll", "x");
+    Craft(records, {"not-there.txt", "old.dll"});
+    EXPECT_EQ(Apply(), 1);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text,
+              "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n"
+              "not-there.txt");
+    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_FALSE(fsys::PathExists(target + "/old.dll"));
+}
+
+TEST_F(ApplyTest, EmptyPatchIsRefusedWithAWarning)
+{
+    Craft({});
+    fsys::CreateFolder(target);
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(failure, 0);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text, "This Delvorin file does not have any file patches in it.");
+    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_EQ(prompt.Shown()[0].icon, PromptIcon::Stop);
+}
+
+TEST_F(ApplyTest, RecordsWithoutObjectsOnlySetTimes)
+{
+    image::Record r = image::Changed("a.txt", "same", "same");
+    r.news.clear();
+    r.lastWrite = UnixToFileTime(1500000000, 0);
+    r.lastAccess = UnixToFileTime(1500000100, 0);
+    image::Record empty = image::NewFile("sub/empty.txt", "");
+    empty.storedName = "sub\\empty.txt";
+    empty.lastWrite = UnixToFileTime(1400000000, 0);
+    Craft({r, empty});
+    root.Write("target/a.txt", "same");
+    EXPECT_EQ(Apply(), 1);
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "same");
+    EXPECT_EQ(WriteTime(target + "/a.txt"), UnixToFileTime(1500000000, 0));
+    EXPECT_EQ(ReadFileText(target + "/sub/empty.txt"), "");
+    EXPECT_EQ(WriteTime(target + "/sub/empty.txt"), UnixToFileTime(1400000000, 0));
+}
+
+TEST_F(ApplyTest, NewFileDeepInMissingFoldersAndObjectsInChunks)
+{
+    std::string content(150000, 'q');
+    image::Record deep = image::NewFile("new1\\new2\\new3\\file.txt", content.substr(0, 64000));
+    deep.news.push_back({64000, content.substr(64000), std::nullopt});
+    deep.newSum = image::Sum(content);
+    deep.newLength = static_cast<uint32_t>(content.size());
+    Craft({deep});
+    fsys::CreateFolder(target);
+    EXPECT_EQ(Apply(0, "bak", nullptr, [&](CAppCore& core) {
+                  core.settings.logFile = 1;
+                  core.log.SetPath(root / "log.txt");
+              }),
+              1);
+    EXPECT_EQ(ReadFileText(target + "/new1/new2/new3/file.txt"), content);
+    const std::string path = target + "/new1/new2/new3/file.txt";
+    EXPECT_EQ(ReadFileText(root / "log.txt"),
+              "Applying patch #0 from patch file to file " + path + "\nStart patch: 0, patch size: 64000\n" +
+                  "Applying patch #1 from patch file to file " + path + "\nStart patch: 64000, patch size: 86000\n");
+}
+
+TEST_F(ApplyTest, ReadOnlyTargetIsReplacedAndKeepsItsPermissions)
+{
+    ThreeChangedFiles();
+    ASSERT_TRUE(fsys::SetPermissions(target + "/a.txt", 0444));
+    EXPECT_EQ(Apply(), 1);
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+    EXPECT_EQ(Mode(target + "/a.txt"), 0444u);
+}
+
+TEST_F(ApplyTest, FolderThatCannotBeCreatedStopsTheApply)
+{
+    Craft({image::NewFile("a.txt", "a"), image::NewFile("blocked\\x.txt", "x"), image::NewFile("z.txt", "z")});
+    root.Write("target/blocked", "a file where a folder is needed");
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"Unable to create directory:\n" + target + "/blocked"});
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "a");
+    EXPECT_FALSE(fsys::PathExists(target + "/z.txt"));
+}
+
+TEST_F(ApplyTest, MissingTargetFolderIsNotCreated)
+{
+    Craft({image::NewFile("a.txt", "a")});
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{"The folder to be updated does not exist:\n" + target + "\n\n"});
+    EXPECT_FALSE(fsys::PathExists(target));
+}
+
+TEST_F(ApplyTest, VerifyAloneChangesNothing)
+{
+    ThreeChangedFiles();
+    auto before = SnapshotTree(target);
+    EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1);
+    EXPECT_EQ(SnapshotTree(target), before);
+    fsys::DeleteFile(target + "/c.txt");
+    EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 0);
+    EXPECT_EQ(errors, std::vector<std::string>{Missing(target + "/c.txt")});
+}
+
+TEST_F(ApplyTest, LongPathsAreShortenedInTheErrorsTable)
+{
+    std::string name(200, 'n');
+    target = root.MakeFolder(std::string(200, 't') + "/" + std::string(200, 'u'));
+    Craft({image::Changed(name, "x", "y")});
+    EXPECT_EQ(Apply(), 0);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_LE(errors[0].size(), 519u);
+    EXPECT_EQ(errors[0].rfind("The following file to be updated is missing:\n...", 0), 0u);
+    EXPECT_EQ(errors[0].substr(errors[0].size() - 12), name.substr(0, 10) + "\n\n");
+}
+
+} // namespace
