@@ -5,8 +5,8 @@
 // and a content hash, confirmed byte by byte) answers it in constant expected time,
 // however many blocks share a byte sum.
 #pragma once
+#include <cstddef>
 #include <cstdint>
-#include <unordered_map>
 #include <vector>
 
 class CBlockNode {
@@ -39,9 +39,13 @@ public:
     const CBlockNode* Find(const CBlockNode& block) const;
 
 private:
+    void Grow();
+
+    // Every inserted block in insertion order, with its content hash.
     std::vector<CBlockNode> blocks_;
-    // content hash -> index into blocks_ of the first block with that hash; further
-    // blocks with the same hash but other content are chained in next_.
-    std::unordered_map<uint64_t, uint32_t> first_;
-    std::vector<uint32_t> next_;
+    std::vector<uint64_t> hashes_;
+    // Open-addressing table (a power of two in size, at most half full): 0 for an empty
+    // slot, else 1 + the index into blocks_ of the first block of one content.
+    std::vector<uint32_t> slots_;
+    size_t distinct_ = 0;
 };

@@ -1,0 +1,422 @@
+// File differencing: describes a new file as byte ranges copied from the old file
+// (old-copy objects) plus literal bytes of the new file (new-data objects).
+//
+// Both files are cut into content-defined blocks at a separator byte chosen from the
+// old file's statistics. Every block of the new file is looked up among the old file's
+// blocks; a hit is widened byte by byte in both directions, and whatever no hit covers
+// becomes new data. The step writes a trace of its decisions to the build log.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "engine/CFilePatch.h"
+#include "platform/FileTimes.h"
+#include "platform/Progress.h"
+
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr double kMinMeanGap = 20.0;
+constexpr uint64_t kFirstThreshold = 80;
+constexpr uint64_t kThresholdStep = 50;
+constexpr uint64_t kThresholdCeiling = 500;
+constexpr double kProgressScale = 90.0;
+// The largest length the 32-bit fields of a file record can describe.
+constexpr uint64_t kMaxFileLength = 0xFFFFFFFFULL;
+
+const char* const kErrorTitle = "Delvorin Error";
+const std::string kPlusLine(66, '+');
+
+inline uint64_t Load64(const unsigned char* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+constexpr bool kWordCompare = std::endian::native == std::endian::little;
+
+// A regular file opened for reading, with its length; closed when it goes.
+class CInputFile {
+public:
+    ~CInputFile() { Close(); }
+
+    bool Open(const std::string& path)
+    {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0)
+            return false;
+        struct stat st;
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+            Close();
+            return false;
+        }
+        length_ = static_cast<uint64_t>(st.st_size);
+        return true;
+    }
+
+    bool IsOpen() const { return fd_ >= 0; }
+    uint64_t Length() const { return length_; }
+
+    // Reads exactly size bytes from the start; false when the file gave fewer.
+    bool ReadAll(unsigned char* data, size_t size)
+    {
+        size_t done = 0;
+        while (done < size) {
+            ssize_t n = ::pread(fd_, data + done, size - done, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    void Close()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_ = -1;
+    uint64_t length_ = 0;
+};
+
+void ReleaseContents(CFilePatch& record)
+{
+    std::vector<unsigned char>().swap(record.oldContent);
+    std::vector<unsigned char>().swap(record.newContent);
+    record.blockIndex.Clear();
+}
+
+void AppendSummary(CAppCore& core, uint32_t count, uint64_t total)
+{
+    core.AppendToLogFile(kPlusLine);
+    core.AppendToLogFile("Number patches: " + std::to_string(count) + ", Tot size: " + std::to_string(total));
+    core.AppendToLogFile(kPlusLine);
+}
+
+} // namespace
+
+void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256])
+{
+    // The gaps of one byte value are the distances between consecutive occurrences,
+    // with a virtual occurrence before the buffer and one at its end.
+    int64_t last[256];
+    uint64_t count[256];
+    double squares[256];
+    for (int b = 0; b < 256; ++b) {
+        last[b] = -1;
+        count[b] = 0;
+        squares[b] = 0.0;
+    }
+    for (size_t i = 0; i < length; ++i) {
+        unsigned b = data[i];
+        double gap = static_cast<double>(static_cast<int64_t>(i) - last[b]);
+        squares[b] += gap * gap;
+        ++count[b];
+        last[b] = static_cast<int64_t>(i);
+    }
+    for (int b = 0; b < 256; ++b) {
+        CGapStats& s = stats[b];
+        double gap = static_cast<double>(static_cast<int64_t>(length) - last[b]);
+        s.numberOfGaps = count[b] + 1;
+        s.sumOfGaps = static_cast<uint64_t>(length) + 1; // the gaps always add up to this
+        s.sumOfSquares = squares[b] + gap * gap;
+        s.lastPosition = last[b];
+        double n = static_cast<double>(s.numberOfGaps);
+        s.meanGap = static_cast<double>(s.sumOfGaps) / n;
+        // Rounding can take a zero variance just below zero; the deviation is then 0.
+        double variance = s.sumOfSquares / n - s.meanGap * s.meanGap;
+        s.deviation = variance > 0.0 ? std::sqrt(variance) : 0.0;
+    }
+}
+
+unsigned char ChooseSeparator(const unsigned char* data, size_t length)
+{
+    CGapStats stats[256];
+    GapStatistics(data, length, stats);
+    for (uint64_t threshold = kFirstThreshold; threshold < kThresholdCeiling && threshold < length;
+         threshold += kThresholdStep) {
+        int chosen = -1;
+        for (int b = 0; b < 256; ++b) {
+            const CGapStats& s = stats[b];
+            if (s.meanGap < kMinMeanGap || s.meanGap > static_cast<double>(threshold))
+                continue;
+            // Strictly smaller only: ties go to the lowest byte value.
+            if (chosen < 0 || s.deviation < stats[chosen].deviation)
+                chosen = b;
+        }
+        if (chosen >= 0)
+            return static_cast<unsigned char>(chosen);
+    }
+    return 0;
+}
+
+void COldPatch::Extend(const unsigned char* oldData, const unsigned char* newData, uint32_t oldOff, uint32_t newOff,
+                       uint32_t len, uint32_t oldLength, uint32_t newLength)
+{
+    // Backwards, while the bytes before both offsets are equal.
+    uint32_t back = oldOff < newOff ? oldOff : newOff;
+    const unsigned char* o = oldData + oldOff;
+    const unsigned char* n = newData + newOff;
+    uint32_t k = 0;
+    bool mismatch = false;
+    if constexpr (kWordCompare) {
+        while (k + 8 <= back) {
+            uint64_t diff = Load64(o - k - 8) ^ Load64(n - k - 8);
+            if (diff != 0) {
+                // The highest-addressed bytes are the most significant ones.
+                k += static_cast<uint32_t>(std::countl_zero(diff) / 8);
+                mismatch = true;
+                break;
+            }
+            k += 8;
+        }
+    }
+    if (!mismatch) {
+        while (k < back && o[-static_cast<int64_t>(k) - 1] == n[-static_cast<int64_t>(k) - 1])
+            ++k;
+    }
+    oldOff -= k;
+    newOff -= k;
+    len += k;
+
+    // Forwards, while both files go on and their bytes are equal.
+    uint32_t oldRest = oldLength - (oldOff + len);
+    uint32_t newRest = newLength - (newOff + len);
+    uint32_t ahead = oldRest < newRest ? oldRest : newRest;
+    o = oldData + oldOff + len;
+    n = newData + newOff + len;
+    k = 0;
+    mismatch = false;
+    if constexpr (kWordCompare) {
+        while (k + 8 <= ahead) {
+            uint64_t diff = Load64(o + k) ^ Load64(n + k);
+            if (diff != 0) {
+                k += static_cast<uint32_t>(std::countr_zero(diff) / 8);
+                mismatch = true;
+                break;
+            }
+            k += 8;
+        }
+    }
+    if (!mismatch) {
+        while (k < ahead && o[k] == n[k])
+            ++k;
+    }
+    len += k;
+
+    oldOffset = oldOff;
+    newOffset = newOff;
+    length = len;
+}
+
+int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
+                            const std::string& newFolder, IBuildProgress* progress)
+{
+    if (oldFilePath.empty() || newFilePath.empty())
+        return 0;
+    FreeBuffers();
+    oldPath = oldFilePath;
+    name = newFilePath;
+    oldLength = oldByteSum = newLength = newByteSum = 0;
+    newFileFlag = 0;
+    separator = 0;
+    newTimes = CFileTimes{};
+    oldTimes = CFileTimes{};
+
+    // An old file that cannot be opened makes this a new file.
+    CInputFile oldFile;
+    if (!oldFile.Open(oldFilePath))
+        newFileFlag = 1;
+    bool oldPresent = oldFile.IsOpen();
+
+    CInputFile newFile;
+    if (!newFile.Open(newFilePath)) {
+        oldFile.Close();
+        core_.Ask(PromptOwner::MainWindow, "Unable to open file:\n" + newFilePath, kErrorTitle);
+        return 0;
+    }
+
+    GetFileTimes(newFilePath, newTimes);
+    if (oldPresent)
+        GetFileTimes(oldFilePath, oldTimes);
+
+    // The record holds lengths and offsets in 32 bits: a longer file cannot be described.
+    for (const CInputFile* f : {&oldFile, &newFile}) {
+        if (f->IsOpen() && f->Length() > kMaxFileLength) {
+            core_.Ask(PromptOwner::MainWindow,
+                      "The following file is too large for a Delvorin file (4 GB or more):\n" +
+                          (f == &oldFile ? oldFilePath : newFilePath),
+                      kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
+            return 0;
+        }
+    }
+    oldLength = static_cast<uint32_t>(oldFile.Length());
+    newLength = static_cast<uint32_t>(newFile.Length());
+
+    try {
+        oldContent.resize(oldLength);
+        newContent.resize(newLength);
+    } catch (const std::bad_alloc&) {
+        ReleaseContents(*this);
+        core_.Ask(PromptOwner::ProgressDialog,
+                  "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!", kErrorTitle,
+                  PromptButtons::OK, PromptIcon::Stop);
+        return 0;
+    }
+
+    // A file that changes length while it is read would give a record that does not
+    // describe it; such a read is a failure, not a short content.
+    if (oldPresent && !oldFile.ReadAll(oldContent.data(), oldLength)) {
+        ReleaseContents(*this);
+        core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + oldFilePath, kErrorTitle);
+        return 0;
+    }
+    if (!newFile.ReadAll(newContent.data(), newLength)) {
+        ReleaseContents(*this);
+        core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + newFilePath, kErrorTitle);
+        return 0;
+    }
+    oldFile.Close();
+    newFile.Close();
+
+    // The name below the new folder.
+    std::string prefix = newFolder;
+    if (!prefix.empty() && prefix.back() != '/')
+        prefix += '/';
+    if (name.compare(0, prefix.size(), prefix) == 0)
+        name.erase(0, prefix.size());
+
+    const unsigned char* oldData = oldContent.data();
+    const unsigned char* newData = newContent.data();
+    oldByteSum = ByteSum(oldData, oldLength);
+    newByteSum = ByteSum(newData, newLength);
+
+    const bool logging = core_.LogEnabled();
+    if (oldLength == newLength && oldByteSum == newByteSum &&
+        (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0)) {
+        if (logging)
+            core_.AppendToLogFile("Skipping file: " + LastComponent(name) + ".  No patch is required");
+        ReleaseContents(*this);
+        return 1;
+    }
+
+    uint32_t count = 0;
+    uint64_t total = 0;
+    try {
+        if (oldPresent) {
+            separator = ChooseSeparator(oldData, oldLength);
+
+            CBlockNode block;
+            const unsigned char* cursor = oldData;
+            const unsigned char* end = oldData + oldLength;
+            while (block.Cut(cursor, end, separator))
+                blockIndex.Insert(block);
+
+            // Matching scan: blocks that start inside the previous hit are skipped.
+            cursor = newData;
+            end = newData + newLength;
+            bool haveHit = false;
+            uint64_t hitEnd = 0;
+            while (block.Cut(cursor, end, separator)) {
+                uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
+                if (haveHit && blockOffset < hitEnd)
+                    continue;
+                const CBlockNode* hit = blockIndex.Find(block);
+                if (!hit)
+                    continue;
+                COldPatch patch;
+                patch.Extend(oldData, newData, static_cast<uint32_t>(hit->start - oldData), blockOffset, hit->length,
+                             oldLength, newLength);
+                if (logging) {
+                    core_.AppendToLogFile("Old Patch start in old file ( " + oldFilePath +
+                                          " ): " + std::to_string(patch.oldOffset));
+                    core_.AppendToLogFile("Old Patch start in new file ( " + name +
+                                          " ): " + std::to_string(patch.newOffset));
+                    core_.AppendToLogFile("Old Patch size: " + std::to_string(patch.length));
+                }
+                uint64_t patchEnd = static_cast<uint64_t>(patch.newOffset) + patch.length;
+                if (progress) {
+                    if (progress->CheckCancelButton() &&
+                        core_.Ask(PromptOwner::ProgressDialog,
+                                  "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                                  "Do you really want to cancel this process?",
+                                  "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
+                        ReleaseContents(*this);
+                        return -1;
+                    }
+                    progress->SetFilePos(
+                        static_cast<int>(static_cast<double>(patchEnd) / newLength * kProgressScale));
+                }
+                oldPatches.push_back(patch);
+                ++count;
+                total += patch.length;
+                haveHit = true;
+                hitEnd = patchEnd;
+            }
+        }
+
+        if (logging) {
+            AppendSummary(core_, count, total);
+            core_.AppendToLogFile("+++++++++Creating patch objects from new file+++++++++++++++++++++");
+            core_.AppendToLogFile(kPlusLine);
+            core_.AppendToLogFile(kPlusLine);
+        }
+
+        // Gap filling: every part of the new file that no old-copy object covers.
+        count = 0;
+        total = 0;
+        auto addNewData = [&](uint32_t offset, uint32_t length, bool logged) {
+            newPatches.push_back(CNewPatch{offset, length, 0});
+            if (!logged)
+                return;
+            ++count;
+            total += length;
+            if (logging) {
+                core_.AppendToLogFile("New Patch start in new file ( " + name + " ): " + std::to_string(offset));
+                core_.AppendToLogFile("New Patch size: " + std::to_string(length));
+            }
+        };
+        if (!oldPresent || oldPatches.empty()) {
+            addNewData(0, newLength, true);
+            if (logging)
+                core_.AppendToLogFile("Size of object: " + std::to_string(140));
+        } else {
+            const COldPatch& first = oldPatches.front();
+            if (first.newOffset > 0)
+                addNewData(0, first.newOffset, true);
+            for (size_t i = 1; i < oldPatches.size(); ++i) {
+                uint32_t previousEnd = oldPatches[i - 1].newOffset + oldPatches[i - 1].length;
+                if (oldPatches[i].newOffset > previousEnd)
+                    addNewData(previousEnd, oldPatches[i].newOffset - previousEnd, true);
+            }
+            uint32_t lastEnd = oldPatches.back().newOffset + oldPatches.back().length;
+            // The trailing gap appears in the trace only when there is a single old-copy object.
+            if (lastEnd < newLength)
+                addNewData(lastEnd, newLength - lastEnd, oldPatches.size() == 1);
+        }
+
+        if (logging)
+            AppendSummary(core_, count, total);
+    } catch (const std::bad_alloc&) {
+        ReleaseContents(*this);
+        oldPatches.clear();
+        newPatches.clear();
+        core_.Ask(PromptOwner::ProgressDialog,
+                  "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!", kErrorTitle,
+                  PromptButtons::OK, PromptIcon::Stop);
+        return 0;
+    }
+    return 1;
+}
