@@ -1,0 +1,320 @@
+// Damaged and crafted patch files: names that lead out of the target folder, lengths
+// and counts that do not fit, broken compression and part prefixes, links in the
+// target that lead elsewhere. Every one is refused, and nothing changes inside the
+// target folder or beside it.
+#include "support/PatchImage.h"
+#include "support/TestFolder.h"
+
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "engine/SafeNames.h"
+#include "platform/FileSystem.h"
+#include "platform/ScriptedPrompt.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+using image::Record;
+
+enum class Expect {
+    HeaderRefused,  // the patch file cannot be opened at all
+    ApplyRefused,   // the verification pass lists an error, nothing is applied
+};
+
+constexpr const char* kNotAllowed = "The following file name in the patch file is not allowed:\n";
+constexpr const char* kDamaged = "The patch file is damaged and cannot be applied:\n";
+constexpr const char* kLinked = "lies behind a symbolic link to a folder";
+
+struct CCase {
+    std::string what;
+    // Makes the bytes of the patch file; outside is the folder beside the target.
+    std::function<std::string(const std::string& outside)> patch;
+    Expect expect;
+    std::string entry; // text the errors table must hold (ApplyRefused)
+};
+
+void PrintTo(const CCase& c, std::ostream* os)
+{
+    *os << c.what;
+}
+
+std::string Img(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
+                int fileCount = -1)
+{
+    std::string img = image::Header(removes, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    for (const auto& r : records)
+        img += r.Bytes();
+    return img;
+}
+
+std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
+                  int fileCount = -1)
+{
+    return image::PatchFile(Img(records, removes, fileCount));
+}
+
+Record Good()
+{
+    return image::Changed("a.txt", "old a", "new a!");
+}
+
+Record Evil(const std::string& storedName)
+{
+    return image::NewFile(storedName, "planted");
+}
+
+Record With(Record r, const std::function<void(Record&)>& change)
+{
+    change(r);
+    return r;
+}
+
+std::vector<CCase> Cases()
+{
+    auto evil = [](const std::string& name) {
+        return [name](const std::string&) { return Patch({Good(), Evil(name)}); };
+    };
+    auto damaged = [](const Record& r) { return [r](const std::string&) { return Patch({Good(), r}); }; };
+    return {
+        {"parent component", evil("..\\outside\\evil"), Expect::ApplyRefused, kNotAllowed},
+        {"parent components inside", evil("sub\\..\\..\\outside\\evil"), Expect::ApplyRefused, kNotAllowed},
+        {"parent of the target", evil("..\\x"), Expect::ApplyRefused, kNotAllowed},
+        {"absolute with backslashes",
+         [](const std::string& outside) { return Patch({Good(), Evil(ToStoredName(outside) + "\\evil")}); },
+         Expect::ApplyRefused, kNotAllowed},
+        {"absolute with slashes",
+         [](const std::string& outside) { return Patch({Good(), Evil(outside + "/evil")}); },
+         Expect::ApplyRefused, kNotAllowed},
+        {"drive prefix", evil("C:\\evil"), Expect::ApplyRefused, kNotAllowed},
+        {"drive-relative name", evil("C:evil"), Expect::ApplyRefused, kNotAllowed},
+        {"device prefix", evil("\\\\?\\C:\\evil"), Expect::ApplyRefused, kNotAllowed},
+        {"empty component", evil("sub\\\\b.txt"), Expect::ApplyRefused, kNotAllowed},
+        {"dot component", evil("sub\\.\\b.txt"), Expect::ApplyRefused, kNotAllowed},
+        {"name that is a dot", evil("."), Expect::ApplyRefused, kNotAllowed},
+        {"trailing separator", evil("sub\\"), Expect::ApplyRefused, kNotAllowed},
+        {"empty name", evil(""), Expect::ApplyRefused, kNotAllowed},
+        {"record through a linked folder", evil("link\\evil"), Expect::ApplyRefused, kLinked},
+        {"changed file through a linked folder",
+         [](const std::string&) { return Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")}); },
+         Expect::ApplyRefused, kLinked},
+        {"name field of length 0", damaged(With(Evil("e"), [](Record& r) { r.nameField = 0; })),
+         Expect::ApplyRefused, kDamaged},
+        {"name field of 261 bytes",
+         damaged(With(Evil(std::string(260, 'e')), [](Record& r) { r.nameField = 261; })), Expect::ApplyRefused,
+         kDamaged},
+        {"name without its zero byte", damaged(With(Evil("abcde"), [](Record& r) { r.nameZero = false; })),
+         Expect::ApplyRefused, kDamaged},
+        {"name past the end of the image",
+         [](const std::string&) {
+             std::string cut = Img({Good()}, {}, 2) + std::string("file\0\0\0\0", 8);
+             image::Put16(cut, 200);
+             return image::PatchFile(cut + "abc");
+         },
+         Expect::ApplyRefused, kDamaged},
+        {"huge old-copy count", damaged(With(Good(), [](Record& r) { r.oldCount = 0xFFFFFFFFu; })),
+         Expect::ApplyRefused, kDamaged},
+        {"huge new-data count", damaged(With(Good(), [](Record& r) { r.newCount = 0x7FFFFFFFu; })),
+         Expect::ApplyRefused, kDamaged},
+        {"old copy past the old length",
+         damaged(With(Good(), [](Record& r) { r.olds.push_back({3, 0, 5}); })), Expect::ApplyRefused, kDamaged},
+        {"old copy past the new length",
+         damaged(With(Good(), [](Record& r) { r.olds.push_back({0, 0xFFFFFFFEu, 4}); })), Expect::ApplyRefused,
+         kDamaged},
+        {"new data past the new length",
+         damaged(With(Good(), [](Record& r) { r.news[0].newOffset = 3; })), Expect::ApplyRefused, kDamaged},
+        {"new data past the end of the image",
+         damaged(With(Good(), [](Record& r) { r.news[0].length = 1000000; })), Expect::ApplyRefused, kDamaged},
+        {"file count above the records present",
+         [](const std::string&) { return Patch({Good()}, {}, 3); }, Expect::ApplyRefused, kDamaged},
+        {"file count 65535", [](const std::string&) { return Patch({Good()}, {}, 65535); },
+         Expect::ApplyRefused, kDamaged},
+        {"wrong check block",
+         damaged(With(Good(), [](Record& r) { r.checkBlock = std::string("fiLe\0\0\0\0", 8); })),
+         Expect::ApplyRefused, kDamaged},
+        {"wrong old-copy tag",
+         damaged(With(Good(), [](Record& r) {
+             r.olds.push_back({0, 0, 1});
+             r.oldTag = "oldpatch";
+         })),
+         Expect::ApplyRefused, kDamaged},
+        {"wrong new-data tag", damaged(With(Good(), [](Record& r) { r.newTag = std::string("newptcx\0", 8); })),
+         Expect::ApplyRefused, kDamaged},
+        {"new file that copies from an old file",
+         damaged(With(Evil("n.txt"), [](Record& r) { r.olds.push_back({0, 0, 1}); })), Expect::ApplyRefused,
+         kDamaged},
+        {"unknown new-file flag", damaged(With(Evil("n.txt"), [](Record& r) { r.newFile = 7; })),
+         Expect::ApplyRefused, kDamaged},
+        {"remove entry in the parent folder",
+         [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::ApplyRefused,
+         kNotAllowed},
+        {"absolute remove entry",
+         [](const std::string& outside) { return Patch({Good()}, {ToStoredName(outside) + "\\x"}); },
+         Expect::ApplyRefused, kNotAllowed},
+        {"remove entry through a linked folder", [](const std::string&) { return Patch({Good()}, {"link\\x"}); },
+         Expect::ApplyRefused, kLinked},
+        {"remove entry that is a linked folder", [](const std::string&) { return Patch({Good()}, {"link"}); },
+         Expect::ApplyRefused, kLinked},
+        {"uncompressed image with a parent component",
+         [](const std::string&) { return std::string(8, '\0') + Img({Good(), Evil("..\\outside\\evil")}); },
+         Expect::ApplyRefused, kNotAllowed},
+        {"truncated gzip stream",
+         [](const std::string&) {
+             std::string p = Patch({Good(), Evil("n.txt")});
+             return p.substr(0, p.size() / 2);
+         },
+         Expect::HeaderRefused, ""},
+        {"gzip stream with a changed byte",
+         [](const std::string&) {
+             std::string p = Patch({Good(), Evil("n.txt")});
+             p[p.size() - 6] ^= 0x40; // inside the CRC-32 of the trailer
+             return p;
+         },
+         Expect::HeaderRefused, ""},
+        {"wrong magic",
+         [](const std::string&) {
+             std::string img = Img({Good()});
+             img[0] = 'X';
+             return image::PatchFile(img);
+         },
+         Expect::HeaderRefused, ""},
+        {"magic in other letter case",
+         [](const std::string&) {
+             std::string img = Img({Good()});
+             img[0] = 'd';
+             return image::PatchFile(img);
+         },
+         Expect::HeaderRefused, ""},
+        {"more parts than present",
+         [](const std::string&) { return image::PatchFile(Img({Good()}), 3, 1000); }, Expect::HeaderRefused,
+         ""},
+        {"shorter than the part prefix", [](const std::string&) { return std::string("\0\0\0", 3); },
+         Expect::HeaderRefused, ""},
+        {"empty file", [](const std::string&) { return std::string(); }, Expect::HeaderRefused, ""},
+        {"remove count without its entries",
+         [](const std::string&) {
+             std::string img = Img({});
+             img[724] = static_cast<char>(0xE8);
+             img[725] = 0x03;
+             return image::PatchFile(img.substr(0, 726));
+         },
+         Expect::HeaderRefused, ""},
+        {"garbage behind the prefix",
+         [](const std::string&) {
+             std::vector<unsigned char> r = RandomBytes(5000, 9);
+             return std::string(8, '\0') + std::string(r.begin(), r.end());
+         },
+         Expect::HeaderRefused, ""},
+    };
+}
+
+class HostileTest : public ::testing::TestWithParam<CCase> {
+protected:
+    void SetUp() override
+    {
+        target = root.MakeFolder("target");
+        outside = root.MakeFolder("outside");
+        root.Write("target/a.txt", "old a");
+        root.Write("target/sub/b.txt", "old b");
+        root.Write("outside/x", "outside x");
+        root.Write("outside/secret.txt", "secret");
+        ASSERT_EQ(symlink(outside.c_str(), (target + "/link").c_str()), 0);
+        patchFile = root / "p.dvp";
+        prompt.SetDefault(PromptAnswer::Cancel);
+    }
+
+    // Opens and applies the patch file: -99 when it cannot be opened.
+    int Apply()
+    {
+        CAppCore core(&prompt, root.MakeFolder("prog"));
+        CDirDiff dirDiff(core);
+        CPatchDoc doc(core, dirDiff, patchFile);
+        if (!doc.ReadPatchHeader())
+            return -99;
+        dirDiff.TargetFolder() = target;
+        int backup = 1;
+        int result = dirDiff.ApplyPatch(doc, backup, "bak", nullptr);
+        errors = dirDiff.ErrorEntries();
+        failure = dirDiff.failure;
+        doc.ClosePatchFile();
+        return result;
+    }
+
+    CTestFolder root;
+    CScriptedPrompt prompt;
+    std::string target, outside, patchFile;
+    std::vector<std::string> errors;
+    int failure = 0;
+};
+
+TEST_P(HostileTest, IsRefusedAndChangesNothing)
+{
+    const CCase& c = GetParam();
+    root.Write("p.dvp", c.patch(outside));
+    const auto before = SnapshotTree(root.Path());
+
+    int result = Apply();
+    if (c.expect == Expect::HeaderRefused) {
+        EXPECT_EQ(result, -99);
+    } else {
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(failure, 1);
+        bool found = false;
+        for (const auto& e : errors)
+            found = found || e.find(c.entry) != std::string::npos;
+        EXPECT_TRUE(found) << (errors.empty() ? std::string("no entries") : errors[0]);
+    }
+    EXPECT_EQ(SnapshotTree(root.Path()), before);
+    EXPECT_TRUE(fsys::PathExists(target + "/link"));
+    EXPECT_FALSE(fsys::PathExists(root / "evil"));
+    EXPECT_FALSE(fsys::PathExists(root / "x"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CraftedPatchFiles, HostileTest, ::testing::ValuesIn(Cases()),
+                         [](const ::testing::TestParamInfo<CCase>& info) {
+                             std::string name;
+                             for (char ch : info.param.what)
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             return name;
+                         });
+
+// A link to a file at a name the patch writes is replaced; the file it led to stays.
+TEST_F(HostileTest, LinkedFileIsReplacedNotWrittenThrough)
+{
+    ASSERT_EQ(symlink((outside + "/secret.txt").c_str(), (target + "/new.txt").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/changed.txt").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/nothing-yet").c_str(), (target + "/dangling.txt").c_str()), 0);
+    root.Write("p.dvp", Patch({image::NewFile("new.txt", "planted"), image::NewFile("dangling.txt", "planted"),
+                               image::Changed("changed.txt", "outside x", "rewritten")}));
+    EXPECT_EQ(Apply(), 1);
+    EXPECT_EQ(ReadFileText(outside + "/secret.txt"), "secret");
+    EXPECT_EQ(ReadFileText(outside + "/x"), "outside x");
+    EXPECT_FALSE(fsys::PathExists(outside + "/nothing-yet"));
+    EXPECT_EQ(ReadFileText(target + "/new.txt"), "planted");
+    EXPECT_EQ(ReadFileText(target + "/changed.txt"), "rewritten");
+    // The backups were written beside the target, not through links.
+    EXPECT_EQ(ReadFileText(target + "/new.bak"), "secret");
+    EXPECT_EQ(ReadFileText(target + "/changed.bak"), "outside x");
+}
+
+TEST(SafeNames, RelativeNames)
+{
+    for (const char* good : {"a", "a.txt", "sub/b.txt", "sub\\b.txt", "..a", "a..", ".hidden", "a b/c:d"})
+        EXPECT_TRUE(IsSafeRelativeName(good)) << good;
+    for (const char* bad : {"", "/a", "\\a", "..", ".", "a/..", "a/./b", "a//b", "a/", "C:", "c:x", "\\\\?\\x",
+                            "a\\..\\b"})
+        EXPECT_FALSE(IsSafeRelativeName(bad)) << bad;
+    std::string folder;
+    EXPECT_TRUE(TargetFolderOf("/t/sub/a", "sub/a", folder));
+    EXPECT_EQ(folder, "/t");
+    EXPECT_TRUE(TargetFolderOf("/a", "a", folder));
+    EXPECT_EQ(folder, "/");
+    EXPECT_FALSE(TargetFolderOf("/t/xsub/a", "sub/a", folder));
+}
+
+} // namespace
