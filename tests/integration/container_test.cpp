@@ -1,0 +1,739 @@
+// The patch file container: header bytes, the gzip stream, the part prefix with
+// splitting and reassembly, the self-extracting form and the refusals of damaged input.
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "container/SelfExtractReader.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "platform/ScriptedPrompt.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace {
+
+uint32_t U32(const std::vector<unsigned char>& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+uint16_t U16(const std::vector<unsigned char>& b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+std::string Field(const std::vector<unsigned char>& b, size_t at, size_t width)
+{
+    std::string s(reinterpret_cast<const char*>(b.data()) + at, width);
+    return s.substr(0, s.find('\0'));
+}
+
+bool AllZero(const std::vector<unsigned char>& b, size_t from, size_t to)
+{
+    for (size_t i = from; i < to; ++i)
+        if (b[i] != 0)
+            return false;
+    return true;
+}
+
+// Inflates a gzip stream held in memory.
+std::vector<unsigned char> Gunzip(const unsigned char* data, size_t size)
+{
+    z_stream z = {};
+    EXPECT_EQ(inflateInit2(&z, 15 + 16), Z_OK);
+    std::vector<unsigned char> out;
+    unsigned char buf[65536];
+    z.next_in = const_cast<unsigned char*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    int rc;
+    do {
+        z.next_out = buf;
+        z.avail_out = sizeof buf;
+        rc = inflate(&z, Z_NO_FLUSH);
+        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
+    } while (rc == Z_OK);
+    EXPECT_EQ(rc, Z_STREAM_END);
+    inflateEnd(&z);
+    return out;
+}
+
+std::vector<unsigned char> Gzip(const std::vector<unsigned char>& data)
+{
+    z_stream z = {};
+    EXPECT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::vector<unsigned char> out(deflateBound(&z, data.size()) + 64);
+    z.next_in = const_cast<unsigned char*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+std::vector<unsigned char> Concat(std::vector<unsigned char> a, const std::vector<unsigned char>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+const std::vector<unsigned char> kZeroPrefix(8, 0);
+
+class ContainerTest : public testing::Test {
+protected:
+    CTestFolder dir;
+    std::string programFolder = dir.MakeFolder("prog");
+    std::string tempFolder = dir.MakeFolder("tmp") + "/";
+    CScriptedPrompt prompt;
+    CAppCore core{&prompt, programFolder, tempFolder};
+    CDirDiff dirDiff{core};
+
+    // The header a build writes, read back from its work file.
+    std::vector<unsigned char> HeaderBytes(CPatchDoc& doc)
+    {
+        EXPECT_TRUE(doc.WritePatchHeader());
+        core.patchImage.Close();
+        return ReadFileBytes(doc.WorkFileName());
+    }
+
+    // A finished patch file with the given bytes standing in for the file records.
+    void BuildPatch(CPatchDoc& doc, const std::vector<unsigned char>& records, uint16_t count)
+    {
+        ASSERT_TRUE(doc.WritePatchHeader());
+        ASSERT_TRUE(core.patchImage.Write(records.data(), records.size()));
+        core.fileCount = count;
+        ASSERT_TRUE(doc.FinishPatchFile(false));
+    }
+
+    std::string WriteStub(size_t size, unsigned mode = 0755)
+    {
+        std::string stub = dir.WriteBytes("prog/DvApply.exe", RandomBytes(size, 7));
+        chmod(stub.c_str(), mode);
+        return stub;
+    }
+
+    size_t Shown() const { return prompt.Shown().size(); }
+    const CPromptRecord& Last() const { return prompt.Shown().back(); }
+};
+
+TEST_F(ContainerTest, EmptyHeaderFieldsAndLimits)
+{
+    core.userName = std::string(70, 'N');
+    core.userOrganization = std::string(70, 'O');
+    core.settings.defaultFolder = "/srv/app";
+    core.settings.dialogText = std::string(300, 'D');
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    std::vector<unsigned char> h = HeaderBytes(doc);
+    EXPECT_EQ(doc.WorkFileName(), dir / "update.~dvp");
+
+    ASSERT_EQ(h.size(), 732u);
+    EXPECT_EQ(Field(h, 0, 64), "Delvorin_Version1abc.13");
+    EXPECT_TRUE(AllZero(h, 23, 64));
+    std::time_t now = std::time(nullptr);
+    std::tm local = {};
+    localtime_r(&now, &local);
+    EXPECT_EQ(static_cast<int32_t>(U32(h, 64)), local.tm_year + 1900 + local.tm_mon + 1 + local.tm_mday);
+    EXPECT_EQ(Field(h, 68, 68), std::string(64, 'N'));
+    EXPECT_EQ(Field(h, 136, 68), std::string(65, 'O'));
+    EXPECT_EQ(Field(h, 204, 260), "/srv/app");
+    EXPECT_EQ(Field(h, 464, 260), std::string(256, 'D'));
+    EXPECT_TRUE(AllZero(h, 464 + 256, 724));
+    EXPECT_EQ(U16(h, 724), 0); // RemoveCount
+    EXPECT_EQ(U16(h, 726), 0); // FileCount
+    EXPECT_EQ(U32(h, 728), 732u);
+}
+
+TEST_F(ContainerTest, EmptyPublisherTextsAreZeroFields)
+{
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    std::vector<unsigned char> h = HeaderBytes(doc);
+    ASSERT_EQ(h.size(), 732u);
+    EXPECT_TRUE(AllZero(h, 68, 724));
+}
+
+TEST_F(ContainerTest, RemoveEntriesAreStoredRelativeToTheDefaultFolder)
+{
+    core.settings.defaultFolder = "/srv/app";
+    dirDiff.AddRemoveFile("/srv/app/sub/a.txt");
+    dirDiff.AddRemoveFile("/other/b.txt");
+    dirDiff.AddRemoveFile("/srv/apple/c.txt"); // only a name prefix, not below the folder
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    std::vector<unsigned char> h = HeaderBytes(doc);
+
+    ASSERT_EQ(h.size(), 732u + 3 * 260);
+    EXPECT_EQ(U16(h, 724), 3);
+    EXPECT_EQ(Field(h, 726, 260), "sub\\a.txt");
+    EXPECT_EQ(Field(h, 726 + 260, 260), "\\other\\b.txt");
+    EXPECT_EQ(Field(h, 726 + 520, 260), "\\srv\\apple\\c.txt");
+    EXPECT_EQ(U16(h, 726 + 780), 0);
+    EXPECT_EQ(U32(h, 728 + 780), 732u + 780);
+}
+
+TEST_F(ContainerTest, WithoutDefaultFolderRemoveEntriesAreRelativeToTheOldFolder)
+{
+    dirDiff.AddRemoveFile("/work/old/lib/x.so");
+    dirDiff.AddRemoveFile("/elsewhere/y");
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    doc.SetOldFolder("/work/old/");
+    std::vector<unsigned char> h = HeaderBytes(doc);
+    EXPECT_EQ(Field(h, 726, 260), "lib\\x.so");
+    EXPECT_EQ(Field(h, 986, 260), "\\elsewhere\\y");
+}
+
+TEST_F(ContainerTest, RemoveEntryTooLongIsRefusedBeforeAnythingIsWritten)
+{
+    core.settings.defaultFolder = "/srv";
+    dirDiff.AddRemoveFile("/srv/" + std::string(256, 'x')); // fits exactly
+    CPatchDoc fits(core, dirDiff, dir / "fits.dvp");
+    EXPECT_EQ(Field(HeaderBytes(fits), 726, 260), std::string(256, 'x'));
+
+    dirDiff.AddRemoveFile("/srv/" + std::string(257, 'y'));
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    EXPECT_FALSE(doc.WritePatchHeader());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().title, "Delvorin Error");
+    EXPECT_NE(Last().text.find(std::string(257, 'y')), std::string::npos);
+    EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
+}
+
+TEST_F(ContainerTest, FinishedPatchIsGzipBehindZeroPrefixAndReadsBack)
+{
+    core.userName = "Pub";
+    core.userOrganization = "Org";
+    core.settings.defaultFolder = "/srv/app";
+    core.settings.dialogText = "line one\nline two";
+    dirDiff.AddRemoveFile("/srv/app/old/gone.txt");
+    std::vector<unsigned char> records = RandomBytes(5000, 3);
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    BuildPatch(doc, records, 3);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
+
+    std::vector<unsigned char> file = ReadFileBytes(dir / "update.dvp");
+    ASSERT_GT(file.size(), 18u);
+    EXPECT_TRUE(AllZero(file, 0, 8));
+    EXPECT_EQ(file[8], 0x1f);
+    EXPECT_EQ(file[9], 0x8b);
+    EXPECT_EQ(file[11] & 0x08, 0); // no file name in the gzip header
+    std::vector<unsigned char> image = Gunzip(file.data() + 8, file.size() - 8);
+    ASSERT_EQ(image.size(), 732u + 260 + records.size());
+    EXPECT_EQ(U16(image, 986), 3);
+    EXPECT_EQ(std::vector<unsigned char>(image.begin() + 992, image.end()), records);
+
+    // Read back as an apply does.
+    core.fileCount = 0;
+    CDirDiff reader(core);
+    CPatchDoc in(core, reader, dir / "update.dvp");
+    ASSERT_TRUE(in.ReadPatchHeader());
+    EXPECT_EQ(core.fileCount, 3);
+    EXPECT_EQ(in.Header().publisherName, "Pub");
+    EXPECT_EQ(in.Header().publisherOrganization, "Org");
+    EXPECT_EQ(in.Header().defaultFolder, "/srv/app");
+    EXPECT_EQ(in.Header().dialogText, "line one\nline two");
+    EXPECT_EQ(in.Header().recordsOffset, 992u);
+    EXPECT_EQ(in.FirstRecordPosition(), 992u);
+    ASSERT_EQ(reader.RemoveCount(), 1u);
+    EXPECT_EQ(reader.RemoveItem(0), "old/gone.txt");
+    EXPECT_EQ(in.WorkFileName(), tempFolder + "tempUCPathc.dvp");
+    EXPECT_EQ(in.AssembledFileName(), tempFolder + "AssyTempfile.tmp");
+    unsigned char first[4];
+    ASSERT_TRUE(core.patchImage.ReadExact(first, 4));
+    ASSERT_TRUE(in.RewindToFileRecords());
+    EXPECT_EQ(core.patchImage.Tell(), 992u);
+    in.ClosePatchFile();
+    EXPECT_FALSE(fsys::PathExists(in.WorkFileName()));
+    EXPECT_FALSE(fsys::PathExists(in.AssembledFileName()));
+}
+
+TEST_F(ContainerTest, NoRecordsGivesTheIdenticalFoldersWarningAndNoFiles)
+{
+    dir.Write("update.dvp", "an older patch");
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    ASSERT_TRUE(doc.WritePatchHeader());
+    EXPECT_FALSE(doc.FinishPatchFile(false));
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().text, "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
+    EXPECT_EQ(Last().title, "Delvorin Warning");
+    EXPECT_EQ(Last().icon, PromptIcon::Stop);
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
+    EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
+}
+
+TEST_F(ContainerTest, AbandonedBuildLeavesNoWorkFile)
+{
+    {
+        CPatchDoc doc(core, dirDiff, dir / "a.dvp");
+        ASSERT_TRUE(doc.WritePatchHeader());
+        EXPECT_TRUE(doc.FinishPatchFile(true));
+        EXPECT_FALSE(fsys::PathExists(dir / "a.~dvp"));
+    }
+    {
+        CPatchDoc doc(core, dirDiff, dir / "b.dvp");
+        ASSERT_TRUE(doc.WritePatchHeader());
+        doc.AbandonPatchFile();
+        EXPECT_FALSE(fsys::PathExists(dir / "b.~dvp"));
+    }
+    {
+        CPatchDoc doc(core, dirDiff, dir / "c.dvp"); // destroyed unfinished
+        ASSERT_TRUE(doc.WritePatchHeader());
+    }
+    EXPECT_FALSE(fsys::PathExists(dir / "c.~dvp"));
+    EXPECT_FALSE(core.patchImage.IsOpen());
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(ContainerTest, WorkFileThatCannotBeCreatedFailsWithoutMessage)
+{
+    CPatchDoc doc(core, dirDiff, dir / "missing/update.dvp");
+    EXPECT_FALSE(doc.WritePatchHeader());
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
+{
+    std::vector<unsigned char> image(732, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::memset(image.data() + 24, 0x55, 40); // bytes after the terminating zero
+    image[728] = 0xdc; // RecordsOffset 732
+    image[729] = 0x02;
+    dir.WriteBytes("ok.dvp", Concat(kZeroPrefix, Gzip(image)));
+    CPatchDoc ok(core, dirDiff, dir / "ok.dvp");
+    EXPECT_TRUE(ok.ReadPatchHeader());
+    ok.ClosePatchFile();
+
+    image[0] = 'd';
+    dir.WriteBytes("case.dvp", Concat(kZeroPrefix, Gzip(image)));
+    CPatchDoc bad(core, dirDiff, dir / "case.dvp");
+    EXPECT_FALSE(bad.ReadPatchHeader());
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_FALSE(core.patchImage.IsOpen());
+    EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
+}
+
+TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
+{
+    std::vector<unsigned char> image(732 + 10, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    image[726] = 2;
+    dir.WriteBytes("plain.dvp", Concat(kZeroPrefix, image));
+    CPatchDoc doc(core, dirDiff, dir / "plain.dvp");
+    ASSERT_TRUE(doc.ReadPatchHeader());
+    EXPECT_EQ(core.fileCount, 2);
+    EXPECT_EQ(ReadFileBytes(doc.WorkFileName()), image);
+    doc.ClosePatchFile();
+}
+
+TEST_F(ContainerTest, DamagedHeadersAreRefused)
+{
+    // Magic right, header cut short; then a remove count that runs past the end.
+    std::vector<unsigned char> image(700, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    dir.WriteBytes("short.dvp", Concat(kZeroPrefix, Gzip(image)));
+    CPatchDoc shortDoc(core, dirDiff, dir / "short.dvp");
+    EXPECT_FALSE(shortDoc.ReadPatchHeader());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_NE(Last().text.find("damaged"), std::string::npos);
+
+    image.resize(732 + 260);
+    image[724] = 0xff;
+    image[725] = 0xff;
+    dir.WriteBytes("count.dvp", Concat(kZeroPrefix, Gzip(image)));
+    CPatchDoc countDoc(core, dirDiff, dir / "count.dvp");
+    EXPECT_FALSE(countDoc.ReadPatchHeader());
+    EXPECT_EQ(Shown(), 2u);
+    EXPECT_FALSE(core.patchImage.IsOpen());
+}
+
+TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
+{
+    std::vector<unsigned char> image(732, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> records = RandomBytes(200000, 5);
+    image.insert(image.end(), records.begin(), records.end());
+    std::vector<unsigned char> gz = Gzip(image);
+
+    std::vector<unsigned char> cut(gz.begin(), gz.end() - 1000);
+    dir.WriteBytes("cut.dvp", Concat(kZeroPrefix, cut));
+    CPatchDoc cutDoc(core, dirDiff, dir / "cut.dvp");
+    EXPECT_FALSE(cutDoc.ReadPatchHeader());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().title, "Delvorin Error");
+    EXPECT_NE(Last().text.find(dir / "cut.dvp"), std::string::npos);
+    EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
+
+    std::vector<unsigned char> corrupt = gz;
+    for (size_t i = 100; i < 140; ++i)
+        corrupt[i] ^= 0xa5;
+    dir.WriteBytes("corrupt.dvp", Concat(kZeroPrefix, corrupt));
+    CPatchDoc corruptDoc(core, dirDiff, dir / "corrupt.dvp");
+    EXPECT_FALSE(corruptDoc.ReadPatchHeader());
+    EXPECT_EQ(Shown(), 2u);
+    EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
+}
+
+TEST_F(ContainerTest, FullTemporaryFolderIsReported)
+{
+    if (!fsys::PathExists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full to stand in for a full disk";
+    std::vector<unsigned char> image(732 + 100000, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    dir.WriteBytes("update.dvp", Concat(kZeroPrefix, Gzip(image)));
+    ASSERT_EQ(symlink("/dev/full", (tempFolder + "tempUCPathc.dvp").c_str()), 0);
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    EXPECT_FALSE(doc.ReadPatchHeader());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_NE(Last().text.find("temporary folder could not be written"), std::string::npos);
+}
+
+TEST_F(ContainerTest, CompressionFailuresAreReportedAndLeaveNoPatchFile)
+{
+    // A work file that cannot be read: the build fails, the program goes on.
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    ASSERT_TRUE(doc.WritePatchHeader());
+    core.patchImage.Close();
+    ASSERT_TRUE(fsys::DeleteFile(doc.WorkFileName()));
+    ASSERT_TRUE(fsys::CreateFolder(doc.WorkFileName()));
+    EXPECT_FALSE(doc.CompressWorkFile());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().text.rfind("Error reading file:\n" + doc.WorkFileName() + "\nfor compression", 0), 0u);
+    rmdir(doc.WorkFileName().c_str());
+
+    // A patch file that cannot be written to the end (a full disk).
+    if (fsys::PathExists("/dev/full")) {
+        ASSERT_EQ(symlink("/dev/full", (dir / "full.dvp").c_str()), 0);
+        CPatchDoc full(core, dirDiff, dir / "full.dvp");
+        ASSERT_TRUE(full.WritePatchHeader());
+        std::vector<unsigned char> records = RandomBytes(300000, 9);
+        ASSERT_TRUE(core.patchImage.Write(records.data(), records.size()));
+        core.fileCount = 1;
+        EXPECT_FALSE(full.FinishPatchFile(false));
+        ASSERT_EQ(Shown(), 2u);
+        EXPECT_EQ(Last().text, "Error writing file:\n" + (dir / "full.dvp") + "\nfor compression.");
+        EXPECT_FALSE(fsys::PathExists(dir / "full.~dvp"));
+    }
+
+    // A patch file that cannot be created.
+    CPatchDoc missing(core, dirDiff, dir / "update.dvp");
+    ASSERT_TRUE(missing.WritePatchHeader());
+    core.patchImage.Close();
+    missing.SetPathName(dir / "no/such/folder/update.dvp");
+    EXPECT_FALSE(missing.CompressWorkFile());
+    EXPECT_EQ(Last().text, "Error creating file:\n" + (dir / "no/such/folder/update.dvp") + "\nfor compression.");
+    EXPECT_EQ(Last().icon, PromptIcon::Stop);
+}
+
+TEST_F(ContainerTest, PartNames)
+{
+    EXPECT_EQ(CPatchDoc::PartName("/d/update.dvp", 1), "/d/update.dv001");
+    EXPECT_EQ(CPatchDoc::PartName("/d/update.dvp", 10), "/d/update.dv010");
+    EXPECT_EQ(CPatchDoc::PartName("/d/update.dvp", 100), "/d/update.dv100");
+    EXPECT_EQ(CPatchDoc::PartName("/d/update.exe", 2), "/d/update.dv002");
+    EXPECT_EQ(CPatchDoc::PartName("/d/update", 1), "/d/update.dv001");
+    EXPECT_EQ(CPatchDoc::PartName("/d.x/update", 1), "/d.x/update.dv001");
+    EXPECT_EQ(CPatchDoc::PartName("/d/.patch", 1), "/d/.patch.dv001");
+}
+
+class SplitTest : public ContainerTest {
+protected:
+    // Splits a stand-in compressed stream of the given size and returns the file sizes.
+    std::vector<unsigned char> stream;
+    std::string patch = dir / "update.dvp";
+
+    void Split(size_t size, uint16_t splitSize)
+    {
+        stream = RandomBytes(size, 11);
+        dir.WriteBytes("update.dvp", stream);
+        core.settings.splitSize = splitSize;
+        CPatchDoc doc(core, dirDiff, patch);
+        ASSERT_TRUE(doc.SplitPatchFile());
+        EXPECT_FALSE(fsys::PathExists(dir / "TempFile.tmp"));
+    }
+
+    // Joins the parts as an apply does and compares with the stream.
+    void ExpectAssembles()
+    {
+        CPatchDoc doc(core, dirDiff, patch);
+        ASSERT_TRUE(doc.AssemblePatchFile());
+        EXPECT_EQ(ReadFileBytes(doc.AssembledFileName()), stream);
+    }
+};
+
+TEST_F(SplitTest, MillionBytesAtSplitSize720)
+{
+    Split(1000000, 720);
+    std::vector<unsigned char> first = ReadFileBytes(patch);
+    ASSERT_EQ(first.size(), 720000u);
+    EXPECT_EQ(U32(first, 0), 2u);
+    EXPECT_EQ(U32(first, 4), 720000u);
+    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 280008u);
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dv002"));
+    ExpectAssembles();
+}
+
+TEST_F(SplitTest, ExactlyTheSplitSizeGivesAnEightByteSecondPart)
+{
+    Split(720000, 720);
+    std::vector<unsigned char> first = ReadFileBytes(patch);
+    ASSERT_EQ(first.size(), 720000u);
+    EXPECT_EQ(U32(first, 0), 2u);
+    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 8u);
+    ExpectAssembles();
+}
+
+TEST_F(SplitTest, SmallerThanTheSplitSizeIsStoredWholeBehindZeroPrefix)
+{
+    Split(5000, 720);
+    std::vector<unsigned char> file = ReadFileBytes(patch);
+    EXPECT_EQ(file, Concat(kZeroPrefix, stream));
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
+    ExpectAssembles();
+
+    Split(5000, 0);
+    EXPECT_EQ(ReadFileBytes(patch), Concat(kZeroPrefix, stream));
+}
+
+TEST_F(SplitTest, MoreThan255PartsAreRefused)
+{
+    stream = RandomBytes(300000, 1);
+    dir.WriteBytes("update.dvp", stream);
+    core.settings.splitSize = 1;
+    CPatchDoc doc(core, dirDiff, patch);
+    EXPECT_FALSE(doc.SplitPatchFile());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_FALSE(fsys::PathExists(patch));
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
+
+    // 255 parts exactly are fine.
+    Split(255 * 1000 - 8, 1);
+    EXPECT_EQ(U32(ReadFileBytes(patch), 0), 255u);
+    EXPECT_TRUE(fsys::PathExists(dir / "update.dv254"));
+    ExpectAssembles();
+}
+
+// Answers a part prompt by putting the part in place first, as a user would.
+class RestoringPrompt : public IUserPrompt {
+public:
+    std::vector<CPromptRecord> shown;
+    std::string from, to;
+    PromptAnswer answer = PromptAnswer::OK;
+    PromptAnswer Ask(PromptOwner owner, const std::string& text, const std::string& title, PromptButtons buttons,
+                     PromptIcon icon) override
+    {
+        shown.push_back({owner, text, title, buttons, icon});
+        if (answer == PromptAnswer::OK && shown.size() == 2)
+            fsys::RenameFile(from, to); // the second OK finds the part
+        return answer;
+    }
+};
+
+TEST_F(SplitTest, MissingPartIsAskedForUntilItIsThere)
+{
+    Split(3000, 1); // three parts
+    ASSERT_TRUE(fsys::PathExists(dir / "update.dv002"));
+    dir.MakeFolder("away");
+    ASSERT_TRUE(fsys::RenameFile(dir / "update.dv002", dir / "away/update.dv002"));
+
+    RestoringPrompt restoring;
+    restoring.from = dir / "away/update.dv002";
+    restoring.to = dir / "update.dv002";
+    core.prompts = &restoring;
+    ExpectAssembles();
+    ASSERT_EQ(restoring.shown.size(), 2u);
+    const CPromptRecord& p = restoring.shown[0];
+    EXPECT_EQ(p.text, "Please put file update.dv002 into the folder " + dir.Path() + "/. Press OK when done.");
+    EXPECT_EQ(p.title, "Delvorin Message");
+    EXPECT_EQ(p.buttons, PromptButtons::OKCancel);
+    EXPECT_EQ(p.owner, PromptOwner::MainWindow);
+
+    // Cancel ends the reassembly without a further message.
+    ASSERT_TRUE(fsys::RenameFile(dir / "update.dv002", dir / "away/update.dv002"));
+    restoring.shown.clear();
+    restoring.answer = PromptAnswer::Cancel;
+    CPatchDoc doc(core, dirDiff, patch);
+    EXPECT_FALSE(doc.AssemblePatchFile());
+    EXPECT_EQ(restoring.shown.size(), 1u);
+    core.prompts = &prompt;
+}
+
+TEST_F(ContainerTest, DisketteTextForDriveLetters)
+{
+    CPatchDoc doc(core, dirDiff, "A:/update.dvp");
+    prompt.Script(PromptAnswer::Cancel);
+    EXPECT_FALSE(doc.PromptForPart("a:/dist/update.dv002"));
+    EXPECT_EQ(Last().text, "Please put the diskette with patch file update.dv002 into drive A:\nand press OK when done.");
+    prompt.Script(PromptAnswer::OK);
+    EXPECT_TRUE(doc.PromptForPart("Archive/update.dv002"));
+    EXPECT_EQ(Last().text, "Please put file update.dv002 into the folder Archive/. Press OK when done.");
+}
+
+TEST_F(ContainerTest, ReassemblyRefusesShortAndMissingFiles)
+{
+    dir.Write("short.dvp", "12345");
+    CPatchDoc shortDoc(core, dirDiff, dir / "short.dvp");
+    EXPECT_FALSE(shortDoc.AssemblePatchFile());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().title, "Delvorin Error");
+    EXPECT_EQ(Last().icon, PromptIcon::None);
+
+    CPatchDoc missing(core, dirDiff, dir / "none.dvp");
+    EXPECT_FALSE(missing.ReadPatchHeader());
+    EXPECT_EQ(Last().text, "Unable to open file:\n" + (dir / "none.dvp"));
+}
+
+class SelfExtractTest : public ContainerTest {
+protected:
+    std::string program = dir / "update.exe";
+
+    // A stand-in compressed patch: it starts like a gzip stream.
+    std::vector<unsigned char> Stream(size_t size)
+    {
+        std::vector<unsigned char> s = RandomBytes(size, 21);
+        s[0] = 0x1f;
+        s[1] = 0x8b;
+        return s;
+    }
+};
+
+TEST_F(SelfExtractTest, LayoutBehindTheStub)
+{
+    WriteStub(40000);
+    std::vector<unsigned char> stream = Stream(100000);
+    dir.WriteBytes("update.exe", stream);
+    CPatchDoc doc(core, dirDiff, program);
+    ASSERT_TRUE(doc.MakeSelfExtracting());
+
+    std::vector<unsigned char> out = ReadFileBytes(program);
+    ASSERT_EQ(out.size(), 140026u);
+    EXPECT_EQ(std::vector<unsigned char>(out.begin(), out.begin() + 40000), RandomBytes(40000, 7));
+    EXPECT_EQ(std::string(out.begin() + 40000, out.begin() + 40018), "@Amber@Opal@xyzzy@");
+    EXPECT_TRUE(AllZero(out, 40018, 40026));
+    EXPECT_EQ(std::vector<unsigned char>(out.begin() + 40026, out.end()), stream);
+    unsigned mode = 0;
+    ASSERT_TRUE(fsys::GetPermissions(program, mode));
+    EXPECT_EQ(mode, 0755u);
+    EXPECT_FALSE(fsys::PathExists(dir / "NewFile.tmp"));
+
+    uint64_t marker = 0;
+    ASSERT_TRUE(FindSelfExtractPayload(program, marker));
+    EXPECT_EQ(marker, 40000u);
+}
+
+TEST_F(SelfExtractTest, SplitProgram)
+{
+    WriteStub(40000);
+    std::vector<unsigned char> stream = Stream(960000);
+    dir.WriteBytes("update.exe", stream);
+    core.settings.splitSize = 720;
+    CPatchDoc doc(core, dirDiff, program);
+    ASSERT_TRUE(doc.MakeSelfExtracting());
+
+    std::vector<unsigned char> first = ReadFileBytes(program);
+    ASSERT_EQ(first.size(), 720000u);
+    EXPECT_EQ(U32(first, 40018), 2u);
+    EXPECT_EQ(U32(first, 40022), 720000u);
+    std::vector<unsigned char> second = ReadFileBytes(dir / "update.dv001");
+    ASSERT_EQ(second.size(), 280026u);
+    std::vector<unsigned char> joined(first.begin() + 40026, first.end());
+    joined.insert(joined.end(), second.begin(), second.end());
+    EXPECT_EQ(joined, stream);
+
+    CPatchDoc reader(core, dirDiff, program);
+    ASSERT_TRUE(reader.AssemblePatchFile());
+    EXPECT_EQ(ReadFileBytes(reader.AssembledFileName()), stream);
+}
+
+TEST_F(SelfExtractTest, RealPatchReadsBackFromTheProgram)
+{
+    WriteStub(40000);
+    core.settings.splitSize = 41; // the first file holds the stub and about 1,000 bytes
+    core.settings.dialogText = "Welcome";
+    CPatchDoc doc(core, dirDiff, dir / "Update.EXE");
+    doc.SetSelfExtract(true);
+    BuildPatch(doc, RandomBytes(3000, 2), 1);
+    EXPECT_TRUE(fsys::PathExists(dir / "Update.dv001"));
+
+    core.fileCount = 0;
+    CPatchDoc reader(core, dirDiff, dir / "Update.EXE");
+    ASSERT_TRUE(reader.ReadPatchHeader());
+    EXPECT_EQ(core.fileCount, 1);
+    EXPECT_EQ(reader.Header().dialogText, "Welcome");
+    EXPECT_EQ(core.patchImage.Length(), 732u + 3000);
+    reader.ClosePatchFile();
+}
+
+TEST_F(SelfExtractTest, ElfStubEndsWhereItsHeadersSay)
+{
+    const char* bin = std::getenv("DELVORIN_BIN");
+    std::string elf = bin ? std::string(bin) + "/delvorin-cli" : fsys::ProgramPath();
+    std::vector<unsigned char> stub = ReadFileBytes(elf);
+    ASSERT_GT(stub.size(), 64u);
+    dir.WriteBytes("prog/DvApply.exe", stub);
+    chmod((programFolder + "/DvApply.exe").c_str(), 0755);
+    dir.WriteBytes("update.exe", Stream(5000));
+    CPatchDoc doc(core, dirDiff, program);
+    ASSERT_TRUE(doc.MakeSelfExtracting());
+    uint64_t marker = 0;
+    ASSERT_TRUE(FindSelfExtractPayload(program, marker));
+    EXPECT_EQ(marker, stub.size());
+
+    // A marker anywhere else is not taken.
+    std::vector<unsigned char> moved = ReadFileBytes(program);
+    moved.insert(moved.begin() + static_cast<long>(stub.size()), 4, 0);
+    dir.WriteBytes("moved.exe", moved);
+    EXPECT_FALSE(FindSelfExtractPayload(dir / "moved.exe", marker));
+    CPatchDoc reader(core, dirDiff, dir / "moved.exe");
+    EXPECT_FALSE(reader.AssemblePatchFile());
+    EXPECT_NE(Last().text.find("marker"), std::string::npos);
+}
+
+TEST_F(SelfExtractTest, ProgramWithoutMarkerIsRefused)
+{
+    dir.WriteBytes("plain.exe", RandomBytes(10000, 4));
+    uint64_t marker = 0;
+    EXPECT_FALSE(FindSelfExtractPayload(dir / "plain.exe", marker));
+    CPatchDoc doc(core, dirDiff, dir / "plain.exe");
+    EXPECT_FALSE(doc.ReadPatchHeader());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().title, "Delvorin Error");
+}
+
+TEST_F(SelfExtractTest, Refusals)
+{
+    // No stub: string 127, the compressed patch stays.
+    std::vector<unsigned char> stream = Stream(5000);
+    dir.WriteBytes("update.exe", stream);
+    CPatchDoc doc(core, dirDiff, program);
+    EXPECT_FALSE(doc.MakeSelfExtracting());
+    ASSERT_EQ(Shown(), 1u);
+    EXPECT_EQ(Last().text.rfind("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\n", 0), 0u);
+    EXPECT_EQ(Last().icon, PromptIcon::Stop);
+    EXPECT_EQ(ReadFileBytes(program), stream);
+
+    // A split size that cannot hold the stub, the marker and the prefix.
+    WriteStub(40000);
+    core.settings.splitSize = 40; // 40,000 <= 40,026
+    EXPECT_FALSE(doc.MakeSelfExtracting());
+    EXPECT_EQ(Shown(), 2u);
+    EXPECT_NE(Last().text.find("too small"), std::string::npos);
+    EXPECT_FALSE(fsys::PathExists(program));
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
+
+    // More than 255 parts.
+    WriteStub(100);
+    dir.WriteBytes("update.exe", Stream(300000));
+    core.settings.splitSize = 1;
+    EXPECT_FALSE(doc.MakeSelfExtracting());
+    EXPECT_EQ(Shown(), 3u);
+    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
+}
+
+} // namespace
