@@ -1,0 +1,235 @@
+// The application core: the Settings record in the profile, the log file, the string
+// helpers and the percentage labels of the progress bars.
+#include "app/AppCore.h"
+#include "app/Profile.h"
+#include "app/StringHelpers.h"
+#include "platform/FileSystem.h"
+#include "platform/Progress.h"
+#include "platform/ScriptedPrompt.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+protected:
+    CTestFolder folder;
+    std::string ProfilePath() const { return folder / "config/Quenmark/delvorin.ini"; }
+    CSettings Reload() const
+    {
+        CProfile profile("delvorin", ProfilePath());
+        profile.Load();
+        CSettings s;
+        s.Load(profile);
+        return s;
+    }
+};
+
+void ExpectSame(const CSettings& a, const CSettings& b)
+{
+    EXPECT_EQ(a.logFile, b.logFile);
+    EXPECT_EQ(a.backupExt, b.backupExt);
+    EXPECT_EQ(a.newFolder, b.newFolder);
+    EXPECT_EQ(a.oldFolder, b.oldFolder);
+    EXPECT_EQ(a.applyFolder, b.applyFolder);
+    EXPECT_EQ(a.patchFile, b.patchFile);
+    EXPECT_EQ(a.applyPatchFile, b.applyPatchFile);
+    EXPECT_EQ(a.backup, b.backup);
+    EXPECT_EQ(a.selfExtract, b.selfExtract);
+    EXPECT_EQ(a.defaultEqualsNew, b.defaultEqualsNew);
+    EXPECT_EQ(a.splitSize, b.splitSize);
+    EXPECT_EQ(a.defaultFolder, b.defaultFolder);
+    EXPECT_EQ(a.dialogText, b.dialogText);
+}
+
+TEST_F(SettingsTest, EmptyProfileGivesTheDefaults)
+{
+    CProfile profile("delvorin", ProfilePath()); // the file does not exist
+    profile.Load();
+    CSettings s;
+    s.logFile = 1;
+    s.backupExt = "old";
+    s.newFolder = "/n";
+    s.defaultEqualsNew = 0;
+    s.splitSize = 1440;
+    s.dialogText = "text";
+    s.Load(profile);
+    EXPECT_EQ(s.logFile, 0);
+    EXPECT_EQ(s.backupExt, "bak");
+    EXPECT_EQ(s.defaultEqualsNew, 1);
+    EXPECT_EQ(s.backup, 0);
+    EXPECT_EQ(s.selfExtract, 0);
+    EXPECT_EQ(s.splitSize, 0);
+    for (const std::string* text : {&s.newFolder, &s.oldFolder, &s.applyFolder, &s.patchFile, &s.applyPatchFile,
+                                    &s.defaultFolder, &s.dialogText})
+        EXPECT_EQ(*text, "");
+}
+
+TEST_F(SettingsTest, EveryKeyRoundTripsThroughTheProfileFile)
+{
+    CSettings s;
+    s.logFile = 1;
+    s.backupExt = "orig";
+    s.newFolder = "/home/pub/release 2.0";
+    s.oldFolder = "/home/pub/release=1.0 [old]";
+    s.applyFolder = ""; // empty stays empty
+    s.patchFile = "/home/pub/out\\odd.dvp";
+    s.applyPatchFile = "/tmp/update.dvp";
+    s.backup = 1;
+    s.selfExtract = 1;
+    s.defaultEqualsNew = 0;
+    s.splitSize = 65535;
+    s.defaultFolder = "/opt/app";
+    s.dialogText = "Welcome to the update.\nLine two\\n is not a break.\r\n\n  indented\n";
+    {
+        CProfile profile("delvorin", ProfilePath());
+        s.Save(profile); // creates the folders on the way
+    }
+    ASSERT_TRUE(fsys::FileExists(ProfilePath()));
+    ExpectSame(Reload(), s);
+
+    // The empty strings are stored, not left out.
+    CProfile profile("delvorin", ProfilePath());
+    profile.Load();
+    EXPECT_EQ(profile.GetString("Settings", "ApplyFolder", "absent"), "");
+    s.dialogText = "";
+    s.Save(profile);
+    EXPECT_EQ(Reload().dialogText, "");
+    CProfile again("delvorin", ProfilePath());
+    again.Load();
+    EXPECT_EQ(again.GetString("Settings", "DialogText", "absent"), "");
+}
+
+TEST_F(SettingsTest, SplitSizeKeepsItsLow16Bits)
+{
+    CProfile profile("delvorin", ProfilePath());
+    profile.WriteInt("Settings", "SplitSize", 65536 + 720);
+    ASSERT_TRUE(profile.Flush());
+    EXPECT_EQ(Reload().splitSize, 720);
+    profile.WriteInt("Settings", "SplitSize", 1457);
+    ASSERT_TRUE(profile.Flush());
+    EXPECT_EQ(Reload().splitSize, 1457);
+}
+
+class LogFileTest : public ::testing::Test {
+protected:
+    CTestFolder folder;
+    CScriptedPrompt prompt;
+    CAppCore core{&prompt, folder.Path(), folder.Path() + "/tmp"};
+    std::string LogPath() const { return folder / "DelvorinLogFile.txt"; }
+};
+
+TEST_F(LogFileTest, CoreFolders)
+{
+    EXPECT_EQ(core.log.Path(), LogPath());
+    EXPECT_EQ(core.tempFolder, folder.Path() + "/tmp/");
+}
+
+TEST_F(LogFileTest, HeaderNamesTheLocalDateAndTime)
+{
+    const char* oldTz = std::getenv("TZ");
+    std::string saved = oldTz ? oldTz : "";
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(CLogFile::HeaderLine(0), "Delvorin Log File created on... Thursday, January 01, 1970 at 00:00:00");
+    EXPECT_EQ(CLogFile::HeaderLine(1709647629),
+              "Delvorin Log File created on... Tuesday, March 05, 2024 at 14:07:09");
+    if (oldTz)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST_F(LogFileTest, EveryStartBeginsANewLog)
+{
+    folder.Write("DelvorinLogFile.txt", "left over from an earlier run\n");
+    for (int start = 0; start < 2; ++start) {
+        time_t before = std::time(nullptr);
+        ASSERT_TRUE(core.log.Start());
+        time_t after = std::time(nullptr);
+        std::string text = ReadFileText(LogPath());
+        EXPECT_TRUE(text == CLogFile::HeaderLine(before) + "\n\n" || text == CLogFile::HeaderLine(after) + "\n\n")
+            << text;
+    }
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(LogFileTest, LinesAreAppendedOnlyWhileLoggingIsOn)
+{
+    ASSERT_TRUE(core.log.Start());
+    const std::string header = ReadFileText(LogPath());
+    core.AppendToLogFile("not written");
+    EXPECT_EQ(ReadFileText(LogPath()), header);
+
+    core.settings.logFile = 1;
+    EXPECT_TRUE(core.LogEnabled());
+    core.AppendToLogFile("first");
+    core.AppendToLogFile("second line");
+    EXPECT_EQ(ReadFileText(LogPath()), header + "first\nsecond line\n");
+
+    // Deleted while the program runs: made again, without a header.
+    ASSERT_TRUE(fsys::DeleteFile(LogPath()));
+    core.AppendToLogFile("after deletion");
+    EXPECT_EQ(ReadFileText(LogPath()), "after deletion\n");
+
+    core.settings.logFile = 0;
+    ASSERT_TRUE(fsys::DeleteFile(LogPath()));
+    core.AppendToLogFile("nothing");
+    EXPECT_FALSE(fsys::PathExists(LogPath()));
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(LogFileTest, LogThatCannotBeMadeIsReported)
+{
+    core.log.SetPath(folder / "missing/DelvorinLogFile.txt");
+    EXPECT_FALSE(core.log.Start());
+    core.settings.logFile = 1;
+    core.AppendToLogFile("line");
+    ASSERT_EQ(prompt.Shown().size(), 2u);
+    EXPECT_EQ(prompt.Shown()[0].text, "Unable to create log file!!!");
+    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::OK);
+    EXPECT_EQ(prompt.Shown()[1].text, "Unable to open log file ");
+    EXPECT_EQ(prompt.Shown()[1].buttons, PromptButtons::OK);
+}
+
+TEST(StringHelpersTest, SetExtension)
+{
+    EXPECT_EQ(SetExtension("/p/update.dvp", "~dvp"), "/p/update.~dvp");
+    EXPECT_EQ(SetExtension("/p/app.tar.gz", "bak"), "/p/app.tar.bak");
+    EXPECT_EQ(SetExtension("/p/readme", "bak"), "/p/readme.bak");
+    EXPECT_EQ(SetExtension("/p/name.", "bak"), "/p/name.bak");
+    EXPECT_EQ(SetExtension("/p/my.folder/readme", "bak"), "/p/my.folder/readme.bak");
+    EXPECT_EQ(SetExtension("readme", "bak"), "readme.bak");
+}
+
+TEST(StringHelpersTest, LastComponentAndNames)
+{
+    EXPECT_EQ(LastComponent("/n/sub/app.dll"), "app.dll");
+    EXPECT_EQ(LastComponent("app.dll"), "app.dll");
+    EXPECT_EQ(LastComponent("/n/sub/"), "");
+
+    EXPECT_FALSE(HasForbiddenNameChar("/home/pub/new files:2"));
+    for (const char* bad : {"a?b", "a\"b", "a<b", "a>b", "a*b", "a|b", "a\\b"})
+        EXPECT_TRUE(HasForbiddenNameChar(bad)) << bad;
+
+    EXPECT_EQ(ToStoredName("sub/dir/x.bin"), "sub\\dir\\x.bin");
+    EXPECT_EQ(FromStoredName("sub\\dir\\x.bin"), "sub/dir/x.bin");
+}
+
+TEST(ProgressTest, PercentLabel)
+{
+    EXPECT_EQ(PercentLabel(0), "0%");
+    EXPECT_EQ(PercentLabel(37), "37%");
+    EXPECT_EQ(PercentLabel(99), "99%");
+    EXPECT_EQ(PercentLabel(100), "100%");
+    EXPECT_EQ(PercentLabel(150), "50%");
+    EXPECT_EQ(PercentLabel(200), "0%");
+    EXPECT_EQ(PercentLabel(15, 10, 20), "50%");
+}
+
+} // namespace
