@@ -1,0 +1,71 @@
+// delvorin-cli apply and verify: exit statuses, the listing of verification errors and
+// the target folder afterwards.
+#include "support/CliRun.h"
+#include "support/PatchImage.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CliApplyTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir.Write("target/a.txt", "old a");
+        dir.Write("target/b.txt", "old b");
+        std::string img = image::Header({}, 2) + image::Changed("a.txt", "old a", "new a!").Bytes() +
+                          image::Changed("b.txt", "old b", "new b!!").Bytes();
+        dir.Write("update.dvp", image::PatchFile(img));
+    }
+
+    int Run(const std::string& arguments) { return RunCli(arguments, dir.Path(), dir.Path(), out, err); }
+
+    CTestFolder dir;
+    std::string out, err;
+};
+
+TEST_F(CliApplyTest, AppliesWithRelativeNamesAndBackups)
+{
+    ASSERT_EQ(Run("verify update.dvp target"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
+    ASSERT_EQ(Run("apply update.dvp target/ --backup orig"), 0) << err;
+    EXPECT_EQ(out, "The Delvorin file has been applied successfully.\n");
+    EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "new a!");
+    EXPECT_EQ(ReadFileText(dir / "target/b.orig"), "old b");
+}
+
+TEST_F(CliApplyTest, VerificationErrorsAreListedAndNothingChanges)
+{
+    dir.Write("target/b.txt", "changed");
+    const auto before = SnapshotTree(dir / "target");
+    for (const char* command : {"verify", "apply"}) {
+        ASSERT_EQ(Run(std::string(command) + " update.dvp " + Quoted(dir / "target")), 3) << command;
+        EXPECT_NE(err.find("\n  The following file does not match the file to be updated:\n  " + (dir / "target") +
+                           "/b.txt\nThe Delvorin process was aborted"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(SnapshotTree(dir / "target"), before);
+    }
+}
+
+TEST_F(CliApplyTest, RefusalsAndUsage)
+{
+    EXPECT_EQ(Run("apply"), 2);
+    EXPECT_EQ(Run("apply update.dvp"), 2);
+    EXPECT_EQ(Run("apply update.dvp target --frobnicate"), 2);
+    EXPECT_EQ(Run("verify update.dvp"), 2);
+
+    EXPECT_EQ(Run("apply Update.EXE target"), 2);
+    EXPECT_NE(err.find("self-extracting patch program: run it"), std::string::npos) << err;
+
+    EXPECT_EQ(Run("apply missing.dvp target"), 1);
+    EXPECT_NE(err.find("Error opening patch file"), std::string::npos) << err;
+
+    dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
+    EXPECT_EQ(Run("apply empty.dvp target"), 1);
+    EXPECT_NE(err.find("This Delvorin file does not have any file patches in it."), std::string::npos) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
+}
+
+} // namespace
