@@ -1,0 +1,366 @@
+// Whole builds from folder trees made by the test: the folder checks, the per-file loop
+// with its status texts and cancel question, and the finished patch file read back
+// header byte by header byte and record by record.
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "engine/CFilePatch.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+#include "platform/ScriptedPrompt.h"
+#include "support/RecordingProgress.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kCancelQuestion =
+    "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+    "Do you really want to cancel this process?";
+
+uint32_t U32(const std::vector<unsigned char>& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+uint16_t U16(const std::vector<unsigned char>& b, size_t at)
+{
+    return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
+}
+
+// Gives a file fixed times: write time in the past, access time ahead of now, so that
+// reading the file during the build does not move its access time.
+void PinTimes(const std::string& path, int64_t writeSeconds)
+{
+    CFileTimes t;
+    t.lastWrite = UnixToFileTime(writeSeconds, 0);
+    t.lastAccess = UnixToFileTime(std::time(nullptr) + 7200, 0);
+    ASSERT_TRUE(SetFileTimes(path, t));
+}
+
+struct CReadRecord {
+    uint32_t newFileFlag, oldLength, newLength, oldByteSum, newByteSum;
+    std::vector<COldPatch> olds;
+    std::vector<CNewPatch> news;
+};
+
+class BuildTest : public testing::Test {
+protected:
+    CTestFolder dir;
+    std::string oldFolder = dir.MakeFolder("old");
+    std::string newFolder = dir.MakeFolder("new");
+    std::string patch = dir.MakeFolder("out") + "/update.dvp";
+    CScriptedPrompt prompt;
+    CAppCore core{&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp")};
+    CDirDiff dirDiff{core};
+    CRecordingBuildProgress progress;
+    std::string message;
+
+    // Header, build driver and finishing, as a front end runs them.
+    int Build(bool expectFinished = true)
+    {
+        CPatchDoc doc(core, dirDiff, patch);
+        EXPECT_TRUE(doc.WritePatchHeader());
+        int result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
+        if (result != 1) {
+            doc.AbandonPatchFile();
+            return result;
+        }
+        EXPECT_EQ(doc.FinishPatchFile(false), expectFinished);
+        return result;
+    }
+
+    // The records of the finished patch, by name; image receives the decompressed image.
+    std::map<std::string, CReadRecord> ReadBack(std::vector<unsigned char>& image)
+    {
+        std::map<std::string, CReadRecord> out;
+        CDirDiff reader(core);
+        CPatchDoc doc(core, reader, patch);
+        EXPECT_TRUE(doc.ReadPatchHeader());
+        image = ReadFileBytes(doc.WorkFileName());
+        for (unsigned i = 0; i < core.fileCount; ++i) {
+            CFilePatch r(core);
+            EXPECT_TRUE(r.ReadWrite(false));
+            out[r.name] = {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
+        }
+        EXPECT_EQ(core.patchImage.Tell(), image.size()); // nothing follows the last record
+        doc.ClosePatchFile();
+        return out;
+    }
+
+    // What the differencing makes of one pair on its own.
+    CReadRecord Expected(const std::string& relative)
+    {
+        CAppCore quiet;
+        CFilePatch r(quiet);
+        EXPECT_EQ(r.CreatePatch(oldFolder + "/" + relative, newFolder + "/" + relative, newFolder, nullptr), 1);
+        return {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
+    }
+
+    std::vector<std::string> FileNames() const
+    {
+        std::vector<std::string> names;
+        for (const auto& c : progress.calls)
+            if (c.what == "file")
+                names.push_back(c.text);
+        return names;
+    }
+};
+
+void ExpectSameRecord(const CReadRecord& got, const CReadRecord& want, const std::string& name)
+{
+    SCOPED_TRACE(name);
+    EXPECT_EQ(got.newFileFlag, want.newFileFlag);
+    EXPECT_EQ(got.oldLength, want.oldLength);
+    EXPECT_EQ(got.newLength, want.newLength);
+    EXPECT_EQ(got.oldByteSum, want.oldByteSum);
+    EXPECT_EQ(got.newByteSum, want.newByteSum);
+    ASSERT_EQ(got.olds.size(), want.olds.size());
+    for (size_t i = 0; i < got.olds.size(); ++i) {
+        EXPECT_EQ(got.olds[i].oldOffset, want.olds[i].oldOffset);
+        EXPECT_EQ(got.olds[i].newOffset, want.olds[i].newOffset);
+        EXPECT_EQ(got.olds[i].length, want.olds[i].length);
+    }
+    ASSERT_EQ(got.news.size(), want.news.size());
+    for (size_t i = 0; i < got.news.size(); ++i) {
+        EXPECT_EQ(got.news[i].newOffset, want.news[i].newOffset);
+        EXPECT_EQ(got.news[i].length, want.news[i].length);
+    }
+}
+
+TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
+{
+    std::vector<unsigned char> base = RandomBytes(200000, 1);
+    std::vector<unsigned char> changed = base;
+    for (size_t i = 50000; i < 50100; ++i)
+        changed[i] ^= 0x5a;
+    changed.insert(changed.begin() + 150000, 777, 'x');
+    dir.WriteBytes("old/changed.bin", base);
+    dir.WriteBytes("new/changed.bin", changed);
+    dir.Write("old/same.txt", "unchanged content\n");
+    dir.Write("new/same.txt", "unchanged content\n");
+    PinTimes(oldFolder + "/same.txt", 1600000000);
+    PinTimes(newFolder + "/same.txt", 1600000000);
+    dir.Write("old/touched.txt", "same bytes, other times\n");
+    dir.Write("new/touched.txt", "same bytes, other times\n");
+    PinTimes(oldFolder + "/touched.txt", 1600000000);
+    PinTimes(newFolder + "/touched.txt", 1700000000);
+    dir.Write("new/sub/deep/er/new.dat", "brand new");
+    dir.Write("new/empty.txt", "");
+    dir.Write("new/excluded.txt", "left out");
+    dir.Write("new/.hidden", "not collected");
+    dir.Write("new/.hiddendir/inside.txt", "collected");
+    dir.Write("old/gone.txt", "to be removed");
+    dirDiff.AddExcludeFile(newFolder + "/excluded.txt");
+    dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
+    core.settings.defaultFolder = oldFolder;
+    core.userName = "Publisher";
+
+    ASSERT_EQ(Build(), 1);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_EQ(dirDiff.DiffCount(), 0u);
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+    EXPECT_EQ(core.fileCount, 5);
+
+    // Every collected file but the excluded one got its status line, numbered among 7.
+    std::vector<std::string> statuses;
+    for (const auto& s : progress.Statuses())
+        if (s.rfind("Creating patch for file ", 0) == 0)
+            statuses.push_back(s);
+    ASSERT_EQ(statuses.size(), 6u);
+    for (const auto& s : statuses)
+        EXPECT_EQ(s.substr(s.size() - 6), " of 7.");
+    std::vector<std::string> names = FileNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), "excluded.txt"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "new.dat"), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), ".hidden"), 0);
+
+    std::vector<unsigned char> image;
+    std::map<std::string, CReadRecord> records = ReadBack(image);
+    ASSERT_EQ(records.size(), 5u);
+    EXPECT_EQ(records.count("same.txt"), 0u);
+    EXPECT_EQ(records.count("excluded.txt"), 0u);
+    for (const char* name : {"changed.bin", "touched.txt", "sub/deep/er/new.dat", "empty.txt", ".hiddendir/inside.txt"}) {
+        ASSERT_EQ(records.count(name), 1u) << name;
+        ExpectSameRecord(records[name], Expected(name), name);
+    }
+    EXPECT_EQ(records["sub/deep/er/new.dat"].newFileFlag, 1u);
+    EXPECT_EQ(records["empty.txt"].newFileFlag, 1u);
+    EXPECT_EQ(records["empty.txt"].newLength, 0u);
+    EXPECT_EQ(records["touched.txt"].newFileFlag, 0u);
+    EXPECT_TRUE(records["touched.txt"].olds.empty() && records["touched.txt"].news.empty());
+    EXPECT_FALSE(records["changed.bin"].olds.empty());
+
+    // The header of the image: one remove entry stored relative to the default folder.
+    ASSERT_GE(image.size(), 992u);
+    EXPECT_EQ(std::string(image.begin(), image.begin() + 24), std::string("Delvorin_Version1abc.13\0", 24));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + 68), "Publisher");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + 204), oldFolder);
+    EXPECT_EQ(U16(image, 724), 1);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + 726), "gone.txt");
+    EXPECT_EQ(U16(image, 986), 5);
+    EXPECT_EQ(U32(image, 988), 992u);
+    EXPECT_EQ(std::string(image.begin() + 992, image.begin() + 997), std::string("file\0", 5));
+}
+
+TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
+{
+    dir.Write("new/a.txt", "a");
+    dir.Write("new/b.txt", "b");
+    dir.Write("new/c.txt", "c");
+    // The walk's order decides which is second: exclude whatever it puts there.
+    ASSERT_TRUE(dirDiff.CollectFiles(newFolder, nullptr));
+    ASSERT_EQ(dirDiff.DiffCount(), 3u);
+    std::string second = dirDiff.DiffItem(1);
+    dirDiff.AddExcludeFile(second);
+
+    ASSERT_EQ(Build(), 1);
+    std::vector<std::string> statuses;
+    for (const auto& s : progress.Statuses())
+        if (s.rfind("Creating", 0) == 0)
+            statuses.push_back(s);
+    EXPECT_EQ(statuses, (std::vector<std::string>{"Creating patch for file 1 of 3.", "Creating patch for file 3 of 3."}));
+    std::vector<int> overall;
+    for (const auto& c : progress.calls)
+        if (c.what == "overall")
+            overall.push_back(c.value);
+    EXPECT_EQ(overall, (std::vector<int>{0, 66}));
+    EXPECT_EQ(core.fileCount, 2);
+    std::vector<std::string> names = FileNames();
+    EXPECT_EQ(std::count(names.begin(), names.end(), LastComponent(second)), 0);
+}
+
+TEST_F(BuildTest, FolderChecks)
+{
+    auto check = [&](const std::string& o, const std::string& n) {
+        message.clear();
+        EXPECT_EQ(dirDiff.BuildPatch(o, n, message, &progress), 0);
+        return message;
+    };
+    EXPECT_EQ(check("", newFolder), "You must specify two folders to build a patch file.");
+    EXPECT_EQ(check(oldFolder, ""), "You must specify two folders to build a patch file.");
+    EXPECT_EQ(check(oldFolder, oldFolder + "/"),
+              "You must specify different folder names for the old files folder\nand the new files folder to build a "
+              "patch file.");
+    EXPECT_EQ(check(dir / "nothing", newFolder), "The folder for the old files does not exist.");
+    EXPECT_EQ(check(oldFolder, dir / "nothing"), "The folder for the new files does not exist.");
+    // Letter case makes a difference: these are two folders.
+    dir.MakeFolder("OLD");
+    EXPECT_EQ(check(dir / "OLD", dir / "nothing"), "The folder for the new files does not exist.");
+    EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
+{
+    dir.Write("old/a.txt", "version one");
+    dir.Write("new/a.txt", "version two");
+    oldFolder += "/";
+    newFolder += "//";
+    ASSERT_EQ(Build(), 1);
+    EXPECT_EQ(dirDiff.oldFolder, dir / "old");
+    EXPECT_EQ(dirDiff.newFolder, dir / "new");
+    std::vector<unsigned char> image;
+    auto first = ReadBack(image);
+    ASSERT_EQ(first.count("a.txt"), 1u);
+    EXPECT_EQ(first["a.txt"].newFileFlag, 0u); // paired with old/a.txt
+
+    // A second build walks afresh and holds only its own files.
+    newFolder = dir.MakeFolder("new2");
+    dir.Write("new2/b.txt", "other");
+    progress = CRecordingBuildProgress();
+    ASSERT_EQ(Build(), 1);
+    auto second = ReadBack(image);
+    EXPECT_EQ(second.size(), 1u);
+    EXPECT_EQ(second.count("b.txt"), 1u);
+}
+
+TEST_F(BuildTest, CancelAnsweredYesStopsAndNoGoesOn)
+{
+    dir.Write("new/a.txt", "a");
+    dir.Write("new/b.txt", "b");
+    progress.CancelAtCheck(1);
+    prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(Build(), -1);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text, kCancelQuestion);
+    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
+    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+    EXPECT_FALSE(fsys::PathExists(patch));
+
+    prompt.Clear();
+    progress = CRecordingBuildProgress();
+    progress.CancelAtCheck(1);
+    prompt.Script(PromptAnswer::No);
+    EXPECT_EQ(Build(), 1);
+    EXPECT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(core.fileCount, 2);
+    EXPECT_TRUE(fsys::PathExists(patch));
+}
+
+TEST_F(BuildTest, NothingToRecordLeavesNoPatchFile)
+{
+    dir.Write("new/only.txt", "excluded");
+    dirDiff.AddExcludeFile(newFolder + "/only.txt");
+    ASSERT_EQ(Build(false), 1);
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text,
+              "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
+    EXPECT_FALSE(fsys::PathExists(patch));
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+    EXPECT_TRUE(progress.Statuses().empty() ||
+                progress.Statuses().back().rfind("Creating", 0) != 0); // no status for the excluded file
+
+    // An empty new folder is the same case.
+    dirDiff.ClearExcludeList();
+    fsys::DeleteFile(newFolder + "/only.txt");
+    prompt.Clear();
+    ASSERT_EQ(Build(false), 1);
+    EXPECT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_FALSE(fsys::PathExists(patch));
+}
+
+TEST_F(BuildTest, MoreRecordsThanTheCountCanHoldAreRefused)
+{
+    dir.Write("new/a.txt", "new file");
+    CPatchDoc doc(core, dirDiff, patch);
+    ASSERT_TRUE(doc.WritePatchHeader());
+    core.fileCount = 65535; // as if 65535 records had been written already
+    EXPECT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, &progress), 0);
+    EXPECT_NE(message.find("65535"), std::string::npos);
+    EXPECT_EQ(core.fileCount, 65535);
+    doc.AbandonPatchFile();
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+}
+
+TEST_F(BuildTest, UnreadableFilesAndFolders)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "running as root: every file can be read";
+    dir.Write("new/locked.txt", "secret");
+    chmod((newFolder + "/locked.txt").c_str(), 0);
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(message, "An error occurred while building the patch file.\n\nFor more information refer to the online "
+                       "help file or contact Quenmark Technical support.");
+    ASSERT_FALSE(prompt.Shown().empty());
+    EXPECT_EQ(prompt.Shown()[0].text, "Unable to open file:\n" + newFolder + "/locked.txt");
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+
+    fsys::DeleteFile(newFolder + "/locked.txt");
+    dir.MakeFolder("new/closed");
+    chmod((newFolder + "/closed").c_str(), 0);
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(message, "An error occurred while building the list of files to patch.\n\nFor more information check the "
+                       "online help file or contact Quenmark Technical Support.");
+}
+
+} // namespace
