@@ -1,0 +1,128 @@
+#include "ui/CDelvorinApp.h"
+
+#include "app/UserIdentity.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "ui/CDelvorinDlg.h"
+#include "ui/CSplashWnd.h"
+#include "ui/CWxPrompt.h"
+#include "ui/WxText.h"
+
+#include <wx/html/helpctrl.h>
+#include <wx/toplevel.h>
+
+namespace {
+const char kSettingsSection[] = "Settings";
+}
+
+CDelvorinApp::CDelvorinApp()
+    : wxPrompt_(std::make_unique<CWxPrompt>()),
+      core_(std::make_unique<CAppCore>(wxPrompt_.get())),
+      profile_(std::make_unique<CProfile>("delvorin"))
+{
+}
+
+CDelvorinApp::~CDelvorinApp() = default;
+
+CDelvorinApp& TheApp()
+{
+    return *static_cast<CDelvorinApp*>(wxApp::GetInstance());
+}
+
+bool CDelvorinApp::OnInit()
+{
+    // The command line is not read: the program takes no arguments.
+    InitInstance();
+    exitCode_ = ExitInstance();
+    return true;
+}
+
+int CDelvorinApp::OnRun()
+{
+    return exitCode_;
+}
+
+void CDelvorinApp::SetProfilePath(const std::string& path)
+{
+    profile_ = std::make_unique<CProfile>("delvorin", path);
+}
+
+void CDelvorinApp::SetPrompts(IUserPrompt* prompts)
+{
+    core_->prompts = prompts ? prompts : wxPrompt_.get();
+}
+
+void CDelvorinApp::LoadSettings()
+{
+    profile_->Load();
+    core_->settings.Load(*profile_);
+    core_->userName = profile_->GetString(kSettingsSection, kUserNameKey, AccountFullName());
+    core_->userOrganization = profile_->GetString(kSettingsSection, kUserOrganizationKey, "");
+}
+
+bool CDelvorinApp::InitInstance()
+{
+    // The profile location is the per-user "Quenmark" folder chosen by CProfile. Every
+    // start begins a new log, whatever the "LogFile" setting says.
+    core_->log.Start();
+    LoadSettings();
+
+    CDelvorinDlg dialog;
+    SetTopWindow(&dialog);
+    dialog.ShowModal();
+    SetTopWindow(nullptr);
+    return false;
+}
+
+int CDelvorinApp::ExitInstance()
+{
+    profile_->WriteString(kSettingsSection, kUserNameKey, core_->userName);
+    profile_->WriteString(kSettingsSection, kUserOrganizationKey, core_->userOrganization);
+    core_->settings.Save(*profile_);
+    dirDiff_.reset();
+    return 0;
+}
+
+CDirDiff& CDelvorinApp::GetDirDiff()
+{
+    if (!dirDiff_)
+        dirDiff_ = std::make_unique<CDirDiff>(*core_);
+    return *dirDiff_;
+}
+
+std::string CDelvorinApp::HelpBookPath() const
+{
+    return fsys::Join(fsys::Join(core_->programFolder, "help"), "delvorin.hhp");
+}
+
+void CDelvorinApp::ShowHelp(int context)
+{
+    lastHelpContext_ = context;
+    if (!helpWindows_)
+        return;
+    if (!help_) {
+        help_ = std::make_unique<wxHtmlHelpController>();
+        help_->AddBook(ToWx(HelpBookPath()));
+    }
+    help_->Display(context);
+}
+
+void CDelvorinApp::CloseHelp()
+{
+    if (help_) {
+        help_->Quit();
+        help_.reset();
+    }
+}
+
+wxWindow* CDelvorinApp::MainWindowForMessages() const
+{
+    wxWindow* top = GetTopWindow();
+    if (top && top->IsShown())
+        return top;
+    for (wxWindow* w : wxTopLevelWindows) {
+        if (w->IsShown() && w != CSplashWnd::Current() && !w->IsBeingDeleted())
+            return w;
+    }
+    return top;
+}

@@ -1,0 +1,89 @@
+#include "ui/CErrorsDlg.h"
+
+#include "engine/CDirDiff.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/DialogUnits.h"
+#include "ui/WxText.h"
+
+#include <wx/button.h>
+#include <wx/display.h>
+#include <wx/listbox.h>
+#include <wx/stattext.h>
+
+#include <algorithm>
+
+CErrorsDlg::CErrorsDlg(wxWindow* parent)
+    : wxDialog(parent, wxID_ANY, "Delvorin Errors", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX)
+{
+    SetClientSize(DluSize(this, 298, 177));
+    AddWrappedText(this, wxID_ANY,
+                   "Delvorin encountered the following errors when verifying if the update can be applied:", 7, 4,
+                   284, 15);
+    list_ = new wxListBox(this, kIdList, DluPoint(this, 7, 19), DluSize(this, 284, 83), 0, nullptr,
+                          wxLB_SINGLE | wxLB_HSCROLL | wxLB_ALWAYS_SB);
+    AddWrappedText(this, wxID_ANY,
+                   "The Delvorin process was aborted, because of the previous errors.  The files that you were "
+                   "updating have not been changed. You should contact the following company to resolve this problem:",
+                   7, 108, 284, 27);
+    contactLabel_ = new wxStaticText(this, kIdContact, "", DluPoint(this, 26, 139), DluSize(this, 245, 11),
+                                     wxST_NO_AUTORESIZE | wxALIGN_CENTRE_HORIZONTAL | wxBORDER_SUNKEN);
+    auto* ok = new wxButton(this, wxID_OK, "OK", DluPoint(this, 124, 156), DluSize(this, 50, 14));
+    ok->SetDefault();
+    FitWrappedTexts(this);
+    Bind(wxEVT_INIT_DIALOG, &CErrorsDlg::OnInitDialog, this);
+}
+
+void CErrorsDlg::SetErrorTable(const char* fields, int count, size_t fieldSize)
+{
+    fields_ = fields;
+    count_ = count;
+    fieldSize_ = fieldSize;
+}
+
+std::vector<std::string> CErrorsDlg::SplitMessage(const char* field, size_t fieldSize)
+{
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < fieldSize; ++i) {
+        char c = field[i];
+        if (c == '\0' || c == '\n') {
+            if (!line.empty())
+                lines.push_back(line);
+            line.clear();
+            if (c == '\0')
+                break;
+        } else {
+            line += c;
+        }
+    }
+    return lines;
+}
+
+void CErrorsDlg::OnInitDialog(wxInitDialogEvent& event)
+{
+    event.Skip();
+    contactLabel_->SetLabelText(ToWx(contact));
+
+    wxRect screen = wxDisplay(wxDisplay::GetFromWindow(this) == wxNOT_FOUND ? 0u : unsigned(wxDisplay::GetFromWindow(this)))
+                        .GetGeometry();
+    wxSize size = GetSize();
+    Move(screen.x + (screen.width - size.x) / 2, screen.y + (screen.height - size.y) / 2);
+
+    const char* fields = fields_;
+    int count = count_;
+    size_t fieldSize = fieldSize_;
+    if (count < 0) {
+        if (!TheApp().HasDirDiff())
+            return;
+        CDirDiff& engine = TheApp().GetDirDiff();
+        fields = &engine.errors[0][0];
+        count = engine.errorCount;
+        fieldSize = CDirDiff::kErrorTextSize;
+    }
+    count = std::clamp(count, 0, int(CDirDiff::kMaxErrors));
+    list_->Clear();
+    for (int i = 0; i < count && fields; ++i) {
+        for (const std::string& line : SplitMessage(fields + size_t(i) * fieldSize, fieldSize))
+            list_->Append(ToWx(line));
+    }
+}
