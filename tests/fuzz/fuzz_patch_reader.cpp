@@ -1,0 +1,121 @@
+// Fuzz target: the input is a decompressed patch image (header and file records). It
+// is put behind a zero part prefix, opened like any patch file, and applied to a
+// scratch folder that holds a small fixed set of old files. Besides the sanitizers'
+// findings, anything created, changed or deleted beside the scratch target folder is a
+// finding: the apply must never reach outside its target.
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "platform/ScriptedPrompt.h"
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+struct CScratch {
+    std::string root, target, outside, prog, temp, patch;
+
+    CScratch()
+    {
+        // A memory file system when there is one: the apply syncs every file it writes.
+        std::string base = fsys::FolderExists("/dev/shm") ? "/dev/shm" : "/tmp";
+        std::string pattern = base + "/delvorin-fuzz-XXXXXX";
+        std::vector<char> buffer(pattern.begin(), pattern.end());
+        buffer.push_back(0);
+        if (!mkdtemp(buffer.data()))
+            std::abort();
+        root = buffer.data();
+        target = root + "/target";
+        outside = root + "/outside";
+        prog = root + "/prog";
+        temp = root + "/temp/";
+        patch = root + "/patch.dvp";
+        fsys::CreateFolder(outside);
+        fsys::CreateFolder(prog);
+        fsys::CreateFolder(root + "/temp");
+        fsys::WriteWholeFile(outside + "/keep.txt", "keep", 4);
+        // A patch may make files as long as it likes; the writes fail at 4 MiB instead
+        // of filling the disk, which exercises the apply's write-failure paths as well.
+        struct rlimit limit = {4u << 20, 4u << 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~CScratch() { fsys::RemoveTree(root); }
+};
+
+CScratch& Scratch()
+{
+    static CScratch scratch;
+    return scratch;
+}
+
+// The old files the seed corpus was built against (tests/fuzz/make_corpus.sh).
+void MakeTarget(const CScratch& s)
+{
+    fsys::RemoveTree(s.target);
+    fsys::CreateFolder(s.target);
+    fsys::CreateFolder(s.target + "/sub");
+    std::string hello;
+    for (int i = 0; i < 20; ++i)
+        hello += "hello world\n";
+    fsys::WriteWholeFile(s.target + "/a.txt", hello.data(), hello.size());
+    std::vector<unsigned char> bytes(256);
+    for (int i = 0; i < 256; ++i)
+        bytes[i] = static_cast<unsigned char>(i);
+    fsys::WriteWholeFile(s.target + "/sub/b.bin", bytes.data(), bytes.size());
+    fsys::WriteWholeFile(s.target + "/c.txt", "remove me\n", 10);
+}
+
+void CheckOutside(const CScratch& s)
+{
+    std::vector<fsys::DirEntry> entries;
+    fsys::ListFolder(s.root, entries);
+    for (const auto& e : entries) {
+        if (e.name != "." && e.name != ".." && e.name != "target" && e.name != "outside" && e.name != "prog" &&
+            e.name != "temp" && e.name != "patch.dvp") {
+            std::fprintf(stderr, "the apply created %s beside the target folder\n", e.name.c_str());
+            std::abort();
+        }
+    }
+    fsys::ListFolder(s.outside, entries);
+    std::vector<unsigned char> keep;
+    if (entries.size() != 3 || !fsys::ReadWholeFile(s.outside + "/keep.txt", keep) || keep.size() != 4) {
+        std::fprintf(stderr, "the apply changed the folder beside the target folder\n");
+        std::abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    CScratch& s = Scratch();
+    MakeTarget(s);
+    std::string file(8, '\0');
+    file.append(reinterpret_cast<const char*>(data), size);
+    fsys::WriteWholeFile(s.patch, file.data(), file.size());
+
+    // Every question is answered No (go on), so that as much of the apply runs as can.
+    CScriptedPrompt prompt;
+    prompt.SetDefault(PromptAnswer::No);
+    {
+        CAppCore core(&prompt, s.prog, s.temp);
+        CDirDiff dirDiff(core);
+        CPatchDoc doc(core, dirDiff, s.patch);
+        if (doc.ReadPatchHeader()) {
+            dirDiff.TargetFolder() = s.target;
+            int backup = size % 2;
+            dirDiff.ApplyPatch(doc, backup, "bak", nullptr);
+            doc.ClosePatchFile();
+        }
+    }
+    CheckOutside(s);
+    return 0;
+}

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Makes the seed corpus of the patch-reader fuzzer: real patch images (decompressed,
+# without the part prefix) built by delvorin-cli from the fuzzer's fixed old files.
+# usage: tests/fuzz/make_corpus.sh [BIN_FOLDER]   (default build/bin)
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+bin="${1:-$here/../../build/bin}"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+
+old_files() {
+  mkdir -p "$1/sub"
+  for i in $(seq 1 20); do printf 'hello world\n'; done > "$1/a.txt"
+  python3 -c 'import sys; sys.stdout.buffer.write(bytes(range(256)))' > "$1/sub/b.bin"
+  printf 'remove me\n' > "$1/c.txt"
+}
+
+image() { # name old new [build options...]
+  local name="$1" old="$2" new="$3"
+  shift 3
+  "$bin/delvorin-cli" build "$old" "$new" "$work/$name.dvp" --publisher fuzz "$@" >/dev/null
+  tail -c +9 "$work/$name.dvp" | gunzip > "$here/corpus/$name"
+}
+
+mkdir -p "$here/corpus"
+old_files "$work/old"
+
+# Changed, removed and new files.
+old_files "$work/new1"
+sed -i 's/^hello world$/hello there/;5a\a line more' "$work/new1/a.txt"
+rm "$work/new1/c.txt"
+mkdir -p "$work/new1/d/e" && printf 'new\n' > "$work/new1/d/e/f.txt"
+image changed "$work/old" "$work/new1" --remove c.txt
+
+# Part of a binary file rewritten: old-copy and new-data objects.
+old_files "$work/new2"
+python3 -c 'import sys; b=bytearray(range(256)); b[100:110]=b"0123456789"; sys.stdout.buffer.write(b)' \
+  > "$work/new2/sub/b.bin"
+image binary "$work/old" "$work/new2"
+
+# Only new files, one of them empty.
+mkdir -p "$work/empty" "$work/new3/x"
+printf 'only new\n' > "$work/new3/x/n.txt"
+: > "$work/new3/empty.txt"
+image newfiles "$work/empty" "$work/new3"
+
+# The same content with other times: records without objects.
+old_files "$work/new4"
+touch -d '2001-02-03 04:05:06' "$work/new4/a.txt" "$work/new4/sub/b.bin" "$work/new4/c.txt"
+image times "$work/old" "$work/new4"
+ls -l "$here/corpus"
