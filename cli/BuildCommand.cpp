@@ -1,5 +1,6 @@
 // delvorin-cli build: one build from the command line, for scripted releases.
 #include "app/AppCore.h"
+#include "app/ProjectFile.h"
 #include "app/StringHelpers.h"
 #include "app/UserIdentity.h"
 #include "cli/Commands.h"
@@ -21,6 +22,7 @@ struct CBuildOptions {
     std::vector<std::string> excludes, removes;
     std::string defaultFolder, dialogText, publisher, organization, logFile, project;
     bool hasDefaultFolder = false, hasPublisher = false, hasOrganization = false;
+    bool hasDialogText = false, hasSplit = false, hasSelfExtract = false; // given on the command line
     unsigned long split = 0;
     bool selfExtract = false;
 };
@@ -49,6 +51,75 @@ bool IsInside(const std::string& path, const std::string& folder)
     return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
 }
 
+// Fills what the command line left open from the project file o.project: the folders
+// and patch file unless all three are given, the options not given, and the project's
+// two lists ahead of the command line's entries. Returns -1 when the project serves,
+// else the exit status.
+int TakeProject(CBuildOptions& o, const std::vector<std::string>& positional)
+{
+    if (!positional.empty() && positional.size() != 3) {
+        PrintError("with --project give all three of OLD_FOLDER NEW_FOLDER PATCH_FILE, or none of them");
+        return kExitUsage;
+    }
+    const std::string path = Absolute(o.project, CurrentFolder());
+    CProjectData p;
+    if (!ReadProjectFile(path, p)) {
+        PrintError("cannot read the project file " + path);
+        return kExitFailure;
+    }
+    if (!p.overlongKeys.empty()) {
+        PrintError("project file " + path + ": the value of " + p.overlongKeys.front() +
+                   " is longer than 254 characters");
+        return kExitFailure;
+    }
+    // Paths of a project are full paths; any that is not is taken from the project's folder.
+    const std::string base = fsys::FolderOf(path);
+    if (positional.empty()) {
+        o.oldFolder = Absolute(p.oldFolder, base);
+        o.newFolder = Absolute(p.newFolder, base);
+        o.patchFile = Absolute(p.patchFile, base);
+    } else {
+        o.oldFolder = positional[0];
+        o.newFolder = positional[1];
+        o.patchFile = positional[2];
+    }
+    if (o.oldFolder.empty() || o.newFolder.empty()) {
+        PrintError("You must specify two folders to build a patch file.");
+        return kExitUsage;
+    }
+    if (o.patchFile.empty()) {
+        PrintError("Please specify a patch file name.");
+        return kExitUsage;
+    }
+    if (!o.hasDialogText)
+        o.dialogText = p.dialogText;
+    if (!o.hasSplit)
+        o.split = p.splitSize;
+    if (!o.hasSelfExtract)
+        o.selfExtract = p.selfExtract;
+    // With "DefaultEqualsNew" on, the default folder follows the old folder in use.
+    if (!o.hasDefaultFolder && !p.defaultEqualsNew) {
+        o.defaultFolder = p.defaultFolder;
+        o.hasDefaultFolder = true;
+    }
+    // A list entry whose key the file lacks reads as an empty name, which names no file.
+    auto take = [&](const std::vector<std::string>& from, std::vector<std::string>& into, const char* what,
+                    const char* countKey) {
+        std::vector<std::string> names;
+        for (const auto& name : from)
+            if (!name.empty())
+                names.push_back(name);
+        if (names.size() != from.size())
+            PrintError("project file " + path + ": the list of files " + what + " holds an empty name (" + countKey +
+                       " says more names than the file holds); it is left out");
+        names.insert(names.end(), into.begin(), into.end());
+        into = std::move(names);
+    };
+    take(p.removeList, o.removes, "to remove", "NumberOfNamesToDelete");
+    take(p.excludeList, o.excludes, "to exclude", "NumberOfNamesToExclude");
+    return -1;
+}
+
 // Returns -1 when the arguments parse, else the exit status.
 int Parse(const std::vector<std::string>& args, CBuildOptions& o)
 {
@@ -75,6 +146,7 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
             o.hasDefaultFolder = true;
         } else if (a == "--dialog-text") {
             if (!value(o.dialogText)) return kExitUsage;
+            o.hasDialogText = true;
         } else if (a == "--publisher") {
             if (!value(o.publisher)) return kExitUsage;
             o.hasPublisher = true;
@@ -90,8 +162,10 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
                 PrintError("--split takes a number of 1000-byte units from 0 to 65535");
                 return kExitUsage;
             }
-        } else if (a == "--self-extract") {
-            o.selfExtract = true;
+            o.hasSplit = true;
+        } else if (a == "--self-extract" || a == "--no-self-extract") {
+            o.selfExtract = a == "--self-extract";
+            o.hasSelfExtract = true;
         } else if (a == "--log") {
             if (!value(o.logFile)) return kExitUsage;
         } else if (a == "--project") {
@@ -104,16 +178,17 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
         }
     }
     if (!o.project.empty()) {
-        PrintError("project files are not supported yet by the build command; give the folders and options instead");
-        return kExitUsage;
-    }
-    if (positional.size() != 3) {
+        int taken = TakeProject(o, positional);
+        if (taken >= 0)
+            return taken;
+    } else if (positional.size() != 3) {
         PrintError("build needs OLD_FOLDER NEW_FOLDER PATCH_FILE (see --help)");
         return kExitUsage;
+    } else {
+        o.oldFolder = positional[0];
+        o.newFolder = positional[1];
+        o.patchFile = positional[2];
     }
-    o.oldFolder = positional[0];
-    o.newFolder = positional[1];
-    o.patchFile = positional[2];
     if (o.selfExtract && !EndsWithNoCase(o.patchFile, ".exe")) {
         PrintError("To create a self-extracting patch program, the file name extension must be \".exe\"");
         return kExitUsage;
@@ -200,17 +275,22 @@ int RunBuild(const std::vector<std::string>& args)
 CCommandRegistration g_build({
     "build",
     "  build OLD_FOLDER NEW_FOLDER PATCH_FILE [options]\n"
+    "  build --project FILE.dvj [OLD_FOLDER NEW_FOLDER PATCH_FILE] [options]\n"
     "        builds a patch file that turns OLD_FOLDER into NEW_FOLDER\n"
     "        --exclude FILE        leave FILE of NEW_FOLDER out (relative to NEW_FOLDER or full)\n"
     "        --remove FILE         have the apply remove FILE (relative to OLD_FOLDER or full)\n"
-    "        --default-folder DIR  the folder the apply program proposes (default: OLD_FOLDER)\n"
+    "        --default-folder DIR  the folder the apply program proposes (default: OLD_FOLDER,\n"
+    "                              or the project's)\n"
     "        --dialog-text TEXT    the text the apply program shows\n"
     "        --publisher NAME      publisher name (default: your account's full name)\n"
     "        --organization NAME   publisher organisation\n"
     "        --split KB            split into parts of KB x 1000 bytes (0: no split)\n"
     "        --self-extract        make a self-extracting patch program (PATCH_FILE ends in .exe)\n"
+    "        --no-self-extract     make a plain patch file (when the project asks for a program)\n"
     "        --log FILE            write the build log to FILE\n"
-    "        --project FILE.dvj    (not supported yet)",
+    "        --project FILE.dvj    take the folders, patch file, options and both lists from a\n"
+    "                              project file; the command line overrides its values and\n"
+    "                              --exclude and --remove add to its lists",
     RunBuild,
 });
 

@@ -1,0 +1,160 @@
+// delvorin-cli build --project: a build whose folders, options and lists come from a
+// project file saved the way the graphical program saves it, with the command line
+// overriding the project's values.
+#include "app/ProjectFile.h"
+#include "support/CliRun.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct CRun {
+    int status = -1;
+    std::string output; // standard output and standard error together
+};
+
+CRun Cli(const std::string& arguments)
+{
+    static CTestFolder scratch;
+    CRun run;
+    std::string out, err;
+    run.status = RunCli(arguments, scratch.Path(), scratch.Path(), out, err);
+    run.output = out + err;
+    return run;
+}
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// An old and a new release: one changed, one new, one excluded, one to remove.
+struct CReleases {
+    CTestFolder dir;
+    std::string oldFolder, newFolder;
+    CReleases()
+    {
+        dir.Write("old/app.txt", "version one of the application text\n");
+        dir.Write("old/obsolete.dat", "no longer needed");
+        dir.Write("new/app.txt", "version two of the application text, somewhat longer\n");
+        dir.Write("new/sub/added.txt", "a file that is new in this release");
+        dir.Write("new/secret.key", "must not be shipped");
+        dir.Write("new/obsolete.dat", "no longer needed");
+        oldFolder = dir / "old";
+        newFolder = dir / "new";
+    }
+    CProjectData Project() const
+    {
+        CProjectData p;
+        p.oldFolder = oldFolder;
+        p.newFolder = newFolder;
+        p.patchFile = dir / "out/update.dvp";
+        p.selfExtract = false;
+        p.defaultEqualsNew = false;
+        p.defaultFolder = "/opt/sample";
+        p.dialogText = "Sample update";
+        p.removeList = {oldFolder + "/obsolete.dat"};
+        p.excludeList = {newFolder + "/secret.key", newFolder + "/obsolete.dat"};
+        return p;
+    }
+};
+
+} // namespace
+
+TEST(CliProject, BuildsFromTheProjectAlone)
+{
+    CReleases r;
+    r.dir.MakeFolder("out");
+    std::string project = r.dir / "release.dvj";
+    ASSERT_TRUE(WriteProjectFile(project, r.Project()));
+
+    CRun build = Cli("build --project " + Quoted(project));
+    ASSERT_EQ(build.status, 0) << build.output;
+    std::string patch = r.dir / "out/update.dvp";
+    EXPECT_TRUE(Has(build.output, "The Patch File: " + patch + " was successfully created.")) << build.output;
+
+    CRun info = Cli("info " + Quoted(patch));
+    ASSERT_EQ(info.status, 0) << info.output;
+    EXPECT_TRUE(Has(info.output, "Default folder:    /opt/sample\n")) << info.output;
+    EXPECT_TRUE(Has(info.output, "Dialog text:       Sample update\n")) << info.output;
+    EXPECT_TRUE(Has(info.output, "Files to remove:   1\n")) << info.output;
+    EXPECT_TRUE(Has(info.output, "File records:      2\n")) << info.output; // both excluded files left out
+    EXPECT_TRUE(Has(info.output, "app.txt")) << info.output;
+    EXPECT_FALSE(Has(info.output, "secret.key")) << info.output;
+}
+
+TEST(CliProject, CommandLineOverridesTheProject)
+{
+    CReleases r;
+    r.dir.MakeFolder("elsewhere");
+    CProjectData p = r.Project();
+    p.oldFolder = "/no/such/old";
+    p.newFolder = "/no/such/new";
+    p.patchFile = "/no/such/out/update.dvp";
+    p.defaultEqualsNew = true; // the default folder follows the old folder given below
+    p.selfExtract = true;      // and the command line turns it off again
+    std::string project = r.dir / "release.dvj";
+    ASSERT_TRUE(WriteProjectFile(project, p));
+
+    std::string patch = r.dir / "elsewhere/patch.dvp";
+    CRun build = Cli("build --project " + Quoted(project) + " " + Quoted(r.oldFolder) + " " + Quoted(r.newFolder) + " " +
+                     Quoted(patch) + " --no-self-extract --dialog-text 'From the command line' --exclude app.txt");
+    ASSERT_EQ(build.status, 0) << build.output;
+
+    CRun info = Cli("info " + Quoted(patch));
+    ASSERT_EQ(info.status, 0) << info.output;
+    EXPECT_TRUE(Has(info.output, "Default folder:    " + r.oldFolder + "\n")) << info.output;
+    EXPECT_TRUE(Has(info.output, "Dialog text:       From the command line\n")) << info.output;
+    // The command line's exclusion is added to the project's two.
+    EXPECT_TRUE(Has(info.output, "File records:      1\n")) << info.output;
+    EXPECT_FALSE(Has(info.output, "app.txt")) << info.output;
+}
+
+TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
+{
+    CReleases r;
+    std::string project = r.dir / "empty.dvj";
+    ASSERT_TRUE(WriteProjectFile(project, CProjectData{}));
+
+    // No folders in the project and none on the command line.
+    CRun build = Cli("build --project " + Quoted(project));
+    EXPECT_EQ(build.status, 2) << build.output;
+    EXPECT_TRUE(Has(build.output, "You must specify two folders to build a patch file.")) << build.output;
+
+    // A project file that cannot be read.
+    build = Cli("build --project " + Quoted(r.dir / "absent.dvj"));
+    EXPECT_EQ(build.status, 1) << build.output;
+    EXPECT_TRUE(Has(build.output, r.dir / "absent.dvj")) << build.output;
+
+    // A project without a "SelfExtract" key asks for a self-extracting program, which a
+    // ".dvp" patch file name cannot be.
+    std::string noFlag = r.dir.Write("noflag.dvj", "[Delvorin]\nOldFolder=" + r.oldFolder + "\nNewFolder=" +
+                                                       r.newFolder + "\nPatchFile=" + (r.dir / "x.dvp") + "\n");
+    build = Cli("build --project " + Quoted(noFlag));
+    EXPECT_EQ(build.status, 2) << build.output;
+    EXPECT_TRUE(Has(build.output, "the file name extension must be \".exe\"")) << build.output;
+
+    // Only some of the three positional arguments.
+    build = Cli("build --project " + Quoted(project) + " " + Quoted(r.oldFolder));
+    EXPECT_EQ(build.status, 2) << build.output;
+}
+
+TEST(CliProject, MissingListEntriesAreLeftOutOfTheBuild)
+{
+    // The count promises two entries but the file holds one: the missing one reads as an
+    // empty name, which no file has; the build leaves it out and says so.
+    CReleases r;
+    std::string project =
+        r.dir.Write("short.dvj", "[Delvorin]\nSelfExtract=false\nOldFolder=" + r.oldFolder + "\nNewFolder=" +
+                                     r.newFolder + "\nPatchFile=" + (r.dir / "short.dvp") +
+                                     "\nNumberOfNamesToDelete=2\n[DelvorinFilesToDelete]\nFileNameToDelete1=" +
+                                     r.oldFolder + "/obsolete.dat\n");
+    CRun build = Cli("build --project " + Quoted(project));
+    ASSERT_EQ(build.status, 0) << build.output;
+    EXPECT_TRUE(Has(build.output, "NumberOfNamesToDelete says")) << build.output;
+    CRun info = Cli("info " + Quoted(r.dir / "short.dvp"));
+    EXPECT_TRUE(Has(info.output, "Files to remove:   1\n  remove obsolete.dat\n")) << info.output;
+}
