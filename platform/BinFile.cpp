@@ -24,11 +24,14 @@ bool CBinFile::Open(const std::string& path, Mode mode)
     case Mode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; fmode = "w+b"; break;
     case Mode::ReadWriteExisting: flags |= O_RDWR; fmode = "r+b"; break;
     }
-    int fd = ::open(path.c_str(), flags, 0666);
+    // Opened without waiting, so that a named pipe at the path cannot stall the program
+    // (opening one blocks until the other end is opened); pipes are then refused.
+    int fd = ::open(path.c_str(), flags | O_NONBLOCK, 0666);
     if (fd < 0)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return false;
     }

@@ -97,11 +97,12 @@ bool FileLength(const std::string& path, uint64_t& length)
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
 {
     data.clear();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a named pipe at the path would otherwise block the open.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         return false;
     }

@@ -12,6 +12,8 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -219,6 +221,28 @@ TEST(StringHelpersTest, LastComponentAndNames)
 
     EXPECT_EQ(ToStoredName("sub/dir/x.bin"), "sub\\dir\\x.bin");
     EXPECT_EQ(FromStoredName("sub\\dir\\x.bin"), "sub/dir/x.bin");
+}
+
+TEST(PlatformTest, NamedPipesAreRefusedWithoutWaiting)
+{
+    CTestFolder folder;
+    std::string pipe = folder / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    alarm(20); // a blocked open ends the test program instead of hanging it
+    CBinFile file;
+    EXPECT_FALSE(file.Open(pipe, CBinFile::Mode::Read));
+    EXPECT_FALSE(file.Open(pipe, CBinFile::Mode::ReadWriteExisting));
+    EXPECT_FALSE(file.Open(pipe, CBinFile::Mode::CreateAlways));
+    std::vector<unsigned char> data;
+    EXPECT_FALSE(fsys::ReadWholeFile(pipe, data));
+    alarm(0);
+    // Regular files open as before and read normally.
+    std::string plain = folder.Write("plain", "abc");
+    ASSERT_TRUE(file.Open(plain, CBinFile::Mode::Read));
+    char buf[3];
+    EXPECT_TRUE(file.ReadExact(buf, 3));
+    EXPECT_TRUE(fsys::ReadWholeFile(plain, data));
+    EXPECT_EQ(data.size(), 3u);
 }
 
 TEST(ProgressTest, PercentLabel)
