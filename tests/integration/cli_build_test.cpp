@@ -1,0 +1,254 @@
+// delvorin-cli build and info: a build from the command line read back with info, the
+// exit statuses, split and self-extracting patch files, the log option and Ctrl-C.
+#include "platform/FileSystem.h"
+#include "support/CliRun.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct CRun {
+    int status = -1;
+    std::string out, err;
+};
+
+bool Has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliBuildTest : public testing::Test {
+protected:
+    CTestFolder dir;
+    std::string oldFolder, newFolder;
+
+    void SetUp() override
+    {
+        dir.Write("old/app.txt", "version one of the application\n");
+        dir.Write("old/gone.txt", "removed by the patch");
+        dir.Write("old/same.txt", "same");
+        dir.Write("new/app.txt", "version two of the application, a little longer\n");
+        dir.Write("new/lib/added.bin", "new in this release");
+        dir.Write("new/secret.key", "never shipped");
+        dir.Write("new/same.txt", "same");
+        oldFolder = dir / "old";
+        newFolder = dir / "new";
+    }
+
+    CRun Cli(const std::string& arguments)
+    {
+        CRun r;
+        r.status = RunCli(arguments, dir.Path(), dir.Path(), r.out, r.err);
+        return r;
+    }
+};
+
+TEST_F(CliBuildTest, BuildThenInfo)
+{
+    CRun build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
+                     "--organization Quenmark --dialog-text 'Welcome to the update'");
+    EXPECT_EQ(build.status, 1) << "no folder out yet: " << build.err; // the work file cannot be created
+    dir.MakeFolder("out");
+    build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
+                "--organization Quenmark --dialog-text 'Welcome to the update'");
+    ASSERT_EQ(build.status, 0) << build.err;
+    std::string patch = dir / "out/update.dvp";
+    EXPECT_TRUE(Has(build.out, "The Patch File: " + patch + " was successfully created.")) << build.out;
+    EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
+
+    CRun info = Cli("info out/update.dvp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Has(info.out, "Publisher:         Ann Smith")) << info.out;
+    EXPECT_TRUE(Has(info.out, "Organization:      Quenmark"));
+    EXPECT_TRUE(Has(info.out, "Default folder:    " + oldFolder));
+    EXPECT_TRUE(Has(info.out, "Dialog text:       Welcome to the update"));
+    EXPECT_TRUE(Has(info.out, "remove gone.txt"));
+    EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1  old 0 bytes sum 0  new 19 bytes")) << info.out;
+    EXPECT_TRUE(Has(info.out, "  app.txt  new=0  old 31 bytes"));
+    EXPECT_FALSE(Has(info.out, "secret.key"));
+    EXPECT_TRUE(Has(info.out, "File records:      ")) << info.out;
+}
+
+TEST_F(CliBuildTest, FullPathsDefaultFolderAndLog)
+{
+    std::string log = dir / "build.log";
+    CRun build = Cli("build " + Quoted(oldFolder + "/") + " " + Quoted(newFolder) + " " + Quoted(dir / "p.dvp") +
+                     " --exclude " + Quoted(newFolder + "/secret.key") + " --default-folder /opt/app --log build.log");
+    ASSERT_EQ(build.status, 0) << build.err;
+    std::string text = ReadFileText(log);
+    EXPECT_TRUE(Has(text, "Added new file to diff array: " + newFolder + "/app.txt")) << text;
+    EXPECT_TRUE(Has(text, "Added new file to diff array: " + newFolder + "/lib/added.bin"));
+
+    CRun info = Cli("info p.dvp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Has(info.out, "Default folder:    /opt/app"));
+    EXPECT_TRUE(Has(info.out, "Files to remove:   0"));
+}
+
+TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
+{
+    dir.WriteBytes("new/big.bin", RandomBytes(5000, 3));
+    CRun build = Cli("build old new split.dvp --split 2");
+    ASSERT_EQ(build.status, 0) << build.err;
+    EXPECT_TRUE(fsys::PathExists(dir / "split.dv001"));
+    std::vector<unsigned char> first = ReadFileBytes(dir / "split.dvp");
+    ASSERT_EQ(first.size(), 2000u);
+    EXPECT_GE(first[0], 3);
+
+    CRun info = Cli("info split.dvp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Has(info.out, "  big.bin  new=1  old 0 bytes sum 0  new 5000 bytes")) << info.out;
+
+    // A missing part: no terminal to ask on, so the prompt is cancelled.
+    ASSERT_TRUE(fsys::DeleteFile(dir / "split.dv001"));
+    info = Cli("info split.dvp");
+    EXPECT_EQ(info.status, 1);
+    EXPECT_TRUE(Has(info.err, "Please put file split.dv001 into the folder " + dir.Path() + "/.")) << info.err;
+    EXPECT_TRUE(Has(info.err, "Error opening patch file"));
+}
+
+TEST_F(CliBuildTest, ExitStatuses)
+{
+    EXPECT_EQ(Cli("build").status, 2);
+    EXPECT_EQ(Cli("build old new").status, 2);
+    EXPECT_EQ(Cli("build old new p.dvp --bogus").status, 2);
+    EXPECT_EQ(Cli("build old new p.dvp --split abc").status, 2);
+    EXPECT_EQ(Cli("build old new p.dvp --split 70000").status, 2);
+    EXPECT_EQ(Cli("build old new p.dvp --exclude").status, 2);
+    CRun notExe = Cli("build old new p.dvp --self-extract");
+    EXPECT_EQ(notExe.status, 2);
+    EXPECT_TRUE(Has(notExe.err, ".exe"));
+    CRun inside = Cli("build old new new/p.dvp");
+    EXPECT_EQ(inside.status, 2);
+    EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
+
+    CRun missing = Cli("build nothing new p.dvp");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(Has(missing.err, "The folder for the old files does not exist."));
+    CRun same = Cli("build new new p.dvp");
+    EXPECT_EQ(same.status, 1);
+    EXPECT_TRUE(Has(same.err, "You must specify different folder names"));
+    EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
+
+    // A copy with the same content and file times: nothing to patch. The access times lie
+    // ahead, so that reading the files does not move them.
+    ASSERT_EQ(std::system(("cp -a " + Quoted(newFolder) + " " + Quoted(dir / "copy")).c_str()), 0);
+    std::string ahead = "@" + std::to_string(time(nullptr) + 7200);
+    ASSERT_EQ(std::system(("find " + Quoted(newFolder) + " " + Quoted(dir / "copy") +
+                           " -type f -exec touch -m -d @1600000000 {} + -exec touch -a -d " + ahead + " {} +")
+                              .c_str()),
+              0);
+    CRun identical = Cli("build new copy p.dvp");
+    EXPECT_EQ(identical.status, 3) << identical.err;
+    EXPECT_TRUE(Has(identical.err, "The old file folder and the new file folder are identical.\nNo Delvorin file was created."));
+    EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
+    EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
+
+    EXPECT_EQ(Cli("info").status, 2);
+    CRun none = Cli("info none.dvp");
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(Has(none.err, "Error opening patch file"));
+    dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
+    EXPECT_EQ(Cli("info junk.dvp").status, 1);
+}
+
+// A copy of delvorin-cli in a folder of its own, with a stand-in apply stub beside it.
+class CliSelfExtractTest : public CliBuildTest {
+protected:
+    std::string programFolder;
+    void SetUp() override
+    {
+        CliBuildTest::SetUp();
+        const char* bin = std::getenv("DELVORIN_BIN");
+        ASSERT_NE(bin, nullptr);
+        programFolder = dir.MakeFolder("prog");
+        std::vector<unsigned char> cli = ReadFileBytes(std::string(bin) + "/delvorin-cli");
+        ASSERT_FALSE(cli.empty());
+        dir.WriteBytes("prog/delvorin-cli", cli);
+        chmod((programFolder + "/delvorin-cli").c_str(), 0755);
+        previous_ = bin;
+        setenv("DELVORIN_BIN", programFolder.c_str(), 1);
+    }
+    void TearDown() override { setenv("DELVORIN_BIN", previous_.c_str(), 1); }
+
+private:
+    std::string previous_;
+};
+
+TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
+{
+    CRun noStub = Cli("build old new update.exe --self-extract");
+    EXPECT_EQ(noStub.status, 1);
+    EXPECT_TRUE(Has(noStub.err, "Cannot find the file \"DvApply.exe\" in the Delvorin folder.")) << noStub.err;
+
+    std::vector<unsigned char> stub = RandomBytes(40000, 5);
+    dir.WriteBytes("prog/DvApply.exe", stub);
+    chmod((programFolder + "/DvApply.exe").c_str(), 0755);
+    CRun build = Cli("build old new update.exe --self-extract --exclude secret.key");
+    ASSERT_EQ(build.status, 0) << build.err;
+    std::vector<unsigned char> program = ReadFileBytes(dir / "update.exe");
+    ASSERT_GT(program.size(), 40026u);
+    EXPECT_EQ(std::vector<unsigned char>(program.begin(), program.begin() + 40000), stub);
+    EXPECT_EQ(std::string(program.begin() + 40000, program.begin() + 40018), "@Amber@Opal@xyzzy@");
+    EXPECT_EQ(access((dir / "update.exe").c_str(), X_OK), 0);
+    EXPECT_FALSE(fsys::PathExists(dir / "NewFile.tmp"));
+
+    CRun info = Cli("info update.exe");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1")) << info.out;
+}
+
+TEST_F(CliBuildTest, CtrlCCancelsAndLeavesNothing)
+{
+    // A file pair large enough that the build is still differencing when the signal arrives.
+    std::vector<unsigned char> big = RandomBytes(32 << 20, 9);
+    dir.WriteBytes("old/big.bin", big);
+    for (size_t i = 0; i < big.size(); i += 4096)
+        big[i] ^= 0xff;
+    dir.WriteBytes("new/big.bin", big);
+    const char* bin = std::getenv("DELVORIN_BIN");
+    ASSERT_NE(bin, nullptr);
+    std::string cli = std::string(bin) + "/delvorin-cli";
+    std::string patch = dir / "cancel.dvp", work = dir / "cancel.~dvp";
+    std::vector<std::string> args = {cli, "build", oldFolder, newFolder, patch};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The work file exists once the handler is in place and the build has begun.
+    auto start = std::chrono::steady_clock::now();
+    while (!fsys::PathExists(work) && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0)
+        GTEST_SKIP() << "the build finished before the signal arrived";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_FALSE(fsys::PathExists(patch));
+    EXPECT_FALSE(fsys::PathExists(work));
+}
+
+} // namespace
