@@ -13,9 +13,11 @@ inline uint64_t Load64(const unsigned char* p)
     return v;
 }
 
-// Byte sum of a range, eight bytes at a time: the bytes of each word are added in
-// four 16-bit lanes, which are folded into the total before they can overflow.
-uint32_t BlockSum(const unsigned char* p, size_t n)
+} // namespace
+
+// The bytes of each word are added in four 16-bit lanes, which are folded into the
+// total before they can overflow.
+uint32_t CBlockNode::SumOf(const unsigned char* p, size_t n)
 {
     constexpr uint64_t kEven = 0x00FF00FF00FF00FFULL;
     uint64_t total = 0;
@@ -35,6 +37,8 @@ uint32_t BlockSum(const unsigned char* p, size_t n)
         total += *p++;
     return static_cast<uint32_t>(total);
 }
+
+namespace {
 
 inline uint64_t Mix(uint64_t h)
 {
@@ -73,7 +77,7 @@ bool CBlockNode::Cut(const unsigned char*& cursor, const unsigned char* end, uns
     }
     start = cursor;
     length = static_cast<uint32_t>(blockEnd - cursor);
-    byteSum = BlockSum(cursor, length);
+    byteSum = SumOf(cursor, length);
     cursor = blockEnd;
     return true;
 }
@@ -113,62 +117,109 @@ uint64_t CBlockNode::ContentHash() const
 
 void CBlockIndex::Clear()
 {
-    blocks_.clear();
-    blocks_.shrink_to_fit();
-    hashes_.clear();
-    hashes_.shrink_to_fit();
-    slots_.clear();
-    slots_.shrink_to_fit();
+    std::vector<CBlockNode>().swap(blocks_);
+    std::vector<uint64_t>().swap(slots_);
+    shift_ = 32;
     distinct_ = 0;
 }
 
-void CBlockIndex::Grow()
+void CBlockIndex::Grow(size_t capacity)
 {
-    size_t capacity = slots_.empty() ? 1024 : slots_.size() * 2;
-    std::vector<uint32_t> slots(capacity, 0);
+    unsigned bits = static_cast<unsigned>(std::countr_zero(capacity));
+    std::vector<uint64_t> slots(capacity, 0);
+    unsigned shift = 32 - bits;
     size_t mask = capacity - 1;
-    for (uint32_t s : slots_) {
-        if (s == 0)
+    for (uint64_t entry : slots_) {
+        if (entry == 0)
             continue;
-        size_t i = static_cast<size_t>(hashes_[s - 1]) & mask;
+        size_t i = static_cast<size_t>(entry >> 32) >> shift;
         while (slots[i] != 0)
             i = (i + 1) & mask;
-        slots[i] = s;
+        slots[i] = entry;
     }
     slots_.swap(slots);
+    shift_ = shift;
+}
+
+void CBlockIndex::Reserve(size_t blocks)
+{
+    size_t capacity = slots_.empty() ? 1024 : slots_.size();
+    while (capacity < 2 * blocks)
+        capacity *= 2;
+    if (capacity > slots_.size())
+        Grow(capacity);
+    blocks_.reserve(blocks);
+}
+
+void CBlockIndex::Place(size_t index, uint64_t tag)
+{
+    const CBlockNode& block = blocks_[index];
+    size_t mask = slots_.size() - 1;
+    size_t i = static_cast<size_t>(tag) >> shift_;
+    while (uint64_t entry = slots_[i]) {
+        // A block whose content is already indexed: the earlier one stays the answer.
+        if ((entry >> 32) == tag && blocks_[static_cast<uint32_t>(entry) - 1].SameContent(block))
+            return;
+        i = (i + 1) & mask;
+    }
+    slots_[i] = tag << 32 | (index + 1);
+    ++distinct_;
 }
 
 void CBlockIndex::Insert(const CBlockNode& block)
 {
-    // Keep the table at most half full so that probe runs stay short.
     if ((distinct_ + 1) * 2 > slots_.size())
-        Grow();
-    uint64_t h = block.ContentHash();
+        Grow(slots_.empty() ? 1024 : slots_.size() * 2);
     blocks_.push_back(block);
-    hashes_.push_back(h);
-    size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(h) & mask;
-    while (uint32_t s = slots_[i]) {
-        // A block whose content is already indexed: the earlier one stays the answer.
-        if (hashes_[s - 1] == h && blocks_[s - 1].SameContent(block))
-            return;
-        i = (i + 1) & mask;
+    Place(blocks_.size() - 1, block.ContentHash() >> 32);
+}
+
+void CBlockIndex::Build(const unsigned char* data, size_t length, unsigned char separator)
+{
+    size_t first = blocks_.size();
+    CBlockNode block;
+    const unsigned char* cursor = data;
+    const unsigned char* end = data + length;
+    while (block.Cut(cursor, end, separator))
+        blocks_.push_back(block);
+    size_t count = blocks_.size() - first;
+    if (count == 0)
+        return;
+    Reserve(distinct_ + count);
+
+    // The tags of the next kAhead blocks are known, and their home slots requested,
+    // before each block is placed.
+    constexpr size_t kAhead = 16;
+    uint64_t tags[kAhead];
+    auto request = [&](size_t index) {
+        uint64_t tag = blocks_[index].ContentHash() >> 32;
+        tags[index % kAhead] = tag;
+        __builtin_prefetch(&slots_[static_cast<size_t>(tag) >> shift_], 1);
+    };
+    size_t total = blocks_.size();
+    for (size_t i = first; i < total && i < first + kAhead; ++i)
+        request(i);
+    for (size_t i = first; i < total; ++i) {
+        uint64_t tag = tags[i % kAhead];
+        if (i + kAhead < total)
+            request(i + kAhead);
+        Place(i, tag);
     }
-    slots_[i] = static_cast<uint32_t>(blocks_.size());
-    ++distinct_;
 }
 
 const CBlockNode* CBlockIndex::Find(const CBlockNode& block) const
 {
     if (slots_.empty())
         return nullptr;
-    uint64_t h = block.ContentHash();
+    uint64_t tag = block.ContentHash() >> 32;
     size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(h) & mask;
-    while (uint32_t s = slots_[i]) {
-        const CBlockNode& candidate = blocks_[s - 1];
-        if (hashes_[s - 1] == h && candidate.SameContent(block))
-            return &candidate;
+    size_t i = static_cast<size_t>(tag) >> shift_;
+    while (uint64_t entry = slots_[i]) {
+        if ((entry >> 32) == tag) {
+            const CBlockNode& candidate = blocks_[static_cast<uint32_t>(entry) - 1];
+            if (candidate.SameContent(block))
+                return &candidate;
+        }
         i = (i + 1) & mask;
     }
     return nullptr;

@@ -25,6 +25,8 @@ public:
     bool SameContent(const CBlockNode& other) const;
     // A hash of the block's bytes, length and byte sum.
     uint64_t ContentHash() const;
+    // The byte sum of any range (the same value as ByteSum), eight bytes at a time.
+    static uint32_t SumOf(const unsigned char* data, size_t length);
 };
 
 class CBlockIndex {
@@ -37,15 +39,27 @@ public:
     void Insert(const CBlockNode& block);
     // The earliest indexed block with the same content, or nullptr.
     const CBlockNode* Find(const CBlockNode& block) const;
+    // Makes room for the given number of blocks, so that inserting them never grows
+    // the table.
+    void Reserve(size_t blocks);
+    // Indexes all blocks of a buffer, cut from its start with the separator: the same
+    // result as inserting them one by one, but the table slots are fetched from memory
+    // some blocks ahead, which matters once the table outgrows the caches.
+    void Build(const unsigned char* data, size_t length, unsigned char separator);
 
 private:
-    void Grow();
+    void Grow(size_t capacity);
+    // Enters blocks_[index] (already appended) with its tag, unless an earlier block has
+    // the same content.
+    void Place(size_t index, uint64_t tag);
 
-    // Every inserted block in insertion order, with its content hash.
+    // Every inserted block, in insertion order.
     std::vector<CBlockNode> blocks_;
-    std::vector<uint64_t> hashes_;
-    // Open-addressing table (a power of two in size, at most half full): 0 for an empty
-    // slot, else 1 + the index into blocks_ of the first block of one content.
-    std::vector<uint32_t> slots_;
+    // Open-addressing table, a power of two in size and at most half full. A slot is 0
+    // when empty, else the upper 32 bits of the content hash (the tag, whose top bits
+    // also give the home slot) above 1 + the index into blocks_ of the first block of
+    // one content, so a probe reads only the table until a tag matches.
+    std::vector<uint64_t> slots_;
+    unsigned shift_ = 32;
     size_t distinct_ = 0;
 };

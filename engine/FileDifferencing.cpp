@@ -111,17 +111,21 @@ void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256
 {
     // The gaps of one byte value are the distances between consecutive occurrences,
     // with a virtual occurrence before the buffer and one at its end.
+    // The squares are added up exactly in integers: every gap inside the buffer is below
+    // 2^32 and the gaps of one value add up to at most the length, so their squares add
+    // up to less than 2^64 (for the buffers below 4 GiB that a record can describe).
+    // Only the closing gap, up to 2^32, is squared in double.
     int64_t last[256];
     uint64_t count[256];
-    double squares[256];
+    uint64_t squares[256];
     for (int b = 0; b < 256; ++b) {
         last[b] = -1;
         count[b] = 0;
-        squares[b] = 0.0;
+        squares[b] = 0;
     }
     for (size_t i = 0; i < length; ++i) {
         unsigned b = data[i];
-        double gap = static_cast<double>(static_cast<int64_t>(i) - last[b]);
+        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(i) - last[b]);
         squares[b] += gap * gap;
         ++count[b];
         last[b] = static_cast<int64_t>(i);
@@ -131,7 +135,7 @@ void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256
         double gap = static_cast<double>(static_cast<int64_t>(length) - last[b]);
         s.numberOfGaps = count[b] + 1;
         s.sumOfGaps = static_cast<uint64_t>(length) + 1; // the gaps always add up to this
-        s.sumOfSquares = squares[b] + gap * gap;
+        s.sumOfSquares = static_cast<double>(squares[b]) + gap * gap;
         s.lastPosition = last[b];
         double n = static_cast<double>(s.numberOfGaps);
         s.meanGap = static_cast<double>(s.sumOfGaps) / n;
@@ -300,8 +304,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     const unsigned char* oldData = oldContent.data();
     const unsigned char* newData = newContent.data();
-    oldByteSum = ByteSum(oldData, oldLength);
-    newByteSum = ByteSum(newData, newLength);
+    oldByteSum = CBlockNode::SumOf(oldData, oldLength);
+    newByteSum = CBlockNode::SumOf(newData, newLength);
 
     const bool logging = core_.LogEnabled();
     if (oldLength == newLength && oldByteSum == newByteSum &&
@@ -318,15 +322,12 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         if (oldPresent) {
             separator = ChooseSeparator(oldData, oldLength);
 
-            CBlockNode block;
-            const unsigned char* cursor = oldData;
-            const unsigned char* end = oldData + oldLength;
-            while (block.Cut(cursor, end, separator))
-                blockIndex.Insert(block);
+            blockIndex.Build(oldData, oldLength, separator);
 
             // Matching scan: blocks that start inside the previous hit are skipped.
-            cursor = newData;
-            end = newData + newLength;
+            CBlockNode block;
+            const unsigned char* cursor = newData;
+            const unsigned char* end = newData + newLength;
             bool haveHit = false;
             uint64_t hitEnd = 0;
             while (block.Cut(cursor, end, separator)) {

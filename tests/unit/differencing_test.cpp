@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -264,13 +266,14 @@ struct ReferenceTree {
 TEST(BlockIndex, AnswersLikeTheByteSumTree)
 {
     std::mt19937 gen(12345);
-    // Blocks of 50 to 52 bytes of the values 0..2: few distinct byte sums, many blocks
-    // per sum, and many exact repeats (drawn from a pool of patterns).
+    // Blocks of 50 to 52 bytes: the separator 3, then the values 0..2. Few distinct
+    // byte sums, many blocks per sum, and many exact repeats (drawn from a pool).
     std::vector<std::vector<unsigned char>> pool;
     for (int i = 0; i < 300; ++i) {
         std::vector<unsigned char> p(50 + gen() % 3);
         for (auto& c : p)
             c = static_cast<unsigned char>(gen() % 3);
+        p[0] = 3;
         pool.push_back(p);
     }
     std::vector<unsigned char> oldData, newData;
@@ -283,7 +286,7 @@ TEST(BlockIndex, AnswersLikeTheByteSumTree)
     for (int i = 0; i < 4000; ++i) {
         std::vector<unsigned char> q = pool[gen() % pool.size()];
         if (gen() % 4 == 0) // a permutation: the same byte sum, mostly other content
-            std::shuffle(q.begin(), q.end(), gen);
+            std::shuffle(q.begin() + 1, q.end(), gen);
         newData.insert(newData.end(), q.begin(), q.end());
         newCuts.push_back(newData.size());
     }
@@ -300,25 +303,31 @@ TEST(BlockIndex, AnswersLikeTheByteSumTree)
     };
     std::vector<CBlockNode> oldBlocks = blocksOf(oldData, oldCuts), newBlocks = blocksOf(newData, newCuts);
 
-    CBlockIndex index;
+    // One index filled block by block, one built from the buffer (which cuts it at the
+    // same places, as every pattern starts with the separator).
+    CBlockIndex index, built;
     ReferenceTree tree;
     EXPECT_EQ(index.Find(oldBlocks[0]), nullptr);
     for (const auto& b : oldBlocks) {
         index.Insert(b);
         tree.Insert(b);
     }
+    built.Build(oldData.data(), oldData.size(), 3);
     EXPECT_EQ(index.Size(), oldBlocks.size());
+    EXPECT_EQ(built.Size(), oldBlocks.size());
     size_t hits = 0;
     for (const auto* set : {&oldBlocks, &newBlocks}) {
         for (const auto& b : *set) {
             const CBlockNode* want = tree.Find(b);
-            const CBlockNode* got = index.Find(b);
-            ASSERT_EQ(want == nullptr, got == nullptr);
-            if (want) {
-                ++hits;
-                EXPECT_EQ(got->start, want->start);
-                EXPECT_EQ(got->length, want->length);
+            for (const CBlockIndex* ix : {&index, &built}) {
+                const CBlockNode* got = ix->Find(b);
+                ASSERT_EQ(want == nullptr, got == nullptr);
+                if (want) {
+                    EXPECT_EQ(got->start, want->start);
+                    EXPECT_EQ(got->length, want->length);
+                }
             }
+            hits += want != nullptr;
         }
     }
     EXPECT_GT(hits, oldBlocks.size());            // every old block finds itself
@@ -668,6 +677,39 @@ TEST_F(Differencing, FailuresAreReported)
     ASSERT_EQ(prompt.Shown().size(), 1u);
     EXPECT_NE(prompt.Shown()[0].text.find(big), std::string::npos);
     EXPECT_TRUE(record->newContent.empty());
+}
+
+TEST_F(Differencing, ContentsThatCannotBeHeldAreReported)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "an address-space limit cannot be combined with the address sanitizer";
+#else
+    // A sparse new file of 512 MiB, read in a child process whose address space ends
+    // 64 MiB above what it already uses.
+    std::string big = folder.Write("new/big.bin", "");
+    std::filesystem::resize_file(big, 512ULL << 20);
+    std::string small = folder.Write("old/big.bin", "x");
+    auto run = [&] {
+        long pages = 0;
+        if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+            if (std::fscanf(f, "%ld", &pages) != 1)
+                pages = 0;
+            std::fclose(f);
+        }
+        struct rlimit limit;
+        limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (64 << 20);
+        setrlimit(RLIMIT_AS, &limit);
+        int result = record->CreatePatch(small, big, folder / "new", nullptr);
+        bool told = prompt.Shown().size() == 1 &&
+                    prompt.Shown()[0].text ==
+                        "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!" &&
+                    prompt.Shown()[0].title == "Delvorin Error" && prompt.Shown()[0].icon == PromptIcon::Stop &&
+                    prompt.Shown()[0].owner == PromptOwner::ProgressDialog;
+        std::_Exit(result == 0 && told && record->oldContent.empty() && record->newContent.empty() ? 0 : 1);
+    };
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(run(), ::testing::ExitedWithCode(0), "");
+#endif
 }
 
 TEST_F(Differencing, RelativeNameAndOldFolderInPlaceOfAFile)
