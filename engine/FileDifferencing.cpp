@@ -31,6 +31,7 @@ constexpr double kProgressScale = 90.0;
 constexpr uint64_t kMaxFileLength = 0xFFFFFFFFULL;
 
 const char* const kErrorTitle = "Delvorin Error";
+const char* const kNoMemory = "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!";
 const std::string kPlusLine(66, '+');
 
 inline uint64_t Load64(const unsigned char* p)
@@ -274,9 +275,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         newContent.resize(newLength);
     } catch (const std::bad_alloc&) {
         ReleaseContents(*this);
-        core_.Ask(PromptOwner::ProgressDialog,
-                  "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!", kErrorTitle,
-                  PromptButtons::OK, PromptIcon::Stop);
+        core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
         return 0;
     }
 
@@ -414,9 +413,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         ReleaseContents(*this);
         oldPatches.clear();
         newPatches.clear();
-        core_.Ask(PromptOwner::ProgressDialog,
-                  "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!", kErrorTitle,
-                  PromptButtons::OK, PromptIcon::Stop);
+        core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
         return 0;
     }
     return 1;
