@@ -61,17 +61,6 @@ TEST_F(DirDiffTest, HiddenFilesAreCountedButNotCollectedAndHiddenFoldersAreWalke
     EXPECT_EQ(dirDiff.seenFiles, 12u);
 }
 
-TEST_F(DirDiffTest, OnlyHiddenFilesGiveAnEmptyDiffArray)
-{
-    std::string root = folder.MakeFolder("new");
-    folder.Write("new/.a", "");
-    folder.Write("new/.b", "");
-    CRecordingBuildProgress progress;
-    ASSERT_TRUE(dirDiff.CollectFiles(root, &progress));
-    EXPECT_EQ(dirDiff.DiffCount(), 0u);
-    EXPECT_EQ(progress.Statuses().back(), "Counting file number 2.");
-}
-
 TEST_F(DirDiffTest, SubfoldersAreWalkedAtOnceWhenMet)
 {
     std::string root = folder.MakeFolder("new");
