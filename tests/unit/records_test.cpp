@@ -454,6 +454,15 @@ TEST(RecordTest, ByteSumWrapsAt32Bits)
     const unsigned char abc[] = {'a', 'b', 'c'};
     EXPECT_EQ(ByteSum(abc, 3), 294u);
     EXPECT_EQ(ByteSum(abc, 0), 0u);
+    // Every length and alignment against a byte-by-byte sum.
+    const std::vector<unsigned char> random = RandomBytes(5000, 11);
+    for (size_t start : {0u, 1u, 7u})
+        for (size_t length = 0; length + start <= random.size(); length += length < 40 ? 1 : 331) {
+            uint32_t expected = 0;
+            for (size_t i = start; i < start + length; ++i)
+                expected += random[i];
+            ASSERT_EQ(ByteSum(random.data() + start, length), expected) << start << " " << length;
+        }
     // 2^32 / 255 + 1 bytes of 0xFF pass 2^32 once.
     const size_t n = (1ULL << 32) / 255 + 1;
     std::vector<unsigned char> ff(n, 0xFF);
