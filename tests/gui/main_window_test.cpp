@@ -1,0 +1,238 @@
+// The main dialog and Expert mode: texts, buttons and picture, the delayed appearance,
+// About from both places, help, and the Expert mode window whose closing ends the
+// program and saves the settings.
+#include "support/GuiTestSupport.h"
+
+#include "app/Profile.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CApplyPatchPage.h"
+#include "ui/CBuildPatchPage.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinDlg.h"
+#include "ui/CExpertModePropFrame.h"
+#include "ui/CPictureCtrl.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/dcclient.h>
+#include <wx/notebook.h>
+#include <wx/stattext.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+
+#include <fstream>
+
+namespace {
+
+wxButton* Button(wxWindow* w, int id)
+{
+    return dynamic_cast<wxButton*>(w->FindWindow(id));
+}
+
+std::vector<wxString> StaticTexts(wxWindow* w)
+{
+    std::vector<wxString> texts;
+    for (wxWindow* child : w->GetChildren()) {
+        if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+            wxString s = text->GetLabel();
+            s.Replace("\n", " ");
+            texts.push_back(s);
+        }
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST(MainDialog, HasTheTemplateTextsButtonsAndPicture)
+{
+    CDelvorinDlg dlg;
+    EXPECT_EQ(dlg.GetTitle(), "Delvorin 1.2");
+    std::vector<wxString> texts = StaticTexts(&dlg);
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_EQ(texts[0], "Welcome to Delvorin!");
+    EXPECT_TRUE(texts[1].StartsWith("Delvorin(TM) can be used to build or apply a patch file."));
+    EXPECT_TRUE(texts[4].EndsWith("without the Delvorin Wizard's help."));
+
+    struct { int id; const char* label; } buttons[] = {
+        {CDelvorinDlg::kIdExpert, "&Expert"}, {CDelvorinDlg::kIdWizard, "&Wizard"},
+        {CDelvorinDlg::kIdAboutButton, "&About..."}, {CDelvorinDlg::kIdHelpButton, "&Help"},
+        {CDelvorinDlg::kIdExit, "E&xit"},
+    };
+    for (const auto& b : buttons) {
+        ASSERT_NE(Button(&dlg, b.id), nullptr) << b.label;
+        EXPECT_EQ(Button(&dlg, b.id)->GetLabel(), b.label);
+        EXPECT_TRUE(Button(&dlg, b.id)->IsEnabled()) << b.label;
+    }
+    EXPECT_EQ(dlg.GetDefaultItem(), Button(&dlg, CDelvorinDlg::kIdExit));
+    ASSERT_NE(dlg.Picture()->Dib(), nullptr);
+    EXPECT_EQ(dlg.Picture()->Dib()->Width(), 320);
+    EXPECT_EQ(dlg.Picture()->Dib()->Height(), 182);
+    EXPECT_TRUE(dlg.GetIcons().GetIconCount() > 0);
+}
+
+TEST(MainDialog, NoTextIsCutOffAndNothingOverlaps)
+{
+    CDelvorinDlg dlg;
+    wxSize client = dlg.GetClientSize();
+    std::vector<wxRect> rects;
+    for (wxWindow* child : dlg.GetChildren()) {
+        wxRect r = child->GetRect();
+        EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
+        EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
+        if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+            wxClientDC dc(text);
+            dc.SetFont(text->GetFont());
+            wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
+            EXPECT_LE(needed.y, r.height) << text->GetLabel();
+            EXPECT_LE(needed.x, r.width) << text->GetLabel();
+        }
+        for (const wxRect& other : rects)
+            EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
+        rects.push_back(r);
+    }
+}
+
+TEST(MainDialog, AppearsWhenTimer49FiresAtItsCentredRectangle)
+{
+    CDelvorinDlg dlg;
+    EXPECT_TRUE(dlg.AppearancePending());
+    dlg.Show();
+    EXPECT_FALSE(dlg.IsShown()); // still waiting for the timer
+    Pump(1200);
+    EXPECT_FALSE(dlg.AppearancePending());
+    EXPECT_TRUE(dlg.IsShown());
+    EXPECT_EQ(dlg.GetRect(), dlg.RememberedRect());
+    dlg.Hide();
+}
+
+TEST(MainDialog, AboutOpensFromTheButtonAndFromTheWindowMenuEntry)
+{
+    CDelvorinDlg dlg;
+    wxTEST_DIALOG(Click(&dlg, CDelvorinDlg::kIdAboutButton), wxExpectDismissableModal<CAboutDlg>(wxID_CANCEL));
+    wxTEST_DIALOG(dlg.OnSysCommand(16), wxExpectDismissableModal<CAboutDlg>(wxID_CANCEL));
+    wxTEST_DIALOG(dlg.OnSysCommand(16 | 0x5), wxExpectDismissableModal<CAboutDlg>(wxID_CANCEL));
+    dlg.OnSysCommand(32); // any other command: default handling, no About box
+}
+
+TEST(MainDialog, HelpOpensContext5)
+{
+    CDelvorinDlg dlg;
+    Click(&dlg, CDelvorinDlg::kIdHelpButton);
+    EXPECT_EQ(TestApp().LastHelpContext(), 5);
+}
+
+TEST(MainDialog, TheWizardButtonRunsTheWizardAndTheDialogStays)
+{
+    CDelvorinDlg dlg;
+    Click(&dlg, CDelvorinDlg::kIdWizard);
+    EXPECT_FALSE(dlg.IsBeingDeleted());
+}
+
+TEST(AboutDlg, EditsTheUserNameAndOrganisation)
+{
+    TestApp().Core().userName = "Ada Lovelace";
+    TestApp().Core().userOrganization = "";
+    CAboutDlg about(nullptr);
+    EXPECT_EQ(about.UserNameEdit()->GetValue(), "Ada Lovelace");
+    int rc = RunModal(about, [&] {
+        about.OrganizationEdit()->SetValue("Analytical Engines Ltd");
+        Click(&about, wxID_OK);
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(TestApp().Core().userOrganization, "Analytical Engines Ltd");
+
+    CAboutDlg cancelled(nullptr);
+    RunModal(cancelled, [&] { cancelled.UserNameEdit()->SetValue("Someone Else"); });
+    EXPECT_EQ(TestApp().Core().userName, "Ada Lovelace");
+}
+
+TEST(ExpertMode, ExpertHidesTheMainDialogAndOpensTheSheetOnItsBuildPage)
+{
+    CDelvorinDlg dlg;
+    dlg.Appear();
+    dlg.Show();
+    Click(&dlg, CDelvorinDlg::kIdExpert);
+    EXPECT_FALSE(dlg.IsShown());
+    CExpertModePropFrame* frame = dlg.ExpertFrame();
+    ASSERT_NE(frame, nullptr);
+    EXPECT_TRUE(frame->IsShown());
+    EXPECT_EQ(frame->GetTitle(), "Delvorin 1.2");
+    EXPECT_FALSE(frame->HasFlag(wxRESIZE_BORDER));
+    EXPECT_FALSE(frame->HasFlag(wxMAXIMIZE_BOX));
+    EXPECT_TRUE(frame->HasFlag(wxMINIMIZE_BOX));
+
+    CExpertModePropSheet* sheet = frame->Sheet();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_EQ(sheet->Caption(), "Delvorin 1.2");
+    EXPECT_EQ(frame->GetClientSize(), sheet->GetSize());
+    EXPECT_EQ(sheet->GetPosition(), wxPoint(0, 0));
+    wxNotebook* book = sheet->Notebook();
+    ASSERT_EQ(book->GetPageCount(), 2u);
+    EXPECT_EQ(book->GetPageText(0), "Build Patch File");
+    EXPECT_EQ(book->GetPageText(1), "Apply Patch File");
+    EXPECT_EQ(book->GetCurrentPage(), sheet->BuildPage());
+    EXPECT_FALSE(sheet->OkButton()->IsShown());
+    EXPECT_EQ(sheet->CancelButton()->GetLabel(), "Exit");
+
+    // F1 asks for the help of the page on show.
+    wxCommandEvent help(wxEVT_MENU, wxID_HELP);
+    frame->GetEventHandler()->ProcessEvent(help);
+    EXPECT_EQ(TestApp().LastHelpContext(), CBuildPatchPage::kHelpContext);
+    book->SetSelection(1);
+    frame->GetEventHandler()->ProcessEvent(help);
+    EXPECT_EQ(TestApp().LastHelpContext(), CApplyPatchPage::kHelpContext);
+
+    // A second Expert command shows the same window again.
+    frame->Hide();
+    Click(&dlg, CDelvorinDlg::kIdExpert);
+    EXPECT_EQ(dlg.ExpertFrame(), frame);
+    EXPECT_TRUE(frame->IsShown());
+}
+
+TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
+{
+    std::string profilePath = TestScratchFolder() + "/run-profile.ini";
+    TestApp().SetProfilePath(profilePath);
+    {
+        CProfile seed("delvorin", profilePath);
+        seed.WriteString("Settings", "OldFolder", "/srv/old");
+        seed.WriteString("Settings", "NewFolder", "/srv/new");
+        seed.WriteInt("Settings", "SplitSize", 65536 + 720);
+        seed.Flush();
+    }
+
+    bool expertShown = false;
+    bool frameStayedOpen = false;
+    wxTheApp->CallAfter([&] {
+        auto* dlg = dynamic_cast<CDelvorinDlg*>(wxTheApp->GetTopWindow());
+        ASSERT_NE(dlg, nullptr);
+        Click(dlg, CDelvorinDlg::kIdExpert);
+        expertShown = dlg->ExpertFrame() && dlg->ExpertFrame()->IsShown() && !dlg->IsShown();
+        // Loaded at start-up (the pages show them and store them back when they go)
+        // and changed while the program runs.
+        EXPECT_EQ(TestApp().Settings().oldFolder, "/srv/old");
+        EXPECT_EQ(TestApp().Settings().splitSize, 720);
+        TestApp().Settings().splitSize = 1440;
+        TestApp().Core().userOrganization = "Quenmark";
+        dlg->ExpertFrame()->Close(); // the close box
+        frameStayedOpen = dlg->ExpertFrame() && !dlg->ExpertFrame()->IsBeingDeleted();
+    });
+    EXPECT_FALSE(TestApp().InitInstance()); // returns once the main dialog's run has ended
+    EXPECT_TRUE(expertShown);
+    EXPECT_TRUE(frameStayedOpen);
+    EXPECT_EQ(wxTheApp->GetTopWindow(), nullptr);
+    TestApp().GetDirDiff();
+    EXPECT_EQ(TestApp().ExitInstance(), 0);
+    EXPECT_FALSE(TestApp().HasDirDiff());
+
+    CProfile saved("delvorin", profilePath);
+    saved.Load();
+    EXPECT_EQ(saved.GetString("Settings", "NewFolder", "?"), "/srv/new");
+    EXPECT_EQ(saved.GetString("Settings", "OldFolder", "?"), "/srv/old");
+    EXPECT_EQ(saved.GetInt("Settings", "SplitSize", -1), 1440);
+    EXPECT_EQ(saved.GetString("Settings", "DialogText", "?"), "");
+    EXPECT_EQ(saved.GetString("Settings", "UserOrganization", "?"), "Quenmark");
+    EXPECT_NE(saved.GetString("Settings", "UserName", "?"), "?");
+    TestApp().SetProfilePath(TestScratchFolder() + "/profile.ini");
+}

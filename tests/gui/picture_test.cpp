@@ -1,0 +1,309 @@
+// Pictures: the compiled-in bitmaps, bitmap files with their checks and messages, the
+// colour rules, and the picture control's unscaled drawing inside a one-pixel margin.
+#include "support/GuiTestSupport.h"
+
+#include "platform/FileSystem.h"
+#include "support/TestFolder.h"
+#include "ui/CDib.h"
+#include "ui/CPictureCtrl.h"
+#include "ui/CSplashWnd.h"
+#include "ui/Resources.h"
+
+#include <gtest/gtest.h>
+#include <wx/dcmemory.h>
+#include <wx/frame.h>
+
+#include <cstring>
+#include <sstream>
+
+namespace {
+
+void Put16(std::vector<unsigned char>& b, size_t at, uint16_t v)
+{
+    b[at] = v & 0xFF;
+    b[at + 1] = v >> 8;
+}
+void Put32(std::vector<unsigned char>& b, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + i] = (v >> (8 * i)) & 0xFF;
+}
+
+// A bitmap file: width x height, bpp bits, a colour table of the given entries (blue,
+// green, red, reserved as one number 0x00RRGGBB) and rows of pixel bytes bottom-up.
+std::vector<unsigned char> BitmapFile(int width, int height, int bpp, const std::vector<uint32_t>& table,
+                                      const std::vector<std::vector<unsigned char>>& rows)
+{
+    size_t stride = (size_t(width) * bpp + 31) / 32 * 4;
+    size_t bitsOffset = 14 + 40 + table.size() * 4;
+    std::vector<unsigned char> b(bitsOffset + stride * height, 0);
+    b[0] = 'B';
+    b[1] = 'M';
+    Put32(b, 2, uint32_t(b.size()));
+    Put32(b, 10, uint32_t(bitsOffset));
+    Put32(b, 14, 40);
+    Put32(b, 18, uint32_t(width));
+    Put32(b, 22, uint32_t(height));
+    Put16(b, 26, 1);
+    Put16(b, 28, uint16_t(bpp));
+    Put32(b, 46, uint32_t(table.size()));
+    for (size_t i = 0; i < table.size(); ++i)
+        Put32(b, 54 + i * 4, table[i]);
+    for (size_t r = 0; r < rows.size(); ++r)
+        std::memcpy(&b[bitsOffset + r * stride], rows[r].data(), rows[r].size());
+    return b;
+}
+
+wxColour PixelAt(const wxImage& image, int x, int y)
+{
+    return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
+}
+
+} // namespace
+
+TEST(Pictures, EveryPictureIsCompiledInAtItsSizeAndDepth)
+{
+    struct { int id, width, height, bpp; } pictures[] = {
+        {130, 320, 182, 8}, {135, 200, 285, 8}, {137, 200, 285, 8}, {139, 266, 256, 8},
+        {140, 363, 256, 8}, {141, 199, 290, 8}, {142, 199, 290, 8},
+    };
+    for (const auto& p : pictures) {
+        CDib dib;
+        ASSERT_EQ(dib.LoadResource(p.id), 1) << p.id;
+        EXPECT_EQ(dib.Width(), p.width) << p.id;
+        EXPECT_EQ(dib.Height(), p.height) << p.id;
+        EXPECT_EQ(dib.BitsPerPixel(), p.bpp) << p.id;
+        EXPECT_EQ(dib.ColourCount(), 256) << p.id;
+        EXPECT_EQ(dib.CreatePalette(), 1) << p.id;
+        EXPECT_EQ(dib.Palette().size(), 256u) << p.id;
+        ASSERT_EQ(dib.CreateDeviceBitmap(), 1) << p.id;
+        EXPECT_EQ(dib.DeviceWidth(), p.width) << p.id;
+        EXPECT_EQ(dib.DeviceHeight(), p.height) << p.id;
+    }
+    // The splash picture has 16 colours and its own packed layout.
+    CResourceData splash = FindBitmapResource(102);
+    CDib dib;
+    ASSERT_EQ(dib.LoadPacked(splash.data, splash.size), 1);
+    EXPECT_EQ(dib.Width(), 520);
+    EXPECT_EQ(dib.Height(), 317);
+    EXPECT_EQ(dib.BitsPerPixel(), 4);
+    EXPECT_EQ(dib.ColourCount(), 16);
+    EXPECT_EQ(dib.CreateDeviceBitmap(), 1);
+    EXPECT_NE(FindIconResource(128).data, nullptr);
+}
+
+TEST(Pictures, AMissingResourceFailsSilently)
+{
+    CPromptScript script;
+    CDib dib;
+    EXPECT_EQ(dib.LoadResource(999), 0);
+    EXPECT_TRUE(script.prompts.Shown().empty());
+    EXPECT_EQ(dib.CreateDeviceBitmap(), 0);
+    EXPECT_EQ(dib.DeviceWidth(), 0);
+}
+
+TEST(Pictures, ColourCountFollowsUsedColoursOrTheDepth)
+{
+    CTestFolder folder;
+    struct { int bpp; std::vector<uint32_t> table; int expected; } cases[] = {
+        {1, {}, 2}, {4, {}, 16}, {8, {}, 256}, {24, {}, 0}, {8, {0x112233, 0x445566, 0x778899}, 3},
+    };
+    for (const auto& c : cases) {
+        auto bytes = BitmapFile(4, 2, c.bpp, c.table, {});
+        if (c.table.empty() && c.bpp <= 8) { // a full table without a used-colours count
+            std::vector<uint32_t> full(size_t(1) << c.bpp, 0);
+            bytes = BitmapFile(4, 2, c.bpp, full, {});
+            Put32(bytes, 46, 0);
+        }
+        CDib dib;
+        ASSERT_EQ(dib.LoadFile(folder.WriteBytes("c.bmp", bytes), false), 1);
+        EXPECT_EQ(dib.ColourCount(), c.expected) << c.bpp;
+        EXPECT_EQ(dib.CreatePalette(), c.expected ? 1 : 0) << c.bpp;
+    }
+}
+
+TEST(Pictures, APaletteTakesRedGreenBlueFromTheColourTable)
+{
+    CTestFolder folder;
+    CDib dib;
+    ASSERT_EQ(dib.LoadFile(folder.WriteBytes("p.bmp", BitmapFile(2, 1, 8, {0x00102030, 0x00A0B0C0}, {{1, 0}})), false), 1);
+    ASSERT_EQ(dib.CreatePalette(), 1);
+    EXPECT_EQ(dib.Palette()[0], wxColour(0x10, 0x20, 0x30));
+    EXPECT_EQ(dib.Palette()[1], wxColour(0xA0, 0xB0, 0xC0));
+    wxImage image = dib.ToImage();
+    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(0xA0, 0xB0, 0xC0));
+    EXPECT_EQ(PixelAt(image, 1, 0), wxColour(0x10, 0x20, 0x30));
+}
+
+TEST(Pictures, AOneBitPictureIsBlackAndWhiteWhateverItsColourTableSays)
+{
+    CTestFolder folder;
+    // Red and green in the table; row 0 (the bottom row) is 1,0,1,0.
+    CDib dib;
+    ASSERT_EQ(dib.LoadFile(folder.WriteBytes("m.bmp", BitmapFile(4, 2, 1, {0xFF0000, 0x00FF00}, {{0xA0}, {0x50}})),
+                           false),
+              1);
+    wxImage image = dib.ToImage();
+    ASSERT_TRUE(image.IsOk());
+    EXPECT_EQ(PixelAt(image, 0, 1), *wxWHITE);
+    EXPECT_EQ(PixelAt(image, 1, 1), *wxBLACK);
+    EXPECT_EQ(PixelAt(image, 0, 0), *wxBLACK);
+    EXPECT_EQ(PixelAt(image, 1, 0), *wxWHITE);
+    EXPECT_EQ(dib.ColourTableEntry(0), 0xFF0000u);
+    EXPECT_EQ(dib.ColourTableEntry(1), 0x00FF00u);
+}
+
+TEST(Pictures, AFileWithoutTheBitmapSignatureIsRefused)
+{
+    CTestFolder folder;
+    CPromptScript script;
+    auto bytes = BitmapFile(2, 2, 24, {}, {});
+    bytes[0] = 'X';
+    CDib dib;
+    EXPECT_EQ(dib.LoadFile(folder.WriteBytes("x.bmp", bytes), false), 0);
+    EXPECT_EQ(dib.FilePath(), "");
+    ASSERT_EQ(script.prompts.Shown().size(), 1u);
+    EXPECT_EQ(script.prompts.Shown()[0].text, "Invalid bitmap file");
+    EXPECT_EQ(script.prompts.Shown()[0].title, "Delvorin");
+    EXPECT_EQ(script.prompts.Shown()[0].buttons, PromptButtons::OK);
+
+    // An info header of another size is refused the same way.
+    bytes = BitmapFile(2, 2, 24, {}, {});
+    Put32(bytes, 14, 12);
+    script.prompts.Clear();
+    EXPECT_EQ(dib.LoadFile(folder.WriteBytes("y.bmp", bytes), false), 0);
+    ASSERT_EQ(script.prompts.Shown().size(), 1u);
+    EXPECT_EQ(script.prompts.Shown()[0].text, "Invalid bitmap file");
+}
+
+TEST(Pictures, AMissingFileFailsQuietlyAndForgetsItsPath)
+{
+    CPromptScript script;
+    CDib dib;
+    EXPECT_EQ(dib.LoadFile("/nonexistent/folder/pic.bmp", false), 0);
+    EXPECT_EQ(dib.FilePath(), "");
+    EXPECT_EQ(dib.LoadFile("", false), 0); // no path given and none stored
+    EXPECT_TRUE(script.prompts.Shown().empty());
+}
+
+TEST(Pictures, SearchingFindsAPictureInTheProgramFolder)
+{
+    std::string name = "pic-" + std::to_string(::getpid()) + ".bmp";
+    std::string inProgramFolder = fsys::Join(fsys::ProgramFolder(), name);
+    auto bytes = BitmapFile(3, 2, 24, {}, {});
+    ASSERT_TRUE(fsys::WriteWholeFile(inProgramFolder, bytes.data(), bytes.size()));
+    CDib dib;
+    EXPECT_EQ(dib.LoadFile("/nonexistent/folder/" + name, false), 0);
+    EXPECT_EQ(dib.LoadFile("/nonexistent/folder/" + name, true), 1);
+    EXPECT_EQ(dib.Width(), 3);
+
+    // The stored form is the path; loading it searches the same way.
+    std::stringstream archive;
+    dib.Store(archive);
+    CDib again;
+    EXPECT_EQ(again.Load(archive), 1);
+    EXPECT_EQ(again.Height(), 2);
+    fsys::DeleteFile(inProgramFolder);
+}
+
+TEST(Pictures, PixelBitsBeyondTheFileAreNeverDrawn)
+{
+    CTestFolder folder;
+    auto bytes = BitmapFile(16, 16, 24, {}, {});
+    bytes.resize(bytes.size() - 100); // the last rows are missing
+    CDib dib;
+    ASSERT_EQ(dib.LoadFile(folder.WriteBytes("short.bmp", bytes), false), 1);
+    EXPECT_EQ(dib.CreateDeviceBitmap(), 0);
+    EXPECT_EQ(dib.DeviceWidth(), 0);
+
+    bytes = BitmapFile(4, 4, 24, {}, {});
+    Put32(bytes, 10, 0xFFFFFF00); // bits offset far past the end
+    ASSERT_EQ(dib.LoadFile(folder.WriteBytes("far.bmp", bytes), false), 1);
+    EXPECT_EQ(dib.CreateDeviceBitmap(), 0);
+    wxBitmap target(8, 8);
+    wxMemoryDC dc(target);
+    EXPECT_EQ(dib.Paint(dc, 0, 0, 8, 8, 0, 0, false), 0);
+}
+
+TEST(Pictures, TilingRepeatsThePictureFromTheSourceOffset)
+{
+    CTestFolder folder;
+    // 2x1: left pixel blue, right pixel red (24-bit is blue, green, red).
+    CDib dib;
+    ASSERT_EQ(dib.LoadFile(folder.WriteBytes("t.bmp", BitmapFile(2, 1, 24, {}, {{255, 0, 0, 0, 0, 255}})), false), 1);
+    ASSERT_EQ(dib.CreateDeviceBitmap(), 1);
+    wxBitmap target(5, 1);
+    {
+        wxMemoryDC dc(target);
+        EXPECT_EQ(dib.Paint(dc, 0, 0, 5, 1, 1, 0, true), 1);
+    }
+    wxImage image = target.ConvertToImage();
+    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(255, 0, 0));
+    EXPECT_EQ(PixelAt(image, 1, 0), wxColour(0, 0, 255));
+    EXPECT_EQ(PixelAt(image, 2, 0), wxColour(255, 0, 0));
+    EXPECT_EQ(PixelAt(image, 3, 0), wxColour(0, 0, 255));
+    EXPECT_EQ(PixelAt(image, 4, 0), wxColour(255, 0, 0));
+}
+
+namespace {
+// Draws the control into a magenta image of its client size.
+wxImage DrawControl(CPictureCtrl* control)
+{
+    wxSize size = control->GetClientSize();
+    wxBitmap target(size.x, size.y);
+    {
+        wxMemoryDC dc(target);
+        dc.SetBackground(wxBrush(wxColour(255, 0, 255)));
+        dc.Clear();
+        control->Draw(dc);
+    }
+    return target.ConvertToImage();
+}
+} // namespace
+
+TEST(PictureCtrl, DrawsUnscaledInsideAOnePixelMarginAndCutsOffTheRest)
+{
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
+    CDib reference;
+    ASSERT_EQ(reference.LoadResource(139), 1);
+    wxImage expected = reference.ToImage();
+
+    // Smaller than the picture: the top-left part is shown, inside the margin.
+    auto* small = new CPictureCtrl(frame, 1039, wxPoint(0, 0), wxSize(60, 40));
+    small->SetBitmap(139);
+    wxImage image = DrawControl(small);
+    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(255, 0, 255));
+    EXPECT_EQ(PixelAt(image, 1, 1), PixelAt(expected, 0, 0));
+    wxSize client = small->GetClientSize();
+    EXPECT_EQ(PixelAt(image, client.x - 2, client.y - 2), PixelAt(expected, client.x - 3, client.y - 3));
+    EXPECT_EQ(PixelAt(image, client.x - 1, client.y - 1), wxColour(255, 0, 255));
+
+    // Larger than the picture: the rest of the area is left as it was.
+    auto* large = new CPictureCtrl(frame, 1038, wxPoint(0, 50), wxSize(300, 280));
+    large->SetBitmap(139);
+    image = DrawControl(large);
+    EXPECT_EQ(PixelAt(image, 266, 256), PixelAt(expected, 265, 255));
+    EXPECT_EQ(PixelAt(image, 267, 100), wxColour(255, 0, 255));
+    EXPECT_EQ(PixelAt(image, 100, 257), wxColour(255, 0, 255));
+    frame->Destroy();
+}
+
+TEST(Splash, ShowsThePictureCentredAndClosesItselfAfterOneAndAHalfSeconds)
+{
+    CSplashWnd::EnableSplashScreen(true);
+    auto* owner = new wxFrame(nullptr, wxID_ANY, "owner");
+    CSplashWnd::ShowSplashScreen(owner);
+    CSplashWnd* splash = CSplashWnd::Current();
+    ASSERT_NE(splash, nullptr);
+    EXPECT_EQ(splash->GetClientSize(), wxSize(520, 317));
+    CSplashWnd::ShowSplashScreen(owner); // only one at a time
+    EXPECT_EQ(CSplashWnd::Current(), splash);
+    Pump(1200);
+    EXPECT_EQ(CSplashWnd::Current(), splash);
+    Pump(600);
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    owner->Destroy();
+    CSplashWnd::EnableSplashScreen(false);
+    CSplashWnd::ShowSplashScreen(nullptr);
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+}

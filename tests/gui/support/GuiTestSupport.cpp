@@ -1,0 +1,66 @@
+#include "support/GuiTestSupport.h"
+
+#include "ui/CDelvorinApp.h"
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/evtloop.h>
+#include <wx/stopwatch.h>
+
+CDelvorinApp& TestApp()
+{
+    return TheApp();
+}
+
+CPromptScript::CPromptScript()
+{
+    TestApp().SetPrompts(&prompts);
+}
+
+CPromptScript::~CPromptScript()
+{
+    TestApp().SetPrompts(nullptr);
+}
+
+int RunModal(wxDialog& dialog, const std::function<void()>& inside)
+{
+    dialog.CallAfter([&dialog, inside] {
+        inside();
+        if (dialog.IsModal())
+            dialog.EndModal(wxID_CANCEL);
+    });
+    return dialog.ShowModal();
+}
+
+namespace {
+wxCommandEvent ClickEvent(wxWindow* window, int id)
+{
+    wxWindow* button = window->FindWindow(id);
+    wxCommandEvent event(wxEVT_BUTTON, id);
+    event.SetEventObject(button ? button : window);
+    return event;
+}
+} // namespace
+
+void Click(wxWindow* window, int id)
+{
+    wxWindow* button = window->FindWindow(id);
+    wxCommandEvent event = ClickEvent(window, id);
+    (button ? button : window)->GetEventHandler()->ProcessEvent(event);
+}
+
+void PostClick(wxWindow* window, int id)
+{
+    wxWindow* button = window->FindWindow(id);
+    wxPostEvent((button ? button : window)->GetEventHandler(), ClickEvent(window, id));
+}
+
+void Pump(int milliseconds)
+{
+    wxEventLoopGuarantor loop;
+    wxStopWatch watch;
+    do {
+        wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_ALL);
+        wxMilliSleep(5);
+    } while (watch.Time() < milliseconds);
+}

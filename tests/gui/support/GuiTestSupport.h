@@ -1,0 +1,37 @@
+// Helpers for the GUI tests: a scratch profile for the application object, running a
+// modal dialog with steps done inside its modal run, clicking buttons through the event
+// system, and letting pending events happen.
+#pragma once
+#include "platform/ScriptedPrompt.h"
+
+#include <wx/dialog.h>
+#include <wx/window.h>
+
+#include <functional>
+#include <string>
+
+class CDelvorinApp;
+
+// The application object of the test program.
+CDelvorinApp& TestApp();
+// A scratch folder that lives as long as the test program.
+const std::string& TestScratchFolder();
+
+// Scripted prompts for one test: installed on construction, removed on destruction.
+class CPromptScript {
+public:
+    CPromptScript();
+    ~CPromptScript();
+    CScriptedPrompt prompts;
+};
+
+// Runs the dialog modally; inside runs once the modal loop is up. When inside leaves
+// the dialog open, it is ended with wxID_CANCEL. Returns the dialog's return code.
+int RunModal(wxDialog& dialog, const std::function<void()>& inside);
+// Sends a button click with the given id to the button (or, with none, the window)
+// through the event system at once.
+void Click(wxWindow* window, int id);
+// Queues a button click: it is handled the next time pending events are processed.
+void PostClick(wxWindow* window, int id);
+// Processes the pending events for about the given time.
+void Pump(int milliseconds = 50);

@@ -1,0 +1,168 @@
+// Draws every window of the program into a PNG file, one per window, for looking at
+// them: gui_screenshots OUTPUT_FOLDER (run by screenshots.sh under Xvfb).
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "ui/CAboutDlg.h"
+#include "ui/CApplyProgressDlg.h"
+#include "ui/CBuildProgressDlg.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinDlg.h"
+#include "ui/CDialogTextDlg.h"
+#include "ui/CErrorsDlg.h"
+#include "ui/CExpertModePropFrame.h"
+#include "ui/CFileChooserDlg.h"
+#include "ui/CPictureMessageDlg.h"
+#include "ui/CSplashWnd.h"
+#include "ui/CSplitDlg.h"
+
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/evtloop.h>
+#include <wx/init.h>
+#include <wx/notebook.h>
+#include <wx/stopwatch.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string g_folder;
+
+void Settle(int milliseconds = 300)
+{
+    wxEventLoopGuarantor loop;
+    wxStopWatch watch;
+    while (watch.Time() < milliseconds) {
+        wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_ALL);
+        wxMilliSleep(10);
+    }
+}
+
+void Shoot(wxWindow* window, const std::string& name)
+{
+    window->Show();
+    window->Raise();
+    Settle();
+    wxRect rect = window->GetScreenRect();
+    wxBitmap shot(rect.width, rect.height);
+    {
+        wxScreenDC screen;
+        wxMemoryDC memory(shot);
+        memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
+    }
+    std::string path = g_folder + "/" + name + ".png";
+    shot.SaveFile(path, wxBITMAP_TYPE_PNG);
+    std::printf("%s\n", path.c_str());
+    window->Hide();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: gui_screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    g_folder = argv[1];
+    auto* app = new CDelvorinApp;
+    wxApp::SetInstance(app);
+    int wxArgc = 1;
+    if (!wxEntryStart(wxArgc, argv))
+        return 1;
+    wxInitAllImageHandlers();
+    app->SetProfilePath(fsys::PrivateTempFolder() + "profile.ini");
+    app->SetHelpWindowsEnabled(false);
+    app->Core().userName = "Ada Lovelace";
+    app->Core().userOrganization = "Analytical Engines Ltd";
+    {
+        CSplashWnd::ShowSplashScreen(nullptr);
+        Shoot(CSplashWnd::Current(), "splash");
+        CSplashWnd::Current()->Destroy();
+        CSplashWnd::EnableSplashScreen(false);
+
+        CDelvorinDlg main;
+        main.Appear();
+        Shoot(&main, "main_dialog");
+        wxCommandEvent expert;
+        main.OnExpert(expert);
+        CExpertModePropFrame* frame = main.ExpertFrame();
+        Shoot(frame, "expert_build_page");
+        frame->Sheet()->Notebook()->SetSelection(1);
+        Shoot(frame, "expert_apply_page");
+        frame->Sheet()->Notebook()->SetSelection(0);
+
+        // The file chooser in both modes, over a few files of a made-up tree.
+        {
+            CDirDiff& lists = app->GetDirDiff();
+            lists.ClearDiffArray();
+            for (const char* name : {"bin/tool", "bin/helper", "lib/libexample-runtime.so.1.2.3", "README.txt",
+                                     "share/doc/CHANGES", "share/data.bin"})
+                lists.AddFoundFile("/opt/app", name, false);
+            lists.ClearRemoveList();
+            lists.AddRemoveFile("/opt/app/share/obsolete.dat");
+            lists.ClearExcludeList();
+            lists.AddExcludeFile("/opt/app/README.txt");
+            CFileChooserDlg remove(&main, CFileChooserDlg::kRemoveMode);
+            remove.InitDialog();
+            Shoot(&remove, "chooser_remove");
+            CFileChooserDlg exclude(&main, CFileChooserDlg::kExcludeMode);
+            exclude.InitDialog();
+            Shoot(&exclude, "chooser_exclude");
+            lists.ClearDiffArray();
+            lists.ClearRemoveList();
+            lists.ClearExcludeList();
+        }
+
+        CAboutDlg about(&main);
+        Shoot(&about, "about");
+
+        {
+            frame->Show();
+            CBuildProgressDlg build;
+            build.Create(frame->Sheet());
+            build.SetStatus("Creating patch for file 3 of 12.");
+            build.SetFileName("libexample-runtime.so.1.2.3");
+            build.SetOverallPos(16);
+            build.SetFilePos(72);
+            Shoot(&build, "build_progress");
+        }
+        {
+            CApplyProgressDlg apply;
+            apply.Create(frame->Sheet());
+            apply.SetStatus("Applying patch to file: readme.txt, file 2 of 7.");
+            apply.SetPos(28);
+            Shoot(&apply, "apply_progress");
+        }
+        frame->Hide();
+
+        app->Settings().splitSize = 1000;
+        CSplitDlg split(&main);
+        Shoot(&split, "split");
+
+        CDialogTextDlg text(&main);
+        text.text = "Welcome to version 1.2.\nPress OK to update your files.";
+        Shoot(&text, "dialog_text");
+
+        CDirDiff& engine = app->GetDirDiff();
+        engine.ClearErrors();
+        std::strcpy(engine.errors[0], "The following file to be updated is missing:\n/opt/app/bin/tool\n\n");
+        std::strcpy(engine.errors[1], "The following file has been changed:\n/opt/app/share/data.bin\n\n");
+        engine.errorCount = 2;
+        CErrorsDlg errors(&main);
+        errors.contact = app->Core().userName + ", " + app->Core().userOrganization;
+        Shoot(&errors, "errors");
+
+        CSuccessDlg success;
+        success.message = "The patch file: /home/ada/update.dvp was successfully applied.";
+        Shoot(&success, "success");
+
+        CWhoopsDlg whoops;
+        whoops.message = "An error occurred while applying the patch file!";
+        Shoot(&whoops, "whoops");
+    }
+    wxEntryCleanup();
+    return 0;
+}
