@@ -15,14 +15,13 @@
 #include "ui/CSplashWnd.h"
 #include "ui/CSplitDlg.h"
 
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
 #include <wx/notebook.h>
 #include <wx/stopwatch.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -46,14 +45,14 @@ void Shoot(wxWindow* window, const std::string& name)
     window->Raise();
     Settle();
     wxRect rect = window->GetScreenRect();
-    wxBitmap shot(rect.width, rect.height);
-    {
-        wxScreenDC screen;
-        wxMemoryDC memory(shot);
-        memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
-    }
+    // The screen is read by ImageMagick's import: it sees exactly what the X server
+    // shows, which the toolkit's own screen drawing context does not on GTK 3.
     std::string path = g_folder + "/" + name + ".png";
-    shot.SaveFile(path, wxBITMAP_TYPE_PNG);
+    std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
+                          std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" + std::to_string(rect.y) +
+                          " +repage '" + path + "'";
+    if (std::system(command.c_str()) != 0)
+        std::fprintf(stderr, "could not capture %s\n", name.c_str());
     std::printf("%s\n", path.c_str());
     window->Hide();
 }
