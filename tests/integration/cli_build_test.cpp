@@ -214,7 +214,7 @@ TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
 TEST_F(CliBuildTest, CtrlCCancelsAndLeavesNothing)
 {
     // A file pair large enough that the build is still differencing when the signal arrives.
-    std::vector<unsigned char> big = RandomBytes(32 << 20, 9);
+    std::vector<unsigned char> big = RandomBytes(8 << 20, 9);
     dir.WriteBytes("old/big.bin", big);
     for (size_t i = 0; i < big.size(); i += 4096)
         big[i] ^= 0xff;
