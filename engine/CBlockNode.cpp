@@ -1,6 +1,8 @@
 // Content-defined blocks and the index of the old file's blocks.
 #include "engine/CBlockNode.h"
 
+#include "engine/CFilePatch.h"
+
 #include <bit>
 #include <cstring>
 
@@ -13,32 +15,6 @@ inline uint64_t Load64(const unsigned char* p)
     return v;
 }
 
-} // namespace
-
-// The bytes of each word are added in four 16-bit lanes, which are folded into the
-// total before they can overflow.
-uint32_t CBlockNode::SumOf(const unsigned char* p, size_t n)
-{
-    constexpr uint64_t kEven = 0x00FF00FF00FF00FFULL;
-    uint64_t total = 0;
-    while (n >= 8) {
-        // Each word adds at most 2 * 255 to a lane, so 128 words stay below 65536.
-        size_t words = n / 8 < 128 ? n / 8 : 128;
-        uint64_t lanes = 0;
-        for (size_t i = 0; i < words; ++i) {
-            uint64_t w = Load64(p + 8 * i);
-            lanes += (w & kEven) + ((w >> 8) & kEven);
-        }
-        total += (lanes & 0xFFFF) + ((lanes >> 16) & 0xFFFF) + ((lanes >> 32) & 0xFFFF) + (lanes >> 48);
-        p += 8 * words;
-        n -= 8 * words;
-    }
-    while (n--)
-        total += *p++;
-    return static_cast<uint32_t>(total);
-}
-
-namespace {
 
 inline uint64_t Mix(uint64_t h)
 {
@@ -77,7 +53,7 @@ bool CBlockNode::Cut(const unsigned char*& cursor, const unsigned char* end, uns
     }
     start = cursor;
     length = static_cast<uint32_t>(blockEnd - cursor);
-    byteSum = SumOf(cursor, length);
+    byteSum = ByteSum(cursor, length);
     cursor = blockEnd;
     return true;
 }

@@ -25,8 +25,6 @@ public:
     bool SameContent(const CBlockNode& other) const;
     // A hash of the block's bytes, length and byte sum.
     uint64_t ContentHash() const;
-    // The byte sum of any range (the same value as ByteSum), eight bytes at a time.
-    static uint32_t SumOf(const unsigned char* data, size_t length);
 };
 
 class CBlockIndex {

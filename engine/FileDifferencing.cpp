@@ -303,8 +303,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     const unsigned char* oldData = oldContent.data();
     const unsigned char* newData = newContent.data();
-    oldByteSum = CBlockNode::SumOf(oldData, oldLength);
-    newByteSum = CBlockNode::SumOf(newData, newLength);
+    oldByteSum = ByteSum(oldData, oldLength);
+    newByteSum = ByteSum(newData, newLength);
 
     const bool logging = core_.LogEnabled();
     if (oldLength == newLength && oldByteSum == newByteSum &&
