@@ -15,7 +15,6 @@ inline uint64_t Load64(const unsigned char* p)
     return v;
 }
 
-
 inline uint64_t Mix(uint64_t h)
 {
     h ^= h >> 33;
