@@ -19,6 +19,7 @@
 #include <wx/stattext.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include <fstream>
 
@@ -235,4 +236,35 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
     EXPECT_EQ(saved.GetString("Settings", "UserOrganization", "?"), "Quenmark");
     EXPECT_NE(saved.GetString("Settings", "UserName", "?"), "?");
     TestApp().SetProfilePath(TestScratchFolder() + "/profile.ini");
+}
+
+TEST(ExpertMode, TheWindowTakesRealInputWhileTheMainDialogsRunGoesOn)
+{
+    // A real mouse click (through the display server) must reach the Expert mode window
+    // although the hidden main dialog still runs modally.
+    int selectedAfterClick = -1;
+    wxTheApp->CallAfter([&] {
+        auto* dlg = dynamic_cast<CDelvorinDlg*>(wxTheApp->GetTopWindow());
+        ASSERT_NE(dlg, nullptr);
+        dlg->Appear();
+        Pump(200);
+        Click(dlg, CDelvorinDlg::kIdExpert);
+        CExpertModePropFrame* frame = dlg->ExpertFrame();
+        Pump(300);
+        wxNotebook* book = frame->Sheet()->Notebook();
+        wxRect tabs = book->GetScreenRect();
+        wxUIActionSimulator sim;
+        // The second tab sits right of the first, on the top row of the notebook.
+        int first = book->GetTextExtent(book->GetPageText(0)).x;
+        int second = book->GetTextExtent(book->GetPageText(1)).x;
+        sim.MouseMove(tabs.x + first + 24 + second / 2, tabs.y + 14);
+        Pump(100);
+        sim.MouseClick();
+        Pump(300);
+        selectedAfterClick = book->GetSelection();
+        frame->Close();
+    });
+    TestApp().InitInstance();
+    TestApp().ExitInstance();
+    EXPECT_EQ(selectedAfterClick, 1);
 }
