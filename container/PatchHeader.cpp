@@ -130,6 +130,7 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 
 bool CPatchDoc::WritePatchHeader()
 {
+    core_.fileCount = 0;
     unsigned char fixed[kHeaderFixedLength - 2];
     unsigned char* p = fixed;
     PutText(p, kMagicWidth, kPatchMagic, kMagicWidth);
@@ -148,7 +149,6 @@ bool CPatchDoc::WritePatchHeader()
     if (!PrepareRemoveFields(removeFields))
         return false;
 
-    core_.fileCount = 0;
     workFileName_ = SetExtension(pathName_, "~dvp");
     CBinFile& image = core_.patchImage;
     if (!image.Open(workFileName_, CBinFile::Mode::CreateAlways))
