@@ -43,6 +43,8 @@ public:
     void SetOwner(PromptOwner owner) { owner_ = owner; }
 
     // Build.
+    // Before a read it marks the patch file as a self-extracting program whatever it is
+    // called (the apply program reads its own file so).
     void SetSelfExtract(bool flag) { selfExtract_ = flag; }
     // The old files folder of the build: when the default apply folder is empty, remove
     // entries below this folder are stored relative to it.

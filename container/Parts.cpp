@@ -135,9 +135,10 @@ bool CPatchDoc::AssemblePatchFile()
     if (!in.Open(pathName_, CBinFile::Mode::Read))
         return fail("Unable to open file:\n" + pathName_);
 
-    // A self-extracting patch program carries the patch behind its apply stub and marker.
+    // A self-extracting patch program carries the patch behind its apply stub and marker
+    // (the apply program marks its own file so, whatever it is called now).
     uint64_t start = 0;
-    if (EndsWithNoCase(pathName_, "exe")) {
+    if (selfExtract_ || EndsWithNoCase(pathName_, "exe")) {
         uint64_t markerOffset = 0;
         if (!FindSelfExtractPayload(pathName_, markerOffset))
             return fail("The file:\n" + pathName_ + "\nis not a Delvorin self-extracting patch program:\n"

@@ -1,0 +1,183 @@
+#include "stub/StubSession.h"
+
+#include "cli/ApplySupport.h"
+#include "container/SelfExtractReader.h"
+#include "platform/FileSystem.h"
+
+#include <cstdlib>
+
+bool ParseStubArguments(const std::vector<std::string>& args, CStubOptions& o, std::string& why)
+{
+    bool haveFolder = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--console") {
+            o.console = true;
+        } else if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--backup") {
+            o.backup = 1;
+            if (haveFolder && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
+                o.backupExt = args[++i];
+        } else if (a.rfind("--backup=", 0) == 0) {
+            o.backup = 1;
+            o.backupExt = a.substr(9);
+        } else if (a == "--") {
+            // Everything after "--" is the folder, even when it begins with '-'.
+            if (i + 2 < args.size() || haveFolder) {
+                why = "only one folder can be given";
+                return false;
+            }
+            if (i + 1 < args.size()) {
+                o.folder = args[i + 1];
+                haveFolder = true;
+            }
+            break;
+        } else if (a.size() > 1 && a[0] == '-') {
+            why = "unknown option '" + a + "'";
+            return false;
+        } else {
+            if (haveFolder) {
+                why = "only one folder can be given";
+                return false;
+            }
+            o.folder = a;
+            haveFolder = true;
+        }
+    }
+    if (haveFolder && o.folder.empty()) {
+        why = "the folder name is empty";
+        return false;
+    }
+    std::string extProblem = o.backup ? CheckBackupExtension(o.backupExt) : std::string();
+    if (!extProblem.empty()) {
+        why = extProblem;
+        return false;
+    }
+    return true;
+}
+
+std::string StubUsage(const std::string& name)
+{
+    return "usage: " + name + " [--console] [\"FOLDER\"] [--backup [EXT]]\n"
+           "  Applies the Delvorin patch carried by this program to FOLDER (by default the\n"
+           "  folder the publisher proposes). With a display it opens a window; without one,\n"
+           "  or with --console, it works on the terminal. --backup keeps every changed file\n"
+           "  under the extension EXT (default \"bak\").\n"
+           "  exit status: 0 applied, 1 failure, 2 bad usage, 3 the folder does not hold the\n"
+           "  files the patch was made for (nothing changed), 130 cancelled";
+}
+
+bool HasDisplay()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x11 && *x11) || (wayland && *wayland);
+}
+
+std::string CheckBackupExtension(const std::string& ext)
+{
+    // The extension replaces the one of every backed-up file: a '/' would move the
+    // backup into another folder.
+    if (ext.find('/') != std::string::npos)
+        return "The backup file extension must not hold a \"/\".";
+    return "";
+}
+
+std::string CheckTargetFolder(const std::string& folder)
+{
+    // A patch updates an installed set of files: a folder that does not exist is a
+    // mistyped or wrong one, and applying there would only scatter the new files.
+    if (!fsys::FolderExists(folder))
+        return "The folder:\n" + folder + "\ndoes not exist. Please choose the folder that holds the files to be updated.";
+    return "";
+}
+
+CStubPatch::CStubPatch(CAppCore& core, CDirDiff& dirDiff, const std::string& programPath)
+    : core_(core), dirDiff_(dirDiff), programPath_(programPath)
+{
+}
+
+CStubPatch::~CStubPatch()
+{
+    Close();
+}
+
+CStubPatch::OpenResult CStubPatch::Open()
+{
+    Close();
+    // The patch stands directly behind the program's own image; the marker text also
+    // appears inside the program's code, so it is never searched for.
+    uint64_t markerOffset = 0;
+    if (programPath_.empty() || !FindSelfExtractPayload(programPath_, markerOffset))
+        return OpenResult::NoPayload;
+    doc_ = std::make_unique<CPatchDoc>(core_, dirDiff_, programPath_);
+    // Read as a self-extracting program whatever the file is called now.
+    doc_->SetSelfExtract(true);
+    if (!doc_->ReadPatchHeader()) {
+        doc_.reset();
+        return OpenResult::Unreadable;
+    }
+    open_ = true;
+    return OpenResult::Opened;
+}
+
+const CPatchHeader& CStubPatch::Header() const
+{
+    static const CPatchHeader empty;
+    return doc_ ? doc_->Header() : empty;
+}
+
+int CStubPatch::Apply(const std::string& folder, int& backup, const std::string& backupExt, IApplyProgress* progress)
+{
+    if (!open_)
+        return 0;
+    dirDiff_.ClearErrors();
+    // A verification that refused an earlier folder has read records: start again at
+    // the first one.
+    if (!doc_->RewindToFileRecords())
+        return 0;
+    dirDiff_.TargetFolder() = folder;
+    return dirDiff_.ApplyPatch(*doc_, backup, backupExt, progress);
+}
+
+void CStubPatch::Close()
+{
+    if (doc_ && open_)
+        doc_->ClosePatchFile();
+    doc_.reset();
+    open_ = false;
+}
+
+std::string CStubPatch::PublisherLine() const
+{
+    const CPatchHeader& h = Header();
+    if (h.publisherName.empty())
+        return h.publisherOrganization;
+    if (h.publisherOrganization.empty())
+        return h.publisherName;
+    return h.publisherName + ", " + h.publisherOrganization;
+}
+
+std::string CStubPatch::ProposedFolder(const std::string& commandLineFolder) const
+{
+    if (!commandLineFolder.empty())
+        return AbsoluteFolder(commandLineFolder);
+    return Header().defaultFolder;
+}
+
+std::string CStubPatch::NoPayloadMessage() const
+{
+    return "The program:\n" + programPath_ +
+           "\ndoes not carry a Delvorin patch: the patch behind the apply program is missing or damaged.\n"
+           "Nothing has been changed.";
+}
+
+int StubExitStatus(int applyResult, bool verificationFailed)
+{
+    if (applyResult > 0)
+        return kStubExitOk;
+    if (applyResult < 0)
+        return kStubExitCancelled;
+    return verificationFailed ? kStubExitVerification : kStubExitFailure;
+}
