@@ -84,17 +84,16 @@ void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon
 }
 
 // A remove entry as the patch file stores it: relative to the default apply folder when
-// it lies below it; with no default folder, relative to the build's old folder when it
-// lies below that; otherwise whole. Stored names separate components with '\'.
+// it lies below it, else relative to the build's old folder when it lies below that (the
+// file choosers offer the old folder's files), otherwise whole. An entry stored whole is
+// an absolute name that every apply refuses, so the fallback to the old folder keeps such
+// a patch usable. Stored names separate components with '\'.
 std::string CPatchDoc::StoredRemoveName(const std::string& entry) const
 {
     std::string rest;
     const std::string& defaultFolder = core_.settings.defaultFolder;
-    if (!defaultFolder.empty()) {
-        if (StripFolder(entry, defaultFolder, rest))
-            return ToStoredName(rest);
-        return ToStoredName(entry);
-    }
+    if (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest))
+        return ToStoredName(rest);
     std::string oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
     if (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest))
         return ToStoredName(rest);
@@ -105,7 +104,12 @@ std::string CPatchDoc::StoredRemoveName(const std::string& entry) const
 // is refused with a message: a name cut to the field's limit would name another file.
 bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 {
-    const std::vector<std::string>& entries = dirDiff_.RemoveList();
+    // An empty name (a project file may add one for a missing entry) names no file:
+    // it is left out rather than stored as a name every apply would refuse.
+    std::vector<std::string> entries;
+    for (const std::string& e : dirDiff_.RemoveList())
+        if (!e.empty())
+            entries.push_back(e);
     if (entries.size() > kMaxRemoveEntries) {
         ShowError("The list of files to remove holds " + std::to_string(entries.size()) +
                       " files.\nA Delvorin file can remove at most 65535 files.",

@@ -170,6 +170,24 @@ TEST_F(ContainerTest, RemoveEntriesAreStoredRelativeToTheDefaultFolder)
     EXPECT_EQ(Field(h, 726 + 260, 260), "\\other\\b.txt");
 }
 
+TEST_F(ContainerTest, RemoveEntriesOutsideTheDefaultFolderFallBackToTheOldFolderAndEmptyOnesAreLeftOut)
+{
+    // The choosers offer the old folder's files; with a default folder of the end user's
+    // machine those entries are still stored relative, so an apply can use them.
+    core.settings.defaultFolder = "/opt/product";
+    dirDiff.AddRemoveFile("/build/old/sub/gone.txt");
+    dirDiff.AddRemoveFile("");
+    dirDiff.AddRemoveFile("/opt/product/also.txt");
+    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+    doc.SetOldFolder("/build/old");
+    std::vector<unsigned char> h = HeaderBytes(doc);
+
+    ASSERT_EQ(h.size(), 732u + 2 * 260);
+    EXPECT_EQ(U16(h, 724), 2);
+    EXPECT_EQ(Field(h, 726, 260), "sub\\gone.txt");
+    EXPECT_EQ(Field(h, 726 + 260, 260), "also.txt");
+}
+
 TEST_F(ContainerTest, RemoveEntryTooLongIsRefusedBeforeAnythingIsWritten)
 {
     core.settings.defaultFolder = "/srv";
