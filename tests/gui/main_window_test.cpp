@@ -9,6 +9,7 @@
 #include "ui/CBuildPatchPage.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinDlg.h"
+#include "ui/CDelvorinWiz.h"
 #include "ui/CExpertModePropFrame.h"
 #include "ui/CPictureCtrl.h"
 
@@ -126,7 +127,7 @@ TEST(MainDialog, HelpOpensContext5)
 TEST(MainDialog, TheWizardButtonRunsTheWizardAndTheDialogStays)
 {
     CDelvorinDlg dlg;
-    Click(&dlg, CDelvorinDlg::kIdWizard);
+    wxTEST_DIALOG(Click(&dlg, CDelvorinDlg::kIdWizard), wxExpectDismissableModal<CDelvorinWiz>(wxID_CANCEL));
     EXPECT_FALSE(dlg.IsBeingDeleted());
 }
 

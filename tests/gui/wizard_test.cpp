@@ -1,0 +1,903 @@
+// The Wizard walked page by page in its real windows: a build through pages 1 to 4
+// that makes the same patch file as delvorin-cli, an apply through pages 1, 5 and 6,
+// and the page flow, checks, stores and reports around them. Messages are asserted
+// through the scripted prompts, the result dialogs through wxWidgets' modal hooks.
+#define wxTEST_DIALOG_HOOK_CLASS CWizardTestHook
+#include "support/GuiTestSupport.h"
+
+#include "app/ProjectFile.h"
+#include "app/StringTable.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+#include "support/CliRun.h"
+#include "support/TestFolder.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinWiz.h"
+#include "ui/CDelvorinWizPage1.h"
+#include "ui/CDelvorinWizPage2.h"
+#include "ui/CDelvorinWizPage3.h"
+#include "ui/CDelvorinWizPage4.h"
+#include "ui/CDelvorinWizPage5.h"
+#include "ui/CDelvorinWizPage6.h"
+#include "ui/CErrorsDlg.h"
+#include "ui/CFileChooserDlg.h"
+#include "ui/CPictureCtrl.h"
+#include "ui/CPictureMessageDlg.h"
+#include "ui/CSplitDlg.h"
+#include "ui/DesktopCalls.h"
+
+#include <gtest/gtest.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dcclient.h>
+#include <wx/radiobut.h>
+#include <wx/stattext.h>
+#include <wx/testing.h>
+#include <wx/textctrl.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <functional>
+
+// Failures of the modal hooks become test failures, and a window nobody expected is
+// answered with Cancel instead of waiting for a user.
+class CWizardTestHook : public wxTestingModalHook {
+public:
+    using wxTestingModalHook::wxTestingModalHook;
+
+protected:
+    int Enter(wxDialog* dlg) override
+    {
+        int rc = wxTestingModalHook::Enter(dlg);
+        return rc == wxID_NONE ? wxID_CANCEL : rc;
+    }
+    void ReportFailure(const wxString& msg) override { ADD_FAILURE() << msg; }
+};
+
+namespace {
+
+// Expects a dialog of type T, hands it to check before it would be shown, and closes it with id.
+template <class T>
+class CExpect : public wxExpectModalBase<T, CExpect<T>> {
+public:
+    explicit CExpect(std::function<void(T*)> check = {}, int id = wxID_OK) : check_(std::move(check)), id_(id) {}
+
+protected:
+    int OnInvoked(T* dlg) const override
+    {
+        if (check_)
+            check_(dlg);
+        return id_;
+    }
+
+private:
+    std::function<void(T*)> check_;
+    int id_;
+};
+
+template <class T>
+CExpect<T> ExpectMessage(const std::string& text)
+{
+    return CExpect<T>([text](T* dlg) { EXPECT_EQ(dlg->message, text); });
+}
+
+// Runs the Wizard; steps run inside its modal run. A Wizard the steps leave open is ended.
+int RunWizard(CDelvorinWiz& wiz, const std::function<void()>& steps)
+{
+    wiz.CallAfter([&wiz, steps] {
+        steps();
+        if (wiz.IsModal())
+            wiz.EndModal(wxID_ABORT);
+    });
+    return wiz.Run();
+}
+
+void Next(CDelvorinWiz& wiz) { Click(&wiz, wxID_FORWARD); }
+void Back(CDelvorinWiz& wiz) { Click(&wiz, wxID_BACKWARD); }
+void Cancel(CDelvorinWiz& wiz) { Click(&wiz, wxID_CANCEL); }
+
+void Type(wxTextCtrl* edit, const std::string& text) { edit->SetValue(wxString::FromUTF8(text)); }
+std::string Text(wxTextCtrl* edit) { return std::string(edit->GetValue().utf8_str()); }
+
+void Tick(wxCheckBox* box, bool on)
+{
+    box->SetValue(on);
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(on ? 1 : 0);
+    box->GetEventHandler()->ProcessEvent(click);
+}
+
+// The uncompressed patch image of a patch file that is neither split nor self-extracting.
+std::string PatchImage(const std::string& path)
+{
+    std::vector<unsigned char> file = ReadFileBytes(path);
+    if (file.size() < 8)
+        return {};
+    z_stream stream{};
+    inflateInit2(&stream, 16 + MAX_WBITS);
+    stream.next_in = file.data() + 8;
+    stream.avail_in = static_cast<uInt>(file.size() - 8);
+    std::string image;
+    char buffer[65536];
+    int rc;
+    do {
+        stream.next_out = reinterpret_cast<Bytef*>(buffer);
+        stream.avail_out = sizeof buffer;
+        rc = inflate(&stream, Z_NO_FLUSH);
+        image.append(buffer, sizeof buffer - stream.avail_out);
+    } while (rc == Z_OK);
+    inflateEnd(&stream);
+    return rc == Z_STREAM_END ? image : std::string();
+}
+
+class Wizard : public testing::Test {
+protected:
+    CPromptScript script;
+    CTestFolder dir;
+    // Answers to the folder and file dialogs, in order; an empty answer is Cancel.
+    std::deque<std::string> answers;
+    std::vector<CPathRequest> requests;
+    std::vector<std::vector<std::string>> started;
+    std::string savedProgramFolder;
+
+    void SetUp() override
+    {
+        CAppCore& core = TestApp().Core();
+        core.settings = CSettings();
+        core.userName = "Ada Lovelace";
+        core.userOrganization = "Analytical Engines Ltd";
+        TestApp().wizardChoice = 0;
+        CDirDiff& engine = TestApp().GetDirDiff();
+        engine.ClearRemoveList();
+        engine.ClearExcludeList();
+        engine.ClearDiffArray();
+        savedProgramFolder = core.programFolder;
+        core.programFolder = dir.MakeFolder("program");
+        DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
+            requests.push_back(request);
+            if (answers.empty())
+                return false;
+            path = answers.front();
+            answers.pop_front();
+            return !path.empty();
+        };
+        DesktopHooks().startProgram = [this](const std::vector<std::string>& argv) { started.push_back(argv); };
+    }
+
+    void TearDown() override
+    {
+        DesktopHooks() = CDesktopHooks();
+        TestApp().Core().programFolder = savedProgramFolder;
+    }
+
+    CSettings& Settings() { return TestApp().Settings(); }
+    const std::vector<CPromptRecord>& Shown() { return script.prompts.Shown(); }
+    std::string LastText() { return Shown().empty() ? std::string() : Shown().back().text; }
+    std::string LastTitle() { return Shown().empty() ? std::string() : Shown().back().title; }
+
+    // Old and new trees with a changed, a new, a removed and an excluded file.
+    void MakeTrees()
+    {
+        std::vector<unsigned char> data = RandomBytes(40000, 7);
+        std::vector<unsigned char> changed = data;
+        changed[20000] ^= 0x5A;
+        changed.insert(changed.begin() + 30000, 300, 'x');
+        dir.WriteBytes("old/lib/data.bin", data);
+        dir.WriteBytes("new/lib/data.bin", changed);
+        dir.Write("old/readme.txt", "version 1\n");
+        dir.Write("new/readme.txt", "version 2, with more to say\n");
+        dir.Write("old/same.txt", "unchanged");
+        dir.Write("new/same.txt", "unchanged");
+        dir.Write("new/added/notes.txt", "a new file");
+        dir.Write("new/skip.txt", "left out of the patch");
+        dir.Write("old/gone.txt", "removed by the patch");
+        // Last access after last write and last change: reading the files during a
+        // build then leaves their times (which the records carry) as they are.
+        CFileTimes times;
+        times.lastWrite = UnixToFileTime(1577836800, 0);
+        times.lastAccess = UnixToFileTime(std::time(nullptr) + 3600, 0);
+        for (const char* tree : {"old", "new"})
+            for (const auto& [name, content] : SnapshotTree(dir / tree))
+                SetFileTimes(dir / tree + "/" + name, times);
+    }
+
+    // Walks from page 1 to page 4 with the given folders.
+    void ToPage4(CDelvorinWiz& wiz, const std::string& oldFolder, const std::string& newFolder)
+    {
+        Next(wiz);
+        Type(wiz.Page2()->OldFolderEdit(), oldFolder);
+        Next(wiz);
+        Type(wiz.Page3()->NewFolderEdit(), newFolder);
+        Next(wiz);
+    }
+
+    void ToPage6(CDelvorinWiz& wiz, const std::string& folder)
+    {
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        Type(wiz.Page5()->FolderEdit(), folder);
+        Next(wiz);
+    }
+};
+
+} // namespace
+
+TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
+{
+    MakeTrees();
+    const std::string oldFolder = dir / "old", newFolder = dir / "new";
+    CDirDiff& engine = TestApp().GetDirDiff();
+    engine.AddRemoveFile(oldFolder + "/gone.txt");
+    engine.AddExcludeFile(newFolder + "/skip.txt");
+    const std::string patch = TestApp().Core().programFolder + "/update";
+
+    CDelvorinWiz wiz(nullptr);
+    EXPECT_EQ(wiz.Caption(), "Wizard");
+    int rc = RunWizard(wiz, [&] {
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
+        EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue());
+        EXPECT_FALSE(wiz.BackButton()->IsEnabled());
+        EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Next >");
+        EXPECT_EQ(wiz.Page1()->Picture()->Dib()->Width(), 200); // picture 135
+        Next(wiz);
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 1 of 3");
+        EXPECT_TRUE(wiz.BackButton()->IsEnabled());
+        Type(wiz.Page2()->OldFolderEdit(), oldFolder);
+        Next(wiz);
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 2 of 3");
+        // No default apply folder stored yet: the old folder is proposed.
+        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), oldFolder);
+        Type(wiz.Page3()->NewFolderEdit(), newFolder);
+        Next(wiz);
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 3 of 3");
+        EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Finish");
+        EXPECT_TRUE(wiz.BackButton()->IsEnabled());
+        Type(wiz.Page4()->PatchFileEdit(), "update"); // no folder: the program's folder
+        Type(wiz.Page4()->DialogTextEdit(), "Welcome to version 2.");
+        wxTEST_DIALOG(Next(wiz),
+                      ExpectMessage<CSuccessDlg>("The patch file:  " + patch + " was successfully created."));
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_TRUE(Shown().empty()) << LastText();
+
+    // The values of the build are kept once it succeeded.
+    EXPECT_EQ(Settings().patchFile, patch);
+    EXPECT_EQ(Settings().oldFolder, oldFolder);
+    EXPECT_EQ(Settings().newFolder, newFolder);
+    EXPECT_EQ(Settings().defaultFolder, oldFolder);
+    EXPECT_EQ(Settings().dialogText, "Welcome to version 2.");
+    EXPECT_EQ(Settings().selfExtract, 0);
+
+    std::string out, err;
+    const std::string cliPatch = dir / "cli.dvp";
+    ASSERT_EQ(RunCli("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
+                         " --remove gone.txt --exclude skip.txt --dialog-text " + Quoted("Welcome to version 2.") +
+                         " --publisher " + Quoted("Ada Lovelace") + " --organization " +
+                         Quoted("Analytical Engines Ltd"),
+                     dir.Path(), dir.Path(), out, err),
+              0)
+        << err;
+    std::string wizardImage = PatchImage(patch), cliImage = PatchImage(cliPatch);
+    ASSERT_GT(wizardImage.size(), 1000u);
+    ASSERT_EQ(wizardImage.size(), cliImage.size());
+    wizardImage.replace(64, 4, 4, '\0'); // the date word
+    cliImage.replace(64, 4, 4, '\0');
+    EXPECT_TRUE(wizardImage == cliImage);
+
+}
+
+TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
+{
+    MakeTrees();
+    const std::string patch = dir / "update.dvp";
+    std::string out, err;
+    ASSERT_EQ(RunCli("build old new update.dvp --remove gone.txt", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
+    const std::string target = dir / "target";
+    // The remove list kept for the next build survives the patch's own.
+    TestApp().GetDirDiff().AddRemoveFile("/build/list/entry");
+    Settings().backupExt = "bak";
+
+    CDelvorinWiz wiz(nullptr);
+    int rc = RunWizard(wiz, [&] {
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Apply Patch 1 of 2");
+        EXPECT_TRUE(wiz.BackButton()->IsEnabled());
+        EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Next >");
+        EXPECT_FALSE(wiz.Page2()->IsOpened());
+        Type(wiz.Page5()->FolderEdit(), target);
+        Next(wiz);
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Apply Patch 2 of 2");
+        EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Finish");
+        // Backup off: the extension edit shows the stored extension but takes no input.
+        EXPECT_FALSE(wiz.Page6()->BackupCheck()->GetValue());
+        EXPECT_FALSE(wiz.Page6()->BackupExtEdit()->IsEnabled());
+        EXPECT_EQ(Text(wiz.Page6()->BackupExtEdit()), "bak");
+        Type(wiz.Page6()->PatchFileEdit(), patch);
+        wxTEST_DIALOG(Next(wiz), ExpectMessage<CSuccessDlg>("The patch file: " + patch + " was successfully applied."));
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_TRUE(Shown().empty()) << LastText();
+
+    std::map<std::string, std::string> expected = SnapshotTree(dir / "new");
+    EXPECT_EQ(SnapshotTree(target), expected);
+    EXPECT_EQ(TestApp().wizardChoice, 1);
+    EXPECT_EQ(Settings().applyFolder, target);
+    EXPECT_EQ(Settings().applyPatchFile, patch);
+    EXPECT_EQ(Settings().backup, 0);
+    EXPECT_EQ(Settings().backupExt, "bak");
+    EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/list/entry"});
+}
+
+TEST_F(Wizard, Page1RemembersTheChoiceOfItsLastNextOrCancelAndApplySkipsTheBuildPages)
+{
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue()); // first run after start: Build
+            wiz.Page1()->ApplyRadio()->SetValue(true);
+            Next(wiz);
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+            Back(wiz); // past the build pages, to page 1
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+            EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
+            EXPECT_FALSE(wiz.BackButton()->IsEnabled());
+            Cancel(wiz);
+        });
+        EXPECT_FALSE(wiz.Page2()->IsOpened());
+    }
+    EXPECT_EQ(TestApp().wizardChoice, 1);
+    {
+        CDelvorinWiz wiz(nullptr);
+        int rc = RunWizard(wiz, [&] {
+            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+            // Changed without Next: not kept by Cancel.
+            wiz.Page1()->BuildRadio()->SetValue(true);
+            Cancel(wiz);
+        });
+        EXPECT_EQ(rc, wxID_CANCEL);
+    }
+    EXPECT_EQ(TestApp().wizardChoice, 1);
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+            wiz.Page1()->BuildRadio()->SetValue(true);
+            Next(wiz);
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page2());
+            Back(wiz);
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+            Cancel(wiz);
+        });
+    }
+    EXPECT_EQ(TestApp().wizardChoice, 0);
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(Wizard, NextOnPages2And3ChecksTheFoldersWithTheirMessages)
+{
+    const std::string folderChars = LoadString(129);
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        Next(wiz);
+        CDelvorinWizPage2* page2 = wiz.Page2();
+        auto refused = [&](CWizardPageBase* page, const std::string& text, wxTextCtrl* focus) {
+            EXPECT_EQ(wiz.CurrentPage(), page);
+            EXPECT_EQ(LastText(), text);
+            EXPECT_EQ(LastTitle(), "Delvorin Error!");
+            EXPECT_EQ(wxWindow::FindFocus(), focus);
+        };
+        Type(page2->OldFolderEdit(), "");
+        Next(wiz);
+        refused(page2, LoadString(123), page2->OldFolderEdit());
+        Type(page2->OldFolderEdit(), "/data/a*b");
+        Next(wiz);
+        refused(page2, folderChars, page2->OldFolderEdit());
+        EXPECT_EQ(Settings().oldFolder, "");
+        Type(page2->OldFolderEdit(), "/srv/Data");
+        Next(wiz);
+        EXPECT_EQ(Settings().oldFolder, "/srv/Data");
+        EXPECT_EQ(wiz.oldFolder, "/srv/Data");
+
+        CDelvorinWizPage3* page3 = wiz.Page3();
+        Type(page3->NewFolderEdit(), "");
+        Next(wiz);
+        refused(page3, LoadString(124), page3->NewFolderEdit());
+        Type(page3->NewFolderEdit(), "/srv/new?");
+        Next(wiz);
+        refused(page3, folderChars, page3->NewFolderEdit());
+        Type(page3->NewFolderEdit(), "/srv/new");
+        Type(page3->DefaultFolderEdit(), "/opt/a|b");
+        Next(wiz);
+        refused(page3, folderChars, page3->DefaultFolderEdit());
+        Type(page3->DefaultFolderEdit(), "");
+        Type(page3->NewFolderEdit(), "/srv/Data");
+        Next(wiz);
+        refused(page3, LoadString(107), page3->NewFolderEdit());
+        EXPECT_EQ(Settings().newFolder, "");
+        // Compared exactly: another letter case is another folder. An empty default
+        // apply folder is accepted.
+        Type(page3->NewFolderEdit(), "/srv/data");
+        Next(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
+        EXPECT_EQ(Settings().newFolder, "/srv/data");
+        EXPECT_EQ(Settings().defaultFolder, "");
+    });
+    EXPECT_EQ(Shown().size(), 6u);
+}
+
+TEST_F(Wizard, Page3ReloadsTheStoredFoldersEveryTimeAndPage2KeepsItsOwn)
+{
+    Settings().newFolder = "/stored/new";
+    Settings().oldFolder = "/stored/old";
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        Next(wiz);
+        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/stored/old");
+        Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
+        Back(wiz);
+        Next(wiz);
+        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/typed/old");
+        Next(wiz);
+        CDelvorinWizPage3* page3 = wiz.Page3();
+        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+        Type(page3->NewFolderEdit(), "/typed/new");
+        Type(page3->DefaultFolderEdit(), "/typed/default");
+        Back(wiz);
+        Next(wiz);
+        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+    });
+}
+
+TEST_F(Wizard, CancelStoresTheFieldsOfTheOpenedPagesOnly)
+{
+    Settings().patchFile = "/keep/patch.dvp";
+    Settings().applyFolder = "/keep/apply";
+    Settings().dialogText = "kept";
+    {
+        CDelvorinWiz wiz(nullptr);
+        int rc = RunWizard(wiz, [&] {
+            Next(wiz);
+            Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
+            Next(wiz);
+            Type(wiz.Page3()->NewFolderEdit(), "/typed/new");
+            Type(wiz.Page3()->DefaultFolderEdit(), "/typed/default");
+            Back(wiz);
+            Type(wiz.Page2()->OldFolderEdit(), "/typed/again");
+            Cancel(wiz);
+        });
+        EXPECT_EQ(rc, wxID_CANCEL);
+    }
+    EXPECT_EQ(Settings().oldFolder, "/typed/again");
+    EXPECT_EQ(Settings().newFolder, "/typed/new");
+    EXPECT_EQ(Settings().defaultFolder, "/typed/default");
+    EXPECT_EQ(Settings().patchFile, "/keep/patch.dvp"); // page 4 never opened
+    EXPECT_EQ(Settings().applyFolder, "/keep/apply");   // nor page 5
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            ToPage4(wiz, "/a", "/b");
+            Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
+            Tick(wiz.Page4()->SelfExtractCheck(), false);
+            Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
+            Cancel(wiz);
+        });
+    }
+    EXPECT_EQ(Settings().patchFile, "/out/typed.dvp");
+    EXPECT_EQ(Settings().selfExtract, 0);
+    EXPECT_EQ(Settings().dialogText, "kept");
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            ToPage6(wiz, "/apply/here");
+            Type(wiz.Page6()->PatchFileEdit(), "/dl/fix.dvp");
+            Tick(wiz.Page6()->BackupCheck(), true);
+            Type(wiz.Page6()->BackupExtEdit(), "old");
+            Cancel(wiz);
+        });
+    }
+    EXPECT_EQ(Settings().applyFolder, "/apply/here");
+    EXPECT_EQ(Settings().applyPatchFile, "/dl/fix.dvp");
+    EXPECT_EQ(Settings().backup, 1);
+    EXPECT_EQ(Settings().backupExt, "old");
+}
+
+TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOptionOnTheWholePath)
+{
+    Settings().patchFile = "/out/patch.exe";
+    Settings().selfExtract = 0;
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        ToPage4(wiz, "/a", "/b");
+        CDelvorinWizPage4* page4 = wiz.Page4();
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+        Tick(page4->SelfExtractCheck(), true);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.exe");
+        Tick(page4->SelfExtractCheck(), false);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+
+        // The rule looks at the whole path: the "." of a folder name counts.
+        Type(page4->PatchFileEdit(), "/my.files/patch");
+        Tick(page4->SelfExtractCheck(), false);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/my.dvp");
+
+        // Browsing: ".dvp" for a name without any ".", then the rule.
+        answers = {"/out/update", "/out/update"};
+        Click(page4, CDelvorinWizPage4::kIdBrowse);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.dvp");
+        Tick(page4->SelfExtractCheck(), true);
+        Click(page4, CDelvorinWizPage4::kIdBrowse);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.exe");
+        ASSERT_EQ(requests.size(), 2u);
+        EXPECT_EQ(requests[0].title, "Save Patch File As");
+        EXPECT_EQ(requests[0].defaultFile, "*.dvp");
+        EXPECT_TRUE(requests[0].overwritePrompt);
+        EXPECT_EQ(requests[1].wildcard, "*.exe");
+        Click(page4, CDelvorinWizPage4::kIdBrowse); // cancelled: nothing changes
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.exe");
+    });
+}
+
+TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
+{
+    Settings().dialogText = "before";
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        ToPage4(wiz, dir / "old", dir / "new");
+        CDelvorinWizPage4* page4 = wiz.Page4();
+        Type(page4->DialogTextEdit(), "typed text");
+        Type(page4->PatchFileEdit(), "");
+        Next(wiz);
+        EXPECT_EQ(LastText(), "Please specify a patch file name.");
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+        EXPECT_EQ(Settings().dialogText, "typed text"); // stored before the checks
+        EXPECT_EQ(wxWindow::FindFocus(), page4->PatchFileEdit());
+
+        Type(page4->PatchFileEdit(), "/out/a|b.dvp");
+        Next(wiz);
+        EXPECT_EQ(LastText(), LoadString(130));
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+
+        Tick(page4->SelfExtractCheck(), true);
+        Type(page4->PatchFileEdit(), "/out/patch.exe.old");
+        Next(wiz);
+        EXPECT_EQ(LastText(), "To create a self-extracting patch program,\nthe file name extension must be \".exe\"");
+        EXPECT_EQ(LastTitle(), "Delvorin Warning!");
+
+        // Inside the new files folder the build would take its own work file for a new file.
+        Tick(page4->SelfExtractCheck(), false);
+        Type(page4->PatchFileEdit(), dir / "new/update.dvp");
+        Next(wiz);
+        EXPECT_EQ(LastTitle(), "Delvorin Warning!");
+        EXPECT_EQ(wiz.CurrentPage(), page4);
+        EXPECT_TRUE(wiz.IsModal());
+    });
+    EXPECT_EQ(Shown().size(), 4u);
+    EXPECT_EQ(Settings().patchFile, "");
+}
+
+TEST_F(Wizard, AFailedBuildClosesTheWizardAfterItsReportAndKeepsTheStoredPatchFile)
+{
+    Settings().patchFile = "/earlier/patch.dvp";
+    CDelvorinWiz wiz(nullptr);
+    int rc = RunWizard(wiz, [&] {
+        ToPage4(wiz, dir / "missing-old", dir / "missing-new");
+        CDelvorinWizPage4* page4 = wiz.Page4();
+        // Any letter case of "exe" passes the test at Finish.
+        Tick(page4->SelfExtractCheck(), true);
+        Type(page4->PatchFileEdit(), dir / "out.EXE");
+        wxTEST_DIALOG(Next(wiz), CExpect<CWhoopsDlg>([](CWhoopsDlg* whoops) {
+                          EXPECT_EQ(whoops->message, LoadString(108));
+                      }));
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(Settings().patchFile, "/earlier/patch.dvp");
+    EXPECT_FALSE(fsys::PathExists(dir / "out.EXE"));
+    EXPECT_FALSE(fsys::PathExists(dir / "out.~dvp"));
+}
+
+TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
+{
+    Settings().applyPatchFile = "/earlier/fix.dvp";
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            wiz.Page1()->ApplyRadio()->SetValue(true);
+            Next(wiz);
+            Type(wiz.Page5()->FolderEdit(), "");
+            Next(wiz);
+            EXPECT_EQ(LastText(), "Please specify a folder name to apply the patch file to.");
+            EXPECT_EQ(LastTitle(), "Delvorin Error!");
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+            Type(wiz.Page5()->FolderEdit(), "/apply/to");
+            Next(wiz);
+            CDelvorinWizPage6* page6 = wiz.Page6();
+
+            Type(page6->PatchFileEdit(), "");
+            Next(wiz);
+            EXPECT_EQ(LastText(), "Please specify a patch file name.");
+
+            // Only the last three letters count: "fixexe" is a program too.
+            Type(page6->PatchFileEdit(), "/dl/fixexe");
+            script.prompts.Script(PromptAnswer::No);
+            Next(wiz);
+            EXPECT_EQ(LastText(), LoadString(126));
+            EXPECT_EQ(LastTitle(), "Delvorin Question");
+            EXPECT_EQ(Shown().back().buttons, PromptButtons::YesNo);
+            EXPECT_EQ(Shown().back().icon, PromptIcon::Question);
+            EXPECT_EQ(wiz.CurrentPage(), page6);
+            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+
+            Type(page6->PatchFileEdit(), dir / "no-such.dvp");
+            Next(wiz);
+            EXPECT_EQ(LastText(), "Error opening patch file");
+            EXPECT_EQ(LastTitle(), "Delvorin Error!");
+            EXPECT_EQ(wiz.CurrentPage(), page6);
+            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+            EXPECT_TRUE(started.empty());
+
+            Type(page6->PatchFileEdit(), "/dl/Fix.Exe");
+            script.prompts.Script(PromptAnswer::Yes);
+            Next(wiz);
+            EXPECT_FALSE(wiz.IsModal());
+        });
+    }
+    // An empty folder was stored by Next before its message, the last folder after.
+    EXPECT_EQ(Settings().applyFolder, "/apply/to");
+    ASSERT_EQ(started.size(), 1u);
+    EXPECT_EQ(started[0], (std::vector<std::string>{"/dl/Fix.Exe", "/apply/to"}));
+    EXPECT_EQ(Settings().applyPatchFile, "/dl/Fix.Exe");
+}
+
+TEST_F(Wizard, Page5StoresAnEmptyFolderBeforeItsMessage)
+{
+    Settings().applyFolder = "/earlier";
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        ToPage6(wiz, "");
+        EXPECT_EQ(Settings().applyFolder, "");
+        EXPECT_EQ(LastText(), LoadString(115));
+        EXPECT_EQ(wxWindow::FindFocus(), wiz.Page5()->FolderEdit());
+    });
+}
+
+TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneShowsNothing)
+{
+    MakeTrees();
+    std::string out, err;
+    ASSERT_EQ(RunCli("build old new update.dvp", dir.Path(), dir.Path(), out, err), 0) << err;
+    const std::string patch = dir / "update.dvp";
+    {
+        // The target lacks the files: the verification lists them, nothing changes.
+        const std::string empty = dir.MakeFolder("empty");
+        CDelvorinWiz wiz(nullptr);
+        int rc = RunWizard(wiz, [&] {
+            ToPage6(wiz, empty);
+            Type(wiz.Page6()->PatchFileEdit(), patch);
+            wxTEST_DIALOG(Next(wiz), CExpect<CErrorsDlg>([&](CErrorsDlg* errors) {
+                              EXPECT_EQ(errors->GetParent(), wiz.Page6());
+                              EXPECT_EQ(errors->contact, "Ada Lovelace, Analytical Engines Ltd");
+                          }));
+        });
+        EXPECT_EQ(rc, wxID_OK);
+        EXPECT_TRUE(SnapshotTree(empty).empty());
+        EXPECT_EQ(Settings().applyPatchFile, patch);
+    }
+    {
+        // Cancel pressed in the progress dialog and confirmed: no result dialog, the
+        // fields are stored all the same.
+        ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
+        Settings().applyPatchFile.clear();
+        CDelvorinWiz wiz(nullptr);
+        int rc = RunWizard(wiz, [&] {
+            ToPage6(wiz, dir / "target");
+            Type(wiz.Page6()->PatchFileEdit(), patch);
+            wiz.CallAfter([] {
+                if (wxWindow* progress = TestApp().ActiveProgressDialog())
+                    Click(progress, wxID_CANCEL);
+            });
+            script.prompts.SetDefault(PromptAnswer::Yes);
+            wxTEST_DIALOG(Next(wiz), CExpect<CWhoopsDlg>().Optional());
+        });
+        EXPECT_EQ(rc, wxID_OK);
+        ASSERT_FALSE(Shown().empty());
+        EXPECT_EQ(Shown().back().owner, PromptOwner::ProgressDialog);
+        EXPECT_EQ(Settings().applyPatchFile, patch);
+    }
+}
+
+TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
+{
+    const std::string project = dir / "release.dvj";
+    dir.Write("release.dvj", "[Delvorin]\nPatchFile=/out/release.dvp\nDefaultEqualsNew=false\n"
+                             "DialogText=Hello\nOldFolder=/proj/old\nNewFolder=/proj/new\nDefaultFolder=/opt/app\n"
+                             "NumberOfNamesToExclude=1\nNumberOfNamesToDelete=1\nSplitSize=720\n"
+                             "[DelvorinFilesToDelete]\nFileNameToDelete0=/proj/old/gone.txt\n"
+                             "[DelvorinFilesToExclude]\nFileNameToExclude0=/proj/new/skip.txt\n");
+    Settings().oldFolder = "/settings/old";
+    Settings().logFile = 1;
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        Next(wiz);
+        answers = {project};
+        Click(wiz.Page2(), CDelvorinWizPage2::kIdOpen);
+        EXPECT_EQ(requests.back().title, "Open Delvorin Project File");
+        EXPECT_EQ(requests.back().defaultFile, "*.dvj");
+        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/proj/old");
+        EXPECT_EQ(Settings().oldFolder, "/settings/old"); // Next stores it
+        EXPECT_EQ(Settings().splitSize, 720);
+        EXPECT_EQ(wiz.defaultEqualsNew, 0);
+        EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/proj/old/gone.txt"});
+        Next(wiz);
+        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/proj/new");
+        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/opt/app");
+        Next(wiz);
+        // The project has no "SelfExtract": the option is on.
+        EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
+        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "/out/release.exe");
+        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "Hello");
+
+        answers = {dir / "saved"};
+        Click(wiz.Page4(), CDelvorinWizPage4::kIdSave);
+        EXPECT_EQ(requests.back().title, "Save Delvorin Project File");
+
+        Back(wiz);
+        Back(wiz);
+        Click(wiz.Page2(), CDelvorinWizPage2::kIdClearProject);
+        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "");
+        Type(wiz.Page2()->OldFolderEdit(), "/x/old");
+        Next(wiz);
+        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/x/old");
+        Type(wiz.Page3()->NewFolderEdit(), "/x/new");
+        Next(wiz);
+        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "");
+        EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
+        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "");
+    });
+    EXPECT_TRUE(Shown().empty());
+    EXPECT_EQ(Settings().splitSize, 0);
+    EXPECT_EQ(Settings().logFile, 1);
+    EXPECT_EQ(Settings().defaultEqualsNew, 1);
+    EXPECT_EQ(TestApp().GetDirDiff().RemoveCount(), 0u);
+
+    CProjectData saved;
+    ASSERT_TRUE(ReadProjectFile(dir / "saved.dvj", saved));
+    EXPECT_EQ(saved.patchFile, "/out/release.exe");
+    EXPECT_TRUE(saved.selfExtract);
+    EXPECT_FALSE(saved.defaultEqualsNew);
+    EXPECT_EQ(saved.dialogText, "Hello");
+    EXPECT_EQ(saved.oldFolder, "/proj/old");
+    EXPECT_EQ(saved.newFolder, "/proj/new");
+    EXPECT_EQ(saved.defaultFolder, "/opt/app");
+    EXPECT_EQ(saved.splitSize, 720);
+    EXPECT_EQ(saved.removeList, std::vector<std::string>{"/proj/old/gone.txt"});
+    EXPECT_EQ(saved.excludeList, std::vector<std::string>{"/proj/new/skip.txt"});
+}
+
+TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
+{
+    CDelvorinWiz wiz(nullptr);
+    RunWizard(wiz, [&] {
+        Next(wiz);
+        Type(wiz.Page2()->OldFolderEdit(), dir / "does-not-exist");
+        wxTEST_DIALOG(Click(wiz.Page2(), CDelvorinWizPage2::kIdRemoveFiles),
+                      CExpect<CFileChooserDlg>([](CFileChooserDlg* chooser) {
+                          EXPECT_EQ(chooser->GetMode(), CFileChooserDlg::kRemoveMode);
+                          EXPECT_EQ(chooser->GetParent(), nullptr);
+                          EXPECT_EQ(TestApp().GetDirDiff().DiffCount(), 0u);
+                      }));
+        dir.Write("new/one.txt", "1");
+        Type(wiz.Page2()->OldFolderEdit(), "/old");
+        Next(wiz);
+        Type(wiz.Page3()->NewFolderEdit(), dir / "new");
+        wxTEST_DIALOG(Click(wiz.Page3(), CDelvorinWizPage3::kIdExclude),
+                      CExpect<CFileChooserDlg>([](CFileChooserDlg* chooser) {
+                          EXPECT_EQ(chooser->GetMode(), CFileChooserDlg::kExcludeMode);
+                          EXPECT_EQ(TestApp().GetDirDiff().DiffCount(), 1u);
+                      }));
+        wxTEST_DIALOG(Click(wiz.Page3(), CDelvorinWizPage3::kIdSplit), CExpect<CSplitDlg>());
+        answers = {"/chosen/new"};
+        Click(wiz.Page3(), CDelvorinWizPage3::kIdBrowse);
+        EXPECT_EQ(requests.back().title, "Browse for New Files Folder");
+        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/chosen/new");
+    });
+    EXPECT_TRUE(Shown().empty());
+}
+
+TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingControls)
+{
+    struct Expected {
+        int picture, width, context;
+    };
+    const Expected expected[] = {{135, 200, 6}, {142, 199, 7}, {141, 199, 8},
+                                 {137, 200, 9}, {141, 199, 10}, {137, 200, 11}};
+    CDelvorinWiz wiz(nullptr);
+    auto check = [&](size_t index) {
+        CWizardPageBase* page = wiz.Page(index);
+        SCOPED_TRACE(page->Title().ToStdString());
+        EXPECT_EQ(wiz.CurrentPage(), page);
+        EXPECT_EQ(wiz.GetTitle(), page->Title());
+        ASSERT_NE(page->Picture()->Dib(), nullptr);
+        EXPECT_EQ(page->Picture()->Dib()->Width(), expected[index].width);
+        Click(&wiz, wxID_HELP);
+        EXPECT_EQ(TestApp().LastHelpContext(), expected[index].context);
+        wxCommandEvent f1(wxEVT_MENU, wxID_HELP);
+        TestApp().ShowHelp(0);
+        wiz.GetEventHandler()->ProcessEvent(f1);
+        EXPECT_EQ(TestApp().LastHelpContext(), expected[index].context);
+
+        wxSize client = page->GetClientSize();
+        std::vector<wxRect> rects;
+        for (wxWindow* child : page->GetChildren()) {
+            wxRect r = child->GetRect();
+            EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
+            EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
+            if (auto* text = dynamic_cast<wxStaticText*>(child)) {
+                wxClientDC dc(text);
+                dc.SetFont(text->GetFont());
+                EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
+            }
+            for (const wxRect& other : rects)
+                EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
+            rects.push_back(r);
+        }
+    };
+    RunWizard(wiz, [&] {
+        check(0);
+        Next(wiz);
+        check(1);
+        Next(wiz); // refused: no old folder
+        Type(wiz.Page2()->OldFolderEdit(), "/a");
+        Next(wiz);
+        check(2);
+        Type(wiz.Page3()->NewFolderEdit(), "/b");
+        Next(wiz);
+        check(3);
+        Back(wiz);
+        Back(wiz);
+        Back(wiz);
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        check(4);
+        Type(wiz.Page5()->FolderEdit(), "/c");
+        Next(wiz);
+        check(5);
+
+        // Screenshots of the six pages when asked for (see wizard_screenshots.sh).
+        if (const char* folder = std::getenv("DELVORIN_WIZARD_SCREENSHOTS")) {
+            Back(wiz);
+            Back(wiz);
+            wiz.Page1()->BuildRadio()->SetValue(true);
+            const char* names[] = {"wizard_page1", "wizard_page2", "wizard_page3", "wizard_page4"};
+            auto shoot = [&](const char* name) {
+                wiz.Raise();
+                Pump(400);
+                wxRect rect = wiz.GetScreenRect();
+                std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
+                                      std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
+                                      std::to_string(rect.y) + " +repage '" + folder + "/" + name + ".png'";
+                EXPECT_EQ(std::system(command.c_str()), 0) << command;
+            };
+            for (int i = 0; i < 4; ++i) {
+                shoot(names[i]);
+                if (i < 3)
+                    Next(wiz);
+            }
+            Back(wiz);
+            Back(wiz);
+            Back(wiz);
+            wiz.Page1()->ApplyRadio()->SetValue(true);
+            Next(wiz);
+            shoot("wizard_page5");
+            Next(wiz);
+            shoot("wizard_page6");
+        }
+    });
+}

@@ -1,0 +1,280 @@
+#include "ui/CDelvorinWizPage4.h"
+
+#include "app/ProjectFile.h"
+#include "app/StringHelpers.h"
+#include "app/StringTable.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "ui/CBuildProgressDlg.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinWiz.h"
+#include "ui/CPictureCtrl.h"
+#include "ui/CPictureMessageDlg.h"
+#include "ui/DesktopCalls.h"
+#include "ui/PageHelpers.h"
+#include "ui/WxText.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include <memory>
+
+namespace {
+
+const char kPatchExtension[] = "dvp";
+const char kProgramExtension[] = "exe";
+
+void ShowPictureMessage(CPictureMessageDlg&& dialog, const std::string& text)
+{
+    dialog.message = text;
+    dialog.ShowModal();
+}
+
+} // namespace
+
+CDelvorinWizPage4::CDelvorinWizPage4(CDelvorinWiz* sheet)
+    : CWizardPageBase(sheet, "Delvorin Wizard: Build Patch 3 of 3", kHelpContext, 212)
+{
+    AddText("You are almost ready to create your Delvorin file!", 150, 7, 162, 10);
+    AddText("What is the file name of the patch file you want to create?", 150, 18, 162, 19);
+    patchEdit_ = AddEdit(kIdPatchFile, 150, 37, 117, 14);
+    AddButton(kIdBrowse, "&Browse...", 274, 37, 38, 14);
+    selfExtractCheck_ = AddCheck(kIdSelfExtract, "Create self-extracting patch program", 150, 54, 129, 10);
+    AddText("Type in the text you want to display to users in the Delvorin Apply program dialog when they are "
+            "applying a patch file you create:",
+            150, 72, 162, 25);
+    textEdit_ = AddEdit(kIdDialogText, 150, 100, 162, 43, wxTE_MULTILINE | wxVSCROLL);
+    AddText("To type in a carriage return, press <Ctrl>+<Enter>", 150, 146, 162, 8);
+    AddText("Press Save to save your Delvorin project settings in a Delvorin project file.  Press Finish to start "
+            "building the patch file.",
+            152, 159, 160, 26);
+    AddButton(kIdSave, "&Save", 205, 190, 50, 14);
+    AddPicture(kIdPicture, 7, 7, 136, 175);
+    FinishLayout();
+
+    Bind(wxEVT_CHECKBOX, &CDelvorinWizPage4::OnSelfExtractClicked, this, kIdSelfExtract);
+    Bind(wxEVT_BUTTON, &CDelvorinWizPage4::OnBrowse, this, kIdBrowse);
+    Bind(wxEVT_BUTTON, &CDelvorinWizPage4::OnSaveProject, this, kIdSave);
+    textEdit_->Bind(wxEVT_KEY_DOWN, &CDelvorinWizPage4::OnDialogTextKey, this);
+}
+
+std::string CDelvorinWizPage4::WithExtension(const std::string& path, const std::string& extension)
+{
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return path + "." + extension;
+    return path.substr(0, dot + 1) + extension;
+}
+
+void CDelvorinWizPage4::ReadControls()
+{
+    patchFile = FromWx(patchEdit_->GetValue());
+    dialogText = FromWx(textEdit_->GetValue());
+    selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
+}
+
+void CDelvorinWizPage4::ShowFields()
+{
+    ShowText(patchEdit_, patchFile);
+    // A text kept with carriage return and line feed shows as plain line breaks.
+    wxString text = ToWx(dialogText);
+    text.Replace("\r\n", "\n");
+    if (textEdit_->GetValue() != text)
+        textEdit_->ChangeValue(text);
+    selfExtractCheck_->SetValue(selfExtract != 0);
+}
+
+void CDelvorinWizPage4::ApplyExtensionRule()
+{
+    if (!patchFile.empty())
+        patchFile = WithExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
+}
+
+void CDelvorinWizPage4::OnInitDialog()
+{
+    Picture()->SetBitmap(kPictureId);
+}
+
+void CDelvorinWizPage4::OnSetActive()
+{
+    Sheet().SetWizardButtons(kBack | kFinish);
+    const CSettings& settings = TheApp().Settings();
+    patchFile = settings.patchFile;
+    selfExtract = settings.selfExtract;
+    ApplyExtensionRule();
+    dialogText = settings.dialogText;
+    ShowFields();
+}
+
+void CDelvorinWizPage4::OnCancel()
+{
+    // The dialog text is not kept by Cancel.
+    ReadControls();
+    CSettings& settings = TheApp().Settings();
+    settings.patchFile = patchFile;
+    settings.selfExtract = selfExtract;
+}
+
+void CDelvorinWizPage4::OnSelfExtractClicked(wxCommandEvent&)
+{
+    ReadControls();
+    ApplyExtensionRule();
+    ShowFields();
+}
+
+void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
+{
+    ReadControls();
+    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
+    CPathRequest request;
+    request.kind = CPathRequest::Kind::SaveFile;
+    request.title = "Save Patch File As";
+    request.defaultFile = pattern;
+    request.wildcard = pattern;
+    request.overwritePrompt = true;
+    std::string path;
+    if (!ChoosePath(this, request, path))
+        return;
+    patchFile = path;
+    if (patchFile.find('.') == std::string::npos)
+        patchFile += ".dvp";
+    ApplyExtensionRule();
+    ShowFields();
+}
+
+void CDelvorinWizPage4::OnSaveProject(wxCommandEvent&)
+{
+    std::string path;
+    if (!ChooseProjectFile(this, true, path))
+        return;
+    path = ProjectPathWithExtension(path);
+
+    // This page's patch file, self-extract option and dialog text; the folders the
+    // sheet carries; the split size and both lists as they are now.
+    ReadControls();
+    const CDelvorinWiz& sheet = Sheet();
+    CProjectData project = ProjectFromSettings(TheApp().Settings(), TheApp().GetDirDiff());
+    project.defaultEqualsNew = sheet.defaultEqualsNew != 0;
+    project.patchFile = patchFile;
+    project.selfExtract = selfExtract != 0;
+    project.dialogText = dialogText;
+    project.oldFolder = sheet.oldFolder;
+    project.newFolder = sheet.newFolder;
+    project.defaultFolder = sheet.defaultFolder;
+    if (!WriteProjectFile(path, project)) {
+        // A project that silently failed to save would be missed only when it is needed.
+        Message("Unable to save the project file:\n" + path, LoadString(120).c_str());
+    }
+}
+
+void CDelvorinWizPage4::OnDialogTextKey(wxKeyEvent& event)
+{
+    int key = event.GetKeyCode();
+    if (key != WXK_RETURN && key != WXK_NUMPAD_ENTER) {
+        event.Skip();
+        return;
+    }
+    if (event.ControlDown()) {
+        textEdit_->WriteText("\n");
+        return;
+    }
+    // The sheet's default button: Finish on this page.
+    if (wxButton* finish = Sheet().NextButton()) {
+        wxCommandEvent click(wxEVT_BUTTON, finish->GetId());
+        click.SetEventObject(finish);
+        finish->GetEventHandler()->ProcessEvent(click);
+    }
+}
+
+bool CDelvorinWizPage4::ValidateBuild()
+{
+    CAppCore& core = TheApp().Core();
+    // Kept before any check, so that the header of the build carries it.
+    core.settings.dialogText = dialogText;
+
+    if (patchFile.empty()) {
+        Message(LoadString(112), kErrorTitle);
+        patchEdit_->SetFocus();
+        return false;
+    }
+    if (HasForbiddenNameChar(patchFile)) {
+        Message(LoadString(130), kErrorTitle);
+        patchEdit_->SetFocus();
+        return false;
+    }
+    // A name without a folder is a file in the program's folder; no extension is added.
+    if (patchFile.find('/') == std::string::npos) {
+        patchFile = core.programFolder + "/" + patchFile;
+        ShowFields();
+    }
+    if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {
+        Message(LoadString(125), kWarningTitle);
+        patchEdit_->SetFocus();
+        return false;
+    }
+    // The build writes its work file beside the patch file before it walks the new
+    // folder: inside that folder it would be taken for one of the new files.
+    if (LiesInsideFolder(patchFile, Sheet().newFolder)) {
+        Message(kPatchInsideNewFolder, kWarningTitle);
+        patchEdit_->SetFocus();
+        return false;
+    }
+    return true;
+}
+
+bool CDelvorinWizPage4::OnWizardFinish()
+{
+    wxBusyCursor wait;
+    ReadControls();
+    if (!ValidateBuild())
+        return false;
+    // From here on the Wizard closes whatever the outcome.
+    BuildPatchFile();
+    return true;
+}
+
+void CDelvorinWizPage4::BuildPatchFile()
+{
+    CAppCore& core = TheApp().Core();
+    CDirDiff& dirDiff = TheApp().GetDirDiff();
+    CDelvorinWiz& sheet = Sheet();
+
+    CBuildProgressDlg progress;
+    progress.Create(&sheet); // the sheet is disabled while the dialog exists
+
+    auto doc = std::make_unique<CPatchDoc>(core, dirDiff, patchFile);
+    doc->SetOwner(PromptOwner::ProgressDialog);
+    doc->SetSelfExtract(selfExtract != 0);
+    doc->SetOldFolder(sheet.oldFolder);
+    if (!doc->WritePatchHeader()) {
+        doc->AbandonPatchFile();
+        doc.reset();
+        ShowPictureMessage(CWhoopsDlg(), "Error creating Delvorin file!");
+        return;
+    }
+
+    std::string reason;
+    int result = dirDiff.BuildPatch(sheet.oldFolder, sheet.newFolder, reason, &progress);
+    progress.SetStatus("Compressing Delvorin File...");
+    // A build that did not succeed only has its work file deleted. A packaging step that
+    // fails has reported itself.
+    if (!doc->FinishPatchFile(result < 1))
+        return;
+
+    if (result >= 1) {
+        ShowPictureMessage(CSuccessDlg(), "The patch file:  " + patchFile + " was successfully created.");
+        CSettings& settings = core.settings;
+        settings.patchFile = patchFile;
+        settings.oldFolder = sheet.oldFolder;
+        settings.newFolder = sheet.newFolder;
+        settings.selfExtract = selfExtract;
+        settings.dialogText = dialogText;
+        settings.defaultFolder = sheet.defaultFolder;
+        settings.defaultEqualsNew = sheet.defaultEqualsNew;
+    } else if (result == 0) {
+        ShowPictureMessage(CWhoopsDlg(), reason);
+    }
+    // A cancel the user confirmed needs no further message.
+}

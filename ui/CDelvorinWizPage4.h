@@ -1,0 +1,65 @@
+// Page 4 of the Wizard (build, 3 of 3): the patch file name, the self-extract option,
+// the text the apply program shows, saving the project, and Finish, which builds the
+// patch file. The page reloads its fields from the settings record every time it
+// becomes current.
+#pragma once
+#include "ui/CWizardPageBase.h"
+
+#include <string>
+
+class CDelvorinWizPage4 : public CWizardPageBase {
+public:
+    enum {
+        kIdSelfExtract = 1011,
+        kIdBrowse = 1031,
+        kIdPatchFile = 1032,
+        kIdDialogText = 1045,
+        kIdSave = 1053,
+        kIdPicture = 1039,
+    };
+    static constexpr int kPictureId = 137;
+    static constexpr int kHelpContext = 9;
+
+    explicit CDelvorinWizPage4(CDelvorinWiz* sheet);
+
+    std::string patchFile;
+    std::string dialogText;
+    int selfExtract = 0;
+    void ReadControls();
+    void ShowFields();
+
+    wxTextCtrl* PatchFileEdit() const { return patchEdit_; }
+    wxTextCtrl* DialogTextEdit() const { return textEdit_; }
+    wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
+
+    // The Wizard's extension rule, on the whole path: the text after its last "." is
+    // replaced even where that "." belongs to a folder name ("/my.files/patch" becomes
+    // "/my.dvp"); a path without any "." gets "." and the extension appended.
+    static std::string WithExtension(const std::string& path, const std::string& extension);
+
+    // Command handlers, public so that the tests can drive the page.
+    void OnSelfExtractClicked(wxCommandEvent& event);
+    void OnBrowse(wxCommandEvent& event);
+    void OnSaveProject(wxCommandEvent& event);
+    // Keys of the dialog text: Enter presses the sheet's default button, Ctrl+Enter
+    // starts a new line.
+    void OnDialogTextKey(wxKeyEvent& event);
+
+protected:
+    void OnInitDialog() override;
+    void OnSetActive() override;
+    bool OnWizardFinish() override;
+    void OnCancel() override;
+
+private:
+    // "exe" when self-extract is ticked, else "dvp", on a name that is not empty.
+    void ApplyExtensionRule();
+    // The checks before a build; false when one failed (its message shown).
+    bool ValidateBuild();
+    // Builds the patch file with the progress dialog and reports the outcome.
+    void BuildPatchFile();
+
+    wxTextCtrl* patchEdit_ = nullptr;
+    wxTextCtrl* textEdit_ = nullptr;
+    wxCheckBox* selfExtractCheck_ = nullptr;
+};

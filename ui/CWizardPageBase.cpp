@@ -1,0 +1,106 @@
+#include "ui/CWizardPageBase.h"
+
+#include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinWiz.h"
+#include "ui/CPictureCtrl.h"
+#include "ui/DialogUnits.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/textctrl.h>
+
+#include <algorithm>
+
+namespace {
+constexpr int kPageDluWidth = 320;
+}
+
+CWizardPageBase::CWizardPageBase(CDelvorinWiz* sheet, const char* title, int helpContext, int dluHeight)
+    : wxWizardPageSimple(sheet), sheet_(sheet), title_(title), helpContext_(helpContext)
+{
+    SetSize(DluSize(this, kPageDluWidth, dluHeight));
+    SetMinSize(GetSize());
+    Bind(wxEVT_WIZARD_BEFORE_PAGE_CHANGED, &CWizardPageBase::OnBeforePageChanged, this);
+    Bind(wxEVT_WIZARD_HELP, &CWizardPageBase::OnHelpEvent, this);
+}
+
+void CWizardPageBase::Activate()
+{
+    if (!opened_) {
+        opened_ = true;
+        OnInitDialog();
+    }
+    OnSetActive();
+}
+
+void CWizardPageBase::OnBeforePageChanged(wxWizardEvent& event)
+{
+    // Back goes to GetPrev(); forward goes to GetNext(), and a page without a next page
+    // finishes the Wizard.
+    bool allowed;
+    if (!event.GetDirection())
+        allowed = OnWizardBack();
+    else if (GetNext() == nullptr)
+        allowed = OnWizardFinish();
+    else
+        allowed = OnWizardNext();
+    if (!allowed)
+        event.Veto();
+}
+
+void CWizardPageBase::OnHelpEvent(wxWizardEvent&)
+{
+    ShowHelp();
+}
+
+void CWizardPageBase::ShowHelp()
+{
+    TheApp().ShowHelp(helpContext_);
+}
+
+void CWizardPageBase::AddText(const char* text, int x, int y, int cx, int cy)
+{
+    AddWrappedText(this, wxID_ANY, text, x, y, cx, cy);
+}
+
+wxTextCtrl* CWizardPageBase::AddEdit(int id, int x, int y, int cx, int cy, long style)
+{
+    return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, cx, cy), style);
+}
+
+wxButton* CWizardPageBase::AddButton(int id, const char* label, int x, int y, int cx, int cy)
+{
+    return new wxButton(this, id, label, DluPoint(this, x, y), DluSize(this, cx, cy));
+}
+
+wxCheckBox* CWizardPageBase::AddCheck(int id, const char* label, int x, int y, int cx, int cy)
+{
+    auto* box = new wxCheckBox(this, id, label, DluPoint(this, x, y), DluSize(this, cx, cy));
+    FitToLabel(box);
+    return box;
+}
+
+void CWizardPageBase::FitToLabel(wxWindow* control)
+{
+    // The desktop font can make a label longer than the template's rectangle.
+    wxSize size = control->GetSize();
+    wxSize best = control->GetBestSize();
+    control->SetSize(std::max(size.x, best.x), std::max(size.y, best.y));
+}
+
+CPictureCtrl* CWizardPageBase::AddPicture(int id, int x, int y, int cx, int cy)
+{
+    picture_ = new CPictureCtrl(this, id, DluPoint(this, x, y), DluSize(this, cx, cy));
+    return picture_;
+}
+
+void CWizardPageBase::FinishLayout()
+{
+    FitWrappedTexts(this);
+    SetMinSize(GetSize());
+}
+
+void CWizardPageBase::Message(const std::string& text, const char* title)
+{
+    TheApp().Core().Ask(PromptOwner::MainWindow, text, title, PromptButtons::OK, PromptIcon::None);
+}

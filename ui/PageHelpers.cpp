@@ -1,0 +1,55 @@
+#include "ui/PageHelpers.h"
+
+#include "engine/CDirDiff.h"
+#include "ui/DesktopCalls.h"
+#include "ui/WxText.h"
+
+#include <wx/textctrl.h>
+
+const char kPatchInsideNewFolder[] = "The patch file cannot be created inside the new files folder,\n"
+                                     "since the build would take it for one of the new files.";
+
+bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path)
+{
+    CPathRequest request;
+    request.kind = save ? CPathRequest::Kind::SaveFile : CPathRequest::Kind::OpenFile;
+    request.title = save ? "Save Delvorin Project File" : "Open Delvorin Project File";
+    request.defaultFile = "*.dvj";
+    request.wildcard = "*.dvj";
+    request.overwritePrompt = save;
+    return ChoosePath(parent, request, path);
+}
+
+std::string TextAfterLastDot(const std::string& path)
+{
+    size_t dot = path.rfind('.');
+    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+}
+
+bool LiesInsideFolder(const std::string& path, const std::string& folder)
+{
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base.empty())
+        return false;
+    if (base == "/")
+        return path.size() > 1 && path[0] == '/';
+    return path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 && path[base.size()] == '/';
+}
+
+void ShowText(wxTextCtrl* edit, const std::string& text)
+{
+    wxString value = ToWx(text);
+    if (edit->GetValue() != value)
+        edit->ChangeValue(value);
+}
+
+CRemoveListKeeper::CRemoveListKeeper(CDirDiff& dirDiff) : dirDiff_(dirDiff), kept_(dirDiff.RemoveList()) {}
+
+CRemoveListKeeper::~CRemoveListKeeper()
+{
+    dirDiff_.ClearRemoveList();
+    for (const std::string& name : kept_)
+        dirDiff_.AddRemoveFile(name);
+}

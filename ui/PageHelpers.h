@@ -1,0 +1,45 @@
+// Small pieces that the build and apply pages of both front ends (Expert mode and the
+// Wizard) need alike: asking for a project file, the extension test of a patch file,
+// the place of a patch file against the new files folder, and keeping the engine's
+// remove list across the reading of a patch file.
+#pragma once
+#include <string>
+#include <vector>
+
+class CDirDiff;
+class wxTextCtrl;
+class wxWindow;
+
+// Asks for a Delvorin project file (".dvj"): the file-open dialog titled "Open Delvorin
+// Project File", or the file-save dialog titled "Save Delvorin Project File" with the
+// question before an existing file is replaced. False when cancelled.
+bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path);
+
+// The text after the last '.' of the whole path ("" when there is none).
+std::string TextAfterLastDot(const std::string& path);
+
+// True when path names something below folder. A patch file there would be walked by
+// its own build: the build writes its work file beside the patch file first.
+bool LiesInsideFolder(const std::string& path, const std::string& folder);
+
+// The message that refuses a patch file inside the new files folder.
+extern const char kPatchInsideNewFolder[];
+
+// Writes a text into an edit, leaving it alone when it shows that text already
+// (rewriting it would move the caret of the edit being typed in).
+void ShowText(wxTextCtrl* edit, const std::string& text);
+
+// Reading a patch file replaces the engine's remove list with the patch's own. This
+// keeps the list meant for the next build and gives it back when it goes, so a later
+// build never carries another patch's removals.
+class CRemoveListKeeper {
+public:
+    explicit CRemoveListKeeper(CDirDiff& dirDiff);
+    ~CRemoveListKeeper();
+    CRemoveListKeeper(const CRemoveListKeeper&) = delete;
+    CRemoveListKeeper& operator=(const CRemoveListKeeper&) = delete;
+
+private:
+    CDirDiff& dirDiff_;
+    std::vector<std::string> kept_;
+};
