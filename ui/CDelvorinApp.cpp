@@ -100,11 +100,14 @@ void CDelvorinApp::ShowHelp(int context)
     lastHelpContext_ = context;
     if (!helpWindows_)
         return;
-    if (!help_) {
-        help_ = std::make_unique<wxHtmlHelpController>();
-        help_->AddBook(ToWx(HelpBookPath()));
-    }
+    // The help book opens as a modal window over the window that asked: the main
+    // dialog and the Wizard run modally, and a window beside them would take no input.
+    wxWindow* active = wxGetActiveWindow();
+    wxWindow* parent = active ? wxGetTopLevelParent(active) : MainWindowForMessages();
+    help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE | wxHF_DIALOG | wxHF_MODAL, parent);
+    help_->AddBook(ToWx(HelpBookPath()));
     help_->Display(context);
+    help_.reset();
 }
 
 void CDelvorinApp::CloseHelp()

@@ -3,10 +3,15 @@
 #include "support/GuiTestSupport.h"
 
 #include "platform/FileSystem.h"
+#include "ui/CDelvorinApp.h"
 
 #include <gtest/gtest.h>
 #include <wx/filename.h>
 #include <wx/html/helpdata.h>
+#include <wx/html/helpdlg.h>
+#include <wx/html/helpwnd.h>
+#include <wx/html/htmlwin.h>
+#include <wx/timer.h>
 
 #include <cstdlib>
 #include <map>
@@ -38,4 +43,38 @@ TEST(HelpBook, EveryContextNumberOpensItsOwnPage)
         EXPECT_EQ(pages[12], "build.html");
         EXPECT_EQ(pages[13], "apply.html");
     }
+}
+
+TEST(HelpBook, TheHelpWindowOpensAtTheContextsPage)
+{
+    CDelvorinApp& app = TestApp();
+    std::string savedFolder = app.Core().programFolder;
+    app.Core().programFolder = Env("DELVORIN_BIN");
+    app.SetHelpWindowsEnabled(true);
+    wxString opened;
+    bool wasModal = false;
+    // The help window runs modally: a timer looks for it and closes it.
+    wxTimer timer;
+    int ticks = 0;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        ++ticks;
+        for (wxWindow* w : wxTopLevelWindows) {
+            auto* dialog = dynamic_cast<wxHtmlHelpDialog*>(w);
+            if (dialog && dialog->IsModal()) {
+                opened = dialog->GetHelpWindow()->GetHtmlWindow()->GetOpenedPage();
+                wasModal = true;
+                dialog->EndModal(wxID_CANCEL);
+                return;
+            }
+        }
+        if (ticks > 100) // ten seconds without a help window: give up
+            timer.Stop();
+    });
+    timer.Start(100);
+    app.ShowHelp(13);
+    timer.Stop();
+    app.SetHelpWindowsEnabled(false);
+    app.Core().programFolder = savedFolder;
+    EXPECT_TRUE(wasModal);
+    EXPECT_TRUE(opened.EndsWith("apply.html")) << opened;
 }
