@@ -13,7 +13,6 @@
 #include "ui/WxText.h"
 
 #include <wx/textctrl.h>
-#include <wx/utils.h>
 
 CDelvorinWizPage2::CDelvorinWizPage2(CDelvorinWiz* sheet)
     : CWizardPageBase(sheet, "Delvorin Wizard: Build Patch 1 of 3", kHelpContext, 212)
@@ -151,11 +150,5 @@ void CDelvorinWizPage2::OnBrowse(wxCommandEvent&)
 void CDelvorinWizPage2::OnRemoveFiles(wxCommandEvent&)
 {
     ReadControls();
-    wxBusyCursor wait;
-    // Whatever the walk finds is offered, nothing when the folder does not exist; the
-    // chooser edits the engine's remove list itself.
-    CDirDiff& dirDiff = TheApp().GetDirDiff();
-    dirDiff.ScanFolder(oldFolder);
-    CFileChooserDlg chooser(nullptr, CFileChooserDlg::kRemoveMode, &dirDiff);
-    chooser.ShowModal();
+    ChooseFiles(oldFolder, CFileChooserDlg::kRemoveMode);
 }

@@ -2,7 +2,6 @@
 
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "engine/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
 #include "ui/CFileChooserDlg.h"
@@ -13,7 +12,6 @@
 #include "ui/WxText.h"
 
 #include <wx/textctrl.h>
-#include <wx/utils.h>
 
 CDelvorinWizPage3::CDelvorinWizPage3(CDelvorinWiz* sheet)
     : CWizardPageBase(sheet, "Delvorin Wizard: Build Patch 2 of 3", kHelpContext, 212)
@@ -140,11 +138,7 @@ void CDelvorinWizPage3::OnBrowse(wxCommandEvent&)
 void CDelvorinWizPage3::OnExclude(wxCommandEvent&)
 {
     ReadControls();
-    wxBusyCursor wait;
-    CDirDiff& dirDiff = TheApp().GetDirDiff();
-    dirDiff.ScanFolder(newFolder);
-    CFileChooserDlg chooser(nullptr, CFileChooserDlg::kExcludeMode, &dirDiff);
-    chooser.ShowModal();
+    ChooseFiles(newFolder, CFileChooserDlg::kExcludeMode);
 }
 
 void CDelvorinWizPage3::OnSplit(wxCommandEvent&)

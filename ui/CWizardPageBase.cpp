@@ -1,13 +1,16 @@
 #include "ui/CWizardPageBase.h"
 
+#include "engine/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
+#include "ui/CFileChooserDlg.h"
 #include "ui/CPictureCtrl.h"
 #include "ui/DialogUnits.h"
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 
@@ -98,6 +101,18 @@ void CWizardPageBase::FinishLayout()
 {
     FitWrappedTexts(this);
     SetMinSize(GetSize());
+}
+
+void CWizardPageBase::ChooseFiles(const std::string& folder, int mode)
+{
+    CDirDiff& dirDiff = TheApp().GetDirDiff();
+    {
+        // The walk's result is not looked at, and the wait cursor covers only the walk.
+        wxBusyCursor wait;
+        dirDiff.ScanFolder(folder);
+    }
+    CFileChooserDlg chooser(nullptr, mode, &dirDiff);
+    chooser.ShowModal();
 }
 
 void CWizardPageBase::Message(const std::string& text, const char* title)

@@ -61,6 +61,10 @@ protected:
     // controls below them move down, and the page's size follows.
     void FinishLayout();
 
+    // Walks the folder and runs the file chooser in the given mode over what the walk
+    // found, nothing when the folder does not exist; the chooser edits the engine's
+    // remove list or exclude list itself.
+    void ChooseFiles(const std::string& folder, int mode);
     // A message box with an OK button, asked through the application core.
     void Message(const std::string& text, const char* title);
 
