@@ -1,9 +1,503 @@
 #include "ui/CBuildPatchPage.h"
 
+#include "app/ProjectFile.h"
+#include "app/StringHelpers.h"
+#include "app/StringTable.h"
+#include "container/CPatchDoc.h"
+#include "engine/CDirDiff.h"
+#include "ui/CBuildProgressDlg.h"
+#include "ui/CDelvorinApp.h"
+#include "ui/CDialogTextDlg.h"
+#include "ui/CExpertModePropFrame.h"
+#include "ui/CFileChooserDlg.h"
+#include "ui/CPictureMessageDlg.h"
+#include "ui/CSplitDlg.h"
+#include "ui/DesktopCalls.h"
 #include "ui/DialogUnits.h"
+#include "ui/PageHelpers.h"
+#include "ui/WxText.h"
+
+#include <wx/bookctrl.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+namespace {
+
+const char kPatchExtension[] = "dvp";
+const char kProgramExtension[] = "exe";
+
+} // namespace
 
 CBuildPatchPage::CBuildPatchPage(wxWindow* parent) : wxPanel(parent, wxID_ANY)
 {
     SetMinSize(DluSize(this, 255, 201));
     SetSize(GetMinSize());
+    CreateControls();
+
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnBrowseOld, this, kIdBrowseOld);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnBrowseNew, this, kIdBrowseNew);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnBrowsePatch, this, kIdBrowsePatch);
+    Bind(wxEVT_TEXT, &CBuildPatchPage::OnOldFolderChanged, this, kIdOldFolder);
+    Bind(wxEVT_CHECKBOX, &CBuildPatchPage::OnDefaultFollowsOldClicked, this, kIdDefaultFollowsOld);
+    Bind(wxEVT_CHECKBOX, &CBuildPatchPage::OnSelfExtractClicked, this, kIdSelfExtract);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnRemoveFiles, this, kIdRemoveFiles);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnExcludeFiles, this, kIdExcludeFiles);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnSplit, this, kIdSplit);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnDialogText, this, kIdDialogText);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnViewLog, this, kIdViewLog);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnOpenProject, this, kIdOpenProject);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnClearProject, this, kIdClearProject);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnSaveProject, this, kIdSaveProject);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnBuild, this, kIdBuild);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnHelp, this, kIdHelp);
+    Bind(wxEVT_BUTTON, &CBuildPatchPage::OnExit, this, kIdExit);
+
+    // The fields come from the settings record once, when the page is made; from then
+    // on the page's own fields are the current values.
+    LoadFields();
+    ApplyExtensionRule();
+    ShowFields();
+    BindStorePoints();
+}
+
+CBuildPatchPage::~CBuildPatchPage()
+{
+    if (wxApp::GetInstance() && oldEdit_) {
+        ReadControls();
+        StoreFields();
+    }
+}
+
+void CBuildPatchPage::CreateControls()
+{
+    // The controls in the order of the form, which is also the tab order.
+    auto label = [this](const char* text, int x, int y, int cx, int cy) {
+        new wxStaticText(this, wxID_ANY, text, DluPoint(this, x, y), DluSize(this, cx, cy));
+    };
+    auto edit = [this](int id, int x, int y) {
+        return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, 130, 14));
+    };
+    auto button = [this](int id, const char* text, int x, int y, int cx) {
+        return new wxButton(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 14));
+    };
+    auto check = [this](int id, const char* text, int x, int y, int cx) {
+        return new wxCheckBox(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 10));
+    };
+
+    label("Old files folder", 7, 6, 56, 8);
+    oldEdit_ = edit(kIdOldFolder, 75, 6);
+    button(kIdBrowseOld, "Browse ...", 209, 6, 39);
+    button(kIdRemoveFiles, "&Remove Files From Current File System", 75, 23, 130);
+    label("New files folder", 7, 42, 60, 8);
+    newEdit_ = edit(kIdNewFolder, 75, 41);
+    button(kIdBrowseNew, "Browse ...", 209, 42, 39);
+    button(kIdExcludeFiles, "&Exclude Files From The Patch Process", 75, 58, 130);
+    label("Default apply folder:", 7, 77, 65, 8);
+    defaultEdit_ = edit(kIdDefaultFolder, 75, 76);
+    defaultFollowsCheck_ = check(kIdDefaultFollowsOld, "Make default folder name same as Old folder.", 75, 92, 163);
+    label("Patch file name:", 7, 106, 52, 8);
+    patchEdit_ = edit(kIdPatchFile, 75, 105);
+    button(kIdBrowsePatch, "Browse ...", 209, 105, 39);
+    selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", 7, 125, 129);
+    button(kIdSplit, "Split...", 181, 123, 67);
+    logCheck_ = check(kIdLogFile, "Create log file", 7, 143, 57);
+    button(kIdViewLog, "&View Log File...", 71, 141, 61);
+    button(kIdDialogText, "Dialog &Text...", 182, 141, 66);
+    button(kIdOpenProject, "&Open Project...", 26, 163, 57);
+    button(kIdClearProject, "&Clear Project...", 99, 163, 57);
+    button(kIdSaveProject, "&Save Project...", 172, 163, 57);
+    button(kIdBuild, "&Build Patch", 26, 180, 57);
+    button(kIdHelp, "&Help", 99, 180, 57);
+    button(kIdExit, "E&xit", 172, 180, 57);
+}
+
+void CBuildPatchPage::BindStorePoints()
+{
+    // Leaving the page for the Apply page stores the fields.
+    if (auto* book = dynamic_cast<wxBookCtrlBase*>(GetParent()))
+        book->Bind(wxEVT_BOOKCTRL_PAGE_CHANGING, &CBuildPatchPage::OnPageChanging, this);
+    // A close request to the Expert mode window stores them too. The window binds its
+    // own close handler after the pages are made and does not pass the request on, so
+    // the page binds later, once the window is complete (handlers bound later run first).
+    CallAfter([this] {
+        if (wxWindow* top = wxGetTopLevelParent(this); top && top != this)
+            top->Bind(wxEVT_CLOSE_WINDOW, &CBuildPatchPage::OnTopLevelClose, this);
+    });
+}
+
+void CBuildPatchPage::OnPageChanging(wxBookCtrlEvent& event)
+{
+    event.Skip();
+    auto* book = dynamic_cast<wxBookCtrlBase*>(GetParent());
+    if (book && event.GetOldSelection() != wxNOT_FOUND && book->GetPage(event.GetOldSelection()) == this) {
+        ReadControls();
+        StoreFields();
+    }
+}
+
+void CBuildPatchPage::OnTopLevelClose(wxCloseEvent& event)
+{
+    event.Skip();
+    ReadControls();
+    StoreFields();
+}
+
+void CBuildPatchPage::ReadControls()
+{
+    oldFolder = FromWx(oldEdit_->GetValue());
+    newFolder = FromWx(newEdit_->GetValue());
+    patchFile = FromWx(patchEdit_->GetValue());
+    defaultFolder = FromWx(defaultEdit_->GetValue());
+    logFile = logCheck_->GetValue() ? 1 : 0;
+    selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
+    defaultFollowsOld = defaultFollowsCheck_->GetValue() ? 1 : 0;
+}
+
+void CBuildPatchPage::ShowFields()
+{
+    ShowText(oldEdit_, oldFolder);
+    ShowText(newEdit_, newFolder);
+    ShowText(patchEdit_, patchFile);
+    ShowText(defaultEdit_, defaultFolder);
+    logCheck_->SetValue(logFile != 0);
+    selfExtractCheck_->SetValue(selfExtract != 0);
+    defaultFollowsCheck_->SetValue(defaultFollowsOld != 0);
+}
+
+void CBuildPatchPage::LoadFields()
+{
+    const CSettings& s = TheApp().Settings();
+    oldFolder = s.oldFolder;
+    newFolder = s.newFolder;
+    patchFile = s.patchFile;
+    defaultFolder = s.defaultFolder;
+    logFile = s.logFile;
+    selfExtract = s.selfExtract;
+    defaultFollowsOld = s.defaultEqualsNew;
+}
+
+void CBuildPatchPage::StoreFields()
+{
+    CSettings& s = TheApp().Settings();
+    s.oldFolder = oldFolder;
+    s.newFolder = newFolder;
+    s.patchFile = patchFile;
+    s.defaultFolder = defaultFolder;
+    s.logFile = logFile;
+    s.selfExtract = selfExtract;
+    s.defaultEqualsNew = defaultFollowsOld;
+}
+
+void CBuildPatchPage::ApplyDefaultFolderRule()
+{
+    ReadControls();
+    if (defaultFollowsOld) {
+        defaultFolder = oldFolder;
+        ShowFields();
+    }
+}
+
+void CBuildPatchPage::ApplyExtensionRule()
+{
+    if (!patchFile.empty())
+        patchFile = SetExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
+}
+
+wxWindow* CBuildPatchPage::Sheet()
+{
+    for (wxWindow* w = GetParent(); w; w = w->GetParent())
+        if (dynamic_cast<CExpertModePropSheet*>(w))
+            return w;
+    return GetParent();
+}
+
+void CBuildPatchPage::OnBrowseOld(wxCommandEvent&)
+{
+    ReadControls();
+    CPathRequest request;
+    request.title = "Browse for Old Files Folder";
+    std::string path;
+    if (!ChoosePath(this, request, path))
+        return;
+    oldFolder = path;
+    ShowFields();
+    // The old folder's edit changed, which the default apply folder follows.
+    ApplyDefaultFolderRule();
+}
+
+void CBuildPatchPage::OnBrowseNew(wxCommandEvent&)
+{
+    ReadControls();
+    CPathRequest request;
+    request.title = "Browse for New Files Folder";
+    std::string path;
+    if (ChoosePath(this, request, path)) {
+        newFolder = path;
+        ShowFields();
+    }
+    ApplyDefaultFolderRule();
+}
+
+void CBuildPatchPage::OnBrowsePatch(wxCommandEvent&)
+{
+    ReadControls();
+    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
+    CPathRequest request;
+    request.kind = CPathRequest::Kind::SaveFile;
+    request.title = "Save Patch File As";
+    request.defaultFile = pattern;
+    request.wildcard = pattern;
+    request.overwritePrompt = true;
+    std::string path;
+    if (!ChoosePath(this, request, path))
+        return;
+    patchFile = SetExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
+    ShowFields();
+}
+
+void CBuildPatchPage::OnOldFolderChanged(wxCommandEvent&)
+{
+    // Typing in the old folder's edit: the default apply folder follows keystroke by
+    // keystroke while the check box is ticked.
+    ApplyDefaultFolderRule();
+}
+
+void CBuildPatchPage::OnDefaultFollowsOldClicked(wxCommandEvent&)
+{
+    ApplyDefaultFolderRule();
+}
+
+void CBuildPatchPage::OnSelfExtractClicked(wxCommandEvent&)
+{
+    ReadControls();
+    ApplyExtensionRule();
+    ShowFields();
+}
+
+void CBuildPatchPage::OnRemoveFiles(wxCommandEvent&)
+{
+    ReadControls();
+    CDirDiff& dirDiff = TheApp().GetDirDiff();
+    {
+        wxBusyCursor wait;
+        dirDiff.ScanFolder(oldFolder);
+    }
+    CFileChooserDlg dialog(this, CFileChooserDlg::kRemoveMode, &dirDiff);
+    dialog.ShowModal();
+}
+
+void CBuildPatchPage::OnExcludeFiles(wxCommandEvent&)
+{
+    ReadControls();
+    CDirDiff& dirDiff = TheApp().GetDirDiff();
+    {
+        wxBusyCursor wait;
+        dirDiff.ScanFolder(newFolder);
+    }
+    CFileChooserDlg dialog(this, CFileChooserDlg::kExcludeMode, &dirDiff);
+    dialog.ShowModal();
+}
+
+void CBuildPatchPage::OnSplit(wxCommandEvent&)
+{
+    CSplitDlg dialog(this);
+    dialog.ShowModal();
+}
+
+void CBuildPatchPage::OnDialogText(wxCommandEvent&)
+{
+    CDialogTextDlg dialog(this);
+    dialog.text = TheApp().Settings().dialogText;
+    if (dialog.ShowModal() == wxID_OK)
+        TheApp().Settings().dialogText = dialog.text;
+}
+
+void CBuildPatchPage::OnViewLog(wxCommandEvent&)
+{
+    ShowTextFile(TheApp().Core().log.Path());
+}
+
+void CBuildPatchPage::OnOpenProject(wxCommandEvent&)
+{
+    std::string path;
+    if (!ChooseProjectFile(this, false, path))
+        return;
+    ReadControls(); // the log box is not part of a project and keeps what it shows
+    CProjectData project;
+    OpenProject(path, TheApp().Settings(), TheApp().GetDirDiff(), project);
+    patchFile = project.patchFile;
+    selfExtract = project.selfExtract ? 1 : 0;
+    defaultFollowsOld = project.defaultEqualsNew ? 1 : 0;
+    oldFolder = project.oldFolder;
+    newFolder = project.newFolder;
+    defaultFolder = project.defaultFolder;
+    ShowFields();
+}
+
+void CBuildPatchPage::OnClearProject(wxCommandEvent&)
+{
+    ClearBuildPageProject(TheApp().Settings(), TheApp().GetDirDiff());
+    logFile = 0;
+    oldFolder.clear();
+    newFolder.clear();
+    patchFile.clear();
+    selfExtract = 1;
+    defaultFolder.clear();
+    defaultFollowsOld = 1;
+    ShowFields();
+}
+
+void CBuildPatchPage::OnSaveProject(wxCommandEvent&)
+{
+    std::string path;
+    if (!ChooseProjectFile(this, true, path))
+        return;
+    path = ProjectPathWithExtension(path);
+
+    ReadControls();
+    CProjectData project = ProjectFromSettings(TheApp().Settings(), TheApp().GetDirDiff());
+    project.defaultEqualsNew = defaultFollowsOld != 0;
+    project.patchFile = patchFile;
+    project.selfExtract = selfExtract != 0;
+    project.oldFolder = oldFolder;
+    project.newFolder = newFolder;
+    project.defaultFolder = defaultFolder;
+    if (!WriteProjectFile(path, project)) {
+        // A project that silently failed to save would be missed only when it is needed.
+        TheApp().Core().Ask(PromptOwner::MainWindow, "Unable to save the project file:\n" + path, LoadString(120),
+                            PromptButtons::OK, PromptIcon::Stop);
+    }
+}
+
+void CBuildPatchPage::Warn(const std::string& text)
+{
+    TheApp().Core().Ask(PromptOwner::MainWindow, text, kWarningTitle, PromptButtons::OK, PromptIcon::None);
+}
+
+bool CBuildPatchPage::ValidateBuild()
+{
+    ReadControls();
+    // The log option takes effect even when a check below fails.
+    TheApp().Settings().logFile = logFile;
+
+    // Where a message names an edit, the focus goes there before the box is shown,
+    // except for the patch file name, which gets it after the box is closed.
+    if (oldFolder.empty()) {
+        oldEdit_->SetFocus();
+        Warn(LoadString(105));
+        return false;
+    }
+    if (HasForbiddenNameChar(oldFolder)) {
+        oldEdit_->SetFocus();
+        Warn(LoadString(129));
+        return false;
+    }
+    if (newFolder.empty()) {
+        newEdit_->SetFocus();
+        Warn(LoadString(105));
+        return false;
+    }
+    if (HasForbiddenNameChar(newFolder)) {
+        newEdit_->SetFocus();
+        Warn(LoadString(129));
+        return false;
+    }
+    if (oldFolder == newFolder) {
+        Warn(LoadString(107));
+        return false;
+    }
+    if (patchFile.empty()) {
+        Warn(LoadString(112));
+        patchEdit_->SetFocus();
+        return false;
+    }
+    if (HasForbiddenNameChar(patchFile)) {
+        Warn(LoadString(130));
+        patchEdit_->SetFocus();
+        return false;
+    }
+    if (!defaultFolder.empty() && HasForbiddenNameChar(defaultFolder)) {
+        defaultEdit_->SetFocus();
+        Warn(LoadString(129));
+        return false;
+    }
+    // A name without a folder is a file in the program folder.
+    if (patchFile.find('/') == std::string::npos) {
+        patchFile = TheApp().Core().programFolder + "/" + patchFile;
+        ShowFields();
+    }
+    if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {
+        Warn(LoadString(125));
+        patchEdit_->SetFocus();
+        return false;
+    }
+    // The build writes its work file beside the patch file before it walks the new
+    // folder: inside that folder it would be taken for one of the new files.
+    if (LiesInsideFolder(patchFile, newFolder)) {
+        Warn(kPatchInsideNewFolder);
+        patchEdit_->SetFocus();
+        return false;
+    }
+    return true;
+}
+
+void CBuildPatchPage::OnBuild(wxCommandEvent&)
+{
+    if (!ValidateBuild())
+        return;
+
+    CAppCore& core = TheApp().Core();
+    CDirDiff& dirDiff = TheApp().GetDirDiff();
+    wxBusyCursor wait;
+    CBuildProgressDlg progress;
+    progress.Create(Sheet()); // disables the Expert mode window while it exists
+
+    core.settings.defaultFolder = defaultFolder; // the header carries it
+    CPatchDoc doc(core, dirDiff, patchFile);
+    doc.SetOwner(PromptOwner::ProgressDialog);
+    doc.SetSelfExtract(selfExtract != 0);
+    doc.SetOldFolder(oldFolder);
+    if (!doc.WritePatchHeader()) {
+        CWhoopsDlg whoops;
+        whoops.message = "Error creating Delvorin file!";
+        whoops.ShowModal();
+        return;
+    }
+
+    std::string message;
+    int result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
+    if (result == 0) {
+        CWhoopsDlg whoops;
+        whoops.message = message;
+        whoops.ShowModal();
+        doc.AbandonPatchFile();
+        return;
+    }
+    if (result == -1) {
+        doc.AbandonPatchFile();
+        return;
+    }
+
+    progress.SetStatus("Compressing Delvorin File...");
+    if (doc.FinishPatchFile(false)) {
+        CSuccessDlg success;
+        success.message = "The Patch File: " + patchFile + " was successfully created.";
+        success.ShowModal();
+    }
+}
+
+void CBuildPatchPage::OnHelp(wxCommandEvent&)
+{
+    TheApp().ShowHelp(kHelpContext);
+}
+
+void CBuildPatchPage::OnExit(wxCommandEvent&)
+{
+    ReadControls();
+    StoreFields();
+    if (wxWindow* top = wxGetTopLevelParent(this); top && top != this)
+        top->Close();
 }

@@ -1,0 +1,183 @@
+// The file chooser in remove and exclude mode: what it offers beside what is chosen
+// (letter case ignored), the sorting of both lists, moving entries both ways, OK
+// replacing the engine's list in the chosen list's order, and Cancel changing nothing.
+#include "ExpertTestSupport.h"
+
+#include "engine/CDirDiff.h"
+#include "ui/CFileChooserDlg.h"
+
+#include <wx/button.h>
+#include <wx/listbox.h>
+#include <wx/stattext.h>
+
+#include <cstdlib>
+
+namespace {
+
+using Texts = std::vector<std::string>;
+
+Texts Shown(wxListBox* list)
+{
+    Texts texts;
+    for (unsigned i = 0; i < list->GetCount(); ++i)
+        texts.push_back(std::string(list->GetString(i).utf8_str()));
+    return texts;
+}
+
+void Select(wxListBox* list, const std::string& text)
+{
+    int index = list->FindString(wxString::FromUTF8(text.c_str()), true);
+    ASSERT_NE(index, wxNOT_FOUND) << text;
+    list->SetSelection(index);
+}
+
+class Chooser : public testing::Test {
+protected:
+    Chooser() : engine(TestApp().Core())
+    {
+        for (const char* name : {"b.txt", "A.txt", "sub/c.txt", "Readme", "d.TXT"})
+            engine.AddFoundFile("/w", name, false);
+    }
+    CDirDiff engine;
+};
+
+} // namespace
+
+TEST_F(Chooser, RemoveModeOffersWhatIsNotChosenLetterCaseIgnoredAndSortsBothLists)
+{
+    engine.AddRemoveFile("/w/d.txt"); // the found /w/d.TXT differs only in case
+    engine.AddRemoveFile("/w/gone.dat");
+    engine.AddRemoveFile("/w/Alpha");
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kRemoveMode, &engine);
+    RunModal(dlg, [&] {
+        EXPECT_EQ(dlg.GetTitle(), "Choose files to remove from the user's file system");
+        EXPECT_EQ(dlg.ExistingLabel()->GetLabel(), "Existing Files:");
+        EXPECT_EQ(dlg.ChosenLabel()->GetLabel(), "Files to Remove:");
+        EXPECT_EQ(dlg.MoveDownButton()->GetLabel(), "&Move selected files to Files To Remove list");
+        EXPECT_EQ(dlg.MoveUpButton()->GetLabel(), "&Remove selected files from the Files To Remove list");
+        EXPECT_EQ(Shown(dlg.ExistingList()), (Texts{"/w/A.txt", "/w/b.txt", "/w/Readme", "/w/sub/c.txt"}));
+        EXPECT_EQ(Shown(dlg.ChosenList()), (Texts{"/w/Alpha", "/w/d.txt", "/w/gone.dat"}));
+        // Several entries can be selected, each click toggling one (no Shift ranges).
+        EXPECT_TRUE(dlg.ExistingList()->HasFlag(wxLB_MULTIPLE));
+        EXPECT_FALSE(dlg.ExistingList()->HasFlag(wxLB_EXTENDED));
+        EXPECT_TRUE(dlg.ChosenList()->HasFlag(wxLB_MULTIPLE));
+        EXPECT_EQ(dlg.FindWindow(CFileChooserDlg::kIdExistingList), dlg.ExistingList());
+        EXPECT_EQ(dlg.FindWindow(CFileChooserDlg::kIdChosenList), dlg.ChosenList());
+    });
+}
+
+TEST_F(Chooser, ExcludeModeRetitlesItselfAndEditsTheExcludeList)
+{
+    engine.AddRemoveFile("/w/A.txt"); // the remove list plays no part here
+    engine.AddExcludeFile("/w/b.txt");
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kExcludeMode, &engine);
+    RunModal(dlg, [&] {
+        EXPECT_EQ(dlg.GetTitle(), "Choose Files To Exclude From Patching");
+        EXPECT_EQ(dlg.ExistingLabel()->GetLabel(), "Files in New Files folder:");
+        EXPECT_EQ(dlg.ChosenLabel()->GetLabel(), "Files to Exclude:");
+        EXPECT_EQ(dlg.MoveDownButton()->GetLabel(), "&Move selected files to Files To Exclude list");
+        EXPECT_EQ(dlg.MoveUpButton()->GetLabel(), "&Remove selected files from the Files To Exclude list");
+        EXPECT_EQ(Shown(dlg.ChosenList()), (Texts{"/w/b.txt"}));
+        EXPECT_EQ(Shown(dlg.ExistingList()), (Texts{"/w/A.txt", "/w/d.TXT", "/w/Readme", "/w/sub/c.txt"}));
+        Select(dlg.ExistingList(), "/w/sub/c.txt");
+        Select(dlg.ExistingList(), "/w/A.txt");
+        Click(&dlg, CFileChooserDlg::kIdMoveDown);
+        Click(&dlg, wxID_OK);
+    });
+    EXPECT_EQ(engine.ExcludeList(), (Texts{"/w/A.txt", "/w/b.txt", "/w/sub/c.txt"}));
+    EXPECT_EQ(engine.RemoveList(), (Texts{"/w/A.txt"}));
+
+    TestApp().SetHelpWindowsEnabled(false);
+    CFileChooserDlg help(nullptr, CFileChooserDlg::kExcludeMode, &engine);
+    Click(&help, CFileChooserDlg::kIdHelp);
+    EXPECT_EQ(TestApp().LastHelpContext(), 106);
+    CFileChooserDlg removeHelp(nullptr, CFileChooserDlg::kRemoveMode, &engine);
+    Click(&removeHelp, CFileChooserDlg::kIdHelp);
+    EXPECT_EQ(TestApp().LastHelpContext(), 100);
+}
+
+TEST_F(Chooser, MovesSelectedEntriesBothWaysAndOkStoresTheChosenOrder)
+{
+    engine.AddRemoveFile("/w/old/removed-long-ago"); // not found any more
+    engine.AddRemoveFile("/w/Readme");
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kRemoveMode, &engine);
+    int rc = RunModal(dlg, [&] {
+        Select(dlg.ExistingList(), "/w/d.TXT");
+        Select(dlg.ExistingList(), "/w/b.txt");
+        Click(&dlg, CFileChooserDlg::kIdMoveDown);
+        EXPECT_EQ(Shown(dlg.ExistingList()), (Texts{"/w/A.txt", "/w/sub/c.txt"}));
+        EXPECT_EQ(Shown(dlg.ChosenList()), (Texts{"/w/b.txt", "/w/d.TXT", "/w/old/removed-long-ago", "/w/Readme"}));
+        wxArrayInt selected;
+        EXPECT_EQ(dlg.ExistingList()->GetSelections(selected), 0);
+
+        // The entry whose file no longer exists goes back up like any other.
+        Select(dlg.ChosenList(), "/w/old/removed-long-ago");
+        Select(dlg.ChosenList(), "/w/Readme");
+        Click(&dlg, CFileChooserDlg::kIdMoveUp);
+        EXPECT_EQ(Shown(dlg.ChosenList()), (Texts{"/w/b.txt", "/w/d.TXT"}));
+        EXPECT_EQ(Shown(dlg.ExistingList()),
+                  (Texts{"/w/A.txt", "/w/old/removed-long-ago", "/w/Readme", "/w/sub/c.txt"}));
+        // Nothing selected: the buttons move nothing.
+        Click(&dlg, CFileChooserDlg::kIdMoveDown);
+        Click(&dlg, CFileChooserDlg::kIdMoveUp);
+        EXPECT_EQ(dlg.ExistingList()->GetCount(), 4u);
+        EXPECT_EQ(dlg.ChosenList()->GetCount(), 2u);
+        Click(&dlg, wxID_OK);
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(engine.RemoveList(), (Texts{"/w/b.txt", "/w/d.TXT"}));
+}
+
+TEST_F(Chooser, CancelKeepsTheEngineListWhateverWasMoved)
+{
+    engine.AddExcludeFile("/w/sub/c.txt");
+    engine.AddExcludeFile("/w/A.txt");
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kExcludeMode, &engine);
+    int rc = RunModal(dlg, [&] {
+        Select(dlg.ChosenList(), "/w/A.txt");
+        Click(&dlg, CFileChooserDlg::kIdMoveUp);
+        Select(dlg.ExistingList(), "/w/Readme");
+        Click(&dlg, CFileChooserDlg::kIdMoveDown);
+        Click(&dlg, wxID_CANCEL);
+    });
+    EXPECT_EQ(rc, wxID_CANCEL);
+    EXPECT_EQ(engine.ExcludeList(), (Texts{"/w/sub/c.txt", "/w/A.txt"}));
+}
+
+TEST_F(Chooser, AllFilesChosenLeaveNothingToOfferAndAnEmptyChoiceEmptiesTheList)
+{
+    for (size_t i = 0; i < engine.DiffCount(); ++i)
+        engine.AddRemoveFile(engine.DiffItem(i));
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kRemoveMode, &engine);
+    RunModal(dlg, [&] {
+        EXPECT_EQ(dlg.ExistingList()->GetCount(), 0u);
+        EXPECT_EQ(dlg.ChosenList()->GetCount(), 5u);
+        for (unsigned i = 0; i < dlg.ChosenList()->GetCount(); ++i)
+            dlg.ChosenList()->SetSelection(static_cast<int>(i));
+        Click(&dlg, CFileChooserDlg::kIdMoveUp);
+        EXPECT_EQ(dlg.ChosenList()->GetCount(), 0u);
+        Click(&dlg, wxID_OK);
+    });
+    EXPECT_EQ(engine.RemoveCount(), 0u);
+}
+
+TEST(ChooserScreenshots, BothModes)
+{
+    // Only when asked for by expert_screenshots.sh.
+    const char* folder = std::getenv("DELVORIN_EXPERT_SCREENSHOTS");
+    if (!folder)
+        GTEST_SKIP() << "screenshots not asked for";
+    CDirDiff engine(TestApp().Core());
+    for (const char* name : {"bin/tool", "bin/helper", "lib/libexample-runtime.so.1.2.3", "README.txt",
+                             "share/doc/CHANGES", "share/data.bin"})
+        engine.AddFoundFile("/opt/app", name, false);
+    engine.AddRemoveFile("/opt/app/share/obsolete.dat");
+    engine.AddExcludeFile("/opt/app/README.txt");
+    for (int mode : {CFileChooserDlg::kRemoveMode, CFileChooserDlg::kExcludeMode}) {
+        CFileChooserDlg dlg(nullptr, mode, &engine);
+        RunModal(dlg, [&] {
+            dlg.ExistingList()->SetSelection(1);
+            expert::SaveScreenshot(&dlg, std::string(folder) + (mode ? "/chooser_exclude.png" : "/chooser_remove.png"));
+        });
+    }
+}
