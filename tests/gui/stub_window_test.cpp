@@ -20,8 +20,16 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+// After gtest and wx: Xlib defines macros (None, Bool, Status) that clash with their names.
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
 
 namespace {
 
@@ -59,6 +67,60 @@ protected:
         ASSERT_EQ(patch->Open(), CStubPatch::OpenResult::Opened);
     }
 };
+
+// The process that shows a window, 0 when it does not say.
+unsigned long WindowPid(Display* display, Window window)
+{
+    Atom type;
+    int format;
+    unsigned long items = 0, after = 0, pid = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), 0, 1, False, XA_CARDINAL,
+                           &type, &format, &items, &after, &data) == Success &&
+        data) {
+        if (items == 1 && format == 32)
+            pid = *reinterpret_cast<unsigned long*>(data);
+        XFree(data);
+    }
+    return pid;
+}
+
+// The shown top-level window of process pid with this title, 0 when there is none (no
+// window manager: the top-level windows are the root's children).
+Window FindTopLevel(Display* display, const std::string& title, pid_t pid)
+{
+    Window root, parent, *children = nullptr, found = 0;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        XWindowAttributes attributes;
+        if (XFetchName(display, children[i], &name) && name) {
+            if (title == name && XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.map_state == IsViewable && WindowPid(display, children[i]) == static_cast<unsigned long>(pid))
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+// Asks the window to close, as a window manager's close box does.
+void CloseTopLevel(Display* display, Window window)
+{
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
 
 struct CReport {
     std::string title, message;
@@ -201,4 +263,38 @@ TEST_F(StubWindow, CancelLeavesTheFolderAlone)
     EXPECT_EQ(rc, wxID_CANCEL);
     EXPECT_EQ(dlg.ExitStatus(), 1);
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "old")), "");
+}
+
+// The real program under the display: started the way Delvorin starts it, with the
+// folder as its argument, it opens its window; closed unapplied, it ends with status 1
+// and leaves the folder as it was.
+TEST_F(StubWindow, TheProgramOpensItsWindowWhenADisplayIsThere)
+{
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    dir.MakeFolder("tmp");
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+        execl(program.c_str(), program.c_str(), target.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Window window = 0;
+    auto start = std::chrono::steady_clock::now();
+    while (!window && std::chrono::steady_clock::now() - start < std::chrono::seconds(15)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window = FindTopLevel(display, "Delvorin Apply", pid);
+    }
+    EXPECT_NE(window, 0u) << "no window titled Delvorin Apply";
+    if (window)
+        CloseTopLevel(display, window);
+    else
+        kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    XCloseDisplay(display);
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "old")), "");
+    EXPECT_TRUE(SnapshotTree(dir / "tmp").empty()); // its temporary files are gone
 }
