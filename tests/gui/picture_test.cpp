@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/dcmemory.h>
+#include <wx/display.h>
 #include <wx/frame.h>
 
 #include <cstring>
@@ -296,6 +297,8 @@ TEST(Splash, ShowsThePictureCentredAndClosesItselfAfterOneAndAHalfSeconds)
     CSplashWnd* splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
     EXPECT_EQ(splash->GetClientSize(), wxSize(520, 317));
+    wxRect screen = wxDisplay(0u).GetGeometry();
+    EXPECT_EQ(splash->GetPosition(), wxPoint((screen.width - 520) / 2, (screen.height - 317) / 2));
     CSplashWnd::ShowSplashScreen(owner); // only one at a time
     EXPECT_EQ(CSplashWnd::Current(), splash);
     Pump(1200);

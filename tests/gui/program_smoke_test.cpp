@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 // After gtest: Xlib defines macros (None, Bool, Status) that clash with its names.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
 #include <chrono>
@@ -20,15 +21,37 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// True when a mapped top-level window with exactly this name exists.
-bool WindowViewable(Display* display, Window window, const std::string& name, int depth = 0)
+// The process that owns a window, from the _NET_WM_PID property the toolkit sets; 0
+// when unknown.
+long WindowPid(Display* display, Window window)
+{
+    static Atom pidAtom = XInternAtom(display, "_NET_WM_PID", True);
+    if (pidAtom == 0)
+        return 0;
+    Atom type;
+    int format;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    long pid = 0;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success && data) {
+        if (items == 1 && format == 32)
+            pid = *reinterpret_cast<long*>(data);
+        XFree(data);
+    }
+    return pid;
+}
+
+// True when a mapped top-level window of the process with exactly this name exists
+// (other test programs may show windows of the same name at the same time).
+bool WindowViewable(Display* display, Window window, const std::string& name, pid_t pid, int depth = 0)
 {
     char* windowName = nullptr;
     bool found = false;
     if (XFetchName(display, window, &windowName) && windowName) {
         XWindowAttributes attributes;
-        found = name == windowName && XGetWindowAttributes(display, window, &attributes) &&
-                attributes.map_state == IsViewable;
+        found = name == windowName && WindowPid(display, window) == pid &&
+                XGetWindowAttributes(display, window, &attributes) && attributes.map_state == IsViewable;
         XFree(windowName);
     }
     if (found || depth > 2)
@@ -37,7 +60,7 @@ bool WindowViewable(Display* display, Window window, const std::string& name, in
     unsigned count = 0;
     if (XQueryTree(display, window, &root, &parent, &children, &count)) {
         for (unsigned i = 0; i < count && !found; ++i)
-            found = WindowViewable(display, children[i], name, depth + 1);
+            found = WindowViewable(display, children[i], name, pid, depth + 1);
         if (children)
             XFree(children);
     }
@@ -70,8 +93,8 @@ TEST(Program, ShowsTheSplashFirstAndTheMainDialogAboutASecondLater)
     bool exited = false;
     while (std::chrono::duration<double>(Clock::now() - start).count() < 15) {
         double now = std::chrono::duration<double>(Clock::now() - start).count();
-        bool splash = WindowViewable(display, DefaultRootWindow(display), "Delvorin");
-        bool main = WindowViewable(display, DefaultRootWindow(display), "Delvorin 1.2");
+        bool splash = WindowViewable(display, DefaultRootWindow(display), "Delvorin", pid);
+        bool main = WindowViewable(display, DefaultRootWindow(display), "Delvorin 1.2", pid);
         if (splash && splashAt < 0)
             splashAt = now;
         if (!splash && splashAt >= 0 && splashGoneAt < 0)
