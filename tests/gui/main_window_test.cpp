@@ -124,13 +124,6 @@ TEST(MainDialog, HelpOpensContext5)
     EXPECT_EQ(TestApp().LastHelpContext(), 5);
 }
 
-TEST(MainDialog, TheWizardButtonRunsTheWizardAndTheDialogStays)
-{
-    CDelvorinDlg dlg;
-    wxTEST_DIALOG(Click(&dlg, CDelvorinDlg::kIdWizard), wxExpectDismissableModal<CDelvorinWiz>(wxID_CANCEL));
-    EXPECT_FALSE(dlg.IsBeingDeleted());
-}
-
 TEST(AboutDlg, EditsTheUserNameAndOrganisation)
 {
     TestApp().Core().userName = "Ada Lovelace";

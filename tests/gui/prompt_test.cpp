@@ -65,17 +65,6 @@ TEST(WxPrompt, ShowsAMessageBoxWithTheExactTextTitleButtonsAndIcon)
     EXPECT_TRUE(seen.style & wxICON_ERROR);
 }
 
-TEST(WxPrompt, ButtonsIconsAndAnswersMapOneToOne)
-{
-    EXPECT_EQ(MessageBoxStyle(PromptButtons::OK, PromptIcon::None), wxOK | wxICON_NONE);
-    EXPECT_EQ(MessageBoxStyle(PromptButtons::OKCancel, PromptIcon::Warning), wxOK | wxCANCEL | wxICON_WARNING);
-    EXPECT_EQ(MessageBoxStyle(PromptButtons::YesNo, PromptIcon::Stop), wxYES_NO | wxICON_ERROR);
-    EXPECT_EQ(AnswerFromReturnCode(wxID_YES), PromptAnswer::Yes);
-    EXPECT_EQ(AnswerFromReturnCode(wxID_NO), PromptAnswer::No);
-    EXPECT_EQ(AnswerFromReturnCode(wxID_CANCEL), PromptAnswer::Cancel);
-    EXPECT_EQ(AnswerFromReturnCode(wxID_OK), PromptAnswer::OK);
-}
-
 TEST(WxPrompt, TheProgressDialogOwnsTheQuestionsWhileItIsUp)
 {
     auto* frame = new wxFrame(nullptr, wxID_ANY, "sheet");
