@@ -32,17 +32,20 @@ CDvApplyDlg::CDvApplyDlg(wxWindow* parent, CAppCore& core, CStubPatch& patch, co
     auto* top = new wxBoxSizer(wxVERTICAL);
 
     // Who publishes the patch, and what the publisher has to say about it.
+    // The texts are shown as written: an '&' in them is no mnemonic.
     const std::string publisherLine = patch.PublisherLine();
-    publisher_ = new wxStaticText(this, kIdPublisher, ToWx(publisherLine));
+    publisher_ = new wxStaticText(this, kIdPublisher, "");
     wxFont bold = publisher_->GetFont();
     bold.MakeBold();
     publisher_->SetFont(bold);
+    publisher_->SetLabelText(ToWx(publisherLine));
     publisher_->Wrap(textWidth);
     top->Add(publisher_, 0, wxLEFT | wxRIGHT | wxTOP, 2 * gap);
     publisher_->Show(!publisherLine.empty());
 
-    const std::string& text = patch.Header().dialogText;
-    dialogText_ = new wxStaticText(this, kIdDialogText, ToWx(text));
+    const std::string text = patch.DialogText();
+    dialogText_ = new wxStaticText(this, kIdDialogText, "");
+    dialogText_->SetLabelText(ToWx(text));
     dialogText_->Wrap(textWidth);
     top->Add(dialogText_, 0, wxLEFT | wxRIGHT | wxTOP, 2 * gap);
     dialogText_->Show(!text.empty());

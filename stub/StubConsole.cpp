@@ -39,9 +39,8 @@ int RunStubConsole(const CStubOptions& options, const std::string& programPath)
         return kStubExitFailure;
     }
 
-    const CPatchHeader& header = patch.Header();
-    if (!header.dialogText.empty())
-        std::cout << header.dialogText << "\n\n";
+    if (std::string text = patch.DialogText(); !text.empty())
+        std::cout << text << "\n\n";
     const std::string publisher = patch.PublisherLine();
     if (!publisher.empty())
         std::cout << "Publisher: " << publisher << "\n";

@@ -159,6 +159,22 @@ std::string CStubPatch::PublisherLine() const
     return h.publisherName + ", " + h.publisherOrganization;
 }
 
+std::string CStubPatch::DialogText() const
+{
+    const std::string& raw = Header().dialogText;
+    std::string text;
+    for (size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] == '\r') {
+            text += '\n';
+            if (i + 1 < raw.size() && raw[i + 1] == '\n')
+                ++i;
+        } else {
+            text += raw[i];
+        }
+    }
+    return text;
+}
+
 std::string CStubPatch::ProposedFolder(const std::string& commandLineFolder) const
 {
     if (!commandLineFolder.empty())

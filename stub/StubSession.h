@@ -74,6 +74,9 @@ public:
     // The publisher's name and organisation as one line, "Name, Organisation" (only the
     // one that is there when the other is empty).
     std::string PublisherLine() const;
+    // The publisher's text for the user, its line breaks (CR LF as the text editor
+    // writes them) as plain line feeds.
+    std::string DialogText() const;
     // The folder to propose: the command line's, else the patch's default folder.
     std::string ProposedFolder(const std::string& commandLineFolder) const;
 

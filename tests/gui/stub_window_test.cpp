@@ -55,8 +55,8 @@ protected:
         dir.WriteBytes("new/lib/core.bin", core);
         dir.Write("new/docs/changes.txt", "more frobs\n");
         std::string out, err;
-        ASSERT_EQ(RunCli("build old new update.exe --self-extract --dialog-text 'This updates Frobnicator to 2.0.'"
-                         " --publisher 'Ann Smith' --organization 'Acme Ltd'",
+        ASSERT_EQ(RunCli("build old new update.exe --self-extract --dialog-text 'This updates Frobnicator to 2.0.\r\nClose it first.'"
+                         " --publisher 'Ann Smith' --organization 'Acme & Sons'",
                          dir.Path(), dir.Path(), out, err),
                   0)
             << err;
@@ -140,7 +140,7 @@ void RecordReports(CDvApplyDlg& dlg, std::vector<CReport>& reports)
             errors->InitDialog();
             for (unsigned i = 0; i < errors->List()->GetCount(); ++i)
                 r.lines.push_back(errors->List()->GetString(i).utf8_string());
-            r.contact = errors->ContactLabel()->GetLabel().utf8_string();
+            r.contact = errors->ContactLabel()->GetLabelText().utf8_string();
         }
         reports.push_back(r);
     };
@@ -160,9 +160,9 @@ TEST_F(StubWindow, ShowsTheFolderAndTextAndAppliesThePatch)
     int rc = RunModal(dlg, [&] {
         EXPECT_TRUE(dlg.IsShown());
         EXPECT_EQ(dlg.FolderEdit()->GetValue().utf8_string(), target);
-        EXPECT_EQ(dlg.DialogTextLabel()->GetLabel().utf8_string(), "This updates Frobnicator to 2.0.");
+        EXPECT_EQ(dlg.DialogTextLabel()->GetLabelText().utf8_string(), "This updates Frobnicator to 2.0.\nClose it first.");
         EXPECT_TRUE(dlg.DialogTextLabel()->IsShown());
-        EXPECT_EQ(dlg.PublisherLabel()->GetLabel().utf8_string(), "Ann Smith, Acme Ltd");
+        EXPECT_EQ(dlg.PublisherLabel()->GetLabelText().utf8_string(), "Ann Smith, Acme & Sons");
         EXPECT_FALSE(dlg.BackupCheck()->GetValue());
         EXPECT_FALSE(dlg.BackupExtEdit()->IsEnabled());
         EXPECT_EQ(dlg.BackupExtEdit()->GetValue(), "bak");
@@ -242,7 +242,7 @@ TEST_F(StubWindow, RefusesAFolderThatDoesNotFitAndLetsTheUserChooseAnother)
 
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].title, "Delvorin Errors");
-    EXPECT_EQ(reports[0].contact, "Ann Smith, Acme Ltd");
+    EXPECT_EQ(reports[0].contact, "Ann Smith, Acme & Sons");
     ASSERT_EQ(reports[0].lines.size(), 4u); // readme.txt and core.bin, two lines each
     EXPECT_EQ(reports[0].lines[0], "The following file does not match the file to be updated:");
     EXPECT_EQ(TreeDifferences(SnapshotTree(dir / "wrong"), wrongBefore), "");
