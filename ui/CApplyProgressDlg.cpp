@@ -10,7 +10,7 @@ CApplyProgressDlg::CApplyProgressDlg(int captionId) : CProgressDlgBase(kCaptionI
 void CApplyProgressDlg::CreateControls()
 {
     statusLabel_ = AddText(kIdStatus, "", 15, 6, 210, 8);
-    percent_ = AddText(kIdPercent, " 0 %", 111, 23, 18, 8);
+    percent_ = AddPercentLabel(kIdPercent, 111, 23, 18, 8);
     bar_ = AddBar(kIdBar, 15, 34, 210, 13);
     AddCancelButton(96, 58);
 }

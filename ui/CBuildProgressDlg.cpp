@@ -13,11 +13,11 @@ CBuildProgressDlg::CBuildProgressDlg(int captionId)
 void CBuildProgressDlg::CreateControls()
 {
     statusLabel_ = AddText(kIdStatus, "Initializing........", 7, 7, 199, 8);
-    overallPercent_ = AddText(kIdOverallPercent, " 0 %", 97, 26, 18, 8);
+    overallPercent_ = AddPercentLabel(kIdOverallPercent, 97, 26, 18, 8);
     overallBar_ = AddBar(kIdOverallBar, 29, 37, 154, 13);
     AddText(wxID_ANY, "File:", 28, 58, 18, 8);
     fileNameLabel_ = AddText(kIdFileName, "Static", 56, 58, 123, 8);
-    filePercent_ = AddText(kIdFilePercent, " 0 %", 97, 69, 18, 8);
+    filePercent_ = AddPercentLabel(kIdFilePercent, 97, 69, 18, 8);
     fileBar_ = AddBar(kIdFileBar, 29, 80, 154, 13);
     AddCancelButton(81, 107);
 }

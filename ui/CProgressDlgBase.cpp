@@ -124,6 +124,17 @@ wxStaticText* CProgressDlgBase::AddText(int id, const char* text, int x, int y, 
                             wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
 }
 
+wxStaticText* CProgressDlgBase::AddPercentLabel(int id, int x, int y, int cx, int cy)
+{
+    wxStaticText* label = AddText(id, " 0 %", x, y, cx, cy);
+    // The widest text, "100%", must fit with the desktop's font: the label grows to the
+    // right (nothing else is on its row).
+    int widest = label->GetTextExtent("100%").x + 2;
+    if (label->GetSize().x < widest)
+        label->SetSize(widest, label->GetSize().y);
+    return label;
+}
+
 wxGauge* CProgressDlgBase::AddBar(int id, int x, int y, int cx, int cy)
 {
     return new wxGauge(this, id, 100, DluPoint(this, x, y), DluSize(this, cx, cy), wxGA_HORIZONTAL | wxGA_SMOOTH);

@@ -47,6 +47,7 @@ protected:
     void SetBar(wxGauge* bar, wxStaticText* percent, int pos);
     void SetupBar(wxGauge* bar);
     wxStaticText* AddText(int id, const char* text, int x, int y, int cx, int cy);
+    wxStaticText* AddPercentLabel(int id, int x, int y, int cx, int cy);
     wxGauge* AddBar(int id, int x, int y, int cx, int cy);
     void AddCancelButton(int x, int y);
 

@@ -85,6 +85,10 @@ TEST(BuildProgressDlg, PercentLabelsFollowTheBars)
         EXPECT_EQ(BarValue(&dlg, CBuildProgressDlg::kIdOverallBar), c.bar) << c.pos;
         EXPECT_EQ(BarValue(&dlg, CBuildProgressDlg::kIdFileBar), c.bar) << c.pos;
     }
+    // The widest label text fits its template width with the desktop font.
+    dlg.SetOverallPos(100);
+    auto* label = dynamic_cast<wxStaticText*>(dlg.FindWindow(CBuildProgressDlg::kIdOverallPercent));
+    EXPECT_LE(label->GetTextExtent("100%").x, label->GetSize().x);
 }
 
 TEST(BuildProgressDlg, ACaptionIdGivenToTheConstructorReplacesTheDefault)

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 #include <wx/combobox.h>
+#include <wx/dcclient.h>
 #include <wx/display.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
@@ -215,4 +216,37 @@ TEST(PictureDialogs, ShowTheirPictureAndMessage)
     EXPECT_EQ(whoops.Picture()->Dib()->Width(), 363);
     int rc = RunModal(whoops, [&] { Click(&whoops, wxID_OK); });
     EXPECT_EQ(rc, wxID_OK);
+}
+
+namespace {
+// Every static text of the window shows its whole text with the desktop's font.
+void ExpectTextsFit(wxWindow* window)
+{
+    for (wxWindow* child : window->GetChildren()) {
+        auto* text = dynamic_cast<wxStaticText*>(child);
+        if (!text)
+            continue;
+        wxClientDC dc(text);
+        dc.SetFont(text->GetFont());
+        wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
+        EXPECT_LE(needed.x, text->GetSize().x) << window->GetLabel() << ": " << text->GetLabel();
+        EXPECT_LE(needed.y, text->GetSize().y) << window->GetLabel() << ": " << text->GetLabel();
+    }
+}
+} // namespace
+
+TEST(SmallDialogs, NoTextIsCutOff)
+{
+    CSplitDlg split(nullptr);
+    ExpectTextsFit(&split);
+    CDialogTextDlg text(nullptr);
+    ExpectTextsFit(&text);
+    CErrorsDlg errors(nullptr);
+    errors.contact = "Ada Lovelace, Analytical Engines Ltd";
+    errors.InitDialog();
+    ExpectTextsFit(&errors);
+    CWhoopsDlg whoops;
+    whoops.message = "An error occurred while applying the patch file!";
+    whoops.InitDialog();
+    ExpectTextsFit(&whoops);
 }
