@@ -114,6 +114,9 @@ bool WriteRecord(CFilePatch& r)
     for (CNewPatch& n : r.newPatches)
         if (!n.ReadWrite(image, true, r.newContent.data()))
             return Refuse(core, kWriteError);
+    // The new file shrank since it was differenced: zeros stood in for its lost bytes.
+    if (r.newContent.Damaged())
+        return Refuse(core, "Unable to read file:\n" + r.name);
     return true;
 }
 
@@ -251,8 +254,8 @@ bool CFilePatch::NeedsRecord() const
 
 void CFilePatch::FreeBuffers()
 {
-    std::vector<unsigned char>().swap(oldContent);
-    std::vector<unsigned char>().swap(newContent);
+    oldContent.clear();
+    newContent.clear();
     blockIndex.Clear();
     std::vector<COldPatch>().swap(oldPatches);
     std::vector<CNewPatch>().swap(newPatches);

@@ -4,6 +4,7 @@
 // the differencing that fills a record during a build.
 #pragma once
 #include "engine/CBlockNode.h"
+#include "engine/FileContent.h"
 #include "platform/BinFile.h"
 #include "platform/FileTimes.h"
 
@@ -100,8 +101,8 @@ public:
     uint32_t newDataCount = 0;
     std::vector<COldPatch> oldPatches;
     std::vector<CNewPatch> newPatches;
-    std::vector<unsigned char> oldContent;
-    std::vector<unsigned char> newContent;
+    CFileContent oldContent;
+    CFileContent newContent;
     uint32_t newFileFlag = 0;
     unsigned char separator = 0; // chosen from the old file during a build
     CBlockIndex blockIndex;

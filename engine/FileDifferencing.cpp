@@ -18,7 +18,10 @@
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -65,20 +68,7 @@ public:
     bool IsOpen() const { return fd_ >= 0; }
     uint64_t Length() const { return length_; }
 
-    // Reads exactly size bytes from the start; false when the file gave fewer.
-    bool ReadAll(unsigned char* data, size_t size)
-    {
-        size_t done = 0;
-        while (done < size) {
-            ssize_t n = ::pread(fd_, data + done, size - done, static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
+    int Fd() const { return fd_; }
 
     void Close()
     {
@@ -94,8 +84,8 @@ private:
 
 void ReleaseContents(CFilePatch& record)
 {
-    std::vector<unsigned char>().swap(record.oldContent);
-    std::vector<unsigned char>().swap(record.newContent);
+    record.oldContent.clear();
+    record.newContent.clear();
     record.blockIndex.Clear();
 }
 
@@ -108,6 +98,99 @@ void AppendSummary(CAppCore& core, uint32_t count, uint64_t total)
 
 } // namespace
 
+namespace {
+
+// The gaps of one stretch of a buffer, per byte value: first and last occurrence
+// (absolute positions; kUnseen when the value does not occur in the stretch), number of
+// occurrences, and the sum of the squared gaps between consecutive occurrences inside
+// the stretch.
+constexpr uint32_t kUnseen = 0xFFFFFFFFu;
+
+struct CStretchGaps {
+    uint32_t first[256];
+    uint32_t last[256];
+    uint32_t count[256];
+    uint64_t squares[256];
+    void Clear()
+    {
+        for (int b = 0; b < 256; ++b) {
+            first[b] = last[b] = kUnseen;
+            count[b] = 0;
+            squares[b] = 0;
+        }
+    }
+};
+
+inline void Occurs(CStretchGaps& g, unsigned b, uint32_t i)
+{
+    uint32_t previous = g.last[b];
+    if (previous == kUnseen) {
+        g.first[b] = i;
+    } else {
+        uint64_t gap = i - previous;
+        g.squares[b] += gap * gap;
+    }
+    ++g.count[b];
+    g.last[b] = i;
+}
+
+// Scans four neighbouring stretches of equal length side by side: the four chains of
+// table updates do not wait for each other, which the processor overlaps. Positions
+// start at base.
+constexpr size_t kLanes = 4;
+
+void ScanStretches(const unsigned char* data, uint32_t base, uint32_t stretch, CStretchGaps* g)
+{
+    for (size_t k = 0; k < kLanes; ++k)
+        g[k].Clear();
+    const unsigned char* p0 = data;
+    const unsigned char* p1 = data + stretch;
+    const unsigned char* p2 = data + 2 * size_t{stretch};
+    const unsigned char* p3 = data + 3 * size_t{stretch};
+    for (uint32_t i = 0; i < stretch; ++i) {
+        Occurs(g[0], p0[i], base + i);
+        Occurs(g[1], p1[i], base + stretch + i);
+        Occurs(g[2], p2[i], base + 2 * stretch + i);
+        Occurs(g[3], p3[i], base + 3 * stretch + i);
+    }
+}
+
+void ScanOne(const unsigned char* data, uint32_t base, uint32_t length, CStretchGaps& g)
+{
+    g.Clear();
+    for (uint32_t i = 0; i < length; ++i)
+        Occurs(g, data[i], base + i);
+}
+
+// Joins the stretches in buffer order: the gap from the last occurrence before a
+// stretch to the first one in it is the only one no stretch could see.
+void Join(const CStretchGaps& g, int64_t last[256], uint64_t count[256], uint64_t squares[256])
+{
+    for (int b = 0; b < 256; ++b) {
+        if (g.count[b] == 0)
+            continue;
+        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(g.first[b]) - last[b]);
+        squares[b] += gap * gap + g.squares[b];
+        count[b] += g.count[b];
+        last[b] = g.last[b];
+    }
+}
+
+// Buffers from this length on are scanned by two threads, each taking one half.
+constexpr size_t kTwoThreads = size_t{8} << 20;
+
+// The stretches of [begin, end) of the buffer, in buffer order.
+void ScanRange(const unsigned char* data, size_t begin, size_t end, std::vector<CStretchGaps>& out)
+{
+    const uint32_t stretch = static_cast<uint32_t>((end - begin) / kLanes);
+    out.resize(kLanes + 1);
+    ScanStretches(data + begin, static_cast<uint32_t>(begin), stretch, out.data());
+    const size_t rest = begin + kLanes * size_t{stretch};
+    ScanOne(data + rest, static_cast<uint32_t>(rest), static_cast<uint32_t>(end - rest), out[kLanes]);
+}
+
+} // namespace
+
 void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256])
 {
     // The gaps of one byte value are the distances between consecutive occurrences,
@@ -116,6 +199,8 @@ void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256
     // 2^32 and the gaps of one value add up to at most the length, so their squares add
     // up to less than 2^64 (for the buffers below 4 GiB that a record can describe).
     // Only the closing gap, up to 2^32, is squared in double.
+    // The buffer is cut into stretches that are scanned independently (side by side, and
+    // in two threads for a large buffer) and then joined: the sums are the same integers.
     int64_t last[256];
     uint64_t count[256];
     uint64_t squares[256];
@@ -124,12 +209,27 @@ void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256
         count[b] = 0;
         squares[b] = 0;
     }
-    for (size_t i = 0; i < length; ++i) {
-        unsigned b = data[i];
-        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(i) - last[b]);
-        squares[b] += gap * gap;
-        ++count[b];
-        last[b] = static_cast<int64_t>(i);
+    if (length > 0) {
+        std::vector<CStretchGaps> first;
+        std::vector<CStretchGaps> second;
+        bool done = false;
+        if (length >= kTwoThreads) {
+            const size_t half = length / 2;
+            try {
+                std::thread helper([&] { ScanRange(data, half, length, second); });
+                ScanRange(data, 0, half, first);
+                helper.join();
+                done = true;
+            } catch (const std::system_error&) {
+                second.clear(); // no thread could be started: one scan does it all
+            }
+        }
+        if (!done) {
+            ScanRange(data, 0, length, first);
+        }
+        for (const auto* part : {&first, &second})
+            for (const CStretchGaps& g : *part)
+                Join(g, last, count, squares);
     }
     for (int b = 0; b < 256; ++b) {
         CGapStats& s = stats[b];
@@ -270,26 +370,24 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     oldLength = static_cast<uint32_t>(oldFile.Length());
     newLength = static_cast<uint32_t>(newFile.Length());
 
-    try {
-        oldContent.resize(oldLength);
-        newContent.resize(newLength);
-    } catch (const std::bad_alloc&) {
-        ReleaseContents(*this);
-        core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
-        return 0;
-    }
-
     // A file that changes length while it is read would give a record that does not
     // describe it; such a read is a failure, not a short content.
-    if (oldPresent && !oldFile.ReadAll(oldContent.data(), oldLength)) {
-        ReleaseContents(*this);
-        core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + oldFilePath, kErrorTitle);
-        return 0;
-    }
-    if (!newFile.ReadAll(newContent.data(), newLength)) {
-        ReleaseContents(*this);
-        core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + newFilePath, kErrorTitle);
-        return 0;
+    for (CInputFile* f : {&oldFile, &newFile}) {
+        if (!f->IsOpen())
+            continue;
+        CFileContent& content = f == &oldFile ? oldContent : newContent;
+        CFileContent::LoadResult loaded = content.Load(f->Fd(), f == &oldFile ? oldLength : newLength);
+        if (loaded == CFileContent::LoadResult::NoMemory) {
+            ReleaseContents(*this);
+            core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
+            return 0;
+        }
+        if (loaded == CFileContent::LoadResult::ReadError) {
+            ReleaseContents(*this);
+            core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + (f == &oldFile ? oldFilePath : newFilePath),
+                      kErrorTitle);
+            return 0;
+        }
     }
     oldFile.Close();
     newFile.Close();
@@ -306,9 +404,23 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     oldByteSum = ByteSum(oldData, oldLength);
     newByteSum = ByteSum(newData, newLength);
 
+    // A mapped file that shrank while it was read has given zeros for its lost bytes.
+    auto shrank = [&] {
+        if (!oldContent.Damaged() && !newContent.Damaged())
+            return false;
+        const std::string& path = oldContent.Damaged() ? oldFilePath : newFilePath;
+        ReleaseContents(*this);
+        oldPatches.clear();
+        newPatches.clear();
+        core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + path, kErrorTitle);
+        return true;
+    };
+
     const bool logging = core_.LogEnabled();
     if (oldLength == newLength && oldByteSum == newByteSum &&
         (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0)) {
+        if (shrank())
+            return 0;
         if (logging)
             core_.AppendToLogFile("Skipping file: " + LastComponent(name) + ".  No patch is required");
         ReleaseContents(*this);
@@ -416,5 +528,5 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
         return 0;
     }
-    return 1;
+    return shrank() ? 0 : 1;
 }

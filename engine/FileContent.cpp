@@ -1,0 +1,162 @@
+#include "engine/FileContent.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <mutex>
+#include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace {
+
+// The mappings that are in use. A bus error inside one of them means its file shrank:
+// the missing pages are replaced by zero pages and the mapping is marked damaged.
+struct CGuard {
+    std::atomic<uintptr_t> begin{0};
+    std::atomic<uintptr_t> end{0};
+    std::atomic<bool> damaged{false};
+};
+constexpr int kGuards = 16;
+CGuard g_guards[kGuards];
+uintptr_t g_pageSize = 4096;
+struct sigaction g_previous;
+std::once_flag g_installed;
+
+void OnBusError(int signal, siginfo_t* info, void* context)
+{
+    const uintptr_t address = reinterpret_cast<uintptr_t>(info->si_addr);
+    for (CGuard& g : g_guards) {
+        const uintptr_t begin = g.begin.load();
+        const uintptr_t end = g.end.load();
+        if (begin == 0 || address < begin || address >= end)
+            continue;
+        const uintptr_t page = address & ~(g_pageSize - 1);
+        if (mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1,
+                 0) != MAP_FAILED) {
+            g.damaged.store(true);
+            return; // the read is repeated and now finds zeros
+        }
+    }
+    // Not one of ours: whatever was there before decides.
+    if ((g_previous.sa_flags & SA_SIGINFO) && g_previous.sa_sigaction) {
+        g_previous.sa_sigaction(signal, info, context);
+        return;
+    }
+    if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+        g_previous.sa_handler(signal);
+        return;
+    }
+    std::signal(signal, SIG_DFL); // the faulting read is repeated and ends the program
+}
+
+void InstallHandler()
+{
+    long page = sysconf(_SC_PAGESIZE);
+    if (page > 0)
+        g_pageSize = static_cast<uintptr_t>(page);
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_NODEFER;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &g_previous);
+}
+
+int TakeGuard(void* map, size_t length)
+{
+    for (int i = 0; i < kGuards; ++i) {
+        uintptr_t expected = 0;
+        CGuard& g = g_guards[i];
+        if (g.end.load() != 0)
+            continue;
+        uintptr_t begin = reinterpret_cast<uintptr_t>(map);
+        if (!g.end.compare_exchange_strong(expected, begin + length))
+            continue;
+        g.damaged.store(false);
+        g.begin.store(begin);
+        return i;
+    }
+    return -1;
+}
+
+void ReleaseGuard(int index)
+{
+    if (index < 0)
+        return;
+    g_guards[index].begin.store(0);
+    g_guards[index].end.store(0);
+}
+
+bool ReadAll(int fd, unsigned char* data, size_t size)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+CFileContent::LoadResult CFileContent::Load(int fd, size_t length)
+{
+    clear();
+    if (length == 0)
+        return LoadResult::Ok;
+    if (length >= kMapFrom) {
+        std::call_once(g_installed, InstallHandler);
+        void* map = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (map != MAP_FAILED) {
+            int guard = TakeGuard(map, length);
+            if (guard >= 0) {
+                map_ = map;
+                mapLength_ = length;
+                guard_ = guard;
+                data_ = static_cast<const unsigned char*>(map);
+                size_ = length;
+                return LoadResult::Ok;
+            }
+            munmap(map, length);
+        } else if (errno == ENOMEM) {
+            return LoadResult::NoMemory;
+        }
+        // Not mappable (or no guard free): read it like a small file.
+    }
+    try {
+        buffer_.resize(length);
+    } catch (const std::bad_alloc&) {
+        return LoadResult::NoMemory;
+    }
+    if (!ReadAll(fd, buffer_.data(), length)) {
+        clear();
+        return LoadResult::ReadError;
+    }
+    data_ = buffer_.data();
+    size_ = length;
+    return LoadResult::Ok;
+}
+
+bool CFileContent::Damaged() const
+{
+    return guard_ >= 0 && g_guards[guard_].damaged.load();
+}
+
+void CFileContent::clear()
+{
+    if (map_) {
+        ReleaseGuard(guard_);
+        munmap(map_, mapLength_);
+    }
+    map_ = nullptr;
+    mapLength_ = 0;
+    guard_ = -1;
+    std::vector<unsigned char>().swap(buffer_);
+    data_ = nullptr;
+    size_ = 0;
+}

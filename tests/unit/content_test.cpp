@@ -1,0 +1,153 @@
+// The fast paths of the differencing must give exactly what the plain ones give: the
+// gap statistics scanned in stretches and threads, and file contents that are mapped
+// rather than read, including a file that shrinks while it is mapped.
+#include "engine/CFilePatch.h"
+#include "engine/FileContent.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The statistics the way they are defined: one pass, one byte at a time.
+void PlainGapStatistics(const unsigned char* data, size_t length, CGapStats stats[256])
+{
+    int64_t last[256];
+    uint64_t count[256] = {};
+    uint64_t squares[256] = {};
+    for (auto& l : last)
+        l = -1;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned b = data[i];
+        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(i) - last[b]);
+        squares[b] += gap * gap;
+        ++count[b];
+        last[b] = static_cast<int64_t>(i);
+    }
+    for (int b = 0; b < 256; ++b) {
+        CGapStats& s = stats[b];
+        double gap = static_cast<double>(static_cast<int64_t>(length) - last[b]);
+        s.numberOfGaps = count[b] + 1;
+        s.sumOfGaps = length + 1;
+        s.sumOfSquares = static_cast<double>(squares[b]) + gap * gap;
+        s.lastPosition = last[b];
+        s.meanGap = static_cast<double>(s.sumOfGaps) / static_cast<double>(s.numberOfGaps);
+        double variance = s.sumOfSquares / static_cast<double>(s.numberOfGaps) - s.meanGap * s.meanGap;
+        s.deviation = variance > 0.0 ? std::sqrt(variance) : 0.0;
+    }
+}
+
+void ExpectSameStatistics(const std::vector<unsigned char>& data, const std::string& what)
+{
+    CGapStats fast[256], plain[256];
+    GapStatistics(data.data(), data.size(), fast);
+    PlainGapStatistics(data.data(), data.size(), plain);
+    for (int b = 0; b < 256; ++b) {
+        SCOPED_TRACE(what + ", byte value " + std::to_string(b));
+        ASSERT_EQ(fast[b].numberOfGaps, plain[b].numberOfGaps);
+        ASSERT_EQ(fast[b].sumOfGaps, plain[b].sumOfGaps);
+        ASSERT_EQ(fast[b].sumOfSquares, plain[b].sumOfSquares);
+        ASSERT_EQ(fast[b].lastPosition, plain[b].lastPosition);
+        ASSERT_EQ(fast[b].deviation, plain[b].deviation);
+    }
+}
+
+TEST(GapStatisticsTest, StretchesAndThreadsGiveThePlainSums)
+{
+    // Lengths around the four side-by-side stretches, and one large enough for two threads.
+    for (size_t length : {0, 1, 3, 4, 5, 7, 80, 81, 1000, 4099}) {
+        ExpectSameStatistics(RandomBytes(length, static_cast<uint32_t>(length)), "random " + std::to_string(length));
+    }
+    std::vector<unsigned char> text;
+    while (text.size() < 300000) {
+        const std::string line = "for (int i = 0; i < n; ++i) total += values[i];\n";
+        text.insert(text.end(), line.begin(), line.end() - static_cast<long>(text.size() % 7));
+    }
+    ExpectSameStatistics(text, "text");
+    // Two threads: values that occur only in one half, in both, at the very ends, and
+    // one value repeated over long runs (gaps of 1) next to long stretches without it.
+    std::vector<unsigned char> large = RandomBytes((9u << 20) + 3, 5);
+    for (size_t i = 0; i < large.size(); ++i) {
+        if (large[i] == 0xAA && i > large.size() / 2)
+            large[i] = 0x55;
+        if (large[i] == 0xBB && i < large.size() / 2)
+            large[i] = 0x66;
+    }
+    std::fill(large.begin() + 1000, large.begin() + 3000000, 0x00);
+    large.front() = 0xEE;
+    large.back() = 0xEF;
+    ExpectSameStatistics(large, "large");
+}
+
+class FileContentTest : public testing::Test {
+protected:
+    CTestFolder dir;
+
+    int Open(const std::string& path)
+    {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        return fd;
+    }
+};
+
+TEST_F(FileContentTest, SmallAndLargeFilesHoldTheirBytes)
+{
+    for (size_t length : {size_t{0}, size_t{10}, CFileContent::kMapFrom - 1, CFileContent::kMapFrom,
+                          CFileContent::kMapFrom * 3 + 17}) {
+        const std::vector<unsigned char> bytes = RandomBytes(length, 9);
+        const std::string path = dir.WriteBytes("f" + std::to_string(length), bytes);
+        int fd = Open(path);
+        CFileContent content;
+        ASSERT_EQ(content.Load(fd, length), CFileContent::LoadResult::Ok);
+        ::close(fd);
+        ASSERT_EQ(content.size(), length);
+        EXPECT_EQ(content.empty(), length == 0);
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), content.data()));
+        EXPECT_FALSE(content.Damaged());
+        content.clear();
+        EXPECT_TRUE(content.empty());
+    }
+}
+
+TEST_F(FileContentTest, ReadingMoreThanTheFileHoldsFails)
+{
+    const std::string path = dir.WriteBytes("short", RandomBytes(100, 1));
+    int fd = Open(path);
+    CFileContent content;
+    EXPECT_EQ(content.Load(fd, 200), CFileContent::LoadResult::ReadError);
+    EXPECT_TRUE(content.empty());
+    ::close(fd);
+}
+
+TEST_F(FileContentTest, FileThatShrinksWhileMappedReadsZerosAndIsDamaged)
+{
+    const size_t length = CFileContent::kMapFrom * 4;
+    const std::vector<unsigned char> bytes = RandomBytes(length, 3);
+    const std::string path = dir.WriteBytes("shrinks", bytes);
+    int fd = Open(path);
+    CFileContent content;
+    ASSERT_EQ(content.Load(fd, length), CFileContent::LoadResult::Ok);
+    CFileContent other; // a second mapping that stays whole
+    const std::string otherPath = dir.WriteBytes("stays", bytes);
+    int otherFd = Open(otherPath);
+    ASSERT_EQ(other.Load(otherFd, length), CFileContent::LoadResult::Ok);
+
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(length / 4)), 0);
+    uint64_t sum = 0;
+    for (size_t i = length / 2; i < length; i += 4096)
+        sum += content.data()[i];
+    EXPECT_EQ(sum, 0u);
+    EXPECT_TRUE(content.Damaged());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.begin() + static_cast<long>(length / 4), content.data()));
+    EXPECT_FALSE(other.Damaged());
+    EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), other.data()));
+    ::close(fd);
+    ::close(otherFd);
+}
+
+} // namespace
