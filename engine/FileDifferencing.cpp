@@ -11,6 +11,7 @@
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -100,94 +101,133 @@ void AppendSummary(CAppCore& core, uint32_t count, uint64_t total)
 
 namespace {
 
-// The gaps of one stretch of a buffer, per byte value: first and last occurrence
-// (absolute positions; kUnseen when the value does not occur in the stretch), number of
-// occurrences, and the sum of the squared gaps between consecutive occurrences inside
-// the stretch.
-constexpr uint32_t kUnseen = 0xFFFFFFFFu;
-
-struct CStretchGaps {
-    uint32_t first[256];
-    uint32_t last[256];
-    uint32_t count[256];
+// The gaps of a stretch of a buffer, per byte value: first and last occurrence
+// (absolute positions, -1 when the value does not occur), number of occurrences, and
+// the sum of the squared gaps between consecutive occurrences inside the stretch.
+struct CGapSums {
+    int64_t first[256];
+    int64_t last[256];
+    uint64_t count[256];
     uint64_t squares[256];
-    void Clear()
+    CGapSums()
     {
         for (int b = 0; b < 256; ++b) {
-            first[b] = last[b] = kUnseen;
-            count[b] = 0;
-            squares[b] = 0;
+            first[b] = last[b] = -1;
+            count[b] = squares[b] = 0;
+        }
+    }
+    // Appends the stretch that follows this one: the gap from the last occurrence here
+    // to the first one there is the only one neither could see.
+    void Append(const CGapSums& next)
+    {
+        for (int b = 0; b < 256; ++b) {
+            if (next.count[b] == 0)
+                continue;
+            if (count[b] == 0) {
+                first[b] = next.first[b];
+                squares[b] = next.squares[b];
+            } else {
+                uint64_t gap = static_cast<uint64_t>(next.first[b] - last[b]);
+                squares[b] += gap * gap + next.squares[b];
+            }
+            count[b] += next.count[b];
+            last[b] = next.last[b];
+        }
+    }
+    // For sums that start at the start of the buffer: the gap from the virtual
+    // occurrence before the buffer to the first one.
+    void OpenAtStart()
+    {
+        for (int b = 0; b < 256; ++b) {
+            if (count[b] == 0)
+                continue;
+            uint64_t gap = static_cast<uint64_t>(first[b] + 1);
+            squares[b] += gap * gap;
         }
     }
 };
 
-inline void Occurs(CStretchGaps& g, unsigned b, uint32_t i)
+// One lane of at most 2 MiB: its squared gaps stay below 2^42, so the count of
+// occurrences (at most 2^21) shares one word with them and every byte costs one
+// read-modify-write of the table instead of two.
+constexpr uint32_t kUnseen = 0xFFFFFFFFu;
+constexpr uint32_t kLaneMax = uint32_t{1} << 21;
+constexpr unsigned kCountShift = 42;
+
+struct CLane {
+    uint32_t first[256];
+    uint32_t last[256];
+    uint64_t packed[256];
+    void Clear()
+    {
+        for (int b = 0; b < 256; ++b) {
+            first[b] = last[b] = kUnseen;
+            packed[b] = 0;
+        }
+    }
+    void AddTo(CGapSums& sums) const
+    {
+        CGapSums mine;
+        for (int b = 0; b < 256; ++b) {
+            mine.count[b] = packed[b] >> kCountShift;
+            if (mine.count[b] == 0)
+                continue;
+            mine.squares[b] = packed[b] & ((uint64_t{1} << kCountShift) - 1);
+            mine.first[b] = first[b];
+            mine.last[b] = last[b];
+        }
+        sums.Append(mine);
+    }
+};
+
+inline void Occurs(CLane& g, unsigned b, uint32_t i)
 {
     uint32_t previous = g.last[b];
+    uint64_t add = uint64_t{1} << kCountShift;
     if (previous == kUnseen) {
         g.first[b] = i;
     } else {
         uint64_t gap = i - previous;
-        g.squares[b] += gap * gap;
+        add += gap * gap;
     }
-    ++g.count[b];
+    g.packed[b] += add;
     g.last[b] = i;
 }
 
-// Scans four neighbouring stretches of equal length side by side: the four chains of
-// table updates do not wait for each other, which the processor overlaps. Positions
-// start at base.
+// Four neighbouring lanes of equal length are scanned side by side: their four chains
+// of table updates do not wait for each other, which the processor overlaps.
 constexpr size_t kLanes = 4;
 
-void ScanStretches(const unsigned char* data, uint32_t base, uint32_t stretch, CStretchGaps* g)
+// Adds the gaps of [begin, end) of the buffer to sums (which holds what lies before).
+void ScanRange(const unsigned char* data, size_t begin, size_t end, CGapSums& sums)
 {
-    for (size_t k = 0; k < kLanes; ++k)
-        g[k].Clear();
-    const unsigned char* p0 = data;
-    const unsigned char* p1 = data + stretch;
-    const unsigned char* p2 = data + 2 * size_t{stretch};
-    const unsigned char* p3 = data + 3 * size_t{stretch};
-    for (uint32_t i = 0; i < stretch; ++i) {
-        Occurs(g[0], p0[i], base + i);
-        Occurs(g[1], p1[i], base + stretch + i);
-        Occurs(g[2], p2[i], base + 2 * stretch + i);
-        Occurs(g[3], p3[i], base + 3 * stretch + i);
-    }
-}
-
-void ScanOne(const unsigned char* data, uint32_t base, uint32_t length, CStretchGaps& g)
-{
-    g.Clear();
-    for (uint32_t i = 0; i < length; ++i)
-        Occurs(g, data[i], base + i);
-}
-
-// Joins the stretches in buffer order: the gap from the last occurrence before a
-// stretch to the first one in it is the only one no stretch could see.
-void Join(const CStretchGaps& g, int64_t last[256], uint64_t count[256], uint64_t squares[256])
-{
-    for (int b = 0; b < 256; ++b) {
-        if (g.count[b] == 0)
-            continue;
-        uint64_t gap = static_cast<uint64_t>(static_cast<int64_t>(g.first[b]) - last[b]);
-        squares[b] += gap * gap + g.squares[b];
-        count[b] += g.count[b];
-        last[b] = g.last[b];
+    CLane lanes[kLanes + 1];
+    while (begin < end) {
+        const size_t group = std::min<size_t>(end - begin, kLanes * size_t{kLaneMax});
+        const uint32_t lane = static_cast<uint32_t>(group / kLanes);
+        for (CLane& g : lanes)
+            g.Clear();
+        const uint32_t base = static_cast<uint32_t>(begin);
+        const unsigned char* p0 = data + begin;
+        const unsigned char* p1 = p0 + lane;
+        const unsigned char* p2 = p1 + lane;
+        const unsigned char* p3 = p2 + lane;
+        for (uint32_t i = 0; i < lane; ++i) {
+            Occurs(lanes[0], p0[i], base + i);
+            Occurs(lanes[1], p1[i], base + lane + i);
+            Occurs(lanes[2], p2[i], base + 2 * lane + i);
+            Occurs(lanes[3], p3[i], base + 3 * lane + i);
+        }
+        for (uint32_t i = 4 * lane; i < group; ++i)
+            Occurs(lanes[kLanes], data[begin + i], base + i);
+        for (const CLane& g : lanes)
+            g.AddTo(sums);
+        begin += group;
     }
 }
 
 // Buffers from this length on are scanned by two threads, each taking one half.
 constexpr size_t kTwoThreads = size_t{8} << 20;
-
-// The stretches of [begin, end) of the buffer, in buffer order.
-void ScanRange(const unsigned char* data, size_t begin, size_t end, std::vector<CStretchGaps>& out)
-{
-    const uint32_t stretch = static_cast<uint32_t>((end - begin) / kLanes);
-    out.resize(kLanes + 1);
-    ScanStretches(data + begin, static_cast<uint32_t>(begin), stretch, out.data());
-    const size_t rest = begin + kLanes * size_t{stretch};
-    ScanOne(data + rest, static_cast<uint32_t>(rest), static_cast<uint32_t>(end - rest), out[kLanes]);
-}
 
 } // namespace
 
@@ -201,43 +241,32 @@ void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256
     // Only the closing gap, up to 2^32, is squared in double.
     // The buffer is cut into stretches that are scanned independently (side by side, and
     // in two threads for a large buffer) and then joined: the sums are the same integers.
-    int64_t last[256];
-    uint64_t count[256];
-    uint64_t squares[256];
-    for (int b = 0; b < 256; ++b) {
-        last[b] = -1;
-        count[b] = 0;
-        squares[b] = 0;
-    }
-    if (length > 0) {
-        std::vector<CStretchGaps> first;
-        std::vector<CStretchGaps> second;
-        bool done = false;
-        if (length >= kTwoThreads) {
-            const size_t half = length / 2;
-            try {
-                std::thread helper([&] { ScanRange(data, half, length, second); });
-                ScanRange(data, 0, half, first);
-                helper.join();
-                done = true;
-            } catch (const std::system_error&) {
-                second.clear(); // no thread could be started: one scan does it all
-            }
+    CGapSums sums;
+    bool done = false;
+    if (length >= kTwoThreads) {
+        const size_t half = length / 2;
+        try {
+            CGapSums second;
+            std::thread helper([&] { ScanRange(data, half, length, second); });
+            ScanRange(data, 0, half, sums);
+            helper.join();
+            sums.Append(second);
+            done = true;
+        } catch (const std::system_error&) {
+            sums = CGapSums(); // no thread could be started: one scan does it all
         }
-        if (!done) {
-            ScanRange(data, 0, length, first);
-        }
-        for (const auto* part : {&first, &second})
-            for (const CStretchGaps& g : *part)
-                Join(g, last, count, squares);
     }
+    if (!done)
+        ScanRange(data, 0, length, sums);
+    sums.OpenAtStart();
+
     for (int b = 0; b < 256; ++b) {
         CGapStats& s = stats[b];
-        double gap = static_cast<double>(static_cast<int64_t>(length) - last[b]);
-        s.numberOfGaps = count[b] + 1;
+        double gap = static_cast<double>(static_cast<int64_t>(length) - sums.last[b]);
+        s.numberOfGaps = sums.count[b] + 1;
         s.sumOfGaps = static_cast<uint64_t>(length) + 1; // the gaps always add up to this
-        s.sumOfSquares = static_cast<double>(squares[b]) + gap * gap;
-        s.lastPosition = last[b];
+        s.sumOfSquares = static_cast<double>(sums.squares[b]) + gap * gap;
+        s.lastPosition = sums.last[b];
         double n = static_cast<double>(s.numberOfGaps);
         s.meanGap = static_cast<double>(s.sumOfGaps) / n;
         // Rounding can take a zero variance just below zero; the deviation is then 0.
