@@ -130,18 +130,106 @@ void TakeOverAttributes(const std::string& replacement, const std::string& targe
     fsys::SetPermissions(replacement, TargetMode(target));
 }
 
-bool FillWithZeros(CBinFile& file, uint32_t length, std::vector<unsigned char>& buffer)
+// Opens a regular file for reading without waiting on a named pipe at its name.
+int OpenRegular(const std::string& path)
 {
-    std::fill(buffer.begin(), buffer.end(), 0);
-    uint64_t left = length;
-    while (left > 0) {
-        size_t n = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
-        if (!file.Write(buffer.data(), n))
-            return false;
-        left -= n;
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return -1;
     }
-    return true;
+    return fd;
 }
+
+// The file an old-copy object reads from: the target as it was before the apply.
+class CCopySource {
+public:
+    ~CCopySource()
+    {
+        if (fd_ >= 0)
+            close(fd_);
+    }
+    bool Open(const std::string& path) { return (fd_ = OpenRegular(path)) >= 0; }
+    int Fd() const { return fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+// The file being rebuilt. Object bytes are copied into it at their offsets by the
+// kernel where it can (no trip through the program's memory), else through the copy
+// buffer in chunks of 64,000 bytes.
+class CCopyTarget {
+public:
+    ~CCopyTarget() { Close(); }
+    bool Open(const std::string& path)
+    {
+        fd_ = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        return fd_ >= 0;
+    }
+    bool SetLength(uint32_t length) { return ftruncate(fd_, static_cast<off_t>(length)) == 0; }
+    bool CopyFrom(int from, uint64_t fromOffset, uint32_t toOffset, uint32_t length,
+                  std::vector<unsigned char>& buffer)
+    {
+        if (from < 0)
+            return false;
+        loff_t in = static_cast<loff_t>(fromOffset);
+        loff_t out = toOffset;
+        size_t left = length;
+        while (left > 0 && kernelCopy_) {
+            ssize_t n = copy_file_range(from, &in, fd_, &out, left, 0);
+            if (n > 0) {
+                left -= static_cast<size_t>(n);
+                continue;
+            }
+            if (n == 0)
+                return false; // the source ends before the object does
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
+                return false;
+            kernelCopy_ = false; // not between these two files: copy through the buffer
+        }
+        if (left > 0 && buffer.size() < CFilePatch::kCopyBufferSize)
+            buffer.resize(CFilePatch::kCopyBufferSize);
+        while (left > 0) {
+            size_t chunk = std::min(left, CFilePatch::kCopyBufferSize);
+            ssize_t got = pread(from, buffer.data(), chunk, in);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return false;
+            size_t done = 0;
+            while (done < static_cast<size_t>(got)) {
+                ssize_t put = pwrite(fd_, buffer.data() + done, static_cast<size_t>(got) - done, out);
+                if (put < 0 && errno == EINTR)
+                    continue;
+                if (put <= 0)
+                    return false;
+                done += static_cast<size_t>(put);
+                out += put;
+            }
+            in += got;
+            left -= static_cast<size_t>(got);
+        }
+        return true;
+    }
+    bool Close()
+    {
+        if (fd_ < 0)
+            return true;
+        bool ok = close(fd_) == 0;
+        fd_ = -1;
+        return ok;
+    }
+
+private:
+    int fd_ = -1;
+    bool kernelCopy_ = true;
+};
 
 } // namespace
 
@@ -154,8 +242,6 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         return 0;
     }
     const bool hasObjects = !oldPatches.empty() || !newPatches.empty();
-    if (copyBuffer_.size() < kCopyBufferSize)
-        copyBuffer_.assign(kCopyBufferSize, 0);
 
     bool backedUp = false;
     if (newFileFlag) {
@@ -210,35 +296,39 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         Tell(core_, "Unable to create file:\n" + rebuild);
         return 0;
     }
-    CBinFile out;
+    CCopyTarget out;
     auto fail = [&](const std::string& text) {
         out.Close();
         fsys::DeleteFile(rebuild);
         Tell(core_, text);
         return 0;
     };
-    if (!out.Open(rebuild, CBinFile::Mode::ReadWriteExisting))
+    // The rebuilt file starts as newLength zero bytes (a hole, not written zeros): the
+    // objects then overwrite it in order.
+    if (!out.Open(rebuild) || !out.SetLength(newLength))
         return fail("Unable to create file:\n" + rebuild);
-    if (!FillWithZeros(out, newLength, copyBuffer_))
-        return fail("Unable to write file:\n" + rebuild);
 
     if (!oldPatches.empty()) {
-        CBinFile old;
-        if (!old.Open(target, CBinFile::Mode::Read))
+        CCopySource old;
+        if (!old.Open(target))
             return fail("Unable to open file:\n" + target);
         for (const COldPatch& object : oldPatches) {
-            if (!object.ApplyTo(old, out, copyBuffer_))
+            if (!out.CopyFrom(old.Fd(), object.oldOffset, object.newOffset, object.length, copyBuffer_))
                 return fail("Unable to write file:\n" + rebuild);
         }
-        old.Close();
     }
+    const bool logging = core_.LogEnabled();
     for (size_t i = 0; i < newPatches.size(); ++i) {
         const CNewPatch& object = newPatches[i];
-        if (!object.ApplyTo(core_.patchImage, out, copyBuffer_))
+        // The data are taken from the image at their own offset; the image's reading
+        // position stays where the record reader left it.
+        if (!out.CopyFrom(core_.patchImage.Fd(), object.dataPosition, object.newOffset, object.length, copyBuffer_))
             return fail("Unable to write file:\n" + rebuild);
-        core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
-        core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
-                              ", patch size: " + std::to_string(object.length));
+        if (logging) {
+            core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
+            core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
+                                  ", patch size: " + std::to_string(object.length));
+        }
     }
     if (!out.Close())
         return fail("Unable to write file:\n" + rebuild);

@@ -233,7 +233,9 @@ bool ReadRecord(CFilePatch& r)
 
 } // namespace
 
-CFilePatch::CFilePatch(CAppCore& core) : core_(core), copyBuffer_(kCopyBufferSize)
+// The copy buffer is allocated when a copy first needs it: a build makes one record per
+// file and copies nothing.
+CFilePatch::CFilePatch(CAppCore& core) : core_(core)
 {
 }
 

@@ -118,3 +118,8 @@ bool CBinFile::HadError() const
 {
     return !file_ || std::ferror(file_) != 0;
 }
+
+int CBinFile::Fd() const
+{
+    return file_ ? fileno(file_) : -1;
+}

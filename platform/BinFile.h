@@ -36,6 +36,9 @@ public:
     uint64_t Length() const;
     bool Flush();
     bool HadError() const;
+    // The descriptor of the open file (-1 when closed), for copies at explicit offsets
+    // that leave the stream's position alone.
+    int Fd() const;
 
 private:
     std::FILE* file_ = nullptr;
