@@ -147,9 +147,15 @@ public:
     }
     ~CExpertWindow()
     {
-        if (!frame->IsBeingDeleted())
+        if (frame && !frame->IsBeingDeleted())
             frame->Destroy();
         wxTheApp->ProcessIdle(); // the window is deleted when the program next goes idle
+    }
+    // Deletes the window at once, as the end of the program does.
+    void Delete()
+    {
+        delete frame;
+        frame = nullptr;
     }
     CBuildPatchPage* Build() const { return frame->Sheet()->BuildPage(); }
     CApplyPatchPage* Apply() const { return frame->Sheet()->ApplyPage(); }
@@ -255,6 +261,18 @@ inline void SaveScreenshot(wxWindow* window, const std::string& path)
         memory.Blit(0, 0, rect.width, rect.height, &screen, rect.x, rect.y);
     }
     EXPECT_TRUE(shot.SaveFile(wxString::FromUTF8(path.c_str()), wxBITMAP_TYPE_PNG)) << path;
+}
+
+// Where two images first differ, for a readable failure: "" when they are equal.
+inline std::string FirstDifference(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b)
+{
+    size_t i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    if (i == a.size() && i == b.size())
+        return "";
+    return "sizes " + std::to_string(a.size()) + " and " + std::to_string(b.size()) + ", first difference at byte " +
+           std::to_string(i);
 }
 
 } // namespace expert

@@ -1,0 +1,649 @@
+// The Build page of the real Expert mode window: its controls, the default-folder and
+// extension rules, the browse commands, the checks before a build with their messages
+// and focus, builds that give the same patch as the command-line program, failure and
+// cancel, project files, the small dialogs it runs and the points where it stores its
+// fields into the settings record.
+#include "ExpertTestSupport.h"
+
+#include "app/IniFile.h"
+#include "app/StringTable.h"
+#include "engine/CDirDiff.h"
+#include "platform/FileTimes.h"
+#include "support/TestFolder.h"
+#include "ui/CDialogTextDlg.h"
+#include "ui/CFileChooserDlg.h"
+#include "ui/CPictureMessageDlg.h"
+#include "ui/CSplitDlg.h"
+
+#include <wx/button.h>
+#include <wx/combobox.h>
+#include <wx/listbox.h>
+#include <wx/stattext.h>
+
+#include <cstdlib>
+#include <ctime>
+
+using namespace expert;
+
+namespace {
+
+using Page = CBuildPatchPage;
+
+// Settings of a fresh user with the given values over them.
+void ResetSettings()
+{
+    TestApp().Settings() = CSettings();
+    TestApp().Core().userName = "Ada Lovelace";
+    TestApp().Core().userOrganization = "Analytical Engines Ltd";
+    CDirDiff& engine = TestApp().GetDirDiff();
+    engine.ClearExcludeList();
+    engine.ClearRemoveList();
+}
+
+// A step for the chooser: selects the given entries of the existing list, moves them
+// down and presses OK, inside the dialog's modal run.
+std::function<int(CFileChooserDlg&)> PickFiles(std::vector<std::string> picks)
+{
+    return [picks](CFileChooserDlg& dlg) {
+        dlg.CallAfter([&dlg, picks] {
+            for (const std::string& pick : picks) {
+                int index = dlg.ExistingList()->FindString(wxString::FromUTF8(pick.c_str()), true);
+                EXPECT_NE(index, wxNOT_FOUND) << pick;
+                if (index != wxNOT_FOUND)
+                    dlg.ExistingList()->SetSelection(index);
+            }
+            Click(&dlg, CFileChooserDlg::kIdMoveDown);
+            Click(&dlg, wxID_OK);
+        });
+        return int(wxID_NONE);
+    };
+}
+
+std::string Quote(const std::string& s)
+{
+    return "'" + s + "'";
+}
+
+class BuildPage : public testing::Test {
+protected:
+    BuildPage() { ResetSettings(); }
+    ~BuildPage() override { ResetSettings(); }
+};
+
+} // namespace
+
+TEST_F(BuildPage, HasEveryControlInTheOrderOfTheFormAndRelabelsTheSheet)
+{
+    CExpertWindow window;
+    Page* page = window.Build();
+    struct Control { int id; const char* text; };
+    const Control expected[] = {
+        {-1, "Old files folder"}, {Page::kIdOldFolder, ""}, {Page::kIdBrowseOld, "Browse ..."},
+        {Page::kIdRemoveFiles, "&Remove Files From Current File System"}, {-1, "New files folder"},
+        {Page::kIdNewFolder, ""}, {Page::kIdBrowseNew, "Browse ..."},
+        {Page::kIdExcludeFiles, "&Exclude Files From The Patch Process"}, {-1, "Default apply folder:"},
+        {Page::kIdDefaultFolder, ""}, {Page::kIdDefaultFollowsOld, "Make default folder name same as Old folder."},
+        {-1, "Patch file name:"}, {Page::kIdPatchFile, ""}, {Page::kIdBrowsePatch, "Browse ..."},
+        {Page::kIdSelfExtract, "Create self-extracting patch program"}, {Page::kIdSplit, "Split..."},
+        {Page::kIdLogFile, "Create log file"}, {Page::kIdViewLog, "&View Log File..."},
+        {Page::kIdDialogText, "Dialog &Text..."}, {Page::kIdOpenProject, "&Open Project..."},
+        {Page::kIdClearProject, "&Clear Project..."}, {Page::kIdSaveProject, "&Save Project..."},
+        {Page::kIdBuild, "&Build Patch"}, {Page::kIdHelp, "&Help"}, {Page::kIdExit, "E&xit"},
+    };
+    const wxWindowList& children = page->GetChildren();
+    ASSERT_EQ(children.size(), std::size(expected));
+    size_t i = 0;
+    for (wxWindow* child : children) {
+        if (expected[i].id != -1) {
+            EXPECT_EQ(child->GetId(), expected[i].id) << i;
+        }
+        if (!dynamic_cast<wxTextCtrl*>(child)) {
+            EXPECT_EQ(child->GetLabel(), expected[i].text) << i;
+        }
+        ++i;
+    }
+    EXPECT_EQ(window.frame->Sheet()->Notebook()->GetPageText(0), "Build Patch File");
+    EXPECT_FALSE(window.frame->Sheet()->OkButton()->IsShown());
+    EXPECT_EQ(window.frame->Sheet()->CancelButton()->GetLabel(), "Exit");
+
+    // Nothing overlaps: no two controls of the page share a pixel.
+    std::vector<wxRect> rects;
+    for (wxWindow* child : children)
+        rects.push_back(child->GetRect());
+    for (size_t a = 0; a < rects.size(); ++a)
+        for (size_t b = a + 1; b < rects.size(); ++b)
+            EXPECT_FALSE(rects[a].Intersects(rects[b])) << a << " and " << b;
+    for (const wxRect& r : rects)
+        EXPECT_TRUE(wxRect(page->GetClientSize()).Contains(r)) << r.x << "," << r.y;
+}
+
+TEST_F(BuildPage, LoadsItsFieldsOnceAndKeepsTheExtensionFollowingTheSelfExtractBox)
+{
+    CSettings& s = TestApp().Settings();
+    s.oldFolder = "/src/v1";
+    s.newFolder = "/src/v2";
+    s.defaultFolder = "/opt/app";
+    s.patchFile = "/out/patch.dvp";
+    s.selfExtract = 1;
+    s.logFile = 1;
+    s.defaultEqualsNew = 0;
+    CExpertWindow window;
+    Page* page = window.Build();
+    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
+    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
+    EXPECT_TRUE(page->LogFileCheck()->GetValue());
+    EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
+    EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
+
+    ClickCheck(page->SelfExtractCheck());
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.dvp");
+    ClickCheck(page->SelfExtractCheck());
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
+    // A name without an extension gets one; a dot in a folder name is not an extension.
+    Type(page->PatchFileEdit(), "/out/v1.2/update");
+    ClickCheck(page->SelfExtractCheck());
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/v1.2/update.dvp");
+    Type(page->PatchFileEdit(), "");
+    ClickCheck(page->SelfExtractCheck());
+    EXPECT_EQ(Value(page->PatchFileEdit()), "");
+    EXPECT_EQ(s.patchFile, "/out/patch.dvp"); // the settings record waits for a store point
+}
+
+TEST_F(BuildPage, DefaultApplyFolderFollowsTheOldFolderKeystrokeByKeystroke)
+{
+    CExpertWindow window;
+    Page* page = window.Build();
+    ASSERT_TRUE(page->DefaultFollowsOldCheck()->GetValue());
+    page->OldFolderEdit()->AppendText("/h");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/h");
+    page->OldFolderEdit()->AppendText("o");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/ho");
+
+    ClickCheck(page->DefaultFollowsOldCheck());
+    Type(page->DefaultFolderEdit(), "/opt/elsewhere");
+    page->OldFolderEdit()->AppendText("me");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/elsewhere");
+    ClickCheck(page->DefaultFollowsOldCheck()); // ticking copies at once
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/home");
+}
+
+TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
+{
+    CExpertWindow window;
+    Page* page = window.Build();
+    CDesktopScript desktop;
+    desktop.Choose("");
+    desktop.Choose("/data/old");
+    Click(page, Page::kIdBrowseOld);
+    EXPECT_EQ(Value(page->OldFolderEdit()), "");
+    Click(page, Page::kIdBrowseOld);
+    EXPECT_EQ(Value(page->OldFolderEdit()), "/data/old");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/data/old");
+    ASSERT_EQ(desktop.requests.size(), 2u);
+    EXPECT_EQ(desktop.requests[0].title, "Browse for Old Files Folder");
+    EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
+
+    // The new-folder browse applies the default-folder rule even when cancelled.
+    Type(page->DefaultFolderEdit(), "/typed/by/hand");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowseNew);
+    EXPECT_EQ(Value(page->NewFolderEdit()), "");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/data/old");
+    desktop.Choose("/data/new");
+    Click(page, Page::kIdBrowseNew);
+    EXPECT_EQ(Value(page->NewFolderEdit()), "/data/new");
+    EXPECT_EQ(desktop.requests[3].title, "Browse for New Files Folder");
+
+    // Save Patch File As: the pattern follows the self-extract box, the extension too.
+    desktop.Choose("/out/update");
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
+    const CPathRequest& save = desktop.requests[4];
+    EXPECT_EQ(save.title, "Save Patch File As");
+    EXPECT_TRUE(save.kind == CPathRequest::Kind::SaveFile);
+    EXPECT_EQ(save.defaultFile, "*.dvp");
+    EXPECT_EQ(save.wildcard, "*.dvp");
+    EXPECT_TRUE(save.overwritePrompt);
+    ClickCheck(page->SelfExtractCheck());
+    desktop.Choose("/out/update.dvp");
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(desktop.requests[5].defaultFile, "*.exe");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
+}
+
+TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
+{
+    CTestFolder scratch;
+    TestApp().Core().programFolder = scratch.Path(); // where a name without a folder lands
+    CExpertWindow window;
+    Page* page = window.Build();
+    page->Raise();
+    Pump(100);
+
+    struct Case {
+        const char* oldFolder;
+        const char* newFolder;
+        const char* patch;
+        const char* defaultFolder;
+        bool selfExtract;
+        std::string message;
+        wxTextCtrl* focus; // nullptr: no focus rule
+    };
+    const std::string m129 = LoadString(129), m130 = LoadString(130);
+    const Case cases[] = {
+        {"", "/n", "/p.dvp", "", false, "You must specify two folders to build a patch file.", page->OldFolderEdit()},
+        {"/o|ld", "/n", "/p.dvp", "", false, m129, page->OldFolderEdit()},
+        {"/o", "", "/p.dvp", "", false, "You must specify two folders to build a patch file.", page->NewFolderEdit()},
+        {"/o", "/n*", "/p.dvp", "", false, m129, page->NewFolderEdit()},
+        {"/o", "/o", "", "", false,
+         "You must specify different folder names for the old files folder\nand the new files folder to build a "
+         "patch file.", nullptr},
+        {"/o", "/n", "", "", false, "Please specify a patch file name.", page->PatchFileEdit()},
+        {"/o", "/n", "/out/p?.dvp", "", false, m130, page->PatchFileEdit()},
+        {"/o", "/n", "/out/back\\slash.dvp", "", false, m130, page->PatchFileEdit()},
+        {"/o", "/n", "/p.dvp", "/opt/a*b", false, m129, page->DefaultFolderEdit()},
+        {"/o", "/n", "/out/p.dvp", "", true,
+         "To create a self-extracting patch program,\nthe file name extension must be \".exe\"", page->PatchFileEdit()},
+        {"/o", "/n", "/out/p.exe/x", "", true,
+         "To create a self-extracting patch program,\nthe file name extension must be \".exe\"", page->PatchFileEdit()},
+        {"/o", "/n", "/n/sub/p.dvp", "", false,
+         "The patch file cannot be created inside the new files folder,\nsince the build would take it for one of "
+         "the new files.", page->PatchFileEdit()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        CFocusPrompt prompts;
+        CDialogScript dialogs; // none may appear
+        TestApp().Settings().logFile = 0;
+        if (page->DefaultFollowsOldCheck()->GetValue())
+            ClickCheck(page->DefaultFollowsOldCheck());
+        Type(page->OldFolderEdit(), c.oldFolder);
+        Type(page->NewFolderEdit(), c.newFolder);
+        Type(page->PatchFileEdit(), c.patch);
+        Type(page->DefaultFolderEdit(), c.defaultFolder);
+        if (page->SelfExtractCheck()->GetValue() != c.selfExtract)
+            page->SelfExtractCheck()->SetValue(c.selfExtract);
+        if (!page->LogFileCheck()->GetValue())
+            ClickCheck(page->LogFileCheck());
+        page->FindWindow(Page::kIdBuild)->SetFocus();
+        Pump(10);
+
+        Click(page, Page::kIdBuild);
+        ASSERT_EQ(prompts.Shown().size(), 1u);
+        EXPECT_EQ(prompts.Shown()[0].text, c.message);
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Warning!");
+        EXPECT_TRUE(prompts.Shown()[0].buttons == PromptButtons::OK);
+        // The log option is taken before the first check.
+        EXPECT_EQ(TestApp().Settings().logFile, 1);
+        wxWindow* after = wxWindow::FindFocus();
+        if (c.focus == page->PatchFileEdit()) {
+            // The patch file name's edit gets the focus once the box is closed.
+            EXPECT_NE(prompts.focusAtAsk[0], c.focus);
+            EXPECT_EQ(after, c.focus);
+        } else if (c.focus) {
+            EXPECT_EQ(prompts.focusAtAsk[0], c.focus);
+        } else {
+            EXPECT_EQ(after, page->FindWindow(Page::kIdBuild));
+        }
+    }
+    EXPECT_FALSE(fsys::PathExists(scratch / "p.dvp"));
+    TestApp().Core().programFolder = fsys::ProgramFolder();
+}
+
+TEST_F(BuildPage, ANameWithoutAFolderGoesToTheProgramFolderAndFoldersDifferingInCaseAreDifferent)
+{
+    CTestFolder scratch;
+    TestApp().Core().programFolder = scratch.Path();
+    CExpertWindow window;
+    Page* page = window.Build();
+    CFocusPrompt prompts;
+    CDialogScript dialogs;
+    std::string whoops;
+    dialogs.ExpectMessage<CWhoopsDlg>(&whoops);
+    Type(page->OldFolderEdit(), scratch / "a");
+    Type(page->NewFolderEdit(), scratch / "A");
+    Type(page->PatchFileEdit(), "update");
+    Click(page, Page::kIdBuild);
+    EXPECT_TRUE(prompts.Shown().empty());
+    // Both folders pass the checks; the build itself finds no old folder.
+    EXPECT_EQ(whoops, "The folder for the old files does not exist.");
+    EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "update");
+    EXPECT_FALSE(fsys::PathExists(scratch / "update.~dvp")); // the work file is gone
+    EXPECT_FALSE(fsys::PathExists(scratch / "update"));
+    TestApp().Core().programFolder = fsys::ProgramFolder();
+}
+
+namespace {
+
+// Two trees to build a patch between: changed, new, unchanged and nested files, one new
+// file to leave out and one old file to remove.
+struct CTrees {
+    CTestFolder folder;
+    std::string oldFolder, newFolder;
+    CTrees()
+    {
+        oldFolder = folder.MakeFolder("old");
+        newFolder = folder.MakeFolder("new");
+        std::vector<unsigned char> big = RandomBytes(6000, 7);
+        folder.WriteBytes("old/lib/data.bin", big);
+        big[100] ^= 0x55;
+        big.insert(big.begin() + 3000, 40, 'x');
+        folder.WriteBytes("new/lib/data.bin", big);
+        folder.WriteBytes("new/fresh.bin", RandomBytes(4000, 8));
+        folder.Write("old/readme.txt", "same text\n");
+        folder.Write("new/readme.txt", "same text\n");
+        folder.Write("old/notes.txt", "first notes\n");
+        folder.Write("new/notes.txt", "second notes, longer\n");
+        folder.Write("new/skip.txt", "left out of the patch\n");
+        folder.Write("old/obsolete.txt", "removed by the patch\n");
+        FixTimes(oldFolder);
+        FixTimes(newFolder);
+    }
+    // Reading a file may move its access time, which the patch records. An access time
+    // after the last change and not yet a day old stays where it is, so every build of
+    // the trees sees the same times.
+    static void FixTimes(const std::string& tree)
+    {
+        const uint64_t changed = UnixToFileTime(1600000000, 0);
+        const uint64_t accessed = UnixToFileTime(static_cast<int64_t>(std::time(nullptr)) + 3600, 0);
+        for (const auto& file : SnapshotTree(tree))
+            SetFileTimes(fsys::Join(tree, file.first), CFileTimes{0, accessed, changed});
+    }
+};
+
+// Fills the page, picks the excluded and the removed file through the chooser, sets
+// the dialog text through its dialog and builds. Returns the success message.
+std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize)
+{
+    CExpertWindow window;
+    Page* page = window.Build();
+    CDialogScript dialogs;
+    Type(page->OldFolderEdit(), trees.oldFolder);
+    Type(page->NewFolderEdit(), trees.newFolder);
+    Type(page->PatchFileEdit(), patch);
+    if (page->SelfExtractCheck()->GetValue() != selfExtract)
+        ClickCheck(page->SelfExtractCheck());
+
+    dialogs.Expect<CFileChooserDlg>(PickFiles({trees.newFolder + "/skip.txt"}));
+    Click(page, Page::kIdExcludeFiles);
+    dialogs.Expect<CFileChooserDlg>(PickFiles({trees.oldFolder + "/obsolete.txt"}));
+    Click(page, Page::kIdRemoveFiles);
+    EXPECT_EQ(TestApp().GetDirDiff().ExcludeList(), std::vector<std::string>{trees.newFolder + "/skip.txt"});
+    EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{trees.oldFolder + "/obsolete.txt"});
+
+    dialogs.Expect<CDialogTextDlg>([](CDialogTextDlg& dlg) {
+        dlg.CallAfter([&dlg] {
+            dlg.TextEdit()->SetValue("Close the program before you update it.");
+            Click(&dlg, wxID_OK);
+        });
+        return int(wxID_NONE);
+    });
+    Click(page, Page::kIdDialogText);
+    dialogs.Expect<CSplitDlg>([splitSize](CSplitDlg& dlg) {
+        dlg.CallAfter([&dlg, splitSize] {
+            dlg.SizeCombo()->SetValue(splitSize ? std::to_string(splitSize) : CSplitDlg::kNoSplit);
+            Click(&dlg, wxID_OK);
+        });
+        return int(wxID_NONE);
+    });
+    Click(page, Page::kIdSplit);
+    EXPECT_EQ(TestApp().Settings().splitSize, splitSize);
+
+    std::string success;
+    dialogs.ExpectMessage<CSuccessDlg>(&success);
+    Click(page, Page::kIdBuild);
+    EXPECT_TRUE(window.frame->IsEnabled()); // enabled again once the progress dialog went
+    return success;
+}
+
+void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize)
+{
+    const char* bin = std::getenv("DELVORIN_BIN");
+    ASSERT_NE(bin, nullptr);
+    std::string command = Quote(std::string(bin) + "/delvorin-cli") + " build " + Quote(trees.oldFolder) + " " +
+                          Quote(trees.newFolder) + " " + Quote(patch) + " --exclude skip.txt --remove obsolete.txt" +
+                          " --publisher 'Ada Lovelace' --organization 'Analytical Engines Ltd'" +
+                          " --dialog-text 'Close the program before you update it.'" +
+                          " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
+                          " </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+} // namespace
+
+TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
+{
+    const char* bin = std::getenv("DELVORIN_BIN");
+    ASSERT_NE(bin, nullptr);
+    const std::string stub = std::string(bin) + "/DvApply.exe";
+    struct Variant { const char* name; bool selfExtract; uint16_t split; };
+    for (const Variant& v : {Variant{"plain", false, 0}, Variant{"split", false, 2}, Variant{"program", true, 0}}) {
+        SCOPED_TRACE(v.name);
+        if (v.selfExtract && !fsys::FileExists(stub)) {
+            ADD_FAILURE() << "no apply program at " << stub;
+            continue;
+        }
+        ResetSettings();
+        CTrees trees;
+        CPromptScript prompts;
+        TestApp().Core().programFolder = bin; // where the apply program is
+        const std::string ext = v.selfExtract ? ".exe" : ".dvp";
+        const std::string pagePatch = trees.folder.MakeFolder("page") + "/update" + ext;
+        const std::string cliPatch = trees.folder.MakeFolder("cli") + "/update" + ext;
+        EXPECT_EQ(BuildFromPage(trees, pagePatch, v.selfExtract, v.split),
+                  "The Patch File: " + pagePatch + " was successfully created.");
+        EXPECT_TRUE(prompts.prompts.Shown().empty());
+        BuildWithCommandLine(trees, cliPatch, v.selfExtract, v.split);
+
+        uint64_t stubLength = 0;
+        if (v.selfExtract)
+            fsys::FileLength(stub, stubLength);
+        int pageParts = 0, cliParts = 0;
+        std::vector<unsigned char> pageImage = PatchImage(pagePatch, stubLength, pageParts);
+        std::vector<unsigned char> cliImage = PatchImage(cliPatch, stubLength, cliParts);
+        ASSERT_GT(pageImage.size(), 732u);
+        EXPECT_EQ(pageParts, cliParts);
+        EXPECT_EQ(pageParts > 1, v.split != 0);
+        EXPECT_EQ(FirstDifference(WithoutDate(pageImage), WithoutDate(cliImage)), "");
+        EXPECT_FALSE(fsys::PathExists(trees.folder / "page/update.~dvp"));
+        // The settings record got the log option and the default apply folder.
+        EXPECT_EQ(TestApp().Settings().defaultFolder, trees.oldFolder);
+    }
+    TestApp().Core().programFolder = fsys::ProgramFolder();
+}
+
+TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
+{
+    CTrees trees;
+    ASSERT_TRUE(CopyTree(trees.oldFolder, trees.folder / "same"));
+    CTrees::FixTimes(trees.folder / "same");
+    CExpertWindow window;
+    Page* page = window.Build();
+    CDialogScript dialogs; // no picture dialog may appear
+    const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
+    Type(page->OldFolderEdit(), trees.oldFolder);
+    Type(page->NewFolderEdit(), trees.folder / "same");
+    Type(page->PatchFileEdit(), patch);
+    {
+        CPromptScript prompts;
+        Click(page, Page::kIdBuild);
+        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+        EXPECT_EQ(prompts.prompts.Shown()[0].text,
+                  "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
+    }
+    EXPECT_FALSE(fsys::PathExists(patch));
+
+    // Cancel in the progress dialog, confirmed: no message and no file.
+    Type(page->NewFolderEdit(), trees.newFolder);
+    {
+        CPromptScript prompts;
+        prompts.prompts.Script(PromptAnswer::Yes);
+        wxTheApp->CallAfter([] {
+            if (wxWindow* progress = TestApp().ActiveProgressDialog())
+                Click(progress, wxID_CANCEL);
+        });
+        Click(page, Page::kIdBuild);
+        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+        EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
+    }
+    EXPECT_FALSE(fsys::PathExists(patch));
+    EXPECT_FALSE(fsys::PathExists(trees.folder / "out/update.~dvp"));
+
+    // A self-extracting program needs the apply program in the program folder.
+    TestApp().Core().programFolder = trees.folder.MakeFolder("empty");
+    ClickCheck(page->SelfExtractCheck());
+    {
+        CPromptScript prompts;
+        Click(page, Page::kIdBuild);
+        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+        EXPECT_EQ(prompts.prompts.Shown()[0].text, LoadString(127));
+    }
+    TestApp().Core().programFolder = fsys::ProgramFolder();
+    EXPECT_TRUE(window.frame->IsEnabled());
+}
+
+TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
+{
+    CTestFolder scratch;
+    CExpertWindow window;
+    Page* page = window.Build();
+    CDesktopScript desktop;
+    CDialogScript dialogs; // none may appear
+    CDirDiff& engine = TestApp().GetDirDiff();
+    TestApp().Settings().dialogText = "Hello";
+    TestApp().Settings().splitSize = 1440;
+    engine.AddRemoveFile("/src/v1/old.txt");
+    engine.AddExcludeFile("/src/v2/a.log");
+    engine.AddExcludeFile("/src/v2/b.log");
+    Type(page->OldFolderEdit(), "/src/v1");
+    Type(page->NewFolderEdit(), "/src/v2");
+    Type(page->PatchFileEdit(), "/out/fix.dvp");
+    ClickCheck(page->DefaultFollowsOldCheck());
+    Type(page->DefaultFolderEdit(), "/opt/app");
+    ClickCheck(page->LogFileCheck());
+
+    desktop.Choose(scratch / "release");
+    Click(page, Page::kIdSaveProject);
+    EXPECT_EQ(desktop.requests[0].title, "Save Delvorin Project File");
+    EXPECT_EQ(desktop.requests[0].defaultFile, "*.dvj");
+    EXPECT_TRUE(desktop.requests[0].overwritePrompt);
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(scratch / "release.dvj"));
+    EXPECT_EQ(ini.GetString("Delvorin", "OldFolder"), "/src/v1");
+    EXPECT_EQ(ini.GetString("Delvorin", "DefaultEqualsNew"), "false");
+    EXPECT_EQ(ini.GetString("Delvorin", "SelfExtract"), "false");
+    EXPECT_EQ(ini.GetString("Delvorin", "PatchFile"), "/out/fix.dvp");
+    EXPECT_EQ(ini.GetString("Delvorin", "DefaultFolder"), "/opt/app");
+    EXPECT_EQ(ini.GetString("Delvorin", "DialogText"), "Hello");
+    EXPECT_EQ(ini.GetString("Delvorin", "SplitSize"), "1440");
+    EXPECT_EQ(ini.GetString("DelvorinFilesToExclude", "FileNameToExclude1"), "/src/v2/b.log");
+    EXPECT_EQ(ini.GetString("DelvorinFilesToDelete", "FileNameToDelete0"), "/src/v1/old.txt");
+
+    Click(page, Page::kIdClearProject);
+    EXPECT_EQ(Value(page->OldFolderEdit()), "");
+    EXPECT_EQ(Value(page->NewFolderEdit()), "");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "");
+    EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
+    EXPECT_TRUE(page->DefaultFollowsOldCheck()->GetValue());
+    EXPECT_FALSE(page->LogFileCheck()->GetValue());
+    EXPECT_EQ(engine.RemoveCount() + engine.ExcludeCount(), 0u);
+    EXPECT_EQ(TestApp().Settings().dialogText, "Hello");
+    EXPECT_EQ(TestApp().Settings().splitSize, 1440);
+
+    TestApp().Settings().splitSize = 0;
+    desktop.Choose("");
+    Click(page, Page::kIdOpenProject); // cancelled: nothing changes
+    EXPECT_EQ(Value(page->OldFolderEdit()), "");
+    desktop.Choose(scratch / "release.dvj");
+    Click(page, Page::kIdOpenProject);
+    EXPECT_EQ(desktop.requests[2].title, "Open Delvorin Project File");
+    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
+    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/fix.dvp");
+    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
+    EXPECT_FALSE(page->SelfExtractCheck()->GetValue());
+    EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
+    EXPECT_EQ(TestApp().Settings().splitSize, 1440);
+    EXPECT_EQ(engine.ExcludeList(), (std::vector<std::string>{"/src/v2/a.log", "/src/v2/b.log"}));
+    EXPECT_EQ(engine.RemoveList(), std::vector<std::string>{"/src/v1/old.txt"});
+
+    // A project that cannot be written is reported.
+    CPromptScript prompts;
+    desktop.Choose(scratch / "no/such/folder/p.dvj");
+    Click(page, Page::kIdSaveProject);
+    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+    EXPECT_EQ(prompts.prompts.Shown()[0].text, "Unable to save the project file:\n" + scratch / "no/such/folder/p.dvj");
+}
+
+TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)
+{
+    CExpertWindow window;
+    Page* page = window.Build();
+    CDialogScript dialogs;
+    TestApp().Settings().dialogText = "before";
+    dialogs.Expect<CDialogTextDlg>([](CDialogTextDlg& dlg) {
+        EXPECT_EQ(dlg.text, "before");
+        return int(wxID_CANCEL);
+    });
+    Click(page, Page::kIdDialogText);
+    EXPECT_EQ(TestApp().Settings().dialogText, "before");
+
+    CDesktopScript desktop;
+    Click(page, Page::kIdViewLog);
+    EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{TestApp().Core().log.Path()});
+    Click(page, Page::kIdHelp);
+    EXPECT_EQ(TestApp().LastHelpContext(), 12);
+
+    // Leaving for the Apply page stores the seven fields.
+    Type(page->OldFolderEdit(), "/v1");
+    Type(page->NewFolderEdit(), "/v2");
+    Type(page->PatchFileEdit(), "/p.exe");
+    ClickCheck(page->SelfExtractCheck());
+    ClickCheck(page->LogFileCheck());
+    ClickCheck(page->DefaultFollowsOldCheck());
+    Type(page->DefaultFolderEdit(), "/opt/d");
+    window.ShowPage(1);
+    const CSettings& s = TestApp().Settings();
+    EXPECT_EQ(s.oldFolder, "/v1");
+    EXPECT_EQ(s.newFolder, "/v2");
+    EXPECT_EQ(s.patchFile, "/p.exe");
+    EXPECT_EQ(s.defaultFolder, "/opt/d");
+    EXPECT_EQ(s.selfExtract, 1);
+    EXPECT_EQ(s.logFile, 1);
+    EXPECT_EQ(s.defaultEqualsNew, 0);
+    window.ShowPage(0);
+
+    // The Exit button, a close request and the page's end store them too.
+    Type(page->OldFolderEdit(), "/exit");
+    Click(page, Page::kIdExit);
+    EXPECT_EQ(s.oldFolder, "/exit");
+    Type(page->OldFolderEdit(), "/closed");
+    window.frame->Close();
+    EXPECT_EQ(s.oldFolder, "/closed");
+    CExpertWindow second;
+    Type(second.Build()->OldFolderEdit(), "/destroyed");
+    second.Delete();
+    EXPECT_EQ(s.oldFolder, "/destroyed");
+}
+
+TEST(BuildPageScreenshots, FilledIn)
+{
+    const char* folder = std::getenv("DELVORIN_EXPERT_SCREENSHOTS");
+    if (!folder)
+        GTEST_SKIP() << "screenshots not asked for";
+    CSettings& s = TestApp().Settings();
+    s.oldFolder = "/home/ada/releases/app-1.1";
+    s.newFolder = "/home/ada/releases/app-1.2";
+    s.defaultFolder = s.oldFolder;
+    s.patchFile = "/home/ada/out/app-1.2.dvp";
+    s.logFile = 1;
+    CExpertWindow window;
+    SaveScreenshot(window.frame, std::string(folder) + "/expert_build_page.png");
+    ResetSettings();
+}
