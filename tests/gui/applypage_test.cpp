@@ -1,0 +1,343 @@
+// The Apply page of the real Expert mode window: its controls and fallbacks, the backup
+// box, the browse commands, the three messages before an apply, the self-extracting
+// program question, applies that update a copy of the old tree (with the success box,
+// the errors list and the failure box), and the points where it stores its fields.
+#include "ExpertTestSupport.h"
+
+#include "app/StringHelpers.h"
+#include "engine/CDirDiff.h"
+#include "support/TestFolder.h"
+#include "ui/CErrorsDlg.h"
+
+#include <wx/button.h>
+#include <wx/stattext.h>
+
+#include <cstdlib>
+
+using namespace expert;
+
+namespace {
+
+using Page = CApplyPatchPage;
+
+void ResetSettings()
+{
+    TestApp().Settings() = CSettings();
+    TestApp().Core().userName = "Ada Lovelace";
+    TestApp().Core().userOrganization = "Analytical Engines Ltd";
+    TestApp().GetDirDiff().ClearRemoveList();
+}
+
+class ApplyPage : public testing::Test {
+protected:
+    ApplyPage() { ResetSettings(); }
+    ~ApplyPage() override { ResetSettings(); }
+};
+
+// An old tree, a new tree and a patch between them built by the command-line program:
+// a changed file, a new file in a new folder, an unchanged file and a removed file.
+struct CPatchedTrees {
+    CTestFolder folder;
+    std::string oldFolder, newFolder, patch, target;
+    CPatchedTrees()
+    {
+        oldFolder = folder.MakeFolder("old");
+        newFolder = folder.MakeFolder("new");
+        std::vector<unsigned char> data = RandomBytes(5000, 3);
+        folder.WriteBytes("old/data.bin", data);
+        data[10] ^= 1;
+        data.insert(data.begin() + 2500, 30, 'z');
+        folder.WriteBytes("new/data.bin", data);
+        folder.Write("old/same.txt", "unchanged\n");
+        folder.Write("new/same.txt", "unchanged\n");
+        folder.Write("new/docs/added.txt", "a new file\n");
+        folder.Write("old/gone.txt", "removed by the patch\n");
+        patch = folder / "update.dvp";
+        const char* bin = std::getenv("DELVORIN_BIN");
+        std::string command = std::string("'") + (bin ? bin : ".") + "/delvorin-cli' build '" + oldFolder + "' '" +
+                              newFolder + "' '" + patch + "' --remove gone.txt </dev/null >/dev/null 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        target = folder / "target";
+        EXPECT_TRUE(CopyTree(oldFolder, target));
+    }
+};
+
+} // namespace
+
+TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
+{
+    CSettings& s = TestApp().Settings();
+    s.oldFolder = "/src/v1";
+    s.patchFile = "/out/update.dvp";
+    s.backupExt = "orig";
+    CExpertWindow window;
+    Page* page = window.Apply();
+    struct Control { int id; const char* text; };
+    const Control expected[] = {
+        {-1, "&Folder:"}, {Page::kIdFolder, ""}, {Page::kIdBrowseFolder, "B&rowse ..."},
+        {-1, "&Patch file name:"}, {Page::kIdPatchFile, ""}, {Page::kIdBrowsePatch, "Br&owse ..."},
+        {Page::kIdBackup, "Create &backup of old files"}, {-1, "Backup file &extension:"},
+        {Page::kIdBackupExt, ""}, {Page::kIdApply, "&Apply Patch"}, {Page::kIdHelp, "&Help"},
+        {Page::kIdExit, "E&xit"},
+    };
+    const wxWindowList& children = page->GetChildren();
+    ASSERT_EQ(children.size(), std::size(expected));
+    size_t i = 0;
+    for (wxWindow* child : children) {
+        if (expected[i].id != -1) {
+            EXPECT_EQ(child->GetId(), expected[i].id) << i;
+        }
+        if (!dynamic_cast<wxTextCtrl*>(child)) {
+            EXPECT_EQ(child->GetLabel(), expected[i].text) << i;
+        }
+        ++i;
+    }
+    for (wxWindow* a : children)
+        for (wxWindow* b : children)
+            EXPECT_TRUE(a == b || !a->GetRect().Intersects(b->GetRect())) << a->GetLabel() << " / " << b->GetLabel();
+    EXPECT_EQ(window.frame->Sheet()->Notebook()->GetPageText(1), "Apply Patch File");
+
+    EXPECT_EQ(Value(page->FolderEdit()), "/src/v1");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
+    EXPECT_FALSE(page->BackupCheck()->GetValue());
+    EXPECT_EQ(Value(page->BackupExtEdit()), "orig");
+    EXPECT_FALSE(page->BackupExtEdit()->IsEnabled());
+    ClickCheck(page->BackupCheck());
+    EXPECT_TRUE(page->BackupExtEdit()->IsEnabled());
+    ClickCheck(page->BackupCheck());
+    EXPECT_FALSE(page->BackupExtEdit()->IsEnabled());
+    EXPECT_EQ(Value(page->BackupExtEdit()), "orig");
+
+    // The apply's own values come first once there are any.
+    s.applyFolder = "/home/user/app";
+    s.applyPatchFile = "/media/fix.dvp";
+    s.backup = 1;
+    CExpertWindow second;
+    EXPECT_EQ(Value(second.Apply()->FolderEdit()), "/home/user/app");
+    EXPECT_EQ(Value(second.Apply()->PatchFileEdit()), "/media/fix.dvp");
+    EXPECT_TRUE(second.Apply()->BackupExtEdit()->IsEnabled());
+}
+
+TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
+{
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CDesktopScript desktop;
+    desktop.Choose("/home/user/app");
+    Click(page, Page::kIdBrowseFolder);
+    EXPECT_EQ(Value(page->FolderEdit()), "/home/user/app");
+    EXPECT_EQ(desktop.requests[0].title, "Choose folder to Apply Patch to...");
+    EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
+
+    Type(page->FolderEdit(), "/typed/folder"); // kept by the patch file browse
+    desktop.Choose("/media/update.dvp");
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
+    EXPECT_EQ(Value(page->FolderEdit()), "/typed/folder");
+    const CPathRequest& open = desktop.requests[1];
+    EXPECT_EQ(open.title, "Select Patch File");
+    EXPECT_TRUE(open.kind == CPathRequest::Kind::OpenFile);
+    EXPECT_EQ(open.defaultFile, "*.dvp");
+    EXPECT_EQ(open.wildcard, "*.dvp");
+
+    desktop.Choose("");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowseFolder);
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(Value(page->FolderEdit()), "/typed/folder");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
+
+    Click(page, Page::kIdHelp);
+    EXPECT_EQ(TestApp().LastHelpContext(), 13);
+}
+
+TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
+{
+    CExpertWindow window;
+    Page* page = window.Apply();
+    page->Raise();
+    CDesktopScript desktop;
+    CDialogScript dialogs; // none may appear
+    auto apply = [&](const std::string& folder, const std::string& patch, CFocusPrompt& prompts) {
+        Type(page->FolderEdit(), folder);
+        Type(page->PatchFileEdit(), patch);
+        page->FindWindow(Page::kIdApply)->SetFocus();
+        Pump(10);
+        Click(page, Page::kIdApply);
+        EXPECT_FALSE(prompts.Shown().empty());
+    };
+    {
+        CFocusPrompt prompts;
+        apply("", "/p.dvp", prompts);
+        EXPECT_EQ(prompts.Shown()[0].text, "Please specify a folder name to apply the patch file to.");
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
+        EXPECT_EQ(prompts.focusAtAsk[0], page->FolderEdit());
+    }
+    {
+        CFocusPrompt prompts;
+        apply("/app", "", prompts);
+        EXPECT_EQ(prompts.Shown()[0].text, "Please specify the name of the patch file. ");
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
+        EXPECT_EQ(prompts.focusAtAsk[0], page->PatchFileEdit());
+    }
+    {
+        CFocusPrompt prompts;
+        prompts.script.Script(PromptAnswer::No);
+        prompts.script.Script(PromptAnswer::Yes);
+        apply("/app", "/dist/fix.EXE", prompts);
+        apply("/my app", "/dist/fix.EXE", prompts);
+        ASSERT_EQ(prompts.Shown().size(), 2u);
+        EXPECT_EQ(prompts.Shown()[0].text,
+                  "The Delvorin file you are applying is a self-extracting\nexecutable, do you want to execute it?");
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Question");
+        EXPECT_TRUE(prompts.Shown()[0].buttons == PromptButtons::YesNo);
+        EXPECT_TRUE(prompts.Shown()[0].icon == PromptIcon::Question);
+        ASSERT_EQ(desktop.started.size(), 1u); // only after Yes, with the folder as its argument
+        EXPECT_EQ(desktop.started[0], (std::vector<std::string>{"/dist/fix.EXE", "/my app"}));
+    }
+    {
+        CFocusPrompt prompts;
+        CTestFolder scratch;
+        TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
+        apply(scratch.Path(), scratch / "missing.dvp", prompts);
+        EXPECT_EQ(prompts.Shown().back().text, "Error opening patch file");
+        EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
+        EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
+    }
+}
+
+TEST_F(ApplyPage, AppliesAPatchToACopyOfTheOldFilesAndReportsSuccess)
+{
+    CPatchedTrees trees;
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CDialogScript dialogs; // none may appear
+    CPromptScript prompts;
+    // The Build page's remove list is not the patch's and survives the apply.
+    TestApp().GetDirDiff().AddRemoveFile(trees.oldFolder + "/keep-for-next-build");
+    Type(page->FolderEdit(), trees.target);
+    Type(page->PatchFileEdit(), trees.patch);
+    Click(page, Page::kIdApply);
+    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+    EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
+    EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Apply");
+    EXPECT_EQ(SnapshotTree(trees.target), SnapshotTree(trees.newFolder));
+    EXPECT_EQ(TestApp().GetDirDiff().RemoveList(),
+              std::vector<std::string>{trees.oldFolder + "/keep-for-next-build"});
+    EXPECT_TRUE(window.frame->IsEnabled());
+    EXPECT_FALSE(fsys::PathExists(TestApp().Core().tempFolder + "AssyTempfile.tmp")); // closed and tidied
+}
+
+TEST_F(ApplyPage, KeepsBackupsUnderTheChosenExtension)
+{
+    CPatchedTrees trees;
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CDialogScript dialogs;
+    CPromptScript prompts;
+    Type(page->FolderEdit(), trees.target);
+    Type(page->PatchFileEdit(), trees.patch);
+    ClickCheck(page->BackupCheck());
+    Type(page->BackupExtEdit(), "old");
+    Click(page, Page::kIdApply);
+    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+    EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
+    EXPECT_EQ(ReadFileBytes(trees.target + "/data.old"), ReadFileBytes(trees.oldFolder + "/data.bin"));
+    EXPECT_EQ(ReadFileBytes(trees.target + "/data.bin"), ReadFileBytes(trees.newFolder + "/data.bin"));
+}
+
+TEST_F(ApplyPage, VerificationErrorsAreListedWithTheContactLineAndNothingChanges)
+{
+    CPatchedTrees trees;
+    trees.folder.Write("target/data.bin", "not the file the patch was built from");
+    const auto before = SnapshotTree(trees.target);
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CPromptScript prompts;
+    CDialogScript dialogs;
+    std::string contact;
+    std::vector<std::string> lines;
+    dialogs.Expect<CErrorsDlg>([&](CErrorsDlg& dlg) {
+        contact = dlg.contact;
+        lines = TestApp().GetDirDiff().ErrorEntries();
+        return int(wxID_OK);
+    });
+    Type(page->FolderEdit(), trees.target);
+    Type(page->PatchFileEdit(), trees.patch);
+    Click(page, Page::kIdApply);
+    EXPECT_EQ(contact, "Ada Lovelace, Analytical Engines Ltd");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find("data.bin"), std::string::npos) << lines[0];
+    EXPECT_TRUE(prompts.prompts.Shown().empty());
+    EXPECT_EQ(SnapshotTree(trees.target), before);
+}
+
+TEST_F(ApplyPage, ACancelledApplyIsReportedAsAFailure)
+{
+    CPatchedTrees trees;
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CDialogScript dialogs;
+    CPromptScript prompts;
+    prompts.prompts.Script(PromptAnswer::Yes);
+    wxTheApp->CallAfter([] {
+        if (wxWindow* progress = TestApp().ActiveProgressDialog())
+            Click(progress, wxID_CANCEL);
+    });
+    Type(page->FolderEdit(), trees.target);
+    Type(page->PatchFileEdit(), trees.patch);
+    Click(page, Page::kIdApply);
+    ASSERT_EQ(prompts.prompts.Shown().size(), 2u);
+    EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
+    EXPECT_EQ(prompts.prompts.Shown()[1].text, "An Error occurred when the patch file was applied.");
+    EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Apply");
+    EXPECT_TRUE(prompts.prompts.Shown()[1].icon == PromptIcon::Stop);
+    EXPECT_TRUE(window.frame->IsEnabled());
+}
+
+TEST_F(ApplyPage, StoresItsFieldsWhenLeftClosedAndDestroyed)
+{
+    const CSettings& s = TestApp().Settings();
+    CExpertWindow window;
+    window.ShowPage(1);
+    Page* page = window.Apply();
+    Type(page->FolderEdit(), "/apply/here");
+    Type(page->PatchFileEdit(), "/p/fix.dvp");
+    ClickCheck(page->BackupCheck());
+    Type(page->BackupExtEdit(), "sav");
+    ClickCheck(page->BackupCheck()); // the extension is stored all the same
+    window.ShowPage(0);
+    EXPECT_EQ(s.applyFolder, "/apply/here");
+    EXPECT_EQ(s.applyPatchFile, "/p/fix.dvp");
+    EXPECT_EQ(s.backup, 0);
+    EXPECT_EQ(s.backupExt, "sav");
+
+    Type(page->FolderEdit(), "/exit/button");
+    Click(page, Page::kIdExit);
+    EXPECT_EQ(s.applyFolder, "/exit/button");
+
+    CExpertWindow second;
+    Type(second.Apply()->FolderEdit(), "/sheet/exit");
+    Click(second.frame->Sheet(), wxID_CANCEL); // the sheet's own "Exit"
+    EXPECT_EQ(s.applyFolder, "/sheet/exit");
+
+    CExpertWindow third;
+    Type(third.Apply()->FolderEdit(), "/destroyed");
+    third.Delete();
+    EXPECT_EQ(s.applyFolder, "/destroyed");
+}
+
+TEST(ApplyPageScreenshots, FilledIn)
+{
+    const char* folder = std::getenv("DELVORIN_EXPERT_SCREENSHOTS");
+    if (!folder)
+        GTEST_SKIP() << "screenshots not asked for";
+    CSettings& s = TestApp().Settings();
+    s.applyFolder = "/home/ada/app";
+    s.applyPatchFile = "/media/ada/update-1.2.dvp";
+    s.backup = 1;
+    CExpertWindow window;
+    window.ShowPage(1);
+    SaveScreenshot(window.frame, std::string(folder) + "/expert_apply_page.png");
+    ResetSettings();
+}
