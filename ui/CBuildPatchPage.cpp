@@ -24,6 +24,8 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include <algorithm>
+
 namespace {
 
 const char kPatchExtension[] = "dvp";
@@ -74,8 +76,19 @@ CBuildPatchPage::~CBuildPatchPage()
 void CBuildPatchPage::CreateControls()
 {
     // The controls in the order of the form, which is also the tab order.
+    // Desktop fonts run wider than the form's small font: a label takes the room up to
+    // the edit it names, and two lines, centred on its row, when even that is too narrow.
     auto label = [this](const char* text, int x, int y, int cx, int cy) {
-        new wxStaticText(this, wxID_ANY, text, DluPoint(this, x, y), DluSize(this, cx, cy));
+        auto* l = new wxStaticText(this, wxID_ANY, text, DluPoint(this, x, y), DluSize(this, cx, cy));
+        const int room = DluSize(this, 73 - x, 0).x;
+        if (l->GetBestSize().x > room) {
+            l->Wrap(room);
+            const wxSize best = l->GetBestSize();
+            const int rowCentre = DluPoint(this, 0, y - 1).y + DluSize(this, 0, 14).y / 2;
+            l->SetSize(DluPoint(this, x, 0).x, rowCentre - best.y / 2, room, best.y);
+        } else if (l->GetBestSize().x > l->GetSize().x) {
+            l->SetSize(l->GetBestSize().x, l->GetSize().y);
+        }
     };
     auto edit = [this](int id, int x, int y) {
         return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, 130, 14));
@@ -83,8 +96,13 @@ void CBuildPatchPage::CreateControls()
     auto button = [this](int id, const char* text, int x, int y, int cx) {
         return new wxButton(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 14));
     };
-    auto check = [this](int id, const char* text, int x, int y, int cx) {
-        return new wxCheckBox(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 10));
+    // A check box whose text runs past its box gets the room up to the next control.
+    auto check = [this](int id, const char* text, int x, int y, int cx, int roomTo) {
+        auto* box = new wxCheckBox(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 10));
+        const int room = DluSize(this, roomTo - x - 2, 0).x;
+        if (box->GetSize().x < room && box->GetBestSize().x > box->GetSize().x)
+            box->SetSize(std::min(box->GetBestSize().x, room), box->GetSize().y);
+        return box;
     };
 
     label("Old files folder", 7, 6, 56, 8);
@@ -97,13 +115,14 @@ void CBuildPatchPage::CreateControls()
     button(kIdExcludeFiles, "&Exclude Files From The Patch Process", 75, 58, 130);
     label("Default apply folder:", 7, 77, 65, 8);
     defaultEdit_ = edit(kIdDefaultFolder, 75, 76);
-    defaultFollowsCheck_ = check(kIdDefaultFollowsOld, "Make default folder name same as Old folder.", 75, 92, 163);
+    defaultFollowsCheck_ = check(kIdDefaultFollowsOld, "Make default folder name same as Old folder.", 75, 92, 163,
+                                 255);
     label("Patch file name:", 7, 106, 52, 8);
     patchEdit_ = edit(kIdPatchFile, 75, 105);
     button(kIdBrowsePatch, "Browse ...", 209, 105, 39);
-    selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", 7, 125, 129);
+    selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", 7, 125, 129, 181);
     button(kIdSplit, "Split...", 181, 123, 67);
-    logCheck_ = check(kIdLogFile, "Create log file", 7, 143, 57);
+    logCheck_ = check(kIdLogFile, "Create log file", 7, 143, 57, 71);
     button(kIdViewLog, "&View Log File...", 71, 141, 61);
     button(kIdDialogText, "Dialog &Text...", 182, 141, 66);
     button(kIdOpenProject, "&Open Project...", 26, 163, 57);
