@@ -347,6 +347,16 @@ void CBuildPatchPage::OnOpenProject(wxCommandEvent&)
     ReadControls(); // the log box is not part of a project and keeps what it shows
     CProjectData project;
     OpenProject(path, TheApp().Settings(), TheApp().GetDirDiff(), project);
+    if (!project.overlongKeys.empty()) {
+        // Such a path is left empty rather than cut short into the name of another file.
+        std::string keys;
+        for (const std::string& key : project.overlongKeys)
+            keys += "\n" + key;
+        TheApp().Core().Ask(PromptOwner::MainWindow,
+                            "These values of the project file are longer than 254 characters and were left empty:" +
+                                keys,
+                            "Delvorin Warning", PromptButtons::OK, PromptIcon::Warning);
+    }
     patchFile = project.patchFile;
     selfExtract = project.selfExtract ? 1 : 0;
     defaultFollowsOld = project.defaultEqualsNew ? 1 : 0;

@@ -575,6 +575,22 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_EQ(engine.ExcludeList(), (std::vector<std::string>{"/src/v2/a.log", "/src/v2/b.log"}));
     EXPECT_EQ(engine.RemoveList(), std::vector<std::string>{"/src/v1/old.txt"});
 
+    // A path longer than a value read can hold comes back empty, and the user is told.
+    CIniFile longer;
+    longer.WriteString("Delvorin", "OldFolder", "/" + std::string(300, 'o'));
+    longer.WriteString("Delvorin", "NewFolder", "/src/v3");
+    ASSERT_TRUE(longer.Save(scratch / "long.dvj"));
+    {
+        CPromptScript prompts;
+        desktop.Choose(scratch / "long.dvj");
+        Click(page, Page::kIdOpenProject);
+        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
+        EXPECT_EQ(prompts.prompts.Shown()[0].text,
+                  "These values of the project file are longer than 254 characters and were left empty:\nOldFolder");
+        EXPECT_EQ(Value(page->OldFolderEdit()), "");
+        EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v3");
+    }
+
     // A project that cannot be written is reported.
     CPromptScript prompts;
     desktop.Choose(scratch / "no/such/folder/p.dvj");
