@@ -14,6 +14,7 @@
 #include <wx/gauge.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
+#include <wx/uiaction.h>
 
 namespace {
 
@@ -225,4 +226,28 @@ TEST(ProgressDlg, DrainingNeverWaits)
     for (int i = 0; i < 200; ++i)
         dlg.CheckCancelButton();
     EXPECT_LT(watch.Time(), 2000);
+}
+
+TEST(ProgressDlg, ARealClickOnCancelGetsThroughOverAModalWindow)
+{
+    // The Wizard runs modally and starts its build from inside its modal run: the
+    // progress dialog beside it must still take a real click.
+    wxDialog wizard(nullptr, wxID_ANY, "Wizard", wxPoint(0, 0), wxSize(200, 100));
+    bool requested = false;
+    RunModal(wizard, [&] {
+        CBuildProgressDlg progress;
+        ASSERT_TRUE(progress.Create(&wizard));
+        Pump(300);
+        wxWindow* cancel = progress.FindWindow(wxID_CANCEL);
+        wxRect r = cancel->GetScreenRect();
+        wxUIActionSimulator sim;
+        sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+        Pump(50);
+        sim.MouseClick();
+        for (int i = 0; i < 40 && !requested; ++i) {
+            wxMilliSleep(10);
+            requested = progress.CheckCancelButton();
+        }
+    });
+    EXPECT_TRUE(requested);
 }
