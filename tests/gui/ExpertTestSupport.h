@@ -4,6 +4,7 @@
 #pragma once
 #include "support/GuiTestSupport.h"
 
+#include "engine/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "ui/CApplyPatchPage.h"
@@ -163,6 +164,46 @@ public:
 
     CExpertModePropFrame* frame = nullptr;
 };
+
+// The settings record of a fresh user, the publisher's name and organisation, and the
+// engine's two lists empty.
+inline void ResetExpertSettings()
+{
+    TestApp().Settings() = CSettings();
+    TestApp().Core().userName = "Ada Lovelace";
+    TestApp().Core().userOrganization = "Analytical Engines Ltd";
+    TestApp().GetDirDiff().ClearExcludeList();
+    TestApp().GetDirDiff().ClearRemoveList();
+}
+
+// One control of a form as its template gives it: id (-1 for a label) and text.
+struct CFormControl {
+    int id;
+    const char* text;
+};
+
+// The form's children are exactly these controls in this order (the tab order), none
+// overlapping another or reaching out of the form.
+inline void ExpectForm(wxWindow* form, const std::vector<CFormControl>& expected)
+{
+    const wxWindowList& children = form->GetChildren();
+    ASSERT_EQ(children.size(), expected.size());
+    size_t i = 0;
+    for (wxWindow* child : children) {
+        if (expected[i].id != -1) {
+            EXPECT_EQ(child->GetId(), expected[i].id) << i;
+        }
+        if (!dynamic_cast<wxTextCtrl*>(child)) {
+            wxString label = child->GetLabel();
+            label.Replace("\n", " "); // a label wrapped to fit the desktop's font
+            EXPECT_EQ(label, expected[i].text) << i;
+        }
+        EXPECT_TRUE(wxRect(form->GetClientSize()).Contains(child->GetRect())) << i;
+        for (wxWindow* other : children)
+            EXPECT_TRUE(other == child || !other->GetRect().Intersects(child->GetRect())) << i;
+        ++i;
+    }
+}
 
 // Clicks a check box as the user does: the box changes and its command is sent.
 inline void ClickCheck(wxCheckBox* box)

@@ -20,18 +20,10 @@ namespace {
 
 using Page = CApplyPatchPage;
 
-void ResetSettings()
-{
-    TestApp().Settings() = CSettings();
-    TestApp().Core().userName = "Ada Lovelace";
-    TestApp().Core().userOrganization = "Analytical Engines Ltd";
-    TestApp().GetDirDiff().ClearRemoveList();
-}
-
 class ApplyPage : public testing::Test {
 protected:
-    ApplyPage() { ResetSettings(); }
-    ~ApplyPage() override { ResetSettings(); }
+    ApplyPage() { ResetExpertSettings(); }
+    ~ApplyPage() override { ResetExpertSettings(); }
 };
 
 // An old tree, a new tree and a patch between them built by the command-line program:
@@ -72,29 +64,13 @@ TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
     s.backupExt = "orig";
     CExpertWindow window;
     Page* page = window.Apply();
-    struct Control { int id; const char* text; };
-    const Control expected[] = {
+    ExpectForm(page, {
         {-1, "&Folder:"}, {Page::kIdFolder, ""}, {Page::kIdBrowseFolder, "B&rowse ..."},
         {-1, "&Patch file name:"}, {Page::kIdPatchFile, ""}, {Page::kIdBrowsePatch, "Br&owse ..."},
         {Page::kIdBackup, "Create &backup of old files"}, {-1, "Backup file &extension:"},
         {Page::kIdBackupExt, ""}, {Page::kIdApply, "&Apply Patch"}, {Page::kIdHelp, "&Help"},
         {Page::kIdExit, "E&xit"},
-    };
-    const wxWindowList& children = page->GetChildren();
-    ASSERT_EQ(children.size(), std::size(expected));
-    size_t i = 0;
-    for (wxWindow* child : children) {
-        if (expected[i].id != -1) {
-            EXPECT_EQ(child->GetId(), expected[i].id) << i;
-        }
-        if (!dynamic_cast<wxTextCtrl*>(child)) {
-            EXPECT_EQ(child->GetLabel(), expected[i].text) << i;
-        }
-        ++i;
-    }
-    for (wxWindow* a : children)
-        for (wxWindow* b : children)
-            EXPECT_TRUE(a == b || !a->GetRect().Intersects(b->GetRect())) << a->GetLabel() << " / " << b->GetLabel();
+    });
     EXPECT_EQ(window.frame->Sheet()->Notebook()->GetPageText(1), "Apply Patch File");
 
     EXPECT_EQ(Value(page->FolderEdit()), "/src/v1");
@@ -339,5 +315,5 @@ TEST(ApplyPageScreenshots, FilledIn)
     CExpertWindow window;
     window.ShowPage(1);
     SaveScreenshot(window.frame, std::string(folder) + "/expert_apply_page.png");
-    ResetSettings();
+    ResetExpertSettings();
 }
