@@ -222,7 +222,7 @@ void CBuildPatchPage::ApplyDefaultFolderRule()
 void CBuildPatchPage::ApplyExtensionRule()
 {
     if (!patchFile.empty())
-        patchFile = SetExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
+        patchFile = WithPatchExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
 }
 
 wxWindow* CBuildPatchPage::Sheet()
@@ -273,7 +273,7 @@ void CBuildPatchPage::OnBrowsePatch(wxCommandEvent&)
     std::string path;
     if (!ChoosePath(this, request, path))
         return;
-    patchFile = SetExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
+    patchFile = WithPatchExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
     ShowFields();
 }
 

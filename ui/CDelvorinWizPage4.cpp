@@ -60,14 +60,6 @@ CDelvorinWizPage4::CDelvorinWizPage4(CDelvorinWiz* sheet)
     textEdit_->Bind(wxEVT_KEY_DOWN, &CDelvorinWizPage4::OnDialogTextKey, this);
 }
 
-std::string CDelvorinWizPage4::WithExtension(const std::string& path, const std::string& extension)
-{
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return path + "." + extension;
-    return path.substr(0, dot + 1) + extension;
-}
-
 void CDelvorinWizPage4::ReadControls()
 {
     patchFile = FromWx(patchEdit_->GetValue());
@@ -89,7 +81,7 @@ void CDelvorinWizPage4::ShowFields()
 void CDelvorinWizPage4::ApplyExtensionRule()
 {
     if (!patchFile.empty())
-        patchFile = WithExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
+        patchFile = WithPatchExtension(patchFile, selfExtract ? kProgramExtension : kPatchExtension);
 }
 
 void CDelvorinWizPage4::OnInitDialog()

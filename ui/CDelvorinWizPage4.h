@@ -35,7 +35,6 @@ public:
     // The Wizard's extension rule, on the whole path: the text after its last "." is
     // replaced even where that "." belongs to a folder name ("/my.files/patch" becomes
     // "/my.dvp"); a path without any "." gets "." and the extension appended.
-    static std::string WithExtension(const std::string& path, const std::string& extension);
 
     // Command handlers, public so that the tests can drive the page.
     void OnSelfExtractClicked(wxCommandEvent& event);

@@ -26,6 +26,14 @@ std::string TextAfterLastDot(const std::string& path)
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
 }
 
+std::string WithPatchExtension(const std::string& path, const std::string& extension)
+{
+    size_t dot = path.rfind('.');
+    if (dot == std::string::npos)
+        return path + "." + extension;
+    return path.substr(0, dot + 1) + extension;
+}
+
 bool LiesInsideFolder(const std::string& path, const std::string& folder)
 {
     std::string base = folder;

