@@ -39,8 +39,9 @@ bool AskAbort(CAppCore& core, const std::string& text)
 }
 
 // Creates a new, empty file with a name that did not exist, in the folder. On failure
-// name holds the pattern, for the message.
-bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::string& name)
+// name holds the pattern, for the message. With keepOpen the file stays open for
+// reading and writing and its descriptor is put there.
+bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::string& name, int* keepOpen = nullptr)
 {
     std::string pattern = fsys::Join(folder, prefix + "XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -50,7 +51,10 @@ bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::s
         name = pattern;
         return false;
     }
-    close(fd);
+    if (keepOpen)
+        *keepOpen = fd;
+    else
+        close(fd);
     name = buffer.data();
     return true;
 }
@@ -165,11 +169,7 @@ private:
 class CCopyTarget {
 public:
     ~CCopyTarget() { Close(); }
-    bool Open(const std::string& path)
-    {
-        fd_ = open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
-        return fd_ >= 0;
-    }
+    void Adopt(int fd) { fd_ = fd; }
     bool SetLength(uint32_t length) { return ftruncate(fd_, static_cast<off_t>(length)) == 0; }
     bool CopyFrom(int from, uint64_t fromOffset, uint32_t toOffset, uint32_t length,
                   std::vector<unsigned char>& buffer)
@@ -244,6 +244,12 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     const bool hasObjects = !oldPatches.empty() || !newPatches.empty();
 
     bool backedUp = false;
+    // A file that did not exist before the apply holds nothing that a crash could take
+    // away: it is not forced to the disk before and after its rename (two waits for the
+    // disk per file, most of the time an apply of many new files takes). A replaced
+    // file always is, so a crash leaves its old content or its new one.
+    struct stat before;
+    syncReplacement_ = !newFileFlag || lstat(target.c_str(), &before) == 0;
     if (newFileFlag) {
         // A file of that name is about to be emptied: when backups are asked for, keep
         // its content, not the emptied file.
@@ -292,11 +298,13 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
 
     // Rebuild beside the target, so that the final rename stays in one file system.
     std::string rebuild;
-    if (!MakeUniqueFile(fsys::FolderOf(target), kRebuildPrefix, rebuild)) {
+    int rebuildFd = -1;
+    if (!MakeUniqueFile(fsys::FolderOf(target), kRebuildPrefix, rebuild, &rebuildFd)) {
         Tell(core_, "Unable to create file:\n" + rebuild);
         return 0;
     }
     CCopyTarget out;
+    out.Adopt(rebuildFd);
     auto fail = [&](const std::string& text) {
         out.Close();
         fsys::DeleteFile(rebuild);
@@ -305,7 +313,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     };
     // The rebuilt file starts as newLength zero bytes (a hole, not written zeros): the
     // objects then overwrite it in order.
-    if (!out.Open(rebuild) || !out.SetLength(newLength))
+    if (!out.SetLength(newLength))
         return fail("Unable to create file:\n" + rebuild);
 
     if (!oldPatches.empty()) {
@@ -427,10 +435,11 @@ bool CFilePatch::ReplaceTargetFile(const std::string& rebuildName, const std::st
     // leaves either the old file or the new one.
     TakeOverAttributes(rebuildName, target);
     SetFileTimes(rebuildName, newTimes);
-    if (!SyncFile(rebuildName) || !fsys::RenameFile(rebuildName, target)) {
+    if ((syncReplacement_ && !SyncFile(rebuildName)) || !fsys::RenameFile(rebuildName, target)) {
         Tell(core_, "Unable to create file:\n" + target);
         return false;
     }
-    SyncFolder(fsys::FolderOf(target));
+    if (syncReplacement_)
+        SyncFolder(fsys::FolderOf(target));
     return true;
 }

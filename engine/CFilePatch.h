@@ -112,6 +112,9 @@ public:
 private:
     CAppCore& core_;
     std::vector<unsigned char> copyBuffer_;
+    // Whether ReplaceTargetFile forces the rebuilt file and its rename to the disk: yes
+    // unless the target did not exist before the apply.
+    bool syncReplacement_ = true;
 };
 
 // Byte sum: all bytes taken as unsigned values, added modulo 2^32.
