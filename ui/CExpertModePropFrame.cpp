@@ -4,6 +4,7 @@
 #include "ui/CApplyPatchPage.h"
 #include "ui/CBuildPatchPage.h"
 #include "ui/CDelvorinApp.h"
+#include "ui/CDelvorinDlg.h"
 
 #include <wx/button.h>
 #include <wx/notebook.h>
@@ -85,17 +86,20 @@ bool CExpertModePropFrame::CreateFrame(const wxString& title)
 
 void CExpertModePropFrame::OnClose(wxCloseEvent& event)
 {
-    // Closing Expert mode ends the program: the window stays, and the main dialog is
-    // told to end its modal run (the program's shut-down then saves the settings).
-    wxWindow* mainDialog = wxApp::GetInstance() ? wxTheApp->GetTopWindow() : nullptr;
-    if (mainDialog && mainDialog != this && event.CanVeto()) {
-        event.Veto();
+    // Closing Expert mode ends the program: the window itself stays, and the main
+    // dialog is told to end its modal run (the program's shut-down then saves the
+    // settings). Only a close that cannot be refused closes the window.
+    if (!event.CanVeto()) {
+        event.Skip();
+        return;
+    }
+    event.Veto();
+    auto* mainDialog = wxApp::GetInstance() ? dynamic_cast<CDelvorinDlg*>(wxTheApp->GetTopWindow()) : nullptr;
+    if (mainDialog) {
         wxCommandEvent cancel(wxEVT_BUTTON, wxID_CANCEL);
         cancel.SetEventObject(mainDialog);
         wxPostEvent(mainDialog, cancel);
-        return;
     }
-    event.Skip(); // no main dialog to end: the window simply closes
 }
 
 void CExpertModePropFrame::OnActivate(wxActivateEvent& event)
