@@ -25,31 +25,138 @@ inline uint64_t Mix(uint64_t h)
     return h;
 }
 
+// A hash of a block's bytes and length (the byte sum adds nothing to them).
+uint64_t BytesHash(const unsigned char* p, size_t n)
+{
+    constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL;
+    constexpr uint64_t k2 = 0xC2B2AE3D27D4EB4FULL;
+    uint64_t h1 = static_cast<uint64_t>(n) * k1;
+    uint64_t h2 = h1 ^ k2;
+    while (n >= 16) {
+        h1 = std::rotl(h1 ^ (Load64(p) * k2), 29) * k1;
+        h2 = std::rotl(h2 ^ (Load64(p + 8) * k2), 31) * k1;
+        p += 16;
+        n -= 16;
+    }
+    if (n >= 8) {
+        h1 = std::rotl(h1 ^ (Load64(p) * k2), 27) * k1;
+        p += 8;
+        n -= 8;
+    }
+    if (n > 0) {
+        uint64_t tail = 0;
+        std::memcpy(&tail, p, n);
+        h2 = std::rotl(h2 ^ (tail * k2), 33) * k1;
+    }
+    return Mix(h1 ^ std::rotl(h2, 32));
+}
+
+// The home slot of a tag in a table of any size.
+inline size_t Home(uint64_t tag, size_t capacity)
+{
+    return static_cast<size_t>((tag * static_cast<uint64_t>(capacity)) >> 32);
+}
+
+// The end of the block that starts at cursor (the boundary rule of Cut, without the sum).
+const unsigned char* BlockEnd(const unsigned char* cursor, const unsigned char* end, unsigned char sep)
+{
+    if (static_cast<size_t>(end - cursor) <= CBlockNode::kMinLength)
+        return end;
+    const unsigned char* q = cursor + CBlockNode::kMinLength;
+    const unsigned char* last = end - 1;
+    while (q < last) {
+        const void* hit = std::memchr(q, sep, static_cast<size_t>(last - q));
+        if (!hit)
+            break;
+        const unsigned char* p = static_cast<const unsigned char*>(hit);
+        if (p[1] != sep)
+            return p;
+        q = p + 1;
+    }
+    return end;
+}
+
 } // namespace
+
+CBlockNode CBlockIndex::CutAt(uint32_t offset) const
+{
+    CBlockNode block;
+    const unsigned char* end = cutData_ + cutLength_;
+    block.start = cutData_ + offset;
+    block.length = static_cast<uint32_t>(BlockEnd(block.start, end, cutSeparator_) - block.start);
+    block.byteSum = ByteSum(block.start, block.length);
+    return block;
+}
+
+void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned char separator)
+{
+    cutData_ = data;
+    cutLength_ = length;
+    cutSeparator_ = separator;
+    const unsigned char* end = data + length;
+    // First the number of blocks, which sizes the table: at most two thirds full.
+    size_t count = 0;
+    for (const unsigned char* c = data; c < end; c = BlockEnd(c, end, separator))
+        ++count;
+    cutBlocks_ = count;
+    if (count == 0)
+        return;
+    const size_t capacity = count + count / 2 + 1;
+    cutSlots_.assign(capacity, 0);
+
+    // The blocks of the next kAhead are hashed, and their home slots requested, before
+    // each block is placed.
+    constexpr size_t kAhead = 16;
+    uint32_t offsets[kAhead];
+    uint32_t lengths[kAhead];
+    uint64_t tags[kAhead];
+    const unsigned char* cursor = data;
+    size_t requested = 0;
+    auto request = [&] {
+        const unsigned char* blockEnd = BlockEnd(cursor, end, separator);
+        const size_t k = requested % kAhead;
+        offsets[k] = static_cast<uint32_t>(cursor - data);
+        lengths[k] = static_cast<uint32_t>(blockEnd - cursor);
+        tags[k] = BytesHash(cursor, lengths[k]) >> 32;
+        __builtin_prefetch(&cutSlots_[Home(tags[k], capacity)], 1);
+        cursor = blockEnd;
+        ++requested;
+    };
+    while (requested < kAhead && cursor < end)
+        request();
+    for (size_t placed = 0; placed < count; ++placed) {
+        const size_t k = placed % kAhead;
+        const uint32_t offset = offsets[k];
+        const uint32_t blockLength = lengths[k];
+        const uint64_t tag = tags[k];
+        if (cursor < end)
+            request();
+        size_t i = Home(tag, capacity);
+        bool known = false;
+        while (uint64_t entry = cutSlots_[i]) {
+            // A block whose content is already indexed: the earlier one stays the answer.
+            if ((entry >> 32) == tag) {
+                CBlockNode earlier = CutAt(static_cast<uint32_t>(entry) - 1);
+                if (earlier.length == blockLength && std::memcmp(earlier.start, data + offset, blockLength) == 0) {
+                    known = true;
+                    break;
+                }
+            }
+            if (++i == capacity)
+                i = 0;
+        }
+        if (!known)
+            cutSlots_[i] = tag << 32 | (static_cast<uint64_t>(offset) + 1);
+    }
+}
 
 bool CBlockNode::Cut(const unsigned char*& cursor, const unsigned char* end, unsigned char sep)
 {
     if (cursor >= end)
         return false;
-    size_t remaining = static_cast<size_t>(end - cursor);
-    const unsigned char* blockEnd = end;
-    if (remaining > kMinLength) {
-        // The block ends before the first separator at least kMinLength bytes on that is
-        // followed by a different byte; a separator in the last position has no follower.
-        const unsigned char* q = cursor + kMinLength;
-        const unsigned char* last = end - 1;
-        while (q < last) {
-            const void* hit = std::memchr(q, sep, static_cast<size_t>(last - q));
-            if (!hit)
-                break;
-            const unsigned char* p = static_cast<const unsigned char*>(hit);
-            if (p[1] != sep) {
-                blockEnd = p;
-                break;
-            }
-            q = p + 1;
-        }
-    }
+    // The block ends before the first separator at least kMinLength bytes on that is
+    // followed by a different byte; a separator in the last position has no follower.
+    const unsigned char* blockEnd = BlockEnd(cursor, end, sep);
     start = cursor;
     length = static_cast<uint32_t>(blockEnd - cursor);
     byteSum = ByteSum(cursor, length);
@@ -96,6 +203,10 @@ void CBlockIndex::Clear()
     std::vector<uint64_t>().swap(slots_);
     shift_ = 32;
     distinct_ = 0;
+    std::vector<uint64_t>().swap(cutSlots_);
+    cutData_ = nullptr;
+    cutLength_ = 0;
+    cutBlocks_ = 0;
 }
 
 void CBlockIndex::Grow(size_t capacity)
@@ -151,6 +262,10 @@ void CBlockIndex::Insert(const CBlockNode& block)
 
 void CBlockIndex::Build(const unsigned char* data, size_t length, unsigned char separator)
 {
+    if (Empty()) {
+        BuildCut(data, length, separator);
+        return;
+    }
     size_t first = blocks_.size();
     CBlockNode block;
     const unsigned char* cursor = data;
@@ -184,6 +299,20 @@ void CBlockIndex::Build(const unsigned char* data, size_t length, unsigned char 
 
 const CBlockNode* CBlockIndex::Find(const CBlockNode& block) const
 {
+    if (!cutSlots_.empty()) {
+        const uint64_t tag = BytesHash(block.start, block.length) >> 32;
+        const size_t capacity = cutSlots_.size();
+        size_t i = Home(tag, capacity);
+        while (uint64_t entry = cutSlots_[i]) {
+            if ((entry >> 32) == tag) {
+                found_ = CutAt(static_cast<uint32_t>(entry) - 1);
+                if (found_.length == block.length && std::memcmp(found_.start, block.start, block.length) == 0)
+                    return &found_;
+            }
+            if (++i == capacity)
+                i = 0;
+        }
+    }
     if (slots_.empty())
         return nullptr;
     uint64_t tag = block.ContentHash() >> 32;
