@@ -25,12 +25,12 @@ inline uint64_t Mix(uint64_t h)
     return h;
 }
 
-// A hash of a block's bytes and length (the byte sum adds nothing to them).
-uint64_t BytesHash(const unsigned char* p, size_t n)
+// A hash of n bytes, started from seed.
+uint64_t HashBytes(uint64_t seed, const unsigned char* p, size_t n)
 {
     constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL;
     constexpr uint64_t k2 = 0xC2B2AE3D27D4EB4FULL;
-    uint64_t h1 = static_cast<uint64_t>(n) * k1;
+    uint64_t h1 = seed * k1;
     uint64_t h2 = h1 ^ k2;
     while (n >= 16) {
         h1 = std::rotl(h1 ^ (Load64(p) * k2), 29) * k1;
@@ -49,6 +49,12 @@ uint64_t BytesHash(const unsigned char* p, size_t n)
         h2 = std::rotl(h2 ^ (tail * k2), 33) * k1;
     }
     return Mix(h1 ^ std::rotl(h2, 32));
+}
+
+// A hash of a block's bytes and length (the byte sum adds nothing to them).
+uint64_t BytesHash(const unsigned char* p, size_t n)
+{
+    return HashBytes(n, p, n);
 }
 
 // The home slot of a tag in a table of any size.
@@ -172,29 +178,7 @@ bool CBlockNode::SameContent(const CBlockNode& other) const
 
 uint64_t CBlockNode::ContentHash() const
 {
-    constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL;
-    constexpr uint64_t k2 = 0xC2B2AE3D27D4EB4FULL;
-    uint64_t h1 = (static_cast<uint64_t>(length) << 32 | byteSum) * k1;
-    uint64_t h2 = h1 ^ k2;
-    const unsigned char* p = start;
-    size_t n = length;
-    while (n >= 16) {
-        h1 = std::rotl(h1 ^ (Load64(p) * k2), 29) * k1;
-        h2 = std::rotl(h2 ^ (Load64(p + 8) * k2), 31) * k1;
-        p += 16;
-        n -= 16;
-    }
-    if (n >= 8) {
-        h1 = std::rotl(h1 ^ (Load64(p) * k2), 27) * k1;
-        p += 8;
-        n -= 8;
-    }
-    if (n > 0) {
-        uint64_t tail = 0;
-        std::memcpy(&tail, p, n);
-        h2 = std::rotl(h2 ^ (tail * k2), 33) * k1;
-    }
-    return Mix(h1 ^ std::rotl(h2, 32));
+    return HashBytes(static_cast<uint64_t>(length) << 32 | byteSum, start, length);
 }
 
 void CBlockIndex::Clear()
