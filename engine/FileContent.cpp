@@ -88,11 +88,11 @@ void ReleaseGuard(int index)
     g_guards[index].end.store(0);
 }
 
-bool ReadAll(int fd, unsigned char* data, size_t size)
+bool ReadAll(int fd, unsigned char* data, size_t size, uint64_t offset)
 {
     size_t done = 0;
     while (done < size) {
-        ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+        ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -104,14 +104,14 @@ bool ReadAll(int fd, unsigned char* data, size_t size)
 
 } // namespace
 
-CFileContent::LoadResult CFileContent::Load(int fd, size_t length)
+CFileContent::LoadResult CFileContent::Load(int fd, size_t length, uint64_t offset)
 {
     clear();
     if (length == 0)
         return LoadResult::Ok;
     if (length >= kMapFrom) {
         std::call_once(g_installed, InstallHandler);
-        void* map = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        void* map = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, static_cast<off_t>(offset));
         if (map != MAP_FAILED) {
             int guard = TakeGuard(map, length);
             if (guard >= 0) {
@@ -133,7 +133,7 @@ CFileContent::LoadResult CFileContent::Load(int fd, size_t length)
     } catch (const std::bad_alloc&) {
         return LoadResult::NoMemory;
     }
-    if (!ReadAll(fd, buffer_.data(), length)) {
+    if (!ReadAll(fd, buffer_.data(), length, offset)) {
         clear();
         return LoadResult::ReadError;
     }

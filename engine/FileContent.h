@@ -5,6 +5,7 @@
 // reports itself damaged, so the build can refuse it like a short read.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 #include <initializer_list>
 #include <vector>
 
@@ -20,8 +21,9 @@ public:
     CFileContent(const CFileContent&) = delete;
     CFileContent& operator=(const CFileContent&) = delete;
 
-    // Takes the first length bytes of the open file fd (length is its length now).
-    LoadResult Load(int fd, size_t length);
+    // Takes length bytes of the open file fd from offset on (offset a multiple of the
+    // page size when length is kMapFrom or more).
+    LoadResult Load(int fd, size_t length, uint64_t offset = 0);
     // True when the file lost bytes while it was mapped: the content is not the file's.
     bool Damaged() const;
 

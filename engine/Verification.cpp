@@ -6,9 +6,11 @@
 #include "app/AppCore.h"
 #include "engine/CDirDiff.h"
 #include "engine/CFilePatch.h"
+#include "engine/FileContent.h"
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -19,7 +21,9 @@
 
 namespace {
 
-constexpr size_t kSumChunk = size_t{1} << 18;
+constexpr size_t kSumChunk = 64000;
+// Mapped windows of large files: a multiple of any page size.
+constexpr uint64_t kSumWindow = uint64_t{16} << 20;
 constexpr const char* kMissingText = "The following file to be updated is missing:\n%s\n\n";
 constexpr const char* kMismatchText = "The following file does not match the file to be updated:\n%s\n\n";
 
@@ -62,6 +66,23 @@ bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLengt
     if (length != wanted) {
         ::close(fd);
         return false;
+    }
+
+    // A large file is summed where it lies in memory, mapped a window at a time, without
+    // copying it; one that shrinks meanwhile is not the expected file.
+    if (length >= CFileContent::kMapFrom) {
+        uint32_t sum = 0;
+        bool whole = true;
+        for (uint64_t at = 0; at < length && whole; at += kSumWindow) {
+            CFileContent window;
+            const size_t size = static_cast<size_t>(std::min<uint64_t>(kSumWindow, length - at));
+            whole = window.Load(fd, size, at) == CFileContent::LoadResult::Ok;
+            if (whole)
+                sum += ByteSum(window.data(), window.size());
+            whole = whole && !window.Damaged();
+        }
+        ::close(fd);
+        return whole && sum == expectedSum;
     }
 
     // One buffer per thread, kept: checks come once or twice per file of an apply.

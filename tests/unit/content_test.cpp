@@ -1,7 +1,10 @@
 // The fast paths of the differencing must give exactly what the plain ones give: the
 // gap statistics scanned in stretches and threads, and file contents that are mapped
 // rather than read, including a file that shrinks while it is mapped.
+#include "app/AppCore.h"
 #include "engine/CFilePatch.h"
+#include "engine/Verification.h"
+#include "platform/ScriptedPrompt.h"
 #include "engine/FileContent.h"
 #include "support/TestFolder.h"
 
@@ -112,6 +115,35 @@ TEST_F(FileContentTest, SmallAndLargeFilesHoldTheirBytes)
         content.clear();
         EXPECT_TRUE(content.empty());
     }
+}
+
+TEST_F(FileContentTest, PartsFromAnOffset)
+{
+    const std::vector<unsigned char> bytes = RandomBytes(CFileContent::kMapFrom * 3, 12);
+    const std::string path = dir.WriteBytes("parts", bytes);
+    int fd = Open(path);
+    for (auto [offset, length] : {std::pair<size_t, size_t>{CFileContent::kMapFrom, CFileContent::kMapFrom * 2},
+                                  {4096, 100}, {CFileContent::kMapFrom * 2, CFileContent::kMapFrom}}) {
+        CFileContent part;
+        ASSERT_EQ(part.Load(fd, length, offset), CFileContent::LoadResult::Ok);
+        EXPECT_TRUE(std::equal(bytes.begin() + static_cast<long>(offset),
+                               bytes.begin() + static_cast<long>(offset + length), part.data()));
+    }
+    ::close(fd);
+}
+
+TEST_F(FileContentTest, ByteSumCheckOfLargeFilesWindowByWindow)
+{
+    CScriptedPrompt prompt;
+    CAppCore core(&prompt, dir.Path());
+    const std::vector<unsigned char> bytes = RandomBytes((40u << 20) + 5, 21);
+    const std::string path = dir.WriteBytes("large", bytes);
+    const uint32_t sum = ByteSum(bytes.data(), bytes.size());
+    const int32_t length = static_cast<int32_t>(bytes.size());
+    EXPECT_TRUE(CheckFileSum(core, path, length, sum));
+    EXPECT_FALSE(CheckFileSum(core, path, length, sum + 1));
+    EXPECT_FALSE(CheckFileSum(core, path, length - 1, sum));
+    EXPECT_TRUE(prompt.Shown().empty());
 }
 
 TEST_F(FileContentTest, ReadingMoreThanTheFileHoldsFails)
