@@ -5,6 +5,7 @@
 #include "container/CPatchDoc.h"
 #include "engine/CDirDiff.h"
 #include "engine/CFilePatch.h"
+#include "engine/ReplaceQueue.h"
 #include "engine/SafeNames.h"
 #include "engine/Verification.h"
 #include "platform/FileSystem.h"
@@ -129,16 +130,28 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     if (!doc.RewindToFileRecords())
         return 0;
 
+    // Replacements of existing files wait here to be flushed to the disk together; an
+    // apply that ends early still puts the ones before in place.
+    CReplaceQueue replacements(core_);
     const int count = core_.fileCount;
     for (int i = 0; i < count; ++i) {
         CFilePatch record(core_);
-        if (!record.ReadWrite(false))
+        record.replaceQueue = &replacements;
+        if (!record.ReadWrite(false)) {
+            replacements.Flush();
             return 0; // the reader has shown its message
-        if (Preamble(*this, record, i, count, progress) == Step::Cancelled)
+        }
+        if (Preamble(*this, record, i, count, progress) == Step::Cancelled) {
+            replacements.Flush();
             return -1;
-        if (!record.ApplyFileRecord(backup, backupExt, progress))
+        }
+        if (!record.ApplyFileRecord(backup, backupExt, progress)) {
+            replacements.Flush();
             return 0;
+        }
     }
+    if (!replacements.Flush())
+        return 0;
 
     for (const std::string& entry : RemoveList()) {
         const std::string path = fsys::Join(TargetFolder(), entry);

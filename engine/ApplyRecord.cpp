@@ -6,6 +6,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/CFilePatch.h"
+#include "engine/ReplaceQueue.h"
 #include "engine/SafeNames.h"
 #include "engine/Verification.h"
 #include "platform/FileSystem.h"
@@ -57,26 +58,6 @@ bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::s
         close(fd);
     name = buffer.data();
     return true;
-}
-
-bool SyncFile(const std::string& path)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok;
-}
-
-// Makes a rename in the folder durable.
-void SyncFolder(const std::string& folder)
-{
-    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
 }
 
 // Creates the file, or empties an existing one, without writing through a link at that
@@ -242,6 +223,10 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         return 0;
     }
     const bool hasObjects = !oldPatches.empty() || !newPatches.empty();
+    // An earlier record's replacement of this target must be in place before this one
+    // looks at it.
+    if (replaceQueue && replaceQueue->Holds(target) && !replaceQueue->Flush())
+        return 0;
 
     bool backedUp = false;
     // A file that did not exist before the apply holds nothing that a crash could take
@@ -435,6 +420,9 @@ bool CFilePatch::ReplaceTargetFile(const std::string& rebuildName, const std::st
     // leaves either the old file or the new one.
     TakeOverAttributes(rebuildName, target);
     SetFileTimes(rebuildName, newTimes);
+    // A replacement waits in the apply's queue for one flush with the others.
+    if (syncReplacement_ && replaceQueue)
+        return replaceQueue->Add(rebuildName, target, newLength);
     if ((syncReplacement_ && !SyncFile(rebuildName)) || !fsys::RenameFile(rebuildName, target)) {
         Tell(core_, "Unable to create file:\n" + target);
         return false;

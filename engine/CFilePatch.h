@@ -14,6 +14,7 @@
 #include <vector>
 
 class CAppCore;
+class CReplaceQueue;
 class IBuildProgress;
 class IApplyProgress;
 
@@ -108,6 +109,9 @@ public:
     CBlockIndex blockIndex;
 
     CAppCore& Core() { return core_; }
+    // Apply: where ReplaceTargetFile leaves replacements of existing files to wait for
+    // one disk flush with others (none: each is flushed and renamed at once).
+    CReplaceQueue* replaceQueue = nullptr;
 
 private:
     CAppCore& core_;

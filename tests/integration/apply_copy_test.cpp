@@ -1,12 +1,15 @@
 // An apply copies object bytes into the rebuilt file by the kernel when the patch image,
 // the old file and the rebuilt file allow it, and through the copy buffer otherwise (an
 // image in a temporary folder on another file system). Both ways must rebuild the same
-// file and write the same log.
+// file and write the same log. Replacements of existing files wait to be flushed to the
+// disk together; a record that meets a target whose replacement is still waiting must
+// see the replaced file.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchImage.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +94,51 @@ TEST_F(ApplyCopyTest, KernelCopyAndBufferCopyRebuildTheSameFiles)
     rmdir(shm.c_str());
     EXPECT_EQ(otherDisk, sameDisk);
     EXPECT_TRUE(prompt.Shown().empty());
+}
+
+TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
+{
+    // Files replaced in several flushes (more than a queue holds), and a second record
+    // for a.txt built against its old content: it must find a.txt already replaced and
+    // ask whether to abort, as when each file is replaced at once.
+    const std::string target = dir.MakeFolder("target");
+    std::string img;
+    std::vector<image::Record> records;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = "sub" + std::to_string(i % 7) + "\\f" + std::to_string(i) + ".txt";
+        const std::string before = "old content " + std::to_string(i);
+        dir.Write("target/sub" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt", before);
+        records.push_back(image::Changed(name, before, "new content of file " + std::to_string(i)));
+    }
+    dir.Write("target/a.txt", "AAAA");
+    records.push_back(image::Changed("a.txt", "AAAA", "BBBBBB"));
+    records.push_back(image::Changed("a.txt", "AAAA", "CCCCCCCC"));
+    img = image::Header({}, static_cast<uint16_t>(records.size()));
+    for (const auto& r : records)
+        img += r.Bytes();
+    dir.Write("update.dvp", image::PatchFile(img));
+
+    prompt.Script(PromptAnswer::No); // do not abort: the second record is passed over
+    CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patch);
+    ASSERT_TRUE(doc.ReadPatchHeader());
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
+    doc.ClosePatchFile();
+
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text, "The following file, " + target + "/a.txt" +
+                                          "\nhas been modified since this patch file was created.\n\n"
+                                          "This patch file cannot be applied to this file.\n"
+                                          "Do you want to abort the patch process?");
+    auto tree = SnapshotTree(target);
+    EXPECT_EQ(tree.size(), 301u); // nothing left over beside the targets
+    EXPECT_EQ(tree["a.txt"], "BBBBBB");
+    for (int i = 0; i < 300; ++i)
+        EXPECT_EQ(tree["sub" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt"],
+                  "new content of file " + std::to_string(i));
 }
 
 } // namespace
