@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -147,81 +148,90 @@ struct CGapSums {
     }
 };
 
-// One lane of at most 2 MiB: its squared gaps stay below 2^42, so the count of
-// occurrences (at most 2^21) shares one word with them and every byte costs one
-// read-modify-write of the table instead of two.
-constexpr uint32_t kUnseen = 0xFFFFFFFFu;
-constexpr uint32_t kLaneMax = uint32_t{1} << 21;
+// One lane of less than 2 MiB: its squared gaps stay below 2^42, so the count of
+// occurrences (below 2^21) shares one word with them and every byte costs one
+// read-modify-write of the table. Every value starts as if it occurred just before the
+// lane, so no byte needs a test for a first occurrence: the gap that start adds is
+// taken out again once the first occurrences are known.
+constexpr uint32_t kLaneMax = (uint32_t{1} << 21) - 1;
 constexpr unsigned kCountShift = 42;
-
-struct CLane {
-    uint32_t first[256];
-    uint32_t last[256];
-    uint64_t packed[256];
-    void Clear()
-    {
-        for (int b = 0; b < 256; ++b) {
-            first[b] = last[b] = kUnseen;
-            packed[b] = 0;
-        }
-    }
-    void AddTo(CGapSums& sums) const
-    {
-        CGapSums mine;
-        for (int b = 0; b < 256; ++b) {
-            mine.count[b] = packed[b] >> kCountShift;
-            if (mine.count[b] == 0)
-                continue;
-            mine.squares[b] = packed[b] & ((uint64_t{1} << kCountShift) - 1);
-            mine.first[b] = first[b];
-            mine.last[b] = last[b];
-        }
-        sums.Append(mine);
-    }
-};
-
-inline void Occurs(CLane& g, unsigned b, uint32_t i)
-{
-    uint32_t previous = g.last[b];
-    uint64_t add = uint64_t{1} << kCountShift;
-    if (previous == kUnseen) {
-        g.first[b] = i;
-    } else {
-        uint64_t gap = i - previous;
-        add += gap * gap;
-    }
-    g.packed[b] += add;
-    g.last[b] = i;
-}
+constexpr uint64_t kOneOccurrence = uint64_t{1} << kCountShift;
 
 // Four neighbouring lanes of equal length are scanned side by side: their four chains
 // of table updates do not wait for each other, which the processor overlaps.
 constexpr size_t kLanes = 4;
 
+struct CLanes {
+    uint32_t last[kLanes + 1][256];
+    uint64_t packed[kLanes + 1][256];
+};
+
+// Adds lane k, which covers [start, start + length) of the buffer, to sums.
+void AddLane(const CLanes& lanes, size_t k, const unsigned char* data, uint32_t start, uint32_t length, CGapSums& sums)
+{
+    CGapSums mine;
+    int present = 0;
+    for (int b = 0; b < 256; ++b) {
+        mine.count[b] = lanes.packed[k][b] >> kCountShift;
+        present += mine.count[b] != 0;
+    }
+    // First occurrences: a scan from the lane's start until every value it holds is met.
+    for (uint32_t i = 0; present > 0 && i < length; ++i) {
+        unsigned b = data[start + i];
+        if (mine.first[b] < 0) {
+            mine.first[b] = start + i;
+            --present;
+        }
+    }
+    for (int b = 0; b < 256; ++b) {
+        if (mine.count[b] == 0)
+            continue;
+        const uint64_t opening = static_cast<uint64_t>(mine.first[b] - start) + 1;
+        mine.squares[b] = (lanes.packed[k][b] & (kOneOccurrence - 1)) - opening * opening;
+        mine.last[b] = lanes.last[k][b];
+    }
+    sums.Append(mine);
+}
+
 // Adds the gaps of [begin, end) of the buffer to sums (which holds what lies before).
 void ScanRange(const unsigned char* data, size_t begin, size_t end, CGapSums& sums)
 {
-    CLane lanes[kLanes + 1];
+    auto lanes = std::make_unique<CLanes>();
     while (begin < end) {
         const size_t group = std::min<size_t>(end - begin, kLanes * size_t{kLaneMax});
         const uint32_t lane = static_cast<uint32_t>(group / kLanes);
-        for (CLane& g : lanes)
-            g.Clear();
         const uint32_t base = static_cast<uint32_t>(begin);
-        const unsigned char* p0 = data + begin;
-        const unsigned char* p1 = p0 + lane;
-        const unsigned char* p2 = p1 + lane;
-        const unsigned char* p3 = p2 + lane;
-        for (uint32_t i = 0; i < lane; ++i) {
-            Occurs(lanes[0], p0[i], base + i);
-            Occurs(lanes[1], p1[i], base + lane + i);
-            Occurs(lanes[2], p2[i], base + 2 * lane + i);
-            Occurs(lanes[3], p3[i], base + 3 * lane + i);
+        uint32_t starts[kLanes + 1];
+        for (size_t k = 0; k <= kLanes; ++k) {
+            starts[k] = base + static_cast<uint32_t>(k) * lane;
+            for (int b = 0; b < 256; ++b) {
+                lanes->last[k][b] = starts[k] - 1; // may wrap to 2^32 - 1: the gap is still right
+                lanes->packed[k][b] = 0;
+            }
         }
-        for (uint32_t i = 4 * lane; i < group; ++i)
-            Occurs(lanes[kLanes], data[begin + i], base + i);
-        for (const CLane& g : lanes)
-            g.AddTo(sums);
+        const unsigned char* p = data + begin;
+        uint32_t (*last)[256] = lanes->last;
+        uint64_t (*packed)[256] = lanes->packed;
+        for (uint32_t i = 0; i < lane; ++i) {
+            const uint32_t at = base + i;
+            for (size_t k = 0; k < kLanes; ++k) {
+                const unsigned b = p[i + k * lane];
+                const uint32_t position = at + static_cast<uint32_t>(k) * lane;
+                const uint64_t gap = position - last[k][b];
+                packed[k][b] += gap * gap + kOneOccurrence;
+                last[k][b] = position;
+            }
+        }
+        for (uint32_t i = kLanes * lane; i < group; ++i) {
+            const unsigned b = p[i];
+            const uint64_t gap = base + i - last[kLanes][b];
+            packed[kLanes][b] += gap * gap + kOneOccurrence;
+            last[kLanes][b] = base + i;
+        }
+        for (size_t k = 0; k <= kLanes; ++k) {
+            const uint32_t length = k < kLanes ? lane : static_cast<uint32_t>(group - kLanes * lane);
+            AddLane(*lanes, k, data, starts[k], length, sums);
+        }
         begin += group;
     }
 }

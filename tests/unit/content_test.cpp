@@ -84,6 +84,12 @@ TEST(GapStatisticsTest, StretchesAndThreadsGiveThePlainSums)
     large.front() = 0xEE;
     large.back() = 0xEF;
     ExpectSameStatistics(large, "large");
+    // Values that occur once, at the ends of the longest stretches a scan takes (2 MiB
+    // and just below), where a squared gap is largest.
+    std::vector<unsigned char> sparse(17u << 20, 0);
+    for (size_t at : {(size_t{1} << 21) - 2, (size_t{1} << 21) - 1, size_t{1} << 21, (size_t{1} << 22) - 1})
+        sparse[at] = static_cast<unsigned char>(at % 200 + 1);
+    ExpectSameStatistics(sparse, "sparse");
 }
 
 class FileContentTest : public testing::Test {
