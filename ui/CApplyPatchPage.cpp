@@ -164,13 +164,8 @@ void CApplyPatchPage::OnBrowseFolder(wxCommandEvent&)
 void CApplyPatchPage::OnBrowsePatch(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.kind = CPathRequest::Kind::OpenFile;
-    request.title = "Select Patch File";
-    request.defaultFile = "*.dvp";
-    request.wildcard = "*.dvp";
     std::string path;
-    if (!ChoosePath(this, request, path))
+    if (!ChoosePatchFileToOpen(this, "Select Patch File", path))
         return;
     patchFile = path;
     ShowFields();

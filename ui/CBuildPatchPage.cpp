@@ -263,15 +263,8 @@ void CBuildPatchPage::OnBrowseNew(wxCommandEvent&)
 void CBuildPatchPage::OnBrowsePatch(wxCommandEvent&)
 {
     ReadControls();
-    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
-    CPathRequest request;
-    request.kind = CPathRequest::Kind::SaveFile;
-    request.title = "Save Patch File As";
-    request.defaultFile = pattern;
-    request.wildcard = pattern;
-    request.overwritePrompt = true;
     std::string path;
-    if (!ChoosePath(this, request, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, path))
         return;
     patchFile = WithPatchExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
     ShowFields();

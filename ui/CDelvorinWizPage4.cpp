@@ -119,15 +119,8 @@ void CDelvorinWizPage4::OnSelfExtractClicked(wxCommandEvent&)
 void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
-    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
-    CPathRequest request;
-    request.kind = CPathRequest::Kind::SaveFile;
-    request.title = "Save Patch File As";
-    request.defaultFile = pattern;
-    request.wildcard = pattern;
-    request.overwritePrompt = true;
     std::string path;
-    if (!ChoosePath(this, request, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, path))
         return;
     patchFile = path;
     if (patchFile.find('.') == std::string::npos)

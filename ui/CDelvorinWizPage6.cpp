@@ -93,13 +93,8 @@ void CDelvorinWizPage6::OnBackupClicked(wxCommandEvent&)
 void CDelvorinWizPage6::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.kind = CPathRequest::Kind::OpenFile;
-    request.title = "Open Patch File As";
-    request.defaultFile = "*.dvp";
-    request.wildcard = "*.dvp";
     std::string path;
-    if (!ChoosePath(this, request, path))
+    if (!ChoosePatchFileToOpen(this, "Open Patch File As", path))
         return;
     patchFile = path;
     if (patchFile.find('.') == std::string::npos)

@@ -20,6 +20,28 @@ bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path)
     return ChoosePath(parent, request, path);
 }
 
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, std::string& path)
+{
+    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
+    CPathRequest request;
+    request.kind = CPathRequest::Kind::SaveFile;
+    request.title = "Save Patch File As";
+    request.defaultFile = pattern;
+    request.wildcard = pattern;
+    request.overwritePrompt = true;
+    return ChoosePath(parent, request, path);
+}
+
+bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, std::string& path)
+{
+    CPathRequest request;
+    request.kind = CPathRequest::Kind::OpenFile;
+    request.title = title;
+    request.defaultFile = "*.dvp";
+    request.wildcard = "*.dvp";
+    return ChoosePath(parent, request, path);
+}
+
 std::string TextAfterLastDot(const std::string& path)
 {
     size_t dot = path.rfind('.');

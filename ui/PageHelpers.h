@@ -15,6 +15,13 @@ class wxWindow;
 // question before an existing file is replaced. False when cancelled.
 bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path);
 
+// Asks where to save the patch file: the file-save dialog titled "Save Patch File As"
+// with the pattern "*.exe" for a self-extracting program or "*.dvp", and the question
+// before an existing file is replaced. False when cancelled.
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, std::string& path);
+// Asks for a patch file to apply: the file-open dialog with the given title and "*.dvp".
+bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, std::string& path);
+
 // The text after the last '.' of the whole path ("" when there is none).
 std::string TextAfterLastDot(const std::string& path);
 
