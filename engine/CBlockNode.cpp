@@ -170,6 +170,18 @@ bool CBlockNode::Cut(const unsigned char*& cursor, const unsigned char* end, uns
     return true;
 }
 
+bool CBlockNode::CutBounds(const unsigned char*& cursor, const unsigned char* end, unsigned char sep)
+{
+    if (cursor >= end)
+        return false;
+    const unsigned char* blockEnd = BlockEnd(cursor, end, sep);
+    start = cursor;
+    length = static_cast<uint32_t>(blockEnd - cursor);
+    byteSum = 0;
+    cursor = blockEnd;
+    return true;
+}
+
 bool CBlockNode::SameContent(const CBlockNode& other) const
 {
     return byteSum == other.byteSum && length == other.length &&

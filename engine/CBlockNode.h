@@ -21,6 +21,9 @@ public:
     // separator byte at least 50 bytes on that is followed by another byte value, and
     // moves the cursor past it. False when the cursor is already at the end.
     bool Cut(const unsigned char*& cursor, const unsigned char* end, unsigned char separator);
+    // The same cut without the byte sum (left 0): enough to look the block up in an
+    // index that Build made, which compares bytes, not sums.
+    bool CutBounds(const unsigned char*& cursor, const unsigned char* end, unsigned char separator);
     // Equal byte sum, equal length and equal bytes.
     bool SameContent(const CBlockNode& other) const;
     // A hash of the block's bytes, length and byte sum.

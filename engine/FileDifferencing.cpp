@@ -480,7 +480,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             const unsigned char* end = newData + newLength;
             bool haveHit = false;
             uint64_t hitEnd = 0;
-            while (block.Cut(cursor, end, separator)) {
+            // The index was made by Build, so the blocks need no byte sums.
+            while (block.CutBounds(cursor, end, separator)) {
                 uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
                 if (haveHit && blockOffset < hitEnd)
                     continue;
