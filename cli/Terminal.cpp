@@ -102,12 +102,28 @@ bool TakeCancelRequest()
     return true;
 }
 
-CTerminalBuildProgress::CTerminalBuildProgress() : tty_(isatty(STDERR_FILENO)) {}
+CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}
 
-CTerminalBuildProgress::~CTerminalBuildProgress()
+CTerminalLine::~CTerminalLine()
 {
     if (tty_)
         std::cerr << "\r\033[K" << std::flush;
+}
+
+bool CTerminalLine::Due()
+{
+    if (!tty_)
+        return false;
+    long long now = NowMs();
+    if (now - lastDraw_ < 100)
+        return false;
+    lastDraw_ = now;
+    return true;
+}
+
+void CTerminalLine::Show(const std::string& text)
+{
+    std::cerr << "\r\033[K" << text << std::flush;
 }
 
 void CTerminalBuildProgress::SetStatus(const std::string& text) { status_ = text; }
@@ -123,22 +139,9 @@ bool CTerminalBuildProgress::CheckCancelButton()
 
 void CTerminalBuildProgress::Draw()
 {
-    if (!tty_)
-        return;
-    long long now = NowMs();
-    if (now - lastDraw_ < 100)
-        return;
-    lastDraw_ = now;
-    std::cerr << "\r\033[K" << Bar(overall_, 20) << " " << PercentLabel(overall_) << " " << Bar(filePos_, 10) << " "
-              << Fit(status_ + " " + file_, 40) << std::flush;
-}
-
-CTerminalApplyProgress::CTerminalApplyProgress() : tty_(isatty(STDERR_FILENO)) {}
-
-CTerminalApplyProgress::~CTerminalApplyProgress()
-{
-    if (tty_)
-        std::cerr << "\r\033[K" << std::flush;
+    if (line_.Due())
+        line_.Show(Bar(overall_, 20) + " " + PercentLabel(overall_) + " " + Bar(filePos_, 10) + " " +
+                   Fit(status_ + " " + file_, 40));
 }
 
 void CTerminalApplyProgress::SetStatus(const std::string& text) { status_ = text; }
@@ -152,11 +155,6 @@ bool CTerminalApplyProgress::CheckCancelButton()
 
 void CTerminalApplyProgress::Draw()
 {
-    if (!tty_)
-        return;
-    long long now = NowMs();
-    if (now - lastDraw_ < 100)
-        return;
-    lastDraw_ = now;
-    std::cerr << "\r\033[K" << Bar(pos_, 30) << " " << PercentLabel(pos_) << " " << Fit(status_, 45) << std::flush;
+    if (line_.Due())
+        line_.Show(Bar(pos_, 30) + " " + PercentLabel(pos_) + " " + Fit(status_, 45));
 }

@@ -16,10 +16,23 @@ void InstallCancelHandler();
 // Takes (and forgets) a pending Ctrl-C.
 bool TakeCancelRequest();
 
+// One progress line on standard error, redrawn at most ten times a second, and only when
+// standard error is a terminal; cleared when it goes.
+class CTerminalLine {
+public:
+    CTerminalLine();
+    ~CTerminalLine();
+    // True when the line is on a terminal and due to be redrawn.
+    bool Due();
+    void Show(const std::string& text);
+
+private:
+    bool tty_;
+    long long lastDraw_ = 0;
+};
+
 class CTerminalBuildProgress : public IBuildProgress {
 public:
-    CTerminalBuildProgress();
-    ~CTerminalBuildProgress() override;
     void SetStatus(const std::string& text) override;
     void SetFileName(const std::string& text) override;
     void SetOverallPos(int pos) override;
@@ -28,24 +41,20 @@ public:
 
 private:
     void Draw();
-    bool tty_;
+    CTerminalLine line_;
     std::string status_, file_;
     int overall_ = 0, filePos_ = 0;
-    long long lastDraw_ = 0;
 };
 
 class CTerminalApplyProgress : public IApplyProgress {
 public:
-    CTerminalApplyProgress();
-    ~CTerminalApplyProgress() override;
     void SetStatus(const std::string& text) override;
     void SetPos(int pos) override;
     bool CheckCancelButton() override;
 
 private:
     void Draw();
-    bool tty_;
+    CTerminalLine line_;
     std::string status_;
     int pos_ = 0;
-    long long lastDraw_ = 0;
 };
