@@ -53,17 +53,19 @@ class CInputFile {
 public:
     ~CInputFile() { Close(); }
 
-    bool Open(const std::string& path)
+    // Opens the file and takes its length and times in one status query.
+    bool Open(const std::string& path, CFileTimes& times)
     {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0)
             return false;
-        struct stat st;
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        CFileStatus status;
+        if (!GetOpenFileStatus(fd_, times, status) || !status.regular) {
             Close();
+            times = CFileTimes{};
             return false;
         }
-        length_ = static_cast<uint64_t>(st.st_size);
+        length_ = status.length;
         return true;
     }
 
@@ -381,20 +383,16 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     // An old file that cannot be opened makes this a new file.
     CInputFile oldFile;
-    if (!oldFile.Open(oldFilePath))
+    if (!oldFile.Open(oldFilePath, oldTimes))
         newFileFlag = 1;
     bool oldPresent = oldFile.IsOpen();
 
     CInputFile newFile;
-    if (!newFile.Open(newFilePath)) {
+    if (!newFile.Open(newFilePath, newTimes)) {
         oldFile.Close();
         core_.Ask(PromptOwner::MainWindow, "Unable to open file:\n" + newFilePath, kErrorTitle);
         return 0;
     }
-
-    GetFileTimes(newFilePath, newTimes);
-    if (oldPresent)
-        GetFileTimes(oldFilePath, oldTimes);
 
     // The record holds lengths and offsets in 32 bits: a longer file cannot be described.
     for (const CInputFile* f : {&oldFile, &newFile}) {

@@ -47,19 +47,10 @@ int OpenRegularFile(const std::string& path, uint64_t& length)
     return fd;
 }
 
-} // namespace
-
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum)
+// True when the open file fd, of the given length, has the expected length and byte sum.
+// Closes fd.
+bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum)
 {
-    // Only a regular file can be the file a patch was built from; anything else (a
-    // folder, a pipe that would block the read) counts as a file that cannot be opened.
-    uint64_t length = 0;
-    int fd = OpenRegularFile(path, length);
-    if (fd < 0) {
-        core.Ask(PromptOwner::MainWindow, "Unable to open file: " + path, kAppName, PromptButtons::OK,
-                 PromptIcon::None);
-        return false;
-    }
     // The record stores an unsigned 32-bit length: files of 2 GiB and more must compare
     // as the same unsigned value, not as a negative number.
     const uint64_t wanted = static_cast<uint32_t>(expectedLength);
@@ -102,6 +93,22 @@ bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLengt
     return done == length && sum == expectedSum;
 }
 
+} // namespace
+
+bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum)
+{
+    // Only a regular file can be the file a patch was built from; anything else (a
+    // folder, a pipe that would block the read) counts as a file that cannot be opened.
+    uint64_t length = 0;
+    int fd = OpenRegularFile(path, length);
+    if (fd < 0) {
+        core.Ask(PromptOwner::MainWindow, "Unable to open file: " + path, kAppName, PromptButtons::OK,
+                 PromptIcon::None);
+        return false;
+    }
+    return SumMatches(fd, length, expectedLength, expectedSum);
+}
+
 void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const std::string& text)
 {
     if (entrySize == 0)
@@ -121,15 +128,15 @@ int CFilePatch::VerifyTargetFile(char* entry)
     if (newFileFlag)
         return 1;
 
+    // A file that cannot be opened is missing; one that can is summed through the same
+    // opening.
     uint64_t length = 0;
-    int probe = OpenRegularFile(oldPath, length);
-    if (probe < 0) {
+    int fd = OpenRegularFile(oldPath, length);
+    if (fd < 0) {
         FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMissingText, oldPath);
         return 0;
     }
-    ::close(probe);
-
-    if (!CheckFileSum(core_, oldPath, static_cast<int32_t>(oldLength), oldByteSum)) {
+    if (!SumMatches(fd, length, static_cast<int32_t>(oldLength), oldByteSum)) {
         FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMismatchText, oldPath);
         return 0;
     }

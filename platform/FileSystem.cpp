@@ -27,6 +27,14 @@ bool ListFolder(const std::string& folder, std::vector<DirEntry>& entries)
             continue;
         }
         e.hidden = !e.name.empty() && e.name[0] == '.';
+        // The folder listing tells the kind of most entries; only links and entries of
+        // unknown kind need a status query.
+        if (d->d_type == DT_DIR || d->d_type == DT_REG) {
+            e.isFolder = d->d_type == DT_DIR;
+            e.isFile = d->d_type == DT_REG;
+            entries.push_back(e);
+            continue;
+        }
         std::string full = Join(folder, e.name);
         struct stat lst;
         if (lstat(full.c_str(), &lst) != 0)

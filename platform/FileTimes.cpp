@@ -15,10 +15,11 @@ void FileTimeToUnix(uint64_t fileTime, int64_t& seconds, uint32_t& nanoseconds)
     nanoseconds = static_cast<uint32_t>(fileTime % 10000000ULL) * 100;
 }
 
-bool GetFileTimes(const std::string& path, CFileTimes& times)
+namespace {
+
+bool StatxTimes(int dirFd, const char* path, int flags, CFileTimes& times, struct statx& sx)
 {
-    struct statx sx;
-    if (statx(AT_FDCWD, path.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
+    if (statx(dirFd, path, flags, STATX_BASIC_STATS | STATX_BTIME, &sx) != 0)
         return false;
     if (sx.stx_mask & STATX_BTIME)
         times.creation = UnixToFileTime(sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec);
@@ -26,6 +27,24 @@ bool GetFileTimes(const std::string& path, CFileTimes& times)
         times.creation = UnixToFileTime(sx.stx_ctime.tv_sec, sx.stx_ctime.tv_nsec);
     times.lastAccess = UnixToFileTime(sx.stx_atime.tv_sec, sx.stx_atime.tv_nsec);
     times.lastWrite = UnixToFileTime(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
+    return true;
+}
+
+} // namespace
+
+bool GetFileTimes(const std::string& path, CFileTimes& times)
+{
+    struct statx sx;
+    return StatxTimes(AT_FDCWD, path.c_str(), 0, times, sx);
+}
+
+bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status)
+{
+    struct statx sx;
+    if (!StatxTimes(fd, "", AT_EMPTY_PATH, times, sx))
+        return false;
+    status.length = sx.stx_size;
+    status.regular = S_ISREG(sx.stx_mode);
     return true;
 }
 

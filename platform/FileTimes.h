@@ -19,5 +19,13 @@ void FileTimeToUnix(uint64_t fileTime, int64_t& seconds, uint32_t& nanoseconds);
 // Creation is the birth time, or the last status change where the file system keeps no
 // birth time.
 bool GetFileTimes(const std::string& path, CFileTimes& times);
+
+// What one status query of an open file tells besides its times.
+struct CFileStatus {
+    uint64_t length = 0;
+    bool regular = false;
+};
+// The times, length and kind of an open file in one query (no second walk of its path).
+bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status);
 // Sets last access and last write; the creation time cannot be set on this platform.
 bool SetFileTimes(const std::string& path, const CFileTimes& times);
