@@ -147,9 +147,26 @@ class Bench:
         self.bin = os.path.abspath(args.bin)
         self.out = os.path.abspath(args.out)
         self.cli = os.path.join(self.bin, "delvorin-cli")
+        self.trash = os.path.join(self.out, "trash")
         self.home = os.path.join(self.out, "home")
         os.makedirs(self.home, exist_ok=True)
         self.env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
+
+    # Takes away the result of an earlier run. A tree of many files is moved into the
+    # trash, which is emptied when the whole benchmark is over: on ext4 without a journal
+    # a freed inode is not reused for one to five minutes, and every file creation
+    # meanwhile first searches past the freed ones, which would time the file system's
+    # clean-up of earlier runs instead of the tool.
+    def discard(self, path):
+        if not os.path.lexists(path):
+            return
+        if os.path.isdir(path) and not os.path.islink(path) and tree_bytes(path)[1] >= 1000:
+            os.makedirs(self.trash, exist_ok=True)
+            os.rename(path, os.path.join(self.trash, str(len(os.listdir(self.trash)))))
+        elif os.path.isdir(path) and not os.path.islink(path):
+            shutil.rmtree(path)
+        else:
+            os.remove(path)
 
     # One timed command: wall seconds (measured here, to the microsecond) and the peak
     # resident memory in bytes from /usr/bin/time -v.
@@ -218,13 +235,15 @@ class Bench:
         print(f"== {c.name}: {c.note} ({old_files} -> {new_files} files, "
               f"{old_bytes / MIB:.1f} -> {new_bytes / MIB:.1f} MiB)", flush=True)
 
+        def move_aside(path):
+            self.discard(path)
+
         def fresh_target():
-            shutil.rmtree(target, ignore_errors=True)
+            move_aside(target)
             run(["cp", "-a", old, target])
 
         def no_output():
-            if os.path.exists(out_tar):
-                os.remove(out_tar)
+            move_aside(out_tar)
 
         def record(name, patch, build, apply, check=None, note=""):
             entry = {"bytes": os.path.getsize(patch) if patch else None, "build": build[0], "build_rss": build[1],
@@ -267,10 +286,10 @@ class Bench:
                                  f"gzip -6 -c '{image}' > '{floor_gz}'", shell=True)
             copy_dest = os.path.join(work, "copy")
             apply = self.measure(["cp", "-r", new, copy_dest],
-                                 prepare=lambda: shutil.rmtree(copy_dest, ignore_errors=True))
+                                 prepare=lambda: move_aside(copy_dest))
             record("floor", floor_gz, build, apply, note="cat + gzip -6 of the image / cp -r")
             os.remove(image)
-            shutil.rmtree(copy_dest, ignore_errors=True)
+            move_aside(copy_dest)
 
         if wanted("xdelta3"):
             patch = os.path.join(work, "patch.vcdiff")
@@ -319,6 +338,7 @@ class Bench:
             apply = self.measure(["rsync", "-a", f"--read-batch={batch}", target + "/"], prepare=fresh_target)
             record("rsync", batch, build, apply, same_tree)
 
+        move_aside(target)
         shutil.rmtree(work, ignore_errors=True)
         return info
 
@@ -468,7 +488,8 @@ def main():
     for c in chosen:
         results.append(b.results_for(c))
         if not args.keep and c.name.startswith(("scattered-1g", "scattered-256m", "equalsums-256m", "small-100k")):
-            shutil.rmtree(os.path.join(b.out, "corpora", c.name), ignore_errors=True)
+            b.discard(os.path.join(b.out, "corpora", c.name))
+    shutil.rmtree(b.trash, ignore_errors=True)
     report = [f"Machine: {machine()}", "",
               f"Median of {args.runs} runs after a warm-up († one run: the tool took over {SLOW_RUN:.0f} s). "
               "Ratios are Delvorin's figure divided by the tool's (below 1: Delvorin is smaller or faster).", ""]

@@ -435,6 +435,23 @@ TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
     }
 }
 
+TEST_F(ApplyTest, NewFileWithAWrongRebuildStaysEmpty)
+{
+    // A new file is rebuilt where it was created; a rebuild that fails its check must
+    // not leave the wrong bytes behind.
+    image::Record fresh = image::NewFile("fresh.txt", "brand new");
+    fresh.newSum += 1;
+    Craft({fresh, image::NewFile("next.txt", "next one")});
+    fsys::CreateFolder(target);
+    prompt.Script(PromptAnswer::No);
+    EXPECT_EQ(Apply(), 1);
+    EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/fresh.txt")});
+    EXPECT_TRUE(fsys::FileExists(target + "/fresh.txt"));
+    EXPECT_EQ(ReadFileText(target + "/fresh.txt"), "");
+    EXPECT_EQ(ReadFileText(target + "/next.txt"), "next one");
+    EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
+}
+
 TEST_F(ApplyTest, MissingRemoveEntryWarnsAndTheApplySucceeds)
 {
     std::vector<image::Record> records;
