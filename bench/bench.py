@@ -72,6 +72,18 @@ def largest_pair(old, new):
     return best
 
 
+def only_in_old(old, new):
+    """Relative names of the files of old that new does not have."""
+    names = []
+    for root, _, files in os.walk(old):
+        rel = os.path.relpath(root, old)
+        for n in files:
+            r = os.path.normpath(os.path.join(rel, n))
+            if not os.path.lexists(os.path.join(new, r)):
+                names.append(r)
+    return sorted(names)
+
+
 class Corpus:
     def __init__(self, name, make, note):
         self.name = name
@@ -267,10 +279,14 @@ class Bench:
         def wanted(name):
             return only is None or name in only
 
-        # Delvorin.
+        # Delvorin. Files that the new release no longer has are named in the remove
+        # list, as a publisher does, so that the applied tree equals the new one.
+        removes = []
+        for rel in only_in_old(old, new):
+            removes += ["--remove", rel]
         dvp = os.path.join(work, "update.dvp")
         if wanted("delvorin"):
-            build = self.measure([self.cli, "build", old, new, dvp, "--no-self-extract"])
+            build = self.measure([self.cli, "build", old, new, dvp, "--no-self-extract"] + removes)
             apply = self.measure([self.cli, "apply", dvp, target], prepare=fresh_target)
             record("delvorin", dvp, build, apply, same_tree)
 
@@ -279,7 +295,8 @@ class Bench:
         if wanted("floor"):
             image = os.path.join(work, "image.bin")
             if not os.path.exists(dvp):
-                run([self.cli, "build", old, new, dvp, "--no-self-extract"], env=self.env, stdout=subprocess.DEVNULL)
+                run([self.cli, "build", old, new, dvp, "--no-self-extract"] + removes, env=self.env,
+                    stdout=subprocess.DEVNULL)
             run(["sh", "-c", f"tail -c +9 '{dvp}' | gzip -dc > '{image}'"])
             floor_gz = os.path.join(work, "floor.gz")
             build = self.measure(f"find '{old}' '{new}' -type f -print0 | xargs -0 cat > /dev/null && "

@@ -250,6 +250,12 @@ bool CFilePatch::NeedsRecord() const
 {
     if (newFileFlag == 1)
         return true;
+    // Differencing leaves objects only when the contents differ. Equal byte sums and
+    // times do not make equal contents (two bytes swapped keep the sum; a publisher's
+    // copies often keep the times): such a file must be patched too, or the apply would
+    // leave the old content in place and report success.
+    if (!oldPatches.empty() || !newPatches.empty())
+        return true;
     return !(oldByteSum == newByteSum && newTimes.lastWrite == oldTimes.lastWrite &&
              newTimes.lastAccess == oldTimes.lastAccess);
 }

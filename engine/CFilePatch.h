@@ -77,7 +77,8 @@ public:
     // Writes (storing) the record at the patch image's position, or reads one record
     // from it. Reading rejects, with a message, anything that does not fit the image.
     bool ReadWrite(bool storing);
-    // True when the file needs a record in the patch file.
+    // True when the file needs a record in the patch file: a new file, a changed
+    // content, or changed last-write or last-access times.
     bool NeedsRecord() const;
     // Releases both contents, the block index and all objects.
     void FreeBuffers();

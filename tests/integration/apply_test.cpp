@@ -219,6 +219,23 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
         EXPECT_EQ(WriteTime(target + "/" + f), WriteTime(newDir + "/" + f)) << f;
 }
 
+TEST_F(ApplyTest, SwappedBytesWithTheSameTimesAreStillPatched)
+{
+    // Equal length, byte sum and times: only the content tells the files apart.
+    root.Write("old/swap.js", "f(a, b);\n");
+    root.Write("new/swap.js", "f(b, a);\n");
+    root.Write("old/zeros.bin", std::string(64, '\0'));
+    root.Write("new/zeros.bin", "");
+    for (const char* f : {"swap.js", "zeros.bin"}) {
+        SetWriteTime(oldDir + "/" + f, 1600000000);
+        SetWriteTime(newDir + "/" + f, 1600000000);
+    }
+    Build({});
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    ASSERT_EQ(Apply(), 1);
+    EXPECT_EQ(SnapshotTree(target), SnapshotTree(newDir));
+}
+
 TEST_F(ApplyTest, BackupsKeepTheOldContent)
 {
     root.Write("old/a.txt", "first version of a");

@@ -447,6 +447,10 @@ TEST(RecordTest, NeedsRecordLooksAtSumsAndTimes)
     r.newTimes.lastWrite = 30;
     r.newByteSum = 78;
     EXPECT_TRUE(r.NeedsRecord());
+    // Same sums and times, but the differencing found other content.
+    r.newByteSum = 77;
+    r.newPatches.push_back(CNewPatch{0, 5, 0});
+    EXPECT_TRUE(r.NeedsRecord());
 }
 
 TEST(RecordTest, ByteSumWrapsAt32Bits)
