@@ -247,15 +247,12 @@ class Bench:
         print(f"== {c.name}: {c.note} ({old_files} -> {new_files} files, "
               f"{old_bytes / MIB:.1f} -> {new_bytes / MIB:.1f} MiB)", flush=True)
 
-        def move_aside(path):
-            self.discard(path)
-
         def fresh_target():
-            move_aside(target)
+            self.discard(target)
             run(["cp", "-a", old, target])
 
         def no_output():
-            move_aside(out_tar)
+            self.discard(out_tar)
 
         def record(name, patch, build, apply, check=None, note=""):
             entry = {"bytes": os.path.getsize(patch) if patch else None, "build": build[0], "build_rss": build[1],
@@ -303,10 +300,10 @@ class Bench:
                                  f"gzip -6 -c '{image}' > '{floor_gz}'", shell=True)
             copy_dest = os.path.join(work, "copy")
             apply = self.measure(["cp", "-r", new, copy_dest],
-                                 prepare=lambda: move_aside(copy_dest))
+                                 prepare=lambda: self.discard(copy_dest))
             record("floor", floor_gz, build, apply, note="cat + gzip -6 of the image / cp -r")
             os.remove(image)
-            move_aside(copy_dest)
+            self.discard(copy_dest)
 
         if wanted("xdelta3"):
             patch = os.path.join(work, "patch.vcdiff")
@@ -355,7 +352,7 @@ class Bench:
             apply = self.measure(["rsync", "-a", f"--read-batch={batch}", target + "/"], prepare=fresh_target)
             record("rsync", batch, build, apply, same_tree)
 
-        move_aside(target)
+        self.discard(target)
         shutil.rmtree(work, ignore_errors=True)
         return info
 

@@ -151,21 +151,6 @@ int OpenRegular(const std::string& path)
     return fd;
 }
 
-// The file an old-copy object reads from: the target as it was before the apply.
-class CCopySource {
-public:
-    ~CCopySource()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-    }
-    bool Open(const std::string& path) { return (fd_ = OpenRegular(path)) >= 0; }
-    int Fd() const { return fd_; }
-
-private:
-    int fd_ = -1;
-};
-
 // The file being rebuilt. Object bytes are copied into it at their offsets by the
 // kernel where it can (no trip through the program's memory), else through the copy
 // buffer in chunks of 64,000 bytes.
@@ -355,8 +340,9 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         return fail("Unable to create file:\n" + rebuild);
 
     if (!oldPatches.empty()) {
-        CCopySource old;
-        if (!old.Open(target))
+        // Old-copy objects read the target as it was before the apply.
+        CHeldFile old;
+        if ((old.Fd() = OpenRegular(target)) < 0)
             return fail("Unable to open file:\n" + target);
         for (const COldPatch& object : oldPatches) {
             if (!out.CopyFrom(old.Fd(), object.oldOffset, object.newOffset, object.length, copyBuffer_))
