@@ -162,7 +162,15 @@ public:
     // Starts writing the rebuilt bytes to the disk without waiting: the check that
     // follows reads them meanwhile, and the flush before the rename then has less to wait
     // for. Advice only; the flush is what makes the bytes durable.
-    void StartWriteback() { sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE); }
+    void StartWriteback()
+    {
+        sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+        sinceWriteback_ = 0;
+    }
+    // With early writeback, every few MiB copied are sent to the disk while the copy goes
+    // on, so the disk writes the start of a large file while the rest is being rebuilt
+    // rather than all of it at the end.
+    void WriteBackEarly() { early_ = true; }
     bool CopyFrom(int from, uint64_t fromOffset, uint32_t toOffset, uint32_t length,
                   std::vector<unsigned char>& buffer)
     {
@@ -175,6 +183,7 @@ public:
             ssize_t n = copy_file_range(from, &in, fd_, &out, left, 0);
             if (n > 0) {
                 left -= static_cast<size_t>(n);
+                Copied(static_cast<size_t>(n));
                 continue;
             }
             if (n == 0)
@@ -204,6 +213,7 @@ public:
                 done += static_cast<size_t>(put);
                 out += put;
             }
+            Copied(done);
             in += got;
             left -= static_cast<size_t>(got);
         }
@@ -219,8 +229,19 @@ public:
     }
 
 private:
+    static constexpr size_t kWritebackStep = size_t{8} << 20;
+
+    void Copied(size_t bytes)
+    {
+        sinceWriteback_ += bytes;
+        if (early_ && sinceWriteback_ >= kWritebackStep)
+            StartWriteback();
+    }
+
     int fd_ = -1;
     bool kernelCopy_ = true;
+    bool early_ = false;
+    size_t sinceWriteback_ = 0;
 };
 
 } // namespace
@@ -320,6 +341,8 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     }
     CCopyTarget out;
     out.Adopt(rebuildFd);
+    if (syncReplacement_)
+        out.WriteBackEarly();
     // Takes away what a failed rebuild wrote: the file beside the target, or the bytes
     // of a file rebuilt in place.
     auto discard = [&] {

@@ -5,6 +5,7 @@
 #include "app/StringTable.h"
 #include "engine/CDirDiff.h"
 #include "engine/CFilePatch.h"
+#include "engine/FilePrefetch.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
@@ -54,20 +55,32 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
     return result;
 }
 
+std::string CDirDiff::OldFileFor(const std::string& full) const
+{
+    // The old file lies at the same place below the old folder as the new file below
+    // the new folder.
+    std::string relative = full.size() > newFolder.size() ? full.substr(newFolder.size()) : full;
+    if (!relative.empty() && relative.front() != '/' && (oldFolder.empty() || oldFolder.back() != '/'))
+        relative.insert(relative.begin(), '/'); // the new folder is the root "/"
+    return oldFolder + relative;
+}
+
 int CDirDiff::CreateFilePatches(IBuildProgress* progress)
 {
     const size_t n = DiffCount();
+    // The small file pairs that come next are read by helper threads meanwhile.
+    CFilePrefetch prefetch(n, [this](size_t index, std::string& oldPath, std::string& newPath) {
+        newPath = DiffItem(index);
+        if (IsExcluded(newPath))
+            return false;
+        oldPath = OldFileFor(newPath);
+        return true;
+    });
     for (size_t i = 0; i < n; ++i) {
         const std::string full = DiffItem(i);
         if (IsExcluded(full))
             continue;
-
-        // The old file lies at the same place below the old folder as the new file below
-        // the new folder.
-        std::string relative = full.size() > newFolder.size() ? full.substr(newFolder.size()) : full;
-        if (!relative.empty() && relative.front() != '/' && (oldFolder.empty() || oldFolder.back() != '/'))
-            relative.insert(relative.begin(), '/'); // the new folder is the root "/"
-        const std::string oldFile = oldFolder + relative;
+        const std::string oldFile = OldFileFor(full);
 
         CFilePatch record(core_);
         if (progress) {
@@ -83,6 +96,7 @@ int CDirDiff::CreateFilePatches(IBuildProgress* progress)
             progress->SetFilePos(0);
         }
 
+        record.UsePrefetched(prefetch.Take(i));
         int result = record.CreatePatch(oldFile, full, newFolder, progress);
         if (result != 1)
             return result;

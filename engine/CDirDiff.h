@@ -64,6 +64,8 @@ public:
     int BuildPatch(const std::string& oldFolder, const std::string& newFolder, std::string& outMessage,
                    IBuildProgress* progress);
     int CreateFilePatches(IBuildProgress* progress);
+    // The file of the old folder that corresponds to a file of the new folder.
+    std::string OldFileFor(const std::string& newFile) const;
     // Set by CreateFilePatches when it refuses a build for a reason of its own (a patch
     // file holds at most 65535 records); BuildPatch then returns it as the out message.
     std::string buildRefusal;

@@ -7,6 +7,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/ByteOrder.h"
+#include "engine/FilePrefetch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -260,6 +261,11 @@ bool CFilePatch::NeedsRecord() const
              newTimes.lastAccess == oldTimes.lastAccess);
 }
 
+void CFilePatch::UsePrefetched(std::unique_ptr<CPrefetchedPair> pair)
+{
+    prefetched_ = std::move(pair);
+}
+
 void CFilePatch::FreeBuffers()
 {
     oldContent.clear();
@@ -267,28 +273,4 @@ void CFilePatch::FreeBuffers()
     blockIndex.Clear();
     std::vector<COldPatch>().swap(oldPatches);
     std::vector<CNewPatch>().swap(newPatches);
-}
-
-uint32_t ByteSum(const unsigned char* data, size_t length)
-{
-    // Eight bytes at a time: the even and the odd bytes of a word are added into four
-    // 16-bit lanes, which 128 words cannot overflow (128 * 2 * 255 < 65536), and the
-    // lanes are folded into the total after every 128 words.
-    constexpr uint64_t kLanes = 0x00FF00FF00FF00FFULL;
-    uint64_t total = 0;
-    size_t i = 0;
-    while (length - i >= 8) {
-        size_t words = std::min<size_t>((length - i) / 8, 128);
-        uint64_t lanes = 0;
-        for (size_t k = 0; k < words; ++k, i += 8) {
-            uint64_t w;
-            std::memcpy(&w, data + i, 8);
-            lanes += (w & kLanes) + ((w >> 8) & kLanes);
-        }
-        lanes = (lanes & 0x0000FFFF0000FFFFULL) + ((lanes >> 16) & 0x0000FFFF0000FFFFULL);
-        total += (lanes & 0xFFFFFFFFULL) + (lanes >> 32);
-    }
-    for (; i < length; ++i)
-        total += data[i];
-    return static_cast<uint32_t>(total);
 }

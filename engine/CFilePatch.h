@@ -15,6 +15,7 @@
 
 class CAppCore;
 class CReplaceQueue;
+struct CPrefetchedPair;
 class IBuildProgress;
 class IApplyProgress;
 
@@ -74,6 +75,9 @@ public:
     // (a message has been shown), -1 cancel confirmed.
     int CreatePatch(const std::string& oldPath, const std::string& newPath, const std::string& newFolder,
                     IBuildProgress* progress);
+    // Hands the next CreatePatch the two files already read (by the build's read-ahead)
+    // instead of having it open and read them.
+    void UsePrefetched(std::unique_ptr<CPrefetchedPair> pair);
     // Writes (storing) the record at the patch image's position, or reads one record
     // from it. Reading rejects, with a message, anything that does not fit the image.
     bool ReadWrite(bool storing);
@@ -115,8 +119,11 @@ public:
     CReplaceQueue* replaceQueue = nullptr;
 
 private:
+    bool OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);
+
     CAppCore& core_;
     std::vector<unsigned char> copyBuffer_;
+    std::unique_ptr<CPrefetchedPair> prefetched_;
     // Whether ReplaceTargetFile forces the rebuilt file and its rename to the disk: yes
     // unless the target did not exist before the apply.
     bool syncReplacement_ = true;

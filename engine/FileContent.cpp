@@ -8,6 +8,7 @@
 #include <new>
 #include <sys/mman.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -159,4 +160,14 @@ void CFileContent::clear()
     std::vector<unsigned char>().swap(buffer_);
     data_ = nullptr;
     size_ = 0;
+}
+
+void CFileContent::swap(CFileContent& other) noexcept
+{
+    std::swap(data_, other.data_);
+    std::swap(size_, other.size_);
+    buffer_.swap(other.buffer_);
+    std::swap(map_, other.map_);
+    std::swap(mapLength_, other.mapLength_);
+    std::swap(guard_, other.guard_);
 }

@@ -32,6 +32,8 @@ public:
     bool empty() const { return size_ == 0; }
     // Releases the content.
     void clear();
+    // Exchanges the contents of two holders (a content read ahead moves into a record).
+    void swap(CFileContent& other) noexcept;
     // Holds a copy of the given bytes (records made in memory rather than by a build).
     template <class It>
     void assign(It first, It last)

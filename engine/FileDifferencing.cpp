@@ -8,6 +8,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/CFilePatch.h"
+#include "engine/FilePrefetch.h"
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
@@ -56,7 +57,8 @@ public:
     // Opens the file and takes its length and times in one status query.
     bool Open(const std::string& path, CFileTimes& times)
     {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without waiting: a named pipe at the name is refused, not read from.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         if (fd_ < 0)
             return false;
         CFileStatus status;
@@ -367,31 +369,21 @@ void COldPatch::Extend(const unsigned char* oldData, const unsigned char* newDat
     length = len;
 }
 
-int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
-                            const std::string& newFolder, IBuildProgress* progress)
+// Opens both files and takes their lengths, times and contents; false when a message
+// has been shown.
+bool CFilePatch::OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent)
 {
-    if (oldFilePath.empty() || newFilePath.empty())
-        return 0;
-    FreeBuffers();
-    oldPath = oldFilePath;
-    name = newFilePath;
-    oldLength = oldByteSum = newLength = newByteSum = 0;
-    newFileFlag = 0;
-    separator = 0;
-    newTimes = CFileTimes{};
-    oldTimes = CFileTimes{};
-
     // An old file that cannot be opened makes this a new file.
     CInputFile oldFile;
     if (!oldFile.Open(oldFilePath, oldTimes))
         newFileFlag = 1;
-    bool oldPresent = oldFile.IsOpen();
+    oldPresent = oldFile.IsOpen();
 
     CInputFile newFile;
     if (!newFile.Open(newFilePath, newTimes)) {
         oldFile.Close();
         core_.Ask(PromptOwner::MainWindow, "Unable to open file:\n" + newFilePath, kErrorTitle);
-        return 0;
+        return false;
     }
 
     // The record holds lengths and offsets in 32 bits: a longer file cannot be described.
@@ -401,7 +393,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
                       "The following file is too large for a Delvorin file (4 GB or more):\n" +
                           (f == &oldFile ? oldFilePath : newFilePath),
                       kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
-            return 0;
+            return false;
         }
     }
     oldLength = static_cast<uint32_t>(oldFile.Length());
@@ -417,17 +409,49 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         if (loaded == CFileContent::LoadResult::NoMemory) {
             ReleaseContents(*this);
             core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
-            return 0;
+            return false;
         }
         if (loaded == CFileContent::LoadResult::ReadError) {
             ReleaseContents(*this);
             core_.Ask(PromptOwner::MainWindow, "Unable to read file:\n" + (f == &oldFile ? oldFilePath : newFilePath),
                       kErrorTitle);
-            return 0;
+            return false;
         }
     }
     oldFile.Close();
     newFile.Close();
+    return true;
+}
+
+int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
+                            const std::string& newFolder, IBuildProgress* progress)
+{
+    if (oldFilePath.empty() || newFilePath.empty())
+        return 0;
+    FreeBuffers();
+    oldPath = oldFilePath;
+    name = newFilePath;
+    oldLength = oldByteSum = newLength = newByteSum = 0;
+    newFileFlag = 0;
+    separator = 0;
+    newTimes = CFileTimes{};
+    oldTimes = CFileTimes{};
+
+    bool oldPresent = false;
+    if (std::unique_ptr<CPrefetchedPair> pair = std::move(prefetched_)) {
+        // Read ahead: both files are small regular files (or the old one is missing).
+        oldPresent = pair->oldFile.present;
+        newFileFlag = oldPresent ? 0 : 1;
+        if (oldPresent)
+            oldTimes = pair->oldFile.times;
+        newTimes = pair->newFile.times;
+        oldLength = pair->oldFile.length;
+        newLength = pair->newFile.length;
+        oldContent.swap(pair->oldFile.content);
+        newContent.swap(pair->newFile.content);
+    } else if (!OpenAndLoad(oldFilePath, newFilePath, oldPresent)) {
+        return 0;
+    }
 
     // The name below the new folder.
     std::string prefix = newFolder;

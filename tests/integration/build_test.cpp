@@ -350,3 +350,27 @@ TEST_F(BuildTest, UnreadableFilesAndFolders)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
+{
+    // The old tree holds a named pipe where the new tree has a file: nothing waits for a
+    // writer on the pipe, and the file is recorded as a new one, whether the build reads
+    // it ahead among many files or on its own.
+    for (int files : {1, 40}) {
+        SCOPED_TRACE(files);
+        for (int i = 0; i < files; ++i)
+            dir.Write("new/f" + std::to_string(i), "content " + std::to_string(i));
+        ASSERT_EQ(mkfifo((oldFolder + "/f0").c_str(), 0600), 0);
+        ASSERT_EQ(Build(), 1);
+        std::vector<unsigned char> image;
+        std::map<std::string, CReadRecord> records = ReadBack(image);
+        ASSERT_EQ(records.size(), static_cast<size_t>(files));
+        EXPECT_EQ(records["f0"].newFileFlag, 1u);
+        EXPECT_EQ(records["f0"].newLength, 9u);
+        fsys::DeleteFile(oldFolder + "/f0");
+    }
+}
+
+} // namespace

@@ -92,6 +92,23 @@ TEST(GapStatisticsTest, StretchesAndThreadsGiveThePlainSums)
     ExpectSameStatistics(sparse, "sparse");
 }
 
+TEST(ByteSumTest, AnyLengthAndStartGiveThePlainSum)
+{
+    // Every start within a row and lengths around the 16- and 64-byte steps, so each
+    // tail case is met; bytes of 0xFF show that nothing narrower than the sum overflows.
+    const std::vector<unsigned char> random = RandomBytes(4096, 77);
+    for (size_t start = 0; start < 17; ++start) {
+        for (size_t length : {0, 1, 15, 16, 17, 63, 64, 65, 127, 128, 129, 1000, 4000}) {
+            uint32_t plain = 0;
+            for (size_t i = 0; i < length; ++i)
+                plain += random[start + i];
+            EXPECT_EQ(ByteSum(random.data() + start, length), plain) << start << " + " << length;
+        }
+    }
+    const std::vector<unsigned char> full((size_t{1} << 24) + 5, 0xFF);
+    EXPECT_EQ(ByteSum(full.data(), full.size()), static_cast<uint32_t>(uint64_t{0xFF} * full.size()));
+}
+
 class FileContentTest : public testing::Test {
 protected:
     CTestFolder dir;

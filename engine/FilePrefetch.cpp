@@ -1,0 +1,161 @@
+// Reading ahead for a build of many files (see FilePrefetch.h).
+#include "engine/FilePrefetch.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// How far ahead the helpers read: a number of items and the bytes they may hold. A
+// helper claims a run of items at a time and hands them over together, so that threads
+// wait for each other once per run rather than once per file.
+constexpr size_t kAheadItems = 256;
+constexpr size_t kRunItems = 32;
+constexpr size_t kAheadBytes = size_t{8} << 20;
+
+size_t HeldBytes(const CPrefetchedPair* pair)
+{
+    return pair ? pair->oldFile.content.size() + pair->newFile.content.size() : 0;
+}
+
+enum class Found { Read, Missing, Other };
+
+// Opens and reads one file of a pair: Read when it is a regular file shorter than the
+// length a build maps and was read whole, Missing when nothing is at the name, Other for
+// everything the build itself should look at (a large file, a folder, a read error).
+Found ReadSmallFile(const std::string& path, CPrefetchedFile& file)
+{
+    // Without waiting: a named pipe at the name must not stall the helper.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? Found::Missing : Found::Other;
+    CFileStatus status;
+    bool ok = GetOpenFileStatus(fd, file.times, status) && status.regular && status.length < CFileContent::kMapFrom;
+    if (ok) {
+        file.present = true;
+        file.length = static_cast<uint32_t>(status.length);
+        ok = file.content.Load(fd, file.length) == CFileContent::LoadResult::Ok;
+    }
+    ::close(fd);
+    return ok ? Found::Read : Found::Other;
+}
+
+} // namespace
+
+std::unique_ptr<CPrefetchedPair> CFilePrefetch::ReadPair(const std::string& oldPath, const std::string& newPath)
+{
+    auto pair = std::make_unique<CPrefetchedPair>();
+    if (ReadSmallFile(newPath, pair->newFile) != Found::Read)
+        return nullptr;
+    switch (ReadSmallFile(oldPath, pair->oldFile)) {
+    case Found::Read:
+        return pair;
+    case Found::Missing:
+        return pair; // no old file: the new file is a new one
+    case Found::Other:
+        break;
+    }
+    return nullptr;
+}
+
+CFilePrefetch::CFilePrefetch(size_t count, PairOf pairOf) : count_(count), pairOf_(std::move(pairOf))
+{
+    if (count_ < 2)
+        return;
+    const unsigned processors = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
+    try {
+        for (unsigned i = 0; i < processors; ++i)
+            helpers_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+        // Fewer helpers (or none): the build reads what they do not.
+    }
+}
+
+CFilePrefetch::~CFilePrefetch()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+    }
+    room_.notify_all();
+    for (std::thread& helper : helpers_)
+        helper.join();
+}
+
+void CFilePrefetch::Work()
+{
+    std::vector<std::unique_ptr<CPrefetchedPair>> run;
+    for (;;) {
+        size_t first = 0;
+        size_t end = 0;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ++idleHelpers_;
+            room_.wait(lock, [this] {
+                return stop_ || (nextClaim_ < count_ && nextClaim_ < wanted_ + kAheadItems && heldBytes_ < kAheadBytes);
+            });
+            --idleHelpers_;
+            if (stop_)
+                return;
+            first = nextClaim_;
+            end = std::min({count_, first + kRunItems, wanted_ + kAheadItems});
+            nextClaim_ = end;
+        }
+        run.clear();
+        size_t bytes = 0;
+        for (size_t item = first; item < end; ++item) {
+            std::unique_ptr<CPrefetchedPair> pair;
+            std::string oldPath;
+            std::string newPath;
+            if (pairOf_(item, oldPath, newPath))
+                pair = ReadPair(oldPath, newPath);
+            bytes += HeldBytes(pair.get());
+            run.push_back(std::move(pair));
+        }
+        bool wake = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            heldBytes_ += bytes;
+            for (size_t k = 0; k < run.size(); ++k)
+                ready_[first + k] = std::move(run[k]);
+            wake = buildWaiting_;
+        }
+        if (wake)
+            readyCv_.notify_one();
+    }
+}
+
+std::unique_ptr<CPrefetchedPair> CFilePrefetch::Take(size_t index)
+{
+    if (helpers_.empty())
+        return nullptr;
+    std::unique_lock<std::mutex> lock(mutex_);
+    // Items before this one will not be asked for.
+    for (auto it = ready_.begin(); it != ready_.end() && it->first < index;) {
+        heldBytes_ -= HeldBytes(it->second.get());
+        it = ready_.erase(it);
+    }
+    wanted_ = index;
+    std::unique_ptr<CPrefetchedPair> pair;
+    if (index >= nextClaim_) {
+        // The helpers are behind: the build reads this item itself, they go on after it.
+        nextClaim_ = index + 1;
+    } else {
+        buildWaiting_ = true;
+        readyCv_.wait(lock, [&] { return ready_.count(index) != 0; });
+        buildWaiting_ = false;
+        auto it = ready_.find(index);
+        pair = std::move(it->second);
+        heldBytes_ -= HeldBytes(pair.get());
+        ready_.erase(it);
+    }
+    // A helper that waits for room may go on.
+    const bool wake = idleHelpers_ > 0;
+    lock.unlock();
+    if (wake)
+        room_.notify_all();
+    return pair;
+}
