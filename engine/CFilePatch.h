@@ -143,3 +143,8 @@ struct CGapStats {
 };
 void GapStatistics(const unsigned char* data, size_t length, CGapStats stats[256]);
 unsigned char ChooseSeparator(const unsigned char* data, size_t length);
+// The same choice from statistics already taken of a buffer of that length.
+unsigned char SeparatorFromStatistics(const CGapStats stats[256], size_t length);
+// The byte sum of the buffer the statistics were taken of: every value times the number
+// of its occurrences (one less than its number of gaps).
+uint32_t ByteSumFromStatistics(const CGapStats stats[256]);

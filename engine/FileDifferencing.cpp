@@ -293,6 +293,19 @@ unsigned char ChooseSeparator(const unsigned char* data, size_t length)
 {
     CGapStats stats[256];
     GapStatistics(data, length, stats);
+    return SeparatorFromStatistics(stats, length);
+}
+
+uint32_t ByteSumFromStatistics(const CGapStats stats[256])
+{
+    uint64_t sum = 0;
+    for (int b = 1; b < 256; ++b)
+        sum += static_cast<uint64_t>(b) * (stats[b].numberOfGaps - 1);
+    return static_cast<uint32_t>(sum);
+}
+
+unsigned char SeparatorFromStatistics(const CGapStats stats[256], size_t length)
+{
     for (uint64_t threshold = kFirstThreshold; threshold < kThresholdCeiling && threshold < length;
          threshold += kThresholdStep) {
         int chosen = -1;
@@ -462,7 +475,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     const unsigned char* oldData = oldContent.data();
     const unsigned char* newData = newContent.data();
-    oldByteSum = ByteSum(oldData, oldLength);
+    // The old file's sum comes with the statistics of its bytes below, which read it
+    // anyway; an old file with the new file's bytes has the new file's sum.
     newByteSum = ByteSum(newData, newLength);
 
     // A mapped file that shrank while it was read has given zeros for its lost bytes.
@@ -478,8 +492,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     };
 
     const bool logging = core_.LogEnabled();
-    if (oldLength == newLength && oldByteSum == newByteSum &&
-        (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0)) {
+    if (oldLength == newLength && (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0)) {
+        oldByteSum = newByteSum;
         if (shrank())
             return 0;
         if (logging)
@@ -492,7 +506,10 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     uint64_t total = 0;
     try {
         if (oldPresent) {
-            separator = ChooseSeparator(oldData, oldLength);
+            CGapStats stats[256];
+            GapStatistics(oldData, oldLength, stats);
+            separator = SeparatorFromStatistics(stats, oldLength);
+            oldByteSum = ByteSumFromStatistics(stats);
 
             blockIndex.Build(oldData, oldLength, separator);
 

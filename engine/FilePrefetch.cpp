@@ -9,12 +9,13 @@
 
 namespace {
 
-// How far ahead the helpers read: a number of items and the bytes they may hold. A
-// helper claims a run of items at a time and hands them over together, so that threads
-// wait for each other once per run rather than once per file.
+// How far ahead the helpers read: a number of items and the bytes they may hold. Few
+// bytes ahead keep the same memory in use, rather than fresh pages for every file. A
+// helper hands the items it has read over in batches, so that the build is woken once
+// per batch rather than once per file, unless it waits for one of them.
 constexpr size_t kAheadItems = 256;
-constexpr size_t kRunItems = 32;
-constexpr size_t kAheadBytes = size_t{8} << 20;
+constexpr size_t kBatchItems = 32;
+constexpr size_t kAheadBytes = size_t{4} << 20;
 
 size_t HeldBytes(const CPrefetchedPair* pair)
 {
@@ -87,44 +88,43 @@ CFilePrefetch::~CFilePrefetch()
 
 void CFilePrefetch::Work()
 {
-    std::vector<std::unique_ptr<CPrefetchedPair>> run;
+    std::vector<std::pair<size_t, std::unique_ptr<CPrefetchedPair>>> batch;
+    size_t justRead = 0; // bytes of the item read last, not yet counted
     for (;;) {
-        size_t first = 0;
-        size_t end = 0;
+        size_t item = 0;
+        bool wake = false;
         {
             std::unique_lock<std::mutex> lock(mutex_);
+            heldBytes_ += justRead;
+            justRead = 0;
+            auto room = [this] {
+                return nextClaim_ < count_ && nextClaim_ < wanted_ + kAheadItems && heldBytes_ < kAheadBytes;
+            };
+            bool waitedFor = false;
+            for (const auto& entry : batch)
+                waitedFor = waitedFor || (buildWaiting_ && entry.first == wanted_);
+            if (!batch.empty() && (batch.size() >= kBatchItems || waitedFor || stop_ || !room())) {
+                for (auto& entry : batch)
+                    ready_[entry.first] = std::move(entry.second);
+                batch.clear();
+                wake = buildWaiting_;
+            }
+            if (wake)
+                readyCv_.notify_one();
             ++idleHelpers_;
-            room_.wait(lock, [this] {
-                return stop_ || (nextClaim_ < count_ && nextClaim_ < wanted_ + kAheadItems && heldBytes_ < kAheadBytes);
-            });
+            room_.wait(lock, [&] { return stop_ || room(); });
             --idleHelpers_;
             if (stop_)
                 return;
-            first = nextClaim_;
-            end = std::min({count_, first + kRunItems, wanted_ + kAheadItems});
-            nextClaim_ = end;
+            item = nextClaim_++;
         }
-        run.clear();
-        size_t bytes = 0;
-        for (size_t item = first; item < end; ++item) {
-            std::unique_ptr<CPrefetchedPair> pair;
-            std::string oldPath;
-            std::string newPath;
-            if (pairOf_(item, oldPath, newPath))
-                pair = ReadPair(oldPath, newPath);
-            bytes += HeldBytes(pair.get());
-            run.push_back(std::move(pair));
-        }
-        bool wake = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            heldBytes_ += bytes;
-            for (size_t k = 0; k < run.size(); ++k)
-                ready_[first + k] = std::move(run[k]);
-            wake = buildWaiting_;
-        }
-        if (wake)
-            readyCv_.notify_one();
+        std::unique_ptr<CPrefetchedPair> pair;
+        std::string oldPath;
+        std::string newPath;
+        if (pairOf_(item, oldPath, newPath))
+            pair = ReadPair(oldPath, newPath);
+        justRead = HeldBytes(pair.get());
+        batch.emplace_back(item, std::move(pair));
     }
 }
 

@@ -395,6 +395,26 @@ TEST_F(Differencing, OldFileAbsent)
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
+TEST_F(Differencing, ByteSumsOfChangedAndEqualFiles)
+{
+    // Bytes of every value, so a sum taken from value counts must weigh each one right;
+    // an empty old file, an equal-length change and an unchanged file.
+    std::string base;
+    for (int i = 0; i < 20000; ++i)
+        base += static_cast<char>((i * 131 + i / 7) & 0xFF);
+    auto sum = [](const std::string& text) {
+        return ByteSum(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    };
+    std::string changed = base;
+    changed[12345] = static_cast<char>(changed[12345] ^ 0x80);
+    for (const auto& [oldText, newText] : std::vector<std::pair<std::string, std::string>>{
+             {base, base.substr(100) + "tail"}, {"", base}, {base, changed}, {base, base}}) {
+        ASSERT_EQ(Diff(oldText, newText), 1);
+        EXPECT_EQ(record->oldByteSum, sum(oldText));
+        EXPECT_EQ(record->newByteSum, sum(newText));
+    }
+}
+
 TEST_F(Differencing, EmptyAndIdenticalFiles)
 {
     // Old absent, new empty: nothing to describe, but still a new file.
