@@ -7,6 +7,8 @@
 
 namespace {
 constexpr size_t kStreamBuffer = 1 << 16;
+// Skips up to this many bytes by reading them.
+constexpr size_t kReadThrough = 4096;
 }
 
 CBinFile::~CBinFile()
@@ -83,7 +85,16 @@ bool CBinFile::Seek(uint64_t position)
 
 bool CBinFile::Skip(uint64_t count)
 {
-    return file_ && fseeko(file_, static_cast<off_t>(count), SEEK_CUR) == 0;
+    if (!file_)
+        return false;
+    // A short stretch is read through the stream's buffer and dropped: a seek costs the
+    // stream a call to the system even within its buffer, and the records of a patch
+    // pass over thousands of small data blocks.
+    if (count <= kReadThrough) {
+        unsigned char scratch[kReadThrough];
+        return std::fread(scratch, 1, static_cast<size_t>(count), file_) == count;
+    }
+    return fseeko(file_, static_cast<off_t>(count), SEEK_CUR) == 0;
 }
 
 uint64_t CBinFile::Tell() const

@@ -234,6 +234,33 @@ TEST(PlatformTest, NamedPipesAreRefusedWithoutWaiting)
     EXPECT_EQ(data.size(), 3u);
 }
 
+TEST(PlatformTest, SkipsShortAndLongStretchesAndStopsAtTheEnd)
+{
+    // Short skips are read through the buffer, long ones seek; both land on the right
+    // byte, across buffer refills.
+    CTestFolder folder;
+    std::vector<unsigned char> bytes = RandomBytes(300000, 8);
+    std::string path = folder.WriteBytes("data", bytes);
+    CBinFile file;
+    ASSERT_TRUE(file.Open(path, CBinFile::Mode::Read));
+    uint64_t at = 0;
+    for (uint64_t step : {0u, 1u, 4095u, 4096u, 4097u, 70000u, 3u, 65536u, 100000u}) {
+        ASSERT_TRUE(file.Skip(step)) << step;
+        at += step;
+        EXPECT_EQ(file.Tell(), at);
+        unsigned char b = 0;
+        ASSERT_TRUE(file.ReadExact(&b, 1));
+        EXPECT_EQ(b, bytes[at]) << at;
+        ++at;
+    }
+    // Past the end a short skip fails; after a long one nothing more can be read.
+    ASSERT_TRUE(file.Seek(bytes.size() - 10));
+    EXPECT_FALSE(file.Skip(11));
+    ASSERT_TRUE(file.Seek(0));
+    unsigned char b = 0;
+    EXPECT_TRUE(file.Skip(bytes.size() + 5000) && !file.ReadExact(&b, 1));
+}
+
 TEST(ProgressTest, PercentLabel)
 {
     EXPECT_EQ(PercentLabel(0), "0%");
