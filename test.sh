@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, then the
-# AddressSanitizer/UndefinedBehaviorSanitizer build, then the fuzzers for a minute.
+# AddressSanitizer/UndefinedBehaviorSanitizer build, the tests of the code that runs in
+# several threads under ThreadSanitizer, then the fuzzers for a minute.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -16,6 +17,12 @@ echo "== Sanitizer build and test"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDELVORIN_SANITIZE=ON -DDELVORIN_GUI=OFF
 cmake --build build-asan -j "$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
+
+echo "== Thread sanitizer build and test (threaded code only)"
+threaded="unit.prefetch_test|unit.content_test|integration.build_test"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELVORIN_THREAD_SANITIZE=ON -DDELVORIN_GUI=OFF
+cmake --build build-tsan -j "$jobs" --target prefetch_test content_test build_test
+(cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -R "^($threaded)\$")
 
 if [ -x tests/fuzz/run.sh ]; then
   echo "== Fuzzing"

@@ -67,6 +67,15 @@ std::string CDirDiff::OldFileFor(const std::string& full) const
 
 int CDirDiff::CreateFilePatches(IBuildProgress* progress)
 {
+    const int result = CreateRecords(progress);
+    // The read-ahead helpers, which read the list, have ended with CreateRecords.
+    if (result == 1)
+        ClearDiffArray();
+    return result;
+}
+
+int CDirDiff::CreateRecords(IBuildProgress* progress)
+{
     const size_t n = DiffCount();
     // The small file pairs that come next are read by helper threads meanwhile.
     CFilePrefetch prefetch(n, [this](size_t index, std::string& oldPath, std::string& newPath) {
@@ -113,6 +122,5 @@ int CDirDiff::CreateFilePatches(IBuildProgress* progress)
             ++core_.fileCount;
         }
     }
-    ClearDiffArray();
     return 1;
 }

@@ -93,6 +93,9 @@ public:
     CAppCore& Core() { return core_; }
 
 private:
+    // The loop of CreateFilePatches over the diff array, with its read-ahead.
+    int CreateRecords(IBuildProgress* progress);
+
     CAppCore& core_;
     CUniqueList diff_;
     CUniqueList remove_;

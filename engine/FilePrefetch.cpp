@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <new>
 #include <system_error>
 #include <unistd.h>
 
@@ -121,8 +122,12 @@ void CFilePrefetch::Work()
         std::unique_ptr<CPrefetchedPair> pair;
         std::string oldPath;
         std::string newPath;
-        if (pairOf_(item, oldPath, newPath))
-            pair = ReadPair(oldPath, newPath);
+        try {
+            if (pairOf_(item, oldPath, newPath))
+                pair = ReadPair(oldPath, newPath);
+        } catch (const std::bad_alloc&) {
+            pair = nullptr; // left to the build, which reports what memory it lacks
+        }
         justRead = HeldBytes(pair.get());
         batch.emplace_back(item, std::move(pair));
     }

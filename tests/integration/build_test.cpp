@@ -374,3 +374,26 @@ TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(BuildTest, ExcludedFilesAfterTheLastRecordLeaveTheListToTheEnd)
+{
+    // All files but one are excluded: the read-ahead passes over the excluded ones after
+    // the build has taken its last file, and must be done with the list of files before
+    // the build clears it. Repeated, since that is a matter of timing.
+    for (int i = 0; i < 300; ++i)
+        dir.Write("new/f" + std::to_string(i), "content " + std::to_string(i));
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        dirDiff.ClearExcludeList();
+        for (int i = 0; i < 300; ++i)
+            if (i != 150)
+                dirDiff.AddExcludeFile(newFolder + "/f" + std::to_string(i));
+        ASSERT_EQ(Build(), 1);
+        EXPECT_EQ(dirDiff.DiffCount(), 0u);
+        EXPECT_EQ(core.fileCount, 1);
+    }
+}
+
+} // namespace
