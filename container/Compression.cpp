@@ -13,6 +13,9 @@
 
 namespace {
 constexpr unsigned kCopyBufferSize = 65536;
+// Input buffer of the decompression: the compressed file is read in pieces of this size
+// rather than zlib's 8 KiB ones.
+constexpr unsigned kReadBuffer = 256 * 1024;
 }
 
 bool CPatchDoc::CompressWorkFile()
@@ -73,6 +76,7 @@ bool CPatchDoc::DecompressPatchFile()
         ShowError("Error opening file:\n" + pathName_ + "\nfor decompression.", owner);
         return false;
     }
+    gzbuffer(in, kReadBuffer);
     std::FILE* out = std::fopen(workFileName_.c_str(), "wb");
     if (!out) {
         gzclose(in);
