@@ -9,21 +9,18 @@
 #include "app/StringHelpers.h"
 #include "engine/CFilePatch.h"
 #include "engine/FilePrefetch.h"
+#include "engine/InputFile.h"
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -48,45 +45,6 @@ inline uint64_t Load64(const unsigned char* p)
 }
 
 constexpr bool kWordCompare = std::endian::native == std::endian::little;
-
-// A regular file opened for reading, with its length; closed when it goes.
-class CInputFile {
-public:
-    ~CInputFile() { Close(); }
-
-    // Opens the file and takes its length and times in one status query.
-    bool Open(const std::string& path, CFileTimes& times)
-    {
-        // Without waiting: a named pipe at the name is refused, not read from.
-        fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-        if (fd_ < 0)
-            return false;
-        CFileStatus status;
-        if (!GetOpenFileStatus(fd_, times, status) || !status.regular) {
-            Close();
-            times = CFileTimes{};
-            return false;
-        }
-        length_ = status.length;
-        return true;
-    }
-
-    bool IsOpen() const { return fd_ >= 0; }
-    uint64_t Length() const { return length_; }
-
-    int Fd() const { return fd_; }
-
-    void Close()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-    uint64_t length_ = 0;
-};
 
 void ReleaseContents(CFilePatch& record)
 {

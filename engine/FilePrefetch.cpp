@@ -1,12 +1,11 @@
 // Reading ahead for a build of many files (see FilePrefetch.h).
 #include "engine/FilePrefetch.h"
 
+#include "engine/InputFile.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <new>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -30,19 +29,14 @@ enum class Found { Read, Missing, Other };
 // everything the build itself should look at (a large file, a folder, a read error).
 Found ReadSmallFile(const std::string& path, CPrefetchedFile& file)
 {
-    // Without waiting: a named pipe at the name must not stall the helper.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT ? Found::Missing : Found::Other;
-    CFileStatus status;
-    bool ok = GetOpenFileStatus(fd, file.times, status) && status.regular && status.length < CFileContent::kMapFrom;
-    if (ok) {
-        file.present = true;
-        file.length = static_cast<uint32_t>(status.length);
-        ok = file.content.Load(fd, file.length) == CFileContent::LoadResult::Ok;
-    }
-    ::close(fd);
-    return ok ? Found::Read : Found::Other;
+    CInputFile input;
+    if (!input.Open(path, file.times))
+        return input.Missing() ? Found::Missing : Found::Other;
+    if (input.Length() >= CFileContent::kMapFrom)
+        return Found::Other;
+    file.present = true;
+    file.length = static_cast<uint32_t>(input.Length());
+    return file.content.Load(input.Fd(), file.length) == CFileContent::LoadResult::Ok ? Found::Read : Found::Other;
 }
 
 } // namespace

@@ -1,0 +1,34 @@
+// A regular file opened for a build (see InputFile.h).
+#include "engine/InputFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+bool CInputFile::Open(const std::string& path, CFileTimes& times)
+{
+    Close();
+    missing_ = false;
+    // Without waiting: a named pipe at the name is refused, not read from.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        missing_ = errno == ENOENT;
+        return false;
+    }
+    CFileStatus status;
+    if (!GetOpenFileStatus(fd_, times, status) || !status.regular) {
+        Close();
+        times = CFileTimes{};
+        return false;
+    }
+    length_ = status.length;
+    return true;
+}
+
+void CInputFile::Close()
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    length_ = 0;
+}
