@@ -15,6 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -47,6 +50,48 @@ int OpenRegularFile(const std::string& path, uint64_t& length)
     return fd;
 }
 
+// The sum of the bytes [from, to) of the open file fd, mapped a window at a time (from
+// a multiple of the window); nothing when a window could not be mapped whole or the
+// file shrank while it was mapped.
+std::optional<uint32_t> SumWindows(int fd, uint64_t from, uint64_t to)
+{
+    uint32_t sum = 0;
+    for (uint64_t at = from; at < to; at += kSumWindow) {
+        CFileContent window;
+        const size_t size = static_cast<size_t>(std::min<uint64_t>(kSumWindow, to - at));
+        if (window.Load(fd, size, at) != CFileContent::LoadResult::Ok)
+            return std::nullopt;
+        sum += ByteSum(window.data(), window.size());
+        if (window.Damaged())
+            return std::nullopt;
+    }
+    return sum;
+}
+
+// The sum of the bytes of a large file, summed where they lie in memory, without
+// copying them. Mapping the pages costs as much as adding them up, so a file of several
+// windows is shared out: a helper thread takes the second half while this one takes the
+// first (byte sums add up modulo 2^32 in any order).
+std::optional<uint32_t> SumMappedFile(int fd, uint64_t length)
+{
+    const uint64_t windows = (length + kSumWindow - 1) / kSumWindow;
+    if (windows >= 2) {
+        const uint64_t half = windows / 2 * kSumWindow;
+        std::optional<uint32_t> second;
+        try {
+            std::thread helper([&] { second = SumWindows(fd, half, length); });
+            std::optional<uint32_t> first = SumWindows(fd, 0, half);
+            helper.join();
+            if (!first || !second)
+                return std::nullopt;
+            return *first + *second;
+        } catch (const std::system_error&) {
+            // No thread could be started: this one sums it all.
+        }
+    }
+    return SumWindows(fd, 0, length);
+}
+
 // True when the open file fd, of the given length, has the expected length and byte sum.
 // Closes fd.
 bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum)
@@ -59,21 +104,10 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
         return false;
     }
 
-    // A large file is summed where it lies in memory, mapped a window at a time, without
-    // copying it; one that shrinks meanwhile is not the expected file.
     if (length >= CFileContent::kMapFrom) {
-        uint32_t sum = 0;
-        bool whole = true;
-        for (uint64_t at = 0; at < length && whole; at += kSumWindow) {
-            CFileContent window;
-            const size_t size = static_cast<size_t>(std::min<uint64_t>(kSumWindow, length - at));
-            whole = window.Load(fd, size, at) == CFileContent::LoadResult::Ok;
-            if (whole)
-                sum += ByteSum(window.data(), window.size());
-            whole = whole && !window.Damaged();
-        }
+        const bool whole = SumMappedFile(fd, length) == std::optional<uint32_t>(expectedSum);
         ::close(fd);
-        return whole && sum == expectedSum;
+        return whole;
     }
 
     // One buffer per thread, kept: checks come once or twice per file of an apply.

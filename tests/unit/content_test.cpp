@@ -159,13 +159,28 @@ TEST_F(FileContentTest, ByteSumCheckOfLargeFilesWindowByWindow)
 {
     CScriptedPrompt prompt;
     CAppCore core(&prompt, dir.Path());
-    const std::vector<unsigned char> bytes = RandomBytes((40u << 20) + 5, 21);
-    const std::string path = dir.WriteBytes("large", bytes);
-    const uint32_t sum = ByteSum(bytes.data(), bytes.size());
-    const int32_t length = static_cast<int32_t>(bytes.size());
-    EXPECT_TRUE(CheckFileSum(core, path, length, sum));
-    EXPECT_FALSE(CheckFileSum(core, path, length, sum + 1));
-    EXPECT_FALSE(CheckFileSum(core, path, length - 1, sum));
+    // Halves shared out between two threads: windows of 16 MiB, a last window shorter
+    // than the mapping length (read, not mapped), an odd number of windows.
+    for (size_t size : {(40u << 20) + 5, (32u << 20) + 5, (16u << 20) + 1}) {
+        SCOPED_TRACE(size);
+        std::vector<unsigned char> bytes = RandomBytes(size, 21);
+        const std::string path = dir.WriteBytes("large", bytes);
+        const uint32_t sum = ByteSum(bytes.data(), bytes.size());
+        const int32_t length = static_cast<int32_t>(bytes.size());
+        EXPECT_TRUE(CheckFileSum(core, path, length, sum));
+        EXPECT_FALSE(CheckFileSum(core, path, length, sum + 1));
+        EXPECT_FALSE(CheckFileSum(core, path, length - 1, sum));
+        // One byte changed in the last window, at the start of the second half, and in
+        // the first half: each shows.
+        for (size_t at : {size - 1, size_t{16} << 20, size_t{7}}) {
+            if (at >= size)
+                continue;
+            bytes[at] ^= 0x5A;
+            dir.WriteBytes("large", bytes);
+            EXPECT_FALSE(CheckFileSum(core, path, length, sum)) << at;
+            bytes[at] ^= 0x5A;
+        }
+    }
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
