@@ -133,10 +133,12 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     // Replacements of existing files wait here to be flushed to the disk together; an
     // apply that ends early still puts the ones before in place.
     CReplaceQueue replacements(core_);
+    CRebuildBuffers buffers;
     const int count = core_.fileCount;
     for (int i = 0; i < count; ++i) {
         CFilePatch record(core_);
         record.replaceQueue = &replacements;
+        record.rebuildBuffers = &buffers;
         if (!record.ReadWrite(false)) {
             replacements.Flush();
             return 0; // the reader has shown its message

@@ -15,7 +15,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,6 +61,34 @@ bool MakeUniqueFile(const std::string& folder, const std::string& prefix, std::s
         close(fd);
     name = buffer.data();
     return true;
+}
+
+// Files up to this length are rebuilt in memory: the old file's bytes are the ones its
+// check read, the new data of the record are read from the image in one piece, and the
+// file is written in one go. A small file otherwise costs a system call per object, and
+// the records of a release's changed files hold hundreds to thousands of them.
+constexpr uint32_t kRebuildInMemory = uint32_t{8} << 20;
+
+// Makes room for n bytes in a buffer, at least doubling it: an apply meets files of many
+// lengths, and fresh memory for each longer one would cost its page faults again.
+void Fit(std::vector<unsigned char>& buffer, size_t n)
+{
+    if (buffer.capacity() < n)
+        buffer.reserve(std::max(n, buffer.capacity() * 2));
+}
+
+// The stretch of the image that holds the data of all new-data objects (with the object
+// headers between them): [first, end).
+void DataSpan(const std::vector<CNewPatch>& objects, uint64_t& first, uint64_t& end)
+{
+    first = UINT64_MAX;
+    end = 0;
+    for (const CNewPatch& n : objects) {
+        first = std::min(first, n.dataPosition);
+        end = std::max(end, n.dataPosition + n.length);
+    }
+    if (objects.empty())
+        first = end = 0;
 }
 
 // An open file descriptor, closed when it goes.
@@ -219,6 +249,22 @@ public:
         }
         return true;
     }
+    // Writes the whole rebuilt file from memory.
+    bool WriteAll(const unsigned char* data, size_t length)
+    {
+        size_t done = 0;
+        while (done < length) {
+            const size_t chunk = std::min(length - done, kWritebackStep);
+            ssize_t n = pwrite(fd_, data + done, chunk, static_cast<off_t>(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += static_cast<size_t>(n);
+            Copied(static_cast<size_t>(n));
+        }
+        return true;
+    }
     bool Close()
     {
         if (fd_ < 0)
@@ -243,6 +289,42 @@ private:
     bool early_ = false;
     size_t sinceWriteback_ = 0;
 };
+
+// Rebuilds a small file in memory and writes it in one go: newLength zero bytes that the
+// objects overwrite in order, old copies taken from the bytes the target's check read
+// (buffers.oldBytes), new data from one read of the image. logObject is called for each
+// new-data object as it is placed, as the copying rebuild does.
+template <class LogObject>
+bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vector<COldPatch>& oldPatches,
+                     const std::vector<CNewPatch>& newPatches, uint32_t newLength, int imageFd,
+                     LogObject&& logObject)
+{
+    std::vector<unsigned char>& bytes = buffers.newBytes;
+    Fit(bytes, newLength);
+    bytes.assign(newLength, 0);
+    for (const COldPatch& object : oldPatches) {
+        // The objects lie within the old length, which the check found.
+        if (uint64_t{object.oldOffset} + object.length > buffers.oldBytes.size())
+            return false;
+        if (object.length > 0)
+            std::memcpy(bytes.data() + object.newOffset, buffers.oldBytes.data() + object.oldOffset, object.length);
+    }
+    uint64_t first = 0;
+    uint64_t end = 0;
+    DataSpan(newPatches, first, end);
+    Fit(buffers.data, static_cast<size_t>(end - first));
+    buffers.data.resize(static_cast<size_t>(end - first));
+    if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), first))
+        return false;
+    for (size_t i = 0; i < newPatches.size(); ++i) {
+        const CNewPatch& object = newPatches[i];
+        if (object.length > 0)
+            std::memcpy(bytes.data() + object.newOffset, buffers.data.data() + (object.dataPosition - first),
+                        object.length);
+        logObject(i, object);
+    }
+    return out.WriteAll(bytes.data(), bytes.size());
+}
 
 } // namespace
 
@@ -291,10 +373,25 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         }
     }
 
+    // Small files are rebuilt in memory, from the bytes the check reads.
+    uint64_t spanFirst = 0;
+    uint64_t spanEnd = 0;
+    DataSpan(newPatches, spanFirst, spanEnd);
+    const bool inMemory = hasObjects && newLength <= kRebuildInMemory && oldLength <= kRebuildInMemory &&
+                          spanEnd - spanFirst <= uint64_t{2} * kRebuildInMemory;
+    CRebuildBuffers own;
+    CRebuildBuffers& buffers = rebuildBuffers ? *rebuildBuffers : own;
+    buffers.oldBytes.clear();
+    std::vector<unsigned char>* keepOld = nullptr;
+    if (inMemory && !oldPatches.empty()) {
+        Fit(buffers.oldBytes, oldLength);
+        keepOld = &buffers.oldBytes;
+    }
     // The file just created here is empty: it matches a length and sum of 0 and nothing
     // else, and need not be read to tell.
-    const bool targetMatches = createdHere ? oldLength == 0 && oldByteSum == 0
-                                           : CheckFileSum(core_, target, static_cast<int32_t>(oldLength), oldByteSum);
+    const bool targetMatches =
+        createdHere ? oldLength == 0 && oldByteSum == 0
+                    : CheckFileSum(core_, target, static_cast<int32_t>(oldLength), oldByteSum, keepOld);
     if (!targetMatches) {
         if (!hasObjects)
             return 1;
@@ -357,32 +454,43 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         Tell(core_, text);
         return 0;
     };
-    // The rebuilt file starts as newLength zero bytes (a hole, not written zeros): the
-    // objects then overwrite it in order.
-    if (!out.SetLength(newLength))
-        return fail("Unable to create file:\n" + rebuild);
-
-    if (!oldPatches.empty()) {
-        // Old-copy objects read the target as it was before the apply.
-        CHeldFile old;
-        if ((old.Fd() = OpenRegular(target)) < 0)
-            return fail("Unable to open file:\n" + target);
-        for (const COldPatch& object : oldPatches) {
-            if (!out.CopyFrom(old.Fd(), object.oldOffset, object.newOffset, object.length, copyBuffer_))
-                return fail("Unable to write file:\n" + rebuild);
-        }
-    }
     const bool logging = core_.LogEnabled();
-    for (size_t i = 0; i < newPatches.size(); ++i) {
-        const CNewPatch& object = newPatches[i];
-        // The data are taken from the image at their own offset; the image's reading
-        // position stays where the record reader left it.
-        if (!out.CopyFrom(core_.patchImage.Fd(), object.dataPosition, object.newOffset, object.length, copyBuffer_))
+    auto logObject = [&](size_t i, const CNewPatch& object) {
+        core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
+        core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
+                              ", patch size: " + std::to_string(object.length));
+    };
+    if (inMemory) {
+        if (!RebuildInMemory(out, buffers, oldPatches, newPatches, newLength, core_.patchImage.Fd(),
+                             [&](size_t i, const CNewPatch& object) {
+                                 if (logging)
+                                     logObject(i, object);
+                             }))
             return fail("Unable to write file:\n" + rebuild);
-        if (logging) {
-            core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
-            core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
-                                  ", patch size: " + std::to_string(object.length));
+    } else {
+        // The rebuilt file starts as newLength zero bytes (a hole, not written zeros): the
+        // objects then overwrite it in order.
+        if (!out.SetLength(newLength))
+            return fail("Unable to create file:\n" + rebuild);
+        if (!oldPatches.empty()) {
+            // Old-copy objects read the target as it was before the apply.
+            CHeldFile old;
+            if ((old.Fd() = OpenRegular(target)) < 0)
+                return fail("Unable to open file:\n" + target);
+            for (const COldPatch& object : oldPatches) {
+                if (!out.CopyFrom(old.Fd(), object.oldOffset, object.newOffset, object.length, copyBuffer_))
+                    return fail("Unable to write file:\n" + rebuild);
+            }
+        }
+        for (size_t i = 0; i < newPatches.size(); ++i) {
+            const CNewPatch& object = newPatches[i];
+            // The data are taken from the image at their own offset; the image's reading
+            // position stays where the record reader left it.
+            if (!out.CopyFrom(core_.patchImage.Fd(), object.dataPosition, object.newOffset, object.length,
+                              copyBuffer_))
+                return fail("Unable to write file:\n" + rebuild);
+            if (logging)
+                logObject(i, object);
         }
     }
     if (syncReplacement_)

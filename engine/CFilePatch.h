@@ -24,6 +24,13 @@ class IApplyProgress;
 enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
 
 // An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
+// Apply: the memory of in-memory rebuilds of small files.
+struct CRebuildBuffers {
+    std::vector<unsigned char> oldBytes; // the target, as its check before the rebuild read it
+    std::vector<unsigned char> newBytes; // the rebuilt file
+    std::vector<unsigned char> data;     // the record's new data, read from the image at once
+};
+
 class COldPatch {
 public:
     static constexpr size_t kSize = 20;
@@ -117,6 +124,9 @@ public:
     // Apply: where ReplaceTargetFile leaves replacements of existing files to wait for
     // one disk flush with others (none: each is flushed and renamed at once).
     CReplaceQueue* replaceQueue = nullptr;
+    // Apply: memory for rebuilding small files in memory, kept by the apply from one
+    // record to the next (none: the record uses its own).
+    CRebuildBuffers* rebuildBuffers = nullptr;
 
 private:
     bool OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);

@@ -1,5 +1,7 @@
 #include "engine/FileContent.h"
 
+#include "platform/FileSystem.h"
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -89,20 +91,6 @@ void ReleaseGuard(int index)
     g_guards[index].end.store(0);
 }
 
-bool ReadAll(int fd, unsigned char* data, size_t size, uint64_t offset)
-{
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 } // namespace
 
 CFileContent::LoadResult CFileContent::Load(int fd, size_t length, uint64_t offset)
@@ -134,7 +122,7 @@ CFileContent::LoadResult CFileContent::Load(int fd, size_t length, uint64_t offs
     } catch (const std::bad_alloc&) {
         return LoadResult::NoMemory;
     }
-    if (!ReadAll(fd, buffer_.data(), length, offset)) {
+    if (!fsys::ReadAt(fd, buffer_.data(), length, offset)) {
         clear();
         return LoadResult::ReadError;
     }

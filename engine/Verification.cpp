@@ -93,8 +93,9 @@ std::optional<uint32_t> SumMappedFile(int fd, uint64_t length)
 }
 
 // True when the open file fd, of the given length, has the expected length and byte sum.
-// Closes fd.
-bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum)
+// With keep, the bytes are read whole into *keep. Closes fd.
+bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
+                std::vector<unsigned char>* keep = nullptr)
 {
     // The record stores an unsigned 32-bit length: files of 2 GiB and more must compare
     // as the same unsigned value, not as a negative number.
@@ -102,6 +103,13 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
     if (length != wanted) {
         ::close(fd);
         return false;
+    }
+
+    if (keep) {
+        keep->resize(static_cast<size_t>(length));
+        const bool whole = fsys::ReadAt(fd, keep->data(), keep->size(), 0);
+        ::close(fd);
+        return whole && ByteSum(keep->data(), keep->size()) == expectedSum;
     }
 
     if (length >= CFileContent::kMapFrom) {
@@ -129,7 +137,8 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
 
 } // namespace
 
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum)
+bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+                  std::vector<unsigned char>* keep)
 {
     // Only a regular file can be the file a patch was built from; anything else (a
     // folder, a pipe that would block the read) counts as a file that cannot be opened.
@@ -140,7 +149,7 @@ bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLengt
                  PromptIcon::None);
         return false;
     }
-    return SumMatches(fd, length, expectedLength, expectedSum);
+    return SumMatches(fd, length, expectedLength, expectedSum, keep);
 }
 
 void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const std::string& text)

@@ -3,13 +3,18 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CAppCore;
 
 // True when the file can be opened for reading, its length equals expectedLength (the
 // record's unsigned 32-bit length, carried in a signed value) and the sum of its bytes
 // equals expectedSum. Shows "Unable to open file: " + path when it cannot be opened.
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum);
+// With keep, a file of the expected length is read whole into *keep and its bytes stay
+// there, so that a rebuild can use the very bytes that were checked (for files that fit
+// in memory; the caller decides).
+bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+                  std::vector<unsigned char>* keep = nullptr);
 
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result
 // would not fit the entry (at most entrySize - 1 characters), the front of text is

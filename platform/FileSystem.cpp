@@ -102,6 +102,21 @@ bool FileLength(const std::string& path, uint64_t& length)
     return true;
 }
 
+bool ReadAt(int fd, void* data, size_t size, uint64_t offset)
+{
+    unsigned char* bytes = static_cast<unsigned char*>(data);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
 {
     data.clear();
@@ -115,17 +130,9 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
         return false;
     }
     data.resize(static_cast<size_t>(st.st_size));
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = read(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
+    const bool whole = ReadAt(fd, data.data(), data.size(), 0);
     close(fd);
-    if (done != data.size()) {
+    if (!whole) {
         data.clear();
         return false;
     }

@@ -30,6 +30,9 @@ bool RenameFile(const std::string& from, const std::string& to);
 // Length of a regular file; false when it cannot be had.
 bool FileLength(const std::string& path, uint64_t& length);
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);
+// Reads exactly size bytes at offset of the open file fd; false when the file ends
+// first or cannot be read.
+bool ReadAt(int fd, void* data, size_t size, uint64_t offset);
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 // Permission bits of a file (0644 style); false when it cannot be had.
 bool GetPermissions(const std::string& path, unsigned& mode);

@@ -1,7 +1,7 @@
-// An apply copies object bytes into the rebuilt file by the kernel when the patch image,
-// the old file and the rebuilt file allow it, and through the copy buffer otherwise (an
-// image in a temporary folder on another file system). Both ways must rebuild the same
-// file and write the same log. Replacements of existing files wait to be flushed to the
+// An apply rebuilds a file of a few MiB in memory; a larger one gets its object bytes
+// copied by the kernel when the patch image, the old file and the rebuilt file allow it,
+// and through the copy buffer otherwise (an image in a temporary folder on another file
+// system). Every way must rebuild the same file and write the same log. Replacements of existing files wait to be flushed to the
 // disk together; a record that meets a target whose replacement is still waiting must
 // see the replaced file.
 #include "app/AppCore.h"
@@ -13,6 +13,8 @@
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -38,9 +40,14 @@ protected:
 
     void Build()
     {
-        const std::vector<unsigned char> old = RandomBytes(3 << 20, 4);
+        // Above the length that is rebuilt in memory, so that its objects are copied.
+        const std::vector<unsigned char> old = RandomBytes(9 << 20, 4);
         dir.WriteBytes("old/big.bin", old);
         dir.Write("new/big.bin", Edited(old));
+        // Rebuilt in memory, from the bytes its check read.
+        const std::vector<unsigned char> mid = RandomBytes(3 << 20, 5);
+        dir.WriteBytes("old/mid.bin", mid);
+        dir.Write("new/mid.bin", Edited(mid));
         dir.Write("old/small.txt", "a small file that changes");
         dir.Write("new/small.txt", "a small file that has changed a little");
         dir.Write("new/fresh.txt", "a new file");
@@ -51,6 +58,23 @@ protected:
         std::string message;
         ASSERT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, nullptr), 1) << message;
         ASSERT_TRUE(doc.FinishPatchFile(false));
+    }
+
+    // Writes a patch of hand-made records and applies it to target, which must succeed.
+    void ApplyRecords(const std::vector<image::Record>& records, const std::string& target)
+    {
+        std::string img = image::Header({}, static_cast<uint16_t>(records.size()));
+        for (const auto& r : records)
+            img += r.Bytes();
+        dir.Write("update.dvp", image::PatchFile(img));
+        CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
+        CDirDiff dirDiff(core);
+        CPatchDoc doc(core, dirDiff, patch);
+        ASSERT_TRUE(doc.ReadPatchHeader());
+        dirDiff.TargetFolder() = target;
+        int backup = 0;
+        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
+        doc.ClosePatchFile();
     }
 
     // Applies to a fresh copy of the old tree with the image in tempFolder; returns the log.
@@ -81,6 +105,7 @@ TEST_F(ApplyCopyTest, KernelCopyAndBufferCopyRebuildTheSameFiles)
     Build();
     const std::string sameDisk = Apply(dir.MakeFolder("tmp-apply") + "/", dir / "target1");
     EXPECT_NE(sameDisk.find("Applying patch #0 from patch file to file <target>/big.bin"), std::string::npos);
+    EXPECT_NE(sameDisk.find("Applying patch #1 from patch file to file <target>/mid.bin"), std::string::npos);
 
     // A temporary folder in memory lies on another file system than the target.
     struct stat st;
@@ -102,7 +127,6 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
     // for a.txt built against its old content: it must find a.txt already replaced and
     // ask whether to abort, as when each file is replaced at once.
     const std::string target = dir.MakeFolder("target");
-    std::string img;
     std::vector<image::Record> records;
     for (int i = 0; i < 300; ++i) {
         const std::string name = "sub" + std::to_string(i % 7) + "\\f" + std::to_string(i) + ".txt";
@@ -113,20 +137,8 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
     dir.Write("target/a.txt", "AAAA");
     records.push_back(image::Changed("a.txt", "AAAA", "BBBBBB"));
     records.push_back(image::Changed("a.txt", "AAAA", "CCCCCCCC"));
-    img = image::Header({}, static_cast<uint16_t>(records.size()));
-    for (const auto& r : records)
-        img += r.Bytes();
-    dir.Write("update.dvp", image::PatchFile(img));
-
     prompt.Script(PromptAnswer::No); // do not abort: the second record is passed over
-    CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
-    CDirDiff dirDiff(core);
-    CPatchDoc doc(core, dirDiff, patch);
-    ASSERT_TRUE(doc.ReadPatchHeader());
-    dirDiff.TargetFolder() = target;
-    int backup = 0;
-    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
-    doc.ClosePatchFile();
+    ApplyRecords(records, target);
 
     ASSERT_EQ(prompt.Shown().size(), 1u);
     EXPECT_EQ(prompt.Shown()[0].text, "The following file, " + target + "/a.txt" +
@@ -139,6 +151,43 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
     for (int i = 0; i < 300; ++i)
         EXPECT_EQ(tree["sub" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt"],
                   "new content of file " + std::to_string(i));
+}
+
+TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByCopying)
+{
+    // Objects a build never writes: a stretch no object covers (it stays zero), an old
+    // copy and new data over the same bytes (new data come last and win), and two old
+    // copies of the same old bytes. Small files (rebuilt in memory, one after the other
+    // in the same memory) and a large one (copied object by object) must come out alike.
+    const std::string target = dir.MakeFolder("target");
+    std::vector<image::Record> records;
+    std::map<std::string, std::string> expected;
+    for (size_t length : {size_t{5000}, size_t{3000}, size_t{9} << 20}) {
+        const std::vector<unsigned char> random = RandomBytes(length, 7);
+        const std::string before(random.begin(), random.end());
+        const std::string name = "f" + std::to_string(length) + ".bin";
+        dir.Write("target/" + name, before);
+        image::Record r;
+        r.storedName = name;
+        r.oldLength = static_cast<uint32_t>(length);
+        r.oldSum = image::Sum(before);
+        r.newLength = static_cast<uint32_t>(length + 100);
+        const uint32_t quarter = static_cast<uint32_t>(length / 4);
+        r.olds = {{0, 0, quarter}, {0, 2 * quarter, quarter}, {quarter, quarter + 10, 100}};
+        r.news = {{quarter + 50, "new bytes over an old copy", std::nullopt},
+                  {static_cast<uint32_t>(length + 90), "0123456789", std::nullopt}};
+        std::string after(length + 100, '\0'); // bytes no object writes stay zero
+        for (const image::OldCopy& o : r.olds)
+            after.replace(o.newOffset, o.length, before.substr(o.oldOffset, o.length));
+        for (const image::NewData& n : r.news)
+            after.replace(n.newOffset, n.bytes.size(), n.bytes);
+        r.newSum = image::Sum(after);
+        records.push_back(r);
+        expected[name] = after;
+    }
+    ApplyRecords(records, target);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_EQ(SnapshotTree(target), expected);
 }
 
 } // namespace
