@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <set>
 #include <unistd.h>
 
@@ -28,20 +29,32 @@ void SyncFolder(const std::string& folder)
 
 namespace {
 
-// Flushes the file system that holds path: every waiting file at once. Where that is
-// not possible, each file is flushed on its own.
+// Flushes the file systems that hold the paths (files or folders), each once: every
+// waiting file, or every renamed entry, at once. Where a file system cannot be flushed
+// whole, the path itself is. The targets of one apply may lie on several file systems
+// (a folder of the tree can be another mount), so each path's own is flushed.
 bool SyncAll(const std::vector<std::string>& paths)
 {
-    int fd = open(paths.front().c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) {
-        bool ok = syncfs(fd) == 0;
-        close(fd);
-        if (ok)
-            return true;
-    }
-    for (const std::string& p : paths)
-        if (!SyncFile(p))
+    std::set<dev_t> flushed;
+    for (const std::string& p : paths) {
+        int fd = open(p.empty() ? "." : p.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
             return false;
+        struct stat st;
+        const bool known = fstat(fd, &st) == 0;
+        bool ok = true;
+        if (!known || flushed.count(st.st_dev) == 0) {
+            if (syncfs(fd) == 0) {
+                if (known)
+                    flushed.insert(st.st_dev);
+            } else {
+                ok = fsync(fd) == 0;
+            }
+        }
+        close(fd);
+        if (!ok)
+            return false;
+    }
     return true;
 }
 
@@ -95,7 +108,7 @@ bool CReplaceQueue::Flush()
                       PromptIcon::None);
         ok = false;
     }
-    for (const std::string& folder : folders)
-        SyncFolder(folder);
+    // The renames are made durable with their folders.
+    SyncAll(std::vector<std::string>(folders.begin(), folders.end()));
     return ok;
 }

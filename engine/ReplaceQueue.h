@@ -4,8 +4,8 @@
 // that a crash leaves the old file or the new one, never a mixture. Waiting for the
 // disk once per file costs an apply of many small changes most of its time; the queue
 // holds checked, complete rebuilt files, then makes all of them durable with one flush
-// of the file system and only then renames each over its target, in order, and makes
-// the renames durable once per folder.
+// of each file system that holds them and only then renames each over its target, in
+// order, and makes the renames durable with one more flush of each.
 #pragma once
 #include <cstdint>
 #include <string>

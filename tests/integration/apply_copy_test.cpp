@@ -7,6 +7,7 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/CDirDiff.h"
+#include "engine/ReplaceQueue.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PatchImage.h"
@@ -188,6 +189,60 @@ TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByCopy
     ApplyRecords(records, target);
     EXPECT_TRUE(prompt.Shown().empty());
     EXPECT_EQ(SnapshotTree(target), expected);
+}
+
+TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
+{
+    // Rebuilt files wait on two file systems (the test folder and memory): one flush
+    // of each, then every rename is made.
+    struct stat st;
+    if (stat("/dev/shm", &st) != 0 || !S_ISDIR(st.st_mode))
+        GTEST_SKIP() << "no /dev/shm";
+    const std::string shm = "/dev/shm/delvorin-queue-" + std::to_string(getpid());
+    ASSERT_TRUE(fsys::CreateFolder(shm));
+    CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
+    std::vector<std::string> targets;
+    {
+        CReplaceQueue queue(core);
+        for (const std::string& folder : {dir.MakeFolder("disk"), shm}) {
+            const std::string target = folder + "/t.txt";
+            ASSERT_TRUE(fsys::WriteWholeFile(target, "old", 3));
+            ASSERT_TRUE(fsys::WriteWholeFile(folder + "/r", "new!", 4));
+            ASSERT_TRUE(queue.Add(folder + "/r", target, 4));
+            targets.push_back(target);
+        }
+        EXPECT_TRUE(queue.Holds(targets[1]));
+        EXPECT_TRUE(queue.Flush());
+        EXPECT_FALSE(queue.Holds(targets[1]));
+    }
+    for (const std::string& target : targets) {
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
+    }
+    EXPECT_TRUE(prompt.Shown().empty());
+
+    // A waiting file that has gone cannot be made durable: no target is replaced, the
+    // user is told of the first, and no waiting file is left behind.
+    {
+        CReplaceQueue queue(core);
+        for (const std::string& target : targets) {
+            ASSERT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(target) + "/r", "newer", 5));
+            ASSERT_TRUE(queue.Add(fsys::FolderOf(target) + "/r", target, 5));
+        }
+        fsys::DeleteFile(fsys::FolderOf(targets[1]) + "/r");
+        EXPECT_FALSE(queue.Flush());
+    }
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].text, "Unable to create file:\n" + targets[0]);
+    for (const std::string& target : targets) {
+        std::vector<unsigned char> bytes;
+        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
+        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
+    }
+    fsys::RemoveTree(shm);
 }
 
 } // namespace
