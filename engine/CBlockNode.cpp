@@ -1,85 +1,30 @@
 // Content-defined blocks and the index of the old file's blocks.
 #include "engine/CBlockNode.h"
 
+#include "engine/BlockBounds.h"
+#include "engine/BlockCutter.h"
 #include "engine/CFilePatch.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
+#include <optional>
+#include <system_error>
 
 namespace {
 
-inline uint64_t Load64(const unsigned char* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+using blocks::BlockEnd;
+using blocks::BytesHash;
+using blocks::HashBytes;
 
-inline uint64_t Mix(uint64_t h)
-{
-    h ^= h >> 33;
-    h *= 0xFF51AFD7ED558CCDULL;
-    h ^= h >> 33;
-    h *= 0xC4CEB9FE1A85EC53ULL;
-    h ^= h >> 33;
-    return h;
-}
-
-// A hash of n bytes, started from seed.
-uint64_t HashBytes(uint64_t seed, const unsigned char* p, size_t n)
-{
-    constexpr uint64_t k1 = 0x9E3779B97F4A7C15ULL;
-    constexpr uint64_t k2 = 0xC2B2AE3D27D4EB4FULL;
-    uint64_t h1 = seed * k1;
-    uint64_t h2 = h1 ^ k2;
-    while (n >= 16) {
-        h1 = std::rotl(h1 ^ (Load64(p) * k2), 29) * k1;
-        h2 = std::rotl(h2 ^ (Load64(p + 8) * k2), 31) * k1;
-        p += 16;
-        n -= 16;
-    }
-    if (n >= 8) {
-        h1 = std::rotl(h1 ^ (Load64(p) * k2), 27) * k1;
-        p += 8;
-        n -= 8;
-    }
-    if (n > 0) {
-        uint64_t tail = 0;
-        std::memcpy(&tail, p, n);
-        h2 = std::rotl(h2 ^ (tail * k2), 33) * k1;
-    }
-    return Mix(h1 ^ std::rotl(h2, 32));
-}
-
-// A hash of a block's bytes and length (the byte sum adds nothing to them).
-uint64_t BytesHash(const unsigned char* p, size_t n)
-{
-    return HashBytes(n, p, n);
-}
+// Buffers from this length on are cut and hashed by a helper thread while they are
+// indexed.
+constexpr size_t kCutAheadFrom = size_t{4} << 20;
 
 // The home slot of a tag in a table of any size.
 inline size_t Home(uint64_t tag, size_t capacity)
 {
     return static_cast<size_t>((tag * static_cast<uint64_t>(capacity)) >> 32);
-}
-
-// The end of the block that starts at cursor (the boundary rule of Cut, without the sum).
-const unsigned char* BlockEnd(const unsigned char* cursor, const unsigned char* end, unsigned char sep)
-{
-    if (static_cast<size_t>(end - cursor) <= CBlockNode::kMinLength)
-        return end;
-    const unsigned char* q = cursor + CBlockNode::kMinLength;
-    const unsigned char* last = end - 1;
-    while (q < last) {
-        const void* hit = std::memchr(q, sep, static_cast<size_t>(last - q));
-        if (!hit)
-            break;
-        const unsigned char* p = static_cast<const unsigned char*>(hit);
-        if (p[1] != sep)
-            return p;
-        q = p + 1;
-    }
-    return end;
 }
 
 } // namespace
@@ -94,25 +39,85 @@ CBlockNode CBlockIndex::CutAt(uint32_t offset) const
     return block;
 }
 
-void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned char separator)
+void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned char separator, size_t maxBlocks)
 {
     cutData_ = data;
     cutLength_ = length;
     cutSeparator_ = separator;
     const unsigned char* end = data + length;
-    // First the number of blocks, which sizes the table: at most two thirds full.
-    size_t count = 0;
-    for (const unsigned char* c = data; c < end; c = BlockEnd(c, end, separator))
-        ++count;
-    cutBlocks_ = count;
-    if (count == 0)
+    if (length == 0)
         return;
-    const size_t capacity = count + count / 2 + 1;
+    // A large buffer is cut and hashed by a helper while this thread places its blocks.
+    std::optional<CBlockCutter> cutter;
+    if (length >= kCutAheadFrom) {
+        try {
+            cutter.emplace(data, length, separator);
+        } catch (const std::system_error&) {
+            // No helper: this thread cuts the buffer itself.
+        }
+    }
+    // The table is at most two thirds full: sized by the bound given, or else by the
+    // number of blocks, counted first. Every block is at least kMinLength bytes long
+    // except the last.
+    size_t bound = length / CBlockNode::kMinLength + 1;
+    if (maxBlocks > 0) {
+        bound = std::min(bound, maxBlocks);
+    } else {
+        bound = 0;
+        for (const unsigned char* c = data; c < end; c = BlockEnd(c, end, separator))
+            ++bound;
+    }
+    const size_t capacity = bound + bound / 2 + 1;
     cutSlots_.assign(capacity, 0);
 
-    // The blocks of the next kAhead are hashed, and their home slots requested, before
-    // each block is placed.
+    size_t placed = 0;
+    auto place = [&](uint32_t offset, uint32_t blockLength, uint64_t tag) {
+        ++placed;
+        size_t i = Home(tag, capacity);
+        while (uint64_t entry = cutSlots_[i]) {
+            // A block whose content is already indexed: the earlier one stays the answer.
+            if ((entry >> 32) == tag) {
+                CBlockNode earlier = CutAt(static_cast<uint32_t>(entry) - 1);
+                if (earlier.length == blockLength && std::memcmp(earlier.start, data + offset, blockLength) == 0)
+                    return;
+            }
+            if (++i == capacity)
+                i = 0;
+        }
+        cutSlots_[i] = tag << 32 | (static_cast<uint64_t>(offset) + 1);
+    };
+    // More blocks than the bound promised would overfill the table: they are counted
+    // and the index made again.
+    auto overfull = [&] {
+        if (placed < bound)
+            return false;
+        cutter.reset();
+        BuildCut(data, length, separator, 0);
+        return true;
+    };
+
+    // The home slots of the next kAhead blocks are requested from memory before each
+    // block is placed.
     constexpr size_t kAhead = 16;
+    if (cutter) {
+        for (;;) {
+            const std::vector<CBlockCutter::CBlock>& run = cutter->Next();
+            if (run.empty())
+                break;
+            for (size_t i = 0; i < run.size() && i < kAhead; ++i)
+                __builtin_prefetch(&cutSlots_[Home(run[i].tag, capacity)], 1);
+            for (size_t i = 0; i < run.size(); ++i) {
+                if (i + kAhead < run.size())
+                    __builtin_prefetch(&cutSlots_[Home(run[i + kAhead].tag, capacity)], 1);
+                if (overfull())
+                    return;
+                place(run[i].offset, run[i].length, run[i].tag);
+            }
+        }
+        cutBlocks_ = placed;
+        return;
+    }
+
     uint32_t offsets[kAhead];
     uint32_t lengths[kAhead];
     uint64_t tags[kAhead];
@@ -130,30 +135,18 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
     };
     while (requested < kAhead && cursor < end)
         request();
-    for (size_t placed = 0; placed < count; ++placed) {
+    while (placed < requested) {
         const size_t k = placed % kAhead;
         const uint32_t offset = offsets[k];
         const uint32_t blockLength = lengths[k];
         const uint64_t tag = tags[k];
         if (cursor < end)
-            request();
-        size_t i = Home(tag, capacity);
-        bool known = false;
-        while (uint64_t entry = cutSlots_[i]) {
-            // A block whose content is already indexed: the earlier one stays the answer.
-            if ((entry >> 32) == tag) {
-                CBlockNode earlier = CutAt(static_cast<uint32_t>(entry) - 1);
-                if (earlier.length == blockLength && std::memcmp(earlier.start, data + offset, blockLength) == 0) {
-                    known = true;
-                    break;
-                }
-            }
-            if (++i == capacity)
-                i = 0;
-        }
-        if (!known)
-            cutSlots_[i] = tag << 32 | (static_cast<uint64_t>(offset) + 1);
+            request(); // into slot k, whose block was just taken out
+        if (overfull())
+            return;
+        place(offset, blockLength, tag);
     }
+    cutBlocks_ = placed;
 }
 
 bool CBlockNode::Cut(const unsigned char*& cursor, const unsigned char* end, unsigned char sep)
@@ -256,10 +249,10 @@ void CBlockIndex::Insert(const CBlockNode& block)
     Place(blocks_.size() - 1, block.ContentHash() >> 32);
 }
 
-void CBlockIndex::Build(const unsigned char* data, size_t length, unsigned char separator)
+void CBlockIndex::Build(const unsigned char* data, size_t length, unsigned char separator, size_t maxBlocks)
 {
     if (Empty()) {
-        BuildCut(data, length, separator);
+        BuildCut(data, length, separator, maxBlocks);
         return;
     }
     size_t first = blocks_.size();

@@ -49,8 +49,11 @@ public:
     // some blocks ahead, which matters once the table outgrows the caches. On an empty
     // index the blocks are not kept one by one: a slot holds the block's offset, and its
     // length is found again by cutting there when a lookup meets it, which takes the
-    // index of a large file from about 34 to 12 bytes per block.
-    void Build(const unsigned char* data, size_t length, unsigned char separator);
+    // index of a large file from about 34 to 12 bytes per block. maxBlocks, when not 0,
+    // bounds the number of blocks (every block but the first starts with a separator
+    // byte, so the separator's occurrences plus one is such a bound); the table is then
+    // sized by it instead of by counting the blocks first.
+    void Build(const unsigned char* data, size_t length, unsigned char separator, size_t maxBlocks = 0);
 
 private:
     void Grow(size_t capacity);
@@ -71,7 +74,7 @@ private:
     // The index of one buffer made by Build: slots hold the tag (a hash of the block's
     // bytes) above 1 + the block's offset; a slot's home is the tag scaled to the table
     // size, which need not be a power of two.
-    void BuildCut(const unsigned char* data, size_t length, unsigned char separator);
+    void BuildCut(const unsigned char* data, size_t length, unsigned char separator, size_t maxBlocks);
     CBlockNode CutAt(uint32_t offset) const;
     const unsigned char* cutData_ = nullptr;
     size_t cutLength_ = 0;

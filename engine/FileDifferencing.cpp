@@ -468,8 +468,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             GapStatistics(oldData, oldLength, stats);
             separator = SeparatorFromStatistics(stats, oldLength);
             oldByteSum = ByteSumFromStatistics(stats);
-
-            blockIndex.Build(oldData, oldLength, separator);
+            // The blocks after the first each start with a separator byte.
+            blockIndex.Build(oldData, oldLength, separator, stats[separator].numberOfGaps);
 
             // Matching scan: blocks that start inside the previous hit are skipped.
             CBlockNode block;

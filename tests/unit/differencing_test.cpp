@@ -1,6 +1,7 @@
 // File differencing: separator choice, block cutting, the block index, widening of
 // hits, the objects and log lines of CreatePatch, cancel and failure handling.
 #include "app/AppCore.h"
+#include "engine/BlockCutter.h"
 #include "engine/CFilePatch.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
@@ -317,6 +318,75 @@ TEST(BlockIndex, AnswersLikeTheByteSumTree)
     index.Clear();
     EXPECT_TRUE(index.Empty());
     EXPECT_EQ(index.Find(oldBlocks[0]), nullptr);
+}
+
+TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
+{
+    // Over 4 MiB, so that a helper cuts and hashes the blocks ahead of the index. Blocks
+    // of a small pool, each starting with the separator 3, so that most recur.
+    std::mt19937 gen(5);
+    std::vector<std::vector<unsigned char>> pool;
+    for (int i = 0; i < 5000; ++i) {
+        std::vector<unsigned char> p(50 + gen() % 200);
+        for (auto& c : p)
+            c = static_cast<unsigned char>(4 + gen() % 250);
+        p[0] = 3;
+        pool.push_back(p);
+    }
+    std::vector<unsigned char> data;
+    std::vector<size_t> cuts{0};
+    while (data.size() < (size_t{5} << 20)) {
+        const auto& p = pool[gen() % pool.size()];
+        data.insert(data.end(), p.begin(), p.end());
+        cuts.push_back(data.size());
+    }
+    const size_t separators = static_cast<size_t>(std::count(data.begin(), data.end(), 3));
+
+    // The helper hands over every block, in order, with the bounds of a cut from the
+    // start; one stopped early ends without waiting for the rest.
+    {
+        CBlockCutter cutter(data.data(), data.size(), 3);
+        size_t k = 0;
+        for (const auto* run = &cutter.Next(); !run->empty(); run = &cutter.Next()) {
+            for (const CBlockCutter::CBlock& b : *run) {
+                ASSERT_LT(k + 1, cuts.size());
+                EXPECT_EQ(b.offset, cuts[k]);
+                EXPECT_EQ(b.offset + b.length, cuts[k + 1]);
+                ++k;
+            }
+        }
+        EXPECT_EQ(k + 1, cuts.size());
+        CBlockCutter stopped(data.data(), data.size(), 3);
+        EXPECT_FALSE(stopped.Next().empty());
+    }
+
+    CBlockIndex inserted;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        CBlockNode b;
+        b.start = data.data() + cuts[i];
+        b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
+        b.byteSum = ByteSum(b.start, b.length);
+        inserted.Insert(b);
+    }
+    // Without a bound (the blocks are counted), with the true bound (the separators plus
+    // one) and with a bound too small, which must not overfill the table.
+    for (size_t bound : {size_t{0}, separators + 1, size_t{1000}}) {
+        SCOPED_TRACE(bound);
+        CBlockIndex built;
+        built.Build(data.data(), data.size(), 3, bound);
+        EXPECT_EQ(built.Size(), cuts.size() - 1);
+        for (size_t i = 0; i + 1 < cuts.size(); i += 7) {
+            CBlockNode b;
+            b.start = data.data() + cuts[i];
+            b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
+            b.byteSum = ByteSum(b.start, b.length);
+            const CBlockNode* want = inserted.Find(b);
+            const CBlockNode* got = built.Find(b);
+            ASSERT_TRUE(want && got);
+            ASSERT_EQ(got->start, want->start) << i; // the earliest block of that content
+            EXPECT_EQ(got->length, want->length);
+        }
+    }
 }
 
 // ---- widening ----
