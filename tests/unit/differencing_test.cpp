@@ -246,19 +246,28 @@ struct ReferenceTree {
     }
 };
 
+// count patterns for block indexes: 50 to 50 + spread - 1 bytes, the separator 3 first,
+// then values from first to first + values - 1.
+std::vector<std::vector<unsigned char>> PatternPool(std::mt19937& gen, int count, unsigned spread, unsigned first,
+                                                    unsigned values)
+{
+    std::vector<std::vector<unsigned char>> pool;
+    for (int i = 0; i < count; ++i) {
+        std::vector<unsigned char> p(50 + gen() % spread);
+        for (auto& c : p)
+            c = static_cast<unsigned char>(first + gen() % values);
+        p[0] = 3;
+        pool.push_back(p);
+    }
+    return pool;
+}
+
 TEST(BlockIndex, AnswersLikeTheByteSumTree)
 {
     std::mt19937 gen(12345);
     // Blocks of 50 to 52 bytes: the separator 3, then the values 0..2. Few distinct
     // byte sums, many blocks per sum, and many exact repeats (drawn from a pool).
-    std::vector<std::vector<unsigned char>> pool;
-    for (int i = 0; i < 300; ++i) {
-        std::vector<unsigned char> p(50 + gen() % 3);
-        for (auto& c : p)
-            c = static_cast<unsigned char>(gen() % 3);
-        p[0] = 3;
-        pool.push_back(p);
-    }
+    const auto pool = PatternPool(gen, 300, 3, 0, 3);
     std::vector<unsigned char> oldData, newData;
     std::vector<size_t> oldCuts{0}, newCuts{0};
     for (int i = 0; i < 4000; ++i) {
@@ -325,14 +334,7 @@ TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
     // Over 4 MiB, so that a helper cuts and hashes the blocks ahead of the index. Blocks
     // of a small pool, each starting with the separator 3, so that most recur.
     std::mt19937 gen(5);
-    std::vector<std::vector<unsigned char>> pool;
-    for (int i = 0; i < 5000; ++i) {
-        std::vector<unsigned char> p(50 + gen() % 200);
-        for (auto& c : p)
-            c = static_cast<unsigned char>(4 + gen() % 250);
-        p[0] = 3;
-        pool.push_back(p);
-    }
+    const auto pool = PatternPool(gen, 5000, 200, 4, 250);
     std::vector<unsigned char> data;
     std::vector<size_t> cuts{0};
     while (data.size() < (size_t{5} << 20)) {
