@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -319,8 +320,8 @@ bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vect
                      const std::vector<CNewPatch>& newPatches, uint32_t newLength, int imageFd,
                      LogObject&& logObject)
 {
+    // The buffers have room for all of it already (Fit before the check).
     std::vector<unsigned char>& bytes = buffers.newBytes;
-    Fit(bytes, newLength);
     bytes.assign(newLength, 0);
     for (const COldPatch& object : oldPatches) {
         // The objects lie within the old length, which the check found.
@@ -332,7 +333,6 @@ bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vect
     uint64_t first = 0;
     uint64_t end = 0;
     DataSpan(newPatches, first, end);
-    Fit(buffers.data, static_cast<size_t>(end - first));
     buffers.data.resize(static_cast<size_t>(end - first));
     if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), first))
         return false;
@@ -397,16 +397,23 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     uint64_t spanFirst = 0;
     uint64_t spanEnd = 0;
     DataSpan(newPatches, spanFirst, spanEnd);
-    const bool inMemory = hasObjects && newLength <= kRebuildInMemory && oldLength <= kRebuildInMemory &&
-                          spanEnd - spanFirst <= uint64_t{2} * kRebuildInMemory;
+    bool inMemory = hasObjects && newLength <= kRebuildInMemory && oldLength <= kRebuildInMemory &&
+                    spanEnd - spanFirst <= uint64_t{2} * kRebuildInMemory;
     CRebuildBuffers own;
     CRebuildBuffers& buffers = rebuildBuffers ? *rebuildBuffers : own;
     buffers.oldBytes.clear();
-    std::vector<unsigned char>* keepOld = nullptr;
-    if (inMemory && !oldPatches.empty()) {
-        Fit(buffers.oldBytes, oldLength);
-        keepOld = &buffers.oldBytes;
+    if (inMemory) {
+        // All the memory is taken now; where it cannot be had, the file is copied
+        // object by object instead.
+        try {
+            Fit(buffers.oldBytes, oldPatches.empty() ? 0 : oldLength);
+            Fit(buffers.newBytes, newLength);
+            Fit(buffers.data, static_cast<size_t>(spanEnd - spanFirst));
+        } catch (const std::bad_alloc&) {
+            inMemory = false;
+        }
     }
+    std::vector<unsigned char>* keepOld = inMemory && !oldPatches.empty() ? &buffers.oldBytes : nullptr;
     // The file just created here is empty: it matches a length and sum of 0 and nothing
     // else, and need not be read to tell.
     const bool targetMatches =
