@@ -1,8 +1,9 @@
 // Applying one file record to its target: a new file is created (with any missing
 // folders), a changed file is checked again, backed up when asked, rebuilt from the
-// old file and the patch image into a fresh file beside the target, checked against
-// the new length and byte sum, and only then moved over the target in one step. A
-// record without objects only gives the target its recorded times.
+// old file and the patch image into a fresh file beside the target (a small file in
+// memory, from the bytes its check read; a large one object by object), checked
+// against the new length and byte sum, and only then moved over the target in one
+// step. A record without objects only gives the target its recorded times.
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/CFilePatch.h"
