@@ -69,6 +69,12 @@ protected:
             img += r.Bytes();
         dir.Write("update.dvp", image::PatchFile(img));
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
+        ApplyPatchTo(core, target);
+    }
+
+    // Applies the patch to target with the core given, which must succeed.
+    void ApplyPatchTo(CAppCore& core, const std::string& target)
+    {
         CDirDiff dirDiff(core);
         CPatchDoc doc(core, dirDiff, patch);
         ASSERT_TRUE(doc.ReadPatchHeader());
@@ -85,13 +91,7 @@ protected:
         CAppCore core(&prompt, dir / "prog", tempFolder);
         core.settings.logFile = 1;
         core.log.SetPath(target + ".log");
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        EXPECT_TRUE(doc.ReadPatchHeader());
-        dirDiff.TargetFolder() = target;
-        int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
-        doc.ClosePatchFile();
+        ApplyPatchTo(core, target);
         EXPECT_EQ(SnapshotTree(target), SnapshotTree(newFolder));
         std::string log = ReadFileText(target + ".log");
         size_t at;

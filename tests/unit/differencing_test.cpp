@@ -262,6 +262,20 @@ std::vector<std::vector<unsigned char>> PatternPool(std::mt19937& gen, int count
     return pool;
 }
 
+// The blocks of data between consecutive cut positions, with their byte sums.
+std::vector<CBlockNode> BlocksOf(const std::vector<unsigned char>& data, const std::vector<size_t>& cuts)
+{
+    std::vector<CBlockNode> out;
+    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
+        CBlockNode b;
+        b.start = data.data() + cuts[i];
+        b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
+        b.byteSum = ByteSum(b.start, b.length);
+        out.push_back(b);
+    }
+    return out;
+}
+
 TEST(BlockIndex, AnswersLikeTheByteSumTree)
 {
     std::mt19937 gen(12345);
@@ -282,18 +296,7 @@ TEST(BlockIndex, AnswersLikeTheByteSumTree)
         newData.insert(newData.end(), q.begin(), q.end());
         newCuts.push_back(newData.size());
     }
-    auto blocksOf = [](const std::vector<unsigned char>& data, const std::vector<size_t>& cuts) {
-        std::vector<CBlockNode> out;
-        for (size_t i = 0; i + 1 < cuts.size(); ++i) {
-            CBlockNode b;
-            b.start = data.data() + cuts[i];
-            b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
-            b.byteSum = ByteSum(b.start, b.length);
-            out.push_back(b);
-        }
-        return out;
-    };
-    std::vector<CBlockNode> oldBlocks = blocksOf(oldData, oldCuts), newBlocks = blocksOf(newData, newCuts);
+    std::vector<CBlockNode> oldBlocks = BlocksOf(oldData, oldCuts), newBlocks = BlocksOf(newData, newCuts);
 
     // One index filled block by block, one built from the buffer (which cuts it at the
     // same places, as every pattern starts with the separator).
@@ -362,14 +365,10 @@ TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
         EXPECT_FALSE(stopped.Next().empty());
     }
 
+    const std::vector<CBlockNode> blocks = BlocksOf(data, cuts);
     CBlockIndex inserted;
-    for (size_t i = 0; i + 1 < cuts.size(); ++i) {
-        CBlockNode b;
-        b.start = data.data() + cuts[i];
-        b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
-        b.byteSum = ByteSum(b.start, b.length);
+    for (const CBlockNode& b : blocks)
         inserted.Insert(b);
-    }
     // Without a bound (the blocks are counted), with the true bound (the separators plus
     // one) and with a bound too small, which must not overfill the table.
     for (size_t bound : {size_t{0}, separators + 1, size_t{1000}}) {
@@ -377,11 +376,8 @@ TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
         CBlockIndex built;
         built.Build(data.data(), data.size(), 3, bound);
         EXPECT_EQ(built.Size(), cuts.size() - 1);
-        for (size_t i = 0; i + 1 < cuts.size(); i += 7) {
-            CBlockNode b;
-            b.start = data.data() + cuts[i];
-            b.length = static_cast<uint32_t>(cuts[i + 1] - cuts[i]);
-            b.byteSum = ByteSum(b.start, b.length);
+        for (size_t i = 0; i < blocks.size(); i += 7) {
+            const CBlockNode& b = blocks[i];
             const CBlockNode* want = inserted.Find(b);
             const CBlockNode* got = built.Find(b);
             ASSERT_TRUE(want && got);
