@@ -255,29 +255,22 @@ public:
                 continue;
             if (got <= 0)
                 return false;
-            size_t done = 0;
-            while (done < static_cast<size_t>(got)) {
-                ssize_t put = pwrite(fd_, buffer.data() + done, static_cast<size_t>(got) - done, out);
-                if (put < 0 && errno == EINTR)
-                    continue;
-                if (put <= 0)
-                    return false;
-                done += static_cast<size_t>(put);
-                out += put;
-            }
-            Copied(done);
+            if (!WriteAt(buffer.data(), static_cast<size_t>(got), static_cast<uint64_t>(out)))
+                return false;
+            out += got;
             in += got;
             left -= static_cast<size_t>(got);
         }
         return true;
     }
-    // Writes the whole rebuilt file from memory.
-    bool WriteAll(const unsigned char* data, size_t length)
+    // Writes length bytes from memory at offset of the rebuilt file, in steps of the
+    // early writeback at most.
+    bool WriteAt(const unsigned char* data, size_t length, uint64_t offset)
     {
         size_t done = 0;
         while (done < length) {
             const size_t chunk = std::min(length - done, kWritebackStep);
-            ssize_t n = pwrite(fd_, data + done, chunk, static_cast<off_t>(done));
+            ssize_t n = pwrite(fd_, data + done, chunk, static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0)
@@ -314,12 +307,13 @@ private:
 
 // Rebuilds a small file in memory and writes it in one go: newLength zero bytes that the
 // objects overwrite in order, old copies taken from the bytes the target's check read
-// (buffers.oldBytes), new data from one read of the image. logObject is called for each
-// new-data object as it is placed, as the copying rebuild does.
+// (buffers.oldBytes), new data from one read of [first, end) of the image, the stretch
+// that holds them (DataSpan). logObject is called for each new-data object as it is
+// placed, as the copying rebuild does.
 template <class LogObject>
 bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vector<COldPatch>& oldPatches,
-                     const std::vector<CNewPatch>& newPatches, uint32_t newLength, int imageFd,
-                     LogObject&& logObject)
+                     const std::vector<CNewPatch>& newPatches, uint32_t newLength, int imageFd, uint64_t first,
+                     uint64_t end, LogObject&& logObject)
 {
     // The buffers have room for all of it already (Fit before the check).
     std::vector<unsigned char>& bytes = buffers.newBytes;
@@ -331,9 +325,6 @@ bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vect
         if (object.length > 0)
             std::memcpy(bytes.data() + object.newOffset, buffers.oldBytes.data() + object.oldOffset, object.length);
     }
-    uint64_t first = 0;
-    uint64_t end = 0;
-    DataSpan(newPatches, first, end);
     buffers.data.resize(static_cast<size_t>(end - first));
     if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), first))
         return false;
@@ -344,7 +335,7 @@ bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vect
                         object.length);
         logObject(i, object);
     }
-    return out.WriteAll(bytes.data(), bytes.size());
+    return out.WriteAt(bytes.data(), bytes.size(), 0);
 }
 
 } // namespace
@@ -484,16 +475,15 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     };
     const bool logging = core_.LogEnabled();
     auto logObject = [&](size_t i, const CNewPatch& object) {
+        if (!logging)
+            return;
         core_.AppendToLogFile("Applying patch #" + std::to_string(i) + " from patch file to file " + target);
         core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
                               ", patch size: " + std::to_string(object.length));
     };
     if (inMemory) {
-        if (!RebuildInMemory(out, buffers, oldPatches, newPatches, newLength, core_.patchImage.Fd(),
-                             [&](size_t i, const CNewPatch& object) {
-                                 if (logging)
-                                     logObject(i, object);
-                             }))
+        if (!RebuildInMemory(out, buffers, oldPatches, newPatches, newLength, core_.patchImage.Fd(), spanFirst,
+                             spanEnd, logObject))
             return fail("Unable to write file:\n" + rebuild);
     } else {
         // The rebuilt file starts as newLength zero bytes (allocated or a hole, not
@@ -517,8 +507,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
             if (!out.CopyFrom(core_.patchImage.Fd(), object.dataPosition, object.newOffset, object.length,
                               copyBuffer_))
                 return fail("Unable to write file:\n" + rebuild);
-            if (logging)
-                logObject(i, object);
+            logObject(i, object);
         }
     }
     if (syncReplacement_ && newLength >= kWritebackFrom)
