@@ -21,6 +21,18 @@ CBlockCutter::~CBlockCutter()
     helper_.join();
 }
 
+void CBlockCutter::CutRun(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
+                          unsigned char separator, std::vector<CBlock>& run)
+{
+    run.clear();
+    while (cursor < end && run.size() < kRunBlocks) {
+        const unsigned char* blockEnd = blocks::BlockEnd(cursor, end, separator);
+        const uint32_t length = static_cast<uint32_t>(blockEnd - cursor);
+        run.push_back({static_cast<uint32_t>(cursor - data), length, blocks::BytesHash(cursor, length) >> 32});
+        cursor = blockEnd;
+    }
+}
+
 void CBlockCutter::Run()
 {
     const unsigned char* cursor = data_;
@@ -33,13 +45,7 @@ void CBlockCutter::Run()
             return;
         std::vector<CBlock>& run = runs_[produced_ % kRuns];
         lock.unlock();
-        run.clear();
-        while (cursor < end && run.size() < kRunBlocks) {
-            const unsigned char* blockEnd = blocks::BlockEnd(cursor, end, separator_);
-            const uint32_t length = static_cast<uint32_t>(blockEnd - cursor);
-            run.push_back({static_cast<uint32_t>(cursor - data_), length, blocks::BytesHash(cursor, length) >> 32});
-            cursor = blockEnd;
-        }
+        CutRun(data_, cursor, end, separator_, run);
         lock.lock();
         ++produced_;
         changed_.notify_all();

@@ -34,9 +34,16 @@ public:
     // handed over.
     const std::vector<CBlock>& Next();
 
+    // Blocks handed over at a time.
+    static constexpr size_t kRunBlocks = 4096;
+    // Cuts the next run of at most kRunBlocks blocks of data at cursor (before end) into
+    // run, and moves the cursor past them: the step the helper takes, and the one a
+    // caller without a helper takes itself.
+    static void CutRun(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
+                       unsigned char separator, std::vector<CBlock>& run);
+
 private:
     static constexpr size_t kRuns = 8;
-    static constexpr size_t kRunBlocks = 4096;
 
     void Run();
 

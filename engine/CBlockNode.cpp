@@ -96,55 +96,34 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
         return true;
     };
 
-    // The home slots of the next kAhead blocks are requested from memory before each
-    // block is placed.
-    constexpr size_t kAhead = 16;
-    if (cutter) {
-        for (;;) {
-            const std::vector<CBlockCutter::CBlock>& run = cutter->Next();
-            if (run.empty())
-                break;
-            for (size_t i = 0; i < run.size() && i < kAhead; ++i)
-                __builtin_prefetch(&cutSlots_[Home(run[i].tag, capacity)], 1);
-            for (size_t i = 0; i < run.size(); ++i) {
-                if (i + kAhead < run.size())
-                    __builtin_prefetch(&cutSlots_[Home(run[i + kAhead].tag, capacity)], 1);
-                if (overfull())
-                    return;
-                place(run[i].offset, run[i].length, run[i].tag);
-            }
+    // Blocks are placed a run at a time; the home slots of the next kAhead blocks of a
+    // run are requested from memory before each block is placed. False when the table
+    // was overfull and the index has been made again.
+    auto placeRun = [&](const std::vector<CBlockCutter::CBlock>& run) {
+        constexpr size_t kAhead = 16;
+        for (size_t i = 0; i < run.size() && i < kAhead; ++i)
+            __builtin_prefetch(&cutSlots_[Home(run[i].tag, capacity)], 1);
+        for (size_t i = 0; i < run.size(); ++i) {
+            if (i + kAhead < run.size())
+                __builtin_prefetch(&cutSlots_[Home(run[i + kAhead].tag, capacity)], 1);
+            if (overfull())
+                return false;
+            place(run[i].offset, run[i].length, run[i].tag);
         }
-        cutBlocks_ = placed;
-        return;
-    }
-
-    uint32_t offsets[kAhead];
-    uint32_t lengths[kAhead];
-    uint64_t tags[kAhead];
-    const unsigned char* cursor = data;
-    size_t requested = 0;
-    auto request = [&] {
-        const unsigned char* blockEnd = BlockEnd(cursor, end, separator);
-        const size_t k = requested % kAhead;
-        offsets[k] = static_cast<uint32_t>(cursor - data);
-        lengths[k] = static_cast<uint32_t>(blockEnd - cursor);
-        tags[k] = BytesHash(cursor, lengths[k]) >> 32;
-        __builtin_prefetch(&cutSlots_[Home(tags[k], capacity)], 1);
-        cursor = blockEnd;
-        ++requested;
+        return true;
     };
-    while (requested < kAhead && cursor < end)
-        request();
-    while (placed < requested) {
-        const size_t k = placed % kAhead;
-        const uint32_t offset = offsets[k];
-        const uint32_t blockLength = lengths[k];
-        const uint64_t tag = tags[k];
-        if (cursor < end)
-            request(); // into slot k, whose block was just taken out
-        if (overfull())
-            return;
-        place(offset, blockLength, tag);
+    if (cutter) {
+        for (const auto* run = &cutter->Next(); !run->empty(); run = &cutter->Next())
+            if (!placeRun(*run))
+                return;
+    } else {
+        std::vector<CBlockCutter::CBlock> run;
+        run.reserve(std::min(bound, CBlockCutter::kRunBlocks));
+        for (const unsigned char* cursor = data; cursor < end;) {
+            CBlockCutter::CutRun(data, cursor, end, separator, run);
+            if (!placeRun(run))
+                return;
+        }
     }
     cutBlocks_ = placed;
 }
