@@ -23,7 +23,6 @@ class IApplyProgress;
 // the end of the patch image, or a failed read.
 enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
 
-// An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
 // Apply: the memory of in-memory rebuilds of small files.
 struct CRebuildBuffers {
     std::vector<unsigned char> oldBytes; // the target, as its check before the rebuild read it
@@ -31,6 +30,7 @@ struct CRebuildBuffers {
     std::vector<unsigned char> data;     // the record's new data, read from the image at once
 };
 
+// An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
 class COldPatch {
 public:
     static constexpr size_t kSize = 20;
