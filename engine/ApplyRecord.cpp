@@ -117,6 +117,14 @@ private:
     int fd_ = -1;
 };
 
+// Creates the file where nothing is at its name, not even a link; it stays open for
+// writing in held.
+bool CreateNewFile(const std::string& path, CHeldFile& held)
+{
+    held.Fd() = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    return held.Fd() >= 0;
+}
+
 // Creates the file, or empties an existing one, without writing through a link at that
 // name: a link is replaced by the new empty file. The file stays open for writing in
 // held.
@@ -280,6 +288,7 @@ public:
         }
         return true;
     }
+    int Fd() const { return fd_; }
     bool Close()
     {
         if (fd_ < 0)
@@ -355,15 +364,18 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         return 0;
 
     bool backedUp = false;
-    bool createdHere = false;
     CHeldFile created;
+    // A new file is first created where nothing is at its name (the usual case): then
+    // there is nothing to back up, and no status query is needed to tell so.
+    const bool createdNew = newFileFlag && CreateNewFile(target, created);
+    bool createdHere = createdNew;
     // A file that did not exist before the apply holds nothing that a crash could take
     // away: it is not forced to the disk before and after its rename (two waits for the
     // disk per file, most of the time an apply of many new files takes). A replaced
     // file always is, so a crash leaves its old content or its new one.
     struct stat before;
-    syncReplacement_ = !newFileFlag || lstat(target.c_str(), &before) == 0;
-    if (newFileFlag) {
+    syncReplacement_ = !createdNew && (!newFileFlag || lstat(target.c_str(), &before) == 0);
+    if (newFileFlag && !createdNew) {
         // A file of that name is about to be emptied: when backups are asked for, keep
         // its content, not the emptied file.
         if (backup && fsys::FileExists(target)) {
@@ -512,10 +524,23 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     }
     if (syncReplacement_ && newLength >= kWritebackFrom)
         out.StartWriteback();
+    // A file rebuilt in memory was written whole, at the start of an empty file: it holds
+    // exactly the bytes in memory, so those are checked instead of being read back. A new
+    // file rebuilt in place that passes takes its times through the open descriptor.
+    bool rebuiltMatches = false;
+    bool timesSet = false;
+    if (inMemory) {
+        rebuiltMatches = buffers.newBytes.size() == newLength &&
+                         ByteSum(buffers.newBytes.data(), buffers.newBytes.size()) == newByteSum;
+        if (rebuiltMatches && inPlace)
+            timesSet = SetOpenFileTimes(out.Fd(), newTimes);
+    }
     if (!out.Close())
         return fail("Unable to write file:\n" + rebuild);
+    if (!inMemory)
+        rebuiltMatches = CheckFileSum(core_, rebuild, static_cast<int32_t>(newLength), newByteSum);
 
-    if (!CheckFileSum(core_, rebuild, static_cast<int32_t>(newLength), newByteSum)) {
+    if (!rebuiltMatches) {
         // The target keeps its old content (a new file stays empty); nothing is left behind.
         discard();
         return AskAbort(core_, "The following file, " + target +
@@ -526,7 +551,8 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
                    : 1;
     }
     if (inPlace) {
-        SetFileTimes(target, newTimes);
+        if (!timesSet)
+            SetFileTimes(target, newTimes);
         return 1;
     }
     if (!ReplaceTargetFile(rebuild, target)) {

@@ -1,5 +1,6 @@
 #include "platform/BinFile.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
@@ -7,8 +8,9 @@
 
 namespace {
 constexpr size_t kStreamBuffer = 1 << 16;
-// Skips up to this many bytes by reading them.
-constexpr size_t kReadThrough = 4096;
+// Skips up to this many bytes by reading them (in pieces of kSkipPiece).
+constexpr size_t kReadThrough = kStreamBuffer;
+constexpr size_t kSkipPiece = 4096;
 }
 
 CBinFile::~CBinFile()
@@ -42,8 +44,12 @@ bool CBinFile::Open(const std::string& path, Mode mode)
         ::close(fd);
         return false;
     }
-    setvbuf(file_, nullptr, _IOFBF, kStreamBuffer);
+    buffer_ = std::make_unique<char[]>(kStreamBuffer);
+    setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
     path_ = path;
+    readOnly_ = mode == Mode::Read;
+    openLength_ = static_cast<uint64_t>(st.st_size);
+    position_ = 0;
     return true;
 }
 
@@ -54,6 +60,8 @@ bool CBinFile::Close()
     bool ok = std::ferror(file_) == 0;
     ok = (std::fclose(file_) == 0) && ok;
     file_ = nullptr;
+    buffer_.reset();
+    position_ = -1;
     return ok;
 }
 
@@ -61,7 +69,9 @@ size_t CBinFile::Read(void* data, size_t size)
 {
     if (!file_ || size == 0)
         return 0;
-    return std::fread(data, 1, size, file_);
+    const size_t got = std::fread(data, 1, size, file_);
+    Advance(got);
+    return got;
 }
 
 bool CBinFile::ReadExact(void* data, size_t size)
@@ -75,12 +85,18 @@ bool CBinFile::Write(const void* data, size_t size)
         return false;
     if (size == 0)
         return true;
-    return std::fwrite(data, 1, size, file_) == size;
+    const size_t put = std::fwrite(data, 1, size, file_);
+    Advance(put);
+    return put == size;
 }
 
 bool CBinFile::Seek(uint64_t position)
 {
-    return file_ && fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+    if (!file_)
+        return false;
+    const bool ok = fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+    position_ = ok ? static_cast<int64_t>(position) : -1;
+    return ok;
 }
 
 bool CBinFile::Skip(uint64_t count)
@@ -91,16 +107,31 @@ bool CBinFile::Skip(uint64_t count)
     // stream a call to the system even within its buffer, and the records of a patch
     // pass over thousands of small data blocks.
     if (count <= kReadThrough) {
-        unsigned char scratch[kReadThrough];
-        return std::fread(scratch, 1, static_cast<size_t>(count), file_) == count;
+        unsigned char scratch[kSkipPiece];
+        while (count > 0) {
+            const size_t piece = static_cast<size_t>(std::min<uint64_t>(count, kSkipPiece));
+            const size_t got = std::fread(scratch, 1, piece, file_);
+            Advance(got);
+            if (got != piece)
+                return false;
+            count -= piece;
+        }
+        return true;
     }
-    return fseeko(file_, static_cast<off_t>(count), SEEK_CUR) == 0;
+    const bool ok = fseeko(file_, static_cast<off_t>(count), SEEK_CUR) == 0;
+    if (ok)
+        Advance(static_cast<size_t>(count));
+    else
+        position_ = -1;
+    return ok;
 }
 
 uint64_t CBinFile::Tell() const
 {
     if (!file_)
         return 0;
+    if (position_ >= 0)
+        return static_cast<uint64_t>(position_);
     off_t p = ftello(file_);
     return p < 0 ? 0 : static_cast<uint64_t>(p);
 }
@@ -109,6 +140,8 @@ uint64_t CBinFile::Length() const
 {
     if (!file_)
         return 0;
+    if (readOnly_)
+        return openLength_;
     // Pending output must reach the file to be counted. Only then flush: flushing a
     // stream that is being read throws away its read buffer, which the record reader,
     // asking once per record, would pay for with a fresh read every time.
@@ -118,6 +151,12 @@ uint64_t CBinFile::Length() const
     if (fstat(fileno(file_), &st) != 0)
         return 0;
     return static_cast<uint64_t>(st.st_size);
+}
+
+void CBinFile::Advance(size_t bytes)
+{
+    if (position_ >= 0)
+        position_ += static_cast<int64_t>(bytes);
 }
 
 bool CBinFile::Flush()

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class CBinFile {
@@ -41,6 +42,18 @@ public:
     int Fd() const;
 
 private:
+    void Advance(size_t bytes);
+
     std::FILE* file_ = nullptr;
     std::string path_;
+    // The stream's buffer: the C library takes the size asked for only with a buffer
+    // of the caller's (without one it keeps its own default of a few KiB).
+    std::unique_ptr<char[]> buffer_;
+    // A file opened for reading only keeps the length it had when opened: the patch
+    // image is asked for it once per record and object.
+    bool readOnly_ = false;
+    uint64_t openLength_ = 0;
+    // The stream position as far as this object knows it (-1: ask the stream); asking
+    // the stream costs a call to the system every time.
+    int64_t position_ = -1;
 };

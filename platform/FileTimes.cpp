@@ -30,6 +30,18 @@ bool StatxTimes(int dirFd, const char* path, int flags, CFileTimes& times, struc
     return true;
 }
 
+void ToTimespecs(const CFileTimes& times, struct timespec ts[2])
+{
+    int64_t s;
+    uint32_t ns;
+    FileTimeToUnix(times.lastAccess, s, ns);
+    ts[0].tv_sec = s;
+    ts[0].tv_nsec = ns;
+    FileTimeToUnix(times.lastWrite, s, ns);
+    ts[1].tv_sec = s;
+    ts[1].tv_nsec = ns;
+}
+
 } // namespace
 
 bool GetFileTimes(const std::string& path, CFileTimes& times)
@@ -51,13 +63,13 @@ bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status)
 bool SetFileTimes(const std::string& path, const CFileTimes& times)
 {
     struct timespec ts[2];
-    int64_t s;
-    uint32_t ns;
-    FileTimeToUnix(times.lastAccess, s, ns);
-    ts[0].tv_sec = s;
-    ts[0].tv_nsec = ns;
-    FileTimeToUnix(times.lastWrite, s, ns);
-    ts[1].tv_sec = s;
-    ts[1].tv_nsec = ns;
+    ToTimespecs(times, ts);
     return utimensat(AT_FDCWD, path.c_str(), ts, 0) == 0;
+}
+
+bool SetOpenFileTimes(int fd, const CFileTimes& times)
+{
+    struct timespec ts[2];
+    ToTimespecs(times, ts);
+    return futimens(fd, ts) == 0;
 }

@@ -29,3 +29,5 @@ struct CFileStatus {
 bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status);
 // Sets last access and last write; the creation time cannot be set on this platform.
 bool SetFileTimes(const std::string& path, const CFileTimes& times);
+// The same for an open file (no walk of its path).
+bool SetOpenFileTimes(int fd, const CFileTimes& times);

@@ -200,7 +200,9 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
     ASSERT_TRUE(fsys::SetPermissions(oldDir + "/tools/run.sh", 0750));
     root.Write("new/deep/n1/n2/n3/file.txt", "deep new file");
     root.Write("new/empty.txt", "");
-    for (const char* f : {"big.bin", "excluded.txt", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt"})
+    root.Write("new/tools/added.txt", "new file in a folder that is there");
+    for (const char* f :
+         {"big.bin", "excluded.txt", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt", "tools/added.txt"})
         SetWriteTime(newDir + "/" + f, 1600000000);
     SetWriteTime(newDir + "/same.txt", WriteTime(oldDir + "/same.txt") / 10000000 - kFileTimeEpochOffset);
 
@@ -215,7 +217,7 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
     EXPECT_EQ(SnapshotTree(target), expected);
     EXPECT_FALSE(fsys::PathExists(target + "/gone.txt"));
     EXPECT_EQ(Mode(target + "/tools/run.sh"), 0750u);
-    for (const char* f : {"big.bin", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt"})
+    for (const char* f : {"big.bin", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt", "tools/added.txt"})
         EXPECT_EQ(WriteTime(target + "/" + f), WriteTime(newDir + "/" + f)) << f;
 }
 

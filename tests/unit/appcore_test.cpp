@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
@@ -259,6 +260,58 @@ TEST(PlatformTest, SkipsShortAndLongStretchesAndStopsAtTheEnd)
     ASSERT_TRUE(file.Seek(0));
     unsigned char b = 0;
     EXPECT_TRUE(file.Skip(bytes.size() + 5000) && !file.ReadExact(&b, 1));
+}
+
+TEST(PlatformTest, PositionAndLengthFollowWritesSeeksAndShortReads)
+{
+    // The file keeps its own count of the position; it must agree with what was
+    // written and read, in every mode, across buffer refills and at the end.
+    CTestFolder folder;
+    const std::string path = folder.Path() + "/data";
+    std::vector<unsigned char> bytes = RandomBytes(200000, 9);
+    {
+        CBinFile file;
+        ASSERT_TRUE(file.Open(path, CBinFile::Mode::CreateAlways));
+        EXPECT_EQ(file.Tell(), 0u);
+        ASSERT_TRUE(file.Write(bytes.data(), 70000));
+        ASSERT_TRUE(file.Write(bytes.data() + 70000, bytes.size() - 70000));
+        EXPECT_EQ(file.Tell(), bytes.size());
+        EXPECT_EQ(file.Length(), bytes.size());
+        // Back to patch a stretch in the middle, as the header writer does.
+        ASSERT_TRUE(file.Seek(100));
+        const unsigned char mark[3] = {1, 2, 3};
+        ASSERT_TRUE(file.Write(mark, 3));
+        EXPECT_EQ(file.Tell(), 103u);
+        std::copy(mark, mark + 3, bytes.begin() + 100);
+        ASSERT_TRUE(file.Seek(99990));
+        unsigned char got[20];
+        ASSERT_TRUE(file.ReadExact(got, 20));
+        EXPECT_EQ(file.Tell(), 100010u);
+        EXPECT_TRUE(std::equal(got, got + 20, bytes.begin() + 99990));
+        ASSERT_TRUE(file.Close());
+    }
+    CBinFile file;
+    ASSERT_TRUE(file.Open(path, CBinFile::Mode::ReadWriteExisting));
+    EXPECT_EQ(file.Length(), bytes.size());
+    ASSERT_TRUE(file.Skip(150000));
+    unsigned char b = 0;
+    ASSERT_TRUE(file.ReadExact(&b, 1));
+    EXPECT_EQ(b, bytes[150000]);
+    EXPECT_EQ(file.Tell(), 150001u);
+    ASSERT_TRUE(file.Close());
+
+    ASSERT_TRUE(file.Open(path, CBinFile::Mode::Read));
+    EXPECT_EQ(file.Length(), bytes.size());
+    std::vector<unsigned char> all(bytes.size());
+    ASSERT_TRUE(file.ReadExact(all.data(), all.size()));
+    EXPECT_EQ(all, bytes);
+    // A read that runs past the end counts only what it got.
+    ASSERT_TRUE(file.Seek(bytes.size() - 4));
+    unsigned char tail[10];
+    EXPECT_EQ(file.Read(tail, sizeof tail), 4u);
+    EXPECT_EQ(file.Tell(), bytes.size());
+    EXPECT_FALSE(file.ReadExact(tail, 1));
+    EXPECT_EQ(file.Tell(), bytes.size());
 }
 
 TEST(ProgressTest, PercentLabel)
