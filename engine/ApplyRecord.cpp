@@ -10,6 +10,7 @@
 #include "engine/ReplaceQueue.h"
 #include "engine/SafeNames.h"
 #include "engine/Verification.h"
+#include "engine/WindowRebuild.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 
@@ -197,18 +198,17 @@ int OpenRegular(const std::string& path)
     return fd;
 }
 
-// The file being rebuilt. Object bytes are copied into it at their offsets by the
-// kernel where it can (no trip through the program's memory), else through the copy
-// buffer in chunks of 64,000 bytes.
-class CCopyTarget {
+// The file being rebuilt: written from memory at explicit offsets, with its length set
+// first and, for replacements, its bytes sent to the disk early.
+class CRebuildFile {
 public:
-    ~CCopyTarget() { Close(); }
+    ~CRebuildFile() { Close(); }
     void Adopt(int fd) { fd_ = fd; }
     // Gives the rebuilt file its length, and its blocks at once where the file system
-    // can: the copy then writes into blocks allocated in one piece instead of having
+    // can: the rebuild then writes into blocks allocated in one piece instead of having
     // them allocated stretch by stretch while the early writeback runs (64 MiB apply
-    // about 8 % faster). Bytes no object writes read as zeros either way. A disk without
-    // room for the file says so here, before anything is copied.
+    // about 8 % faster). A disk without room for the file says so here, before anything
+    // is written.
     bool SetLength(uint32_t length)
     {
         if (length > 0) {
@@ -219,58 +219,18 @@ public:
         }
         return ftruncate(fd_, static_cast<off_t>(length)) == 0;
     }
-    // Starts writing the rebuilt bytes to the disk without waiting: the check that
-    // follows reads them meanwhile, and the flush before the rename then has less to wait
-    // for. Advice only; the flush is what makes the bytes durable.
+    // Starts writing the rebuilt bytes to the disk without waiting: the flush before the
+    // rename then has less to wait for. Advice only; the flush is what makes the bytes
+    // durable.
     void StartWriteback()
     {
         sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
         sinceWriteback_ = 0;
     }
-    // With early writeback, every few MiB copied are sent to the disk while the copy goes
-    // on, so the disk writes the start of a large file while the rest is being rebuilt
+    // With early writeback, every few MiB written are sent to the disk while the rebuild
+    // goes on, so the disk writes the start of a large file while the rest is being rebuilt
     // rather than all of it at the end.
     void WriteBackEarly() { early_ = true; }
-    bool CopyFrom(int from, uint64_t fromOffset, uint32_t toOffset, uint32_t length,
-                  std::vector<unsigned char>& buffer)
-    {
-        if (from < 0)
-            return false;
-        loff_t in = static_cast<loff_t>(fromOffset);
-        loff_t out = toOffset;
-        size_t left = length;
-        while (left > 0 && kernelCopy_) {
-            ssize_t n = copy_file_range(from, &in, fd_, &out, left, 0);
-            if (n > 0) {
-                left -= static_cast<size_t>(n);
-                Copied(static_cast<size_t>(n));
-                continue;
-            }
-            if (n == 0)
-                return false; // the source ends before the object does
-            if (errno == EINTR)
-                continue;
-            if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP && errno != EBADF)
-                return false;
-            kernelCopy_ = false; // not between these two files: copy through the buffer
-        }
-        if (left > 0 && buffer.size() < CFilePatch::kCopyBufferSize)
-            buffer.resize(CFilePatch::kCopyBufferSize);
-        while (left > 0) {
-            size_t chunk = std::min(left, CFilePatch::kCopyBufferSize);
-            ssize_t got = pread(from, buffer.data(), chunk, in);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;
-            if (!WriteAt(buffer.data(), static_cast<size_t>(got), static_cast<uint64_t>(out)))
-                return false;
-            out += got;
-            in += got;
-            left -= static_cast<size_t>(got);
-        }
-        return true;
-    }
     // Writes length bytes from memory at offset of the rebuilt file, in steps of the
     // early writeback at most.
     bool WriteAt(const unsigned char* data, size_t length, uint64_t offset)
@@ -309,7 +269,6 @@ private:
     }
 
     int fd_ = -1;
-    bool kernelCopy_ = true;
     bool early_ = false;
     size_t sinceWriteback_ = 0;
 };
@@ -320,7 +279,7 @@ private:
 // that holds them (DataSpan). logObject is called for each new-data object as it is
 // placed, as the copying rebuild does.
 template <class LogObject>
-bool RebuildInMemory(CCopyTarget& out, CRebuildBuffers& buffers, const std::vector<COldPatch>& oldPatches,
+bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const std::vector<COldPatch>& oldPatches,
                      const std::vector<CNewPatch>& newPatches, uint32_t newLength, int imageFd, uint64_t first,
                      uint64_t end, LogObject&& logObject)
 {
@@ -407,8 +366,8 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     CRebuildBuffers& buffers = rebuildBuffers ? *rebuildBuffers : own;
     buffers.oldBytes.clear();
     if (inMemory) {
-        // All the memory is taken now; where it cannot be had, the file is copied
-        // object by object instead.
+        // All the memory is taken now; where it cannot be had, the file is rebuilt a
+        // window at a time instead.
         try {
             Fit(buffers.oldBytes, oldPatches.empty() ? 0 : oldLength);
             Fit(buffers.newBytes, newLength);
@@ -467,7 +426,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         Tell(core_, "Unable to create file:\n" + rebuild);
         return 0;
     }
-    CCopyTarget out;
+    CRebuildFile out;
     out.Adopt(rebuildFd);
     if (syncReplacement_)
         out.WriteBackEarly();
@@ -493,52 +452,42 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
                               ", patch size: " + std::to_string(object.length));
     };
+    uint32_t windowSum = 0;
     if (inMemory) {
         if (!RebuildInMemory(out, buffers, oldPatches, newPatches, newLength, core_.patchImage.Fd(), spanFirst,
                              spanEnd, logObject))
             return fail("Unable to write file:\n" + rebuild);
     } else {
-        // The rebuilt file starts as newLength zero bytes (allocated or a hole, not
-        // written zeros): the objects then overwrite it in order.
+        // Larger files are rebuilt a window at a time. The file gets its length first, so
+        // that a disk without room says so before anything is written.
         if (!out.SetLength(newLength))
             return fail("Unable to create file:\n" + rebuild);
-        if (!oldPatches.empty()) {
-            // Old-copy objects read the target as it was before the apply.
-            CHeldFile old;
-            if ((old.Fd() = OpenRegular(target)) < 0)
-                return fail("Unable to open file:\n" + target);
-            for (const COldPatch& object : oldPatches) {
-                if (!out.CopyFrom(old.Fd(), object.oldOffset, object.newOffset, object.length, copyBuffer_))
-                    return fail("Unable to write file:\n" + rebuild);
-            }
-        }
-        for (size_t i = 0; i < newPatches.size(); ++i) {
-            const CNewPatch& object = newPatches[i];
-            // The data are taken from the image at their own offset; the image's reading
-            // position stays where the record reader left it.
-            if (!out.CopyFrom(core_.patchImage.Fd(), object.dataPosition, object.newOffset, object.length,
-                              copyBuffer_))
-                return fail("Unable to write file:\n" + rebuild);
-            logObject(i, object);
-        }
+        CHeldFile old;
+        // Old-copy objects read the target as it was before the apply.
+        if (!oldPatches.empty() && (old.Fd() = OpenRegular(target)) < 0)
+            return fail("Unable to open file:\n" + target);
+        CWindowRebuild windows(oldPatches, newPatches, newLength);
+        if (!windows.Run(old.Fd(), core_.patchImage.Fd(), buffers.newBytes,
+                         [&](const unsigned char* data, size_t length, uint64_t offset) {
+                             return out.WriteAt(data, length, offset);
+                         }))
+            return fail("Unable to write file:\n" + rebuild);
+        for (size_t i = 0; i < newPatches.size(); ++i)
+            logObject(i, newPatches[i]);
+        windowSum = windows.Sum();
     }
     if (syncReplacement_ && newLength >= kWritebackFrom)
         out.StartWriteback();
-    // A file rebuilt in memory was written whole, at the start of an empty file: it holds
-    // exactly the bytes in memory, so those are checked instead of being read back. A new
-    // file rebuilt in place that passes takes its times through the open descriptor.
-    bool rebuiltMatches = false;
-    bool timesSet = false;
-    if (inMemory) {
-        rebuiltMatches = buffers.newBytes.size() == newLength &&
-                         ByteSum(buffers.newBytes.data(), buffers.newBytes.size()) == newByteSum;
-        if (rebuiltMatches && inPlace)
-            timesSet = SetOpenFileTimes(out.Fd(), newTimes);
-    }
+    // The rebuilt file holds exactly the bytes written, whole, from the start of an empty
+    // file: the check sums those while they are at hand instead of reading the file back.
+    // A new file rebuilt in place that passes takes its times through the open descriptor.
+    const bool rebuiltMatches =
+        inMemory ? buffers.newBytes.size() == newLength &&
+                       ByteSum(buffers.newBytes.data(), buffers.newBytes.size()) == newByteSum
+                 : windowSum == newByteSum;
+    const bool timesSet = rebuiltMatches && inPlace && SetOpenFileTimes(out.Fd(), newTimes);
     if (!out.Close())
         return fail("Unable to write file:\n" + rebuild);
-    if (!inMemory)
-        rebuiltMatches = CheckFileSum(core_, rebuild, static_cast<int32_t>(newLength), newByteSum);
 
     if (!rebuiltMatches) {
         // The target keeps its old content (a new file stays empty); nothing is left behind.

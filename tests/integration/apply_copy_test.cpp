@@ -1,9 +1,8 @@
-// An apply rebuilds a file of a few MiB in memory; a larger one gets its object bytes
-// copied by the kernel when the patch image, the old file and the rebuilt file allow it,
-// and through the copy buffer otherwise (an image in a temporary folder on another file
-// system). Every way must rebuild the same file and write the same log. Replacements of existing files wait to be flushed to the
-// disk together; a record that meets a target whose replacement is still waiting must
-// see the replaced file.
+// An apply rebuilds a file of a few MiB in memory and a larger one a window at a time,
+// with the patch image beside the target or on another file system. Every way must
+// rebuild the same file and write the same log. Replacements of existing files wait to
+// be flushed to the disk together; a record that meets a target whose replacement is
+// still waiting must see the replaced file.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/CDirDiff.h"
@@ -101,7 +100,7 @@ protected:
     }
 };
 
-TEST_F(ApplyCopyTest, KernelCopyAndBufferCopyRebuildTheSameFiles)
+TEST_F(ApplyCopyTest, ImageBesideTheTargetOrOnAnotherFileSystemRebuildsTheSameFiles)
 {
     Build();
     const std::string sameDisk = Apply(dir.MakeFolder("tmp-apply") + "/", dir / "target1");
@@ -154,12 +153,12 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
                   "new content of file " + std::to_string(i));
 }
 
-TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByCopying)
+TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByWindows)
 {
     // Objects a build never writes: a stretch no object covers (it stays zero), an old
     // copy and new data over the same bytes (new data come last and win), and two old
     // copies of the same old bytes. Small files (rebuilt in memory, one after the other
-    // in the same memory) and a large one (copied object by object) must come out alike.
+    // in the same memory) and a large one (rebuilt a window at a time) must come out alike.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
     std::map<std::string, std::string> expected;
