@@ -23,10 +23,11 @@ class IApplyProgress;
 // the end of the patch image, or a failed read.
 enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
 
-// Apply: the memory of in-memory rebuilds of small files.
+// Apply: the memory of in-memory rebuilds of small files (and of the window rebuild of
+// larger ones, in newBytes).
 struct CRebuildBuffers {
     std::vector<unsigned char> oldBytes; // the target, as its check before the rebuild read it
-    std::vector<unsigned char> newBytes; // the rebuilt file
+    std::vector<unsigned char> newBytes; // the rebuilt file, or the window being rebuilt
     std::vector<unsigned char> data;     // the record's new data, read from the image at once
 };
 
