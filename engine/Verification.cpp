@@ -6,7 +6,6 @@
 #include "app/AppCore.h"
 #include "engine/CDirDiff.h"
 #include "engine/CFilePatch.h"
-#include "engine/FileContent.h"
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
 
@@ -24,9 +23,12 @@
 
 namespace {
 
-constexpr size_t kSumChunk = 64000;
-// Mapped windows of large files: a multiple of any page size.
-constexpr uint64_t kSumWindow = uint64_t{16} << 20;
+// Files are read a piece at a time into memory that stays in the processor's cache: for
+// a large file that is faster than mapping it (mapping costs as much per page as the
+// copy, and summing then reads main memory).
+constexpr size_t kSumChunk = size_t{256} << 10;
+// Files from this length on are summed by two threads, a half each.
+constexpr uint64_t kTwoThreadsFrom = uint64_t{16} << 20;
 constexpr const char* kMissingText = "The following file to be updated is missing:\n%s\n\n";
 constexpr const char* kMismatchText = "The following file does not match the file to be updated:\n%s\n\n";
 
@@ -50,37 +52,37 @@ int OpenRegularFile(const std::string& path, uint64_t& length)
     return fd;
 }
 
-// The sum of the bytes [from, to) of the open file fd, mapped a window at a time (from
-// a multiple of the window); nothing when a window could not be mapped whole or the
-// file shrank while it was mapped.
-std::optional<uint32_t> SumWindows(int fd, uint64_t from, uint64_t to)
+// The sum of the bytes [from, to) of the open file fd; nothing when the file ends
+// before to or cannot be read.
+std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
 {
+    // One buffer per thread, kept: checks come once or twice per file of an apply.
+    thread_local std::vector<unsigned char> buffer(kSumChunk);
     uint32_t sum = 0;
-    for (uint64_t at = from; at < to; at += kSumWindow) {
-        CFileContent window;
-        const size_t size = static_cast<size_t>(std::min<uint64_t>(kSumWindow, to - at));
-        if (window.Load(fd, size, at) != CFileContent::LoadResult::Ok)
-            return std::nullopt;
-        sum += ByteSum(window.data(), window.size());
-        if (window.Damaged())
-            return std::nullopt;
+    for (uint64_t at = from; at < to;) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kSumChunk, to - at));
+        ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return std::nullopt; // the file shrank or could not be read: not the expected file
+        sum += ByteSum(buffer.data(), static_cast<size_t>(n));
+        at += static_cast<uint64_t>(n);
     }
     return sum;
 }
 
-// The sum of the bytes of a large file, summed where they lie in memory, without
-// copying them. Mapping the pages costs as much as adding them up, so a file of several
-// windows is shared out: a helper thread takes the second half while this one takes the
-// first (byte sums add up modulo 2^32 in any order).
-std::optional<uint32_t> SumMappedFile(int fd, uint64_t length)
+// The sum of the first length bytes of the open file fd. A large file is shared out: a
+// helper thread takes the second half while this one takes the first (byte sums add up
+// modulo 2^32 in any order).
+std::optional<uint32_t> SumFile(int fd, uint64_t length)
 {
-    const uint64_t windows = (length + kSumWindow - 1) / kSumWindow;
-    if (windows >= 2) {
-        const uint64_t half = windows / 2 * kSumWindow;
+    if (length >= kTwoThreadsFrom) {
+        const uint64_t half = length / 2 / kSumChunk * kSumChunk;
         std::optional<uint32_t> second;
         try {
-            std::thread helper([&] { second = SumWindows(fd, half, length); });
-            std::optional<uint32_t> first = SumWindows(fd, 0, half);
+            std::thread helper([&] { second = SumRange(fd, half, length); });
+            std::optional<uint32_t> first = SumRange(fd, 0, half);
             helper.join();
             if (!first || !second)
                 return std::nullopt;
@@ -89,7 +91,7 @@ std::optional<uint32_t> SumMappedFile(int fd, uint64_t length)
             // No thread could be started: this one sums it all.
         }
     }
-    return SumWindows(fd, 0, length);
+    return SumRange(fd, 0, length);
 }
 
 // True when the open file fd, of the given length, has the expected length and byte sum.
@@ -112,27 +114,9 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
         return whole && ByteSum(keep->data(), keep->size()) == expectedSum;
     }
 
-    if (length >= CFileContent::kMapFrom) {
-        const bool whole = SumMappedFile(fd, length) == std::optional<uint32_t>(expectedSum);
-        ::close(fd);
-        return whole;
-    }
-
-    // One buffer per thread, kept: checks come once or twice per file of an apply.
-    thread_local std::vector<unsigned char> buffer(kSumChunk);
-    uint32_t sum = 0;
-    uint64_t done = 0;
-    while (done < length) {
-        ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break; // the file shrank or could not be read: not the expected file
-        sum += ByteSum(buffer.data(), static_cast<size_t>(n));
-        done += static_cast<uint64_t>(n);
-    }
+    const bool matches = SumFile(fd, length) == std::optional<uint32_t>(expectedSum);
     ::close(fd);
-    return done == length && sum == expectedSum;
+    return matches;
 }
 
 } // namespace

@@ -155,13 +155,14 @@ TEST_F(FileContentTest, PartsFromAnOffset)
     ::close(fd);
 }
 
-TEST_F(FileContentTest, ByteSumCheckOfLargeFilesWindowByWindow)
+TEST_F(FileContentTest, ByteSumCheckOfLargeFilesPieceByPiece)
 {
     CScriptedPrompt prompt;
     CAppCore core(&prompt, dir.Path());
-    // Halves shared out between two threads: windows of 16 MiB, a last window shorter
-    // than the mapping length (read, not mapped), an odd number of windows.
-    for (size_t size : {(40u << 20) + 5, (32u << 20) + 5, (16u << 20) + 1}) {
+    // Halves shared out between two threads (from 16 MiB on), read in pieces of 256 KiB:
+    // a short last piece, halves that meet at a piece boundary, and a file just below the
+    // two-thread length.
+    for (size_t size : {(40u << 20) + 5, (32u << 20) + 5, (16u << 20) + 1, (16u << 20) - 1}) {
         SCOPED_TRACE(size);
         std::vector<unsigned char> bytes = RandomBytes(size, 21);
         const std::string path = dir.WriteBytes("large", bytes);
@@ -170,9 +171,10 @@ TEST_F(FileContentTest, ByteSumCheckOfLargeFilesWindowByWindow)
         EXPECT_TRUE(CheckFileSum(core, path, length, sum));
         EXPECT_FALSE(CheckFileSum(core, path, length, sum + 1));
         EXPECT_FALSE(CheckFileSum(core, path, length - 1, sum));
-        // One byte changed in the last window, at the start of the second half, and in
-        // the first half: each shows.
-        for (size_t at : {size - 1, size_t{16} << 20, size_t{7}}) {
+        // One byte changed in the last piece, on either side of where the halves meet,
+        // and near the start: each shows.
+        const size_t half = size / 2 / (size_t{256} << 10) * (size_t{256} << 10);
+        for (size_t at : {size - 1, half, half - 1, size_t{7}}) {
             if (at >= size)
                 continue;
             bytes[at] ^= 0x5A;
