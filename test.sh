@@ -19,9 +19,9 @@ cmake --build build-asan -j "$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j "$jobs")
 
 echo "== Thread sanitizer build and test (threaded code only)"
-threaded="unit.prefetch_test|unit.content_test|unit.differencing_test|integration.build_test"
+threaded="unit.prefetch_test|unit.content_test|unit.differencing_test|integration.build_test|integration.apply_test"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDELVORIN_THREAD_SANITIZE=ON -DDELVORIN_GUI=OFF
-cmake --build build-tsan -j "$jobs" --target prefetch_test content_test differencing_test build_test
+cmake --build build-tsan -j "$jobs" --target prefetch_test content_test differencing_test build_test apply_test
 (cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j "$jobs" -R "^($threaded)\$")
 
 if [ -x tests/fuzz/run.sh ]; then

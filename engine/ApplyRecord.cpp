@@ -21,7 +21,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <new>
+#include <system_error>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -77,6 +79,10 @@ constexpr uint32_t kRebuildInMemory = uint32_t{8} << 20;
 // flush of all waiting files, which writes them in one batch: starting the disk writes
 // of every small file on its own cost more than the overlap won (three: 10 %).
 constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
+
+// Targets from this length on are checked a second time beside their rebuild rather
+// than before it.
+constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 
 // Makes room for n bytes in a buffer, at least doubling it: an apply meets files of many
 // lengths, and fresh memory for each longer one would cost its page faults again.
@@ -377,12 +383,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         }
     }
     std::vector<unsigned char>* keepOld = inMemory && !oldPatches.empty() ? &buffers.oldBytes : nullptr;
-    // The file just created here is empty: it matches a length and sum of 0 and nothing
-    // else, and need not be read to tell.
-    const bool targetMatches =
-        createdHere ? oldLength == 0 && oldByteSum == 0
-                    : CheckFileSum(core_, target, static_cast<int32_t>(oldLength), oldByteSum, keepOld);
-    if (!targetMatches) {
+    auto targetModified = [&] {
         if (!hasObjects)
             return 1;
         return AskAbort(core_, "The following file, " + target +
@@ -391,7 +392,37 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
                                    "Do you want to abort the patch process?")
                    ? 0
                    : 1;
+    };
+    // The check of a large target runs on a helper thread beside its rebuild, which
+    // writes only the file beside the target and waits much of its time for the disk.
+    // Its outcome is taken, and told, before anything else the rebuild has to tell and
+    // before the rebuilt file is checked or put in place: what the user sees, and what
+    // happens to the target, are as if the check had come first. With a backup to make
+    // first, the check comes first.
+    std::future<CSumCheck> besideCheck;
+    if (!createdHere && !inMemory && hasObjects && !backup && oldLength >= kCheckBesideFrom) {
+        try {
+            besideCheck = std::async(std::launch::async, [&target, this] {
+                return TestFileSum(target, static_cast<int32_t>(oldLength), oldByteSum);
+            });
+        } catch (const std::system_error&) {
+            // No thread could be started: the check comes first, as for other files.
+        }
     }
+    // True when the check beside the rebuild (if any) found the target unchanged; shows
+    // what the check shows otherwise.
+    auto besideCheckPassed = [&] {
+        return !besideCheck.valid() ||
+               ReportFileSum(core_, target, besideCheck.get());
+    };
+    // The file just created here is empty: it matches a length and sum of 0 and nothing
+    // else, and need not be read to tell.
+    const bool targetMatches =
+        besideCheck.valid() ||
+        (createdHere ? oldLength == 0 && oldByteSum == 0
+                     : CheckFileSum(core_, target, static_cast<int32_t>(oldLength), oldByteSum, keepOld));
+    if (!targetMatches)
+        return targetModified();
 
     if (backup && !backedUp && !BackupTargetFile(backupExt))
         return 0;
@@ -423,6 +454,8 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         rebuild = target;
     } else if (!MakeUniqueFile(fsys::FolderOf(target), kRebuildPrefix, rebuild, &rebuildFd)) {
         // Rebuild beside the target, so that the final rename stays in one file system.
+        if (!besideCheckPassed())
+            return targetModified();
         Tell(core_, "Unable to create file:\n" + rebuild);
         return 0;
     }
@@ -441,6 +474,8 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     auto fail = [&](const std::string& text) {
         out.Close();
         discard();
+        if (!besideCheckPassed())
+            return targetModified();
         Tell(core_, text);
         return 0;
     };
@@ -475,6 +510,11 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
         for (size_t i = 0; i < newPatches.size(); ++i)
             logObject(i, newPatches[i]);
         windowSum = windows.Sum();
+    }
+    if (!besideCheckPassed()) {
+        out.Close();
+        discard();
+        return targetModified();
     }
     if (syncReplacement_ && newLength >= kWritebackFrom)
         out.StartWriteback();

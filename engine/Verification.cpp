@@ -121,19 +121,30 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
 
 } // namespace
 
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
-                  std::vector<unsigned char>* keep)
+CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+                      std::vector<unsigned char>* keep)
 {
     // Only a regular file can be the file a patch was built from; anything else (a
     // folder, a pipe that would block the read) counts as a file that cannot be opened.
     uint64_t length = 0;
     int fd = OpenRegularFile(path, length);
-    if (fd < 0) {
+    if (fd < 0)
+        return CSumCheck::CannotOpen;
+    return SumMatches(fd, length, expectedLength, expectedSum, keep) ? CSumCheck::Matches : CSumCheck::Differs;
+}
+
+bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome)
+{
+    if (outcome == CSumCheck::CannotOpen)
         core.Ask(PromptOwner::MainWindow, "Unable to open file: " + path, kAppName, PromptButtons::OK,
                  PromptIcon::None);
-        return false;
-    }
-    return SumMatches(fd, length, expectedLength, expectedSum, keep);
+    return outcome == CSumCheck::Matches;
+}
+
+bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+                  std::vector<unsigned char>* keep)
+{
+    return ReportFileSum(core, path, TestFileSum(path, expectedLength, expectedSum, keep));
 }
 
 void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const std::string& text)

@@ -16,6 +16,14 @@ class CAppCore;
 bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
                   std::vector<unsigned char>* keep = nullptr);
 
+// The same test in two steps, so that it can run on another thread than the one that
+// talks to the user: TestFileSum only looks at the file, ReportFileSum then shows what
+// CheckFileSum shows for that outcome and returns what it returns.
+enum class CSumCheck { CannotOpen, Differs, Matches };
+CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+                      std::vector<unsigned char>* keep = nullptr);
+bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome);
+
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result
 // would not fit the entry (at most entrySize - 1 characters), the front of text is
 // replaced by "..." so that its end, the file name, stays readable.

@@ -435,6 +435,65 @@ TEST_F(ApplyTest, TargetModifiedBetweenThePasses)
     }
 }
 
+TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
+{
+    // A large target is checked the second time beside its rebuild: what the user is told
+    // and what becomes of the target must be as if that check had come first.
+    std::string before(17 << 20, '\0');
+    for (size_t i = 0; i < before.size(); ++i)
+        before[i] = static_cast<char>(i * 7 / 5);
+    const std::string after = before.substr(0, 1000) + "inserted" + before.substr(1000);
+    const std::string big = target + "/big.bin";
+    enum class Change { None, Edited, Folder };
+    for (Change change : {Change::None, Change::Edited, Change::Folder}) {
+        for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
+            SCOPED_TRACE(static_cast<int>(change) * 2 + (answer == PromptAnswer::Yes));
+            fsys::RemoveTree(target);
+            prompt.Clear();
+            image::Record r = image::Changed("big.bin", before, after);
+            r.olds = {{0, 0, 1000}}; // read from the target during the rebuild
+            Craft({r, image::Changed("next.txt", "old next", "new next")});
+            root.Write("target/big.bin", before);
+            root.Write("target/next.txt", "old next");
+            CHookedProgress progress;
+            progress.hookAt = 3; // the first record of the second pass
+            progress.hook = [&] {
+                if (change == Change::Edited) {
+                    std::string edited = before;
+                    edited[5 << 20] ^= 1;
+                    root.Write("target/big.bin", edited);
+                } else if (change == Change::Folder) {
+                    fsys::DeleteFile(big);
+                    fsys::CreateFolder(big);
+                }
+            };
+            if (change == Change::Folder)
+                prompt.Script(PromptAnswer::OK); // "Unable to open file"
+            prompt.Script(answer);
+            const int result = Apply(0, "bak", &progress);
+            if (change == Change::None) {
+                EXPECT_EQ(result, 1);
+                EXPECT_TRUE(Texts().empty());
+                EXPECT_EQ(ReadFileText(big), after);
+                EXPECT_EQ(ReadFileText(target + "/next.txt"), "new next");
+                break; // nothing was asked
+            }
+            EXPECT_EQ(result, answer == PromptAnswer::Yes ? 0 : 1);
+            std::vector<std::string> told;
+            if (change == Change::Folder)
+                told.push_back("Unable to open file: " + big);
+            told.push_back(Modified(big));
+            EXPECT_EQ(Texts(), told);
+            if (change == Change::Edited)
+                EXPECT_EQ(ReadFileText(big).size(), before.size());
+            else
+                EXPECT_TRUE(fsys::FolderExists(big));
+            EXPECT_EQ(ReadFileText(target + "/next.txt"), answer == PromptAnswer::Yes ? "old next" : "new next");
+            EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
+        }
+    }
+}
+
 TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
 {
     for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
