@@ -411,10 +411,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
     }
     // True when the check beside the rebuild (if any) found the target unchanged; shows
     // what the check shows otherwise.
-    auto besideCheckPassed = [&] {
-        return !besideCheck.valid() ||
-               ReportFileSum(core_, target, besideCheck.get());
-    };
+    auto besideCheckPassed = [&] { return !besideCheck.valid() || ReportFileSum(core_, target, besideCheck.get()); };
     // The file just created here is empty: it matches a length and sum of 0 and nothing
     // else, and need not be read to tell.
     const bool targetMatches =
