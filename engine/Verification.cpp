@@ -10,7 +10,6 @@
 #include "platform/FileSystem.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -59,15 +58,11 @@ std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
     // One buffer per thread, kept: checks come once or twice per file of an apply.
     thread_local std::vector<unsigned char> buffer(kSumChunk);
     uint32_t sum = 0;
-    for (uint64_t at = from; at < to;) {
+    for (uint64_t at = from; at < to; at += kSumChunk) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kSumChunk, to - at));
-        ssize_t n = ::pread(fd, buffer.data(), want, static_cast<off_t>(at));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        if (!fsys::ReadAt(fd, buffer.data(), want, at))
             return std::nullopt; // the file shrank or could not be read: not the expected file
-        sum += ByteSum(buffer.data(), static_cast<size_t>(n));
-        at += static_cast<uint64_t>(n);
+        sum += ByteSum(buffer.data(), want);
     }
     return sum;
 }
