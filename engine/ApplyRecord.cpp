@@ -86,7 +86,7 @@ constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 
 // Makes room for n bytes in a buffer, at least doubling it: an apply meets files of many
 // lengths, and fresh memory for each longer one would cost its page faults again.
-void Fit(std::vector<unsigned char>& buffer, size_t n)
+void Fit(CByteBuffer& buffer, size_t n)
 {
     if (buffer.capacity() < n)
         buffer.reserve(std::max(n, buffer.capacity() * 2));
@@ -290,7 +290,7 @@ bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const std::vec
                      uint64_t end, LogObject&& logObject)
 {
     // The buffers have room for all of it already (Fit before the check).
-    std::vector<unsigned char>& bytes = buffers.newBytes;
+    CByteBuffer& bytes = buffers.newBytes;
     bytes.assign(newLength, 0);
     for (const COldPatch& object : oldPatches) {
         // The objects lie within the old length, which the check found.
@@ -382,7 +382,7 @@ int CFilePatch::ApplyFileRecord(int& backup, const std::string& backupExt, IAppl
             inMemory = false;
         }
     }
-    std::vector<unsigned char>* keepOld = inMemory && !oldPatches.empty() ? &buffers.oldBytes : nullptr;
+    CByteBuffer* keepOld = inMemory && !oldPatches.empty() ? &buffers.oldBytes : nullptr;
     auto targetModified = [&] {
         if (!hasObjects)
             return 1;

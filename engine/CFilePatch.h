@@ -6,6 +6,7 @@
 #include "engine/CBlockNode.h"
 #include "engine/FileContent.h"
 #include "platform/BinFile.h"
+#include "platform/ByteBuffer.h"
 #include "platform/FileTimes.h"
 
 #include <cstdint>
@@ -26,9 +27,9 @@ enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
 // Apply: the memory of in-memory rebuilds of small files (and of the window rebuild of
 // larger ones, in newBytes).
 struct CRebuildBuffers {
-    std::vector<unsigned char> oldBytes; // the target, as its check before the rebuild read it
-    std::vector<unsigned char> newBytes; // the rebuilt file, or the window being rebuilt
-    std::vector<unsigned char> data;     // the record's new data, read from the image at once
+    CByteBuffer oldBytes; // the target, as its check before the rebuild read it
+    CByteBuffer newBytes; // the rebuilt file, or the window being rebuilt
+    CByteBuffer data;     // the record's new data, read from the image at once
 };
 
 // An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).

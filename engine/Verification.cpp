@@ -92,7 +92,7 @@ std::optional<uint32_t> SumFile(int fd, uint64_t length)
 // True when the open file fd, of the given length, has the expected length and byte sum.
 // With keep, the bytes are read whole into *keep. Closes fd.
 bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
-                std::vector<unsigned char>* keep = nullptr)
+                CByteBuffer* keep = nullptr)
 {
     // The record stores an unsigned 32-bit length: files of 2 GiB and more must compare
     // as the same unsigned value, not as a negative number.
@@ -117,7 +117,7 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
 } // namespace
 
 CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
-                      std::vector<unsigned char>* keep)
+                      CByteBuffer* keep)
 {
     // Only a regular file can be the file a patch was built from; anything else (a
     // folder, a pipe that would block the read) counts as a file that cannot be opened.
@@ -137,7 +137,7 @@ bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome)
 }
 
 bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
-                  std::vector<unsigned char>* keep)
+                  CByteBuffer* keep)
 {
     return ReportFileSum(core, path, TestFileSum(path, expectedLength, expectedSum, keep));
 }

@@ -1,9 +1,10 @@
 // The length-and-sum test that decides whether a file is the file a patch was built
 // from (before an apply) or the file it should produce (after a rebuild).
 #pragma once
+#include "platform/ByteBuffer.h"
+
 #include <cstdint>
 #include <string>
-#include <vector>
 
 class CAppCore;
 
@@ -14,14 +15,14 @@ class CAppCore;
 // there, so that a rebuild can use the very bytes that were checked (for files that fit
 // in memory; the caller decides).
 bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
-                  std::vector<unsigned char>* keep = nullptr);
+                  CByteBuffer* keep = nullptr);
 
 // The same test in two steps, so that it can run on another thread than the one that
 // talks to the user: TestFileSum only looks at the file, ReportFileSum then shows what
 // CheckFileSum shows for that outcome and returns what it returns.
 enum class CSumCheck { CannotOpen, Differs, Matches };
 CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
-                      std::vector<unsigned char>* keep = nullptr);
+                      CByteBuffer* keep = nullptr);
 bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome);
 
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result

@@ -69,7 +69,7 @@ bool CWindowRebuild::Place(const Lane& lane, const std::vector<Object>& objects,
     return true;
 }
 
-bool CWindowRebuild::Run(int oldFd, int imageFd, std::vector<unsigned char>& window, const WriteFn& write)
+bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write)
 {
     sum_ = 0;
     for (Lane* lane : {&old_, &new_}) {

@@ -27,7 +27,7 @@ public:
     // there are old copies) and imageFd (the patch image) into window-sized pieces
     // handed to write. False when a read comes short or a write fails. window is the
     // caller's memory, grown to one window.
-    bool Run(int oldFd, int imageFd, std::vector<unsigned char>& window, const WriteFn& write);
+    bool Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write);
     // The byte sum of everything Run wrote.
     uint32_t Sum() const { return sum_; }
 

@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 #include "app/Profile.h"
 #include "app/StringHelpers.h"
+#include "platform/ByteBuffer.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedPrompt.h"
@@ -312,6 +313,37 @@ TEST(PlatformTest, PositionAndLengthFollowWritesSeeksAndShortReads)
     EXPECT_EQ(file.Tell(), bytes.size());
     EXPECT_FALSE(file.ReadExact(tail, 1));
     EXPECT_EQ(file.Tell(), bytes.size());
+}
+
+// Buffers grow across the large-page boundary and back without losing bytes; large ones
+// start at a large-page boundary, and each one given back leaves the others intact.
+TEST(PlatformTest, ByteBuffersKeepTheirBytesAcrossTheLargePageBoundary)
+{
+    CByteBuffer small;
+    small.assign(1000, 0x5A);
+    CByteBuffer grown = small;
+    grown.reserve(memory::kLargeFrom + 1); // moves into large pages
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(grown.data()) % memory::kLargeFrom, 0u);
+    ASSERT_EQ(grown.size(), 1000u);
+    EXPECT_TRUE(std::all_of(grown.begin(), grown.end(), [](unsigned char b) { return b == 0x5A; }));
+
+    // Filled to an odd length past the boundary, with a pattern that shows a misplaced byte.
+    const size_t length = 3 * memory::kLargeFrom + 12345;
+    grown.resize(length);
+    for (size_t i = 0; i < length; ++i)
+        grown[i] = static_cast<unsigned char>(i * 131 + (i >> 13));
+    CByteBuffer copy = grown; // a second large buffer
+    {
+        CByteBuffer other(memory::kLargeFrom * 2);
+        other.assign(other.size(), 0xFF);
+    } // given back while the others live
+    grown.resize(length + memory::kLargeFrom); // reallocates: the bytes move along
+    for (size_t i = 0; i < length; i += 4093)
+        ASSERT_EQ(grown[i], static_cast<unsigned char>(i * 131 + (i >> 13))) << i;
+    EXPECT_TRUE(std::equal(copy.begin(), copy.end(), grown.begin()));
+    grown.resize(100);
+    grown.shrink_to_fit(); // back below the boundary
+    EXPECT_TRUE(std::equal(grown.begin(), grown.end(), copy.begin()));
 }
 
 TEST(ProgressTest, PercentLabel)

@@ -67,7 +67,7 @@ protected:
     CTestFolder dir;
     std::vector<unsigned char> old;
     std::vector<unsigned char> image;
-    std::vector<unsigned char> window;
+    CByteBuffer window;
     int oldFd = -1;
     int imageFd = -1;
 };
