@@ -84,6 +84,11 @@ bool CPatchDoc::DecompressPatchFile()
         return false;
     }
 
+    // The image is written a whole piece at a time: the stream's own 4 KiB buffer would
+    // split every piece into two writes.
+    std::vector<char> outBuffer(kCopyBufferSize);
+    std::setvbuf(out, outBuffer.data(), _IOFBF, outBuffer.size());
+
     std::vector<unsigned char> buffer(kCopyBufferSize);
     bool damaged = false;
     bool writeFailed = false;
