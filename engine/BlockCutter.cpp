@@ -1,13 +1,19 @@
-// Cutting and hashing blocks ahead of the block index (see BlockCutter.h).
+// Cutting and hashing blocks beside the block index (see BlockCutter.h).
 #include "engine/BlockCutter.h"
 
 #include "engine/BlockBounds.h"
 
+#include <algorithm>
+
+void CBlockCutter::HelperStretch(size_t length, size_t m, size_t& begin, size_t& end)
+{
+    begin = std::min(length, m * (kOwnStretch + kHelperStretch) + kOwnStretch);
+    end = std::min(length, begin + kHelperStretch);
+}
+
 CBlockCutter::CBlockCutter(const unsigned char* data, size_t length, unsigned char separator)
     : data_(data), length_(length), separator_(separator)
 {
-    for (std::vector<CBlock>& run : runs_)
-        run.reserve(kRunBlocks);
     helper_ = std::thread([this] { Run(); });
 }
 
@@ -21,31 +27,38 @@ CBlockCutter::~CBlockCutter()
     helper_.join();
 }
 
-void CBlockCutter::CutRun(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
-                          unsigned char separator, std::vector<CBlock>& run)
+void CBlockCutter::CutBlocks(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
+                             const unsigned char* limit, unsigned char separator, std::vector<CBlock>& out,
+                             size_t maxBlocks)
 {
-    run.clear();
-    while (cursor < end && run.size() < kRunBlocks) {
+    for (size_t n = 0; cursor < limit && n < maxBlocks; ++n) {
         const unsigned char* blockEnd = blocks::BlockEnd(cursor, end, separator);
         const uint32_t length = static_cast<uint32_t>(blockEnd - cursor);
-        run.push_back({static_cast<uint32_t>(cursor - data), length, blocks::BytesHash(cursor, length) >> 32});
+        out.push_back({static_cast<uint32_t>(cursor - data), length, blocks::BytesHash(cursor, length) >> 32});
         cursor = blockEnd;
     }
 }
 
 void CBlockCutter::Run()
 {
-    const unsigned char* cursor = data_;
     const unsigned char* end = data_ + length_;
     std::unique_lock<std::mutex> lock(mutex_);
-    while (cursor < end) {
-        // The run in use by the caller, taken_ - 1, is never refilled.
-        changed_.wait(lock, [this] { return stop_ || produced_ + 1 < taken_ + kRuns; });
+    for (size_t m = 0;; ++m) {
+        size_t begin = 0;
+        size_t stop = 0;
+        HelperStretch(length_, m, begin, stop);
+        if (begin >= length_)
+            break;
+        // Stretch m goes where stretch m - 2 was, which the caller is done with once it
+        // has taken stretch m - 1.
+        changed_.wait(lock, [&] { return stop_ || m < 2 || taken_ >= m; });
         if (stop_)
             return;
-        std::vector<CBlock>& run = runs_[produced_ % kRuns];
+        std::vector<CBlock>& out = stretches_[m % 2];
         lock.unlock();
-        CutRun(data_, cursor, end, separator_, run);
+        out.clear();
+        const unsigned char* cursor = data_ + begin;
+        CutBlocks(data_, cursor, end, data_ + stop, separator_, out);
         lock.lock();
         ++produced_;
         changed_.notify_all();
@@ -54,15 +67,15 @@ void CBlockCutter::Run()
     changed_.notify_all();
 }
 
-const std::vector<CBlockCutter::CBlock>& CBlockCutter::Next()
+const std::vector<CBlockCutter::CBlock>& CBlockCutter::TakeStretch()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return produced_ > taken_ || done_; });
     if (produced_ == taken_)
         return none_;
-    const std::vector<CBlock>& run = runs_[taken_++ % kRuns];
+    const std::vector<CBlock>& stretch = stretches_[taken_++ % 2];
     lock.unlock();
-    // The run taken before is given back: the helper may refill it.
+    // The stretch taken before is given back: the helper may refill it.
     changed_.notify_all();
-    return run;
+    return stretch;
 }

@@ -1,11 +1,18 @@
-// Cutting a large buffer into blocks, and hashing them, in a helper thread ahead of the
-// thread that enters them into the block index.
+// Cutting a large buffer into blocks, and hashing them, shared between the thread that
+// enters them into the block index and a helper thread.
 //
 // Indexing the old file of a large pair takes three steps per block: finding where it
-// ends, hashing its bytes and placing it in the table. The first two need no table; a
-// helper does them and hands the blocks over a run at a time, at most a few runs ahead,
-// while the index counts the blocks (which sizes its table) and then only places them.
-// The blocks come in the order and with the bounds and hashes of a cut from the start.
+// ends, hashing its bytes and placing it in the table. The first two need no table. The
+// buffer is taken in periods of kOwnStretch + kHelperStretch bytes: the caller cuts the
+// first stretch of each period itself, while the helper cuts the second, which the
+// caller then takes over whole and places. Cutting and hashing cost about three times as
+// much as placing, which these lengths balance.
+//
+// The helper cuts its stretch as if a block started at the stretch's start, which need
+// not be a block boundary of the buffer. Two cuts of the same bytes that share one block
+// boundary are the same from there on, so the caller uses the helper's blocks from the
+// first one that starts where its own cut has come to, and cuts the blocks before that
+// itself (all of the stretch, where the two cuts never meet).
 #pragma once
 #include <condition_variable>
 #include <cstddef>
@@ -23,6 +30,12 @@ public:
         uint64_t tag;
     };
 
+    static constexpr size_t kOwnStretch = size_t{2} << 20;
+    static constexpr size_t kHelperStretch = size_t{4} << 20;
+
+    // [begin, end) of the helper's stretch of period m, clipped to the buffer.
+    static void HelperStretch(size_t length, size_t m, size_t& begin, size_t& end);
+
     // Starts the helper on the buffer. Throws std::system_error when no thread can be
     // started (the caller then cuts the buffer itself).
     CBlockCutter(const unsigned char* data, size_t length, unsigned char separator);
@@ -30,21 +43,18 @@ public:
     CBlockCutter(const CBlockCutter&) = delete;
     CBlockCutter& operator=(const CBlockCutter&) = delete;
 
-    // The next run of blocks, valid until the next call; empty when every block has been
-    // handed over.
-    const std::vector<CBlock>& Next();
+    // The blocks the helper cut in its next stretch (of periods 0, 1, 2, ... in turn), in
+    // order; waits for them. Valid until the next call.
+    const std::vector<CBlock>& TakeStretch();
 
-    // Blocks handed over at a time.
-    static constexpr size_t kRunBlocks = 4096;
-    // Cuts the next run of at most kRunBlocks blocks of data at cursor (before end) into
-    // run, and moves the cursor past them: the step the helper takes, and the one a
-    // caller without a helper takes itself.
-    static void CutRun(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
-                       unsigned char separator, std::vector<CBlock>& run);
+    // Appends to out the blocks of data from cursor on (before end), cut and hashed, until
+    // maxBlocks have been appended or the cursor reaches limit, and moves the cursor past
+    // them. No block is started at or after limit; the last one may reach past it.
+    static void CutBlocks(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,
+                          const unsigned char* limit, unsigned char separator, std::vector<CBlock>& out,
+                          size_t maxBlocks = SIZE_MAX);
 
 private:
-    static constexpr size_t kRuns = 8;
-
     void Run();
 
     const unsigned char* data_;
@@ -52,9 +62,10 @@ private:
     unsigned char separator_;
     std::mutex mutex_;
     std::condition_variable changed_;
-    std::vector<CBlock> runs_[kRuns];
-    size_t produced_ = 0; // runs the helper has filled
-    size_t taken_ = 0;    // runs the caller has taken (the last of them is in use)
+    // Stretch m is cut into stretches_[m % 2]; the caller's previous one is never refilled.
+    std::vector<CBlock> stretches_[2];
+    size_t produced_ = 0; // stretches the helper has cut
+    size_t taken_ = 0;    // stretches the caller has taken (the last of them is in use)
     bool done_ = false;
     bool stop_ = false;
     const std::vector<CBlock> none_;

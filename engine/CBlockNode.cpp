@@ -17,8 +17,8 @@ using blocks::BlockEnd;
 using blocks::BytesHash;
 using blocks::HashBytes;
 
-// Buffers from this length on are cut and hashed by a helper thread while they are
-// indexed.
+// Buffers from this length on are cut and hashed by two threads while they are indexed
+// (see BlockCutter.h).
 constexpr size_t kCutAheadFrom = size_t{4} << 20;
 
 // The home slot of a tag in a table of any size.
@@ -47,7 +47,8 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
     const unsigned char* end = data + length;
     if (length == 0)
         return;
-    // A large buffer is cut and hashed by a helper while this thread places its blocks.
+    // A large buffer is cut and hashed in turns by a helper and this thread, which places
+    // all blocks.
     std::optional<CBlockCutter> cutter;
     if (length >= kCutAheadFrom) {
         try {
@@ -99,12 +100,14 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
     // Blocks are placed a run at a time; the home slots of the next kAhead blocks of a
     // run are requested from memory before each block is placed. False when the table
     // was overfull and the index has been made again.
-    auto placeRun = [&](const std::vector<CBlockCutter::CBlock>& run) {
+    using CBlock = CBlockCutter::CBlock;
+    constexpr size_t kRunBlocks = 4096;
+    auto placeRun = [&](const CBlock* run, size_t count) {
         constexpr size_t kAhead = 16;
-        for (size_t i = 0; i < run.size() && i < kAhead; ++i)
+        for (size_t i = 0; i < count && i < kAhead; ++i)
             __builtin_prefetch(&cutSlots_[Home(run[i].tag, capacity)], 1);
-        for (size_t i = 0; i < run.size(); ++i) {
-            if (i + kAhead < run.size())
+        for (size_t i = 0; i < count; ++i) {
+            if (i + kAhead < count)
                 __builtin_prefetch(&cutSlots_[Home(run[i + kAhead].tag, capacity)], 1);
             if (overfull())
                 return false;
@@ -112,18 +115,60 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
         }
         return true;
     };
-    if (cutter) {
-        for (const auto* run = &cutter->Next(); !run->empty(); run = &cutter->Next())
-            if (!placeRun(*run))
-                return;
-    } else {
-        std::vector<CBlockCutter::CBlock> run;
-        run.reserve(std::min(bound, CBlockCutter::kRunBlocks));
-        for (const unsigned char* cursor = data; cursor < end;) {
-            CBlockCutter::CutRun(data, cursor, end, separator, run);
-            if (!placeRun(run))
-                return;
+
+    // This thread's cut, from where it has come to until no block starts before limit.
+    const unsigned char* cursor = data;
+    std::vector<CBlock> run;
+    run.reserve(std::min(bound, kRunBlocks));
+    auto cutUpTo = [&](const unsigned char* limit) {
+        while (cursor < limit) {
+            run.clear();
+            CBlockCutter::CutBlocks(data, cursor, end, limit, separator, run, kRunBlocks);
+            if (!placeRun(run.data(), run.size()))
+                return false;
         }
+        return true;
+    };
+    if (!cutter) {
+        if (!cutUpTo(end))
+            return;
+        cutBlocks_ = placed;
+        return;
+    }
+    for (size_t m = 0;; ++m) {
+        size_t begin = 0;
+        size_t stop = 0;
+        CBlockCutter::HelperStretch(length, m, begin, stop);
+        if (!cutUpTo(data + begin))
+            return;
+        if (begin >= length)
+            break;
+        // The helper's blocks before this thread's cursor are skipped; where this
+        // thread's next block starts before the helper's next one, this thread cuts it
+        // itself. Once a helper block starts at the cursor, the two cuts are the same
+        // from there on, and the rest of the stretch is the helper's.
+        const std::vector<CBlock>& given = cutter->TakeStretch();
+        size_t i = 0;
+        bool joined = false;
+        while (!joined && i < given.size()) {
+            const uint64_t at = static_cast<uint64_t>(cursor - data);
+            if (given[i].offset < at) {
+                ++i;
+            } else if (given[i].offset == at) {
+                joined = true;
+            } else if (!cutUpTo(data + given[i].offset)) {
+                return;
+            }
+        }
+        if (joined) {
+            if (!placeRun(given.data() + i, given.size() - i))
+                return;
+            cursor = data + given.back().offset + given.back().length;
+        }
+        // Without a meeting, this thread has cut the stretch up to the helper's last
+        // block and cuts the rest of it.
+        if (!cutUpTo(data + stop))
+            return;
     }
     cutBlocks_ = placed;
 }

@@ -1,6 +1,7 @@
 // File differencing: separator choice, block cutting, the block index, widening of
 // hits, the objects and log lines of CreatePatch, cancel and failure handling.
 #include "app/AppCore.h"
+#include "engine/BlockBounds.h"
 #include "engine/BlockCutter.h"
 #include "engine/CFilePatch.h"
 #include "platform/FileTimes.h"
@@ -347,22 +348,34 @@ TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
     }
     const size_t separators = static_cast<size_t>(std::count(data.begin(), data.end(), 3));
 
-    // The helper hands over every block, in order, with the bounds of a cut from the
-    // start; one stopped early ends without waiting for the rest.
+    // The helper hands over the blocks of each of its stretches, in order, cut from the
+    // stretch's start, the last one starting before the stretch's end; one stopped early
+    // ends without waiting for the rest.
     {
         CBlockCutter cutter(data.data(), data.size(), 3);
-        size_t k = 0;
-        for (const auto* run = &cutter.Next(); !run->empty(); run = &cutter.Next()) {
-            for (const CBlockCutter::CBlock& b : *run) {
-                ASSERT_LT(k + 1, cuts.size());
-                EXPECT_EQ(b.offset, cuts[k]);
-                EXPECT_EQ(b.offset + b.length, cuts[k + 1]);
-                ++k;
+        const unsigned char* end = data.data() + data.size();
+        size_t stretches = 0;
+        for (size_t m = 0;; ++m) {
+            size_t begin = 0, stop = 0;
+            CBlockCutter::HelperStretch(data.size(), m, begin, stop);
+            const auto& given = cutter.TakeStretch();
+            if (begin == data.size()) {
+                EXPECT_TRUE(given.empty());
+                break;
             }
+            ++stretches;
+            ASSERT_FALSE(given.empty());
+            const unsigned char* c = data.data() + begin;
+            for (const CBlockCutter::CBlock& b : given) {
+                ASSERT_LT(c, data.data() + stop);
+                EXPECT_EQ(b.offset, static_cast<size_t>(c - data.data()));
+                c = blocks::BlockEnd(c, end, 3);
+                EXPECT_EQ(b.offset + b.length, static_cast<size_t>(c - data.data()));
+            }
+            EXPECT_GE(c, data.data() + stop);
         }
-        EXPECT_EQ(k + 1, cuts.size());
+        EXPECT_EQ(stretches, 1u); // 5 MiB: one 4 MiB stretch after the first 2 MiB
         CBlockCutter stopped(data.data(), data.size(), 3);
-        EXPECT_FALSE(stopped.Next().empty());
     }
 
     const std::vector<CBlockNode> blocks = BlocksOf(data, cuts);
@@ -383,6 +396,48 @@ TEST(BlockIndex, LargeBufferCutAheadAndBoundsOnTheNumberOfBlocks)
             ASSERT_TRUE(want && got);
             ASSERT_EQ(got->start, want->start) << i; // the earliest block of that content
             EXPECT_EQ(got->length, want->length);
+        }
+    }
+}
+
+// The helper cuts stretches of a large buffer from starting points of its own; its cut
+// must be used only from where it meets the cut from the start. With a separator every
+// 10 bytes the cuts take every fifth one, and two cuts that start out of step stay out
+// of step: through the whole buffer, or through its first half (the first of the
+// helper's two stretches), after which the separators are sparse and the cuts meet.
+TEST(BlockIndex, LargeBufferCutFromTwoStartsMeetsOnlyWhereTheCutsAgree)
+{
+    std::mt19937 gen(77);
+    const size_t length = size_t{13} << 20;
+    for (size_t periodic : {length, length / 2}) {
+        SCOPED_TRACE(periodic);
+        std::vector<unsigned char> data(length);
+        for (size_t i = 0; i < length; ++i) {
+            const bool sep = i < periodic ? i % 10 == 0 : gen() % 300 == 0;
+            data[i] = sep ? 3 : static_cast<unsigned char>(4 + gen() % 250);
+        }
+        std::vector<CBlockNode> blocks;
+        CBlockIndex inserted;
+        for (const unsigned char* c = data.data(); blocks.emplace_back().Cut(c, data.data() + length, 3);)
+            inserted.Insert(blocks.back());
+        blocks.pop_back();
+
+        CBlockIndex built;
+        built.Build(data.data(), length, 3);
+        ASSERT_EQ(built.Size(), blocks.size());
+        for (size_t i = 0; i < blocks.size(); i += 3) {
+            const CBlockNode* got = built.Find(blocks[i]);
+            ASSERT_TRUE(got) << i;
+            ASSERT_EQ(got->start, inserted.Find(blocks[i])->start) << i;
+        }
+        // Blocks of a cut out of step with the true one are not blocks of the buffer.
+        for (size_t at : {size_t{5} << 20, size_t{9} << 20}) {
+            CBlockNode stray;
+            stray.start = data.data() + at + 22;
+            const unsigned char* c = stray.start;
+            ASSERT_TRUE(stray.Cut(c, data.data() + length, 3));
+            EXPECT_EQ(inserted.Find(stray), nullptr);
+            EXPECT_EQ(built.Find(stray), nullptr);
         }
     }
 }
