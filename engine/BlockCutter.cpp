@@ -12,19 +12,14 @@ void CBlockCutter::HelperStretch(size_t length, size_t m, size_t& begin, size_t&
 }
 
 CBlockCutter::CBlockCutter(const unsigned char* data, size_t length, unsigned char separator)
-    : data_(data), length_(length), separator_(separator)
+    : CCutHelper(data, length, separator)
 {
-    helper_ = std::thread([this] { Run(); });
+    Start([this] { Run(); });
 }
 
 CBlockCutter::~CBlockCutter()
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    changed_.notify_all();
-    helper_.join();
+    Stop();
 }
 
 void CBlockCutter::CutBlocks(const unsigned char* data, const unsigned char*& cursor, const unsigned char* end,

@@ -14,14 +14,13 @@
 // first one that starts where its own cut has come to, and cuts the blocks before that
 // itself (all of the stretch, where the two cuts never meet).
 #pragma once
-#include <condition_variable>
+#include "engine/CutHelper.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 #include <vector>
 
-class CBlockCutter {
+class CBlockCutter : private CCutHelper {
 public:
     // One block: its offset in the buffer, its length and the upper 32 bits of its hash.
     struct CBlock {
@@ -40,8 +39,6 @@ public:
     // started (the caller then cuts the buffer itself).
     CBlockCutter(const unsigned char* data, size_t length, unsigned char separator);
     ~CBlockCutter();
-    CBlockCutter(const CBlockCutter&) = delete;
-    CBlockCutter& operator=(const CBlockCutter&) = delete;
 
     // The blocks the helper cut in its next stretch (of periods 0, 1, 2, ... in turn), in
     // order; waits for them. Valid until the next call.
@@ -57,17 +54,9 @@ public:
 private:
     void Run();
 
-    const unsigned char* data_;
-    size_t length_;
-    unsigned char separator_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
     // Stretch m is cut into stretches_[m % 2]; the caller's previous one is never refilled.
     std::vector<CBlock> stretches_[2];
     size_t produced_ = 0; // stretches the helper has cut
     size_t taken_ = 0;    // stretches the caller has taken (the last of them is in use)
-    bool done_ = false;
-    bool stop_ = false;
     const std::vector<CBlock> none_;
-    std::thread helper_;
 };

@@ -10,6 +10,7 @@
 #include "engine/CFilePatch.h"
 #include "engine/FilePrefetch.h"
 #include "engine/InputFile.h"
+#include "engine/ScanAhead.h"
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
@@ -19,6 +20,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -30,6 +32,8 @@ constexpr uint64_t kFirstThreshold = 80;
 constexpr uint64_t kThresholdStep = 50;
 constexpr uint64_t kThresholdCeiling = 500;
 constexpr double kProgressScale = 90.0;
+// New files from this length on are cut ahead of the matching scan by a helper thread.
+constexpr uint32_t kScanAheadFrom = uint32_t{4} << 20;
 // The largest length the 32-bit fields of a file record can describe.
 constexpr uint64_t kMaxFileLength = 0xFFFFFFFFULL;
 
@@ -433,9 +437,22 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     const unsigned char* oldData = oldContent.data();
     const unsigned char* newData = newContent.data();
-    // The old file's sum comes with the statistics of its bytes below, which read it
-    // anyway; an old file with the new file's bytes has the new file's sum.
-    newByteSum = ByteSum(newData, newLength);
+    // The old file's sum comes with the statistics of its bytes below, which read them
+    // anyway; an old file with the new file's bytes has the new file's sum. The new
+    // file's sum of a large pair comes with the cut ahead of the matching scan.
+    const bool sameBytes = oldLength == newLength && (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0);
+    std::optional<CScanAhead> ahead;
+    auto startAhead = [&] {
+        if (newLength < kScanAheadFrom)
+            return;
+        try {
+            ahead.emplace(newData, newLength, separator);
+        } catch (const std::system_error&) {
+            // No helper: the scan cuts the new file itself.
+        }
+    };
+    if (sameBytes || !oldPresent)
+        newByteSum = ByteSum(newData, newLength);
 
     // A mapped file that shrank while it was read has given zeros for its lost bytes.
     auto shrank = [&] {
@@ -450,7 +467,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     };
 
     const bool logging = core_.LogEnabled();
-    if (oldLength == newLength && (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0)) {
+    if (sameBytes) {
         oldByteSum = newByteSum;
         if (shrank())
             return 0;
@@ -477,8 +494,26 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             const unsigned char* end = newData + newLength;
             bool haveHit = false;
             uint64_t hitEnd = 0;
-            // The index was made by Build, so the blocks need no byte sums.
-            while (block.CutBounds(cursor, end, separator)) {
+            startAhead();
+            const std::vector<CScanAhead::CBounds>* run = nullptr;
+            size_t inRun = 0;
+            // The next block of the new file, from the helper or cut here. The index was
+            // made by Build, so the blocks need no byte sums.
+            auto nextBlock = [&] {
+                if (!ahead)
+                    return block.CutBounds(cursor, end, separator);
+                if (!run || inRun == run->size()) {
+                    run = &ahead->Next();
+                    inRun = 0;
+                    if (run->empty())
+                        return false;
+                }
+                const CScanAhead::CBounds& b = (*run)[inRun++];
+                block.start = newData + b.offset;
+                block.length = b.length;
+                return true;
+            };
+            while (nextBlock()) {
                 uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
                 if (haveHit && blockOffset < hitEnd)
                     continue;
@@ -502,6 +537,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
                                   "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
                                   "Do you really want to cancel this process?",
                                   "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
+                        ahead.reset(); // the helper reads the contents
                         ReleaseContents(*this);
                         return -1;
                     }
@@ -514,6 +550,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
                 haveHit = true;
                 hitEnd = patchEnd;
             }
+            newByteSum = ahead ? ahead->Sum() : ByteSum(newData, newLength);
+            ahead.reset();
         }
 
         if (logging) {
@@ -559,6 +597,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         if (logging)
             AppendSummary(core_, count, total);
     } catch (const std::bad_alloc&) {
+        ahead.reset();
         ReleaseContents(*this);
         oldPatches.clear();
         newPatches.clear();

@@ -4,6 +4,7 @@
 #include "engine/BlockBounds.h"
 #include "engine/BlockCutter.h"
 #include "engine/CFilePatch.h"
+#include "engine/ScanAhead.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
@@ -442,6 +443,38 @@ TEST(BlockIndex, LargeBufferCutFromTwoStartsMeetsOnlyWhereTheCutsAgree)
     }
 }
 
+// The helper ahead of the matching scan hands over every block of the cut from the
+// start, in order, and the sum of all bytes; one stopped early ends without waiting.
+TEST(ScanAhead, HandsOverEveryBlockAndTheByteSum)
+{
+    std::vector<unsigned char> data(size_t{5} << 20);
+    std::mt19937 gen(12);
+    for (auto& c : data)
+        c = static_cast<unsigned char>(gen() % 7 == 0 ? 9 : gen());
+    std::vector<std::pair<size_t, size_t>> want;
+    const unsigned char* cursor = data.data();
+    CBlockNode b;
+    while (b.CutBounds(cursor, data.data() + data.size(), 9))
+        want.push_back({static_cast<size_t>(b.start - data.data()), b.length});
+    ASSERT_GT(want.size(), 3 * CScanAhead::kRunBlocks);
+
+    CScanAhead ahead(data.data(), data.size(), 9);
+    size_t k = 0;
+    for (const auto* run = &ahead.Next(); !run->empty(); run = &ahead.Next()) {
+        for (const CScanAhead::CBounds& got : *run) {
+            ASSERT_LT(k, want.size());
+            ASSERT_EQ(got.offset, want[k].first) << k;
+            ASSERT_EQ(got.length, want[k].second) << k;
+            ++k;
+        }
+    }
+    EXPECT_EQ(k, want.size());
+    EXPECT_EQ(ahead.Sum(), ByteSum(data.data(), data.size()));
+
+    CScanAhead stopped(data.data(), data.size(), 9);
+    EXPECT_FALSE(stopped.Next().empty());
+}
+
 // ---- widening ----
 
 TEST(Extend, MatchesByteByByteWidening)
@@ -734,6 +767,70 @@ TEST_F(Differencing, RandomEditsRebuildExactly)
         }
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "log.txt"));
+}
+
+// From 4 MiB on, a helper cuts the new file and sums its bytes ahead of the matching
+// scan. The objects must be those of the scan that cuts the file itself: every block
+// not inside the previous hit looked up, the earliest old block of its content taken and
+// widened. A cancel in the middle of the scan stops the helper before the contents go.
+TEST_F(Differencing, LargeNewFileScannedAheadGivesTheObjectsOfTheOwnScan)
+{
+    core->settings.logFile = 0;
+    std::vector<unsigned char> bytes = RandomBytes(size_t{5} << 20, 31);
+    std::string oldText(bytes.begin(), bytes.end());
+    // Lines in the middle: short blocks and repeated content.
+    const std::string lines = Join(Lines(20000, 3));
+    oldText.replace(size_t{2} << 20, lines.size(), lines);
+    std::mt19937 gen(8);
+    std::string newText = oldText;
+    for (int e = 0; e < 300; ++e) {
+        size_t at = gen() % newText.size();
+        switch (gen() % 4) {
+        case 0: newText.insert(at, std::string(1 + gen() % 60, char(gen()))); break;
+        case 1: newText.erase(at, 1 + gen() % 60); break;
+        case 2: newText.insert(at, oldText, gen() % oldText.size(), 500); break; // copied from elsewhere
+        default: newText[at] = char(newText[at] + 1); break;
+        }
+    }
+    ASSERT_EQ(Diff(oldText, newText), 1);
+    EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
+    EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
+
+    // The scan done here, block by block.
+    const unsigned char sep = record->separator;
+    CBlockIndex index;
+    CBlockNode block;
+    const unsigned char* cursor = Bytes(oldText);
+    while (block.Cut(cursor, Bytes(oldText) + oldText.size(), sep))
+        index.Insert(block);
+    std::vector<COldPatch> expected;
+    uint64_t hitEnd = 0;
+    cursor = Bytes(newText);
+    while (block.Cut(cursor, Bytes(newText) + newText.size(), sep)) {
+        const uint32_t at = static_cast<uint32_t>(block.start - Bytes(newText));
+        if (!expected.empty() && at < hitEnd)
+            continue;
+        if (const CBlockNode* hit = index.Find(block)) {
+            COldPatch p;
+            p.Extend(Bytes(oldText), Bytes(newText), static_cast<uint32_t>(hit->start - Bytes(oldText)), at,
+                     hit->length, static_cast<uint32_t>(oldText.size()), static_cast<uint32_t>(newText.size()));
+            expected.push_back(p);
+            hitEnd = uint64_t{p.newOffset} + p.length;
+        }
+    }
+    ASSERT_GT(expected.size(), 300u);
+    ASSERT_EQ(record->oldPatches.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(record->oldPatches[i].oldOffset, expected[i].oldOffset) << i;
+        ASSERT_EQ(record->oldPatches[i].newOffset, expected[i].newOffset) << i;
+        ASSERT_EQ(record->oldPatches[i].length, expected[i].length) << i;
+    }
+
+    CRecordingBuildProgress cancel;
+    cancel.CancelAtCheck(2);
+    prompt.Script(PromptAnswer::Yes);
+    ASSERT_EQ(Diff(oldText, newText, &cancel), -1);
+    EXPECT_TRUE(record->newContent.empty());
 }
 
 TEST_F(Differencing, CancelDuringTheScan)
