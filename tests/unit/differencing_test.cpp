@@ -71,6 +71,23 @@ std::vector<std::pair<size_t, size_t>> CutAll(const std::string& s, unsigned cha
     return out;
 }
 
+// oldText with random edits: insertions and deletions of up to maxRun bytes, changed
+// bytes and, with copies, 500 bytes of oldText inserted elsewhere.
+std::string WithRandomEdits(const std::string& oldText, int edits, size_t maxRun, bool copies, std::mt19937& gen)
+{
+    std::string newText = oldText;
+    for (int e = 0; e < edits; ++e) {
+        size_t at = gen() % newText.size();
+        switch (gen() % (copies ? 4 : 3)) {
+        case 0: newText.insert(at, std::string(1 + gen() % maxRun, char(gen()))); break;
+        case 1: newText.erase(at, 1 + gen() % maxRun); break;
+        case 3: newText.insert(at, oldText, gen() % oldText.size(), 500); break;
+        default: newText[at] = char(newText[at] + 1); break;
+        }
+    }
+    return newText;
+}
+
 class Differencing : public ::testing::Test {
 protected:
     void SetUp() override
@@ -739,15 +756,7 @@ TEST_F(Differencing, RandomEditsRebuildExactly)
         std::string oldText(bytes.begin(), bytes.end());
         if (round % 2)
             oldText = Join(Lines(1500, round));
-        std::string newText = oldText;
-        for (int e = 0; e < 12; ++e) {
-            size_t at = gen() % newText.size();
-            switch (gen() % 3) {
-            case 0: newText.insert(at, std::string(1 + gen() % 40, char(gen()))); break;
-            case 1: newText.erase(at, 1 + gen() % 40); break;
-            default: newText[at] = char(newText[at] + 1); break;
-            }
-        }
+        const std::string newText = WithRandomEdits(oldText, 12, 40, false, gen);
         ASSERT_EQ(Diff(oldText, newText), 1);
         EXPECT_FALSE(record->oldPatches.empty());
         EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
@@ -782,16 +791,7 @@ TEST_F(Differencing, LargeNewFileScannedAheadGivesTheObjectsOfTheOwnScan)
     const std::string lines = Join(Lines(20000, 3));
     oldText.replace(size_t{2} << 20, lines.size(), lines);
     std::mt19937 gen(8);
-    std::string newText = oldText;
-    for (int e = 0; e < 300; ++e) {
-        size_t at = gen() % newText.size();
-        switch (gen() % 4) {
-        case 0: newText.insert(at, std::string(1 + gen() % 60, char(gen()))); break;
-        case 1: newText.erase(at, 1 + gen() % 60); break;
-        case 2: newText.insert(at, oldText, gen() % oldText.size(), 500); break; // copied from elsewhere
-        default: newText[at] = char(newText[at] + 1); break;
-        }
-    }
+    const std::string newText = WithRandomEdits(oldText, 300, 60, true, gen);
     ASSERT_EQ(Diff(oldText, newText), 1);
     EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
