@@ -129,13 +129,9 @@ void CBlockIndex::BuildCut(const unsigned char* data, size_t length, unsigned ch
         }
         return true;
     };
-    if (!cutter) {
-        if (!cutUpTo(end))
-            return;
-        cutBlocks_ = placed;
+    if (!cutter && !cutUpTo(end))
         return;
-    }
-    for (size_t m = 0;; ++m) {
+    for (size_t m = 0; cutter; ++m) {
         size_t begin = 0;
         size_t stop = 0;
         CBlockCutter::HelperStretch(length, m, begin, stop);

@@ -442,15 +442,6 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     // file's sum of a large pair comes with the cut ahead of the matching scan.
     const bool sameBytes = oldLength == newLength && (newLength == 0 || std::memcmp(oldData, newData, newLength) == 0);
     std::optional<CScanAhead> ahead;
-    auto startAhead = [&] {
-        if (newLength < kScanAheadFrom)
-            return;
-        try {
-            ahead.emplace(newData, newLength, separator);
-        } catch (const std::system_error&) {
-            // No helper: the scan cuts the new file itself.
-        }
-    };
     if (sameBytes || !oldPresent)
         newByteSum = ByteSum(newData, newLength);
 
@@ -494,7 +485,13 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             const unsigned char* end = newData + newLength;
             bool haveHit = false;
             uint64_t hitEnd = 0;
-            startAhead();
+            if (newLength >= kScanAheadFrom) {
+                try {
+                    ahead.emplace(newData, newLength, separator);
+                } catch (const std::system_error&) {
+                    // No helper: the scan cuts the new file itself.
+                }
+            }
             const std::vector<CScanAhead::CBounds>* run = nullptr;
             size_t inRun = 0;
             // The next block of the new file, from the helper or cut here. The index was
