@@ -32,10 +32,6 @@ public:
     wxTextCtrl* DialogTextEdit() const { return textEdit_; }
     wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
 
-    // The Wizard's extension rule, on the whole path: the text after its last "." is
-    // replaced even where that "." belongs to a folder name ("/my.files/patch" becomes
-    // "/my.dvp"); a path without any "." gets "." and the extension appended.
-
     // Command handlers, public so that the tests can drive the page.
     void OnSelfExtractClicked(wxCommandEvent& event);
     void OnBrowse(wxCommandEvent& event);
@@ -51,7 +47,10 @@ protected:
     void OnCancel() override;
 
 private:
-    // "exe" when self-extract is ticked, else "dvp", on a name that is not empty.
+    // "exe" when self-extract is ticked, else "dvp", on a name that is not empty. The
+    // Wizard's extension rule works on the whole path: the text after its last "." is
+    // replaced even where that "." belongs to a folder name ("/my.files/patch" becomes
+    // "/my.dvp"); a path without any "." gets "." and the extension appended.
     void ApplyExtensionRule();
     // The checks before a build; false when one failed (its message shown).
     bool ValidateBuild();
