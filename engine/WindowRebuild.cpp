@@ -69,6 +69,28 @@ bool CWindowRebuild::Place(const Lane& lane, const std::vector<Object>& objects,
     return true;
 }
 
+// Clears the bytes of [start, end) that no active object of either kind reaches: only
+// those keep the zero value; every other byte is about to be read over.
+void CWindowRebuild::ZeroUncovered(unsigned char* window, uint64_t start, uint64_t end)
+{
+    covered_.clear();
+    auto collect = [&](const Lane& lane, const auto& objects) {
+        for (uint32_t i : lane.active)
+            covered_.emplace_back(std::max<uint64_t>(objects[i].newOffset, start), std::min(EndOf(objects[i]), end));
+    };
+    collect(old_, oldPatches_);
+    collect(new_, newPatches_);
+    std::sort(covered_.begin(), covered_.end());
+    uint64_t at = start;
+    for (const auto& [from, to] : covered_) {
+        if (from > at)
+            std::memset(window + (at - start), 0, static_cast<size_t>(from - at));
+        at = std::max(at, to);
+    }
+    if (at < end)
+        std::memset(window + (at - start), 0, static_cast<size_t>(end - at));
+}
+
 bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write)
 {
     sum_ = 0;
@@ -81,9 +103,9 @@ bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const Writ
     for (uint64_t start = 0; start < newLength_; start += kWindow) {
         const uint64_t end = std::min<uint64_t>(start + kWindow, newLength_);
         const size_t size = static_cast<size_t>(end - start);
-        std::memset(window.data(), 0, size);
         Enter(old_, oldPatches_, start, end);
         Enter(new_, newPatches_, start, end);
+        ZeroUncovered(window.data(), start, end);
         if (!Place(old_, oldPatches_, window.data(), start, end,
                    [](const COldPatch& o) { return uint64_t{o.oldOffset}; }, oldFd) ||
             !Place(new_, newPatches_, window.data(), start, end, [](const CNewPatch& n) { return n.dataPosition; },

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <utility>
 #include <vector>
 
 class CWindowRebuild {
@@ -41,6 +42,7 @@ private:
     };
     template <class Object>
     static void Enter(Lane& lane, const std::vector<Object>& objects, uint64_t start, uint64_t end);
+    void ZeroUncovered(unsigned char* window, uint64_t start, uint64_t end);
     template <class Object, class Source>
     static bool Place(const Lane& lane, const std::vector<Object>& objects, unsigned char* window,
                       uint64_t start, uint64_t end, Source&& sourceOffset, int fd);
@@ -51,4 +53,5 @@ private:
     Lane old_;
     Lane new_;
     uint32_t sum_ = 0;
+    std::vector<std::pair<uint64_t, uint64_t>> covered_; // the window's stretches objects reach
 };
