@@ -54,9 +54,7 @@ void CBlockCutter::Run()
         out.clear();
         const unsigned char* cursor = data_ + begin;
         CutBlocks(data_, cursor, end, data_ + stop, separator_, out);
-        lock.lock();
-        ++produced_;
-        changed_.notify_all();
+        HandOver(lock);
     }
     done_ = true;
     changed_.notify_all();
@@ -64,13 +62,5 @@ void CBlockCutter::Run()
 
 const std::vector<CBlockCutter::CBlock>& CBlockCutter::TakeStretch()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return produced_ > taken_ || done_; });
-    if (produced_ == taken_)
-        return none_;
-    const std::vector<CBlock>& stretch = stretches_[taken_++ % 2];
-    lock.unlock();
-    // The stretch taken before is given back: the helper may refill it.
-    changed_.notify_all();
-    return stretch;
+    return TakeNext(stretches_);
 }

@@ -56,7 +56,4 @@ private:
 
     // Stretch m is cut into stretches_[m % 2]; the caller's previous one is never refilled.
     std::vector<CBlock> stretches_[2];
-    size_t produced_ = 0; // stretches the helper has cut
-    size_t taken_ = 0;    // stretches the caller has taken (the last of them is in use)
-    const std::vector<CBlock> none_;
 };

@@ -39,9 +39,7 @@ void CScanAhead::Run()
             cursor = blockEnd;
         }
         sum += ByteSum(first, static_cast<size_t>(cursor - first));
-        lock.lock();
-        ++produced_;
-        changed_.notify_all();
+        HandOver(lock);
     }
     sum_ = sum;
     done_ = true;
@@ -50,13 +48,5 @@ void CScanAhead::Run()
 
 const std::vector<CScanAhead::CBounds>& CScanAhead::Next()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return produced_ > taken_ || done_; });
-    if (produced_ == taken_)
-        return none_;
-    const std::vector<CBounds>& run = runs_[taken_++ % kRuns];
-    lock.unlock();
-    // The run taken before is given back: the helper may refill it.
-    changed_.notify_all();
-    return run;
+    return TakeNext(runs_);
 }

@@ -42,8 +42,5 @@ private:
     void Run();
 
     std::vector<CBounds> runs_[kRuns];
-    size_t produced_ = 0; // runs the helper has filled
-    size_t taken_ = 0;    // runs the caller has taken (the last of them is in use)
     uint32_t sum_ = 0;
-    const std::vector<CBounds> none_;
 };
