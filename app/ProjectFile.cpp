@@ -2,7 +2,7 @@
 
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 
 #include <algorithm>
 #include <cctype>

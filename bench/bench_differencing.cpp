@@ -9,7 +9,7 @@
 //
 // Usage: bench_differencing [SIZE_MIB] [RUNS]   (defaults 64 and 3; the best run counts)
 #include "app/AppCore.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>

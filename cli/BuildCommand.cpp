@@ -6,7 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>

@@ -2,7 +2,7 @@
 #include "app/AppCore.h"
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 
 #include <cstdio>

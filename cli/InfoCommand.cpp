@@ -3,8 +3,8 @@
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 
 #include <climits>

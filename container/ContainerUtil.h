@@ -1,7 +1,7 @@
 // Small helpers shared by the packaging steps of CPatchDoc: little-endian numbers and
 // chunked copies between files.
 #pragma once
-#include "engine/ByteOrder.h"
+#include "engine/common/ByteOrder.h"
 #include "platform/BinFile.h"
 
 #include <cstdint>

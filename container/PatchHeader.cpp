@@ -4,7 +4,7 @@
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 
 #include <cstring>

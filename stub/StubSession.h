@@ -4,7 +4,7 @@
 #pragma once
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 
 #include <memory>
 #include <string>

@@ -4,7 +4,7 @@
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDialogTextDlg.h"

@@ -1,7 +1,7 @@
 #include "ui/CDelvorinApp.h"
 
 #include "app/UserIdentity.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "ui/CDelvorinDlg.h"
 #include "ui/CSplashWnd.h"

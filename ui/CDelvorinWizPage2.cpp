@@ -3,7 +3,7 @@
 #include "app/ProjectFile.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
 #include "ui/CFileChooserDlg.h"

@@ -3,7 +3,7 @@
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"

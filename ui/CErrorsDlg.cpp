@@ -1,6 +1,6 @@
 #include "ui/CErrorsDlg.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/DialogUnits.h"
 #include "ui/WxText.h"

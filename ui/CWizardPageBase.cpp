@@ -1,6 +1,6 @@
 #include "ui/CWizardPageBase.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
 #include "ui/CFileChooserDlg.h"

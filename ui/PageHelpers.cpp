@@ -1,6 +1,6 @@
 #include "ui/PageHelpers.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/DesktopCalls.h"
 #include "ui/WxText.h"
 

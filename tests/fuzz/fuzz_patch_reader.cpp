@@ -5,7 +5,7 @@
 // finding: the apply must never reach outside its target.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 

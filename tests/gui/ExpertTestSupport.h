@@ -4,7 +4,7 @@
 #pragma once
 #include "support/GuiTestSupport.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "ui/CApplyPatchPage.h"

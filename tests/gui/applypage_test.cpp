@@ -5,7 +5,7 @@
 #include "ExpertTestSupport.h"
 
 #include "app/StringHelpers.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "support/TestFolder.h"
 #include "ui/CErrorsDlg.h"
 

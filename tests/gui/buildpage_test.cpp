@@ -7,7 +7,7 @@
 
 #include "app/IniFile.h"
 #include "app/StringTable.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
 #include "support/TestFolder.h"
 #include "ui/CDialogTextDlg.h"

@@ -3,7 +3,7 @@
 // replacing the engine's list in the chosen list's order, and Cancel changing nothing.
 #include "ExpertTestSupport.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CFileChooserDlg.h"
 
 #include <wx/button.h>

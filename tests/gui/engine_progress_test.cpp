@@ -5,7 +5,7 @@
 
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "support/TestFolder.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CBuildProgressDlg.h"

@@ -3,7 +3,7 @@
 // the picture dialogs.
 #include "support/GuiTestSupport.h"
 
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDialogTextDlg.h"
 #include "ui/CErrorsDlg.h"

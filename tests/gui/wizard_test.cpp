@@ -7,7 +7,7 @@
 
 #include "app/ProjectFile.h"
 #include "app/StringTable.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "support/CliRun.h"

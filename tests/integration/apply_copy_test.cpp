@@ -5,8 +5,8 @@
 // still waiting must see the replaced file.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
-#include "engine/ReplaceQueue.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/apply/ReplaceQueue.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PatchImage.h"

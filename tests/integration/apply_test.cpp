@@ -7,8 +7,8 @@
 
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"

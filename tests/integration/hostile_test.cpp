@@ -8,8 +8,8 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
-#include "engine/SafeNames.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/apply/SafeNames.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 

@@ -13,8 +13,8 @@
 // fixtures afresh instead of comparing.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/ByteOrder.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/ByteOrder.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"

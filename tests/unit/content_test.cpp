@@ -2,10 +2,10 @@
 // gap statistics scanned in stretches and threads, and file contents that are mapped
 // rather than read, including a file that shrinks while it is mapped.
 #include "app/AppCore.h"
-#include "engine/CFilePatch.h"
-#include "engine/Verification.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/apply/Verification.h"
 #include "platform/ScriptedPrompt.h"
-#include "engine/FileContent.h"
+#include "engine/common/FileContent.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // File differencing: separator choice, block cutting, the block index, widening of
 // hits, the objects and log lines of CreatePatch, cancel and failure handling.
 #include "app/AppCore.h"
-#include "engine/BlockBounds.h"
-#include "engine/BlockCutter.h"
-#include "engine/CFilePatch.h"
-#include "engine/ScanAhead.h"
+#include "engine/build/BlockBounds.h"
+#include "engine/build/BlockCutter.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/build/ScanAhead.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"

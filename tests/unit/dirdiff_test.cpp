@@ -1,7 +1,7 @@
 // The walk of a folder tree into the diff array, the engine object's lists and its
 // errors table.
 #include "app/AppCore.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"

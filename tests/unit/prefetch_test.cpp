@@ -1,7 +1,7 @@
 // Reading ahead for a build: which pairs the helpers read and which they leave to the
 // build, and the order in which the build takes them.
-#include "engine/FileContent.h"
-#include "engine/FilePrefetch.h"
+#include "engine/common/FileContent.h"
+#include "engine/build/FilePrefetch.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>

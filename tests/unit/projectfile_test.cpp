@@ -2,7 +2,7 @@
 // Project do to the settings record and the engine's two lists.
 #include "app/AppCore.h"
 #include "app/ProjectFile.h"
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/TestFolder.h"
 #include "support/TextLines.h"

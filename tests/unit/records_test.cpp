@@ -1,7 +1,7 @@
 // File records: the exact bytes the writer produces, what the reader accepts, how it
 // refuses damaged records, and the copies an apply makes with the patch objects.
 #include "app/AppCore.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/TestFolder.h"
 

@@ -1,7 +1,7 @@
 // The window-at-a-time rebuild of large files must produce what applying every object to
 // the whole file in turn produces, whatever the objects' order, overlaps and gaps, and
 // must report a read that comes short or a write that fails.
-#include "engine/WindowRebuild.h"
+#include "engine/apply/WindowRebuild.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>

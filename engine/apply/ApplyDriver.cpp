@@ -3,11 +3,11 @@
 // every record, and then the files of the remove list are deleted.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
-#include "engine/CDirDiff.h"
-#include "engine/CFilePatch.h"
-#include "engine/ReplaceQueue.h"
-#include "engine/SafeNames.h"
-#include "engine/Verification.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/apply/ReplaceQueue.h"
+#include "engine/apply/SafeNames.h"
+#include "engine/apply/Verification.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 

@@ -1,4 +1,4 @@
-#include "engine/SafeNames.h"
+#include "engine/apply/SafeNames.h"
 
 #include "platform/FileSystem.h"
 

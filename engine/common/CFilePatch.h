@@ -3,8 +3,8 @@
 // the in-memory form, the exact byte layout of writer and reader, the record test, and
 // the differencing that fills a record during a build.
 #pragma once
-#include "engine/CBlockNode.h"
-#include "engine/FileContent.h"
+#include "engine/common/CBlockNode.h"
+#include "engine/common/FileContent.h"
 #include "platform/BinFile.h"
 #include "platform/ByteBuffer.h"
 #include "platform/FileTimes.h"

@@ -1,4 +1,4 @@
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 
 void CUniqueList::Add(const std::string& s)
 {

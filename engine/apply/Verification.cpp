@@ -1,11 +1,11 @@
 // Verification of a target before an apply: the file must exist and have the length
 // and byte sum that the patch was built against. Failures are written into an entry of
 // the errors table, so that all of them can be listed together.
-#include "engine/Verification.h"
+#include "engine/apply/Verification.h"
 
 #include "app/AppCore.h"
-#include "engine/CDirDiff.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
 

@@ -1,7 +1,7 @@
 // Cutting and hashing blocks beside the block index (see BlockCutter.h).
-#include "engine/BlockCutter.h"
+#include "engine/build/BlockCutter.h"
 
-#include "engine/BlockBounds.h"
+#include "engine/build/BlockBounds.h"
 
 #include <algorithm>
 

@@ -7,10 +7,10 @@
 // becomes new data. The step writes a trace of its decisions to the build log.
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
-#include "engine/CFilePatch.h"
-#include "engine/FilePrefetch.h"
-#include "engine/InputFile.h"
-#include "engine/ScanAhead.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/build/FilePrefetch.h"
+#include "engine/build/InputFile.h"
+#include "engine/build/ScanAhead.h"
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
@@ -602,4 +602,13 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         return 0;
     }
     return shrank() ? 0 : 1;
+}
+
+void CFilePatch::FreeBuffers()
+{
+    oldContent.clear();
+    newContent.clear();
+    blockIndex.Clear();
+    std::vector<COldPatch>().swap(oldPatches);
+    std::vector<CNewPatch>().swap(newPatches);
 }

@@ -6,11 +6,11 @@
 // step. A record without objects only gives the target its recorded times.
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
-#include "engine/CFilePatch.h"
-#include "engine/ReplaceQueue.h"
-#include "engine/SafeNames.h"
-#include "engine/Verification.h"
-#include "engine/WindowRebuild.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/apply/ReplaceQueue.h"
+#include "engine/apply/SafeNames.h"
+#include "engine/apply/Verification.h"
+#include "engine/apply/WindowRebuild.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 

@@ -2,7 +2,7 @@
 // that cutting a file into blocks takes for every block, shared by the block index and
 // the helper that cuts ahead of it.
 #pragma once
-#include "engine/CBlockNode.h"
+#include "engine/common/CBlockNode.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Cutting the new file and summing its bytes ahead of the matching scan (see
 // ScanAhead.h).
-#include "engine/ScanAhead.h"
+#include "engine/build/ScanAhead.h"
 
-#include "engine/BlockBounds.h"
-#include "engine/CFilePatch.h"
+#include "engine/build/BlockBounds.h"
+#include "engine/common/CFilePatch.h"
 
 CScanAhead::CScanAhead(const unsigned char* data, size_t length, unsigned char separator)
     : CCutHelper(data, length, separator)

@@ -3,9 +3,9 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "engine/CDirDiff.h"
-#include "engine/CFilePatch.h"
-#include "engine/FilePrefetch.h"
+#include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
+#include "engine/build/FilePrefetch.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 

@@ -1,4 +1,4 @@
-#include "engine/ReplaceQueue.h"
+#include "engine/apply/ReplaceQueue.h"
 
 #include "app/AppCore.h"
 #include "platform/FileSystem.h"

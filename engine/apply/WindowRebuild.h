@@ -7,7 +7,7 @@
 // at a window boundary, and the rebuilt bytes are summed while they are at hand
 // instead of being read back for the check.
 #pragma once
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 
 #include <cstdint>
 #include <functional>

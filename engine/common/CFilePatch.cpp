@@ -2,12 +2,12 @@
 // reader of its bytes in the patch image. The reader takes nothing on trust: every
 // length, count and offset is checked against the bytes that are really there before
 // it is used, so a damaged or crafted patch file is refused instead of followed.
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
-#include "engine/ByteOrder.h"
-#include "engine/FilePrefetch.h"
+#include "engine/common/ByteOrder.h"
+#include "engine/build/FilePrefetch.h"
 
 #include <algorithm>
 #include <cstring>
@@ -264,13 +264,4 @@ bool CFilePatch::NeedsRecord() const
 void CFilePatch::UsePrefetched(std::unique_ptr<CPrefetchedPair> pair)
 {
     prefetched_ = std::move(pair);
-}
-
-void CFilePatch::FreeBuffers()
-{
-    oldContent.clear();
-    newContent.clear();
-    blockIndex.Clear();
-    std::vector<COldPatch>().swap(oldPatches);
-    std::vector<CNewPatch>().swap(newPatches);
 }

@@ -1,6 +1,6 @@
 // The engine object's walk of a folder tree into the diff array, the exclude test and
 // the errors table of the verification.
-#include "engine/CDirDiff.h"
+#include "engine/common/CDirDiff.h"
 
 #include "app/AppCore.h"
 #include "platform/FileSystem.h"

@@ -1,7 +1,7 @@
 // The two kinds of patch object: their bytes in the patch file, and the copies an apply
 // makes with them into the file being rebuilt.
-#include "engine/ByteOrder.h"
-#include "engine/CFilePatch.h"
+#include "engine/common/ByteOrder.h"
+#include "engine/common/CFilePatch.h"
 
 #include <algorithm>
 #include <cstring>

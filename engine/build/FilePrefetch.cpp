@@ -1,7 +1,7 @@
 // Reading ahead for a build of many files (see FilePrefetch.h).
-#include "engine/FilePrefetch.h"
+#include "engine/build/FilePrefetch.h"
 
-#include "engine/InputFile.h"
+#include "engine/build/InputFile.h"
 
 #include <algorithm>
 #include <new>

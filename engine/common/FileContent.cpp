@@ -1,4 +1,4 @@
-#include "engine/FileContent.h"
+#include "engine/common/FileContent.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,6 +1,6 @@
 // The byte sum of a buffer: the 32-bit sum (modulo 2^32) of all its bytes, the check
 // of every file a patch reads or writes and the key of the differencing's blocks.
-#include "engine/CFilePatch.h"
+#include "engine/common/CFilePatch.h"
 
 #include <algorithm>
 #include <cstring>

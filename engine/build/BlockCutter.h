@@ -14,7 +14,7 @@
 // first one that starts where its own cut has come to, and cuts the blocks before that
 // itself (all of the stretch, where the two cuts never meet).
 #pragma once
-#include "engine/CutHelper.h"
+#include "engine/build/CutHelper.h"
 
 #include <cstddef>
 #include <cstdint>

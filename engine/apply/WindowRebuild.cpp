@@ -1,4 +1,4 @@
-#include "engine/WindowRebuild.h"
+#include "engine/apply/WindowRebuild.h"
 
 #include "platform/FileSystem.h"
 

@@ -1,5 +1,5 @@
 // A regular file opened for a build (see InputFile.h).
-#include "engine/InputFile.h"
+#include "engine/build/InputFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -9,7 +9,7 @@
 // the processor's cache. The blocks come in the order and with the bounds of a cut from
 // the start.
 #pragma once
-#include "engine/CutHelper.h"
+#include "engine/build/CutHelper.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // Content-defined blocks and the index of the old file's blocks.
-#include "engine/CBlockNode.h"
+#include "engine/common/CBlockNode.h"
 
-#include "engine/BlockBounds.h"
-#include "engine/BlockCutter.h"
-#include "engine/CFilePatch.h"
+#include "engine/build/BlockBounds.h"
+#include "engine/build/BlockCutter.h"
+#include "engine/common/CFilePatch.h"
 
 #include <algorithm>
 #include <bit>

@@ -6,7 +6,7 @@
 // (a large file, which the build maps itself) is read by the build as before, so every
 // message and failure stays the build's own.
 #pragma once
-#include "engine/FileContent.h"
+#include "engine/common/FileContent.h"
 #include "platform/FileTimes.h"
 
 #include <condition_variable>
