@@ -1,6 +1,7 @@
 #include "app/AppCore.h"
 
 #include "platform/FileSystem.h"
+#include "platform/ProgramFiles.h"
 
 CAppCore::CAppCore(IUserPrompt* p, const std::string& progFolder, const std::string& tmpFolder)
     : prompts(p),
@@ -10,7 +11,13 @@ CAppCore::CAppCore(IUserPrompt* p, const std::string& progFolder, const std::str
 {
     if (!tempFolder.empty() && tempFolder.back() != '/')
         tempFolder += '/';
-    log.SetPath(fsys::Join(programFolder, "DelvorinLogFile.txt"));
+    log.SetPath(fsys::Join(fsys::LogFolder(programFolder), "DelvorinLogFile.txt"));
+}
+
+bool CAppCore::StartLog()
+{
+    fsys::CreateFolders(fsys::FolderOf(log.Path()));
+    return log.Start();
 }
 
 PromptAnswer CAppCore::Ask(PromptOwner owner, const std::string& text, const std::string& title,

@@ -14,8 +14,10 @@
 
 class CAppCore {
 public:
-    // programFolder: where the log file and "DvApply.exe" are; tempFolder: the run's
-    // private temporary folder, ending in '/'. Empty values take the platform's.
+    // programFolder: the running program's folder, from which "DvApply.exe" is found;
+    // the log file lies there when it may be written to, else in the user's state
+    // folder. tempFolder: the run's private temporary folder, ending in '/'. Empty
+    // values take the platform's.
     explicit CAppCore(IUserPrompt* prompts = nullptr, const std::string& programFolder = "",
                       const std::string& tempFolder = "");
     CAppCore(const CAppCore&) = delete;
@@ -34,6 +36,8 @@ public:
     CBinFile patchImage;
     uint16_t fileCount = 0;
 
+    // Begins a new log file, making the folder it lies in when that is missing.
+    bool StartLog();
     void AppendToLogFile(const std::string& text) { log.Append(text); }
     bool LogEnabled() const { return log.Enabled(); }
     PromptAnswer Ask(PromptOwner owner, const std::string& text, const std::string& title,

@@ -36,15 +36,6 @@ std::string Unescape(const std::string& s)
     return out;
 }
 
-bool MakeFolders(const std::string& folder)
-{
-    if (folder.empty() || fsys::FolderExists(folder))
-        return true;
-    if (!MakeFolders(fsys::FolderOf(folder)))
-        return false;
-    return fsys::CreateFolder(folder) || fsys::FolderExists(folder);
-}
-
 } // namespace
 
 CProfile::CProfile(const std::string& programName, const std::string& path)
@@ -86,7 +77,7 @@ void CProfile::Load()
 
 bool CProfile::Flush() const
 {
-    if (!MakeFolders(fsys::FolderOf(path_)))
+    if (!fsys::CreateFolders(fsys::FolderOf(path_)))
         return false;
     std::ostringstream out;
     for (const auto& [section, keys] : values_) {

@@ -4,6 +4,7 @@
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgramFiles.h"
 
 #include <vector>
 
@@ -21,7 +22,7 @@ std::string CannotOpenForPackaging(const std::string& name)
 
 bool CPatchDoc::MakeSelfExtracting()
 {
-    const std::string stubName = core_.programFolder + "/DvApply.exe";
+    const std::string stubName = fsys::FindProgramFile(core_.programFolder, "DvApply.exe");
     CBinFile stub;
     if (!stub.Open(stubName, CBinFile::Mode::Read)) {
         ShowError("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\nThis file is required for creating "

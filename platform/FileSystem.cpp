@@ -80,6 +80,15 @@ bool CreateFolder(const std::string& path)
     return !path.empty() && mkdir(path.c_str(), 0777) == 0;
 }
 
+bool CreateFolders(const std::string& folder)
+{
+    if (folder.empty() || FolderExists(folder))
+        return true;
+    if (!CreateFolders(FolderOf(folder)))
+        return false;
+    return CreateFolder(folder) || FolderExists(folder);
+}
+
 bool DeleteFile(const std::string& path)
 {
     struct stat st;

@@ -25,6 +25,8 @@ bool FolderExists(const std::string& path); // a folder (following links)
 bool PathExists(const std::string& path);   // anything, links not followed
 // Creates one folder; fails when it exists already or its parent is missing.
 bool CreateFolder(const std::string& path);
+// Creates a folder and any missing folders above it; true when it exists at the end.
+bool CreateFolders(const std::string& folder);
 bool DeleteFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);
 // Length of a regular file; false when it cannot be had.

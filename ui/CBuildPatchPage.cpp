@@ -446,9 +446,8 @@ bool CBuildPatchPage::ValidateBuild()
         Warn(LoadString(129));
         return false;
     }
-    // A name without a folder is a file in the program folder.
     if (patchFile.find('/') == std::string::npos) {
-        patchFile = TheApp().Core().programFolder + "/" + patchFile;
+        patchFile = InHomeFolder(patchFile);
         ShowFields();
     }
     if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {

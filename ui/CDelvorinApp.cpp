@@ -2,7 +2,7 @@
 
 #include "app/UserIdentity.h"
 #include "engine/common/CDirDiff.h"
-#include "platform/FileSystem.h"
+#include "platform/ProgramFiles.h"
 #include "ui/CDelvorinDlg.h"
 #include "ui/CSplashWnd.h"
 #include "ui/CWxPrompt.h"
@@ -64,7 +64,7 @@ bool CDelvorinApp::InitInstance()
 {
     // The profile location is the per-user "Quenmark" folder chosen by CProfile. Every
     // start begins a new log, whatever the "LogFile" setting says.
-    core_->log.Start();
+    core_->StartLog();
     LoadSettings();
 
     CDelvorinDlg dialog;
@@ -92,7 +92,7 @@ CDirDiff& CDelvorinApp::GetDirDiff()
 
 std::string CDelvorinApp::HelpBookPath() const
 {
-    return fsys::Join(fsys::Join(core_->programFolder, "help"), "delvorin.hhp");
+    return fsys::FindProgramFile(core_->programFolder, "help/delvorin.hhp");
 }
 
 void CDelvorinApp::ShowHelp(int context)

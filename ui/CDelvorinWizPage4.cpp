@@ -189,9 +189,9 @@ bool CDelvorinWizPage4::ValidateBuild()
         patchEdit_->SetFocus();
         return false;
     }
-    // A name without a folder is a file in the program's folder; no extension is added.
+    // A name without a folder lies in the home folder; no extension is added.
     if (patchFile.find('/') == std::string::npos) {
-        patchFile = core.programFolder + "/" + patchFile;
+        patchFile = InHomeFolder(patchFile);
         ShowFields();
     }
     if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {

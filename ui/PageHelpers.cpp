@@ -1,6 +1,8 @@
 #include "ui/PageHelpers.h"
 
 #include "engine/common/CDirDiff.h"
+#include "platform/FileSystem.h"
+#include "platform/ProgramFiles.h"
 #include "ui/DesktopCalls.h"
 #include "ui/WxText.h"
 
@@ -46,6 +48,11 @@ std::string TextAfterLastDot(const std::string& path)
 {
     size_t dot = path.rfind('.');
     return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+}
+
+std::string InHomeFolder(const std::string& name)
+{
+    return fsys::Join(fsys::HomeFolder(), name);
 }
 
 std::string WithPatchExtension(const std::string& path, const std::string& extension)

@@ -25,6 +25,10 @@ bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, std::stri
 // The text after the last '.' of the whole path ("" when there is none).
 std::string TextAfterLastDot(const std::string& path);
 
+// The path of a file name in the user's home folder: where the windows put a patch file
+// named without a folder, as they have no current folder of their own.
+std::string InHomeFolder(const std::string& name);
+
 // The patch file extension rule of the Build page and the Wizard: the text after the last
 // '.' of the whole path is replaced by extension (a '.' in a folder name counts, as it
 // always has for these pages); without a '.', '.' and the extension are appended.

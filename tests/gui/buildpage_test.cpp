@@ -9,6 +9,7 @@
 #include "app/StringTable.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
+#include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
 #include "ui/CDialogTextDlg.h"
 #include "ui/CFileChooserDlg.h"
@@ -189,7 +190,7 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
 TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
 {
     CTestFolder scratch;
-    TestApp().Core().programFolder = scratch.Path(); // where a name without a folder lands
+    CScopedEnv home("HOME", scratch.Path().c_str()); // where a name without a folder lands
     CExpertWindow window;
     Page* page = window.Build();
     page->Raise();
@@ -262,13 +263,12 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         }
     }
     EXPECT_FALSE(fsys::PathExists(scratch / "p.dvp"));
-    TestApp().Core().programFolder = fsys::ProgramFolder();
 }
 
-TEST_F(BuildPage, ANameWithoutAFolderGoesToTheProgramFolderAndFoldersDifferingInCaseAreDifferent)
+TEST_F(BuildPage, ANameWithoutAFolderGoesToTheHomeFolderAndFoldersDifferingInCaseAreDifferent)
 {
     CTestFolder scratch;
-    TestApp().Core().programFolder = scratch.Path();
+    CScopedEnv home("HOME", scratch.Path().c_str());
     CExpertWindow window;
     Page* page = window.Build();
     CFocusPrompt prompts;
@@ -285,7 +285,6 @@ TEST_F(BuildPage, ANameWithoutAFolderGoesToTheProgramFolderAndFoldersDifferingIn
     EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "update");
     EXPECT_FALSE(fsys::PathExists(scratch / "update.~dvp")); // the work file is gone
     EXPECT_FALSE(fsys::PathExists(scratch / "update"));
-    TestApp().Core().programFolder = fsys::ProgramFolder();
 }
 
 namespace {

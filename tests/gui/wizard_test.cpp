@@ -11,6 +11,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "support/CliRun.h"
+#include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
@@ -138,11 +139,11 @@ class Wizard : public testing::Test {
 protected:
     CPromptScript script;
     CTestFolder dir;
+    CScopedEnv home{"HOME", dir.MakeFolder("home").c_str()}; // where a name without a folder lands
     // Answers to the folder and file dialogs, in order; an empty answer is Cancel.
     std::deque<std::string> answers;
     std::vector<CPathRequest> requests;
     std::vector<std::vector<std::string>> started;
-    std::string savedProgramFolder;
 
     void SetUp() override
     {
@@ -155,8 +156,6 @@ protected:
         engine.ClearRemoveList();
         engine.ClearExcludeList();
         engine.ClearDiffArray();
-        savedProgramFolder = core.programFolder;
-        core.programFolder = dir.MakeFolder("program");
         DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
             requests.push_back(request);
             if (answers.empty())
@@ -171,7 +170,6 @@ protected:
     void TearDown() override
     {
         DesktopHooks() = CDesktopHooks();
-        TestApp().Core().programFolder = savedProgramFolder;
     }
 
     CSettings& Settings() { return TestApp().Settings(); }
@@ -233,7 +231,7 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
     CDirDiff& engine = TestApp().GetDirDiff();
     engine.AddRemoveFile(oldFolder + "/gone.txt");
     engine.AddExcludeFile(newFolder + "/skip.txt");
-    const std::string patch = TestApp().Core().programFolder + "/update";
+    const std::string patch = dir / "home/update";
 
     CDelvorinWiz wiz(nullptr);
     EXPECT_EQ(wiz.Caption(), "Wizard");
@@ -256,7 +254,7 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 3 of 3");
         EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Finish");
         EXPECT_TRUE(wiz.BackButton()->IsEnabled());
-        Type(wiz.Page4()->PatchFileEdit(), "update"); // no folder: the program's folder
+        Type(wiz.Page4()->PatchFileEdit(), "update"); // no folder: the home folder
         Type(wiz.Page4()->DialogTextEdit(), "Welcome to version 2.");
         wxTEST_DIALOG(Next(wiz),
                       ExpectMessage<CSuccessDlg>("The patch file:  " + patch + " was successfully created."));

@@ -5,8 +5,10 @@
 #include "app/StringHelpers.h"
 #include "platform/ByteBuffer.h"
 #include "platform/FileSystem.h"
+#include "platform/ProgramFiles.h"
 #include "platform/Progress.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -129,17 +131,13 @@ protected:
 
 TEST_F(LogFileTest, HeaderNamesTheLocalDateAndTime)
 {
-    const char* oldTz = std::getenv("TZ");
-    std::string saved = oldTz ? oldTz : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
-    EXPECT_EQ(CLogFile::HeaderLine(0), "Delvorin Log File created on... Thursday, January 01, 1970 at 00:00:00");
-    EXPECT_EQ(CLogFile::HeaderLine(1709647629),
-              "Delvorin Log File created on... Tuesday, March 05, 2024 at 14:07:09");
-    if (oldTz)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
+    {
+        CScopedEnv tz("TZ", "UTC");
+        tzset();
+        EXPECT_EQ(CLogFile::HeaderLine(0), "Delvorin Log File created on... Thursday, January 01, 1970 at 00:00:00");
+        EXPECT_EQ(CLogFile::HeaderLine(1709647629),
+                  "Delvorin Log File created on... Tuesday, March 05, 2024 at 14:07:09");
+    }
     tzset();
 }
 
@@ -193,6 +191,46 @@ TEST_F(LogFileTest, LogThatCannotBeMadeIsReported)
     EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::OK);
     EXPECT_EQ(prompt.Shown()[1].text, "Unable to open log file ");
     EXPECT_EQ(prompt.Shown()[1].buttons, PromptButtons::OK);
+}
+
+TEST(ProgramFilesTest, ShippedFilesAreFoundBesideTheProgramOrUnderItsPrefix)
+{
+    CTestFolder prefix;
+    const std::string bin = prefix.MakeFolder("bin");
+    // Found nowhere: the place beside the program, which the message names.
+    EXPECT_EQ(fsys::FindProgramFile(bin, "DvApply.exe"), bin + "/DvApply.exe");
+    prefix.Write("lib/delvorin/DvApply.exe", "stub");
+    prefix.Write("share/delvorin/help/delvorin.hhp", "book");
+    EXPECT_EQ(fsys::FindProgramFile(bin, "DvApply.exe"), prefix / "lib/delvorin/DvApply.exe");
+    EXPECT_EQ(fsys::FindProgramFile(bin, "help/delvorin.hhp"), prefix / "share/delvorin/help/delvorin.hhp");
+    // Beside the program (the build folder) comes first.
+    prefix.Write("bin/DvApply.exe", "stub");
+    EXPECT_EQ(fsys::FindProgramFile(bin, "DvApply.exe"), bin + "/DvApply.exe");
+}
+
+TEST(ProgramFilesTest, TheLogStaysOutOfAnInstallation)
+{
+    CTestFolder home;
+    CScopedEnv homeEnv("HOME", home.Path().c_str());
+    CScopedEnv state("XDG_STATE_HOME", nullptr);
+    const std::string bin = home.MakeFolder("prefix/bin");
+    EXPECT_EQ(fsys::LogFolder(bin), bin); // a writable folder outside an installation
+
+    home.MakeFolder("prefix/share/delvorin");
+    EXPECT_EQ(fsys::LogFolder(bin), home / ".local/state/delvorin");
+    state.Set("relative/state"); // not absolute: ignored
+    EXPECT_EQ(fsys::LogFolder(bin), home / ".local/state/delvorin");
+    state.Set((home / "state/").c_str());
+    EXPECT_EQ(fsys::LogFolder(bin), home / "state/delvorin");
+
+    // The log file goes there, and its folder is made when the log starts.
+    CScriptedPrompt prompt;
+    CAppCore core(&prompt, bin, home / "tmp");
+    EXPECT_EQ(core.log.Path(), home / "state/delvorin/DelvorinLogFile.txt");
+    EXPECT_TRUE(core.StartLog());
+    EXPECT_TRUE(fsys::FileExists(core.log.Path()));
+    EXPECT_FALSE(fsys::PathExists(bin + "/DelvorinLogFile.txt"));
+    EXPECT_TRUE(prompt.Shown().empty());
 }
 
 TEST(StringHelpersTest, SetExtension)
