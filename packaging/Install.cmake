@@ -65,12 +65,14 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${DELVORIN_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_PACKAGE_DESCRIPTION "Delvorin builds one compact patch file from an old and a new version of a \
-folder tree: every changed file is described by the byte ranges it shares with its old version and \
-the bytes that are new. A patch can be split into parts of a chosen size, or wrapped into a \
-self-extracting patch program that end users run without Delvorin.
+set(CPACK_PACKAGE_DESCRIPTION "Delvorin builds one compact patch file from an old and a new version of a
+folder tree: every changed file is described by the byte ranges it shares
+with its old version and the bytes that are new. A patch can be split into
+parts of a chosen size, or wrapped into a self-extracting patch program that
+end users run without Delvorin.
 
-Applying a patch checks every file first and changes nothing when anything does not match. The \
-package holds the graphical program (a Wizard and an Expert mode), the command-line program \
-delvorin-cli for scripted releases, and the apply program carried by self-extracting patches.")
+Applying a patch checks every file first and changes nothing when anything
+does not match. The package holds the graphical program (a Wizard and an
+Expert mode), the command-line program delvorin-cli for scripted releases,
+and the apply program carried by self-extracting patches.")
 include(CPack)
