@@ -4,6 +4,8 @@
 # (delvorin-cli --version, and a self-extracting patch built with the unpacked
 # programs applies). The package is left in the build folder.
 # Usage: scripts/build_deb.sh [BUILD_DIR]   (default build-deb, a Release build)
+# A fresh build-deb takes about 10 minutes on 2 busy cores (3.5 minutes of CPU); with
+# the build folder up to date, about 20 seconds, most of it lintian.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/deps.sh
