@@ -104,7 +104,7 @@ if [ $gui = 1 ]; then
             [ "$(id -u)" = 0 ] && chown 65534:65534 "$work/xauth"
         fi
         env_vars+=(DISPLAY="$DISPLAY" XAUTHORITY="$work/xauth" DELVORIN_TEST_AUTO_CLOSE_SECONDS=1)
-        run "$prefix/bin/delvorin" >/dev/null 2>&1 || fail "the installed delvorin did not start and end"
+        run timeout 30 "$prefix/bin/delvorin" >/dev/null 2>&1 || fail "the installed delvorin did not start and end"
         log=$work/home/.local/state/delvorin/DelvorinLogFile.txt
         grep -q "Delvorin Log File created on" "$log" 2>/dev/null || fail "no log file in $log"
     else
