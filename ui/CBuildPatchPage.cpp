@@ -446,6 +446,7 @@ bool CBuildPatchPage::ValidateBuild()
         Warn(LoadString(129));
         return false;
     }
+    // A name without a folder is a file in the home folder.
     if (patchFile.find('/') == std::string::npos) {
         patchFile = InHomeFolder(patchFile);
         ShowFields();
