@@ -867,6 +867,42 @@ TEST_F(Differencing, CancelDuringTheScan)
     EXPECT_EQ(no.checks, 2);
 }
 
+// Thorough matching: single-byte edits after a shift leave one old copy at one distance,
+// with one new-data object per edit written over the copied bytes; one log line names
+// the matcher and counts the objects; the scan of a large file honours a cancel.
+TEST_F(Differencing, ThoroughMatchingCopiesAcrossEditsAndHonoursCancel)
+{
+    core->settings.thorough = 1;
+    const std::vector<unsigned char> bytes = RandomBytes(size_t{3} << 20, 5);
+    const std::string oldText(bytes.begin(), bytes.end());
+    std::string newText = "head" + oldText;
+    size_t edits = 0;
+    for (size_t i = 1000; i < newText.size(); i += 100000, ++edits)
+        newText[i] = static_cast<char>(newText[i] ^ 1);
+    ASSERT_EQ(Diff(oldText, newText), 1);
+    ASSERT_EQ(record->oldPatches.size(), 1u);
+    EXPECT_EQ(record->oldPatches[0].oldOffset, 0u);
+    EXPECT_EQ(record->oldPatches[0].newOffset, 4u);
+    EXPECT_EQ(record->oldPatches[0].length, oldText.size());
+    EXPECT_EQ(record->newPatches.size(), edits + 1);
+    EXPECT_EQ(record->oldByteSum, ByteSum(Bytes(oldText), oldText.size()));
+    EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
+    EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Thorough matching ( " + oldFile + " -> f.txt ): 1 old patches, " +
+                                                        std::to_string(oldText.size()) + " bytes; " +
+                                                        std::to_string(edits + 1) + " new patches, " +
+                                                        std::to_string(edits + 4) + " bytes"}));
+
+    CRecordingBuildProgress yes;
+    yes.CancelAtCheck(2);
+    prompt.Script(PromptAnswer::Yes);
+    ASSERT_EQ(Diff(oldText, newText, &yes), -1);
+    EXPECT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(yes.checks, 2);
+    EXPECT_TRUE(record->oldContent.empty());
+    EXPECT_TRUE(record->newContent.empty());
+}
+
 TEST_F(Differencing, FailuresAreReported)
 {
     EXPECT_EQ(record->CreatePatch("", folder / "x", folder.Path(), nullptr), 0);
