@@ -26,8 +26,7 @@ bool CPatchDoc::CompressWorkFile()
         ShowError("Error opening file:\n" + workFileName_ + "\nfor compression.", owner);
         return false;
     }
-    // A thorough build spends the strongest level of the same deflate stream.
-    gzFile out = gzopen(pathName_.c_str(), core_.settings.thorough ? "wb9" : "wb");
+    gzFile out = gzopen(pathName_.c_str(), "wb");
     if (!out) {
         std::fclose(in);
         ShowError("Error creating file:\n" + pathName_ + "\nfor compression.", owner);

@@ -19,7 +19,7 @@ size_t Weight(const std::vector<CNewPatch>& objects, const unsigned char* newCon
     }
     uLongf length = compressBound(static_cast<uLong>(stored.size()));
     std::vector<unsigned char> out(length);
-    if (compress2(out.data(), &length, stored.data(), static_cast<uLong>(stored.size()), Z_BEST_COMPRESSION) != Z_OK)
+    if (compress2(out.data(), &length, stored.data(), static_cast<uLong>(stored.size()), Z_DEFAULT_COMPRESSION) != Z_OK)
         return stored.size();
     return length;
 }

@@ -42,12 +42,13 @@ CThoroughMatcher::CThoroughMatcher(const unsigned char* oldData, uint32_t oldLen
     for (uint32_t p = 0;; p += kStep) {
         const uint64_t ahead = uint64_t{p} + uint64_t{kAhead} * kStep;
         if (ahead <= last)
-            Prefetch(&slots_[Bucket(old_ + ahead) * kWays]);
-        uint32_t* bucket = &slots_[Bucket(old_ + p) * kWays];
+            Prefetch(&slots_[(Hash(old_ + ahead) >> shift_) * kWays]);
+        const uint64_t hash = Hash(old_ + p);
+        uint64_t* bucket = &slots_[(hash >> shift_) * kWays];
         // A full bucket keeps the earliest positions.
         for (uint32_t w = 0; w < kWays; ++w) {
             if (bucket[w] == 0) {
-                bucket[w] = p + 1;
+                bucket[w] = Slot(hash, p);
                 break;
             }
         }
@@ -56,11 +57,18 @@ CThoroughMatcher::CThoroughMatcher(const unsigned char* oldData, uint32_t oldLen
     }
 }
 
-uint64_t CThoroughMatcher::Bucket(const unsigned char* seed) const
+uint64_t CThoroughMatcher::Hash(const unsigned char* seed)
 {
     const uint64_t a = matchlen::Load64(seed) * 0x9E3779B97F4A7C15ULL;
     const uint64_t b = matchlen::Load64(seed + kSeed - 8) * 0xC2B2AE3D27D4EB4FULL;
-    return (a ^ std::rotl(b, 31)) >> shift_;
+    return a ^ std::rotl(b, 31);
+}
+
+uint64_t CThoroughMatcher::Slot(uint64_t hash, uint32_t position)
+{
+    // The low half of the hash, which the bucket number does not use, tells most
+    // candidates apart without a look at the old file.
+    return (hash << 32) | (uint64_t{position} + 1);
 }
 
 bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, std::vector<COldPatch>& objects,
@@ -111,12 +119,15 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
         }
         if (indexed && q <= lastSeed) {
             if (lastSeed - q >= kAhead)
-                Prefetch(&slots_[Bucket(newData + q + kAhead) * kWays]);
-            const uint32_t* bucket = &slots_[Bucket(newData + q) * kWays];
-            const uint64_t head = matchlen::Load64(newData + q);
+                Prefetch(&slots_[(Hash(newData + q + kAhead) >> shift_) * kWays]);
+            const uint64_t hash = Hash(newData + q);
+            const uint64_t* bucket = &slots_[(hash >> shift_) * kWays];
+            const uint64_t tag = Slot(hash, 0) >> 32;
             for (uint32_t w = 0; w < kWays && bucket[w] != 0; ++w) {
-                const uint32_t p = bucket[w] - 1;
-                if (p != repeat && matchlen::Load64(old_ + p) == head)
+                if (bucket[w] >> 32 != tag)
+                    continue;
+                const uint32_t p = static_cast<uint32_t>(bucket[w] - 1);
+                if (p != repeat)
                     consider(p, minLength_);
             }
         }

@@ -13,8 +13,8 @@
 //
 // Work and memory are linear in the two lengths: each scan position costs at most one
 // hash lookup of kWays candidates, each widening either ends in an object whose bytes
-// the scan then skips or stops within kMinLength bytes, and the index takes 8 bytes per
-// kStep bytes of the old file. Runs of one byte value and files made of one repeated
+// the scan then skips or stops within kMinLength bytes, and the index takes about 16 bytes
+// per kStep bytes of the old file. Runs of one byte value and files made of one repeated
 // piece fill one bucket (or a few) and cost no more than any other content.
 #pragma once
 #include "engine/common/CFilePatch.h"
@@ -57,13 +57,15 @@ public:
                        std::vector<CNewPatch>& newData);
 
 private:
-    uint64_t Bucket(const unsigned char* seed) const;
+    static uint64_t Hash(const unsigned char* seed);
+    // A slot of the index: the hash's low half above 1 + the old position.
+    static uint64_t Slot(uint64_t hash, uint32_t position);
 
     const unsigned char* old_;
     uint32_t oldLength_;
     uint32_t minLength_;
     uint32_t sameDistanceMin_;
     unsigned shift_ = 64;
-    // kWays slots per bucket, each 0 or 1 + an old position.
-    std::vector<uint32_t> slots_;
+    // kWays slots per bucket, each 0 (empty) or a Slot.
+    std::vector<uint64_t> slots_;
 };
