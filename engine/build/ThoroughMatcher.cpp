@@ -10,6 +10,8 @@ namespace {
 // Buckets are fetched this many seeds ahead of their use, so that the table's misses in
 // the processor's caches overlap instead of following one another.
 constexpr uint32_t kAhead = 16;
+// How many of the latest copies LayOut looks back at for one at the same distance.
+constexpr size_t kMergeReach = 8;
 // The progress call comes after every this many bytes of the new file.
 constexpr uint32_t kProgressEvery = uint32_t{1} << 20;
 
@@ -158,14 +160,21 @@ void CThoroughMatcher::LayOut(const std::vector<COldPatch>& matches, uint32_t ne
         if (m.newOffset > covered)
             newData.push_back(CNewPatch{covered, m.newOffset - covered, 0});
         covered = m.newOffset + m.length;
-        if (!copies.empty()) {
-            COldPatch& last = copies.back();
-            if (int64_t{last.oldOffset} - last.newOffset == int64_t{m.oldOffset} - m.newOffset) {
-                last.length = covered - last.newOffset;
-                continue;
+        // A recent copy at the same distance is widened to take this match in. Every
+        // byte it then also copies is either new data or lies under a later copy, which
+        // the apply writes after it.
+        const int64_t distance = int64_t{m.oldOffset} - m.newOffset;
+        bool merged = false;
+        for (size_t back = 0; back < kMergeReach && back < copies.size(); ++back) {
+            COldPatch& earlier = copies[copies.size() - 1 - back];
+            if (int64_t{earlier.oldOffset} - earlier.newOffset == distance) {
+                earlier.length = covered - earlier.newOffset;
+                merged = true;
+                break;
             }
         }
-        copies.push_back(m);
+        if (!merged)
+            copies.push_back(m);
     }
     if (matches.empty() || covered < newLength)
         newData.push_back(CNewPatch{covered, newLength - covered, 0});

@@ -251,6 +251,14 @@ void WriteThoroughPairs(CTestFolder& root, bool scatteredOnly)
     root.WriteBytes("old/moved.bin", base);
     root.WriteBytes("new/moved.bin", moved);
 
+    // Five bytes in, five bytes out further on: the copy after both is at the distance
+    // of the copy before them, and the one between lies under them both.
+    std::vector<unsigned char> returns = base;
+    returns.insert(returns.begin() + 1000, 5, 'r');
+    returns.erase(returns.begin() + 1600, returns.begin() + 1605);
+    root.WriteBytes("old/returns.bin", base);
+    root.WriteBytes("new/returns.bin", returns);
+
     root.WriteBytes("old/unrelated.bin", RandomBytes(50000, 12));
     root.WriteBytes("new/unrelated.bin", RandomBytes(70000, 13));
     // A long run of one value against a shorter one, and a repeated piece.
