@@ -10,8 +10,6 @@ namespace {
 // Buckets are fetched this many seeds ahead of their use, so that the table's misses in
 // the processor's caches overlap instead of following one another.
 constexpr uint32_t kAhead = 16;
-// How many of the latest copies LayOut looks back at for one at the same distance.
-constexpr size_t kMergeReach = 8;
 // The progress call comes after every this many bytes of the new file.
 constexpr uint32_t kProgressEvery = uint32_t{1} << 20;
 
@@ -82,8 +80,12 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
     const bool indexed = !slots_.empty() && newLength >= kSeed;
     const uint32_t lastSeed = indexed ? newLength - kSeed : 0;
     uint32_t covered = 0; // the end of the last object in the new file
-    int64_t distance = 0; // old offset minus new offset of the last object
+    // The distances (old offset minus new offset) of the last copies LayOut will make,
+    // oldest first: a match at one of them widens that copy instead of adding one.
+    std::vector<int64_t> recent;
+    int64_t distance = 0; // the distance of the last match
     bool haveLast = false;
+    auto isRecent = [&](int64_t d) { return std::find(recent.begin(), recent.end(), d) != recent.end(); };
     uint32_t nextReport = kProgressEvery;
 
     uint32_t q = 0;
@@ -111,14 +113,17 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
                 bestAhead = ahead;
             }
         };
-        int64_t repeat = -1;
-        if (haveLast) {
-            const int64_t p = int64_t{q} + distance;
-            if (p >= 0 && p < oldLength_) {
-                repeat = p;
+        // The distance of the last match first, then the other recent ones.
+        auto tryDistance = [&](int64_t d) {
+            const int64_t p = int64_t{q} + d;
+            if (p >= 0 && p < oldLength_)
                 consider(static_cast<uint32_t>(p), sameDistanceMin_);
-            }
-        }
+        };
+        if (haveLast)
+            tryDistance(distance);
+        for (int64_t d : recent)
+            if (d != distance)
+                tryDistance(d);
         if (indexed && q <= lastSeed) {
             if (lastSeed - q >= kAhead)
                 Prefetch(&slots_[(Hash(newData + q + kAhead) >> shift_) * kWays]);
@@ -129,7 +134,7 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
                 if (bucket[w] >> 32 != tag)
                     continue;
                 const uint32_t p = static_cast<uint32_t>(bucket[w] - 1);
-                if (p != repeat)
+                if (!isRecent(int64_t{p} - q))
                     consider(p, minLength_);
             }
         }
@@ -141,6 +146,11 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
             objects.push_back(object);
             distance = int64_t{bestOld} - int64_t{q};
             haveLast = true;
+            if (!isRecent(distance)) {
+                recent.push_back(distance);
+                if (recent.size() > kMergeReach)
+                    recent.erase(recent.begin());
+            }
             q += bestAhead;
             covered = q;
         } else {

@@ -3,19 +3,22 @@
 //
 // The old file is indexed by a hash of the kSeed bytes at every kStep-th position. The
 // new file is scanned byte by byte: at each position the candidates are the old
-// position that continues the previous object at the same distance (a file with small
-// edits goes on matching there right after each edit) and the indexed old positions
-// whose seed has the same hash. Each candidate is verified and widened both ways (never
-// back into the previous object); the longest one becomes an object when it is at least
-// kMinLength bytes long, and the scan goes on at its end. Every match of at least
-// kSeed + kStep - 1 bytes holds an indexed seed, so none of them is missed by the
-// index; shorter ones are found when they continue an object or meet an indexed seed.
+// positions at the distances of the last few copies (a file with small edits goes on
+// matching there right after each edit) and the indexed old positions whose seed has
+// the same hash. Each candidate is verified and widened both ways (never back into the
+// previous match); the one that saves most becomes a match, and the scan goes on at its
+// end. A match at a recent distance widens that copy and costs only the split of the
+// new data, so it pays from kSameDistanceMin bytes on; any other needs kMinLength.
+// Every match of at least kSeed + kStep - 1 bytes holds an indexed seed, so none of
+// them is missed by the index; shorter ones are found when they continue a recent
+// distance or meet an indexed seed.
 //
-// Work and memory are linear in the two lengths: each scan position costs at most one
-// hash lookup of kWays candidates, each widening either ends in an object whose bytes
-// the scan then skips or stops within kMinLength bytes, and the index takes about 16 bytes
-// per kStep bytes of the old file. Runs of one byte value and files made of one repeated
-// piece fill one bucket (or a few) and cost no more than any other content.
+// Work and memory are linear in the two lengths: each scan position costs one hash
+// lookup of kWays candidates and kMergeReach recent distances, each widening either
+// ends in a match whose bytes the scan then skips or stops within kMinLength bytes, and
+// the index takes about 16 bytes per kStep bytes of the old file. Runs of one byte value
+// and files made of one repeated piece fill one bucket (or a few) and cost no more than
+// any other content.
 #pragma once
 #include "engine/common/CFilePatch.h"
 
@@ -30,10 +33,12 @@ public:
     static constexpr uint32_t kWays = 4;
     // The shortest match worth an old-copy object: below it, the object and the split of
     // the new data cost more in the compressed patch than the bytes it saves.
-    static constexpr uint32_t kMinLength = 24;
-    // The same for a match at the distance of the previous one: it merges into the
-    // previous object, so it costs only the split of the new data.
+    static constexpr uint32_t kMinLength = 40;
+    // The same for a match at the distance of one of the last kMergeReach copies: it
+    // widens that copy, so it costs only the split of the new data.
     static constexpr uint32_t kSameDistanceMin = 8;
+    // How many of the latest copies a match at the same distance may widen.
+    static constexpr size_t kMergeReach = 8;
 
     // Called every so often with the part of the new file scanned (0 to 1); returning
     // false stops the scan.
