@@ -1,6 +1,7 @@
 #include "engine/build/ThoroughMatcher.h"
 
 #include "engine/build/MatchLength.h"
+#include "engine/build/OpenCopies.h"
 
 #include <algorithm>
 #include <bit>
@@ -80,12 +81,12 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
     const bool indexed = !slots_.empty() && newLength >= kSeed;
     const uint32_t lastSeed = indexed ? newLength - kSeed : 0;
     uint32_t covered = 0; // the end of the last object in the new file
-    // The distances (old offset minus new offset) of the last copies LayOut will make,
-    // oldest first: a match at one of them widens that copy instead of adding one.
-    std::vector<int64_t> recent;
+    // The copies LayOut will make, as far as a later match may widen them: a match at
+    // the distance (old offset minus new offset) of one of them costs no copy of its own.
+    COpenCopies open(kMergeReach);
+    size_t copies = 0;
     int64_t distance = 0; // the distance of the last match
     bool haveLast = false;
-    auto isRecent = [&](int64_t d) { return std::find(recent.begin(), recent.end(), d) != recent.end(); };
     uint32_t nextReport = kProgressEvery;
 
     uint32_t q = 0;
@@ -121,9 +122,10 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
         };
         if (haveLast)
             tryDistance(distance);
-        for (int64_t d : recent)
-            if (d != distance)
+        open.ForEachDistance([&](int64_t d) {
+            if (!haveLast || d != distance)
                 tryDistance(d);
+        });
         if (indexed && q <= lastSeed) {
             if (lastSeed - q >= kAhead)
                 Prefetch(&slots_[(Hash(newData + q + kAhead) >> shift_) * kWays]);
@@ -134,7 +136,7 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
                 if (bucket[w] >> 32 != tag)
                     continue;
                 const uint32_t p = static_cast<uint32_t>(bucket[w] - 1);
-                if (!isRecent(int64_t{p} - q))
+                if (open.Find(int64_t{p} - q) == COpenCopies::kNone)
                     consider(p, minLength_);
             }
         }
@@ -146,11 +148,8 @@ bool CThoroughMatcher::Match(const unsigned char* newData, uint32_t newLength, s
             objects.push_back(object);
             distance = int64_t{bestOld} - int64_t{q};
             haveLast = true;
-            if (!isRecent(distance)) {
-                recent.push_back(distance);
-                if (recent.size() > kMergeReach)
-                    recent.erase(recent.begin());
-            }
+            const size_t widened = open.Find(distance);
+            open.Land(widened != COpenCopies::kNone ? widened : copies++, distance);
             q += bestAhead;
             covered = q;
         } else {
@@ -165,26 +164,21 @@ void CThoroughMatcher::LayOut(const std::vector<COldPatch>& matches, uint32_t ne
 {
     copies.clear();
     newData.clear();
+    COpenCopies open(kMergeReach);
     uint32_t covered = 0;
     for (const COldPatch& m : matches) {
         if (m.newOffset > covered)
             newData.push_back(CNewPatch{covered, m.newOffset - covered, 0});
         covered = m.newOffset + m.length;
-        // A recent copy at the same distance is widened to take this match in. Every
-        // byte it then also copies is either new data or lies under a later copy, which
-        // the apply writes after it.
         const int64_t distance = int64_t{m.oldOffset} - m.newOffset;
-        bool merged = false;
-        for (size_t back = 0; back < kMergeReach && back < copies.size(); ++back) {
-            COldPatch& earlier = copies[copies.size() - 1 - back];
-            if (int64_t{earlier.oldOffset} - earlier.newOffset == distance) {
-                earlier.length = covered - earlier.newOffset;
-                merged = true;
-                break;
-            }
-        }
-        if (!merged)
+        size_t index = open.Find(distance);
+        if (index != COpenCopies::kNone) {
+            copies[index].length = covered - copies[index].newOffset;
+        } else {
+            index = copies.size();
             copies.push_back(m);
+        }
+        open.Land(index, distance);
     }
     if (matches.empty() || covered < newLength)
         newData.push_back(CNewPatch{covered, newLength - covered, 0});

@@ -5,6 +5,7 @@
 #include "engine/build/BlockCutter.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/build/ScanAhead.h"
+#include "engine/build/ThoroughMatcher.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
@@ -901,6 +902,26 @@ TEST_F(Differencing, ThoroughMatchingCopiesAcrossEditsAndHonoursCancel)
     EXPECT_EQ(yes.checks, 2);
     EXPECT_TRUE(record->oldContent.empty());
     EXPECT_TRUE(record->newContent.empty());
+}
+
+// Matches at two distances taking turns: a copy widened up to a later match at its
+// distance must not reach over a match of a copy listed before it.
+TEST_F(Differencing, ThoroughLayOutNeverWidensACopyOverMatchesOfEarlierCopies)
+{
+    const std::vector<unsigned char> bytes = RandomBytes(1000, 3);
+    const std::string oldText(bytes.begin(), bytes.end());
+    std::string newText;
+    std::vector<COldPatch> matches;
+    for (uint32_t from : {0u, 500u, 204u, 704u, 408u}) {
+        newText += "ab";
+        matches.push_back({from, static_cast<uint32_t>(newText.size()), 100});
+        newText += oldText.substr(from, 100);
+    }
+    CThoroughMatcher::LayOut(matches, static_cast<uint32_t>(newText.size()), record->oldPatches, record->newPatches);
+    record->newLength = static_cast<uint32_t>(newText.size());
+    EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
+    EXPECT_EQ(record->newPatches.size(), 5u);
+    EXPECT_EQ(record->oldPatches.size(), 3u); // the third and fifth matches widen the first copy
 }
 
 TEST_F(Differencing, FailuresAreReported)
