@@ -775,6 +775,14 @@ TEST_F(Differencing, RandomEditsRebuildExactly)
         if (round % 2 == 0) {
             EXPECT_GT(copied, newText.size() * 9 / 10) << "round " << round;
         }
+        // Thorough matching rebuilds the same pair, and one with pieces copied around.
+        core->settings.thorough = 1;
+        std::mt19937 other(7 + round);
+        for (const std::string& edited : {newText, WithRandomEdits(oldText, 60, 40, true, other)}) {
+            ASSERT_EQ(Diff(oldText, edited), 1);
+            EXPECT_EQ(Rebuild(*record, oldText, edited), edited) << "round " << round;
+        }
+        core->settings.thorough = 0;
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "log.txt"));
 }
