@@ -64,6 +64,18 @@ bool CProgressDlgBase::Create(wxWindow* parent)
 
 void CProgressDlgBase::PumpMessages()
 {
+    // The events the program sent to itself are handled at every call: they cost little.
+    if (wxTheApp)
+        wxTheApp->ProcessPendingEvents();
+    // The engine calls in here thousands of times a second; a person sees a few dozen
+    // updates a second at most, and every round of the toolkit's own events (input,
+    // layout, painting) costs time the work then lacks. So the toolkit runs at most
+    // kYieldsPerSecond times a second; a click on Cancel waits for the next round.
+    const auto now = std::chrono::steady_clock::now();
+    if (yielded_ && now - lastYield_ < std::chrono::milliseconds(1000 / kYieldsPerSecond))
+        return;
+    yielded_ = true;
+    lastYield_ = now;
     // Yielding needs an event loop: while none runs (a test, or the start-up) one is
     // made for the moment. The yield processes only what is pending and never waits.
     wxEventLoopGuarantor loopForYield;

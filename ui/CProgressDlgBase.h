@@ -6,6 +6,8 @@
 #include <wx/dialog.h>
 #include <wx/weakref.h>
 
+#include <chrono>
+
 class wxGauge;
 class wxStaticText;
 
@@ -22,8 +24,10 @@ public:
 
     // Drains pending events, then returns the cancel request and forgets it.
     bool CheckCancel();
-    // Processes the events that are pending, without waiting for any.
+    // Processes the events that are pending, without waiting for any. The toolkit's own
+    // events (input, painting) are taken at most kYieldsPerSecond times a second.
     void PumpMessages();
+    static constexpr int kYieldsPerSecond = 30;
 
     wxWindow* Owner() const { return owner_; }
     bool OwnerDisabled() const { return ownerDisabled_; }
@@ -61,6 +65,8 @@ private:
     int dluWidth_;
     int dluHeight_;
     bool cancelRequested_ = false;
+    bool yielded_ = false;
+    std::chrono::steady_clock::time_point lastYield_;
     bool created_ = false;
     wxWeakRef<wxWindow> owner_;
     bool ownerDisabled_ = false;
