@@ -68,7 +68,18 @@ void CWizardPageBase::AddText(const char* text, int x, int y, int cx, int cy)
 
 wxTextCtrl* CWizardPageBase::AddEdit(int id, int x, int y, int cx, int cy, long style)
 {
-    return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, cx, cy), style);
+    auto* edit = new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, cx, cy), style);
+    if (!firstEdit_)
+        firstEdit_ = edit;
+    return edit;
+}
+
+void CWizardPageBase::SetFocus()
+{
+    if (wxWindow* field = FirstField(); field && field->IsEnabled())
+        field->SetFocus();
+    else
+        wxWizardPageSimple::SetFocus();
 }
 
 wxButton* CWizardPageBase::AddButton(int id, const char* label, int x, int y, int cx, int cy)
