@@ -27,7 +27,7 @@ public:
     // Processes the events that are pending, without waiting for any. The toolkit's own
     // events (input, painting) are taken at most kYieldsPerSecond times a second.
     void PumpMessages();
-    static constexpr int kYieldsPerSecond = 20;
+    static constexpr int kYieldsPerSecond = 15;
 
     wxWindow* Owner() const { return owner_; }
     bool OwnerDisabled() const { return ownerDisabled_; }
