@@ -123,11 +123,22 @@ void CProgressDlgBase::SetupBar(wxGauge* bar)
 
 void CProgressDlgBase::SetBar(wxGauge* bar, wxStaticText* percent, int pos)
 {
+    // Bars and labels are touched only when they change: each change costs the toolkit
+    // a redraw, and the engine reports the same position many times.
     int range = std::max(upper - lower, 1);
-    bar->SetValue(std::clamp(pos - lower, 0, range));
+    int value = std::clamp(pos - lower, 0, range);
+    if (bar->GetValue() != value)
+        bar->SetValue(value);
     wxString text = ToWx(PercentLabel(pos, lower, upper));
     if (percent->GetLabel() != text) // rewritten only on change, to avoid flicker
         percent->SetLabel(text);
+}
+
+void CProgressDlgBase::SetTextIfChanged(wxStaticText* label, const std::string& text)
+{
+    wxString value = ToWx(text);
+    if (label->GetLabelText() != value)
+        label->SetLabelText(value);
 }
 
 wxStaticText* CProgressDlgBase::AddText(int id, const char* text, int x, int y, int cx, int cy)

@@ -7,6 +7,7 @@
 #include <wx/weakref.h>
 
 #include <chrono>
+#include <string>
 
 class wxGauge;
 class wxStaticText;
@@ -49,6 +50,8 @@ protected:
 
     // Sets a bar and rewrites its percentage label when the text changed.
     void SetBar(wxGauge* bar, wxStaticText* percent, int pos);
+    // Shows a text in a label unless the label shows it already.
+    static void SetTextIfChanged(wxStaticText* label, const std::string& text);
     void SetupBar(wxGauge* bar);
     wxStaticText* AddText(int id, const char* text, int x, int y, int cx, int cy);
     wxStaticText* AddPercentLabel(int id, int x, int y, int cx, int cy);
