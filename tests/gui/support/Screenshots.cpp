@@ -14,6 +14,7 @@
 #include "ui/CPictureMessageDlg.h"
 #include "ui/CSplashWnd.h"
 #include "ui/CSplitDlg.h"
+#include "ui/CTextViewerDlg.h"
 #include "ui/CWxPrompt.h"
 
 #include <wx/evtloop.h>
@@ -184,6 +185,17 @@ int main(int argc, char** argv)
         CWhoopsDlg whoops;
         whoops.message = "An error occurred while applying the patch file!";
         Shoot(&whoops, "whoops");
+
+        {
+            // The program's own log window, for a desktop without a text viewer.
+            std::string log = fsys::PrivateTempFolder() + "DelvorinLogFile.txt";
+            const char text[] = "Delvorin Log File created on... Tuesday, December 08, 2026 at 14:00:00\r\n\r\n"
+                                "Counting file number 1.\r\nCreating patch for file 1 of 1.\r\n";
+            fsys::WriteWholeFile(log, text, sizeof text - 1);
+            auto* viewer = new CTextViewerDlg(&main, log);
+            Shoot(viewer, "log_viewer");
+            viewer->Destroy();
+        }
 
         main.Show();
         ShootMessageBox(&main, "message_stop", "An Error occurred when the patch file was applied.",
