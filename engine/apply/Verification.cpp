@@ -4,12 +4,15 @@
 #include "engine/apply/Verification.h"
 
 #include "app/AppCore.h"
+#include "engine/apply/ApplyContext.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderHandle.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -30,6 +33,10 @@ constexpr size_t kSumChunk = size_t{256} << 10;
 constexpr uint64_t kTwoThreadsFrom = uint64_t{16} << 20;
 constexpr const char* kMissingText = "The following file to be updated is missing:\n%s\n\n";
 constexpr const char* kMismatchText = "The following file does not match the file to be updated:\n%s\n\n";
+constexpr const char* kNotRegularText =
+    "The following file cannot be updated, because it is not a regular file:\n%s\n\n";
+constexpr const char* kLinkOutText =
+    "The following file is a symbolic link that leads out of the folder to be updated:\n%s\n\n";
 
 } // namespace
 
@@ -155,23 +162,81 @@ void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const s
     std::snprintf(entry, entrySize, format, shown.c_str());
 }
 
+std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
+{
+    if (!keep)
+        return SumFile(fd, length);
+    keep->resize(static_cast<size_t>(length));
+    if (!fsys::ReadAt(fd, keep->data(), keep->size(), 0))
+        return std::nullopt;
+    return ByteSum(keep->data(), keep->size());
+}
+
+CTargetState StateOfTarget(const CFilePatch& record, uint64_t length, uint32_t sum)
+{
+    // A record whose old and new files agree in length and sum is patched: the two
+    // cannot be told apart.
+    if (length == record.oldLength && sum == record.oldByteSum)
+        return CTargetState::Old;
+    if (length == record.newLength && sum == record.newByteSum)
+        return CTargetState::New;
+    return CTargetState::Different;
+}
+
+bool ObjectsCoverNewFile(const CFilePatch& record)
+{
+    std::vector<std::pair<uint64_t, uint64_t>> stretches;
+    stretches.reserve(record.oldPatches.size() + record.newPatches.size());
+    for (const COldPatch& o : record.oldPatches)
+        stretches.emplace_back(o.newOffset, uint64_t{o.newOffset} + o.length);
+    for (const CNewPatch& n : record.newPatches)
+        stretches.emplace_back(n.newOffset, uint64_t{n.newOffset} + n.length);
+    std::sort(stretches.begin(), stretches.end());
+    uint64_t covered = 0;
+    for (const auto& [from, to] : stretches) {
+        if (from > covered || to > record.newLength)
+            return false;
+        covered = std::max(covered, to);
+    }
+    return covered == record.newLength;
+}
+
 int CFilePatch::VerifyTargetFile(char* entry)
 {
-    // A file that the patch creates need not exist.
-    if (newFileFlag)
+    targetHoldsNew = false;
+    const CFolderHandle& root = applyContext->root;
+    auto fail = [&](const char* text) {
+        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, text, oldPath);
+        return 0;
+    };
+    if (newFileFlag) {
+        // A file that the patch creates need not exist; whatever is at its name is
+        // replaced, which only a file (or a link) can be.
+        std::string folder, leaf;
+        SplitRelativeName(name, folder, leaf);
+        CFolderHandle parent = root.Folder(folder);
+        struct stat st;
+        if (parent.Valid() && parent.Status(leaf, st) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return fail(kNotRegularText);
         return 1;
+    }
 
-    // A file that cannot be opened is missing; one that can is summed through the same
-    // opening.
-    uint64_t length = 0;
-    int fd = OpenRegularFile(oldPath, length);
-    if (fd < 0) {
-        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMissingText, oldPath);
-        return 0;
-    }
-    if (!SumMatches(fd, length, static_cast<int32_t>(oldLength), oldByteSum)) {
-        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMismatchText, oldPath);
-        return 0;
-    }
+    // The file is opened beneath the target folder: a link that leads out of it is
+    // refused by the kernel. One that can be opened is summed through that opening.
+    int fd = root.OpenForReading(name);
+    if (fd < 0)
+        return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
+    struct stat st;
+    const bool known = fstat(fd, &st) == 0;
+    const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
+    // Only a file of one of the two lengths needs to be read.
+    std::optional<uint32_t> sum;
+    if (known && (length == oldLength || length == newLength))
+        sum = SumOpenFile(fd, length);
+    ::close(fd);
+    const CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
+    if (state == CTargetState::Different)
+        return fail(kMismatchText);
+    targetHoldsNew = state == CTargetState::New;
     return 1;
 }

@@ -8,6 +8,7 @@
 #include "engine/common/CDirDiff.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderHandle.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -153,11 +155,10 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
                   "new content of file " + std::to_string(i));
 }
 
-TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByWindows)
+TEST_F(ApplyCopyTest, ObjectsThatOverlapRebuildAlikeInMemoryAndByWindows)
 {
-    // Objects a build never writes: a stretch no object covers (it stays zero), an old
-    // copy and new data over the same bytes (new data come last and win), and two old
-    // copies of the same old bytes. Small files (rebuilt in memory, one after the other
+    // Objects a build never writes: an old copy and new data over the same bytes (new
+    // data come last and win), and two old copies of the same old bytes. Small files (rebuilt in memory, one after the other
     // in the same memory) and a large one (rebuilt a window at a time) must come out alike.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
@@ -174,9 +175,11 @@ TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByWind
         r.newLength = static_cast<uint32_t>(length + 100);
         const uint32_t quarter = static_cast<uint32_t>(length / 4);
         r.olds = {{0, 0, quarter}, {0, 2 * quarter, quarter}, {quarter, quarter + 10, 100}};
-        r.news = {{quarter + 50, "new bytes over an old copy", std::nullopt},
-                  {static_cast<uint32_t>(length + 90), "0123456789", std::nullopt}};
-        std::string after(length + 100, '\0'); // bytes no object writes stay zero
+        const uint32_t rest = static_cast<uint32_t>(length + 100) - 3 * quarter;
+        r.news = {{quarter, std::string(quarter, 'q'), std::nullopt},
+                  {quarter + 50, "new bytes over an old copy", std::nullopt},
+                  {3 * quarter, std::string(rest, 'r'), std::nullopt}};
+        std::string after(length + 100, '\0');
         for (const image::OldCopy& o : r.olds)
             after.replace(o.newOffset, o.length, before.substr(o.oldOffset, o.length));
         for (const image::NewData& n : r.news)
@@ -201,23 +204,28 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
     ASSERT_TRUE(fsys::CreateFolder(shm));
     CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
     std::vector<std::string> targets;
+    std::vector<std::shared_ptr<CFolderHandle>> folders;
+    for (const std::string& folder : {dir.MakeFolder("disk"), shm}) {
+        folders.push_back(std::make_shared<CFolderHandle>());
+        ASSERT_TRUE(folders.back()->Open(folder));
+        targets.push_back(folder + "/t.txt");
+    }
+    auto stage = [&](size_t i, const std::string& content) {
+        EXPECT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(targets[i]) + "/r", content.data(), content.size()));
+        return CReplaceQueue::CEntry{folders[i], "r", "t.txt", targets[i]};
+    };
     {
         CReplaceQueue queue(core);
-        for (const std::string& folder : {dir.MakeFolder("disk"), shm}) {
-            const std::string target = folder + "/t.txt";
-            ASSERT_TRUE(fsys::WriteWholeFile(target, "old", 3));
-            ASSERT_TRUE(fsys::WriteWholeFile(folder + "/r", "new!", 4));
-            ASSERT_TRUE(queue.Add(folder + "/r", target, 4));
-            targets.push_back(target);
+        for (size_t i = 0; i < targets.size(); ++i) {
+            ASSERT_TRUE(fsys::WriteWholeFile(targets[i], "old", 3));
+            ASSERT_TRUE(queue.Add(stage(i, "new!"), 4));
         }
         EXPECT_TRUE(queue.Holds(targets[1]));
         EXPECT_TRUE(queue.Flush());
         EXPECT_FALSE(queue.Holds(targets[1]));
     }
     for (const std::string& target : targets) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_EQ(ReadFileText(target), "new!");
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     EXPECT_TRUE(prompt.Shown().empty());
@@ -226,19 +234,15 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
     // user is told of the first, and no waiting file is left behind.
     {
         CReplaceQueue queue(core);
-        for (const std::string& target : targets) {
-            ASSERT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(target) + "/r", "newer", 5));
-            ASSERT_TRUE(queue.Add(fsys::FolderOf(target) + "/r", target, 5));
-        }
+        for (size_t i = 0; i < targets.size(); ++i)
+            ASSERT_TRUE(queue.Add(stage(i, "newer"), 5));
         fsys::DeleteFile(fsys::FolderOf(targets[1]) + "/r");
         EXPECT_FALSE(queue.Flush());
     }
     ASSERT_EQ(prompt.Shown().size(), 1u);
     EXPECT_EQ(prompt.Shown()[0].text, "Unable to create file:\n" + targets[0]);
     for (const std::string& target : targets) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_EQ(ReadFileText(target), "new!");
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     fsys::RemoveTree(shm);
