@@ -288,10 +288,15 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
         const std::string& shown = prompt.Shown()[0].text;
         EXPECT_EQ(shown.rfind(kRemovalWarning, 0), 0u) << shown;
         EXPECT_EQ(shown.substr(shown.size() - c.entry.size()), c.entry) << shown;
+        EXPECT_TRUE(fsys::PathExists(target + "/link"));
         EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+        // The rest was applied (with its backup); nothing else changed.
         auto after = SnapshotTree(root.Path());
+        EXPECT_EQ(after["target/a.bak"], "old a");
+        after.erase("target/a.bak");
         after["target/a.txt"] = "old a";
         EXPECT_EQ(after, before);
+        return;
     } else {
         // A patch that cannot be applied as it is exits otherwise than a target that does
         // not match.
