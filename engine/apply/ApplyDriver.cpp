@@ -84,7 +84,7 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
         AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, record.name);
     } else if (PassesLinkedFolder(folder, record.name)) {
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
-    } else if (record.Rebuilds() && !ObjectsCoverNewFile(record)) {
+    } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().patchImage.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     } else if (!record.VerifyTargetFile(dirDiff.errors[dirDiff.errorCount])) {
         dirDiff.failure = 1;

@@ -2,6 +2,7 @@
 
 #include "app/AppCore.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
 #include "engine/apply/WindowRebuild.h"
@@ -9,6 +10,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 
+#include <algorithm>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -113,7 +115,7 @@ bool CFileApply::CheckTarget()
     uint64_t spanBytes = 0;
     NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
     spanBytes = spanEnd_ - spanFirst_;
-    inMemory_ = record_.Rebuilds() && record_.newLength <= kRebuildInMemory &&
+    inMemory_ = record_.Rebuilds() && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
                 record_.oldLength <= kRebuildInMemory && spanBytes <= uint64_t{2} * kRebuildInMemory;
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
@@ -236,8 +238,10 @@ bool CFileApply::Rebuild()
     // anything is written. Old copies read the target as it was checked.
     if (!out_.SetLength(record_.newLength))
         return Fail("Unable to create file:\n" + stagedPath);
-    if (!record_.oldPatches.empty() && oldFd_ < 0)
+    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
         return Fail("Unable to open file:\n" + target_);
+    if (record_.objectsStreamed)
+        return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
     CWindowRebuild windows(record_.oldPatches, record_.newPatches, record_.newLength);
     if (!windows.Run(oldFd_, imageFd, buffers.newBytes, [&](const unsigned char* data, size_t length, uint64_t at) {
             return out_.WriteAt(data, length, at);
@@ -248,6 +252,36 @@ bool CFileApply::Rebuild()
     // The rebuilt bytes were summed as they were written, whole, from the start of an
     // empty file: the file need not be read back.
     rebuiltSum_ = windows.Sum();
+    return true;
+}
+
+bool CFileApply::RebuildObjectByObject()
+{
+    // A record of very many objects: each is copied on its own, in the record's order,
+    // through one buffer, and the rebuilt file is read back for its sum.
+    const int imageFd = core_.patchImage.Fd();
+    CByteBuffer& buffer = context_.buffers.newBytes;
+    if (buffer.size() < CWindowRebuild::kWindow)
+        buffer.resize(CWindowRebuild::kWindow);
+    auto copy = [&](int from, uint64_t fromAt, uint64_t to, uint32_t length) {
+        for (uint64_t done = 0; done < length;) {
+            const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - done));
+            if (!fsys::ReadAt(from, buffer.data(), chunk, fromAt + done) || !out_.WriteAt(buffer.data(), chunk, to + done))
+                return false;
+            done += chunk;
+        }
+        return true;
+    };
+    const bool ok = ForEachObject(
+        record_, imageFd, [&](const COldPatch& o) { return copy(oldFd_, o.oldOffset, o.newOffset, o.length); },
+        [&](size_t i, const CNewPatch& n) {
+            LogObject(i, n);
+            return copy(imageFd, n.dataPosition, n.newOffset, n.length);
+        });
+    if (!ok)
+        return false;
+    std::optional<uint32_t> sum = SumOpenFile(out_.Fd(), record_.newLength);
+    rebuiltSum_ = sum ? *sum : ~record_.newByteSum;
     return true;
 }
 

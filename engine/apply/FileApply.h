@@ -37,6 +37,7 @@ private:
     bool CheckTarget();
     bool Stage();
     bool Rebuild();
+    bool RebuildObjectByObject();
     bool CheckResult();
     bool BackupTargetFile();
     bool ReplaceTargetFile();

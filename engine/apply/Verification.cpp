@@ -5,6 +5,7 @@
 
 #include "app/AppCore.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/ObjectStream.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/BinFile.h"
@@ -183,8 +184,53 @@ CTargetState StateOfTarget(const CFilePatch& record, uint64_t length, uint32_t s
     return CTargetState::Different;
 }
 
-bool ObjectsCoverNewFile(const CFilePatch& record)
+namespace {
+
+// The coverage of a record of very many objects, which are not held in memory: marked in
+// a bitmap of one stretch of the new file at a time (256 MiB of file in 32 MiB), the
+// objects read again from the image for each stretch.
+bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
+    constexpr uint64_t kStretch = uint64_t{1} << 28;
+    std::vector<uint64_t> bits;
+    for (uint64_t start = 0; start < record.newLength; start += kStretch) {
+        const uint64_t end = std::min<uint64_t>(start + kStretch, record.newLength);
+        bits.assign(static_cast<size_t>((end - start + 63) / 64), 0);
+        auto mark = [&](uint64_t from, uint64_t to) {
+            if (to > record.newLength)
+                return false;
+            from = std::max(from, start) - start;
+            to = std::min(to, end);
+            to = to > start ? to - start : 0;
+            for (; from < to && from % 64 != 0; ++from)
+                bits[from / 64] |= uint64_t{1} << (from % 64);
+            for (; from + 64 <= to; from += 64)
+                bits[from / 64] = ~uint64_t{0};
+            for (; from < to; ++from)
+                bits[from / 64] |= uint64_t{1} << (from % 64);
+            return true;
+        };
+        if (!ForEachObject(
+                record, imageFd, [&](const COldPatch& o) { return mark(o.newOffset, uint64_t{o.newOffset} + o.length); },
+                [&](size_t, const CNewPatch& n) { return mark(n.newOffset, uint64_t{n.newOffset} + n.length); }))
+            return false;
+        const uint64_t size = end - start;
+        for (uint64_t at = 0; at < size; at += 64) {
+            const uint64_t count = std::min<uint64_t>(64, size - at);
+            const uint64_t want = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+            if ((bits[at / 64] & want) != want)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+{
+    if (record.objectsStreamed)
+        return StreamedObjectsCoverNewFile(record, imageFd);
     std::vector<std::pair<uint64_t, uint64_t>> stretches;
     stretches.reserve(record.oldPatches.size() + record.newPatches.size());
     for (const COldPatch& o : record.oldPatches)

@@ -42,8 +42,9 @@ CTargetState StateOfTarget(const class CFilePatch& record, uint64_t length, uint
 
 // True when the record's objects describe every byte of its new file and nothing
 // outside it (they may overlap). A record that leaves bytes undescribed is damaged: it
-// would make the apply write a file the patch holds no data for.
-bool ObjectsCoverNewFile(const class CFilePatch& record);
+// would make the apply write a file the patch holds no data for. imageFd is the patch
+// image, from which a record that does not hold its objects reads them again.
+bool ObjectsCoverNewFile(const class CFilePatch& record, int imageFd);
 
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result
 // would not fit the entry (at most entrySize - 1 characters), the front of text is

@@ -120,7 +120,15 @@ public:
     bool targetHoldsNew = false;
     // True when the record rebuilds its file from objects (a record without any only
     // gives the target its times).
-    bool HasObjects() const { return !oldPatches.empty() || !newPatches.empty(); }
+    bool HasObjects() const
+    {
+        return oldCopyCount != 0 || newDataCount != 0 || !oldPatches.empty() || !newPatches.empty();
+    }
+    // Apply: a record of more objects than this keeps none of them in memory
+    // (objectsStreamed); they are read again from the image at objectsPosition.
+    static constexpr uint64_t kMaxHeldObjects = uint64_t{1} << 20;
+    bool objectsStreamed = false;
+    uint64_t objectsPosition = 0;
     // True when the apply writes the record's file: it has objects, or it makes a new
     // file (an empty one may have none).
     bool Rebuilds() const { return newFileFlag != 0 || HasObjects(); }

@@ -6,6 +6,7 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
@@ -246,6 +247,51 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     fsys::RemoveTree(shm);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ApplyCopyTest, RecordOfMoreObjectsThanAreHeldInMemory)
+{
+    // A record of more objects than the apply holds is read again from the image where
+    // they are needed: it rebuilds the same file, and a gap among its objects is found
+    // as in any other record.
+    const size_t count = CFilePatch::kMaxHeldObjects + 1000;
+    const std::vector<unsigned char> random = RandomBytes(count, 17);
+    const std::string before(random.begin(), random.end());
+    const std::string target = dir.MakeFolder("target");
+    image::Record r;
+    r.storedName = "reversed.bin";
+    r.oldLength = static_cast<uint32_t>(count);
+    r.oldSum = image::Sum(before);
+    r.newLength = static_cast<uint32_t>(count + 4);
+    for (size_t i = 0; i < count; ++i)
+        r.olds.push_back({static_cast<uint32_t>(count - 1 - i), static_cast<uint32_t>(i), 1});
+    r.news = {{static_cast<uint32_t>(count), "tail", std::nullopt}};
+    const std::string after = std::string(before.rbegin(), before.rend()) + "tail";
+    r.newSum = image::Sum(after);
+    dir.Write("target/reversed.bin", before);
+    ApplyRecords({r}, target);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
+
+    r.olds[count / 2].length = 0; // one byte no object describes
+    r.oldSum = r.newSum;
+    std::string img = image::Header({}, 1) + r.Bytes();
+    dir.Write("update.dvp", image::PatchFile(img));
+    CAppCore core(&prompt, dir / "prog", dir / "tmp-apply" + "/");
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patch);
+    ASSERT_TRUE(doc.ReadPatchHeader());
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 0);
+    doc.ClosePatchFile();
+    ASSERT_EQ(dirDiff.ErrorEntries().size(), 1u);
+    EXPECT_EQ(dirDiff.ErrorEntries()[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
+    EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
 }
 
 } // namespace
