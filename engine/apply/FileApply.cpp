@@ -41,12 +41,16 @@ bool AskAbort(CAppCore& core, const std::string& text)
            PromptAnswer::Yes;
 }
 
-// Permission bits of a file created new.
+// Permission bits of a file created new (the mask is read once: reading it means
+// setting it).
 unsigned NewFileMode()
 {
-    mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~static_cast<unsigned>(mask);
+    static const unsigned mode = [] {
+        mode_t mask = umask(0);
+        umask(mask);
+        return 0666 & ~static_cast<unsigned>(mask);
+    }();
+    return mode;
 }
 
 } // namespace

@@ -6,6 +6,8 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -69,11 +71,15 @@ bool CReplaceQueue::Flush()
     entries.swap(entries_);
     bytes_ = 0;
     const bool durable = MakeDurable(entries);
-    std::set<const CFolderHandle*> folders;
+    // Each folder once, however many handles of it the entries hold.
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::vector<const CFolderHandle*> folders;
     bool ok = true;
     for (const CEntry& e : entries) {
         if (ok && durable && e.folder->Rename(e.staged, e.leaf)) {
-            folders.insert(e.folder.get());
+            struct stat st;
+            if (fstat(e.folder->Fd(), &st) != 0 || seen.insert({st.st_dev, st.st_ino}).second)
+                folders.push_back(e.folder.get());
             continue;
         }
         e.folder->Remove(e.staged);

@@ -21,7 +21,7 @@ class CReplaceQueue {
 public:
     // Limits that bound the extra disk space the waiting files take.
     static constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
-    static constexpr size_t kMaxFiles = 256;
+    static constexpr size_t kMaxFiles = 4096;
 
     struct CEntry {
         std::shared_ptr<const CFolderHandle> folder; // the folder of target and staged file
