@@ -48,6 +48,7 @@ CReplaceQueue::~CReplaceQueue()
 
 bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
 {
+    targets_.insert(entry.target);
     entries_.push_back(std::move(entry));
     bytes_ += bytes;
     if (bytes_ >= kMaxBytes || entries_.size() >= kMaxFiles)
@@ -57,10 +58,7 @@ bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
 
 bool CReplaceQueue::Holds(const std::string& target) const
 {
-    for (const CEntry& e : entries_)
-        if (e.target == target)
-            return true;
-    return false;
+    return targets_.count(target) != 0;
 }
 
 bool CReplaceQueue::Flush()
@@ -69,6 +67,7 @@ bool CReplaceQueue::Flush()
         return true;
     std::vector<CEntry> entries;
     entries.swap(entries_);
+    targets_.clear();
     bytes_ = 0;
     const bool durable = MakeDurable(entries);
     // Each folder once, however many handles of it the entries hold.

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class CAppCore;
@@ -21,7 +22,7 @@ class CReplaceQueue {
 public:
     // Limits that bound the extra disk space the waiting files take.
     static constexpr uint64_t kMaxBytes = uint64_t{64} << 20;
-    static constexpr size_t kMaxFiles = 4096;
+    static constexpr size_t kMaxFiles = 1024;
 
     struct CEntry {
         std::shared_ptr<const CFolderHandle> folder; // the folder of target and staged file
@@ -49,5 +50,6 @@ public:
 private:
     CAppCore& core_;
     std::vector<CEntry> entries_;
+    std::unordered_set<std::string> targets_; // of the entries
     uint64_t bytes_ = 0;
 };

@@ -98,14 +98,17 @@ TEST(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
     CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     ASSERT_EQ(mkfifo((run.target + "/pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((run.target + "/changed-pipe.txt").c_str(), 0644), 0);
     root.MakeFolder("target/folder.txt");
-    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("pipe.txt", "x"), NewFile("folder.txt", "y")});
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("pipe.txt", "x"), NewFile("folder.txt", "y"),
+               Changed("changed-pipe.txt", "old", "new")});
     alarm(60); // an apply that waits on the pipe ends the test
     EXPECT_EQ(run.Apply(), 0);
     alarm(0);
     const std::string text = "The following file cannot be updated, because it is not a regular file:\n";
     EXPECT_EQ(run.errors, (std::vector<std::string>{text + run.target + "/pipe.txt\n\n",
-                                                    text + run.target + "/folder.txt\n\n"}));
+                                                    text + run.target + "/folder.txt\n\n",
+                                                    text + run.target + "/changed-pipe.txt\n\n"}));
     EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "old a");
 }
 
