@@ -6,6 +6,7 @@
 #include "engine/apply/ReplaceQueue.h"
 #include "platform/FolderHandle.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,4 +17,9 @@ struct CApplyContext {
     CReplaceQueue* queue = nullptr;
     CRebuildBuffers buffers;
     std::vector<std::pair<std::string, std::string>>* backups = nullptr; // target, backup
+    // The folder of the last record (relative name and handle): the records of one
+    // folder follow each other, and opening it once for all of them saves two system
+    // calls a file.
+    std::string lastFolderName;
+    std::shared_ptr<CFolderHandle> lastFolder;
 };

@@ -94,6 +94,10 @@ bool CFileApply::FindFolder()
     std::string folder;
     SplitRelativeName(record_.name, folder, leaf_);
     folderPath_ = fsys::FolderOf(target_);
+    if (context_.lastFolder && context_.lastFolderName == folder) {
+        folder_ = context_.lastFolder;
+        return true;
+    }
     if (record_.newFileFlag) {
         // The folders of a new file are made where missing, one at a time beneath the
         // target folder.
@@ -101,14 +105,16 @@ bool CFileApply::FindFolder()
         folder_ = std::make_shared<CFolderHandle>(context_.root.MakeFolders(folder, failedAt));
         if (!folder_->Valid())
             return Fail("Unable to create directory:\n" + fsys::Join(context_.rootPath, failedAt));
-        return true;
+    } else {
+        folder_ = std::make_shared<CFolderHandle>(context_.root.Folder(folder));
+        if (!folder_->Valid()) {
+            // Gone, or no longer a folder inside the target folder, since it was verified.
+            ReportFileSum(core_, target_, CSumCheck::CannotOpen);
+            return TargetModified();
+        }
     }
-    folder_ = std::make_shared<CFolderHandle>(context_.root.Folder(folder));
-    if (!folder_->Valid()) {
-        // Gone, or no longer a folder inside the target folder, since it was verified.
-        ReportFileSum(core_, target_, CSumCheck::CannotOpen);
-        return TargetModified();
-    }
+    context_.lastFolderName = folder;
+    context_.lastFolder = folder_;
     return true;
 }
 
