@@ -6,6 +6,7 @@
 #include "app/AppCore.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/ObjectStream.h"
+#include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/BinFile.h"
@@ -250,11 +251,15 @@ bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 int CFilePatch::VerifyTargetFile(char* entry)
 {
     targetHoldsNew = false;
-    const CFolderHandle& root = applyContext->root;
     auto fail = [&](const char* text) {
         FormatErrorEntry(entry, CDirDiff::kErrorTextSize, text, oldPath);
         return 0;
     };
+    // A record verified on its own opens the folder its target path names.
+    CApplyContext own;
+    if (!applyContext && (!TargetFolderOf(oldPath, name, own.rootPath) || !own.root.Open(own.rootPath)))
+        return fail(kMissingText);
+    const CFolderHandle& root = applyContext ? applyContext->root : own.root;
     if (newFileFlag) {
         // A file that the patch creates need not exist; whatever is at its name is
         // replaced, which only a file (or a link) can be.
