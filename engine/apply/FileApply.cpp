@@ -201,8 +201,7 @@ int CFileApply::GiveTimesOnly()
             Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
             return 0;
         }
-        if (context_.backups)
-            context_.backups->emplace_back(target_, fsys::Join(folderPath_, backupLeaf));
+        NoteBackup(backupLeaf);
     }
     // A target that cannot be given its times keeps them, without a message.
     if (oldFd_ >= 0)
@@ -322,12 +321,17 @@ bool CFileApply::BackupTargetFile()
     std::string backupLeaf;
     if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+    NoteBackup(backupLeaf);
+    return true;
+}
+
+void CFileApply::NoteBackup(const std::string& backupLeaf)
+{
     const std::string backupPath = fsys::Join(folderPath_, backupLeaf);
     if (context_.backups)
         context_.backups->emplace_back(target_, backupPath);
     if (logging_)
         core_.AppendToLogFile("Backup of " + target_ + ": " + backupPath);
-    return true;
 }
 
 bool CFileApply::ReplaceTargetFile()

@@ -52,6 +52,8 @@ private:
     // old file; otherwise ends the record as if the check had come first.
     bool TargetStillOld();
     void LogObject(size_t index, const CNewPatch& object);
+    // Says where the target's backup went: in the apply's list and in the log.
+    void NoteBackup(const std::string& backupLeaf);
 
     CFilePatch& record_;
     CApplyContext& context_;
