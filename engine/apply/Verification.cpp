@@ -267,8 +267,20 @@ int CFilePatch::VerifyTargetFile(char* entry)
         SplitRelativeName(name, folder, leaf);
         CFolderHandle parent = root.Folder(folder);
         struct stat st;
-        if (parent.Valid() && parent.Status(leaf, st) && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        if (!parent.Valid() || !parent.Status(leaf, st))
+            return 1;
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
             return fail(kNotRegularText);
+        // A file of the new length may be the new file already (an interrupted apply
+        // put it in place): then it is written no more.
+        if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == newLength) {
+            int fd = root.OpenForReading(name);
+            if (fd >= 0) {
+                std::optional<uint32_t> sum = SumOpenFile(fd, newLength);
+                ::close(fd);
+                targetHoldsNew = sum && *sum == newByteSum;
+            }
+        }
         return 1;
     }
 

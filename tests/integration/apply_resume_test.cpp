@@ -149,6 +149,17 @@ TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     EXPECT_FALSE(run.mismatchOnly);
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
 
+    // An apply stopped on a nearly full disk after putting the large new file in place
+    // is finished all the same: what is there already needs no room.
+    const std::string large(150 << 10, 'y');
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("large.bin", large)});
+    root.Write("target/large.bin", large);
+    EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
+    EXPECT_EQ(SnapshotTree(run.target),
+              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"large.bin", large}}));
+
+    root.Write("target/a.txt", "old a");
+    fsys::DeleteFile(run.target + "/large.bin");
     run.Craft({Changed("a.txt", "old a", "new a"), NewFile("small.txt", "small")});
     ASSERT_TRUE(disk.MakeReadOnly()) << strerror(errno);
     EXPECT_EQ(run.Apply(), 0);
