@@ -17,7 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -248,9 +251,13 @@ protected:
     }
 
     // Opens and applies the patch file: -99 when it cannot be opened.
-    int Apply(IApplyProgress* progress = nullptr)
+    int Apply(IApplyProgress* progress = nullptr, const std::string& logFile = "")
     {
         CAppCore core(&prompt, root.MakeFolder("prog"));
+        if (!logFile.empty()) {
+            core.settings.logFile = 1;
+            core.log.SetPath(logFile);
+        }
         CDirDiff dirDiff(core);
         CPatchDoc doc(core, dirDiff, patchFile);
         if (!doc.ReadPatchHeader())
@@ -382,6 +389,55 @@ TEST_F(HostileTest, FolderSwappedForALinkDuringTheApplyIsNotFollowed)
         EXPECT_EQ(names, (std::vector<std::string>{"b.txt", "secret.txt", "x"}));
     }
     CFolderHandle::UseWalkOnly(false);
+}
+
+// The same swap in the middle of a record, after its folder was opened and while its
+// file is rebuilt (the log, a pipe here, holds the apply at its first line): the file
+// goes into the folder that was checked, wherever it now is, never through the link.
+TEST_F(HostileTest, FolderSwappedForALinkWhileAFileIsRebuiltIsNotFollowed)
+{
+    const std::string log = root / "log.fifo";
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    root.Write("target/sub/b.txt", "old b");
+    root.Write("outside/b.txt", "old b");
+    root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+    // Reads the log line by line; at the first one, swaps the folder for a link.
+    std::thread reader([&] {
+        bool swapped = false;
+        for (;;) {
+            int fd = open(log.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            std::string text;
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(fd, buffer, sizeof buffer)) > 0)
+                text.append(buffer, static_cast<size_t>(n));
+            close(fd);
+            if (text.find("end of test") != std::string::npos)
+                return;
+            if (!swapped && text.find("Applying patch #0") != std::string::npos) {
+                swapped = true;
+                rename((target + "/sub").c_str(), (target + "/moved").c_str());
+                symlink(outside.c_str(), (target + "/sub").c_str());
+            }
+        }
+    });
+    const int result = Apply(nullptr, log);
+    int fd = open(log.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "end of test", 11), 11);
+    close(fd);
+    reader.join();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ReadFileText(outside + "/b.txt"), "old b");
+    EXPECT_EQ(ReadFileText(target + "/moved/b.txt"), "new b");
+    EXPECT_EQ(ReadFileText(target + "/moved/b.bak"), "old b");
+    std::vector<std::string> names;
+    for (const auto& [name, content] : SnapshotTree(outside))
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"b.txt", "secret.txt", "x"}));
 }
 
 TEST(SafeNames, RelativeNames)
