@@ -3,7 +3,7 @@
 # Sourced by run.sh, test.sh and the benchmark script.
 delvorin_install_packages() {
   local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev libgmock-dev
-                libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick "$@")
+                libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick libgtk-3-0 xdotool xclip "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do
