@@ -24,14 +24,7 @@ namespace {
 // Runs a command through the shell; its standard output without the last line feed.
 std::string Output(const std::string& command)
 {
-    std::string out;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
+    std::string out = CommandOutput(command);
     if (!out.empty() && out.back() == '\n')
         out.pop_back();
     return out;

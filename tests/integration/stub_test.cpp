@@ -118,20 +118,6 @@ std::string OldCopy(CTestFolder& dir, const std::string& name)
     return target;
 }
 
-// The standard output of a command, standard error dropped.
-std::string Output(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
-        char buffer[4096];
-        size_t n;
-        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
-
 // A face of the apply program that answers from a script and keeps what it was shown.
 class CScriptedStubUi : public IStubUi {
 public:
@@ -190,7 +176,7 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
     EXPECT_LE(length, 600u * 1024) << "a 720 KB first part must carry some of the patch too";
 
     // Every library the loader must find.
-    const std::string dynamic = Output("readelf -d " + Quoted(StubPath()));
+    const std::string dynamic = CommandOutput("readelf -d " + Quoted(StubPath()));
     ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << "readelf -d gave:\n" << dynamic;
     const std::vector<std::string> allowed = {"libc.so.6",         "libm.so.6",       "libdl.so.2",
                                               "libpthread.so.0",   "librt.so.1",      "ld-linux-x86-64.so.2",
@@ -206,7 +192,7 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
     }
 
     // The newest C library it asks for: 2.34 at most.
-    const std::string symbols = Output("objdump -T " + Quoted(StubPath()));
+    const std::string symbols = CommandOutput("objdump -T " + Quoted(StubPath()));
     ASSERT_NE(symbols.find("GLIBC_2."), std::string::npos) << "objdump -T gave:\n" << symbols;
     for (size_t at = symbols.find("GLIBC_2."); at != std::string::npos; at = symbols.find("GLIBC_2.", at + 1)) {
         const int minor = std::atoi(symbols.c_str() + at + 8);
@@ -457,7 +443,7 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
     };
     for (const std::string part : {"update.exe", "update.dv001", "update.dv002", "update.dv003"})
         place(dir / "dist/" + part, "/disk/" + part);
-    std::istringstream loaded(Output("ldd " + Quoted(StubPath())));
+    std::istringstream loaded(CommandOutput("ldd " + Quoted(StubPath())));
     std::string word;
     while (loaded >> word) {
         if (word[0] == '/')
