@@ -39,6 +39,7 @@ enum Ellipsize { kEllipsizeMiddle = 2 };
     F(GtkWidget*, gtk_dialog_add_button, (GtkWidget*, const char*, int))                                             \
     F(void, gtk_dialog_set_default_response, (GtkWidget*, int))                                                      \
     F(GtkWidget*, gtk_dialog_get_content_area, (GtkWidget*))                                                         \
+    F(GtkWidget*, gtk_dialog_get_widget_for_response, (GtkWidget*, int))                                             \
     F(int, gtk_dialog_run, (GtkWidget*))                                                                             \
     F(void, gtk_dialog_response, (GtkWidget*, int))                                                                  \
     F(GtkWidget*, gtk_message_dialog_new, (GtkWidget*, int, int, int, const char*, ...))                             \

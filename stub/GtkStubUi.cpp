@@ -35,6 +35,12 @@ int MessageType(PromptIcon icon)
     return gtk::kOther;
 }
 
+// The button Enter presses: the first one, OK or Yes, as message boxes have it.
+int DefaultResponse(PromptButtons buttons)
+{
+    return buttons == PromptButtons::YesNo ? gtk::kYes : gtk::kOk;
+}
+
 int ButtonsType(PromptButtons buttons)
 {
     switch (buttons) {
@@ -215,6 +221,9 @@ PromptAnswer CGtkStubUi::Ask(PromptOwner owner, const std::string& text, const s
     gtk_->gtk_window_set_title(box, title.c_str());
     if (!parent)
         gtk_->gtk_window_set_position(box, gtk::kCenter);
+    gtk_->gtk_dialog_set_default_response(box, DefaultResponse(buttons));
+    if (GtkWidget* button = gtk_->gtk_dialog_get_widget_for_response(box, DefaultResponse(buttons)))
+        gtk_->gtk_widget_grab_focus(button);
     const int response = Run(box);
     gtk_->gtk_widget_destroy(box);
     switch (response) {
