@@ -306,11 +306,11 @@ bool CGtkStubUi::AskFolder(const CStubIntro& intro, CStubChoice& choice)
         BuildForm(intro, choice);
     if (Run(form_) != kApplyResponse)
         return false;
-    choice.folder = fsys::WithoutTrailingSlash(gtk_->gtk_entry_get_text(folder_));
     // Blanks around the folder are slips of typing, not part of the name.
-    const size_t first = choice.folder.find_first_not_of(" \t");
-    const size_t last = choice.folder.find_last_not_of(" \t");
-    choice.folder = first == std::string::npos ? std::string() : choice.folder.substr(first, last - first + 1);
+    const std::string typed = gtk_->gtk_entry_get_text(folder_);
+    const size_t first = typed.find_first_not_of(" \t");
+    const size_t last = typed.find_last_not_of(" \t");
+    choice.folder = first == std::string::npos ? std::string() : typed.substr(first, last - first + 1);
     choice.backup = gtk_->gtk_toggle_button_get_active(backup_) != 0;
     choice.backupExt = gtk_->gtk_entry_get_text(backupExt_);
     return true;
