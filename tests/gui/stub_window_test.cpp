@@ -155,11 +155,18 @@ TEST_F(StubWindow, ShowsTheFolderAndTextAndAppliesThePatch)
     EXPECT_EQ(Selected(), target); // the folder field has the focus
     Keys("shift+Tab");             // back to the publisher's text
     EXPECT_EQ(Selected(), "This updates Frobnicator to 2.0.\nClose it first.");
+    // Backups under an extension of the user's own: the extension field opens to
+    // typing only once the backup is ticked.
+    Keys("alt+b alt+e o r i g");
     Keys("alt+a");
     ASSERT_FALSE(Focus("Delvorin Success!").empty()) << "no success message";
     Keys("Return");
     EXPECT_EQ(Wait(), 0);
-    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
+    auto expected = SnapshotTree(dir / "new");
+    expected["readme.orig"] = "Frobnicator 1.0\n";
+    expected["lib/core.orig"] = ReadFileText(dir / "old/lib/core.bin");
+    expected["docs/changes.orig"] = ""; // the backup of a new file is of its empty start
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), expected), "");
     EXPECT_EQ(Entries(dir / "tmp"), ""); // its temporary folder is gone
 }
 
