@@ -29,9 +29,12 @@ int main(int argc, char** argv)
     // Ctrl-C, SIGTERM and SIGHUP stop the apply at its next check, so that the temporary
     // files are removed on the way out.
     InstallCancelHandler();
-    if (!options.console && HasDisplay()) {
+    if (!options.console) {
+        // Where the window cannot be had, one line says why, and the terminal serves.
         CGtkStubUi window;
-        if (window.Start(name.c_str(), why))
+        if (!HasDisplay())
+            why = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+        else if (window.Start(name.c_str(), why))
             return RunStubSession(window, options, programPath);
         WriteStderr(name + ": no window (" + why + "); going on in the terminal.\n");
     }

@@ -117,7 +117,7 @@ protected:
         }
         window = window.substr(0, window.find('\n'));
         if (!window.empty())
-            Output("xdotool windowfocus --sync " + window);
+            Output("timeout 5 xdotool windowfocus --sync " + window);
         return window;
     }
 

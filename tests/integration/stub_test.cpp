@@ -261,6 +261,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     // No folder on the command line: the default folder of the patch, with backups.
     CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir, dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("update.exe: no window (no display", 0), 0u) << r.err;
     EXPECT_NE(r.out.find("Folder to update: " + target), std::string::npos) << r.out;
     auto expected = SnapshotTree(dir / "new");
     expected["readme.bak"] = "Frobnicator 1.0\n";
