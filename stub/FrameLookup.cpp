@@ -47,7 +47,9 @@ int VisitObject(dl_phdr_info* info, size_t, void* data)
 
 } // namespace
 
-extern "C" int _dl_find_object(void* pc, dl_find_object* result)
+// Hidden: the runtime linked in here binds to it, while the libraries loaded with the
+// window keep the C library's own.
+extern "C" __attribute__((visibility("hidden"))) int _dl_find_object(void* pc, dl_find_object* result)
 {
     CFrameQuery query{reinterpret_cast<uintptr_t>(pc), result, false};
     dl_iterate_phdr(VisitObject, &query);
