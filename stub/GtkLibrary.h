@@ -104,6 +104,14 @@ struct CGtk {
 #undef DELVORIN_GTK_POINTER
 };
 
+// Connects a handler to a widget's signal (the toolkit calls it with the widget, the
+// signal's own arguments and data).
+template <typename Handler>
+void Connect(const CGtk& gtk, GtkWidget* widget, const char* signal, Handler handler, void* data)
+{
+    gtk.g_signal_connect_data(widget, signal, reinterpret_cast<void (*)()>(handler), data, nullptr, 0);
+}
+
 // Loads the toolkit and looks its functions up; null, with why set, when it is not
 // there or lacks one of them. The library stays loaded for the life of the process.
 const CGtk* LoadGtk(std::string& why);
