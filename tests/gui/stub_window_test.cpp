@@ -92,7 +92,8 @@ protected:
         }
     }
 
-    void Start(const std::string& folder)
+    void Start(const std::string& folder) { Start(program, folder); }
+    void Start(const std::string& program, const std::string& folder)
     {
         pid = fork();
         ASSERT_GE(pid, 0);
@@ -185,6 +186,33 @@ TEST_F(StubWindow, ListsTheErrorsForATreeThatDoesNotMatchAndChangesNothing)
     EXPECT_EQ(Wait(), 3);
     EXPECT_EQ(TreeDifferences(SnapshotTree(dir / "wrong"), before), "");
     EXPECT_EQ(Entries(dir / "tmp"), "");
+}
+
+// A part that is not beside the program is asked for; OK looks again.
+TEST_F(StubWindow, AsksForAMissingPart)
+{
+    uint64_t stubLength = 0;
+    ASSERT_TRUE(fsys::FileLength(std::string(std::getenv("DELVORIN_BIN")) + "/DvApply.exe", stubLength));
+    dir.WriteBytes("new/big.bin", RandomBytes(200000, 9)); // the patch outgrows the first part
+    dir.MakeFolder("dist");
+    std::string out, err;
+    ASSERT_EQ(RunCli("build old new dist/update.exe --self-extract --split " + std::to_string(stubLength / 1000 + 50),
+                     dir.Path(), dir.Path(), out, err),
+              0)
+        << err;
+    ASSERT_TRUE(fsys::FileExists(dir / "dist/update.dv001"));
+    dir.WriteBytes("disk/update.exe", ReadFileBytes(dir / "dist/update.exe"));
+    ASSERT_TRUE(fsys::SetPermissions(dir / "disk/update.exe", 0755));
+    Start(dir / "disk/update.exe", target);
+    ASSERT_FALSE(Focus("Delvorin Message").empty()) << "no question for the missing part";
+    dir.WriteBytes("disk/update.dv001", ReadFileBytes(dir / "dist/update.dv001"));
+    Keys("Return"); // OK: the part is there now
+    ASSERT_FALSE(Focus("Delvorin Apply").empty());
+    Keys("alt+a");
+    ASSERT_FALSE(Focus("Delvorin Success!").empty());
+    Keys("Return");
+    EXPECT_EQ(Wait(), 0);
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
 // Asked to end while its window waits, it closes and removes its temporary files.
