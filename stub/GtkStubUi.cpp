@@ -297,11 +297,8 @@ void CGtkStubUi::ShowErrors(const CStubResult& result)
     g.gtk_scrolled_window_set_min_content_height(scroller, 160);
     GtkWidget* list = g.gtk_list_box_new();
     g.gtk_list_box_set_selection_mode(list, gtk::kSelectNone);
-    for (const std::string& line : result.lines) {
-        GtkWidget* row = NewLabel(line, false);
-        g.gtk_label_set_selectable(row, 1);
-        g.gtk_list_box_insert(list, row, -1);
-    }
+    for (const std::string& line : result.lines)
+        g.gtk_list_box_insert(list, NewLabel(line, false), -1);
     g.gtk_container_add(scroller, list);
     g.gtk_box_pack_start(box, scroller, 1, 1, 0);
 
