@@ -190,13 +190,13 @@ std::string CStubPatch::NoPayloadMessage() const
            "Nothing has been changed.";
 }
 
-int StubExitStatus(int applyResult, bool verificationFailed)
+int StubExitStatus(int applyResult, bool targetDoesNotMatch)
 {
     if (applyResult > 0)
         return kStubExitOk;
     if (applyResult < 0)
         return kStubExitCancelled;
-    return verificationFailed ? kStubExitVerification : kStubExitFailure;
+    return targetDoesNotMatch ? kStubExitVerification : kStubExitFailure;
 }
 
 namespace {
@@ -249,7 +249,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
         int backup = choice.backup ? 1 : 0;
         int result = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
         ui.EndProgress();
-        status = StubExitStatus(result, patch.VerificationFailed());
+        status = StubExitStatus(result, patch.TargetDoesNotMatch());
 
         CStubResult shown;
         if (result > 0) {

@@ -166,14 +166,15 @@ TEST_F(StubWindow, ShowsTheFolderAndTextAndAppliesThePatch)
     auto expected = SnapshotTree(dir / "new");
     expected["readme.orig"] = "Frobnicator 1.0\n";
     expected["lib/core.orig"] = ReadFileText(dir / "old/lib/core.bin");
-    expected["docs/changes.orig"] = ""; // the backup of a new file is of its empty start
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), expected), "");
     EXPECT_EQ(Entries(dir / "tmp"), ""); // its temporary folder is gone
 }
 
 TEST_F(StubWindow, ListsTheErrorsForATreeThatDoesNotMatchAndChangesNothing)
 {
-    ASSERT_TRUE(CopyTree(dir / "new", dir / "wrong")); // already the new files
+    // Neither the old files nor the new ones.
+    ASSERT_TRUE(CopyTree(dir / "old", dir / "wrong"));
+    dir.Write("wrong/readme.txt", "Frobnicator 3.0\n");
     const auto before = SnapshotTree(dir / "wrong");
     Start(dir / "wrong");
     ASSERT_FALSE(Focus("Delvorin Apply").empty());

@@ -1,10 +1,16 @@
-// The C++ runtime linked into the apply program finds the unwind tables of the code
-// that throws through _dl_find_object, which the C library has only had since version
-// 2.35. The program brings its own, built on dl_iterate_phdr, so that it starts on the
-// older C libraries of the machines it is sent to; the runtime's calls bind to this one.
+// The C++ runtime linked into the apply program calls two functions that the C library
+// has only had since versions 2.35 and 2.36: _dl_find_object, through which the unwinder
+// finds the unwind tables of the code that throws, and arc4random, which seeds
+// std::random_device. The program brings its own, built on older calls, so that it
+// starts on the older C libraries of the machines it is sent to. Both are hidden: the
+// runtime linked in here binds to them, while the libraries loaded with the window keep
+// the C library's own.
 #include <dlfcn.h>
 #include <link.h>
+#include <stdlib.h>
+#include <sys/random.h>
 
+#include <cerrno>
 #include <cstdint>
 
 #ifdef DLFO_STRUCT_HAS_EH_DBASE
@@ -47,13 +53,31 @@ int VisitObject(dl_phdr_info* info, size_t, void* data)
 
 } // namespace
 
-// Hidden: the runtime linked in here binds to it, while the libraries loaded with the
-// window keep the C library's own.
 extern "C" __attribute__((visibility("hidden"))) int _dl_find_object(void* pc, dl_find_object* result)
 {
     CFrameQuery query{reinterpret_cast<uintptr_t>(pc), result, false};
     dl_iterate_phdr(VisitObject, &query);
     return query.found ? 0 : -1;
+}
+
+#endif
+
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 36))
+
+// Random bits from the kernel (getrandom: the C library since 2.25).
+extern "C" __attribute__((visibility("hidden"))) uint32_t arc4random() noexcept
+{
+    uint32_t value = 0;
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(&value);
+    size_t got = 0;
+    while (got < sizeof value) {
+        const ssize_t n = getrandom(bytes + got, sizeof value - got, 0);
+        if (n > 0)
+            got += static_cast<size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            break; // no randomness to be had: what was gathered serves
+    }
+    return value;
 }
 
 #endif
