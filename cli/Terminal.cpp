@@ -1,21 +1,23 @@
 #include "cli/Terminal.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t g_cancelRequests = 0;
+volatile std::sig_atomic_t g_terminating = 0;
 
 void OnInterrupt(int)
 {
     if (g_cancelRequests > 0)
-        _exit(130); // the engine did not look in time: a second Ctrl-C ends at once
+        _exit(130); // the engine did not look in time: a second request ends at once
     g_cancelRequests = g_cancelRequests + 1;
+    g_terminating = 1;
 }
 
 long long NowMs()
@@ -51,25 +53,51 @@ const char* ButtonsHint(PromptButtons b)
     return "";
 }
 
+// One line of standard input without its line feed; false at its end or on an error
+// (a signal included).
+bool ReadLine(std::string& line)
+{
+    line.clear();
+    for (;;) {
+        int c = std::fgetc(stdin);
+        if (c == EOF)
+            return !line.empty() && !std::ferror(stdin);
+        if (c == '\n')
+            return true;
+        line += static_cast<char>(c);
+    }
+}
+
 } // namespace
+
+void WriteStdout(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteStderr(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
 
 PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const std::string& title,
                                   PromptButtons buttons, PromptIcon)
 {
-    std::cerr << "\n" << title << ":\n" << text << "\n";
+    WriteStderr("\n" + title + ":\n" + text + "\n");
     if (!isatty(STDIN_FILENO)) {
         PromptAnswer a = SafeAnswer(buttons);
         if (buttons != PromptButtons::OK)
-            std::cerr << "(no terminal to ask: answering "
-                      << (a == PromptAnswer::Yes ? "Yes" : a == PromptAnswer::No ? "No"
-                                                         : a == PromptAnswer::Cancel ? "Cancel" : "OK")
-                      << ")\n";
+            WriteStderr(std::string("(no terminal to ask: answering ") +
+                        (a == PromptAnswer::Yes ? "Yes" : a == PromptAnswer::No ? "No"
+                                                        : a == PromptAnswer::Cancel ? "Cancel" : "OK") +
+                        ")\n");
         return a;
     }
     for (;;) {
-        std::cerr << ButtonsHint(buttons) << " " << std::flush;
+        WriteStderr(std::string(ButtonsHint(buttons)) + " ");
         std::string line;
-        if (!std::getline(std::cin, line))
+        if (!ReadLine(line))
             return SafeAnswer(buttons);
         char c = line.empty() ? '\n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
         switch (buttons) {
@@ -91,7 +119,13 @@ void InstallCancelHandler()
     struct sigaction sa = {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &sa, nullptr);
+}
+
+bool TerminationRequested()
+{
+    return g_terminating != 0;
 }
 
 bool TakeCancelRequest()
@@ -107,7 +141,7 @@ CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}
 CTerminalLine::~CTerminalLine()
 {
     if (tty_)
-        std::cerr << "\r\033[K" << std::flush;
+        WriteStderr("\r\033[K");
 }
 
 bool CTerminalLine::Due()
@@ -123,7 +157,7 @@ bool CTerminalLine::Due()
 
 void CTerminalLine::Show(const std::string& text)
 {
-    std::cerr << "\r\033[K" << text << std::flush;
+    WriteStderr("\r\033[K" + text);
 }
 
 void CTerminalBuildProgress::SetStatus(const std::string& text) { status_ = text; }

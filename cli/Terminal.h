@@ -5,16 +5,27 @@
 #include "platform/Progress.h"
 #include "platform/UserPrompt.h"
 
+#include <string>
+
+// Writes text as it is to standard output (flushed at once) or standard error. Plain
+// C streams: the apply program carries no C++ stream library.
+void WriteStdout(const std::string& text);
+void WriteStderr(const std::string& text);
+
 class CTerminalPrompt : public IUserPrompt {
 public:
     PromptAnswer Ask(PromptOwner owner, const std::string& text, const std::string& title,
                      PromptButtons buttons, PromptIcon icon) override;
 };
 
-// Installs the Ctrl-C handler; a second Ctrl-C before the engine looked ends the process.
+// Installs the handler of Ctrl-C, and of the requests to end (SIGTERM, SIGHUP): each
+// becomes a cancel request that the engine takes at its next check, so that it unwinds
+// and the temporary files go. A second one before the engine looked ends the process.
 void InstallCancelHandler();
-// Takes (and forgets) a pending Ctrl-C.
+// Takes (and forgets) a pending cancel request.
 bool TakeCancelRequest();
+// True once one of these signals came: the process is to end, nothing more is asked.
+bool TerminationRequested();
 
 // One progress line on standard error, redrawn at most ten times a second, and only when
 // standard error is a terminal; cleared when it goes.

@@ -3,12 +3,14 @@
 # Sourced by run.sh, test.sh and the benchmark script.
 delvorin_install_packages() {
   # adwaita-icon-theme and librsvg2-common: the icons of the message boxes; libglib2.0-bin:
-  # gio, which opens the log file in the desktop's text viewer; desktop-file-utils,
-  # appstream and man-db: the checks of the installed desktop entry, metainfo and man
-  # pages; librsvg2-bin: res/draw_icons.sh.
+  # gio, which opens the log file in the desktop's text viewer. libgtk-3-0: the apply
+  # program's window (loaded at run time); xdotool and xclip: its window test.
+  # desktop-file-utils, appstream and man-db: the checks of the installed desktop entry,
+  # metainfo and man pages; librsvg2-bin: res/draw_icons.sh.
   local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev libgmock-dev
                 libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick adwaita-icon-theme librsvg2-common
-                libglib2.0-bin desktop-file-utils appstream man-db librsvg2-bin "$@")
+                libglib2.0-bin libgtk-3-0 xdotool xclip desktop-file-utils appstream man-db librsvg2-bin
+                "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do

@@ -11,3 +11,6 @@ int RunCli(const std::string& arguments, const std::string& workFolder, const st
 
 // The text quoted for the shell.
 std::string Quoted(const std::string& text);
+
+// Runs a shell command; what it wrote to standard output (standard error is dropped).
+std::string CommandOutput(const std::string& command);
