@@ -5,6 +5,7 @@
 #   desktop entry, icon, metainfo    P/share/applications/, P/share/icons/hicolor/, P/share/metainfo/
 #   man pages, bash completion       P/share/man/man1/, P/share/bash-completion/completions/
 #   copyright, changelog             P/share/doc/delvorin/
+#   lintian overrides                P/share/lintian/overrides/delvorin
 # The programs find DvApply.exe and the help book from their own folder (../lib/delvorin,
 # ../share/delvorin), so these folder names are fixed and a prefix can be moved.
 set(DELVORIN_APP_ID com.quenmark.delvorin)
@@ -25,6 +26,8 @@ if(TARGET delvorin)
 endif()
 if(TARGET DvApply)
   install(TARGETS DvApply RUNTIME DESTINATION lib/delvorin)
+  # It carries its own zlib, which lintian would otherwise report.
+  install(FILES ${DELVORIN_PACKAGING}/lintian-overrides DESTINATION share/lintian/overrides RENAME delvorin)
 endif()
 install(FILES ${DELVORIN_PACKAGING}/delvorin-cli.bash-completion
         DESTINATION share/bash-completion/completions RENAME delvorin-cli)
