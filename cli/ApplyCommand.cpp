@@ -62,7 +62,7 @@ int RunApply(const std::vector<std::string>& args)
     }
     if (result < 0) {
         PrintError("cancelled: An Error occurred when the patch file was applied.");
-        return kExitCancelled;
+        return CancelledStatus();
     }
     if (session.dirDiff.failure) {
         PrintVerificationErrors(session.dirDiff);

@@ -9,15 +9,6 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_cancelRequests = 0;
-
-void OnInterrupt(int)
-{
-    if (g_cancelRequests > 0)
-        _exit(130); // the engine did not look in time: a second Ctrl-C ends at once
-    g_cancelRequests = g_cancelRequests + 1;
-}
-
 long long NowMs()
 {
     using namespace std::chrono;
@@ -57,7 +48,8 @@ PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const st
                                   PromptButtons buttons, PromptIcon)
 {
     std::cerr << "\n" << title << ":\n" << text << "\n";
-    if (!isatty(STDIN_FILENO)) {
+    // After SIGTERM or SIGHUP nobody is there to answer (or the run must end anyway).
+    if (!isatty(STDIN_FILENO) || TerminationRequested()) {
         PromptAnswer a = SafeAnswer(buttons);
         if (buttons != PromptButtons::OK)
             std::cerr << "(no terminal to ask: answering "
@@ -86,20 +78,9 @@ PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const st
     }
 }
 
-void InstallCancelHandler()
+int CancelledStatus()
 {
-    struct sigaction sa = {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-}
-
-bool TakeCancelRequest()
-{
-    if (g_cancelRequests == 0)
-        return false;
-    g_cancelRequests = 0;
-    return true;
+    return 128 + (CancelSignal() != 0 ? CancelSignal() : SIGINT);
 }
 
 CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}
