@@ -30,10 +30,6 @@ std::string TextAfterLastDot(const std::string& path);
 // always has for these pages); without a '.', '.' and the extension are appended.
 std::string WithPatchExtension(const std::string& path, const std::string& extension);
 
-// True when path names something below folder. A patch file there would be walked by
-// its own build: the build writes its work file beside the patch file first.
-bool LiesInsideFolder(const std::string& path, const std::string& folder);
-
 // The message that refuses a patch file inside the new files folder.
 extern const char kPatchInsideNewFolder[];
 
