@@ -85,7 +85,8 @@ void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon
 
 // A remove entry as the patch file stores it: relative to the default apply folder when
 // it lies below it, else relative to the build's old folder when it lies below that (the
-// file choosers offer the old folder's files). Stored names separate components with '\'.
+// file choosers offer the old folder's files); a relative entry is stored as it is.
+// Stored names separate components with '\'.
 // An entry below neither folder, or one that climbs out of its folder, has no name an
 // apply would take; a '\' in a name would split it into other components. Both are
 // refused with a message (false).
@@ -94,8 +95,12 @@ bool CPatchDoc::StoredRemoveName(const std::string& entry, std::string& stored)
     std::string rest;
     const std::string& defaultFolder = core_.settings.defaultFolder;
     std::string oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
-    bool below = (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest)) ||
-                 (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest));
+    bool below = true;
+    if (!entry.empty() && entry[0] != '/')
+        rest = entry; // a relative entry (a project file may hold one) is relative to the target already
+    else
+        below = (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest)) ||
+                (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest));
     for (size_t start = 0; below && start <= rest.size();) {
         size_t end = rest.find('/', start);
         if (end == std::string::npos)

@@ -150,15 +150,17 @@ TEST_F(ContainerTest, RemoveEntriesAreStoredRelativeToTheDefaultFolder)
     core.settings.defaultFolder = "/srv/app";
     dirDiff.AddRemoveFile("/srv/app/sub/a.txt");
     dirDiff.AddRemoveFile("/srv/app/b.txt");
+    dirDiff.AddRemoveFile("rel/c.txt"); // already relative to the target
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     std::vector<unsigned char> h = HeaderBytes(doc);
 
-    ASSERT_EQ(h.size(), 732u + 2 * 260);
-    EXPECT_EQ(U16(h, 724), 2);
+    ASSERT_EQ(h.size(), 732u + 3 * 260);
+    EXPECT_EQ(U16(h, 724), 3);
     EXPECT_EQ(Field(h, 726, 260), "sub\\a.txt");
     EXPECT_EQ(Field(h, 726 + 260, 260), "b.txt");
-    EXPECT_EQ(U16(h, 726 + 520), 0);
-    EXPECT_EQ(U32(h, 728 + 520), 732u + 520);
+    EXPECT_EQ(Field(h, 726 + 520, 260), "rel\\c.txt");
+    EXPECT_EQ(U16(h, 726 + 780), 0);
+    EXPECT_EQ(U32(h, 728 + 780), 732u + 780);
 
     // Without a default folder, entries below the build's old folder are stored relative to it.
     core.settings.defaultFolder.clear();
@@ -183,6 +185,7 @@ TEST_F(ContainerTest, RemoveEntriesNoApplyCouldUseAreRefused)
         {"/srv/app/../etc/passwd", "neither in the default apply folder nor in the old files folder"},
         {"/build/old/sub//x.txt", "neither in the default apply folder nor in the old files folder"},
         {"/build/old/sub\\x.txt", "holds a backslash"},
+        {"../up.txt", "neither in the default apply folder nor in the old files folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.entry);
