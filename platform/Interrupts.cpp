@@ -44,21 +44,26 @@ void EmptyFolderAt(int dir, int depth)
             off += e->reclen;
             if (std::strcmp(e->name, ".") == 0 || std::strcmp(e->name, "..") == 0)
                 continue;
-            if (e->type == DT_DIR && depth < 4) {
+            if (e->type != DT_DIR && unlinkat(dir, e->name, 0) == 0) {
+                removed = true;
+                continue;
+            }
+            // A folder (or an entry of unknown kind that is one): emptied first.
+            if (depth < 4) {
                 int sub = openat(dir, e->name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
                 if (sub >= 0) {
                     EmptyFolderAt(sub, depth + 1);
                     close(sub);
                 }
-                unlinkat(dir, e->name, AT_REMOVEDIR);
-            } else {
-                unlinkat(dir, e->name, 0);
             }
-            removed = true;
+            if (unlinkat(dir, e->name, AT_REMOVEDIR) == 0)
+                removed = true;
         }
-        // Entries removed while listing: list again from the start.
-        if (removed)
-            lseek(dir, 0, SEEK_SET);
+        // Entries removed while listing: list again from the start, until a pass
+        // removes nothing more.
+        if (!removed)
+            return;
+        lseek(dir, 0, SEEK_SET);
     }
 }
 

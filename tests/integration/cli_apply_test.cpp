@@ -76,9 +76,9 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
 }
 
-// SIGTERM and SIGHUP while the apply asks on the terminal for a missing part end it with
-// 128 + the signal, and the private temporary folder (holding the part already joined)
-// goes with it.
+// SIGTERM and SIGHUP while a patch file's missing part is asked for on the terminal end
+// the program with 128 + the signal, and the private temporary folder (holding the part
+// already joined) goes with it.
 TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
 {
     std::string img = image::Header({}, 1) + image::Changed("a.txt", "old a", "new a!").Bytes();
@@ -95,9 +95,18 @@ TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
         return std::count_if(entries.begin(), entries.end(),
                              [](const fsys::DirEntry& e) { return e.name != "." && e.name != ".."; });
     };
-    for (int signal : {SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(signal);
-        int pid = SpawnCli({"apply", dir / "split.dvp", dir / "target"}, ptsname(terminal), errFile, tmp);
+    // apply takes the signal as a cancel request; info never asks for one, so there the
+    // signal ends the program at once, removing the folder all the same.
+    const struct {
+        std::vector<std::string> args;
+        int signal;
+    } runs[] = {{{"apply", dir / "split.dvp", dir / "target"}, SIGTERM},
+                {{"apply", dir / "split.dvp", dir / "target"}, SIGHUP},
+                {{"info", dir / "split.dvp"}, SIGTERM}};
+    for (const auto& run : runs) {
+        const int signal = run.signal;
+        SCOPED_TRACE(run.args[0] + " " + std::to_string(signal));
+        int pid = SpawnCli(run.args, ptsname(terminal), errFile, tmp);
         ASSERT_GT(pid, 0);
         EXPECT_TRUE(WaitFor([&] { return ReadFileText(errFile).find("Delvorin Message") != std::string::npos; }));
         EXPECT_EQ(entriesOfTmp(), 1); // the private temporary folder
