@@ -22,8 +22,8 @@ volatile std::sig_atomic_t g_used[kSlots] = {};
 char g_tempFolder[PATH_MAX];
 volatile std::sig_atomic_t g_hasTempFolder = 0;
 
-// Removes everything below the open folder dir, then the folder's entries themselves;
-// only system calls, a few levels deep (the temporary folder is flat or nearly so).
+// Removes every entry of the open folder dir, emptying folders among them first; only
+// system calls, a few levels deep (the temporary folder is flat or nearly so).
 void EmptyFolderAt(int dir, int depth)
 {
     alignas(8) char buf[4096];
