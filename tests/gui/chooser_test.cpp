@@ -35,7 +35,7 @@ void Select(wxListBox* list, const std::string& text)
 // A real mouse click, through the display server, on the entry at index of the list
 // (which must be in view): the way a user selects, and the way GTK's own selection
 // handling comes into play.
-void ClickEntry(wxListBox* list, int index)
+void ClickEntry(wxListBox* list, int index, bool twice = false)
 {
     Pump(50); // a list filled anew is laid out first
     const wxSize size = list->GetClientSize();
@@ -46,7 +46,10 @@ void ClickEntry(wxListBox* list, int index)
         wxUIActionSimulator sim;
         sim.MouseMove(at);
         Pump(50);
-        sim.MouseClick();
+        if (twice)
+            sim.MouseDblClick();
+        else
+            sim.MouseClick();
         Pump(100);
         return;
     }
@@ -187,6 +190,8 @@ TEST_F(Chooser, MouseClicksToggleEntriesAndMovesKeepEveryOtherEntry)
         EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{1, 3}));
         ClickEntry(dlg.ExistingList(), 0);
         ClickEntry(dlg.ExistingList(), 1);
+        EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{0, 3}));
+        ClickEntry(dlg.ExistingList(), 2, true); // a double click: two toggles
         EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{0, 3}));
         Click(&dlg, CFileChooserDlg::kIdMoveDown);
         EXPECT_EQ(Shown(dlg.ExistingList()), (Texts{"/w/b.txt", "/w/chosen-a", "/w/Readme", "/w/sub/c.txt"}));
