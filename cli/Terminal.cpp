@@ -1,4 +1,5 @@
 #include "cli/Terminal.h"
+#include "cli/Commands.h"
 
 #include <chrono>
 #include <csignal>
@@ -80,7 +81,7 @@ PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const st
 
 int CancelledStatus()
 {
-    return 128 + (CancelSignal() != 0 ? CancelSignal() : SIGINT);
+    return CancelSignal() != 0 ? 128 + CancelSignal() : kExitCancelled;
 }
 
 CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}
