@@ -1,4 +1,5 @@
 #include "cli/Terminal.h"
+
 #include "cli/Commands.h"
 
 #include <chrono>
