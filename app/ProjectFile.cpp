@@ -89,6 +89,8 @@ bool ReadProjectFile(const std::string& path, CProjectData& project)
     project.patchFile = ReadPath(ini, kProjectSection, "PatchFile", project);
     project.splitSize = static_cast<uint16_t>(ini.GetInt(kProjectSection, "SplitSize") & 0xFFFF);
     project.selfExtract = ReadFlag(ini, "SelfExtract");
+    // A project written before the option existed has no key and keeps building as it did.
+    project.thorough = ini.GetString(kProjectSection, "Thorough") == "true";
     project.defaultEqualsNew = ReadFlag(ini, "DefaultEqualsNew");
     project.dialogText = ini.GetString(kProjectSection, "DialogText");
     project.oldFolder = ReadPath(ini, kProjectSection, "OldFolder", project);
@@ -115,6 +117,8 @@ bool WriteProjectFile(const std::string& path, const CProjectData& project)
     ini.WriteString(kProjectSection, "NumberOfNamesToExclude", std::to_string(project.excludeList.size()));
     ini.WriteString(kProjectSection, "NumberOfNamesToDelete", std::to_string(project.removeList.size()));
     ini.WriteString(kProjectSection, "SplitSize", std::to_string(project.splitSize));
+    if (project.thorough)
+        ini.WriteString(kProjectSection, "Thorough", "true");
     for (size_t i = 0; i < project.removeList.size(); ++i)
         ini.WriteString(kProjectDeleteSection, kDeletePrefix + std::to_string(i), project.removeList[i]);
     for (size_t i = 0; i < project.excludeList.size(); ++i)
@@ -135,6 +139,7 @@ bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff
     settings.patchFile = project.patchFile;
     settings.splitSize = project.splitSize;
     settings.selfExtract = project.selfExtract ? 1 : 0;
+    settings.thorough = project.thorough ? 1 : 0;
     settings.defaultEqualsNew = project.defaultEqualsNew ? 1 : 0;
     settings.dialogText = project.dialogText;
     settings.newFolder = project.newFolder;
@@ -155,6 +160,7 @@ CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirD
     p.patchFile = settings.patchFile;
     p.splitSize = settings.splitSize;
     p.selfExtract = settings.selfExtract != 0;
+    p.thorough = settings.thorough != 0;
     p.defaultEqualsNew = settings.defaultEqualsNew != 0;
     p.dialogText = settings.dialogText;
     p.oldFolder = settings.oldFolder;
@@ -174,6 +180,7 @@ void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff)
     settings.newFolder.clear();
     settings.patchFile.clear();
     settings.selfExtract = 1;
+    settings.thorough = 0;
     settings.defaultFolder.clear();
     settings.defaultEqualsNew = 1;
 }
@@ -182,6 +189,7 @@ void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff)
 {
     settings.patchFile.clear();
     settings.selfExtract = 1;
+    settings.thorough = 0;
     settings.defaultEqualsNew = 1;
     settings.dialogText.clear();
     settings.oldFolder.clear();

@@ -9,6 +9,7 @@
 //   DialogText=...                 OldFolder=...     NewFolder=...
 //   DefaultFolder=...              NumberOfNamesToExclude=N
 //   NumberOfNamesToDelete=N        SplitSize=KB
+//   Thorough=true                  (only when on: a file without it builds as always)
 //   [DelvorinFilesToDelete]    FileNameToDelete0=... (the remove list; no section when empty)
 //   [DelvorinFilesToExclude]   FileNameToExclude0=... (the exclude list; no section when empty)
 // A dialog text holding line breaks does not survive: only its first line is read back.
@@ -28,6 +29,7 @@ inline constexpr const char* kProjectExcludeSection = "DelvorinFilesToExclude";
 struct CProjectData {
     std::string patchFile;
     uint16_t splitSize = 0;        // KB, 0 for no splitting
+    bool thorough = false;         // thorough matching: on only when the value is exactly "true"
     bool selfExtract = true;
     bool defaultEqualsNew = true;  // the default apply folder follows the old files folder
     std::string dialogText;
@@ -60,7 +62,7 @@ bool WriteProjectFile(const std::string& path, const CProjectData& project);
 std::string ProjectPathWithExtension(const std::string& path);
 
 // Open Project: reads the file and hands its values to the settings record and the
-// engine's lists: "PatchFile", "SplitSize", "Self-Extract", "DefaultEqualsNew",
+// engine's lists: "PatchFile", "SplitSize", "Self-Extract", "Thorough", "DefaultEqualsNew",
 // "DialogText", "NewFolder" and "DefaultFolder" are set, "OldFolder" is not (the old
 // folder goes to the window's field only). Both lists are cleared and refilled. The
 // values for the window's fields are returned in project. Returns what ReadProjectFile
@@ -72,7 +74,7 @@ bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff
 CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirDiff);
 
 // Clear Project of the Build page: both lists emptied, "LogFile" 0, old and new folder,
-// patch file and default folder empty, "Self-Extract" and "DefaultEqualsNew" 1;
+// patch file and default folder empty, "Self-Extract" and "DefaultEqualsNew" 1, "Thorough" 0;
 // "DialogText" and "SplitSize" keep their values.
 void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff);
 

@@ -23,6 +23,7 @@ void CSettings::Load(const CProfile& p)
     defaultEqualsNew = p.GetInt(kSection, "DefaultEqualsNew", d.defaultEqualsNew);
     // The split size is held in 16 bits: only the low 16 bits of the stored number count.
     splitSize = static_cast<uint16_t>(p.GetInt(kSection, "SplitSize", d.splitSize) & 0xFFFF);
+    thorough = p.GetInt(kSection, "Thorough", d.thorough);
 }
 
 void CSettings::Save(CProfile& p) const
@@ -40,5 +41,6 @@ void CSettings::Save(CProfile& p) const
     p.WriteInt(kSection, "SplitSize", splitSize);
     p.WriteString(kSection, "DefaultFolder", defaultFolder);
     p.WriteString(kSection, "DialogText", dialogText);
+    p.WriteInt(kSection, "Thorough", thorough);
     p.Flush(); // a profile that cannot be written is not reported
 }

@@ -19,6 +19,7 @@ struct CSettings {
     uint16_t splitSize = 0;       // "SplitSize", in units of 1,000 bytes
     std::string defaultFolder;    // "DefaultFolder"
     std::string dialogText;       // "DialogText", may hold line breaks
+    int thorough = 0;             // "Thorough": byte-granular matching and the strongest compression
 
     // Reads every field from section "Settings" in the start-up order; a missing key
     // gives the field's default.

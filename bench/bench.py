@@ -13,6 +13,7 @@ import argparse
 import json
 import os
 import platform
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -291,6 +292,13 @@ class Bench:
             apply = self.measure([self.cli, "apply", dvp, target], prepare=fresh_target)
             record("delvorin", dvp, build, apply, same_tree)
 
+        # The thorough build of the same pair, applied by the same program.
+        thorough = os.path.join(work, "thorough.dvp")
+        if wanted("thorough"):
+            build = self.measure([self.cli, "build", old, new, thorough, "--no-self-extract", "--thorough"] + removes)
+            apply = self.measure([self.cli, "apply", thorough, target], prepare=fresh_target)
+            record("thorough", thorough, build, apply, same_tree)
+
         # The floor: reading both trees and compressing the uncompressed patch image;
         # copying the new tree.
         if wanted("floor"):
@@ -314,6 +322,25 @@ class Bench:
             build = self.measure(["xdelta3", "-e", "-9", "-f", "-s", old_tar, new_tar, patch])
             apply = self.measure(["xdelta3", "-d", "-f", "-s", old_tar, patch, out_tar], prepare=no_output)
             record("xdelta3", patch, build, apply, same_tar)
+
+        # xdelta3 -9 file by file: every changed file delta-compressed against its old
+        # version, every new file gzipped, the outputs summed; what a per-file patch
+        # made with the field's delta tool would weigh.
+        if wanted("xdelta3-files"):
+            pieces = os.path.join(work, "pieces")
+            script = (f"cd '{new}' && find . -type f -print0 | while IFS= read -r -d '' f; do "
+                      f"o='{old}'/\"$f\"; p='{pieces}'/$(printf %s \"$f\" | md5sum | cut -c1-32); "
+                      "if [ -f \"$o\" ]; then cmp -s \"$o\" \"$f\" || xdelta3 -e -9 -f -s \"$o\" \"$f\" \"$p\"; "
+                      "else gzip -9 -c \"$f\" > \"$p\"; fi; done")
+            script = "exec bash -c " + shlex.quote(script)  # read -d is bash's
+            build = self.measure(script, prepare=lambda: (shutil.rmtree(pieces, ignore_errors=True),
+                                                          os.makedirs(pieces)), shell=True)
+            summed = sum(os.path.getsize(os.path.join(pieces, n)) for n in os.listdir(pieces))
+            info["tools"]["xdelta3-files"] = {"bytes": summed, "build": build[0], "build_rss": build[1],
+                                              "build_runs": build[2], "apply": None, "apply_rss": None,
+                                              "apply_runs": None, "note": "per file"}
+            print(f"   {'xdelta3-files':10s} {summed:>12,d} B  build {build[0]:8.3f} s", flush=True)
+            shutil.rmtree(pieces, ignore_errors=True)
 
         if wanted("zstd") and os.path.getsize(new_tar) > ZSTD_LIMIT:
             info["tools"]["zstd"] = {
@@ -383,10 +410,11 @@ def table(info):
              "Delvorin ÷ tool: bytes | build | apply |",
              "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
     d = info["tools"].get("delvorin")
-    names = {"delvorin": "delvorin-cli build / apply", "xdelta3": "xdelta3 -9 / -d (tar)",
+    names = {"delvorin": "delvorin-cli build / apply", "thorough": "delvorin-cli build --thorough / apply",
+             "xdelta3-files": "xdelta3 -9 file by file (new files gzip -9)", "xdelta3": "xdelta3 -9 / -d (tar)",
              "zstd": "zstd -19 --long=27 --patch-from (tar)", "bsdiff": "bsdiff / bspatch (tar)",
              "rsync": "rsync batch (--no-whole-file)", "floor": "floor: cat + gzip -6 / cp -r"}
-    for key in ("delvorin", "xdelta3", "zstd", "bsdiff", "rsync", "floor"):
+    for key in ("delvorin", "thorough", "xdelta3-files", "xdelta3", "zstd", "bsdiff", "rsync", "floor"):
         t = info["tools"].get(key)
         if t is None:
             continue
@@ -440,6 +468,31 @@ def targets(results):
         limit = r["largest_new"] + 64 * MIB
         add("apply peak ≤ 64 MiB + largest object", r["name"],
             f"{d['apply_rss'] / MIB:.0f} MiB ≤ {limit / MIB:.0f} MiB", d["apply_rss"] <= limit)
+
+    # The thorough build, beside the default one and the field's delta tool.
+    for r in results:
+        t = r["tools"]
+        d, th = t.get("delvorin"), t.get("thorough")
+        if not th:
+            continue
+        npm = r["note"].startswith("npm ")
+        xf = t.get("xdelta3-files")
+        if npm and xf:
+            add("thorough bytes ≤ xdelta3 -9 file by file", r["name"], f"{th['bytes']:,} vs {xf['bytes']:,} "
+                f"({th['bytes'] / xf['bytes']:.2f}×)", th["bytes"] <= xf["bytes"])
+        if npm and d:
+            add("thorough bytes ≤ 0.6 × default", r["name"], f"{th['bytes'] / d['bytes']:.2f}×",
+                th["bytes"] <= 0.6 * d["bytes"])
+        xt = t.get("xdelta3")
+        if xt and "skipped" not in xt:
+            add("thorough build faster than xdelta3 -9 (tar)", r["name"],
+                f"{th['build']:.3f} s vs {xt['build']:.3f} s", th["build"] < xt["build"])
+        if d:
+            add("thorough build within 4× the default build", r["name"], f"{th['build'] / d['build']:.2f}×",
+                th["build"] <= 4 * d["build"])
+        limit = 3 * r["largest_pair"] + 64 * MIB
+        add("thorough build peak ≤ 3 × largest pair + 64 MiB", r["name"],
+            f"{th['build_rss'] / MIB:.0f} MiB ≤ {limit / MIB:.0f} MiB", th["build_rss"] <= limit)
 
     def rate(name):
         r = by_name.get(name)

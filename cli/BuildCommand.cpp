@@ -23,8 +23,10 @@ struct CBuildOptions {
     std::string defaultFolder, dialogText, publisher, organization, logFile, project;
     bool hasDefaultFolder = false, hasPublisher = false, hasOrganization = false;
     bool hasDialogText = false, hasSplit = false, hasSelfExtract = false; // given on the command line
+    bool hasThorough = false;
     unsigned long split = 0;
     bool selfExtract = false;
+    bool thorough = false;
 };
 
 std::string CurrentFolder()
@@ -92,6 +94,8 @@ int TakeProject(CBuildOptions& o, const std::vector<std::string>& positional)
         o.split = p.splitSize;
     if (!o.hasSelfExtract)
         o.selfExtract = p.selfExtract;
+    if (!o.hasThorough)
+        o.thorough = p.thorough;
     // With "DefaultEqualsNew" on, the default folder follows the old folder in use.
     if (!o.hasDefaultFolder && !p.defaultEqualsNew) {
         o.defaultFolder = p.defaultFolder;
@@ -161,6 +165,9 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
         } else if (a == "--self-extract" || a == "--no-self-extract") {
             o.selfExtract = a == "--self-extract";
             o.hasSelfExtract = true;
+        } else if (a == "--thorough" || a == "--no-thorough") {
+            o.thorough = a == "--thorough";
+            o.hasThorough = true;
         } else if (a == "--log") {
             if (!value(o.logFile)) return kExitUsage;
         } else if (a == "--project") {
@@ -227,6 +234,7 @@ int RunBuild(const std::vector<std::string>& args)
     core.settings.dialogText = o.dialogText;
     core.settings.splitSize = static_cast<uint16_t>(o.split);
     core.settings.selfExtract = o.selfExtract ? 1 : 0;
+    core.settings.thorough = o.thorough ? 1 : 0;
     if (!o.logFile.empty()) {
         core.settings.logFile = 1;
         core.log.SetPath(Absolute(o.logFile, cwd));
@@ -289,6 +297,9 @@ CCommandRegistration g_build({
     "        --split KB            split into parts of KB x 1000 bytes (0: no split)\n"
     "        --self-extract        make a self-extracting patch program (PATCH_FILE ends in .exe)\n"
     "        --no-self-extract     make a plain patch file (when the project asks for a program)\n"
+    "        --thorough            match at byte granularity and compress harder: a smaller\n"
+    "                              patch that any apply reads, built more slowly\n"
+    "        --no-thorough         the usual matching (when the project asks for thorough)\n"
     "        --log FILE            write the build log to FILE\n"
     "        --project FILE.dvj    take the folders, patch file, options and both lists from a\n"
     "                              project file; the command line overrides its values and\n"

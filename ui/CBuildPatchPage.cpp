@@ -31,12 +31,16 @@ namespace {
 
 const char kPatchExtension[] = "dvp";
 const char kProgramExtension[] = "exe";
+// The rows below the log file row move down by this many dialog units to make room for
+// the thorough matching check box.
+constexpr int kThoroughRow = 9;
 
 } // namespace
 
 CBuildPatchPage::CBuildPatchPage(wxWindow* parent) : wxPanel(parent, wxID_ANY)
 {
-    SetMinSize(DluSize(this, 255, 201));
+    // The form's height and a row for the thorough matching check box.
+    SetMinSize(DluSize(this, 255, 201 + kThoroughRow));
     SetSize(GetMinSize());
     CreateControls();
 
@@ -126,12 +130,13 @@ void CBuildPatchPage::CreateControls()
     logCheck_ = check(kIdLogFile, "Create log file", 7, 143, 57, 71);
     button(kIdViewLog, "&View Log File...", 71, 141, 61);
     button(kIdDialogText, "Dialog &Text...", 182, 141, 66);
-    button(kIdOpenProject, "&Open Project...", 26, 163, 57);
-    button(kIdClearProject, "&Clear Project...", 99, 163, 57);
-    button(kIdSaveProject, "&Save Project...", 172, 163, 57);
-    button(kIdBuild, "&Build Patch", 26, 180, 57);
-    button(kIdHelp, "&Help", 99, 180, 57);
-    button(kIdExit, "E&xit", 172, 180, 57);
+    thoroughCheck_ = check(kIdThorough, "Thorough matching (smaller patch, slower build)", 7, 158, 241, 255);
+    button(kIdOpenProject, "&Open Project...", 26, 163 + kThoroughRow, 57);
+    button(kIdClearProject, "&Clear Project...", 99, 163 + kThoroughRow, 57);
+    button(kIdSaveProject, "&Save Project...", 172, 163 + kThoroughRow, 57);
+    button(kIdBuild, "&Build Patch", 26, 180 + kThoroughRow, 57);
+    button(kIdHelp, "&Help", 99, 180 + kThoroughRow, 57);
+    button(kIdExit, "E&xit", 172, 180 + kThoroughRow, 57);
 }
 
 void CBuildPatchPage::BindStorePoints()
@@ -174,6 +179,7 @@ void CBuildPatchPage::ReadControls()
     logFile = logCheck_->GetValue() ? 1 : 0;
     selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
     defaultFollowsOld = defaultFollowsCheck_->GetValue() ? 1 : 0;
+    thorough = thoroughCheck_->GetValue() ? 1 : 0;
 }
 
 void CBuildPatchPage::ShowFields()
@@ -185,6 +191,7 @@ void CBuildPatchPage::ShowFields()
     logCheck_->SetValue(logFile != 0);
     selfExtractCheck_->SetValue(selfExtract != 0);
     defaultFollowsCheck_->SetValue(defaultFollowsOld != 0);
+    thoroughCheck_->SetValue(thorough != 0);
 }
 
 void CBuildPatchPage::LoadFields()
@@ -197,6 +204,7 @@ void CBuildPatchPage::LoadFields()
     logFile = s.logFile;
     selfExtract = s.selfExtract;
     defaultFollowsOld = s.defaultEqualsNew;
+    thorough = s.thorough;
 }
 
 void CBuildPatchPage::StoreFields()
@@ -209,6 +217,7 @@ void CBuildPatchPage::StoreFields()
     s.logFile = logFile;
     s.selfExtract = selfExtract;
     s.defaultEqualsNew = defaultFollowsOld;
+    s.thorough = thorough;
 }
 
 void CBuildPatchPage::ApplyDefaultFolderRule()
@@ -353,6 +362,7 @@ void CBuildPatchPage::OnOpenProject(wxCommandEvent&)
     }
     patchFile = project.patchFile;
     selfExtract = project.selfExtract ? 1 : 0;
+    thorough = project.thorough ? 1 : 0;
     defaultFollowsOld = project.defaultEqualsNew ? 1 : 0;
     oldFolder = project.oldFolder;
     newFolder = project.newFolder;
@@ -368,6 +378,7 @@ void CBuildPatchPage::OnClearProject(wxCommandEvent&)
     newFolder.clear();
     patchFile.clear();
     selfExtract = 1;
+    thorough = 0;
     defaultFolder.clear();
     defaultFollowsOld = 1;
     ShowFields();
@@ -385,6 +396,7 @@ void CBuildPatchPage::OnSaveProject(wxCommandEvent&)
     project.defaultEqualsNew = defaultFollowsOld != 0;
     project.patchFile = patchFile;
     project.selfExtract = selfExtract != 0;
+    project.thorough = thorough != 0;
     project.oldFolder = oldFolder;
     project.newFolder = newFolder;
     project.defaultFolder = defaultFolder;
@@ -403,8 +415,10 @@ void CBuildPatchPage::Warn(const std::string& text)
 bool CBuildPatchPage::ValidateBuild()
 {
     ReadControls();
-    // The log option takes effect even when a check below fails.
+    // The log option takes effect even when a check below fails; the matching the
+    // engine uses is read there too.
     TheApp().Settings().logFile = logFile;
+    TheApp().Settings().thorough = thorough;
 
     // Where a message names an edit, the focus goes there before the box is shown,
     // except for the patch file name, which gets it after the box is closed.

@@ -39,6 +39,7 @@ public:
         kIdExcludeFiles = 1056,
         kIdOpenProject = 1057,
         kIdSplit = 1059,
+        kIdThorough = 1060,
         kIdSaveProject = 244,
     };
 
@@ -53,11 +54,13 @@ public:
     int logFile = 0;
     int selfExtract = 0;
     int defaultFollowsOld = 1;
+    int thorough = 0;
 
     void ReadControls();
     void ShowFields();
     // Load from and store into the settings record: "OldFolder", "NewFolder",
-    // "PatchFile", "DefaultFolder", "LogFile", "Self-Extract", "DefaultEqualsNew".
+    // "PatchFile", "DefaultFolder", "LogFile", "Self-Extract", "DefaultEqualsNew",
+    // "Thorough".
     void LoadFields();
     void StoreFields();
 
@@ -68,6 +71,7 @@ public:
     wxCheckBox* LogFileCheck() const { return logCheck_; }
     wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
     wxCheckBox* DefaultFollowsOldCheck() const { return defaultFollowsCheck_; }
+    wxCheckBox* ThoroughCheck() const { return thoroughCheck_; }
 
     // Command handlers, public so that the tests can drive the page.
     void OnBrowseOld(wxCommandEvent& event);
@@ -111,4 +115,5 @@ private:
     wxCheckBox* defaultFollowsCheck_ = nullptr;
     wxCheckBox* selfExtractCheck_ = nullptr;
     wxCheckBox* logCheck_ = nullptr;
+    wxCheckBox* thoroughCheck_ = nullptr;
 };

@@ -51,6 +51,9 @@ CDelvorinWizPage4::CDelvorinWizPage4(CDelvorinWiz* sheet)
     AddText("Press Save to save your Delvorin project settings in a Delvorin project file.  Press Finish to start "
             "building the patch file.",
             152, 159, 160, 26);
+    // The thorough matching option is too long for the right-hand column: it takes the
+    // free row under the picture, beside the Save button.
+    thoroughCheck_ = AddCheck(kIdThorough, "Thorough matching (smaller patch, slower build)", 7, 192, 190, 10);
     AddButton(kIdSave, "&Save", 205, 190, 50, 14);
     AddPicture(kIdPicture, 7, 7, 136, 175);
     FinishLayout();
@@ -66,6 +69,7 @@ void CDelvorinWizPage4::ReadControls()
     patchFile = FromWx(patchEdit_->GetValue());
     dialogText = FromWx(textEdit_->GetValue());
     selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
+    thorough = thoroughCheck_->GetValue() ? 1 : 0;
 }
 
 void CDelvorinWizPage4::ShowFields()
@@ -77,6 +81,7 @@ void CDelvorinWizPage4::ShowFields()
     if (textEdit_->GetValue() != text)
         textEdit_->ChangeValue(text);
     selfExtractCheck_->SetValue(selfExtract != 0);
+    thoroughCheck_->SetValue(thorough != 0);
 }
 
 void CDelvorinWizPage4::ApplyExtensionRule()
@@ -96,6 +101,7 @@ void CDelvorinWizPage4::OnSetActive()
     const CSettings& settings = TheApp().Settings();
     patchFile = settings.patchFile;
     selfExtract = settings.selfExtract;
+    thorough = settings.thorough;
     ApplyExtensionRule();
     dialogText = settings.dialogText;
     ShowFields();
@@ -108,6 +114,7 @@ void CDelvorinWizPage4::OnCancel()
     CSettings& settings = TheApp().Settings();
     settings.patchFile = patchFile;
     settings.selfExtract = selfExtract;
+    settings.thorough = thorough;
 }
 
 void CDelvorinWizPage4::OnSelfExtractClicked(wxCommandEvent&)
@@ -145,6 +152,7 @@ void CDelvorinWizPage4::OnSaveProject(wxCommandEvent&)
     project.defaultEqualsNew = sheet.defaultEqualsNew != 0;
     project.patchFile = patchFile;
     project.selfExtract = selfExtract != 0;
+    project.thorough = thorough != 0;
     project.dialogText = dialogText;
     project.oldFolder = sheet.oldFolder;
     project.newFolder = sheet.newFolder;
@@ -236,6 +244,7 @@ bool CDelvorinWizPage4::BuildPatchFile()
 
     CBuildProgressDlg progress;
     progress.Create(&sheet); // the sheet is disabled while the dialog exists
+    core.settings.thorough = thorough; // the engine and the compression read it there
 
     auto doc = std::make_unique<CPatchDoc>(core, dirDiff, patchFile);
     doc->SetOwner(PromptOwner::ProgressDialog);

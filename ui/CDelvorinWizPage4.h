@@ -1,5 +1,5 @@
-// Page 4 of the Wizard (build, 3 of 3): the patch file name, the self-extract option,
-// the text the apply program shows, saving the project, and Finish, which builds the
+// Page 4 of the Wizard (build, 3 of 3): the patch file name, the self-extract and
+// thorough matching options, the text the apply program shows, saving the project, and Finish, which builds the
 // patch file. The page reloads its fields from the settings record every time it
 // becomes current.
 #pragma once
@@ -16,6 +16,7 @@ public:
         kIdDialogText = 1045,
         kIdSave = 1053,
         kIdPicture = 1039,
+        kIdThorough = 1060,
     };
     static constexpr int kPictureId = 137;
     static constexpr int kHelpContext = 9;
@@ -25,12 +26,14 @@ public:
     std::string patchFile;
     std::string dialogText;
     int selfExtract = 0;
+    int thorough = 0;
     void ReadControls();
     void ShowFields();
 
     wxTextCtrl* PatchFileEdit() const { return patchEdit_; }
     wxTextCtrl* DialogTextEdit() const { return textEdit_; }
     wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
+    wxCheckBox* ThoroughCheck() const { return thoroughCheck_; }
 
     // Command handlers, public so that the tests can drive the page.
     void OnSelfExtractClicked(wxCommandEvent& event);
@@ -61,4 +64,5 @@ private:
     wxTextCtrl* patchEdit_ = nullptr;
     wxTextCtrl* textEdit_ = nullptr;
     wxCheckBox* selfExtractCheck_ = nullptr;
+    wxCheckBox* thoroughCheck_ = nullptr;
 };

@@ -2,6 +2,7 @@
 // that cutting a file into blocks takes for every block, shared by the block index and
 // the helper that cuts ahead of it.
 #pragma once
+#include "engine/build/MatchLength.h"
 #include "engine/common/CBlockNode.h"
 
 #include <cstddef>
@@ -10,12 +11,7 @@
 
 namespace blocks {
 
-inline uint64_t Load64(const unsigned char* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
+using matchlen::Load64;
 
 // The 128-bit product of a and b, folded to 64 bits: one multiplication mixes every bit
 // of both into the result.

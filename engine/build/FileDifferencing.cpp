@@ -10,12 +10,12 @@
 #include "engine/common/CFilePatch.h"
 #include "engine/build/FilePrefetch.h"
 #include "engine/build/InputFile.h"
+#include "engine/build/MatchLength.h"
 #include "engine/build/ScanAhead.h"
 #include "platform/FileTimes.h"
 #include "platform/Progress.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -40,15 +40,6 @@ constexpr uint64_t kMaxFileLength = 0xFFFFFFFFULL;
 const char* const kErrorTitle = "Delvorin Error";
 const char* const kNoMemory = "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!";
 const std::string kPlusLine(66, '+');
-
-inline uint64_t Load64(const unsigned char* p)
-{
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-constexpr bool kWordCompare = std::endian::native == std::endian::little;
 
 void ReleaseContents(CFilePatch& record)
 {
@@ -289,55 +280,13 @@ void COldPatch::Extend(const unsigned char* oldData, const unsigned char* newDat
                        uint32_t len, uint32_t oldLength, uint32_t newLength)
 {
     // Backwards, while the bytes before both offsets are equal.
-    uint32_t back = oldOff < newOff ? oldOff : newOff;
-    const unsigned char* o = oldData + oldOff;
-    const unsigned char* n = newData + newOff;
-    uint32_t k = 0;
-    bool mismatch = false;
-    if constexpr (kWordCompare) {
-        while (k + 8 <= back) {
-            uint64_t diff = Load64(o - k - 8) ^ Load64(n - k - 8);
-            if (diff != 0) {
-                // The highest-addressed bytes are the most significant ones.
-                k += static_cast<uint32_t>(std::countl_zero(diff) / 8);
-                mismatch = true;
-                break;
-            }
-            k += 8;
-        }
-    }
-    if (!mismatch) {
-        while (k < back && o[-static_cast<int64_t>(k) - 1] == n[-static_cast<int64_t>(k) - 1])
-            ++k;
-    }
-    oldOff -= k;
-    newOff -= k;
-    len += k;
-
+    const uint32_t back = matchlen::Backward(oldData + oldOff, newData + newOff, std::min(oldOff, newOff));
+    oldOff -= back;
+    newOff -= back;
+    len += back;
     // Forwards, while both files go on and their bytes are equal.
-    uint32_t oldRest = oldLength - (oldOff + len);
-    uint32_t newRest = newLength - (newOff + len);
-    uint32_t ahead = oldRest < newRest ? oldRest : newRest;
-    o = oldData + oldOff + len;
-    n = newData + newOff + len;
-    k = 0;
-    mismatch = false;
-    if constexpr (kWordCompare) {
-        while (k + 8 <= ahead) {
-            uint64_t diff = Load64(o + k) ^ Load64(n + k);
-            if (diff != 0) {
-                k += static_cast<uint32_t>(std::countr_zero(diff) / 8);
-                mismatch = true;
-                break;
-            }
-            k += 8;
-        }
-    }
-    if (!mismatch) {
-        while (k < ahead && o[k] == n[k])
-            ++k;
-    }
-    len += k;
+    const uint32_t ahead = std::min(oldLength - (oldOff + len), newLength - (newOff + len));
+    len += matchlen::Forward(oldData + oldOff + len, newData + newOff + len, ahead);
 
     oldOffset = oldOff;
     newOffset = newOff;
@@ -471,6 +420,13 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     uint32_t count = 0;
     uint64_t total = 0;
     try {
+        if (oldPresent && core_.settings.thorough) {
+            if (MatchThoroughly(oldFilePath, progress) != 1) {
+                ReleaseContents(*this);
+                return -1;
+            }
+            return shrank() ? 0 : 1;
+        }
         if (oldPresent) {
             CGapStats stats[256];
             GapStatistics(oldData, oldLength, stats);

@@ -62,6 +62,8 @@ public:
     // Writing takes the bytes from newContent; reading records the data position and
     // moves past the bytes without reading them.
     bool ReadWrite(CBinFile& image, bool storing, const unsigned char* newContent);
+    // Appends the stored form of the object without its data: tag, new offset, length.
+    void AppendHeader(std::vector<unsigned char>& out) const;
     // Reads the tag and the two fields and moves past the data, which must end within
     // imageLength.
     CObjectRead Read(CBinFile& image, uint64_t imageLength);
@@ -131,6 +133,9 @@ public:
     CRebuildBuffers* rebuildBuffers = nullptr;
 
 private:
+    // The thorough matcher's objects and byte sums for a file whose old file is present
+    // and differs: 1 success, -1 cancel confirmed. Throws std::bad_alloc.
+    int MatchThoroughly(const std::string& oldFilePath, IBuildProgress* progress);
     bool OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);
 
     CAppCore& core_;

@@ -66,10 +66,16 @@ bool CNewPatch::ReadWrite(CBinFile& image, bool storing, const unsigned char* ne
         return Read(image, image.Length()) == CObjectRead::Ok;
     if (length > 0 && !newContent)
         return false;
-    std::vector<unsigned char> bytes(kNewPatchTag, kNewPatchTag + 8);
-    PutU32(bytes, newOffset);
-    PutU32(bytes, length);
+    std::vector<unsigned char> bytes;
+    AppendHeader(bytes);
     return image.Write(bytes.data(), bytes.size()) && image.Write(newContent + newOffset, length);
+}
+
+void CNewPatch::AppendHeader(std::vector<unsigned char>& out) const
+{
+    out.insert(out.end(), kNewPatchTag, kNewPatchTag + 8);
+    PutU32(out, newOffset);
+    PutU32(out, length);
 }
 
 CObjectRead CNewPatch::Read(CBinFile& image, uint64_t imageLength)

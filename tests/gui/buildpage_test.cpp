@@ -75,7 +75,9 @@ TEST_F(BuildPage, HasEveryControlInTheOrderOfTheFormAndRelabelsTheSheet)
         {-1, "Patch file name:"}, {Page::kIdPatchFile, ""}, {Page::kIdBrowsePatch, "Browse ..."},
         {Page::kIdSelfExtract, "Create self-extracting patch program"}, {Page::kIdSplit, "Split..."},
         {Page::kIdLogFile, "Create log file"}, {Page::kIdViewLog, "&View Log File..."},
-        {Page::kIdDialogText, "Dialog &Text..."}, {Page::kIdOpenProject, "&Open Project..."},
+        {Page::kIdDialogText, "Dialog &Text..."},
+        {Page::kIdThorough, "Thorough matching (smaller patch, slower build)"},
+        {Page::kIdOpenProject, "&Open Project..."},
         {Page::kIdClearProject, "&Clear Project..."}, {Page::kIdSaveProject, "&Save Project..."},
         {Page::kIdBuild, "&Build Patch"}, {Page::kIdHelp, "&Help"}, {Page::kIdExit, "E&xit"},
     });
@@ -343,7 +345,8 @@ struct CTrees {
 
 // Fills the page, picks the excluded and the removed file through the chooser, sets
 // the dialog text through its dialog and builds. Returns the success message.
-std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize)
+std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize,
+                          bool thorough)
 {
     CExpertWindow window;
     Page* page = window.Build();
@@ -353,6 +356,8 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
     Type(page->PatchFileEdit(), patch);
     if (page->SelfExtractCheck()->GetValue() != selfExtract)
         ClickCheck(page->SelfExtractCheck());
+    if (page->ThoroughCheck()->GetValue() != thorough)
+        ClickCheck(page->ThoroughCheck());
 
     dialogs.Expect<CFileChooserDlg>(PickFiles({trees.newFolder + "/skip.txt"}));
     Click(page, Page::kIdExcludeFiles);
@@ -386,7 +391,8 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
     return success;
 }
 
-void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize)
+void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize,
+                          bool thorough)
 {
     const char* bin = std::getenv("DELVORIN_BIN");
     ASSERT_NE(bin, nullptr);
@@ -395,6 +401,7 @@ void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool se
                           " --publisher 'Ada Lovelace' --organization 'Analytical Engines Ltd'" +
                           " --dialog-text 'Close the program before you update it.'" +
                           " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
+                          (thorough ? " --thorough" : "") +
                           " </dev/null >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
@@ -406,8 +413,9 @@ TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
     const char* bin = std::getenv("DELVORIN_BIN");
     ASSERT_NE(bin, nullptr);
     const std::string stub = std::string(bin) + "/DvApply.exe";
-    struct Variant { const char* name; bool selfExtract; uint16_t split; };
-    for (const Variant& v : {Variant{"plain", false, 0}, Variant{"split", false, 2}, Variant{"program", true, 0}}) {
+    struct Variant { const char* name; bool selfExtract; uint16_t split; bool thorough; };
+    for (const Variant& v : {Variant{"plain", false, 0, false}, Variant{"split", false, 2, false},
+                             Variant{"program", true, 0, false}, Variant{"thorough", false, 2, true}}) {
         SCOPED_TRACE(v.name);
         if (v.selfExtract && !fsys::FileExists(stub)) {
             ADD_FAILURE() << "no apply program at " << stub;
@@ -420,10 +428,10 @@ TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
         const std::string ext = v.selfExtract ? ".exe" : ".dvp";
         const std::string pagePatch = trees.folder.MakeFolder("page") + "/update" + ext;
         const std::string cliPatch = trees.folder.MakeFolder("cli") + "/update" + ext;
-        EXPECT_EQ(BuildFromPage(trees, pagePatch, v.selfExtract, v.split),
+        EXPECT_EQ(BuildFromPage(trees, pagePatch, v.selfExtract, v.split, v.thorough),
                   "The Patch File: " + pagePatch + " was successfully created.");
         EXPECT_TRUE(prompts.prompts.Shown().empty());
-        BuildWithCommandLine(trees, cliPatch, v.selfExtract, v.split);
+        BuildWithCommandLine(trees, cliPatch, v.selfExtract, v.split, v.thorough);
 
         uint64_t stubLength = 0;
         if (v.selfExtract)
@@ -511,6 +519,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     ClickCheck(page->DefaultFollowsOldCheck());
     Type(page->DefaultFolderEdit(), "/opt/app");
     ClickCheck(page->LogFileCheck());
+    ClickCheck(page->ThoroughCheck());
 
     desktop.Choose(scratch / "release");
     Click(page, Page::kIdSaveProject);
@@ -526,6 +535,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_EQ(ini.GetString("Delvorin", "DefaultFolder"), "/opt/app");
     EXPECT_EQ(ini.GetString("Delvorin", "DialogText"), "Hello");
     EXPECT_EQ(ini.GetString("Delvorin", "SplitSize"), "1440");
+    EXPECT_EQ(ini.GetString("Delvorin", "Thorough"), "true");
     EXPECT_EQ(ini.GetString("DelvorinFilesToExclude", "FileNameToExclude1"), "/src/v2/b.log");
     EXPECT_EQ(ini.GetString("DelvorinFilesToDelete", "FileNameToDelete0"), "/src/v1/old.txt");
 
@@ -537,6 +547,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
     EXPECT_TRUE(page->DefaultFollowsOldCheck()->GetValue());
     EXPECT_FALSE(page->LogFileCheck()->GetValue());
+    EXPECT_FALSE(page->ThoroughCheck()->GetValue());
     EXPECT_EQ(engine.RemoveCount() + engine.ExcludeCount(), 0u);
     EXPECT_EQ(TestApp().Settings().dialogText, "Hello");
     EXPECT_EQ(TestApp().Settings().splitSize, 1440);
@@ -554,6 +565,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
     EXPECT_FALSE(page->SelfExtractCheck()->GetValue());
     EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
+    EXPECT_TRUE(page->ThoroughCheck()->GetValue());
     EXPECT_EQ(TestApp().Settings().splitSize, 1440);
     EXPECT_EQ(engine.ExcludeList(), (std::vector<std::string>{"/src/v2/a.log", "/src/v2/b.log"}));
     EXPECT_EQ(engine.RemoveList(), std::vector<std::string>{"/src/v1/old.txt"});

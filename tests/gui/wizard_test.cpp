@@ -487,12 +487,14 @@ TEST_F(Wizard, CancelStoresTheFieldsOfTheOpenedPagesOnly)
             ToPage4(wiz, "/a", "/b");
             Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
             Tick(wiz.Page4()->SelfExtractCheck(), false);
+            Tick(wiz.Page4()->ThoroughCheck(), true);
             Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
             Cancel(wiz);
         });
     }
     EXPECT_EQ(Settings().patchFile, "/out/typed.dvp");
     EXPECT_EQ(Settings().selfExtract, 0);
+    EXPECT_EQ(Settings().thorough, 1);
     EXPECT_EQ(Settings().dialogText, "kept");
     {
         CDelvorinWiz wiz(nullptr);

@@ -4,6 +4,7 @@
 #include "support/PatchImage.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
+#include "support/TreeDifferences.h"
 
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
@@ -103,6 +104,7 @@ protected:
         uint16_t split = 0;
         std::vector<std::string> removes;
         std::vector<std::string> excludes;
+        bool thorough = false;
     };
 
     void Build(const BuildOptions& o)
@@ -111,6 +113,7 @@ protected:
         CAppCore core(&p, progFolder);
         core.settings.defaultFolder = oldDir;
         core.settings.splitSize = o.split;
+        core.settings.thorough = o.thorough ? 1 : 0;
         CDirDiff dirDiff(core);
         for (const auto& e : o.excludes)
             dirDiff.AddExcludeFile(newDir + "/" + e);
@@ -219,6 +222,110 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
     EXPECT_EQ(Mode(target + "/tools/run.sh"), 0750u);
     for (const char* f : {"big.bin", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt", "tools/added.txt"})
         EXPECT_EQ(WriteTime(target + "/" + f), WriteTime(newDir + "/" + f)) << f;
+}
+
+// Generated pairs for the thorough matcher; scattered single-byte edits first.
+void WriteThoroughPairs(CTestFolder& root, bool scatteredOnly)
+{
+    std::vector<unsigned char> base = RandomBytes(400000, 11);
+    std::vector<unsigned char> edited = base;
+    for (size_t i = 97; i < edited.size(); i += 1009)
+        edited[i] ^= 0x21;
+    root.WriteBytes("old/scattered.bin", base);
+    root.WriteBytes("new/scattered.bin", edited);
+    if (scatteredOnly)
+        return;
+
+    std::vector<unsigned char> stretches = base;
+    stretches.erase(stretches.begin() + 300000, stretches.begin() + 300900);
+    stretches.insert(stretches.begin() + 120000, 3000, 'i');
+    stretches.erase(stretches.begin(), stretches.begin() + 5);
+    stretches.insert(stretches.end(), 7, 'e');
+    root.WriteBytes("old/sub/stretches.bin", base);
+    root.WriteBytes("new/sub/stretches.bin", stretches);
+
+    // Blocks of the old file in another order, one of them twice.
+    std::vector<unsigned char> moved;
+    for (size_t block : {3, 0, 2, 2, 1})
+        moved.insert(moved.end(), base.begin() + block * 100000, base.begin() + (block + 1) * 100000);
+    root.WriteBytes("old/moved.bin", base);
+    root.WriteBytes("new/moved.bin", moved);
+
+    // Five bytes in, five bytes out further on: the copy after both is at the distance
+    // of the copy before them, and the one between lies under them both.
+    std::vector<unsigned char> returns = base;
+    returns.insert(returns.begin() + 1000, 5, 'r');
+    returns.erase(returns.begin() + 1600, returns.begin() + 1605);
+    root.WriteBytes("old/returns.bin", base);
+    root.WriteBytes("new/returns.bin", returns);
+
+    root.WriteBytes("old/unrelated.bin", RandomBytes(50000, 12));
+    root.WriteBytes("new/unrelated.bin", RandomBytes(70000, 13));
+    // A long run of one value against a shorter one, and a repeated piece.
+    root.Write("old/runs.bin", std::string(100000, 'z'));
+    root.Write("new/runs.bin", std::string(150000, 'z') + "end");
+    std::string piece(1024, '\0');
+    for (size_t i = 0; i < piece.size(); ++i)
+        piece[i] = static_cast<char>(i * 7);
+    std::string repeated;
+    for (int i = 0; i < 64; ++i)
+        repeated += piece;
+    root.Write("old/repeated.bin", repeated);
+    root.Write("new/repeated.bin", repeated.substr(512) + "tail");
+    root.Write("old/grows.txt", "");
+    root.Write("new/grows.txt", "x");
+    root.Write("old/shrinks.txt", "y");
+    root.Write("new/shrinks.txt", "");
+    root.Write("old/one.txt", "a");
+    root.Write("new/one.txt", "b");
+    root.Write("new/added.txt", "a file the old tree does not have");
+}
+
+TEST_F(ApplyTest, ThoroughPatchTurnsOldTreeIntoNewTree)
+{
+    WriteThoroughPairs(root, false);
+    Build({0, {}, {}, true});
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    ASSERT_EQ(Apply(), 1);
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "");
+}
+
+TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)
+{
+    WriteThoroughPairs(root, true);
+    uint64_t usual = 0, thorough = 0;
+    Build({});
+    ASSERT_TRUE(fsys::FileLength(patchFile, usual));
+    Build({0, {}, {}, true});
+    ASSERT_TRUE(fsys::FileLength(patchFile, thorough));
+    EXPECT_LT(thorough, usual);
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    ASSERT_EQ(Apply(), 1);
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "");
+}
+
+TEST_F(ApplyTest, OverlappingAndUnorderedObjectsApplyInListOrder)
+{
+    // Old copies and new data in no order of offset, overlapping one another: old copies
+    // first, each in list order, then new data, each in list order; a later object wins.
+    const std::string old = "0123456789abcdefghijklmnopqrstuvwxyz";
+    image::Record r = image::Changed("f.txt", old, "");
+    r.news.clear();
+    r.olds = {{10, 20, 16}, {0, 0, 30}, {20, 4, 4}};
+    r.news = {{28, "NEWDATA", std::nullopt}, {2, "ab", std::nullopt}, {29, "X", std::nullopt}};
+    std::string expected(36, '\0');
+    for (const auto& o : r.olds)
+        expected.replace(o.newOffset, o.length, old.substr(o.oldOffset, o.length));
+    for (const auto& n : r.news)
+        expected.replace(n.newOffset, n.bytes.size(), n.bytes);
+    ASSERT_EQ(expected, "01abklmn89abcdefghijklmnopqrNXWDATAp");
+    r.newLength = static_cast<uint32_t>(expected.size());
+    r.newSum = image::Sum(expected);
+    Craft({r});
+    root.Write("target/f.txt", old);
+    ASSERT_EQ(Apply(), 1);
+    EXPECT_EQ(ReadFileText(target + "/f.txt"), expected);
 }
 
 TEST_F(ApplyTest, SwappedBytesWithTheSameTimesAreStillPatched)

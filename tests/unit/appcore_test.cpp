@@ -48,6 +48,7 @@ void ExpectSame(const CSettings& a, const CSettings& b)
     EXPECT_EQ(a.splitSize, b.splitSize);
     EXPECT_EQ(a.defaultFolder, b.defaultFolder);
     EXPECT_EQ(a.dialogText, b.dialogText);
+    EXPECT_EQ(a.thorough, b.thorough);
 }
 
 TEST_F(SettingsTest, EmptyProfileGivesTheDefaults)
@@ -61,6 +62,7 @@ TEST_F(SettingsTest, EmptyProfileGivesTheDefaults)
     s.defaultEqualsNew = 0;
     s.splitSize = 1440;
     s.dialogText = "text";
+    s.thorough = 1;
     s.Load(profile);
     EXPECT_EQ(s.logFile, 0);
     EXPECT_EQ(s.backupExt, "bak");
@@ -68,6 +70,7 @@ TEST_F(SettingsTest, EmptyProfileGivesTheDefaults)
     EXPECT_EQ(s.backup, 0);
     EXPECT_EQ(s.selfExtract, 0);
     EXPECT_EQ(s.splitSize, 0);
+    EXPECT_EQ(s.thorough, 0);
     for (const std::string* text : {&s.newFolder, &s.oldFolder, &s.applyFolder, &s.patchFile, &s.applyPatchFile,
                                     &s.defaultFolder, &s.dialogText})
         EXPECT_EQ(*text, "");
@@ -87,6 +90,7 @@ TEST_F(SettingsTest, EveryKeyRoundTripsThroughTheProfileFile)
     s.selfExtract = 1;
     s.defaultEqualsNew = 0;
     s.splitSize = 65535;
+    s.thorough = 1;
     s.defaultFolder = "/opt/app";
     s.dialogText = "Welcome to the update.\nLine two\\n is not a break.\r\n\n  indented\n";
     {

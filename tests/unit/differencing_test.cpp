@@ -5,6 +5,7 @@
 #include "engine/build/BlockCutter.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/build/ScanAhead.h"
+#include "engine/build/ThoroughMatcher.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
@@ -774,6 +775,14 @@ TEST_F(Differencing, RandomEditsRebuildExactly)
         if (round % 2 == 0) {
             EXPECT_GT(copied, newText.size() * 9 / 10) << "round " << round;
         }
+        // Thorough matching rebuilds the same pair, and one with pieces copied around.
+        core->settings.thorough = 1;
+        std::mt19937 other(7 + round);
+        for (const std::string& edited : {newText, WithRandomEdits(oldText, 60, 40, true, other)}) {
+            ASSERT_EQ(Diff(oldText, edited), 1);
+            EXPECT_EQ(Rebuild(*record, oldText, edited), edited) << "round " << round;
+        }
+        core->settings.thorough = 0;
     }
     EXPECT_FALSE(std::filesystem::exists(folder / "log.txt"));
 }
@@ -865,6 +874,62 @@ TEST_F(Differencing, CancelDuringTheScan)
     EXPECT_EQ(record->oldPatches.size(), 2u);
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
     EXPECT_EQ(no.checks, 2);
+}
+
+// Thorough matching: single-byte edits after a shift leave one old copy at one distance,
+// with one new-data object per edit written over the copied bytes; one log line names
+// the matcher and counts the objects; the scan of a large file honours a cancel.
+TEST_F(Differencing, ThoroughMatchingCopiesAcrossEditsAndHonoursCancel)
+{
+    core->settings.thorough = 1;
+    const std::vector<unsigned char> bytes = RandomBytes(size_t{3} << 20, 5);
+    const std::string oldText(bytes.begin(), bytes.end());
+    std::string newText = "head" + oldText;
+    size_t edits = 0;
+    for (size_t i = 1000; i < newText.size(); i += 100000, ++edits)
+        newText[i] = static_cast<char>(newText[i] ^ 1);
+    ASSERT_EQ(Diff(oldText, newText), 1);
+    ASSERT_EQ(record->oldPatches.size(), 1u);
+    EXPECT_EQ(record->oldPatches[0].oldOffset, 0u);
+    EXPECT_EQ(record->oldPatches[0].newOffset, 4u);
+    EXPECT_EQ(record->oldPatches[0].length, oldText.size());
+    EXPECT_EQ(record->newPatches.size(), edits + 1);
+    EXPECT_EQ(record->oldByteSum, ByteSum(Bytes(oldText), oldText.size()));
+    EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
+    EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
+    EXPECT_EQ(LogLines(), (std::vector<std::string>{"Thorough matching ( " + oldFile + " -> f.txt ): 1 old patches, " +
+                                                        std::to_string(oldText.size()) + " bytes; " +
+                                                        std::to_string(edits + 1) + " new patches, " +
+                                                        std::to_string(edits + 4) + " bytes"}));
+
+    CRecordingBuildProgress yes;
+    yes.CancelAtCheck(2);
+    prompt.Script(PromptAnswer::Yes);
+    ASSERT_EQ(Diff(oldText, newText, &yes), -1);
+    EXPECT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(yes.checks, 2);
+    EXPECT_TRUE(record->oldContent.empty());
+    EXPECT_TRUE(record->newContent.empty());
+}
+
+// Matches at two distances taking turns: a copy widened up to a later match at its
+// distance must not reach over a match of a copy listed before it.
+TEST_F(Differencing, ThoroughLayOutNeverWidensACopyOverMatchesOfEarlierCopies)
+{
+    const std::vector<unsigned char> bytes = RandomBytes(1000, 3);
+    const std::string oldText(bytes.begin(), bytes.end());
+    std::string newText;
+    std::vector<COldPatch> matches;
+    for (uint32_t from : {0u, 500u, 204u, 704u, 408u}) {
+        newText += "ab";
+        matches.push_back({from, static_cast<uint32_t>(newText.size()), 100});
+        newText += oldText.substr(from, 100);
+    }
+    CThoroughMatcher::LayOut(matches, static_cast<uint32_t>(newText.size()), record->oldPatches, record->newPatches);
+    record->newLength = static_cast<uint32_t>(newText.size());
+    EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
+    EXPECT_EQ(record->newPatches.size(), 5u);
+    EXPECT_EQ(record->oldPatches.size(), 3u); // the third and fifth matches widen the first copy
 }
 
 TEST_F(Differencing, FailuresAreReported)

@@ -115,6 +115,39 @@ TEST(ProjectFile, FlagsAreOnUnlessExactlyFalseAndSplitSizeKeeps16Bits)
     EXPECT_EQ(p.splitSize, 1440);
 }
 
+TEST(ProjectFile, ThoroughIsWrittenOnlyWhenOnAndOnlyExactlyTrueTurnsItOn)
+{
+    CTestFolder dir;
+    CProjectData p = SampleProject();
+    p.thorough = true;
+    std::string path = dir / "thorough.dvj";
+    ASSERT_TRUE(WriteProjectFile(path, p));
+    std::vector<std::string> lines = SplitLines(ReadFileText(path));
+    ASSERT_GT(lines.size(), 11u);
+    EXPECT_EQ(lines[11], "Thorough=true"); // after SplitSize, in section "Delvorin"
+
+    CEngine e;
+    CProjectData page;
+    ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
+    EXPECT_EQ(e.core.settings.thorough, 1);
+    CProjectData save = ProjectFromSettings(e.core.settings, e.dirDiff);
+    save.oldFolder = page.oldFolder;
+    ASSERT_TRUE(WriteProjectFile(dir / "again.dvj", save));
+    EXPECT_EQ(ReadFileText(dir / "again.dvj"), ReadFileText(path));
+
+    // A project without the key, or with any other value, builds as before.
+    ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
+    ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
+    EXPECT_EQ(e.core.settings.thorough, 0);
+    for (const char* value : {"True", "1", "yes", ""}) {
+        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\n", p);
+        EXPECT_FALSE(p.thorough) << value;
+    }
+    e.core.settings.thorough = 1;
+    ClearBuildPageProject(e.core.settings, e.dirDiff);
+    EXPECT_EQ(e.core.settings.thorough, 0);
+}
+
 TEST(ProjectFile, CountsDecideHowManyEntriesAreRead)
 {
     CTestFolder dir;
