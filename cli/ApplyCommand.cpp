@@ -56,6 +56,8 @@ int RunApply(const std::vector<std::string>& args)
     }
     session.Close();
 
+    for (const auto& [file, backup] : session.dirDiff.backups)
+        std::cout << "Backup of " << file << ": " << backup << "\n";
     if (result > 0) {
         std::cout << "The Delvorin file has been applied successfully." << std::endl;
         return kExitOk;
@@ -65,8 +67,11 @@ int RunApply(const std::vector<std::string>& args)
         return CancelledStatus();
     }
     if (session.dirDiff.failure) {
+        // 3 only when the folder does not hold the files the patch was built against;
+        // a patch that cannot be applied as it is (damaged, unsafe, a folder that cannot
+        // be written) is a failure.
         PrintVerificationErrors(session.dirDiff);
-        return kExitNothingToDo;
+        return session.dirDiff.TargetDoesNotMatch() ? kExitNothingToDo : kExitFailure;
     }
     PrintError("An Error occurred when the patch file was applied.");
     return kExitFailure;

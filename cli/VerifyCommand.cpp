@@ -34,8 +34,11 @@ int RunVerify(const std::vector<std::string>& args)
         return CancelledStatus();
     }
     if (session.dirDiff.failure) {
+        // 3 only when the folder does not hold the files the patch was built against;
+        // a patch that cannot be applied as it is (damaged, unsafe, a folder that cannot
+        // be written) is a failure.
         PrintVerificationErrors(session.dirDiff);
-        return kExitNothingToDo;
+        return session.dirDiff.TargetDoesNotMatch() ? kExitNothingToDo : kExitFailure;
     }
     return kExitFailure;
 }

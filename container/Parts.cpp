@@ -22,6 +22,16 @@ std::string CannotOpenForPackaging(const std::string& name)
            "\n\nthat is required for creating a self-extracting patch file.";
 }
 
+// True when the data at the file's position starts with the two bytes of a gzip
+// stream; the position is kept.
+bool StartsAsGzipStream(CBinFile& in)
+{
+    const uint64_t at = in.Tell();
+    unsigned char magic[2] = {};
+    const bool gzip = in.ReadExact(magic, sizeof magic) && magic[0] == 0x1f && magic[1] == 0x8b;
+    return in.Seek(at) && gzip;
+}
+
 } // namespace
 
 std::string CPatchDoc::PartName(const std::string& patchFile, int index)
@@ -151,6 +161,16 @@ bool CPatchDoc::AssemblePatchFile()
     if (fileLength < start + kPartPrefixLength || !in.Seek(start))
         return fail("The file:\n" + pathName_ + "\nis too short to be a Delvorin file.");
 
+    unsigned char prefix[kPartPrefixLength];
+    if (!in.ReadExact(prefix, sizeof prefix))
+        return fail("Unable to read file:\n" + pathName_);
+    const int partCount = prefix[0]; // only the lowest byte of the part count is used
+    // The first part of a split patch file goes on with its gzip stream. Any other file
+    // is no patch file: its first byte must not send the user looking for parts, and
+    // the caller says that it cannot be opened.
+    if (partCount > 1 && !StartsAsGzipStream(in))
+        return false;
+
     CBinFile out;
     if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))
         return fail("Unable to create work file:\n" + assembledFileName_);
@@ -171,10 +191,6 @@ bool CPatchDoc::AssemblePatchFile()
         return false;
     };
 
-    unsigned char prefix[kPartPrefixLength];
-    if (!in.ReadExact(prefix, sizeof prefix))
-        return fail("Unable to read file:\n" + pathName_);
-    const int partCount = prefix[0]; // only the lowest byte of the part count is used
     if (!copyFile(in, fileLength - start - kPartPrefixLength, pathName_))
         return false;
     in.Close();

@@ -1,29 +1,29 @@
 #!/usr/bin/env bash
 # Draws the program's pictures into res/ as uncompressed Windows bitmaps (BMP3):
-#   bitmap102.bmp  520x317, 4 bits   start-up splash
-#   bitmap130.bmp  320x182, 8 bits   main dialog
-#   bitmap135.bmp  200x285, 8 bits   Wizard: build or apply
-#   bitmap137.bmp  200x285, 8 bits   Wizard: patch file
-#   bitmap139.bmp  266x256, 8 bits   success dialog
-#   bitmap140.bmp  363x256, 8 bits   failure dialog
-#   bitmap141.bmp  199x290, 8 bits   Wizard: new files folder
-#   bitmap142.bmp  199x290, 8 bits   Wizard: old files folder
+#   bitmap102.bmp  520x317, 4 bits   start-up splash (shown at its own size)
+#   bitmap130.bmp  538x318, 8 bits   main dialog
+#   bitmap135.bmp  340x493, 8 bits   Wizard: build or apply
+#   bitmap137.bmp  340x493, 8 bits   Wizard: patch file (to create, or to apply)
+#   bitmap139.bmp  448x448, 8 bits   success dialog
+#   bitmap140.bmp  613x448, 8 bits   failure dialog
+#   bitmap141.bmp  340x493, 8 bits   Wizard: a folder of files (new files, or to update)
+#   bitmap142.bmp  340x493, 8 bits   Wizard: old files folder
 #   icon128.bmp     32x32,  8 bits   application icon
+# The picture frames of the windows are sized in dialog units, so their pixel size
+# follows the desktop font (about 430x254 for the main dialog, 272x394 on the Wizard
+# pages, 358x358 and 490x358 for the success and failure dialogs at the usual GTK
+# font). Each picture has its frame's proportions and is drawn a quarter larger, so the
+# picture control only ever scales it down, which keeps it sharp.
 # The 8-bit pictures carry a full 256-entry colour table, as the program's picture
-# loader expects. Needs ImageMagick; the build itself only uses the finished files.
+# loader expects. Needs ImageMagick and rsvg-convert; the build itself only uses the
+# finished files.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 FONT=DejaVu-Sans
 BOLD=DejaVu-Sans-Bold
-
-# Writes an 8-bit picture with a full 256-entry colour table: the image is given a
-# fine dither-free gradient strip first so that it has more than 256 colours, reduced
-# to exactly 256, and the strip is cut off again at the end.
-write8() {
-    local out=$1; shift
-    convert "$@" +dither -colors 256 -type Palette -compress None BMP3:"$out"
-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 
 check() { # file width height bits
     local f=$1 w=$2 h=$3 bits=$4 colours
@@ -40,10 +40,48 @@ check() { # file width height bits
     fi
 }
 
-# A soft gradient background of the given size and colours, with a little noise-free
-# diagonal shading so that plenty of colours exist before the reduction to 256.
-background() { # width height from to
-    echo "-size $1x$2 gradient:$3-$4 ( -size $1x$2 gradient:#ffffff10-#00000018 -rotate 90 -resize $1x$2! ) -compose over -composite"
+# Renders the SVG drawing on standard input (laid out in the frame's own pixels, given
+# by its viewBox) at width x height and writes it with 256 colours.
+svg8() { # out width height
+    local out=$1 w=$2 h=$3
+    cat >"$work/picture.svg"
+    rsvg-convert -w "$w" -h "$h" -b white "$work/picture.svg" -o "$work/picture.png"
+    convert "$work/picture.png" -alpha off +dither -colors 256 -type Palette -compress None BMP3:"$out"
+    check "$out" "$w" "$h" 8
+}
+
+# The shared look: a soft gradient with a faint diagonal sheen, and the two fonts.
+defs() { # from to
+    cat <<EOF
+<defs>
+  <linearGradient id="sky" x1="0" y1="0" x2="0" y2="1">
+    <stop offset="0" stop-color="$1"/><stop offset="1" stop-color="$2"/>
+  </linearGradient>
+  <linearGradient id="sheen" x1="0" y1="0" x2="1" y2="1">
+    <stop offset="0" stop-color="#ffffff" stop-opacity="0.18"/>
+    <stop offset="1" stop-color="#000000" stop-opacity="0.10"/>
+  </linearGradient>
+  <filter id="shadow" x="-20%" y="-20%" width="140%" height="140%">
+    <feGaussianBlur in="SourceAlpha" stdDeviation="3"/><feOffset dx="2" dy="3"/>
+    <feComponentTransfer><feFuncA type="linear" slope="0.25"/></feComponentTransfer>
+    <feMerge><feMergeNode/><feMergeNode in="SourceGraphic"/></feMerge>
+  </filter>
+</defs>
+<rect width="100%" height="100%" fill="url(#sky)"/>
+<rect width="100%" height="100%" fill="url(#sheen)"/>
+EOF
+}
+
+# A folder at x,y of the given width: tab, back and front, in two shades.
+folder() { # x y width back front
+    local x=$1 y=$2 w=$3 back=$4 front=$5
+    local h=$((w * 7 / 10)) tab=$((w * 2 / 5))
+    cat <<EOF
+<g filter="url(#shadow)">
+  <path d="M$x,$((y + 8)) q0,-8 8,-8 h$((tab - 16)) l10,10 h$((w - tab - 2)) q8,0 8,8 v$((h - 10)) h-$w z" fill="$back"/>
+  <rect x="$x" y="$((y + 18))" width="$w" height="$((h - 18))" rx="8" fill="$front"/>
+</g>
+EOF
 }
 
 # Splash: deep blue, the product name, a quiet emblem of two folders joined by an arrow.
@@ -63,63 +101,109 @@ convert -size 520x317 gradient:'#16324f-#2c6e91' \
 check bitmap102.bmp 520 317 4
 
 # Main dialog: old folder, patch, new folder on a light sky.
-write8 bitmap130.bmp $(background 320 182 '#f7fbfc' '#bcd9e6') \
-    -fill '#9aa9b3' -draw "roundrectangle 24,58 104,122 8,8" -fill '#7d8d98' -draw "rectangle 24,52 58,62" \
-    -fill '#ffffff' -draw "roundrectangle 128,46 192,134 4,4" \
-    -stroke '#2c6e91' -strokewidth 3 -draw "line 140,66 180,66" -draw "line 140,80 180,80" -draw "line 140,94 168,94" \
-    -stroke none -fill '#2c6e91' -draw "roundrectangle 216,58 296,122 8,8" -fill '#1d4f6b' -draw "rectangle 216,52 250,62" \
-    -fill '#f4a259' -draw "polygon 108,78 122,86 108,94" -draw "polygon 198,78 212,86 198,94" \
-    -fill '#1d4f6b' -font "$FONT" -pointsize 13 -annotate +44+150 'Old files' -annotate +138+150 'Patch' -annotate +232+150 'New files' \
-    -font "$BOLD" -pointsize 16 -annotate +120+26 'Delvorin'
-check bitmap130.bmp 320 182 8
+svg8 bitmap130.bmp 538 318 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 430 254" font-family="DejaVu Sans">
+$(defs '#f7fbfc' '#bcd9e6')
+<text x="215" y="44" text-anchor="middle" font-size="24" font-weight="bold" fill="#1d4f6b">Delvorin</text>
+$(folder 30 86 100 '#7d8d98' '#9aa9b3')
+<g filter="url(#shadow)">
+  <rect x="180" y="72" width="72" height="100" rx="5" fill="#ffffff" stroke="#2c6e91" stroke-width="2"/>
+  <path d="M194,96 h44 M194,114 h44 M194,132 h30 M194,150 h38" stroke="#2c6e91" stroke-width="4" stroke-linecap="round"/>
+</g>
+$(folder 300 86 100 '#1d4f6b' '#2c6e91')
+<path d="M140,122 l22,0 m-8,-9 l10,9 l-10,9" stroke="#f4a259" stroke-width="6" fill="none" stroke-linecap="round" stroke-linejoin="round"/>
+<path d="M266,122 l22,0 m-8,-9 l10,9 l-10,9" stroke="#f4a259" stroke-width="6" fill="none" stroke-linecap="round" stroke-linejoin="round"/>
+<g font-size="15" fill="#1d4f6b" text-anchor="middle">
+  <text x="80" y="206">Old files</text><text x="216" y="206">Patch</text><text x="350" y="206">New files</text>
+</g>
+</svg>
+EOF
 
 # Wizard, build or apply: three steps on a path.
-write8 bitmap135.bmp $(background 200 285 '#2c6e91' '#bcd9e6') \
-    -stroke '#e8f1f5' -strokewidth 4 -fill none -draw "polyline 50,230 100,158 150,100" \
-    -stroke none -fill '#f4a259' -draw "circle 50,230 64,230" -fill '#e8f1f5' -draw "circle 100,158 112,158" -draw "circle 150,100 164,100" \
-    -fill '#1d4f6b' -font "$BOLD" -pointsize 14 -annotate +45+235 '1' -annotate +95+163 '2' -annotate +145+105 '3' \
-    -fill white -font "$BOLD" -pointsize 20 -annotate +30+44 'Wizard'
-check bitmap135.bmp 200 285 8
+svg8 bitmap135.bmp 340 493 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
+$(defs '#2c6e91' '#bcd9e6')
+<text x="136" y="58" text-anchor="middle" font-size="28" font-weight="bold" fill="#ffffff">Wizard</text>
+<path d="M70,310 C90,250 110,230 136,210 S190,150 200,120" stroke="#e8f1f5" stroke-width="6" fill="none" stroke-dasharray="2,12" stroke-linecap="round"/>
+<g filter="url(#shadow)">
+  <circle cx="70" cy="310" r="22" fill="#f4a259"/><circle cx="136" cy="210" r="20" fill="#e8f1f5"/>
+  <circle cx="200" cy="120" r="20" fill="#e8f1f5"/>
+</g>
+<g font-size="20" font-weight="bold" fill="#1d4f6b" text-anchor="middle">
+  <text x="70" y="317">1</text><text x="136" y="217">2</text><text x="200" y="127">3</text>
+</g>
+</svg>
+EOF
 
-# Wizard, patch file: a sheet with a seal.
-write8 bitmap137.bmp $(background 200 285 '#e8f1f5' '#6fa7c2') \
-    -fill white -stroke '#1d4f6b' -strokewidth 2 -draw "roundrectangle 46,52 154,212 6,6" \
-    -stroke '#6fa7c2' -strokewidth 3 -draw "line 64,82 136,82" -draw "line 64,102 136,102" -draw "line 64,122 120,122" -draw "line 64,142 130,142" \
-    -stroke none -fill '#f4a259' -draw "circle 130,196 150,196" \
-    -fill '#1d4f6b' -font "$BOLD" -pointsize 12 -annotate +116+201 'dvp'
-check bitmap137.bmp 200 285 8
+# Wizard, patch file: a sheet with a seal; it stands for the patch to create and for
+# the patch to apply alike.
+svg8 bitmap137.bmp 340 493 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
+$(defs '#e8f1f5' '#6fa7c2')
+<g filter="url(#shadow)">
+  <path d="M66,70 h104 l36,36 v200 q0,8 -8,8 h-132 q-8,0 -8,-8 v-228 q0,-8 8,-8 z" fill="#ffffff" stroke="#1d4f6b" stroke-width="2.5"/>
+  <path d="M170,70 v28 q0,8 8,8 h28" fill="#dbe9f0" stroke="#1d4f6b" stroke-width="2.5"/>
+</g>
+<path d="M84,132 h100 M84,160 h100 M84,188 h76 M84,216 h90" stroke="#6fa7c2" stroke-width="6" stroke-linecap="round"/>
+<g filter="url(#shadow)"><circle cx="182" cy="290" r="34" fill="#f4a259"/></g>
+<text x="182" y="297" text-anchor="middle" font-size="19" font-weight="bold" fill="#1d4f6b">dvp</text>
+</svg>
+EOF
 
 # Success: a calm green check.
-write8 bitmap139.bmp $(background 266 256 '#f2f9f1' '#b7dfb0') \
-    -fill '#4c9a52' -draw "circle 133,118 133,38" \
-    -stroke white -strokewidth 14 -fill none -draw "stroke-linecap round stroke-linejoin round polyline 95,120 124,150 174,92" \
-    -stroke none -fill '#2f6b34' -font "$BOLD" -pointsize 18 -annotate +98+236 'Done'
-check bitmap139.bmp 266 256 8
+svg8 bitmap139.bmp 448 448 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 358 358" font-family="DejaVu Sans">
+$(defs '#f2f9f1' '#b7dfb0')
+<g filter="url(#shadow)"><circle cx="179" cy="158" r="108" fill="#4c9a52"/></g>
+<path d="M126,160 l38,40 l70,-80" stroke="#ffffff" stroke-width="20" fill="none" stroke-linecap="round" stroke-linejoin="round"/>
+<text x="179" y="320" text-anchor="middle" font-size="26" font-weight="bold" fill="#2f6b34">Done</text>
+</svg>
+EOF
 
 # Failure: a warm warning sign.
-write8 bitmap140.bmp $(background 363 256 '#fff7ec' '#f3cf9f') \
-    -fill '#e07b39' -draw "polygon 181,36 271,196 91,196" \
-    -fill white -draw "roundrectangle 174,86 188,150 5,5" -draw "circle 181,172 181,180" \
-    -fill '#8a4518' -font "$BOLD" -pointsize 18 -annotate +143+236 'Whoops!'
-check bitmap140.bmp 363 256 8
+svg8 bitmap140.bmp 613 448 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 490 358" font-family="DejaVu Sans">
+$(defs '#fff7ec' '#f3cf9f')
+<g filter="url(#shadow)">
+  <path d="M245,44 q10,0 16,10 l116,200 q6,12 -6,20 q-4,2 -10,2 h-232 q-12,0 -16,-10 q-2,-6 2,-12 l116,-200 q6,-10 14,-10 z" fill="#e07b39"/>
+</g>
+<rect x="234" y="110" width="22" height="92" rx="9" fill="#ffffff"/>
+<circle cx="245" cy="236" r="13" fill="#ffffff"/>
+<text x="245" y="328" text-anchor="middle" font-size="28" font-weight="bold" fill="#8a4518">Whoops!</text>
+</svg>
+EOF
 
-# Wizard, new files folder.
-write8 bitmap141.bmp $(background 199 290 '#e8f1f5' '#2c6e91') \
-    -fill '#1d4f6b' -draw "rectangle 40,96 84,110" -fill '#2c6e91' -draw "roundrectangle 40,104 160,190 8,8" \
-    -fill '#f4a259' -draw "circle 140,112 156,112" -fill white -font "$BOLD" -pointsize 18 -annotate +133+119 '+' \
-    -fill white -font "$BOLD" -pointsize 16 -annotate +58+238 'New files'
-check bitmap141.bmp 199 290 8
+# Wizard, a folder of files: the new files folder of a build and the folder that an
+# apply updates show the same picture, so it names neither.
+svg8 bitmap141.bmp 340 493 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
+$(defs '#e8f1f5' '#2c6e91')
+<g filter="url(#shadow)">
+  <path d="M56,146 q0,-10 10,-10 h44 l14,14 h82 q10,0 10,10 v104 h-160 z" fill="#1d4f6b"/>
+  <rect x="80" y="112" width="84" height="108" rx="4" fill="#ffffff" transform="rotate(-8 122 166)"/>
+  <rect x="108" y="104" width="84" height="108" rx="4" fill="#f7fbfc" transform="rotate(6 150 158)"/>
+  <rect x="56" y="170" width="160" height="104" rx="10" fill="#2c6e91"/>
+</g>
+<path d="M128,124 h40 M126,142 h44 M124,160 h30" stroke="#6fa7c2" stroke-width="5" stroke-linecap="round" transform="rotate(6 150 158)"/>
+</svg>
+EOF
 
 # Wizard, old files folder.
-write8 bitmap142.bmp $(background 199 290 '#f1f3f4' '#8c9ba5') \
-    -fill '#5f6f7a' -draw "rectangle 40,96 84,110" -fill '#9aa9b3' -draw "roundrectangle 40,104 160,190 8,8" \
-    -fill white -draw "rectangle 60,124 140,128" -draw "rectangle 60,140 140,144" -draw "rectangle 60,156 120,160" \
-    -fill '#2f3b43' -font "$BOLD" -pointsize 16 -annotate +60+238 'Old files'
-check bitmap142.bmp 199 290 8
+svg8 bitmap142.bmp 340 493 <<EOF
+<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
+$(defs '#f1f3f4' '#8c9ba5')
+$(folder 56 136 160 '#5f6f7a' '#9aa9b3')
+<path d="M84,196 h104 M84,218 h104 M84,240 h74" stroke="#ffffff" stroke-width="6" stroke-linecap="round"/>
+<text x="136" y="318" text-anchor="middle" font-size="22" font-weight="bold" fill="#2f3b43">Old files</text>
+</svg>
+EOF
 
 # Application icon: a folder with an arrow.
-write8 icon128.bmp $(background 32 32 '#2c6e91' '#16324f') \
-    -fill '#f4a259' -draw "roundrectangle 5,10 26,25 2,2" -fill '#e8f1f5' -draw "polygon 12,13 22,17 12,21"
+# A diagonal shading over the gradient gives it plenty of colours before the reduction.
+convert -size 32x32 gradient:'#2c6e91-#16324f' \
+    \( -size 32x32 gradient:'#ffffff10-#00000018' -rotate 90 -resize 32x32! \) -compose over -composite \
+    -fill '#f4a259' -draw "roundrectangle 5,10 26,25 2,2" -fill '#e8f1f5' -draw "polygon 12,13 22,17 12,21" \
+    +dither -colors 256 -type Palette -compress None BMP3:icon128.bmp
 check icon128.bmp 32 32 8
 
 echo "pictures written"

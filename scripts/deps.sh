@@ -2,8 +2,11 @@
 # Installs the Debian packages the project needs, only those that are missing.
 # Sourced by run.sh, test.sh and the benchmark script.
 delvorin_install_packages() {
+  # adwaita-icon-theme and librsvg2-common: the icons of the message boxes; libglib2.0-bin:
+  # gio, which opens the log file in the desktop's text viewer.
   local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev libgmock-dev
-                libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick "$@")
+                libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick adwaita-icon-theme librsvg2-common
+                libglib2.0-bin "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do

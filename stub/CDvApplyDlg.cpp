@@ -156,7 +156,7 @@ void CDvApplyDlg::OnApply(wxCommandEvent&)
         progress.Destroy();
     }
     const bool verificationFailed = patch_.VerificationFailed();
-    exitStatus_ = StubExitStatus(result, verificationFailed);
+    exitStatus_ = StubExitStatus(result, patch_.TargetDoesNotMatch());
 
     if (result > 0) {
         CSuccessDlg success(this);

@@ -78,5 +78,5 @@ int RunStubConsole(const CStubOptions& options, const std::string& programPath)
     } else {
         PrintError("An Error occurred when the patch file was applied.");
     }
-    return StubExitStatus(result, verificationFailed);
+    return StubExitStatus(result, patch.TargetDoesNotMatch());
 }

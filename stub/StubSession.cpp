@@ -189,11 +189,11 @@ std::string CStubPatch::NoPayloadMessage() const
            "Nothing has been changed.";
 }
 
-int StubExitStatus(int applyResult, bool verificationFailed)
+int StubExitStatus(int applyResult, bool targetDoesNotMatch)
 {
     if (applyResult > 0)
         return kStubExitOk;
     if (applyResult < 0)
         return kStubExitCancelled;
-    return verificationFailed ? kStubExitVerification : kStubExitFailure;
+    return targetDoesNotMatch ? kStubExitVerification : kStubExitFailure;
 }

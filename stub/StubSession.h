@@ -65,6 +65,8 @@ public:
     // After a refusal by the verification the patch can be applied to another folder.
     int Apply(const std::string& folder, int& backup, const std::string& backupExt, IApplyProgress* progress);
     bool VerificationFailed() const { return dirDiff_.failure != 0; }
+    // The verification failed only because the folder does not hold the expected files.
+    bool TargetDoesNotMatch() const { return dirDiff_.TargetDoesNotMatch(); }
     // The engine object, whose errors table lists what the verification found.
     const CDirDiff& Engine() const { return dirDiff_; }
 
@@ -92,4 +94,4 @@ private:
 };
 
 // The exit status for an apply result.
-int StubExitStatus(int applyResult, bool verificationFailed);
+int StubExitStatus(int applyResult, bool targetDoesNotMatch);

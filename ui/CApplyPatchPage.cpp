@@ -152,20 +152,15 @@ wxWindow* CApplyPatchPage::Sheet()
 void CApplyPatchPage::OnBrowseFolder(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Choose folder to Apply Patch to...";
-    std::string path;
-    if (!ChoosePath(this, request, path))
-        return;
-    folder = path;
-    ShowFields();
+    if (ChooseFolder(this, "Choose folder to Apply Patch to...", folder))
+        ShowFields();
 }
 
 void CApplyPatchPage::OnBrowsePatch(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToOpen(this, "Select Patch File", path))
+    if (!ChoosePatchFileToOpen(this, "Select Patch File", patchFile, path))
         return;
     patchFile = path;
     ShowFields();

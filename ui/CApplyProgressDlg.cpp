@@ -23,7 +23,7 @@ void CApplyProgressDlg::OnOpening()
 void CApplyProgressDlg::SetStatus(const std::string& text)
 {
     if (HasWindow())
-        statusLabel_->SetLabelText(ToWx(text));
+        SetTextIfChanged(statusLabel_, text);
 }
 
 void CApplyProgressDlg::SetPos(int pos)

@@ -81,56 +81,70 @@ CBuildPatchPage::~CBuildPatchPage()
 void CBuildPatchPage::CreateControls()
 {
     // The controls in the order of the form, which is also the tab order.
-    // Desktop fonts run wider than the form's small font: a label takes the room up to
-    // the edit it names, and two lines, centred on its row, when even that is too narrow.
+    // Desktop fonts run wider than the form's small font. So that no label of the first
+    // column wraps, the column of edits starts where its widest label ends (at 75 units
+    // or later) and keeps its right edge; the two wide buttons under the old and new
+    // folders take the room up to the form's right margin that their texts need.
+    const char* const firstColumn[] = {"Old files folder", "New files folder", "Default apply folder:",
+                                       "Patch file name:"};
+    int widestLabel = 0;
+    for (const char* text : firstColumn)
+        widestLabel = std::max(widestLabel, GetTextExtent(text).x);
+    const int fieldX = std::max(DluPoint(this, 75, 0).x, DluPoint(this, 7, 0).x + widestLabel + DluSize(this, 3, 0).x);
+    const int fieldRight = DluPoint(this, 205, 0).x;
+    const int formRight = DluPoint(this, 248, 0).x;
+
     auto label = [this](const char* text, int x, int y, int cx, int cy) {
         auto* l = new wxStaticText(this, wxID_ANY, text, DluPoint(this, x, y), DluSize(this, cx, cy));
-        const int room = DluSize(this, 73 - x, 0).x;
-        if (l->GetBestSize().x > room) {
-            l->Wrap(room);
-            const wxSize best = l->GetBestSize();
-            const int rowCentre = DluPoint(this, 0, y - 1).y + DluSize(this, 0, 14).y / 2;
-            l->SetSize(DluPoint(this, x, 0).x, rowCentre - best.y / 2, room, best.y);
-        } else if (l->GetBestSize().x > l->GetSize().x) {
+        if (l->GetBestSize().x > l->GetSize().x)
             l->SetSize(l->GetBestSize().x, l->GetSize().y);
-        }
     };
-    auto edit = [this](int id, int x, int y) {
-        return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, 130, 14));
+    auto edit = [&](int id, int y) {
+        return new wxTextCtrl(this, id, "", wxPoint(fieldX, DluPoint(this, 0, y).y),
+                              wxSize(fieldRight - fieldX, DluSize(this, 0, 14).y));
     };
     auto button = [this](int id, const char* text, int x, int y, int cx) {
         return new wxButton(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 14));
     };
+    auto wideButton = [&](int id, const char* text, int y) {
+        auto* b = new wxButton(this, id, text, wxPoint(fieldX, DluPoint(this, 0, y).y),
+                               wxSize(fieldRight - fieldX, DluSize(this, 0, 14).y));
+        const int needed = b->GetBestSize().x + DluSize(this, 6, 0).x; // the text with room on both sides
+        if (needed > b->GetSize().x)
+            b->SetSize(std::min(needed, formRight - fieldX), b->GetSize().y);
+        return b;
+    };
     // A check box whose text runs past its box gets the room up to the next control.
-    auto check = [this](int id, const char* text, int x, int y, int cx, int roomTo) {
-        auto* box = new wxCheckBox(this, id, text, DluPoint(this, x, y), DluSize(this, cx, 10));
-        const int room = DluSize(this, roomTo - x - 2, 0).x;
+    auto check = [this](int id, const char* text, wxPoint at, int cx, int roomTo) {
+        auto* box = new wxCheckBox(this, id, text, at, DluSize(this, cx, 10));
+        const int room = DluPoint(this, roomTo - 2, 0).x - at.x;
         if (box->GetSize().x < room && box->GetBestSize().x > box->GetSize().x)
             box->SetSize(std::min(box->GetBestSize().x, room), box->GetSize().y);
         return box;
     };
 
     label("Old files folder", 7, 6, 56, 8);
-    oldEdit_ = edit(kIdOldFolder, 75, 6);
+    oldEdit_ = edit(kIdOldFolder, 6);
     button(kIdBrowseOld, "Browse ...", 209, 6, 39);
-    button(kIdRemoveFiles, "&Remove Files From Current File System", 75, 23, 130);
+    wideButton(kIdRemoveFiles, "&Remove Files From Current File System", 23);
     label("New files folder", 7, 42, 60, 8);
-    newEdit_ = edit(kIdNewFolder, 75, 41);
+    newEdit_ = edit(kIdNewFolder, 41);
     button(kIdBrowseNew, "Browse ...", 209, 42, 39);
-    button(kIdExcludeFiles, "&Exclude Files From The Patch Process", 75, 58, 130);
+    wideButton(kIdExcludeFiles, "&Exclude Files From The Patch Process", 58);
     label("Default apply folder:", 7, 77, 65, 8);
-    defaultEdit_ = edit(kIdDefaultFolder, 75, 76);
-    defaultFollowsCheck_ = check(kIdDefaultFollowsOld, "Make default folder name same as Old folder.", 75, 92, 163,
-                                 255);
+    defaultEdit_ = edit(kIdDefaultFolder, 76);
+    defaultFollowsCheck_ = check(kIdDefaultFollowsOld, "Make default folder name same as Old folder.",
+                                 wxPoint(fieldX, DluPoint(this, 0, 92).y), 163, 255);
     label("Patch file name:", 7, 106, 52, 8);
-    patchEdit_ = edit(kIdPatchFile, 75, 105);
+    patchEdit_ = edit(kIdPatchFile, 105);
     button(kIdBrowsePatch, "Browse ...", 209, 105, 39);
-    selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", 7, 125, 129, 181);
+    selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", DluPoint(this, 7, 125), 129, 181);
     button(kIdSplit, "Split...", 181, 123, 67);
-    logCheck_ = check(kIdLogFile, "Create log file", 7, 143, 57, 71);
+    logCheck_ = check(kIdLogFile, "Create log file", DluPoint(this, 7, 143), 57, 71);
     button(kIdViewLog, "&View Log File...", 71, 141, 61);
     button(kIdDialogText, "Dialog &Text...", 182, 141, 66);
-    thoroughCheck_ = check(kIdThorough, "Thorough matching (smaller patch, slower build)", 7, 158, 241, 255);
+    thoroughCheck_ = check(kIdThorough, "Thorough matching (smaller patch, slower build)", DluPoint(this, 7, 158), 241,
+                           255);
     button(kIdOpenProject, "&Open Project...", 26, 163 + kThoroughRow, 57);
     button(kIdClearProject, "&Clear Project...", 99, 163 + kThoroughRow, 57);
     button(kIdSaveProject, "&Save Project...", 172, 163 + kThoroughRow, 57);
@@ -246,12 +260,8 @@ wxWindow* CBuildPatchPage::Sheet()
 void CBuildPatchPage::OnBrowseOld(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Browse for Old Files Folder";
-    std::string path;
-    if (!ChoosePath(this, request, path))
+    if (!ChooseFolder(this, "Browse for Old Files Folder", oldFolder))
         return;
-    oldFolder = path;
     ShowFields();
     // The old folder's edit changed, which the default apply folder follows.
     ApplyDefaultFolderRule();
@@ -260,13 +270,8 @@ void CBuildPatchPage::OnBrowseOld(wxCommandEvent&)
 void CBuildPatchPage::OnBrowseNew(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Browse for New Files Folder";
-    std::string path;
-    if (ChoosePath(this, request, path)) {
-        newFolder = path;
+    if (ChooseFolder(this, "Browse for New Files Folder", newFolder))
         ShowFields();
-    }
     ApplyDefaultFolderRule();
 }
 
@@ -274,7 +279,7 @@ void CBuildPatchPage::OnBrowsePatch(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToSave(this, selfExtract != 0, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, path))
         return;
     patchFile = WithPatchExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
     ShowFields();
@@ -339,7 +344,7 @@ void CBuildPatchPage::OnDialogText(wxCommandEvent&)
 
 void CBuildPatchPage::OnViewLog(wxCommandEvent&)
 {
-    ShowTextFile(TheApp().Core().log.Path());
+    ShowTextFile(this, TheApp().Core().log.Path());
 }
 
 void CBuildPatchPage::OnOpenProject(wxCommandEvent&)

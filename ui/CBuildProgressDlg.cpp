@@ -32,8 +32,8 @@ void CBuildProgressDlg::PushTexts()
 {
     if (!HasWindow())
         return;
-    statusLabel_->SetLabelText(ToWx(status_));
-    fileNameLabel_->SetLabelText(ToWx(fileName_));
+    SetTextIfChanged(statusLabel_, status_);
+    SetTextIfChanged(fileNameLabel_, fileName_);
 }
 
 void CBuildProgressDlg::SetStatus(const std::string& text)

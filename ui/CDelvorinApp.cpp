@@ -4,6 +4,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "ui/CDelvorinDlg.h"
+#include "ui/CHelpController.h"
 #include "ui/CSplashWnd.h"
 #include "ui/CWxPrompt.h"
 #include "ui/WxText.h"
@@ -104,7 +105,7 @@ void CDelvorinApp::ShowHelp(int context)
     // dialog and the Wizard run modally, and a window beside them would take no input.
     wxWindow* active = wxGetActiveWindow();
     wxWindow* parent = active ? wxGetTopLevelParent(active) : MainWindowForMessages();
-    help_ = std::make_unique<wxHtmlHelpController>(wxHF_DEFAULT_STYLE | wxHF_DIALOG | wxHF_MODAL, parent);
+    help_ = std::make_unique<CHelpController>(parent);
     help_->AddBook(ToWx(HelpBookPath()));
     help_->Display(context);
     help_.reset();

@@ -24,12 +24,12 @@ struct TextLine {
 
 const TextLine kTexts[] = {
     {"Welcome to Delvorin!", 7, 7, 113, 8},
+    // One paragraph in one text, so that it wraps as one whatever the font.
     {"Delvorin(TM) can be used to build or apply a patch file.  The Delvorin build process compares a set of "
-     "old files in one folder to a set of new files in another folder.  During the compare process, Delvorin",
-     7, 20, 324, 17},
-    {"analyzes what files have been modified and added between the two folders.  Delvorin then creates a "
+     "old files in one folder to a set of new files in another folder.  During the compare process, Delvorin "
+     "analyzes what files have been modified and added between the two folders.  Delvorin then creates a "
      "Delvorin file containing the changes needed to convert an old file folder to a new one.",
-     7, 37, 324, 20},
+     7, 20, 324, 37},
     {"The second step to this process is applying the Delvorin file to a folder that contains an old set of "
      "files, such as one that exists on one of your user's personal computers.  This process is called Apply.",
      7, 60, 324, 17},
@@ -51,13 +51,15 @@ CDelvorinDlg::CDelvorinDlg()
         AddWrappedText(this, wxID_ANY, t.text, t.x, t.y, t.cx, t.cy);
     }
     picture_ = new CPictureCtrl(this, kIdPicture, DluPoint(this, 31, 107), DluSize(this, 215, 113));
-    auto* expert = new wxButton(this, kIdExpert, "&Expert", DluPoint(this, 31, 226), DluSize(this, 98, 14));
+    // The buttons in the order of the form, which is the tab order.
+    new wxButton(this, kIdExpert, "&Expert", DluPoint(this, 31, 226), DluSize(this, 98, 14));
     new wxButton(this, kIdWizard, "&Wizard", DluPoint(this, 148, 226), DluSize(this, 98, 14));
     new wxButton(this, kIdAboutButton, "&About...", DluPoint(this, 281, 130), DluSize(this, 50, 14));
     new wxButton(this, kIdHelpButton, "&Help", DluPoint(this, 281, 147), DluSize(this, 50, 14));
     auto* exitButton = new wxButton(this, kIdExit, "E&xit", DluPoint(this, 281, 164), DluSize(this, 50, 14));
     exitButton->SetDefault();
-    expert->MoveBeforeInTabOrder(exitButton);
+    // The dialog opens with the keyboard focus on its default button.
+    exitButton->SetFocus();
     FitWrappedTexts(this);
 
     Bind(wxEVT_BUTTON, &CDelvorinDlg::OnExpert, this, kIdExpert);

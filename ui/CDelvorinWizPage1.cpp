@@ -38,6 +38,11 @@ wxWizardPage* CDelvorinWizPage1::GetNext() const
     return Sheet().Page(choice == 1 ? CDelvorinWiz::kApplyFolderPage : CDelvorinWiz::kOldFolderPage);
 }
 
+wxWindow* CDelvorinWizPage1::FirstField() const
+{
+    return apply_->GetValue() ? apply_ : build_;
+}
+
 void CDelvorinWizPage1::OnInitDialog()
 {
     // Build at the first run after the program started; later the choice made last.

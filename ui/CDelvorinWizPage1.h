@@ -30,6 +30,8 @@ protected:
     void OnSetActive() override;
     bool OnWizardNext() override;
     void OnCancel() override;
+    // The radio button that is on.
+    wxWindow* FirstField() const override;
 
 private:
     wxRadioButton* build_ = nullptr;

@@ -138,13 +138,8 @@ void CDelvorinWizPage2::OnClearProject(wxCommandEvent&)
 void CDelvorinWizPage2::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Browse for Old Files Folder";
-    std::string path;
-    if (ChoosePath(this, request, path)) {
-        oldFolder = path;
+    if (ChooseFolder(this, "Browse for Old Files Folder", oldFolder))
         ShowFields();
-    }
 }
 
 void CDelvorinWizPage2::OnRemoveFiles(wxCommandEvent&)

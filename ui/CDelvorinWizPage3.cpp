@@ -126,13 +126,8 @@ void CDelvorinWizPage3::OnCancel()
 void CDelvorinWizPage3::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Browse for New Files Folder";
-    std::string path;
-    if (ChoosePath(this, request, path)) {
-        newFolder = path;
+    if (ChooseFolder(this, "Browse for New Files Folder", newFolder))
         ShowFields();
-    }
 }
 
 void CDelvorinWizPage3::OnExclude(wxCommandEvent&)

@@ -128,11 +128,9 @@ void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToSave(this, selfExtract != 0, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, path))
         return;
-    patchFile = path;
-    if (patchFile.find('.') == std::string::npos)
-        patchFile += ".dvp";
+    patchFile = WithDvpWhenNoExtension(path);
     ApplyExtensionRule();
     ShowFields();
 }

@@ -77,11 +77,6 @@ void CDelvorinWizPage5::OnCancel()
 void CDelvorinWizPage5::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
-    CPathRequest request;
-    request.title = "Browse for a folder to apply a Delvorin file to";
-    std::string path;
-    if (ChoosePath(this, request, path)) {
-        folder = path;
+    if (ChooseFolder(this, "Browse for a folder to apply a Delvorin file to", folder))
         ShowFields();
-    }
 }

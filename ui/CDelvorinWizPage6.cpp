@@ -94,11 +94,9 @@ void CDelvorinWizPage6::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToOpen(this, "Open Patch File As", path))
+    if (!ChoosePatchFileToOpen(this, "Open Patch File As", patchFile, path))
         return;
-    patchFile = path;
-    if (patchFile.find('.') == std::string::npos)
-        patchFile += ".dvp";
+    patchFile = WithDvpWhenNoExtension(path);
     ShowFields();
 }
 

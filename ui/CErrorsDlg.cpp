@@ -25,8 +25,14 @@ CErrorsDlg::CErrorsDlg(wxWindow* parent)
                    "The Delvorin process was aborted, because of the previous errors.  The files that you were "
                    "updating have not been changed. You should contact the following company to resolve this problem:",
                    7, 108, 284, 27);
-    contactLabel_ = new wxStaticText(this, kIdContact, "", DluPoint(this, 26, 139), DluSize(this, 245, 11),
-                                     wxST_NO_AUTORESIZE | wxALIGN_CENTRE_HORIZONTAL | wxBORDER_SUNKEN);
+    // The contact line sits in a sunken frame: a text control of the toolkit draws no
+    // border of its own, so the frame is a window around it.
+    auto* contactFrame = new wxWindow(this, wxID_ANY, DluPoint(this, 26, 139), DluSize(this, 245, 11), wxBORDER_SUNKEN);
+    contactLabel_ = new wxStaticText(contactFrame, kIdContact, "", wxPoint(0, 0), contactFrame->GetClientSize(),
+                                     wxST_NO_AUTORESIZE | wxALIGN_CENTRE_HORIZONTAL);
+    const int lineHeight = contactLabel_->GetBestSize().y;
+    contactLabel_->SetSize(0, std::max(0, (contactFrame->GetClientSize().y - lineHeight) / 2),
+                           contactFrame->GetClientSize().x, lineHeight);
     auto* ok = new wxButton(this, wxID_OK, "OK", DluPoint(this, 124, 156), DluSize(this, 50, 14));
     ok->SetDefault();
     FitWrappedTexts(this);

@@ -3,6 +3,9 @@
 #include <wx/dcclient.h>
 #include <wx/settings.h>
 
+#include <algorithm>
+#include <cstdint>
+
 CPictureCtrl::CPictureCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size)
     : wxWindow(parent, id, pos, size, wxBORDER_SUNKEN | wxFULL_REPAINT_ON_RESIZE)
 {
@@ -14,6 +17,7 @@ void CPictureCtrl::SetBitmap(int resourceId)
 {
     dib_ = std::make_unique<CDib>();
     deviceBitmapCreated_ = false;
+    scaled_ = wxBitmap();
     if (dib_->LoadResource(resourceId))
         dib_->CreatePalette();
     Refresh();
@@ -27,8 +31,28 @@ void CPictureCtrl::Draw(wxDC& dc)
         dib_->CreateDeviceBitmap();
         deviceBitmapCreated_ = true;
     }
-    wxSize client = GetClientSize();
-    dib_->Paint(dc, 1, 1, client.x - 2, client.y - 2, 0, 0, false);
+    const wxSize client = GetClientSize();
+    const int width = client.x - 2;
+    const int height = client.y - 2;
+    const int pictureWidth = dib_->DeviceWidth();
+    const int pictureHeight = dib_->DeviceHeight();
+    if (width <= 0 || height <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
+        return;
+    if (!scaled_.IsOk() || scaled_.GetWidth() != width || scaled_.GetHeight() != height) {
+        // The largest part of the picture with the frame's proportions, centred, scaled
+        // to the frame with smoothing.
+        wxRect part(0, 0, pictureWidth, pictureHeight);
+        if (int64_t(pictureWidth) * height > int64_t(width) * pictureHeight) {
+            part.width = std::max(1, int(int64_t(pictureHeight) * width / height));
+            part.x = (pictureWidth - part.width) / 2;
+        } else {
+            part.height = std::max(1, int(int64_t(pictureWidth) * height / width));
+            part.y = (pictureHeight - part.height) / 2;
+        }
+        wxImage image = dib_->DeviceBitmap().ConvertToImage().GetSubImage(part);
+        scaled_ = wxBitmap(image.Scale(width, height, wxIMAGE_QUALITY_HIGH));
+    }
+    dc.DrawBitmap(scaled_, 1, 1);
 }
 
 void CPictureCtrl::OnPaint(wxPaintEvent&)

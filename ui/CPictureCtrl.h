@@ -1,8 +1,12 @@
-// The picture control of the dialogs: a sunken frame that draws one bitmap resource
-// unscaled at 1,1 inside a one-pixel margin, cut off when it is larger than the frame.
+// The picture control of the dialogs: a sunken frame that shows one bitmap resource
+// inside a one-pixel margin. The frame is sized in dialog units, so its pixel size
+// follows the desktop font: the picture is scaled smoothly to fill it, its proportions
+// kept (what does not fit the frame's proportions is cut off evenly on both sides).
+// The control takes no keyboard focus.
 #pragma once
 #include "ui/CDib.h"
 
+#include <wx/bitmap.h>
 #include <wx/window.h>
 
 #include <memory>
@@ -18,9 +22,13 @@ public:
     // control's client size.
     void Draw(wxDC& dc);
 
+    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocusFromKeyboard() const override { return false; }
+
 private:
     void OnPaint(wxPaintEvent& event);
 
     std::unique_ptr<CDib> dib_;
     bool deviceBitmapCreated_ = false;
+    wxBitmap scaled_; // the picture at the size it was last drawn
 };

@@ -64,6 +64,18 @@ bool CProgressDlgBase::Create(wxWindow* parent)
 
 void CProgressDlgBase::PumpMessages()
 {
+    // The events the program sent to itself are handled at every call: they cost little.
+    if (wxTheApp)
+        wxTheApp->ProcessPendingEvents();
+    // The engine calls in here thousands of times a second; a person sees a few dozen
+    // updates a second at most, and every round of the toolkit's own events (input,
+    // layout, painting) costs time the work then lacks. So the toolkit runs at most
+    // kYieldsPerSecond times a second; a click on Cancel waits for the next round.
+    const auto now = std::chrono::steady_clock::now();
+    if (yielded_ && now - lastYield_ < std::chrono::milliseconds(1000 / kYieldsPerSecond))
+        return;
+    yielded_ = true;
+    lastYield_ = now;
     // Yielding needs an event loop: while none runs (a test, or the start-up) one is
     // made for the moment. The yield processes only what is pending and never waits.
     wxEventLoopGuarantor loopForYield;
@@ -111,11 +123,22 @@ void CProgressDlgBase::SetupBar(wxGauge* bar)
 
 void CProgressDlgBase::SetBar(wxGauge* bar, wxStaticText* percent, int pos)
 {
+    // Bars and labels are touched only when they change: each change costs the toolkit
+    // a redraw, and the engine reports the same position many times.
     int range = std::max(upper - lower, 1);
-    bar->SetValue(std::clamp(pos - lower, 0, range));
+    int value = std::clamp(pos - lower, 0, range);
+    if (bar->GetValue() != value)
+        bar->SetValue(value);
     wxString text = ToWx(PercentLabel(pos, lower, upper));
     if (percent->GetLabel() != text) // rewritten only on change, to avoid flicker
         percent->SetLabel(text);
+}
+
+void CProgressDlgBase::SetTextIfChanged(wxStaticText* label, const std::string& text)
+{
+    wxString value = ToWx(text);
+    if (label->GetLabelText() != value)
+        label->SetLabelText(value);
 }
 
 wxStaticText* CProgressDlgBase::AddText(int id, const char* text, int x, int y, int cx, int cy)

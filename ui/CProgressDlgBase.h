@@ -6,6 +6,9 @@
 #include <wx/dialog.h>
 #include <wx/weakref.h>
 
+#include <chrono>
+#include <string>
+
 class wxGauge;
 class wxStaticText;
 
@@ -22,8 +25,10 @@ public:
 
     // Drains pending events, then returns the cancel request and forgets it.
     bool CheckCancel();
-    // Processes the events that are pending, without waiting for any.
+    // Processes the events that are pending, without waiting for any. The toolkit's own
+    // events (input, painting) are taken at most kYieldsPerSecond times a second.
     void PumpMessages();
+    static constexpr int kYieldsPerSecond = 15;
 
     wxWindow* Owner() const { return owner_; }
     bool OwnerDisabled() const { return ownerDisabled_; }
@@ -45,6 +50,8 @@ protected:
 
     // Sets a bar and rewrites its percentage label when the text changed.
     void SetBar(wxGauge* bar, wxStaticText* percent, int pos);
+    // Shows a text in a label unless the label shows it already.
+    static void SetTextIfChanged(wxStaticText* label, const std::string& text);
     void SetupBar(wxGauge* bar);
     wxStaticText* AddText(int id, const char* text, int x, int y, int cx, int cy);
     wxStaticText* AddPercentLabel(int id, int x, int y, int cx, int cy);
@@ -61,6 +68,8 @@ private:
     int dluWidth_;
     int dluHeight_;
     bool cancelRequested_ = false;
+    bool yielded_ = false;
+    std::chrono::steady_clock::time_point lastYield_;
     bool created_ = false;
     wxWeakRef<wxWindow> owner_;
     bool ownerDisabled_ = false;

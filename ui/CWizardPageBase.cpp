@@ -16,7 +16,9 @@
 
 namespace {
 constexpr int kPageDluWidth = 320;
-}
+// Template texts up to this height hold one line.
+constexpr int kOneLineDluHeight = 12;
+} // namespace
 
 CWizardPageBase::CWizardPageBase(CDelvorinWiz* sheet, const char* title, int helpContext, int dluHeight)
     : wxWizardPageSimple(sheet), sheet_(sheet), title_(title), helpContext_(helpContext)
@@ -63,12 +65,29 @@ void CWizardPageBase::ShowHelp()
 
 void CWizardPageBase::AddText(const char* text, int x, int y, int cx, int cy)
 {
+    // A text that is one line in the template stays one line in the desktop's wider
+    // font: it may run on towards the page's right edge.
+    if (cy <= kOneLineDluHeight) {
+        const int needed = ConvertPixelsToDialog(wxSize(GetTextExtent(text).x, 0)).x + 2;
+        cx = std::max(cx, std::min(needed, kPageDluWidth - x));
+    }
     AddWrappedText(this, wxID_ANY, text, x, y, cx, cy);
 }
 
 wxTextCtrl* CWizardPageBase::AddEdit(int id, int x, int y, int cx, int cy, long style)
 {
-    return new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, cx, cy), style);
+    auto* edit = new wxTextCtrl(this, id, "", DluPoint(this, x, y), DluSize(this, cx, cy), style);
+    if (!firstEdit_)
+        firstEdit_ = edit;
+    return edit;
+}
+
+void CWizardPageBase::SetFocus()
+{
+    if (wxWindow* field = FirstField(); field && field->IsEnabled())
+        field->SetFocus();
+    else
+        wxWizardPageSimple::SetFocus();
 }
 
 wxButton* CWizardPageBase::AddButton(int id, const char* label, int x, int y, int cx, int cy)

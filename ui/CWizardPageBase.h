@@ -35,6 +35,9 @@ public:
     // Help at the page's context number.
     void ShowHelp();
 
+    // The page opens with the keyboard focus in its first field (never on its picture).
+    void SetFocus() override;
+
 protected:
     friend class CDelvorinWiz;
 
@@ -48,6 +51,8 @@ protected:
     virtual bool OnWizardFinish() { return true; }
     // The Wizard is being cancelled and the page has been opened: store its fields.
     virtual void OnCancel() {}
+    // The control that takes the focus when the page is shown: the first edit.
+    virtual wxWindow* FirstField() const { return firstEdit_; }
 
     // Controls at their template rectangles, in tab order.
     void AddText(const char* text, int x, int y, int cx, int cy);
@@ -78,4 +83,5 @@ private:
     int helpContext_;
     bool opened_ = false;
     CPictureCtrl* picture_ = nullptr;
+    wxWindow* firstEdit_ = nullptr;
 };

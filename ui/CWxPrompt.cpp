@@ -5,6 +5,8 @@
 #include "ui/WxText.h"
 
 #include <wx/msgdlg.h>
+// after msgdlg.h, which it builds on
+#include <wx/generic/msgdlgg.h>
 
 long MessageBoxStyle(PromptButtons buttons, PromptIcon icon)
 {
@@ -48,7 +50,9 @@ PromptAnswer CWxPrompt::Ask(PromptOwner, const std::string& text, const std::str
             parent = active ? wxGetTopLevelParent(active) : app.MainWindowForMessages();
         }
     }
-    wxMessageDialog box(parent, ToWx(text), ToWx(title), MessageBoxStyle(buttons, icon));
+    // The toolkit's own message box on GTK 3 shows no icon; this one shows the stop,
+    // question and warning icons of the desktop's icon theme.
+    wxGenericMessageDialog box(parent, ToWx(text), ToWx(title), MessageBoxStyle(buttons, icon));
     return AnswerFromReturnCode(box.ShowModal());
 }
 

@@ -1,5 +1,7 @@
 #include "ui/DesktopCalls.h"
 
+#include "platform/FileSystem.h"
+#include "ui/CTextViewerDlg.h"
 #include "ui/WxText.h"
 
 #include <wx/dirdlg.h>
@@ -13,13 +15,43 @@ CDesktopHooks& DesktopHooks()
     return hooks;
 }
 
+std::string StartFolderFor(const std::string& folder)
+{
+    if (!folder.empty() && fsys::FolderExists(folder))
+        return folder;
+    return FromWx(wxGetHomeDir());
+}
+
+void StartAtFile(CPathRequest& request, const std::string& file)
+{
+    const size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash ? slash : 1);
+    const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
+    request.startFolder = StartFolderFor(folder);
+    if (!name.empty())
+        request.defaultFile = name;
+}
+
+bool ChooseFolder(wxWindow* parent, const std::string& title, std::string& folder)
+{
+    CPathRequest request;
+    request.title = title;
+    request.startFolder = StartFolderFor(folder);
+    std::string chosen;
+    if (!ChoosePath(parent, request, chosen))
+        return false;
+    folder = chosen;
+    return true;
+}
+
 bool ChoosePath(wxWindow* parent, const CPathRequest& request, std::string& path)
 {
     if (DesktopHooks().choosePath)
         return DesktopHooks().choosePath(parent, request, path);
 
+    const wxString start = ToWx(request.startFolder.empty() ? StartFolderFor("") : request.startFolder);
     if (request.kind == CPathRequest::Kind::Folder) {
-        wxDirDialog dialog(parent, ToWx(request.title), "/", wxDD_DEFAULT_STYLE);
+        wxDirDialog dialog(parent, ToWx(request.title), start, wxDD_DEFAULT_STYLE);
         if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty())
             return false;
         path = FromWx(dialog.GetPath());
@@ -32,7 +64,7 @@ bool ChoosePath(wxWindow* parent, const CPathRequest& request, std::string& path
     wxString wildcard = ToWx(request.wildcard);
     if (!wildcard.empty())
         wildcard = wildcard + "|" + wildcard;
-    wxFileDialog dialog(parent, ToWx(request.title), wxEmptyString, ToWx(request.defaultFile), wildcard, style);
+    wxFileDialog dialog(parent, ToWx(request.title), start, ToWx(request.defaultFile), wildcard, style);
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty())
         return false;
     path = FromWx(dialog.GetPath());
@@ -57,12 +89,19 @@ void StartProgram(const std::vector<std::string>& argv)
     wxExecute(raw.data(), wxEXEC_ASYNC);
 }
 
-void ShowTextFile(const std::string& path)
+void ShowTextFile(wxWindow* parent, const std::string& path)
 {
+    bool started;
     if (DesktopHooks().showTextFile) {
-        DesktopHooks().showTextFile(path);
-        return;
+        started = DesktopHooks().showTextFile(path);
+    } else {
+        // The desktop's opener says at once whether a viewer was started; a launch that
+        // is merely handed on (to a program that needs a terminal, say) would fail out
+        // of sight.
+        wxLogNull quiet;
+        const char* argv[] = {"gio", "open", path.c_str(), nullptr};
+        started = wxExecute(argv, wxEXEC_SYNC | wxEXEC_NOEVENTS) == 0;
     }
-    wxLogNull quiet;
-    wxLaunchDefaultApplication(ToWx(path));
+    if (!started)
+        (new CTextViewerDlg(parent, path))->Show();
 }

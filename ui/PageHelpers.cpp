@@ -1,5 +1,6 @@
 #include "ui/PageHelpers.h"
 
+#include "app/StringHelpers.h"
 #include "engine/common/CDirDiff.h"
 #include "ui/DesktopCalls.h"
 #include "ui/WxText.h"
@@ -20,7 +21,7 @@ bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path)
     return ChoosePath(parent, request, path);
 }
 
-bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, std::string& path)
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current, std::string& path)
 {
     const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
     CPathRequest request;
@@ -29,31 +30,37 @@ bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, std::string& path
     request.defaultFile = pattern;
     request.wildcard = pattern;
     request.overwritePrompt = true;
+    StartAtFile(request, current);
     return ChoosePath(parent, request, path);
 }
 
-bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, std::string& path)
+bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std::string& current,
+                           std::string& path)
 {
     CPathRequest request;
     request.kind = CPathRequest::Kind::OpenFile;
     request.title = title;
     request.defaultFile = "*.dvp";
     request.wildcard = "*.dvp";
+    StartAtFile(request, current);
     return ChoosePath(parent, request, path);
 }
 
 std::string TextAfterLastDot(const std::string& path)
 {
-    size_t dot = path.rfind('.');
-    return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    const std::string name = LastComponent(path);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
 std::string WithPatchExtension(const std::string& path, const std::string& extension)
 {
-    size_t dot = path.rfind('.');
-    if (dot == std::string::npos)
-        return path + "." + extension;
-    return path.substr(0, dot + 1) + extension;
+    return SetExtension(path, extension);
+}
+
+std::string WithDvpWhenNoExtension(const std::string& path)
+{
+    return LastComponent(path).find('.') == std::string::npos ? path + ".dvp" : path;
 }
 
 void ShowText(wxTextCtrl* edit, const std::string& text)

@@ -17,18 +17,25 @@ bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path);
 
 // Asks where to save the patch file: the file-save dialog titled "Save Patch File As"
 // with the pattern "*.exe" for a self-extracting program or "*.dvp", and the question
-// before an existing file is replaced. False when cancelled.
-bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, std::string& path);
-// Asks for a patch file to apply: the file-open dialog with the given title and "*.dvp".
-bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, std::string& path);
+// before an existing file is replaced. It opens at the patch file named so far (current),
+// proposing its name. False when cancelled.
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current, std::string& path);
+// Asks for a patch file to apply: the file-open dialog with the given title and "*.dvp",
+// opening at the patch file named so far.
+bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std::string& current,
+                           std::string& path);
 
-// The text after the last '.' of the whole path ("" when there is none).
+// The extension of the file a path names: the text after the last '.' of its last
+// component ("" when there is none).
 std::string TextAfterLastDot(const std::string& path);
 
 // The patch file extension rule of the Build page and the Wizard: the text after the last
-// '.' of the whole path is replaced by extension (a '.' in a folder name counts, as it
-// always has for these pages); without a '.', '.' and the extension are appended.
+// '.' of the file's own name is replaced by extension; a name without a '.' gets '.' and
+// the extension. A '.' in a folder name never counts, so the patch file stays in the
+// folder the user chose.
 std::string WithPatchExtension(const std::string& path, const std::string& extension);
+// A patch file chosen in a file dialog: ".dvp" is appended when its name has no '.'.
+std::string WithDvpWhenNoExtension(const std::string& path);
 
 // The message that refuses a patch file inside the new files folder.
 extern const char kPatchInsideNewFolder[];

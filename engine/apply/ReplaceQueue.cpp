@@ -1,57 +1,36 @@
 #include "engine/apply/ReplaceQueue.h"
 
 #include "app/AppCore.h"
-#include "platform/FileSystem.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <set>
+#include <sys/stat.h>
 #include <unistd.h>
-
-bool SyncFile(const std::string& path)
-{
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = fsync(fd) == 0;
-    close(fd);
-    return ok;
-}
-
-void SyncFolder(const std::string& folder)
-{
-    int fd = open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
-}
+#include <utility>
+#include <vector>
 
 namespace {
 
-// Flushes the file systems that hold the paths (files or folders), each once: every
-// waiting file, or every renamed entry, at once. Where a file system cannot be flushed
-// whole, the path itself is. The targets of one apply may lie on several file systems
-// (a folder of the tree can be another mount), so each path's own is flushed.
-bool SyncAll(const std::vector<std::string>& paths)
+// Flushes the file system of every entry's folder once; where a file system cannot be
+// flushed whole, the staged file itself is. False when a staged file is gone or cannot
+// be flushed.
+bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
 {
     std::set<dev_t> flushed;
-    for (const std::string& p : paths) {
-        int fd = open(p.empty() ? "." : p.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return false;
+    for (const CReplaceQueue::CEntry& e : entries) {
         struct stat st;
-        const bool known = fstat(fd, &st) == 0;
-        bool ok = true;
-        if (!known || flushed.count(st.st_dev) == 0) {
-            if (syncfs(fd) == 0) {
-                if (known)
-                    flushed.insert(st.st_dev);
-            } else {
-                ok = fsync(fd) == 0;
-            }
+        if (!e.folder->Status(e.staged, st) || !S_ISREG(st.st_mode))
+            return false;
+        if (flushed.count(st.st_dev) != 0)
+            continue;
+        if (syncfs(e.folder->Fd()) == 0) {
+            flushed.insert(st.st_dev);
+            continue;
         }
-        close(fd);
+        int fd = openat(e.folder->Fd(), e.staged.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        const bool ok = fd >= 0 && fsync(fd) == 0;
+        if (fd >= 0)
+            close(fd);
         if (!ok)
             return false;
     }
@@ -64,12 +43,13 @@ CReplaceQueue::~CReplaceQueue()
 {
     // Files still waiting (the apply ended without a flush) are not left behind.
     for (const CEntry& e : entries_)
-        fsys::DeleteFile(e.rebuild);
+        e.folder->Remove(e.staged);
 }
 
-bool CReplaceQueue::Add(const std::string& rebuild, const std::string& target, uint64_t bytes)
+bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
 {
-    entries_.push_back({rebuild, target});
+    targets_.insert(entry.target);
+    entries_.push_back(std::move(entry));
     bytes_ += bytes;
     if (bytes_ >= kMaxBytes || entries_.size() >= kMaxFiles)
         return Flush();
@@ -78,10 +58,7 @@ bool CReplaceQueue::Add(const std::string& rebuild, const std::string& target, u
 
 bool CReplaceQueue::Holds(const std::string& target) const
 {
-    for (const CEntry& e : entries_)
-        if (e.target == target)
-            return true;
-    return false;
+    return targets_.count(target) != 0;
 }
 
 bool CReplaceQueue::Flush()
@@ -90,25 +67,28 @@ bool CReplaceQueue::Flush()
         return true;
     std::vector<CEntry> entries;
     entries.swap(entries_);
+    targets_.clear();
     bytes_ = 0;
-    std::vector<std::string> rebuilt;
-    for (const CEntry& e : entries)
-        rebuilt.push_back(e.rebuild);
-    bool durable = SyncAll(rebuilt);
-    std::set<std::string> folders;
+    const bool durable = MakeDurable(entries);
+    // Each folder once, however many handles of it the entries hold.
+    std::set<std::pair<dev_t, ino_t>> seen;
+    std::vector<const CFolderHandle*> folders;
     bool ok = true;
     for (const CEntry& e : entries) {
-        if (ok && durable && fsys::RenameFile(e.rebuild, e.target)) {
-            folders.insert(fsys::FolderOf(e.target));
+        if (ok && durable && e.folder->Rename(e.staged, e.leaf)) {
+            struct stat st;
+            if (fstat(e.folder->Fd(), &st) != 0 || seen.insert({st.st_dev, st.st_ino}).second)
+                folders.push_back(e.folder.get());
             continue;
         }
-        fsys::DeleteFile(e.rebuild);
+        e.folder->Remove(e.staged);
         if (ok)
             core_.Ask(PromptOwner::MainWindow, "Unable to create file:\n" + e.target, kAppName, PromptButtons::OK,
                       PromptIcon::None);
         ok = false;
     }
     // The renames are made durable with their folders.
-    SyncAll(std::vector<std::string>(folders.begin(), folders.end()));
+    for (const CFolderHandle* folder : folders)
+        fsync(folder->Fd());
     return ok;
 }

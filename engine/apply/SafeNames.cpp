@@ -67,11 +67,6 @@ bool PassesLinkedFolder(const std::string& folder, const std::string& name)
     return false;
 }
 
-bool IsSafeTargetName(const std::string& folder, const std::string& name)
-{
-    return IsSafeRelativeName(name) && !PassesLinkedFolder(folder, name);
-}
-
 bool TargetFolderOf(const std::string& fullPath, const std::string& name, std::string& folder)
 {
     if (name.empty() || fullPath.size() < name.size() + 1)

@@ -14,9 +14,6 @@ bool IsSafeRelativeName(const std::string& name);
 // reach a place outside the folder.
 bool PassesLinkedFolder(const std::string& folder, const std::string& name);
 
-// Both tests together: the name may be created, written or deleted below the folder.
-bool IsSafeTargetName(const std::string& folder, const std::string& name);
-
 // The target folder of a full target path formed as folder + "/" + name; false when
 // the path does not end in "/" + name.
 bool TargetFolderOf(const std::string& fullPath, const std::string& name, std::string& folder);

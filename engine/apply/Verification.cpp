@@ -4,12 +4,17 @@
 #include "engine/apply/Verification.h"
 
 #include "app/AppCore.h"
+#include "engine/apply/ApplyContext.h"
+#include "engine/apply/ObjectStream.h"
+#include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderHandle.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -30,6 +35,10 @@ constexpr size_t kSumChunk = size_t{256} << 10;
 constexpr uint64_t kTwoThreadsFrom = uint64_t{16} << 20;
 constexpr const char* kMissingText = "The following file to be updated is missing:\n%s\n\n";
 constexpr const char* kMismatchText = "The following file does not match the file to be updated:\n%s\n\n";
+constexpr const char* kNotRegularText =
+    "The following file cannot be updated, because it is not a regular file:\n%s\n\n";
+constexpr const char* kLinkOutText =
+    "The following file is a symbolic link that leads out of the folder to be updated:\n%s\n\n";
 
 } // namespace
 
@@ -155,23 +164,142 @@ void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const s
     std::snprintf(entry, entrySize, format, shown.c_str());
 }
 
+std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
+{
+    if (!keep)
+        return SumFile(fd, length);
+    keep->resize(static_cast<size_t>(length));
+    if (!fsys::ReadAt(fd, keep->data(), keep->size(), 0))
+        return std::nullopt;
+    return ByteSum(keep->data(), keep->size());
+}
+
+CTargetState StateOfTarget(const CFilePatch& record, uint64_t length, uint32_t sum)
+{
+    // A record whose old and new files agree in length and sum is patched: the two
+    // cannot be told apart.
+    if (length == record.oldLength && sum == record.oldByteSum)
+        return CTargetState::Old;
+    if (length == record.newLength && sum == record.newByteSum)
+        return CTargetState::New;
+    return CTargetState::Different;
+}
+
+namespace {
+
+// The coverage of a record of very many objects, which are not held in memory: marked in
+// a bitmap of one stretch of the new file at a time (256 MiB of file in 32 MiB), the
+// objects read again from the image for each stretch.
+bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+{
+    constexpr uint64_t kStretch = uint64_t{1} << 28;
+    std::vector<uint64_t> bits;
+    for (uint64_t start = 0; start < record.newLength; start += kStretch) {
+        const uint64_t end = std::min<uint64_t>(start + kStretch, record.newLength);
+        bits.assign(static_cast<size_t>((end - start + 63) / 64), 0);
+        auto mark = [&](uint64_t from, uint64_t to) {
+            if (to > record.newLength)
+                return false;
+            from = std::max(from, start) - start;
+            to = std::min(to, end);
+            to = to > start ? to - start : 0;
+            for (; from < to && from % 64 != 0; ++from)
+                bits[from / 64] |= uint64_t{1} << (from % 64);
+            for (; from + 64 <= to; from += 64)
+                bits[from / 64] = ~uint64_t{0};
+            for (; from < to; ++from)
+                bits[from / 64] |= uint64_t{1} << (from % 64);
+            return true;
+        };
+        if (!ForEachObject(
+                record, imageFd, [&](const COldPatch& o) { return mark(o.newOffset, uint64_t{o.newOffset} + o.length); },
+                [&](size_t, const CNewPatch& n) { return mark(n.newOffset, uint64_t{n.newOffset} + n.length); }))
+            return false;
+        const uint64_t size = end - start;
+        for (uint64_t at = 0; at < size; at += 64) {
+            const uint64_t count = std::min<uint64_t>(64, size - at);
+            const uint64_t want = count == 64 ? ~uint64_t{0} : (uint64_t{1} << count) - 1;
+            if ((bits[at / 64] & want) != want)
+                return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+{
+    if (record.objectsStreamed)
+        return StreamedObjectsCoverNewFile(record, imageFd);
+    std::vector<std::pair<uint64_t, uint64_t>> stretches;
+    stretches.reserve(record.oldPatches.size() + record.newPatches.size());
+    for (const COldPatch& o : record.oldPatches)
+        stretches.emplace_back(o.newOffset, uint64_t{o.newOffset} + o.length);
+    for (const CNewPatch& n : record.newPatches)
+        stretches.emplace_back(n.newOffset, uint64_t{n.newOffset} + n.length);
+    std::sort(stretches.begin(), stretches.end());
+    uint64_t covered = 0;
+    for (const auto& [from, to] : stretches) {
+        if (from > covered || to > record.newLength)
+            return false;
+        covered = std::max(covered, to);
+    }
+    return covered == record.newLength;
+}
+
 int CFilePatch::VerifyTargetFile(char* entry)
 {
-    // A file that the patch creates need not exist.
-    if (newFileFlag)
+    targetHoldsNew = false;
+    auto fail = [&](const char* text) {
+        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, text, oldPath);
+        return 0;
+    };
+    // A record verified on its own opens the folder its target path names.
+    CApplyContext own;
+    if (!applyContext && (!TargetFolderOf(oldPath, name, own.rootPath) || !own.root.Open(own.rootPath)))
+        return fail(kMissingText);
+    const CFolderHandle& root = applyContext ? applyContext->root : own.root;
+    if (newFileFlag) {
+        // A file that the patch creates need not exist; whatever is at its name is
+        // replaced, which only a file (or a link) can be.
+        std::string folder, leaf;
+        SplitRelativeName(name, folder, leaf);
+        CFolderHandle parent = root.Folder(folder);
+        struct stat st;
+        if (!parent.Valid() || !parent.Status(leaf, st))
+            return 1;
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return fail(kNotRegularText);
+        // A file of the new length may be the new file already (an interrupted apply
+        // put it in place): then it is written no more.
+        if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == newLength) {
+            int fd = root.OpenForReading(name);
+            if (fd >= 0) {
+                std::optional<uint32_t> sum = SumOpenFile(fd, newLength);
+                ::close(fd);
+                targetHoldsNew = sum && *sum == newByteSum;
+            }
+        }
         return 1;
+    }
 
-    // A file that cannot be opened is missing; one that can is summed through the same
-    // opening.
-    uint64_t length = 0;
-    int fd = OpenRegularFile(oldPath, length);
-    if (fd < 0) {
-        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMissingText, oldPath);
-        return 0;
-    }
-    if (!SumMatches(fd, length, static_cast<int32_t>(oldLength), oldByteSum)) {
-        FormatErrorEntry(entry, CDirDiff::kErrorTextSize, kMismatchText, oldPath);
-        return 0;
-    }
+    // The file is opened beneath the target folder: a link that leads out of it is
+    // refused by the kernel. One that can be opened is summed through that opening.
+    int fd = root.OpenForReading(name);
+    if (fd < 0)
+        return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
+    struct stat st;
+    const bool known = fstat(fd, &st) == 0;
+    const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
+    // Only a file of one of the two lengths needs to be read.
+    std::optional<uint32_t> sum;
+    if (known && (length == oldLength || length == newLength))
+        sum = SumOpenFile(fd, length);
+    ::close(fd);
+    const CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
+    if (state == CTargetState::Different)
+        return fail(kMismatchText);
+    targetHoldsNew = state == CTargetState::New;
     return 1;
 }

@@ -4,6 +4,7 @@
 #include "platform/ByteBuffer.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class CAppCore;
@@ -24,6 +25,26 @@ enum class CSumCheck { CannotOpen, Differs, Matches };
 CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
                       CByteBuffer* keep = nullptr);
 bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome);
+
+// The byte sum of the first length bytes of the open file fd (a large file summed by two
+// threads); nothing when the file ends first or cannot be read. With keep, the bytes are
+// read whole into *keep and stay there.
+std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep = nullptr);
+
+// The three kinds of target the verification meets.
+enum class CTargetState {
+    Old,       // the file the patch was built against: to be patched
+    New,       // already the file the patch makes: done by an earlier apply
+    Different, // neither
+};
+// Which of them the file of the given length and byte sum is, for the record.
+CTargetState StateOfTarget(const class CFilePatch& record, uint64_t length, uint32_t sum);
+
+// True when the record's objects describe every byte of its new file and nothing
+// outside it (they may overlap). A record that leaves bytes undescribed is damaged: it
+// would make the apply write a file the patch holds no data for. imageFd is the patch
+// image, from which a record that does not hold its objects reads them again.
+bool ObjectsCoverNewFile(const class CFilePatch& record, int imageFd);
 
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result
 // would not fit the entry (at most entrySize - 1 characters), the front of text is

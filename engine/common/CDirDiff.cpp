@@ -100,6 +100,8 @@ void CDirDiff::ClearErrors()
     std::memset(errors, 0, sizeof errors);
     errorCount = 0;
     failure = 0;
+    refusals = 0;
+    backups.clear();
 }
 
 std::vector<std::string> CDirDiff::ErrorEntries() const

@@ -85,7 +85,15 @@ public:
     char errors[kMaxErrors][kErrorTextSize] = {};
     int32_t errorCount = 0;
     int32_t failure = 0;
+    // Entries that say the patch itself cannot be applied (damaged, unsafe, or a target
+    // that cannot be written), as against files of the target that do not match.
+    int32_t refusals = 0;
+    // True when the verification failed only because the target folder does not hold
+    // the files the patch was built against.
+    bool TargetDoesNotMatch() const { return failure != 0 && refusals == 0; }
     void ClearErrors();
+    // Where the backups of the last apply went: target file, backup file.
+    std::vector<std::pair<std::string, std::string>> backups;
     std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets

@@ -194,8 +194,15 @@ bool ReadRecord(CFilePatch& r)
 
     r.oldPatches.clear();
     r.newPatches.clear();
-    r.oldPatches.reserve(oldCount);
-    r.newPatches.reserve(newCount);
+    // A record of very many objects keeps none of them: they are read again from the
+    // image where they are needed, so that the memory an apply takes does not grow with
+    // their number.
+    r.objectsStreamed = uint64_t{oldCount} + newCount > CFilePatch::kMaxHeldObjects;
+    r.objectsPosition = position;
+    if (!r.objectsStreamed) {
+        r.oldPatches.reserve(oldCount);
+        r.newPatches.reserve(newCount);
+    }
     const std::string outside = "The file record of " + storedName + " describes bytes outside the ";
 
     for (uint32_t i = 0; i < oldCount; ++i) {
@@ -211,7 +218,8 @@ bool ReadRecord(CFilePatch& r)
             return Damaged(core, outside + "old file.");
         if (!Within(o.newOffset, o.length, r.newLength))
             return Damaged(core, outside + "new file.");
-        r.oldPatches.push_back(o);
+        if (!r.objectsStreamed)
+            r.oldPatches.push_back(o);
     }
     for (uint32_t i = 0; i < newCount; ++i) {
         CNewPatch n;
@@ -227,7 +235,8 @@ bool ReadRecord(CFilePatch& r)
         if (!Within(n.newOffset, n.length, r.newLength))
             return Damaged(core, outside + "new file.");
         position = n.dataPosition + n.length;
-        r.newPatches.push_back(n);
+        if (!r.objectsStreamed)
+            r.newPatches.push_back(n);
     }
     return true;
 }

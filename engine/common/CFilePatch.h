@@ -15,7 +15,7 @@
 #include <vector>
 
 class CAppCore;
-class CReplaceQueue;
+struct CApplyContext;
 struct CPrefetchedPair;
 class IBuildProgress;
 class IApplyProgress;
@@ -23,14 +23,6 @@ class IApplyProgress;
 // The outcome of reading one patch object: read, wrong tag, bytes that would lie past
 // the end of the patch image, or a failed read.
 enum class CObjectRead { Ok, BadTag, PastEnd, ReadError };
-
-// Apply: the memory of in-memory rebuilds of small files (and of the window rebuild of
-// larger ones, in newBytes).
-struct CRebuildBuffers {
-    CByteBuffer oldBytes; // the target, as its check before the rebuild read it
-    CByteBuffer newBytes; // the rebuilt file, or the window being rebuilt
-    CByteBuffer data;     // the record's new data, read from the image at once
-};
 
 // An old-copy object: old[oldOffset, oldOffset + length) == new[newOffset, newOffset + length).
 class COldPatch {
@@ -101,9 +93,6 @@ public:
     // Apply side (verification and per-file apply).
     int VerifyTargetFile(char* entry /* 520 bytes */);
     int ApplyFileRecord(int& backup, const std::string& backupExt, IApplyProgress* progress);
-    bool CreateFolderPath(const std::string& folder, CBinFile& file);
-    bool BackupTargetFile(const std::string& backupExt);
-    bool ReplaceTargetFile(const std::string& rebuildName, const std::string& target);
 
     // Record fields.
     CFileTimes newTimes;
@@ -125,12 +114,26 @@ public:
     CBlockIndex blockIndex;
 
     CAppCore& Core() { return core_; }
-    // Apply: where ReplaceTargetFile leaves replacements of existing files to wait for
-    // one disk flush with others (none: each is flushed and renamed at once).
-    CReplaceQueue* replaceQueue = nullptr;
-    // Apply: memory for rebuilding small files in memory, kept by the apply from one
-    // record to the next (none: the record uses its own).
-    CRebuildBuffers* rebuildBuffers = nullptr;
+    // Apply: what the records of the apply share (the target folder's handle above all);
+    // set by the driver before a record is verified or applied.
+    CApplyContext* applyContext = nullptr;
+    // Apply: set by VerifyTargetFile when the target holds the new file already (an
+    // earlier, interrupted apply of the same patch got that far).
+    bool targetHoldsNew = false;
+    // True when the record rebuilds its file from objects (a record without any only
+    // gives the target its times).
+    bool HasObjects() const
+    {
+        return oldCopyCount != 0 || newDataCount != 0 || !oldPatches.empty() || !newPatches.empty();
+    }
+    // Apply: a record of more objects than this keeps none of them in memory
+    // (objectsStreamed); they are read again from the image at objectsPosition.
+    static constexpr uint64_t kMaxHeldObjects = uint64_t{1} << 20;
+    bool objectsStreamed = false;
+    uint64_t objectsPosition = 0;
+    // True when the apply writes the record's file: it has objects, or it makes a new
+    // file (an empty one may have none).
+    bool Rebuilds() const { return newFileFlag != 0 || HasObjects(); }
 
 private:
     // The thorough matcher's objects and byte sums for a file whose old file is present
@@ -141,9 +144,6 @@ private:
     CAppCore& core_;
     std::vector<unsigned char> copyBuffer_;
     std::unique_ptr<CPrefetchedPair> prefetched_;
-    // Whether ReplaceTargetFile forces the rebuilt file and its rename to the disk: yes
-    // unless the target did not exist before the apply.
-    bool syncReplacement_ = true;
 };
 
 // Byte sum: all bytes taken as unsigned values, added modulo 2^32.

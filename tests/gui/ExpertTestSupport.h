@@ -119,7 +119,10 @@ public:
             return true;
         };
         DesktopHooks().startProgram = [this](const std::vector<std::string>& argv) { started.push_back(argv); };
-        DesktopHooks().showTextFile = [this](const std::string& path) { shownFiles.push_back(path); };
+        DesktopHooks().showTextFile = [this](const std::string& path) {
+            shownFiles.push_back(path);
+            return viewerStarts;
+        };
     }
     ~CDesktopScript()
     {
@@ -133,6 +136,7 @@ public:
     std::vector<CPathRequest> requests;
     std::vector<std::vector<std::string>> started;
     std::vector<std::string> shownFiles;
+    bool viewerStarts = true; // whether the desktop's text viewer starts
 };
 
 // The real Expert mode window with both pages, made from the settings record as it is

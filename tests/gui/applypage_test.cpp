@@ -11,6 +11,7 @@
 
 #include <wx/button.h>
 #include <wx/stattext.h>
+#include <wx/utils.h>
 
 #include <cstdlib>
 
@@ -106,6 +107,7 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
 
     Type(page->FolderEdit(), "/typed/folder"); // kept by the patch file browse
+    Type(page->PatchFileEdit(), "");
     desktop.Choose("/media/update.dvp");
     Click(page, Page::kIdBrowsePatch);
     EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
@@ -115,13 +117,23 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     EXPECT_TRUE(open.kind == CPathRequest::Kind::OpenFile);
     EXPECT_EQ(open.defaultFile, "*.dvp");
     EXPECT_EQ(open.wildcard, "*.dvp");
+    const std::string home = wxGetHomeDir().ToStdString();
+    EXPECT_EQ(open.startFolder, home);
 
+    // The dialogs open where the fields point: the folder, the patch file's folder with
+    // its name proposed.
+    CTestFolder scratch;
+    Type(page->FolderEdit(), scratch.Path());
+    Type(page->PatchFileEdit(), scratch / "fix.dvp");
     desktop.Choose("");
     desktop.Choose("");
     Click(page, Page::kIdBrowseFolder);
     Click(page, Page::kIdBrowsePatch);
-    EXPECT_EQ(Value(page->FolderEdit()), "/typed/folder");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
+    EXPECT_EQ(desktop.requests[2].startFolder, scratch.Path());
+    EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
+    EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
+    EXPECT_EQ(Value(page->FolderEdit()), scratch.Path());
+    EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "fix.dvp");
 
     Click(page, Page::kIdHelp);
     EXPECT_EQ(TestApp().LastHelpContext(), 13);
@@ -179,6 +191,16 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         EXPECT_EQ(prompts.Shown().back().text, "Error opening patch file");
         EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
+    }
+    {
+        // A file that is no patch at all, whose first bytes would read as a part count:
+        // no part is asked for, the one message comes at once.
+        CFocusPrompt prompts;
+        CTestFolder scratch;
+        scratch.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
+        apply(scratch.Path(), scratch / "notes.txt", prompts);
+        ASSERT_EQ(prompts.Shown().size(), 1u) << prompts.Shown()[0].text;
+        EXPECT_EQ(prompts.Shown()[0].text, "Error opening patch file");
     }
 }
 

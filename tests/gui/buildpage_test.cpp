@@ -14,11 +14,13 @@
 #include "ui/CFileChooserDlg.h"
 #include "ui/CPictureMessageDlg.h"
 #include "ui/CSplitDlg.h"
+#include "ui/CTextViewerDlg.h"
 
 #include <wx/button.h>
 #include <wx/combobox.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
+#include <wx/utils.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -110,14 +112,14 @@ TEST_F(BuildPage, LoadsItsFieldsOnceAndKeepsTheExtensionFollowingTheSelfExtractB
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.dvp");
     ClickCheck(page->SelfExtractCheck());
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
-    // A name without an extension gets one; the rule looks at the whole path, so the
-    // '.' of a folder name counts.
+    // A name without an extension gets one; only the file's own name counts, so the
+    // '.' of a folder name never moves the patch into another folder.
     Type(page->PatchFileEdit(), "/out/update");
     ClickCheck(page->SelfExtractCheck());
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
-    Type(page->PatchFileEdit(), "/out/v1.2/update");
+    Type(page->PatchFileEdit(), "/home/me/.cache/v1.2/update");
     ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/v1.exe");
+    EXPECT_EQ(Value(page->PatchFileEdit()), "/home/me/.cache/v1.2/update.exe");
     Type(page->PatchFileEdit(), "");
     ClickCheck(page->SelfExtractCheck());
     EXPECT_EQ(Value(page->PatchFileEdit()), "");
@@ -157,6 +159,10 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     ASSERT_EQ(desktop.requests.size(), 2u);
     EXPECT_EQ(desktop.requests[0].title, "Browse for Old Files Folder");
     EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
+    // The browser opens at the folder in the field, or at home when there is none.
+    const std::string home = wxGetHomeDir().ToStdString();
+    EXPECT_EQ(desktop.requests[0].startFolder, home);
+    EXPECT_EQ(desktop.requests[1].startFolder, home); // "/data/old" does not exist
 
     // The new-folder browse applies the default-folder rule even when cancelled.
     Type(page->DefaultFolderEdit(), "/typed/by/hand");
@@ -164,10 +170,13 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     Click(page, Page::kIdBrowseNew);
     EXPECT_EQ(Value(page->NewFolderEdit()), "");
     EXPECT_EQ(Value(page->DefaultFolderEdit()), "/data/old");
+    CTestFolder scratch;
+    Type(page->NewFolderEdit(), scratch.Path());
     desktop.Choose("/data/new");
     Click(page, Page::kIdBrowseNew);
     EXPECT_EQ(Value(page->NewFolderEdit()), "/data/new");
     EXPECT_EQ(desktop.requests[3].title, "Browse for New Files Folder");
+    EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
 
     // Save Patch File As: the pattern follows the self-extract box, the extension too.
     desktop.Choose("/out/update");
@@ -178,11 +187,16 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     EXPECT_TRUE(save.kind == CPathRequest::Kind::SaveFile);
     EXPECT_EQ(save.defaultFile, "*.dvp");
     EXPECT_EQ(save.wildcard, "*.dvp");
+    EXPECT_EQ(save.startFolder, home);
     EXPECT_TRUE(save.overwritePrompt);
     ClickCheck(page->SelfExtractCheck());
+    Type(page->PatchFileEdit(), scratch / "fix.exe");
     desktop.Choose("/out/update.dvp");
     Click(page, Page::kIdBrowsePatch);
-    EXPECT_EQ(desktop.requests[5].defaultFile, "*.exe");
+    // The save dialog opens in the folder of the patch file named, proposing its name.
+    EXPECT_EQ(desktop.requests[5].wildcard, "*.exe");
+    EXPECT_EQ(desktop.requests[5].defaultFile, "fix.exe");
+    EXPECT_EQ(desktop.requests[5].startFolder, scratch.Path());
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
     desktop.Choose("");
     Click(page, Page::kIdBrowsePatch);
@@ -610,6 +624,32 @@ TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)
     CDesktopScript desktop;
     Click(page, Page::kIdViewLog);
     EXPECT_EQ(desktop.shownFiles, std::vector<std::string>{TestApp().Core().log.Path()});
+    auto viewers = [] {
+        std::vector<CTextViewerDlg*> found;
+        for (wxWindow* w : wxTopLevelWindows)
+            if (auto* viewer = dynamic_cast<CTextViewerDlg*>(w); viewer && !viewer->IsBeingDeleted())
+                found.push_back(viewer);
+        return found;
+    };
+    EXPECT_TRUE(viewers().empty());
+    // Without a viewer of the desktop the program shows the log itself, read-only.
+    {
+        CTestFolder scratch;
+        const std::string savedLog = TestApp().Core().log.Path();
+        TestApp().Core().log.SetPath(scratch.Write("log.txt", "Delvorin Log File created on...\r\nline two\r\n"));
+        desktop.viewerStarts = false;
+        Click(page, Page::kIdViewLog);
+        TestApp().Core().log.SetPath(savedLog);
+        ASSERT_EQ(viewers().size(), 1u);
+        CTextViewerDlg* viewer = viewers()[0];
+        EXPECT_TRUE(viewer->IsShown());
+        EXPECT_EQ(viewer->GetTitle(), "log.txt");
+        EXPECT_EQ(viewer->TextControl()->GetValue(), "Delvorin Log File created on...\nline two\n");
+        EXPECT_FALSE(viewer->TextControl()->IsEditable());
+        Click(viewer, wxID_CLOSE);
+        Pump(50);
+        EXPECT_TRUE(viewers().empty());
+    }
     Click(page, Page::kIdHelp);
     EXPECT_EQ(TestApp().LastHelpContext(), 12);
 

@@ -11,6 +11,7 @@
 #include <wx/html/helpdlg.h>
 #include <wx/html/helpwnd.h>
 #include <wx/html/htmlwin.h>
+#include <wx/splitter.h>
 #include <wx/timer.h>
 
 #include <cstdlib>
@@ -51,7 +52,8 @@ TEST(HelpBook, TheHelpWindowOpensAtTheContextsPage)
     std::string savedFolder = app.Core().programFolder;
     app.Core().programFolder = Env("DELVORIN_BIN");
     app.SetHelpWindowsEnabled(true);
-    wxString opened;
+    wxString opened, title;
+    int sash = 0, widestName = 0;
     bool wasModal = false;
     // The help window runs modally: a timer looks for it and closes it.
     wxTimer timer;
@@ -62,6 +64,10 @@ TEST(HelpBook, TheHelpWindowOpensAtTheContextsPage)
             auto* dialog = dynamic_cast<wxHtmlHelpDialog*>(w);
             if (dialog && dialog->IsModal()) {
                 opened = dialog->GetHelpWindow()->GetHtmlWindow()->GetOpenedPage();
+                title = dialog->GetTitle();
+                // The contents pane holds the longest page name whole.
+                sash = dialog->GetHelpWindow()->GetSplitterWindow()->GetSashPosition();
+                widestName = dialog->GetTextExtent("Applying a patch file (Expert mode)").x;
                 wasModal = true;
                 dialog->EndModal(wxID_CANCEL);
                 return;
@@ -77,4 +83,6 @@ TEST(HelpBook, TheHelpWindowOpensAtTheContextsPage)
     app.Core().programFolder = savedFolder;
     EXPECT_TRUE(wasModal);
     EXPECT_TRUE(opened.EndsWith("apply.html")) << opened;
+    EXPECT_EQ(title, "Delvorin Help");
+    EXPECT_GT(sash, widestName + 24);
 }

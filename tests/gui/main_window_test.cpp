@@ -51,10 +51,12 @@ TEST(MainDialog, HasTheTemplateTextsButtonsAndPicture)
     CDelvorinDlg dlg;
     EXPECT_EQ(dlg.GetTitle(), "Delvorin 1.2");
     std::vector<wxString> texts = StaticTexts(&dlg);
-    ASSERT_EQ(texts.size(), 5u);
+    ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "Welcome to Delvorin!");
+    // The first paragraph is one text, so it wraps as one.
     EXPECT_TRUE(texts[1].StartsWith("Delvorin(TM) can be used to build or apply a patch file."));
-    EXPECT_TRUE(texts[4].EndsWith("without the Delvorin Wizard's help."));
+    EXPECT_TRUE(texts[1].Contains("During the compare process, Delvorin analyzes what files"));
+    EXPECT_TRUE(texts[3].EndsWith("without the Delvorin Wizard's help."));
 
     struct { int id; const char* label; } buttons[] = {
         {CDelvorinDlg::kIdExpert, "&Expert"}, {CDelvorinDlg::kIdWizard, "&Wizard"},
@@ -68,8 +70,8 @@ TEST(MainDialog, HasTheTemplateTextsButtonsAndPicture)
     }
     EXPECT_EQ(dlg.GetDefaultItem(), Button(&dlg, CDelvorinDlg::kIdExit));
     ASSERT_NE(dlg.Picture()->Dib(), nullptr);
-    EXPECT_EQ(dlg.Picture()->Dib()->Width(), 320);
-    EXPECT_EQ(dlg.Picture()->Dib()->Height(), 182);
+    EXPECT_EQ(dlg.Picture()->Dib()->Width(), 538);
+    EXPECT_EQ(dlg.Picture()->Dib()->Height(), 318);
     EXPECT_TRUE(dlg.GetIcons().GetIconCount() > 0);
 }
 
@@ -93,6 +95,25 @@ TEST(MainDialog, NoTextIsCutOffAndNothingOverlaps)
             EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
         rects.push_back(r);
     }
+}
+
+TEST(MainDialog, OpensWithTheFocusOnExitAndTabsInTheOrderOfTheForm)
+{
+    CDelvorinDlg dlg;
+    std::vector<int> tabOrder;
+    for (wxWindow* child : dlg.GetChildren()) {
+        if (child->AcceptsFocusFromKeyboard())
+            tabOrder.push_back(child->GetId());
+    }
+    EXPECT_EQ(tabOrder, (std::vector<int>{CDelvorinDlg::kIdExpert, CDelvorinDlg::kIdWizard,
+                                          CDelvorinDlg::kIdAboutButton, CDelvorinDlg::kIdHelpButton,
+                                          CDelvorinDlg::kIdExit}));
+    EXPECT_FALSE(dlg.Picture()->AcceptsFocus());
+    dlg.Appear();
+    dlg.Show();
+    Pump(200);
+    EXPECT_EQ(wxWindow::FindFocus(), Button(&dlg, CDelvorinDlg::kIdExit));
+    dlg.Hide();
 }
 
 TEST(MainDialog, AppearsWhenTimer49FiresAtItsCentredRectangle)

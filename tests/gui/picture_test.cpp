@@ -1,5 +1,5 @@
 // Pictures: the compiled-in bitmaps, bitmap files with their checks and messages, the
-// colour rules, and the picture control's unscaled drawing inside a one-pixel margin.
+// colour rules, and the picture control filling its frame inside a one-pixel margin.
 #include "support/GuiTestSupport.h"
 
 #include "platform/FileSystem.h"
@@ -14,6 +14,7 @@
 #include <wx/display.h>
 #include <wx/frame.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 
@@ -65,8 +66,8 @@ wxColour PixelAt(const wxImage& image, int x, int y)
 TEST(Pictures, EveryPictureIsCompiledInAtItsSizeAndDepth)
 {
     struct { int id, width, height, bpp; } pictures[] = {
-        {130, 320, 182, 8}, {135, 200, 285, 8}, {137, 200, 285, 8}, {139, 266, 256, 8},
-        {140, 363, 256, 8}, {141, 199, 290, 8}, {142, 199, 290, 8},
+        {130, 538, 318, 8}, {135, 340, 493, 8}, {137, 340, 493, 8}, {139, 448, 448, 8},
+        {140, 613, 448, 8}, {141, 340, 493, 8}, {142, 340, 493, 8},
     };
     for (const auto& p : pictures) {
         CDib dib;
@@ -262,30 +263,45 @@ wxImage DrawControl(CPictureCtrl* control)
 }
 } // namespace
 
-TEST(PictureCtrl, DrawsUnscaledInsideAOnePixelMarginAndCutsOffTheRest)
+TEST(PictureCtrl, FillsItsFrameInsideAOnePixelMarginWithTheProportionsKept)
 {
     auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
-    CDib reference;
-    ASSERT_EQ(reference.LoadResource(139), 1);
-    wxImage expected = reference.ToImage();
+    // Picture 139 is a square with a round green seal above its middle.
+    auto isSeal = [](const wxColour& c) { return c.Green() - c.Red() > 60; };
 
-    // Smaller than the picture: the top-left part is shown, inside the margin.
-    auto* small = new CPictureCtrl(frame, 1039, wxPoint(0, 0), wxSize(60, 40));
-    small->SetBitmap(139);
-    wxImage image = DrawControl(small);
-    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(255, 0, 255));
-    EXPECT_EQ(PixelAt(image, 1, 1), PixelAt(expected, 0, 0));
-    wxSize client = small->GetClientSize();
-    EXPECT_EQ(PixelAt(image, client.x - 2, client.y - 2), PixelAt(expected, client.x - 3, client.y - 3));
-    EXPECT_EQ(PixelAt(image, client.x - 1, client.y - 1), wxColour(255, 0, 255));
-
-    // Larger than the picture: the rest of the area is left as it was.
-    auto* large = new CPictureCtrl(frame, 1038, wxPoint(0, 50), wxSize(300, 280));
-    large->SetBitmap(139);
-    image = DrawControl(large);
-    EXPECT_EQ(PixelAt(image, 266, 256), PixelAt(expected, 265, 255));
-    EXPECT_EQ(PixelAt(image, 267, 100), wxColour(255, 0, 255));
-    EXPECT_EQ(PixelAt(image, 100, 257), wxColour(255, 0, 255));
+    // Smaller and larger than the picture, wider and taller than it: every pixel inside
+    // the margin is painted, and the seal stays round.
+    for (wxSize size : {wxSize(60, 50), wxSize(700, 560), wxSize(300, 360)}) {
+        SCOPED_TRACE(testing::Message() << size.x << "x" << size.y);
+        auto* control = new CPictureCtrl(frame, 1039, wxPoint(0, 0), size);
+        control->SetBitmap(139);
+        wxImage image = DrawControl(control);
+        wxSize client = control->GetClientSize();
+        const wxColour magenta(255, 0, 255);
+        EXPECT_EQ(PixelAt(image, 0, 0), magenta);
+        EXPECT_EQ(PixelAt(image, client.x - 1, client.y - 1), magenta);
+        // The seal's extent: its leftmost, rightmost, top and bottom pixels.
+        int unpainted = 0;
+        int left = client.x, right = -1, top = client.y, bottom = -1;
+        for (int y = 1; y < client.y - 1; ++y) {
+            for (int x = 1; x < client.x - 1; ++x) {
+                wxColour c = PixelAt(image, x, y);
+                unpainted += c == magenta;
+                if (isSeal(c)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        EXPECT_EQ(unpainted, 0);
+        int across = right - left + 1;
+        int down = bottom - top + 1;
+        EXPECT_GT(across, client.x / 4);
+        EXPECT_NEAR(across, down, 2 + across / 50);
+        control->Destroy();
+    }
     frame->Destroy();
 }
 

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 #include <wx/frame.h>
 #include <wx/msgdlg.h>
+// after msgdlg.h, which it builds on
+#include <wx/generic/msgdlgg.h>
 #include <wx/testing.h>
 
 namespace {
@@ -20,12 +22,12 @@ struct CSeenBox {
     wxWindow* parent = nullptr;
 };
 
-class CExpectBox : public wxExpectModalBase<wxMessageDialog, CExpectBox> {
+class CExpectBox : public wxExpectModalBase<wxGenericMessageDialog, CExpectBox> {
 public:
     CExpectBox(int answer, CSeenBox& seen) : answer_(answer), seen_(&seen) {}
 
 protected:
-    int OnInvoked(wxMessageDialog* box) const override
+    int OnInvoked(wxGenericMessageDialog* box) const override
     {
         seen_->message = box->GetMessage();
         seen_->caption = box->GetCaption();

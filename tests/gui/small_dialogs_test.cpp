@@ -206,14 +206,14 @@ TEST(PictureDialogs, ShowTheirPictureAndMessage)
     EXPECT_EQ(success.MessageLabel()->GetId(), CPictureMessageDlg::kIdMessage);
     EXPECT_EQ(success.Picture()->GetId(), CPictureMessageDlg::kIdPicture);
     ASSERT_NE(success.Picture()->Dib(), nullptr);
-    EXPECT_EQ(success.Picture()->Dib()->Width(), 266);
+    EXPECT_EQ(success.Picture()->Dib()->Width(), 448);
 
     CWhoopsDlg whoops;
     whoops.message = "An error occurred while applying the patch file!";
     EXPECT_EQ(whoops.GetTitle(), "Delvorin Whoops!");
     whoops.InitDialog();
     ASSERT_NE(whoops.Picture()->Dib(), nullptr);
-    EXPECT_EQ(whoops.Picture()->Dib()->Width(), 363);
+    EXPECT_EQ(whoops.Picture()->Dib()->Width(), 613);
     int rc = RunModal(whoops, [&] { Click(&whoops, wxID_OK); });
     EXPECT_EQ(rc, wxID_OK);
 }

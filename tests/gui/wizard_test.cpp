@@ -35,6 +35,7 @@
 #include <wx/stattext.h>
 #include <wx/testing.h>
 #include <wx/textctrl.h>
+#include <wx/utils.h>
 #include <zlib.h>
 
 #include <cstdlib>
@@ -243,7 +244,7 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
         EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue());
         EXPECT_FALSE(wiz.BackButton()->IsEnabled());
         EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Next >");
-        EXPECT_EQ(wiz.Page1()->Picture()->Dib()->Width(), 200); // picture 135
+        EXPECT_EQ(wiz.Page1()->Picture()->Dib()->Width(), 340); // picture 135
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 1 of 3");
         EXPECT_TRUE(wiz.BackButton()->IsEnabled());
@@ -512,7 +513,7 @@ TEST_F(Wizard, CancelStoresTheFieldsOfTheOpenedPagesOnly)
     EXPECT_EQ(Settings().backupExt, "old");
 }
 
-TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOptionOnTheWholePath)
+TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
 {
     Settings().patchFile = "/out/patch.exe";
     Settings().selfExtract = 0;
@@ -526,25 +527,29 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOptionOnTheWhol
         Tick(page4->SelfExtractCheck(), false);
         EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
 
-        // The rule looks at the whole path: the "." of a folder name counts.
+        // Only the file's own name counts: the "." of a folder name is not an extension.
         Type(page4->PatchFileEdit(), "/my.files/patch");
         Tick(page4->SelfExtractCheck(), false);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/my.dvp");
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/my.files/patch.dvp");
 
-        // Browsing: ".dvp" for a name without any ".", then the rule.
-        answers = {"/out/update", "/out/update"};
+        // Browsing: ".dvp" for a name without a ".", then the rule.
+        answers = {"/out/update", "/home/me/.cache/update"};
         Click(page4, CDelvorinWizPage4::kIdBrowse);
         EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.dvp");
         Tick(page4->SelfExtractCheck(), true);
         Click(page4, CDelvorinWizPage4::kIdBrowse);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.exe");
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(requests[0].title, "Save Patch File As");
-        EXPECT_EQ(requests[0].defaultFile, "*.dvp");
+        // The dialog opens at the patch file named so far: its folder when it exists,
+        // else home, and its name.
+        EXPECT_EQ(requests[0].defaultFile, "patch.dvp");
+        EXPECT_EQ(requests[0].startFolder, wxGetHomeDir().ToStdString());
+        EXPECT_EQ(requests[1].defaultFile, "update.exe");
         EXPECT_TRUE(requests[0].overwritePrompt);
         EXPECT_EQ(requests[1].wildcard, "*.exe");
         Click(page4, CDelvorinWizPage4::kIdBrowse); // cancelled: nothing changes
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.exe");
+        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
     });
 }
 
@@ -838,8 +843,8 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
     struct Expected {
         int picture, width, context;
     };
-    const Expected expected[] = {{135, 200, 6}, {142, 199, 7}, {141, 199, 8},
-                                 {137, 200, 9}, {141, 199, 10}, {137, 200, 11}};
+    const Expected expected[] = {{135, 340, 6}, {142, 340, 7}, {141, 340, 8},
+                                 {137, 340, 9}, {141, 340, 10}, {137, 340, 11}};
     CDelvorinWiz wiz(nullptr);
     auto check = [&](size_t index) {
         CWizardPageBase* page = wiz.Page(index);
@@ -848,6 +853,12 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         EXPECT_EQ(wiz.GetTitle(), page->Title());
         ASSERT_NE(page->Picture()->Dib(), nullptr);
         EXPECT_EQ(page->Picture()->Dib()->Width(), expected[index].width);
+        // The page opens with the focus in its first field; the picture takes none.
+        wxWindow* fields[] = {wiz.Page1()->BuildRadio(), wiz.Page2()->OldFolderEdit(), wiz.Page3()->NewFolderEdit(),
+                              wiz.Page4()->PatchFileEdit(), wiz.Page5()->FolderEdit(), wiz.Page6()->PatchFileEdit()};
+        Pump(20);
+        EXPECT_EQ(wxWindow::FindFocus(), fields[index]);
+        EXPECT_FALSE(page->Picture()->AcceptsFocus());
         Click(&wiz, wxID_HELP);
         EXPECT_EQ(TestApp().LastHelpContext(), expected[index].context);
         wxCommandEvent f1(wxEVT_MENU, wxID_HELP);
@@ -865,6 +876,11 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
                 wxClientDC dc(text);
                 dc.SetFont(text->GetFont());
                 EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
+                // Texts of one line in the template do not wrap.
+                for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
+                                            "You are almost ready", "Choose Finish"})
+                    if (text->GetLabel().StartsWith(oneLine))
+                        EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
             }
             for (const wxRect& other : rects)
                 EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();

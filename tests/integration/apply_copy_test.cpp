@@ -6,8 +6,10 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/CFilePatch.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderHandle.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,7 +131,8 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
     // ask whether to abort, as when each file is replaced at once.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
-    for (int i = 0; i < 300; ++i) {
+    const int files = static_cast<int>(CReplaceQueue::kMaxFiles) + 100;
+    for (int i = 0; i < files; ++i) {
         const std::string name = "sub" + std::to_string(i % 7) + "\\f" + std::to_string(i) + ".txt";
         const std::string before = "old content " + std::to_string(i);
         dir.Write("target/sub" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt", before);
@@ -146,18 +150,17 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
                                           "This patch file cannot be applied to this file.\n"
                                           "Do you want to abort the patch process?");
     auto tree = SnapshotTree(target);
-    EXPECT_EQ(tree.size(), 301u); // nothing left over beside the targets
+    EXPECT_EQ(tree.size(), static_cast<size_t>(files) + 1); // nothing left over beside the targets
     EXPECT_EQ(tree["a.txt"], "BBBBBB");
-    for (int i = 0; i < 300; ++i)
+    for (int i = 0; i < files; ++i)
         EXPECT_EQ(tree["sub" + std::to_string(i % 7) + "/f" + std::to_string(i) + ".txt"],
                   "new content of file " + std::to_string(i));
 }
 
-TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByWindows)
+TEST_F(ApplyCopyTest, ObjectsThatOverlapRebuildAlikeInMemoryAndByWindows)
 {
-    // Objects a build never writes: a stretch no object covers (it stays zero), an old
-    // copy and new data over the same bytes (new data come last and win), and two old
-    // copies of the same old bytes. Small files (rebuilt in memory, one after the other
+    // Objects a build never writes: an old copy and new data over the same bytes (new
+    // data come last and win), and two old copies of the same old bytes. Small files (rebuilt in memory, one after the other
     // in the same memory) and a large one (rebuilt a window at a time) must come out alike.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
@@ -174,9 +177,11 @@ TEST_F(ApplyCopyTest, ObjectsThatLeaveGapsOrOverlapRebuildAlikeInMemoryAndByWind
         r.newLength = static_cast<uint32_t>(length + 100);
         const uint32_t quarter = static_cast<uint32_t>(length / 4);
         r.olds = {{0, 0, quarter}, {0, 2 * quarter, quarter}, {quarter, quarter + 10, 100}};
-        r.news = {{quarter + 50, "new bytes over an old copy", std::nullopt},
-                  {static_cast<uint32_t>(length + 90), "0123456789", std::nullopt}};
-        std::string after(length + 100, '\0'); // bytes no object writes stay zero
+        const uint32_t rest = static_cast<uint32_t>(length + 100) - 3 * quarter;
+        r.news = {{quarter, std::string(quarter, 'q'), std::nullopt},
+                  {quarter + 50, "new bytes over an old copy", std::nullopt},
+                  {3 * quarter, std::string(rest, 'r'), std::nullopt}};
+        std::string after(length + 100, '\0');
         for (const image::OldCopy& o : r.olds)
             after.replace(o.newOffset, o.length, before.substr(o.oldOffset, o.length));
         for (const image::NewData& n : r.news)
@@ -201,23 +206,28 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
     ASSERT_TRUE(fsys::CreateFolder(shm));
     CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
     std::vector<std::string> targets;
+    std::vector<std::shared_ptr<CFolderHandle>> folders;
+    for (const std::string& folder : {dir.MakeFolder("disk"), shm}) {
+        folders.push_back(std::make_shared<CFolderHandle>());
+        ASSERT_TRUE(folders.back()->Open(folder));
+        targets.push_back(folder + "/t.txt");
+    }
+    auto stage = [&](size_t i, const std::string& content) {
+        EXPECT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(targets[i]) + "/r", content.data(), content.size()));
+        return CReplaceQueue::CEntry{folders[i], "r", "t.txt", targets[i]};
+    };
     {
         CReplaceQueue queue(core);
-        for (const std::string& folder : {dir.MakeFolder("disk"), shm}) {
-            const std::string target = folder + "/t.txt";
-            ASSERT_TRUE(fsys::WriteWholeFile(target, "old", 3));
-            ASSERT_TRUE(fsys::WriteWholeFile(folder + "/r", "new!", 4));
-            ASSERT_TRUE(queue.Add(folder + "/r", target, 4));
-            targets.push_back(target);
+        for (size_t i = 0; i < targets.size(); ++i) {
+            ASSERT_TRUE(fsys::WriteWholeFile(targets[i], "old", 3));
+            ASSERT_TRUE(queue.Add(stage(i, "new!"), 4));
         }
         EXPECT_TRUE(queue.Holds(targets[1]));
         EXPECT_TRUE(queue.Flush());
         EXPECT_FALSE(queue.Holds(targets[1]));
     }
     for (const std::string& target : targets) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_EQ(ReadFileText(target), "new!");
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     EXPECT_TRUE(prompt.Shown().empty());
@@ -226,22 +236,63 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
     // user is told of the first, and no waiting file is left behind.
     {
         CReplaceQueue queue(core);
-        for (const std::string& target : targets) {
-            ASSERT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(target) + "/r", "newer", 5));
-            ASSERT_TRUE(queue.Add(fsys::FolderOf(target) + "/r", target, 5));
-        }
+        for (size_t i = 0; i < targets.size(); ++i)
+            ASSERT_TRUE(queue.Add(stage(i, "newer"), 5));
         fsys::DeleteFile(fsys::FolderOf(targets[1]) + "/r");
         EXPECT_FALSE(queue.Flush());
     }
     ASSERT_EQ(prompt.Shown().size(), 1u);
     EXPECT_EQ(prompt.Shown()[0].text, "Unable to create file:\n" + targets[0]);
     for (const std::string& target : targets) {
-        std::vector<unsigned char> bytes;
-        ASSERT_TRUE(fsys::ReadWholeFile(target, bytes));
-        EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new!");
+        EXPECT_EQ(ReadFileText(target), "new!");
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     fsys::RemoveTree(shm);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ApplyCopyTest, RecordOfMoreObjectsThanAreHeldInMemory)
+{
+    // A record of more objects than the apply holds is read again from the image where
+    // they are needed: it rebuilds the same file, and a gap among its objects is found
+    // as in any other record.
+    const size_t count = CFilePatch::kMaxHeldObjects + 1000;
+    const std::vector<unsigned char> random = RandomBytes(count, 17);
+    const std::string before(random.begin(), random.end());
+    const std::string target = dir.MakeFolder("target");
+    image::Record r;
+    r.storedName = "reversed.bin";
+    r.oldLength = static_cast<uint32_t>(count);
+    r.oldSum = image::Sum(before);
+    r.newLength = static_cast<uint32_t>(count + 4);
+    for (size_t i = 0; i < count; ++i)
+        r.olds.push_back({static_cast<uint32_t>(count - 1 - i), static_cast<uint32_t>(i), 1});
+    r.news = {{static_cast<uint32_t>(count), "tail", std::nullopt}};
+    const std::string after = std::string(before.rbegin(), before.rend()) + "tail";
+    r.newSum = image::Sum(after);
+    dir.Write("target/reversed.bin", before);
+    ApplyRecords({r}, target);
+    EXPECT_TRUE(prompt.Shown().empty());
+    EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
+
+    r.olds[count / 2].length = 0; // one byte no object describes
+    r.oldSum = r.newSum;
+    std::string img = image::Header({}, 1) + r.Bytes();
+    dir.Write("update.dvp", image::PatchFile(img));
+    CAppCore core(&prompt, dir / "prog", dir / "tmp-apply" + "/");
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patch);
+    ASSERT_TRUE(doc.ReadPatchHeader());
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 0);
+    doc.ClosePatchFile();
+    ASSERT_EQ(dirDiff.ErrorEntries().size(), 1u);
+    EXPECT_EQ(dirDiff.ErrorEntries()[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
+    EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
 }
 
 } // namespace

@@ -620,10 +620,10 @@ TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
     }
 }
 
-TEST_F(ApplyTest, NewFileWithAWrongRebuildStaysEmpty)
+TEST_F(ApplyTest, NewFileWithAWrongRebuildIsNotCreated)
 {
-    // A new file is rebuilt where it was created; a rebuild that fails its check must
-    // not leave the wrong bytes behind.
+    // A new file appears only complete and checked: a rebuild that fails its check
+    // leaves nothing behind, neither the wrong bytes nor an empty file.
     image::Record fresh = image::NewFile("fresh.txt", "brand new");
     fresh.newSum += 1;
     Craft({fresh, image::NewFile("next.txt", "next one")});
@@ -631,8 +631,7 @@ TEST_F(ApplyTest, NewFileWithAWrongRebuildStaysEmpty)
     prompt.Script(PromptAnswer::No);
     EXPECT_EQ(Apply(), 1);
     EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/fresh.txt")});
-    EXPECT_TRUE(fsys::FileExists(target + "/fresh.txt"));
-    EXPECT_EQ(ReadFileText(target + "/fresh.txt"), "");
+    EXPECT_FALSE(fsys::PathExists(target + "/fresh.txt"));
     EXPECT_EQ(ReadFileText(target + "/next.txt"), "next one");
     EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
 }

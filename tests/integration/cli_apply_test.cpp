@@ -38,7 +38,9 @@ TEST_F(CliApplyTest, AppliesWithRelativeNamesAndBackups)
     ASSERT_EQ(Run("verify update.dvp target"), 0) << err;
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
     ASSERT_EQ(Run("apply update.dvp target/ --backup orig"), 0) << err;
-    EXPECT_EQ(out, "The Delvorin file has been applied successfully.\n");
+    EXPECT_EQ(out, "Backup of " + dir / "target/a.txt" + ": " + dir / "target/a.orig\n" + "Backup of " +
+                       dir / "target/b.txt" + ": " + dir / "target/b.orig\n" +
+                       "The Delvorin file has been applied successfully.\n");
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "new a!");
     EXPECT_EQ(ReadFileText(dir / "target/b.orig"), "old b");
 }
@@ -69,6 +71,16 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
 
     EXPECT_EQ(Run("apply missing.dvp target"), 1);
     EXPECT_NE(err.find("Error opening patch file"), std::string::npos) << err;
+
+    // A damaged or unsafe patch exits 1; 3 is kept for a target that does not match.
+    image::Record gap = image::Changed("a.txt", "old a", "new a!");
+    gap.newLength += 100;
+    dir.Write("damaged.dvp", image::PatchFile(image::Header({}, 1) + gap.Bytes()));
+    dir.Write("unsafe.dvp", image::PatchFile(image::Header({}, 1) + image::NewFile("..\\x", "x").Bytes()));
+    for (const char* command : {"verify", "apply"}) {
+        EXPECT_EQ(Run(std::string(command) + " damaged.dvp target"), 1) << command;
+        EXPECT_EQ(Run(std::string(command) + " unsafe.dvp target"), 1) << command;
+    }
 
     dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
     EXPECT_EQ(Run("apply empty.dvp target"), 1);

@@ -471,6 +471,8 @@ protected:
     void Split(size_t size, uint16_t splitSize)
     {
         stream = RandomBytes(size, 11);
+        stream[0] = 0x1f; // it starts like a gzip stream
+        stream[1] = 0x8b;
         dir.WriteBytes("update.dvp", stream);
         core.settings.splitSize = splitSize;
         CPatchDoc doc(core, dirDiff, patch);
@@ -608,6 +610,16 @@ TEST_F(ContainerTest, ReassemblyRefusesShortAndMissingFiles)
     CPatchDoc missing(core, dirDiff, dir / "none.dvp");
     EXPECT_FALSE(missing.ReadPatchHeader());
     EXPECT_EQ(Last().text, "Unable to open file:\n" + (dir / "none.dvp"));
+
+    // A file that is no patch, whose first byte reads as a count of three parts: what
+    // follows its prefix is no gzip stream, so no part is asked for and the reader
+    // leaves the message to its caller.
+    dir.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
+    const size_t before = Shown();
+    CPatchDoc notes(core, dirDiff, dir / "notes.txt");
+    EXPECT_FALSE(notes.ReadPatchHeader());
+    EXPECT_EQ(Shown(), before);
+    EXPECT_FALSE(fsys::PathExists(notes.AssembledFileName()));
 }
 
 class SelfExtractTest : public ContainerTest {

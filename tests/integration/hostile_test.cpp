@@ -11,11 +11,16 @@
 #include "engine/common/CDirDiff.h"
 #include "engine/apply/SafeNames.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderHandle.h"
+#include "platform/Progress.h"
 #include "platform/ScriptedPrompt.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <functional>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -25,11 +30,15 @@ using image::Record;
 enum class Expect {
     HeaderRefused,  // the patch file cannot be opened at all
     ApplyRefused,   // the verification pass lists an error, nothing is applied
+    RemovalSkipped, // the remove entry is passed over with the removal warning, the rest applied
 };
 
 constexpr const char* kNotAllowed = "The following file name in the patch file is not allowed:\n";
 constexpr const char* kDamaged = "The patch file is damaged and cannot be applied:\n";
 constexpr const char* kLinked = "lies behind a symbolic link to a folder";
+constexpr const char* kLinkOut = "is a symbolic link that leads out of the folder to be updated";
+constexpr const char* kRemovalWarning =
+    "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n";
 
 struct CCase {
     std::string what;
@@ -151,15 +160,27 @@ std::vector<CCase> Cases()
         {"unknown new-file flag", damaged(With(Evil("n.txt"), [](Record& r) { r.newFile = 7; })),
          Expect::ApplyRefused, kDamaged},
         {"remove entry in the parent folder",
-         [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::ApplyRefused,
-         kNotAllowed},
+         [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::RemovalSkipped,
+         "outside/x"},
         {"absolute remove entry",
          [](const std::string& outside) { return Patch({Good()}, {ToStoredName(outside) + "\\x"}); },
-         Expect::ApplyRefused, kNotAllowed},
+         Expect::RemovalSkipped, "/x"},
+        {"empty remove entry", [](const std::string&) { return Patch({Good()}, {""}); }, Expect::RemovalSkipped,
+         ""},
         {"remove entry through a linked folder", [](const std::string&) { return Patch({Good()}, {"link\\x"}); },
-         Expect::ApplyRefused, kLinked},
+         Expect::RemovalSkipped, "link/x"},
         {"remove entry that is a linked folder", [](const std::string&) { return Patch({Good()}, {"link"}); },
-         Expect::ApplyRefused, kLinked},
+         Expect::RemovalSkipped, "link"},
+        {"objects that leave most of the new length undescribed",
+         damaged(With(Good(), [](Record& r) { r.newLength = 0xFFFFFFFFu; })), Expect::ApplyRefused, kDamaged},
+        {"objects that leave a gap", damaged(With(Good(), [](Record& r) {
+             r.news[0].newOffset = 2;
+             r.newLength = 8;
+         })),
+         Expect::ApplyRefused, kDamaged},
+        {"changed file that is a link leading out",
+         [](const std::string&) { return Patch({Good(), image::Changed("out.txt", "outside x", "overwritten")}); },
+         Expect::ApplyRefused, kLinkOut},
         {"uncompressed image with a parent component",
          [](const std::string&) { return std::string(8, '\0') + Img({Good(), Evil("..\\outside\\evil")}); },
          Expect::ApplyRefused, kNotAllowed},
@@ -224,23 +245,29 @@ protected:
         root.Write("outside/x", "outside x");
         root.Write("outside/secret.txt", "secret");
         ASSERT_EQ(symlink(outside.c_str(), (target + "/link").c_str()), 0);
+        ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/out.txt").c_str()), 0);
         patchFile = root / "p.dvp";
         prompt.SetDefault(PromptAnswer::Cancel);
     }
 
     // Opens and applies the patch file: -99 when it cannot be opened.
-    int Apply()
+    int Apply(IApplyProgress* progress = nullptr, const std::string& logFile = "")
     {
         CAppCore core(&prompt, root.MakeFolder("prog"));
+        if (!logFile.empty()) {
+            core.settings.logFile = 1;
+            core.log.SetPath(logFile);
+        }
         CDirDiff dirDiff(core);
         CPatchDoc doc(core, dirDiff, patchFile);
         if (!doc.ReadPatchHeader())
             return -99;
         dirDiff.TargetFolder() = target;
         int backup = 1;
-        int result = dirDiff.ApplyPatch(doc, backup, "bak", nullptr);
+        int result = dirDiff.ApplyPatch(doc, backup, "bak", progress);
         errors = dirDiff.ErrorEntries();
         failure = dirDiff.failure;
+        mismatchOnly = dirDiff.TargetDoesNotMatch();
         doc.ClosePatchFile();
         return result;
     }
@@ -250,6 +277,7 @@ protected:
     std::string target, outside, patchFile;
     std::vector<std::string> errors;
     int failure = 0;
+    bool mismatchOnly = false;
 };
 
 TEST_P(HostileTest, IsRefusedAndChangesNothing)
@@ -261,7 +289,25 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
     int result = Apply();
     if (c.expect == Expect::HeaderRefused) {
         EXPECT_EQ(result, -99);
+    } else if (c.expect == Expect::RemovalSkipped) {
+        EXPECT_EQ(result, 1);
+        ASSERT_EQ(prompt.Shown().size(), 1u);
+        const std::string& shown = prompt.Shown()[0].text;
+        EXPECT_EQ(shown.rfind(kRemovalWarning, 0), 0u) << shown;
+        EXPECT_EQ(shown.substr(shown.size() - c.entry.size()), c.entry) << shown;
+        EXPECT_TRUE(fsys::PathExists(target + "/link"));
+        EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+        // The rest was applied (with its backup); nothing else changed.
+        auto after = SnapshotTree(root.Path());
+        EXPECT_EQ(after["target/a.bak"], "old a");
+        after.erase("target/a.bak");
+        after["target/a.txt"] = "old a";
+        EXPECT_EQ(after, before);
+        return;
     } else {
+        // A patch that cannot be applied as it is exits otherwise than a target that does
+        // not match.
+        EXPECT_FALSE(mismatchOnly && c.entry != kLinked && c.entry != kLinkOut) << "counted as a mismatch";
         EXPECT_EQ(result, 0);
         EXPECT_EQ(failure, 1);
         bool found = false;
@@ -287,19 +333,111 @@ INSTANTIATE_TEST_SUITE_P(CraftedPatchFiles, HostileTest, ::testing::ValuesIn(Cas
 TEST_F(HostileTest, LinkedFileIsReplacedNotWrittenThrough)
 {
     ASSERT_EQ(symlink((outside + "/secret.txt").c_str(), (target + "/new.txt").c_str()), 0);
-    ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/changed.txt").c_str()), 0);
     ASSERT_EQ(symlink((outside + "/nothing-yet").c_str(), (target + "/dangling.txt").c_str()), 0);
-    root.Write("p.dvp", Patch({image::NewFile("new.txt", "planted"), image::NewFile("dangling.txt", "planted"),
-                               image::Changed("changed.txt", "outside x", "rewritten")}));
+    root.Write("p.dvp", Patch({image::NewFile("new.txt", "planted"), image::NewFile("dangling.txt", "planted")}));
     EXPECT_EQ(Apply(), 1);
     EXPECT_EQ(ReadFileText(outside + "/secret.txt"), "secret");
-    EXPECT_EQ(ReadFileText(outside + "/x"), "outside x");
     EXPECT_FALSE(fsys::PathExists(outside + "/nothing-yet"));
     EXPECT_EQ(ReadFileText(target + "/new.txt"), "planted");
-    EXPECT_EQ(ReadFileText(target + "/changed.txt"), "rewritten");
-    // The backups were written beside the target, not through links.
-    EXPECT_EQ(ReadFileText(target + "/new.bak"), "secret");
-    EXPECT_EQ(ReadFileText(target + "/changed.bak"), "outside x");
+    // The link itself is kept as the backup, beside the target.
+    char link[256] = {};
+    ASSERT_GT(readlink((target + "/new.bak").c_str(), link, sizeof link - 1), 0);
+    EXPECT_EQ(std::string(link), outside + "/secret.txt");
+}
+
+// Someone who can rename inside the target while the apply runs swaps a checked folder
+// for a link to a folder outside that holds a file of the same name and content: the
+// apply must not write there, whether the kernel resolves names beneath the target or
+// the apply walks them one component at a time.
+TEST_F(HostileTest, FolderSwappedForALinkDuringTheApplyIsNotFollowed)
+{
+    class CSwapAt : public IApplyProgress {
+    public:
+        void SetStatus(const std::string&) override {}
+        void SetPos(int) override {}
+        bool CheckCancelButton() override
+        {
+            if (++checks == 2) // the first record of the second pass
+                swap();
+            return false;
+        }
+        int checks = 0;
+        std::function<void()> swap;
+    };
+    for (bool walkOnly : {false, true}) {
+        SCOPED_TRACE(walkOnly ? "component walk" : "resolved beneath");
+        CFolderHandle::UseWalkOnly(walkOnly);
+        fsys::RemoveTree(target + "/sub");
+        fsys::RemoveTree(target + "/moved");
+        unlink((target + "/sub").c_str());
+        root.Write("target/sub/b.txt", "old b");
+        root.Write("outside/b.txt", "old b");
+        root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+        CSwapAt progress;
+        progress.swap = [&] {
+            ASSERT_EQ(rename((target + "/sub").c_str(), (target + "/moved").c_str()), 0);
+            ASSERT_EQ(symlink(outside.c_str(), (target + "/sub").c_str()), 0);
+        };
+        prompt.Clear();
+        EXPECT_EQ(Apply(&progress), 0);
+        EXPECT_EQ(ReadFileText(outside + "/b.txt"), "old b");
+        EXPECT_EQ(ReadFileText(target + "/moved/b.txt"), "old b");
+        ASSERT_FALSE(prompt.Shown().empty());
+        std::vector<std::string> names;
+        for (const auto& [name, content] : SnapshotTree(outside))
+            names.push_back(name);
+        EXPECT_EQ(names, (std::vector<std::string>{"b.txt", "secret.txt", "x"}));
+    }
+    CFolderHandle::UseWalkOnly(false);
+}
+
+// The same swap in the middle of a record, after its folder was opened and while its
+// file is rebuilt (the log, a pipe here, holds the apply at its first line): the file
+// goes into the folder that was checked, wherever it now is, never through the link.
+TEST_F(HostileTest, FolderSwappedForALinkWhileAFileIsRebuiltIsNotFollowed)
+{
+    const std::string log = root / "log.fifo";
+    ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
+    root.Write("target/sub/b.txt", "old b");
+    root.Write("outside/b.txt", "old b");
+    root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+    // Reads the log line by line; at the first one, swaps the folder for a link.
+    std::thread reader([&] {
+        bool swapped = false;
+        for (;;) {
+            int fd = open(log.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                return;
+            std::string text;
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(fd, buffer, sizeof buffer)) > 0)
+                text.append(buffer, static_cast<size_t>(n));
+            close(fd);
+            if (text.find("end of test") != std::string::npos)
+                return;
+            if (!swapped && text.find("Applying patch #0") != std::string::npos) {
+                swapped = true;
+                rename((target + "/sub").c_str(), (target + "/moved").c_str());
+                symlink(outside.c_str(), (target + "/sub").c_str());
+            }
+        }
+    });
+    const int result = Apply(nullptr, log);
+    int fd = open(log.c_str(), O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, "end of test", 11), 11);
+    close(fd);
+    reader.join();
+
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(ReadFileText(outside + "/b.txt"), "old b");
+    EXPECT_EQ(ReadFileText(target + "/moved/b.txt"), "new b");
+    EXPECT_EQ(ReadFileText(target + "/moved/b.bak"), "old b");
+    std::vector<std::string> names;
+    for (const auto& [name, content] : SnapshotTree(outside))
+        names.push_back(name);
+    EXPECT_EQ(names, (std::vector<std::string>{"b.txt", "secret.txt", "x"}));
 }
 
 TEST(SafeNames, RelativeNames)

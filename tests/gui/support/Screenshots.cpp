@@ -14,11 +14,17 @@
 #include "ui/CPictureMessageDlg.h"
 #include "ui/CSplashWnd.h"
 #include "ui/CSplitDlg.h"
+#include "ui/CTextViewerDlg.h"
+#include "ui/CWxPrompt.h"
 
 #include <wx/evtloop.h>
 #include <wx/init.h>
+#include <wx/msgdlg.h>
+// after msgdlg.h, which it builds on
+#include <wx/generic/msgdlgg.h>
 #include <wx/notebook.h>
 #include <wx/stopwatch.h>
+#include <wx/timer.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,6 +61,24 @@ void Shoot(wxWindow* window, const std::string& name)
         std::fprintf(stderr, "could not capture %s\n", name.c_str());
     std::printf("%s\n", path.c_str());
     window->Hide();
+}
+
+// A message box as the program shows it, taken by a timer while it runs modally (the
+// whole screen), then closed.
+void ShootMessageBox(wxWindow* parent, const std::string& name, const char* text, const char* title,
+                     PromptButtons buttons, PromptIcon icon)
+{
+    wxGenericMessageDialog box(parent, text, title, MessageBoxStyle(buttons, icon));
+    wxTimer timer;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        std::string path = g_folder + "/" + name + ".png";
+        if (std::system(("import -window root '" + path + "'").c_str()) != 0)
+            std::fprintf(stderr, "could not capture %s\n", name.c_str());
+        std::printf("%s\n", path.c_str());
+        box.EndModal(wxID_CANCEL);
+    });
+    timer.StartOnce(700);
+    box.ShowModal();
 }
 
 } // namespace
@@ -161,6 +185,29 @@ int main(int argc, char** argv)
         CWhoopsDlg whoops;
         whoops.message = "An error occurred while applying the patch file!";
         Shoot(&whoops, "whoops");
+
+        {
+            // The program's own log window, for a desktop without a text viewer.
+            std::string log = fsys::PrivateTempFolder() + "DelvorinLogFile.txt";
+            const char text[] = "Delvorin Log File created on... Tuesday, December 08, 2026 at 14:00:00\r\n\r\n"
+                                "Counting file number 1.\r\nCreating patch for file 1 of 1.\r\n";
+            fsys::WriteWholeFile(log, text, sizeof text - 1);
+            auto* viewer = new CTextViewerDlg(&main, log);
+            Shoot(viewer, "log_viewer");
+            viewer->Destroy();
+        }
+
+        main.Show();
+        ShootMessageBox(&main, "message_stop", "An Error occurred when the patch file was applied.",
+                        "Delvorin Apply", PromptButtons::OK, PromptIcon::Stop);
+        ShootMessageBox(&main, "message_question",
+                        "The Delvorin file you are applying is a self-extracting\nexecutable, do you want to execute it?",
+                        "Delvorin Question", PromptButtons::YesNo, PromptIcon::Question);
+        ShootMessageBox(&main, "message_warning",
+                        "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\nDo you really "
+                        "want to cancel this process?",
+                        "Delvorin Warning", PromptButtons::YesNo, PromptIcon::Warning);
+        main.Hide();
     }
     wxEntryCleanup();
     return 0;

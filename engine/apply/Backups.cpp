@@ -1,0 +1,99 @@
+#include "engine/apply/Backups.h"
+
+#include "app/StringHelpers.h"
+#include "engine/apply/StagedNames.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// More backups of one name than this are not looked for.
+constexpr int kMaxNumber = 9999;
+
+// Copies the open file fd into the open file out, from the start.
+bool CopyAll(int fd, int out)
+{
+    std::vector<unsigned char> buffer(size_t{1} << 20);
+    off_t at = 0;
+    for (;;) {
+        ssize_t n = pread(fd, buffer.data(), buffer.size(), at);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        for (ssize_t done = 0; done < n;) {
+            ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0)
+                return false;
+            done += w;
+        }
+        at += n;
+    }
+}
+
+// A copy of fd staged in the folder with the old file's permissions, owner and times,
+// on the disk; its name in staged.
+bool StageCopy(const CFolderHandle& folder, int fd, std::string& staged)
+{
+    int out = folder.CreateUnique(kStagedPrefix, staged);
+    if (out < 0)
+        return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && CopyAll(fd, out);
+    if (ok) {
+        // Only a privileged user can give the copy another owner; a failure keeps the
+        // apply's own.
+        if (st.st_uid != geteuid() || st.st_gid != getegid())
+            [[maybe_unused]] int ignored = fchown(out, st.st_uid, st.st_gid);
+        const struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ok = fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0 && fsync(out) == 0;
+    }
+    ok = close(out) == 0 && ok;
+    if (!ok)
+        folder.Remove(staged);
+    return ok;
+}
+
+} // namespace
+
+std::string BackupName(const std::string& leaf, const std::string& ext, int number)
+{
+    const std::string plain = SetExtension(leaf, ext);
+    if (number == 0)
+        return plain;
+    return plain.substr(0, plain.size() - ext.size()) + std::to_string(number) + "." + ext;
+}
+
+bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd, bool copy, const std::string& ext,
+                 std::string& backupLeaf)
+{
+    int number = 0;
+    if (!copy) {
+        for (; number <= kMaxNumber; ++number) {
+            backupLeaf = BackupName(leaf, ext, number);
+            if (folder.Link(leaf, backupLeaf))
+                return true;
+            if (errno != EEXIST)
+                break; // no second link here: copy instead
+        }
+    }
+    std::string staged;
+    if (oldFd < 0 || !StageCopy(folder, oldFd, staged))
+        return false;
+    for (number = 0; number <= kMaxNumber; ++number) {
+        backupLeaf = BackupName(leaf, ext, number);
+        if (folder.RenameNoReplace(staged, backupLeaf))
+            return true;
+        if (errno != EEXIST)
+            break;
+    }
+    folder.Remove(staged);
+    return false;
+}

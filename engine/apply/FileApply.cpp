@@ -1,0 +1,401 @@
+#include "engine/apply/FileApply.h"
+
+#include "app/AppCore.h"
+#include "engine/apply/Backups.h"
+#include "engine/apply/ObjectStream.h"
+#include "engine/apply/SafeNames.h"
+#include "engine/apply/StagedNames.h"
+#include "engine/apply/WindowRebuild.h"
+#include "engine/common/CFilePatch.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
+
+#include <algorithm>
+#include <new>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// Files from this length on start their writeback as soon as they are rebuilt, so that
+// the disk writes them while the apply goes on. Shorter ones are left to the flush of
+// all waiting files, which writes them in one batch: starting the disk writes of every
+// small file on its own cost more than the overlap won (three: 10 %).
+constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
+
+// Targets from this length on are checked a second time beside their rebuild, on a
+// helper thread, rather than before it: the rebuild writes only the staged file and
+// waits much of its time for the disk.
+constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
+
+void Tell(CAppCore& core, const std::string& text)
+{
+    core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
+}
+
+// The two questions of the apply; true when the user wants to abort.
+bool AskAbort(CAppCore& core, const std::string& text)
+{
+    return core.Ask(PromptOwner::ProgressDialog, text, "Delvorin Error", PromptButtons::YesNo, PromptIcon::None) ==
+           PromptAnswer::Yes;
+}
+
+// Permission bits of a file created new (the mask is read once: reading it means
+// setting it).
+unsigned NewFileMode()
+{
+    static const unsigned mode = [] {
+        mode_t mask = umask(0);
+        umask(mask);
+        return 0666 & ~static_cast<unsigned>(mask);
+    }();
+    return mode;
+}
+
+} // namespace
+
+CFileApply::CFileApply(CFilePatch& record, CApplyContext& context, bool backup, const std::string& backupExt)
+    : record_(record), context_(context), core_(record.Core()), backup_(backup), backupExt_(backupExt),
+      target_(record.oldPath), logging_(record.Core().LogEnabled())
+{
+}
+
+CFileApply::~CFileApply()
+{
+    if (besideCheck_.valid())
+        besideCheck_.wait();
+    out_.Close();
+    if (!staged_.empty())
+        folder_->Remove(staged_);
+    if (oldFd_ >= 0)
+        close(oldFd_);
+}
+
+int CFileApply::Run()
+{
+    if (!FindFolder() || !CheckTarget())
+        return result_;
+    if (!record_.Rebuilds())
+        return GiveTimesOnly();
+    if (Stage() && Rebuild() && CheckResult() && BackupTargetFile() && ReplaceTargetFile())
+        result_ = 1;
+    return result_;
+}
+
+bool CFileApply::FindFolder()
+{
+    if (!IsSafeRelativeName(record_.name))
+        return Fail("The following file name in the patch file is not allowed:\n" + record_.name);
+    // An earlier record's replacement of this target must be in place before this one
+    // looks at it.
+    if (context_.queue->Holds(target_) && !context_.queue->Flush())
+        return false;
+    std::string folder;
+    SplitRelativeName(record_.name, folder, leaf_);
+    folderPath_ = fsys::FolderOf(target_);
+    if (context_.lastFolder && context_.lastFolderName == folder) {
+        folder_ = context_.lastFolder;
+        return true;
+    }
+    if (record_.newFileFlag) {
+        // The folders of a new file are made where missing, one at a time beneath the
+        // target folder.
+        std::string failedAt;
+        folder_ = std::make_shared<CFolderHandle>(context_.root.MakeFolders(folder, failedAt));
+        if (!folder_->Valid())
+            return Fail("Unable to create directory:\n" + fsys::Join(context_.rootPath, failedAt));
+    } else {
+        folder_ = std::make_shared<CFolderHandle>(context_.root.Folder(folder));
+        if (!folder_->Valid()) {
+            // Gone, or no longer a folder inside the target folder, since it was verified.
+            ReportFileSum(core_, target_, CSumCheck::CannotOpen);
+            return TargetModified();
+        }
+    }
+    context_.lastFolderName = folder;
+    context_.lastFolder = folder_;
+    return true;
+}
+
+bool CFileApply::CheckTarget()
+{
+    struct stat st;
+    existed_ = folder_->Status(leaf_, st);
+    uint64_t spanBytes = 0;
+    NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
+    spanBytes = spanEnd_ - spanFirst_;
+    inMemory_ = record_.Rebuilds() && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
+                record_.oldLength <= kRebuildInMemory && spanBytes <= uint64_t{2} * kRebuildInMemory;
+    CRebuildBuffers& buffers = context_.buffers;
+    if (inMemory_) {
+        // All the memory is taken now; where it cannot be had, the file is rebuilt a
+        // window at a time instead.
+        try {
+            FitBuffer(buffers.oldBytes, record_.oldPatches.empty() ? 0 : record_.oldLength);
+            FitBuffer(buffers.newBytes, record_.newLength);
+            FitBuffer(buffers.data, static_cast<size_t>(spanBytes));
+        } catch (const std::bad_alloc&) {
+            inMemory_ = false;
+        }
+    }
+
+    if (record_.newFileFlag) {
+        if (!existed_)
+            return true; // nothing there: nothing to check
+        // Whatever is at the name is replaced; only a file or a link can be.
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+            return Fail("Unable to create file:\n" + target_);
+        // A link that leads out of the target folder (or nowhere) is not read: it is
+        // replaced as the link it is.
+        oldFd_ = context_.root.OpenForReading(record_.name);
+        if (oldFd_ < 0)
+            return true;
+    } else {
+        oldFd_ = context_.root.OpenForReading(record_.name);
+        if (oldFd_ < 0) {
+            ReportFileSum(core_, target_, CSumCheck::CannotOpen);
+            return TargetModified();
+        }
+    }
+    struct stat opened;
+    if (fstat(oldFd_, &opened) != 0)
+        return TargetModified();
+    oldSize_ = static_cast<uint64_t>(opened.st_size);
+
+    if (!record_.newFileFlag && oldSize_ == record_.oldLength && !inMemory_ && record_.Rebuilds() && !backup_ &&
+        record_.oldLength >= kCheckBesideFrom) {
+        try {
+            besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_] {
+                return SumOpenFile(fd, length);
+            });
+            return true; // decided beside the rebuild
+        } catch (const std::system_error&) {
+            // No thread could be started: the check comes first, as for other files.
+        }
+    }
+    if (oldSize_ != record_.oldLength && oldSize_ != record_.newLength)
+        return record_.newFileFlag || TargetModified();
+    // The bytes of a file rebuilt in memory are read once, here, and the rebuild copies
+    // from the very bytes that were checked.
+    CByteBuffer* keep = inMemory_ && !record_.oldPatches.empty() && oldSize_ == record_.oldLength
+                            ? &buffers.oldBytes
+                            : nullptr;
+    std::optional<uint32_t> sum = SumOpenFile(oldFd_, oldSize_, keep);
+    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    if (state == CTargetState::New)
+        return Done();
+    // A new file replaces whatever was at its name.
+    if (state == CTargetState::Different && !record_.newFileFlag)
+        return TargetModified();
+    return true;
+}
+
+int CFileApply::GiveTimesOnly()
+{
+    // The content stays: a backup, when asked for, is a copy, as the times of the old
+    // file change.
+    std::string backupLeaf;
+    if (backup_ && existed_) {
+        if (!BackUpEntry(*folder_, leaf_, oldFd_, true, backupExt_, backupLeaf)) {
+            Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+            return 0;
+        }
+        NoteBackup(backupLeaf);
+    }
+    // A target that cannot be given its times keeps them, without a message.
+    if (oldFd_ >= 0)
+        SetOpenFileTimes(oldFd_, record_.newTimes);
+    return 1;
+}
+
+bool CFileApply::Stage()
+{
+    // Beside the target, so that the final rename stays in one file system.
+    int fd = folder_->CreateUnique(kStagedPrefix, staged_);
+    if (fd < 0) {
+        staged_.clear();
+        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX"));
+    }
+    out_.Adopt(fd);
+    out_.WriteBackEarly();
+    return true;
+}
+
+void CFileApply::LogObject(size_t index, const CNewPatch& object)
+{
+    if (!logging_)
+        return;
+    core_.AppendToLogFile("Applying patch #" + std::to_string(index) + " from patch file to file " + target_);
+    core_.AppendToLogFile("Start patch: " + std::to_string(object.newOffset) +
+                          ", patch size: " + std::to_string(object.length));
+}
+
+bool CFileApply::Rebuild()
+{
+    const std::string stagedPath = fsys::Join(folderPath_, staged_);
+    const int imageFd = core_.patchImage.Fd();
+    CRebuildBuffers& buffers = context_.buffers;
+    if (inMemory_) {
+        if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
+                             [this](size_t i, const CNewPatch& object) { LogObject(i, object); }))
+            return Fail("Unable to write file:\n" + stagedPath);
+        rebuiltSum_ = ByteSum(buffers.newBytes.data(), buffers.newBytes.size());
+        return true;
+    }
+    // The file gets its length first, so that a disk without room says so before
+    // anything is written. Old copies read the target as it was checked.
+    if (!out_.SetLength(record_.newLength))
+        return Fail("Unable to create file:\n" + stagedPath);
+    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
+        return Fail("Unable to open file:\n" + target_);
+    if (record_.objectsStreamed)
+        return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
+    CWindowRebuild windows(record_.oldPatches, record_.newPatches, record_.newLength);
+    if (!windows.Run(oldFd_, imageFd, buffers.newBytes, [&](const unsigned char* data, size_t length, uint64_t at) {
+            return out_.WriteAt(data, length, at);
+        }))
+        return Fail("Unable to write file:\n" + stagedPath);
+    for (size_t i = 0; i < record_.newPatches.size(); ++i)
+        LogObject(i, record_.newPatches[i]);
+    // The rebuilt bytes were summed as they were written, whole, from the start of an
+    // empty file: the file need not be read back.
+    rebuiltSum_ = windows.Sum();
+    return true;
+}
+
+bool CFileApply::RebuildObjectByObject()
+{
+    // A record of very many objects: each is copied on its own, in the record's order,
+    // through one buffer, and the rebuilt file is read back for its sum.
+    const int imageFd = core_.patchImage.Fd();
+    CByteBuffer& buffer = context_.buffers.newBytes;
+    if (buffer.size() < CWindowRebuild::kWindow)
+        buffer.resize(CWindowRebuild::kWindow);
+    auto copy = [&](int from, uint64_t fromAt, uint64_t to, uint32_t length) {
+        for (uint64_t done = 0; done < length;) {
+            const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - done));
+            if (!fsys::ReadAt(from, buffer.data(), chunk, fromAt + done) || !out_.WriteAt(buffer.data(), chunk, to + done))
+                return false;
+            done += chunk;
+        }
+        return true;
+    };
+    const bool ok = ForEachObject(
+        record_, imageFd, [&](const COldPatch& o) { return copy(oldFd_, o.oldOffset, o.newOffset, o.length); },
+        [&](size_t i, const CNewPatch& n) {
+            LogObject(i, n);
+            return copy(imageFd, n.dataPosition, n.newOffset, n.length);
+        });
+    if (!ok)
+        return false;
+    std::optional<uint32_t> sum = SumOpenFile(out_.Fd(), record_.newLength);
+    rebuiltSum_ = sum ? *sum : ~record_.newByteSum;
+    return true;
+}
+
+bool CFileApply::CheckResult()
+{
+    if (!TargetStillOld())
+        return false;
+    if (record_.newLength >= kWritebackFrom)
+        out_.StartWriteback();
+    if (rebuiltSum_ == record_.newByteSum)
+        return true;
+    // The target keeps its old content (a new file does not appear); the staged file
+    // goes.
+    result_ = AskAbort(core_, "The following file, " + target_ +
+                                  "\ndid not have its file patch applied correctly.\n\n"
+                                  "The patch file is very likely corrupt.\n"
+                                  "Do you want to abort the patch process?")
+                  ? 0
+                  : 1;
+    return false;
+}
+
+bool CFileApply::BackupTargetFile()
+{
+    // Only a file that exists is backed up.
+    if (!backup_ || !existed_)
+        return true;
+    std::string backupLeaf;
+    if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
+        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+    NoteBackup(backupLeaf);
+    return true;
+}
+
+void CFileApply::NoteBackup(const std::string& backupLeaf)
+{
+    const std::string backupPath = fsys::Join(folderPath_, backupLeaf);
+    if (context_.backups)
+        context_.backups->emplace_back(target_, backupPath);
+    if (logging_)
+        core_.AppendToLogFile("Backup of " + target_ + ": " + backupPath);
+}
+
+bool CFileApply::ReplaceTargetFile()
+{
+    // The new file keeps the old one's permission bits and owner.
+    struct stat st;
+    unsigned mode = NewFileMode();
+    if (oldFd_ >= 0 && fstat(oldFd_, &st) == 0) {
+        mode = st.st_mode & 07777;
+        if (st.st_uid != geteuid() || st.st_gid != getegid()) {
+            // Only possible for a privileged user; a failure keeps the apply's own owner.
+            [[maybe_unused]] int ignored = fchown(out_.Fd(), st.st_uid, st.st_gid);
+        }
+    }
+    fchmod(out_.Fd(), mode);
+    SetOpenFileTimes(out_.Fd(), record_.newTimes);
+    if (!out_.Close())
+        return Fail("Unable to write file:\n" + fsys::Join(folderPath_, staged_));
+    // The staged file waits in the apply's queue for one flush with the others, then
+    // takes the target's name.
+    CReplaceQueue::CEntry entry{folder_, staged_, leaf_, target_};
+    staged_.clear();
+    return context_.queue->Add(std::move(entry), record_.newLength);
+}
+
+bool CFileApply::Done()
+{
+    result_ = 1;
+    return false;
+}
+
+bool CFileApply::TargetModified()
+{
+    if (!record_.HasObjects()) {
+        result_ = 1;
+        return false;
+    }
+    result_ = AskAbort(core_, "The following file, " + target_ +
+                                  "\nhas been modified since this patch file was created.\n\n"
+                                  "This patch file cannot be applied to this file.\n"
+                                  "Do you want to abort the patch process?")
+                  ? 0
+                  : 1;
+    return false;
+}
+
+bool CFileApply::Fail(const std::string& text)
+{
+    if (!TargetStillOld())
+        return false;
+    Tell(core_, text);
+    result_ = 0;
+    return false;
+}
+
+bool CFileApply::TargetStillOld()
+{
+    if (!besideCheck_.valid())
+        return true;
+    const std::optional<uint32_t> sum = besideCheck_.get();
+    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    if (state == CTargetState::Old)
+        return true;
+    if (state == CTargetState::New)
+        return Done();
+    return TargetModified();
+}

@@ -1,0 +1,63 @@
+// An open handle of a folder through which an apply creates, opens, renames and
+// deletes the files below it, by names relative to it. The kernel resolves every name
+// beneath the folder (openat2 with RESOLVE_BENEATH; where the kernel lacks it, a walk
+// one component at a time that follows no link at all), so a link that leads out of the
+// folder is refused, and no change of the tree made while the apply runs (a folder
+// swapped for a link to elsewhere) can turn a checked name into a place outside.
+#pragma once
+#include <string>
+#include <sys/stat.h>
+
+class CFolderHandle {
+public:
+    CFolderHandle() = default;
+    ~CFolderHandle();
+    CFolderHandle(CFolderHandle&& other) noexcept;
+    CFolderHandle& operator=(CFolderHandle&& other) noexcept;
+    CFolderHandle(const CFolderHandle&) = delete;
+    CFolderHandle& operator=(const CFolderHandle&) = delete;
+
+    // Opens the folder at path (as the user gave it; links on the way are followed).
+    bool Open(const std::string& path);
+    bool Valid() const { return fd_ >= 0; }
+    int Fd() const { return fd_; }
+
+    // The folder at the relative name below this one; a link anywhere in the name is
+    // refused. An invalid handle (errno set) when it cannot be opened.
+    CFolderHandle Folder(const std::string& relative) const;
+    // The same, creating the folders of the name that are missing, outermost first. On
+    // a failure, failedAt is the relative name of the folder that could not be made.
+    CFolderHandle MakeFolders(const std::string& relative, std::string& failedAt) const;
+    // Opens the regular file at the relative name for reading: links are followed only
+    // while they stay beneath this folder, and a pipe at the name is never waited on.
+    // -1 when it cannot be opened (errno set; ENODEV for a file that is not regular).
+    int OpenForReading(const std::string& relative) const;
+
+    // Operations on one entry of this folder (a name without '/'). Links at the name
+    // are never followed.
+    // Creates a new, empty file named prefix + six letters or digits that nothing had;
+    // returns its descriptor (open for reading and writing) and sets name.
+    int CreateUnique(const std::string& prefix, std::string& name) const;
+    // Moves from over to, replacing whatever is at to.
+    bool Rename(const std::string& from, const std::string& to) const;
+    // Moves from to to only where nothing is at to (EEXIST otherwise): never replaces.
+    bool RenameNoReplace(const std::string& from, const std::string& to) const;
+    // Gives the entry from a second name to, only where nothing is at to (EEXIST
+    // otherwise); a link at from is linked as the link it is.
+    bool Link(const std::string& from, const std::string& to) const;
+    // Deletes the entry (never a folder).
+    bool Remove(const std::string& name) const;
+    // What is at the name, the name itself where it is a link. False when nothing is.
+    bool Status(const std::string& name, struct stat& st) const;
+
+    // For tests: resolve names by the component walk even where openat2 is there.
+    static void UseWalkOnly(bool on);
+
+private:
+    explicit CFolderHandle(int fd) : fd_(fd) {}
+    int fd_ = -1;
+};
+
+// Splits a relative name into its folder part ("" for a name in the top folder) and its
+// last component.
+void SplitRelativeName(const std::string& relative, std::string& folder, std::string& leaf);

@@ -1,0 +1,76 @@
+// Backups of an apply: a backup never takes the place of a file that is already there,
+// two files that map to one backup name both keep theirs, and only files that exist
+// before the apply are backed up. Where each backup went is told in the log and in
+// the apply's list of backups.
+#include "support/ApplyRun.h"
+
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+namespace {
+
+using image::Changed;
+using image::NewFile;
+
+TEST(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/app.cfg", "old cfg");
+    root.Write("target/app.bak", "the user's own file");
+    root.Write("target/prog.exe", "old exe");
+    root.Write("target/prog.dll", "old dll");
+    root.Write("target/note.bak", "another file of the user");
+    root.Write("target/local.txt", "a local file in the way of a new one");
+    run.Craft({Changed("app.cfg", "old cfg", "new cfg"), Changed("prog.exe", "old exe", "new exe!"),
+               Changed("prog.dll", "old dll", "new dll!!"), NewFile("note.txt", "a new note"),
+               NewFile("local.txt", "the new local")});
+    run.logFile = root / "log.txt";
+
+    ASSERT_EQ(run.Apply(1, "bak"), 1);
+    EXPECT_TRUE(run.Texts().empty());
+    auto tree = SnapshotTree(run.target);
+    EXPECT_EQ(tree["app.bak"], "the user's own file");
+    EXPECT_EQ(tree["note.bak"], "another file of the user");
+    EXPECT_EQ(tree["note.txt"], "a new note");
+    EXPECT_EQ(tree["local.txt"], "the new local");
+
+    // Every file that existed has exactly one backup, under a name that was free, and
+    // the apply says where each went. note.txt did not exist: it has none.
+    std::map<std::string, std::string> expected = {{"app.cfg", "old cfg"},
+                                                   {"prog.exe", "old exe"},
+                                                   {"prog.dll", "old dll"},
+                                                   {"local.txt", "a local file in the way of a new one"}};
+    ASSERT_EQ(run.backups.size(), expected.size());
+    const std::string log = ReadFileText(run.logFile);
+    for (const auto& [file, backup] : run.backups) {
+        const std::string name = file.substr(run.target.size() + 1);
+        ASSERT_EQ(expected.count(name), 1u) << file;
+        EXPECT_EQ(ReadFileText(backup), expected[name]) << backup;
+        EXPECT_EQ(fsys::FolderOf(backup), run.target);
+        EXPECT_NE(log.find("Backup of " + file + ": " + backup), std::string::npos) << log;
+    }
+    EXPECT_EQ(tree.size(), 7u + 4u); // the five targets, the user's two .bak files, four backups
+    EXPECT_EQ(tree["app.1.bak"], "old cfg");
+    EXPECT_EQ(tree["prog.bak"], "old exe");
+    EXPECT_EQ(tree["prog.1.bak"], "old dll");
+}
+
+TEST(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/fresh.bak", "keep me");
+    run.Craft({NewFile("fresh.txt", "fresh"), NewFile("sub\\deeper.txt", "deeper")});
+    ASSERT_EQ(run.Apply(1, "bak"), 1);
+    EXPECT_TRUE(run.backups.empty());
+    auto tree = SnapshotTree(run.target);
+    EXPECT_EQ(tree, (std::map<std::string, std::string>{
+                        {"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
+}
+
+} // namespace

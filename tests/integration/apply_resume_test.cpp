@@ -1,0 +1,172 @@
+// An apply that stops midway can always be finished: every file is at every moment
+// entirely old or entirely new (a new file appears only complete, and nothing is
+// emptied first), running the same patch again finishes the job and then makes the
+// removals, and rebuild files an interrupted apply left are cleared away. What can be
+// found before anything changes (a folder that cannot be written, a disk without
+// room, something other than a file where a file goes) stops the apply in the
+// verification.
+#include "support/ApplyRun.h"
+#include "support/RecordingProgress.h"
+
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+using image::Changed;
+using image::NewFile;
+
+std::string Corrupt(const std::string& path)
+{
+    return "The following file, " + path +
+           "\ndid not have its file patch applied correctly.\n\nThe patch file is very likely corrupt.\nDo you "
+           "want to abort the patch process?";
+}
+
+TEST(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/a.txt", "old a");
+    root.Write("target/b.txt", "old b");
+    root.Write("target/gone.txt", "to be removed");
+    run.Craft({Changed("a.txt", "old a", "new a!"), NewFile("sub\\n.txt", "new n"),
+               Changed("b.txt", "old b", "new b!!")},
+              {"gone.txt"});
+    CRecordingApplyProgress progress;
+    progress.CancelAtCheck(6); // before b.txt in the second pass
+    run.prompt.Script(PromptAnswer::Yes);
+    ASSERT_EQ(run.Apply(0, "bak", &progress), -1);
+    EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "new a!");
+    EXPECT_EQ(ReadFileText(run.target + "/b.txt"), "old b");
+
+    // a.txt and sub/n.txt hold their new files already: they count as done.
+    run.prompt.Clear();
+    ASSERT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
+    EXPECT_TRUE(run.Texts().empty());
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
+                                            {"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
+}
+
+TEST(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/local.txt", "the user's file at a new file's name");
+    image::Record over = NewFile("local.txt", "replacement");
+    over.newSum += 1;
+    run.Craft({over, NewFile("next.txt", "next one")});
+    run.prompt.Script(PromptAnswer::No);
+    ASSERT_EQ(run.Apply(1), 1);
+    EXPECT_EQ(run.Texts(), std::vector<std::string>{Corrupt(run.target + "/local.txt")});
+    EXPECT_EQ(SnapshotTree(run.target),
+              (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"},
+                                                  {"next.txt", "next one"}}));
+}
+
+TEST(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/sub/a.txt", "old a");
+    root.Write("target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply");
+    root.Write("target/.~dvp-rebuild-x9Y8z7", "left by a killed apply");
+    // Not of the pattern, or in a folder the patch does not write to: kept.
+    root.Write("target/sub/.~dvp-rebuild-Ab12Cde", "keep");
+    root.Write("target/sub/.~dvp-rebuild-Ab.2Cd", "keep");
+    root.Write("target/sub/x.~dvp-rebuild-Ab12Cd", "keep");
+    root.Write("target/other/.~dvp-rebuild-Ab12Cd", "keep");
+    run.Craft({Changed("sub\\a.txt", "old a", "new a"), NewFile("top.txt", "top")});
+    ASSERT_EQ(run.Apply(), 1);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
+                                            {"sub/a.txt", "new a"},
+                                            {"top.txt", "top"},
+                                            {"sub/.~dvp-rebuild-Ab12Cde", "keep"},
+                                            {"sub/.~dvp-rebuild-Ab.2Cd", "keep"},
+                                            {"sub/x.~dvp-rebuild-Ab12Cd", "keep"},
+                                            {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
+}
+
+TEST(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/a.txt", "old a");
+    ASSERT_EQ(mkfifo((run.target + "/pipe.txt").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((run.target + "/changed-pipe.txt").c_str(), 0644), 0);
+    root.MakeFolder("target/folder.txt");
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("pipe.txt", "x"), NewFile("folder.txt", "y"),
+               Changed("changed-pipe.txt", "old", "new")});
+    alarm(60); // an apply that waits on the pipe ends the test
+    EXPECT_EQ(run.Apply(), 0);
+    alarm(0);
+    const std::string text = "The following file cannot be updated, because it is not a regular file:\n";
+    EXPECT_EQ(run.errors, (std::vector<std::string>{text + run.target + "/pipe.txt\n\n",
+                                                    text + run.target + "/folder.txt\n\n",
+                                                    text + run.target + "/changed-pipe.txt\n\n"}));
+    EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "old a");
+}
+
+// A small file system of its own, mounted by the test (as root) over the target folder.
+class CSmallDisk {
+public:
+    explicit CSmallDisk(const std::string& folder) : folder_(folder)
+    {
+        fsys::CreateFolder(folder);
+        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k") == 0;
+    }
+    ~CSmallDisk()
+    {
+        if (mounted_)
+            umount2(folder_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+    bool MakeReadOnly() { return mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+};
+
+TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    CSmallDisk disk(run.target);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root (or the right to mount): " << strerror(errno);
+    root.Write("target/a.txt", "old a");
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("big.bin", std::string(400 << 10, 'z'))});
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{
+                              "There is not enough room on the disk for the files to be written in:\n" +
+                              run.target + "\n\n"});
+    EXPECT_FALSE(run.mismatchOnly);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+
+    // An apply stopped on a nearly full disk after putting the large new file in place
+    // is finished all the same: what is there already needs no room.
+    const std::string large(150 << 10, 'y');
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("large.bin", large)});
+    root.Write("target/large.bin", large);
+    EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
+    EXPECT_EQ(SnapshotTree(run.target),
+              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"large.bin", large}}));
+
+    root.Write("target/a.txt", "old a");
+    fsys::DeleteFile(run.target + "/large.bin");
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("small.txt", "small")});
+    ASSERT_TRUE(disk.MakeReadOnly()) << strerror(errno);
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"The following folder cannot be written to:\n" + run.target +
+                                                   "\n\n"});
+    EXPECT_FALSE(run.mismatchOnly);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+}
+
+} // namespace

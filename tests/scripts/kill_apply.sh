@@ -1,0 +1,75 @@
+#!/bin/bash
+# Kills an apply at random moments (kill -9) and checks after every kill that each file
+# of the target is entirely old or entirely new (a new file absent or complete), then
+# runs the same apply again, which must finish the job: the target equals the new tree
+# and the removal is done.
+#
+# The tree: a 40 MB file that changes, a 40 MB file that is new, 30 small files that
+# change or are new, and one file to remove.
+set -u
+bin=${DELVORIN_BIN:?DELVORIN_BIN names the folder of delvorin-cli}/delvorin-cli
+kills=${KILLS:-8}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+old=$work/old new=$work/new target=$work/target
+mkdir -p "$old/sub" "$new/sub" "$new/added"
+
+head -c 40000000 /dev/urandom >"$old/big.bin"
+cp "$old/big.bin" "$new/big.bin"
+for at in 1000 5000000 17000000 39000000; do
+    head -c 3000 /dev/urandom | dd of="$new/big.bin" bs=1 seek=$at conv=notrunc status=none
+done
+head -c 40000000 /dev/urandom >"$new/fresh.bin"
+for i in $(seq 1 30); do
+    if ((i % 3)); then
+        echo "small file $i, old version" >"$old/sub/f$i.txt"
+        echo "small file $i, the new version, somewhat longer" >"$new/sub/f$i.txt"
+    else
+        echo "small file $i, new" >"$new/added/f$i.txt"
+    fi
+done
+echo "obsolete" >"$old/gone.txt"
+"$bin" build "$old" "$new" "$work/update.dvp" --remove gone.txt >/dev/null || { echo "build failed"; exit 1; }
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Every file of the target is its old version or its new one (a new file may be absent),
+# and nothing else is there but rebuild files a kill left behind.
+check_whole() {
+    local f rel
+    while IFS= read -r f; do
+        rel=${f#"$target"/}
+        case $(basename "$rel") in .~dvp-rebuild-??????) continue ;; esac
+        if [ -f "$new/$rel" ] && cmp -s "$f" "$new/$rel"; then continue; fi
+        if [ -f "$old/$rel" ] && cmp -s "$f" "$old/$rel"; then continue; fi
+        fail "after kill $1: $rel is neither its old nor its new version"
+    done < <(find "$target" -type f)
+}
+
+cp -r "$old" "$target"
+killed=0
+attempts=0
+while ((killed < kills && attempts < 5 * kills)); do
+    attempts=$((attempts + 1))
+    "$bin" apply "$work/update.dvp" "$target" >/dev/null 2>&1 &
+    pid=$!
+    # A moment within the apply (a whole one takes about half a second here).
+    sleep "0.$(printf '%03d' $((RANDOM % 600)))"
+    if kill -9 "$pid" 2>/dev/null; then
+        killed=$((killed + 1))
+        wait "$pid" 2>/dev/null
+        check_whole "$attempts"
+    else
+        # It finished first: start again from the old tree for the next kill.
+        wait "$pid" 2>/dev/null
+        check_whole "$attempts"
+        rm -rf "$target" && cp -r "$old" "$target"
+    fi
+done
+((killed >= kills)) || fail "only $killed of $attempts applies could be killed midway"
+
+"$bin" apply "$work/update.dvp" "$target" >/dev/null 2>"$work/err" || fail "the apply after the kills failed: $(cat "$work/err")"
+[ -e "$target/gone.txt" ] && fail "gone.txt was not removed"
+diff -r "$target" "$new" >/dev/null || fail "the target differs from the new tree: $(diff -rq "$target" "$new" | head -5)"
+echo "$killed applies killed midway; every file whole after each; the apply run again finished the job"
+echo "1 passed, 0 failed"

@@ -1,0 +1,46 @@
+#include "support/ApplyRun.h"
+
+#include "app/AppCore.h"
+#include "container/CPatchDoc.h"
+#include "engine/common/CDirDiff.h"
+
+CApplyRun::CApplyRun(CTestFolder& folder) : root(folder), target(folder / "target"), patchFile(folder / "update.dvp")
+{
+}
+
+void CApplyRun::Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes)
+{
+    std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
+    for (const auto& r : records)
+        img += r.Bytes();
+    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(img));
+}
+
+int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progress)
+{
+    CAppCore core(&prompt, root.MakeFolder("prog"));
+    if (!logFile.empty()) {
+        core.settings.logFile = 1;
+        core.log.SetPath(logFile);
+    }
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    if (!doc.ReadPatchHeader())
+        return 99;
+    dirDiff.TargetFolder() = target;
+    int result = dirDiff.ApplyPatch(doc, backup, ext, progress);
+    errors = dirDiff.ErrorEntries();
+    failure = dirDiff.failure;
+    mismatchOnly = dirDiff.TargetDoesNotMatch();
+    backups = dirDiff.backups;
+    doc.ClosePatchFile();
+    return result;
+}
+
+std::vector<std::string> CApplyRun::Texts() const
+{
+    std::vector<std::string> out;
+    for (const auto& s : prompt.Shown())
+        out.push_back(s.text);
+    return out;
+}
