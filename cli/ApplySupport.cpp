@@ -3,8 +3,6 @@
 #include "cli/Commands.h"
 #include "platform/FileSystem.h"
 
-#include <iostream>
-#include <sstream>
 #include <unistd.h>
 
 bool CApplySession::Open(const std::string& patchFile, const std::string& targetFolder)
@@ -39,18 +37,33 @@ std::string AbsoluteFolder(const std::string& folder)
     return fsys::WithoutTrailingSlash(fsys::Join(current, folder));
 }
 
-void PrintVerificationErrors(const CDirDiff& dirDiff)
+std::vector<std::string> VerificationErrorLines(const CDirDiff& dirDiff)
 {
-    std::cerr << "Delvorin encountered the following errors when verifying if the update can be applied:\n";
+    std::vector<std::string> lines;
     for (const std::string& entry : dirDiff.ErrorEntries()) {
-        std::istringstream lines(entry);
-        std::string line;
-        while (std::getline(lines, line)) {
-            if (!line.empty())
-                std::cerr << "  " << line << "\n";
+        size_t start = 0;
+        while (start < entry.size()) {
+            size_t end = entry.find('\n', start);
+            if (end == std::string::npos)
+                end = entry.size();
+            if (end > start)
+                lines.push_back(entry.substr(start, end - start));
+            start = end + 1;
         }
     }
-    std::cerr << "The Delvorin process was aborted, because of the previous errors.  "
-                 "The files that you were updating have not been changed."
-              << std::endl;
+    return lines;
+}
+
+void PrintVerificationErrors(const std::vector<std::string>& lines)
+{
+    std::string text = "Delvorin encountered the following errors when verifying if the update can be applied:\n";
+    for (const std::string& line : lines)
+        text += "  " + line + "\n";
+    WriteStderr(text + "The Delvorin process was aborted, because of the previous errors.  "
+                       "The files that you were updating have not been changed.\n");
+}
+
+void PrintVerificationErrors(const CDirDiff& dirDiff)
+{
+    PrintVerificationErrors(VerificationErrorLines(dirDiff));
 }

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // An apply session on the terminal: the application core with terminal questions, the
 // engine object, and the patch document once opened.
@@ -28,6 +29,9 @@ struct CApplySession {
 // folder), without a trailing '/'.
 std::string AbsoluteFolder(const std::string& folder);
 
-// Prints the errors table to standard error the way the errors list shows it: every
-// entry cut at its line breaks, every non-empty line on a line of its own.
+// The lines of the errors list: every entry of the errors table cut at its line
+// breaks, empty lines dropped, in order.
+std::vector<std::string> VerificationErrorLines(const CDirDiff& dirDiff);
+// Prints the lines to standard error between the errors list's own sentences.
+void PrintVerificationErrors(const std::vector<std::string>& lines);
 void PrintVerificationErrors(const CDirDiff& dirDiff);

@@ -2,10 +2,10 @@
 
 #include "cli/Commands.h"
 
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <iostream>
 #include <string>
 #include <unistd.h>
 
@@ -44,26 +44,52 @@ const char* ButtonsHint(PromptButtons b)
     return "";
 }
 
+// One line of standard input without its line feed; false at its end or on an error
+// (a signal included).
+bool ReadLine(std::string& line)
+{
+    line.clear();
+    for (;;) {
+        int c = std::fgetc(stdin);
+        if (c == EOF)
+            return !line.empty() && !std::ferror(stdin);
+        if (c == '\n')
+            return true;
+        line += static_cast<char>(c);
+    }
+}
+
 } // namespace
+
+void WriteStdout(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+void WriteStderr(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stderr);
+}
 
 PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const std::string& title,
                                   PromptButtons buttons, PromptIcon)
 {
-    std::cerr << "\n" << title << ":\n" << text << "\n";
-    // After SIGTERM or SIGHUP nobody is there to answer (or the run must end anyway).
+    WriteStderr("\n" + title + ":\n" + text + "\n");
+    // After a signal the process is to end: nothing more is asked.
     if (!isatty(STDIN_FILENO) || TerminationRequested()) {
         PromptAnswer a = SafeAnswer(buttons);
         if (buttons != PromptButtons::OK)
-            std::cerr << "(no terminal to ask: answering "
-                      << (a == PromptAnswer::Yes ? "Yes" : a == PromptAnswer::No ? "No"
-                                                         : a == PromptAnswer::Cancel ? "Cancel" : "OK")
-                      << ")\n";
+            WriteStderr(std::string("(no terminal to ask: answering ") +
+                        (a == PromptAnswer::Yes ? "Yes" : a == PromptAnswer::No ? "No"
+                                                        : a == PromptAnswer::Cancel ? "Cancel" : "OK") +
+                        ")\n");
         return a;
     }
     for (;;) {
-        std::cerr << ButtonsHint(buttons) << " " << std::flush;
+        WriteStderr(std::string(ButtonsHint(buttons)) + " ");
         std::string line;
-        if (!std::getline(std::cin, line))
+        if (!ReadLine(line))
             return SafeAnswer(buttons);
         char c = line.empty() ? '\n' : static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
         switch (buttons) {
@@ -90,7 +116,7 @@ CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}
 CTerminalLine::~CTerminalLine()
 {
     if (tty_)
-        std::cerr << "\r\033[K" << std::flush;
+        WriteStderr("\r\033[K");
 }
 
 bool CTerminalLine::Due()
@@ -106,7 +132,7 @@ bool CTerminalLine::Due()
 
 void CTerminalLine::Show(const std::string& text)
 {
-    std::cerr << "\r\033[K" << text << std::flush;
+    WriteStderr("\r\033[K" + text);
 }
 
 void CTerminalBuildProgress::SetStatus(const std::string& text) { status_ = text; }

@@ -6,6 +6,13 @@
 #include "platform/Progress.h"
 #include "platform/UserPrompt.h"
 
+#include <string>
+
+// Writes text as it is to standard output (flushed at once) or standard error. Plain
+// C streams: the apply program carries no C++ stream library.
+void WriteStdout(const std::string& text);
+void WriteStderr(const std::string& text);
+
 class CTerminalPrompt : public IUserPrompt {
 public:
     PromptAnswer Ask(PromptOwner owner, const std::string& text, const std::string& title,

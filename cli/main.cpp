@@ -69,7 +69,7 @@ int main(int argc, char** argv)
         if (c.name != args[0])
             continue;
         int status = c.run(std::vector<std::string>(args.begin() + 1, args.end()));
-        // A run ended early by SIGTERM or SIGHUP says so, whatever step noticed it.
+        // A run ended early by a signal says so, whatever step noticed it.
         if (status != kExitOk && TerminationRequested())
             status = CancelledStatus();
         return status;

@@ -79,7 +79,7 @@ bool CPatchDoc::DecompressPatchFile()
     gzbuffer(in, kReadBuffer);
     std::FILE* out = std::fopen(workFileName_.c_str(), "wb");
     if (!out) {
-        gzclose(in);
+        gzclose_r(in);
         ShowError("Error creating file:\n" + workFileName_ + "\nfor decompression.", owner);
         return false;
     }
@@ -107,8 +107,9 @@ bool CPatchDoc::DecompressPatchFile()
     }
     if (std::fclose(out) != 0)
         writeFailed = true;
-    // A stream cut short reads like a clean end; only the close tells.
-    int closed = gzclose(in);
+    // A stream cut short reads like a clean end; only the close tells. (The reading
+    // close: the plain one would link zlib's compressor into the apply program too.)
+    int closed = gzclose_r(in);
     if (closed != Z_OK)
         damaged = true;
 

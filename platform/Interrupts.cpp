@@ -12,7 +12,7 @@ namespace {
 
 volatile std::sig_atomic_t g_pending = 0;     // cancel requests not yet taken
 volatile std::sig_atomic_t g_lastSignal = 0;  // the signal of the last request
-volatile std::sig_atomic_t g_terminate = 0;   // SIGTERM or SIGHUP came
+volatile std::sig_atomic_t g_terminate = 0;   // one of the signals came
 volatile std::sig_atomic_t g_cancellable = 0; // a run that takes cancel requests is going
 
 // Paths the handler removes, kept in fixed storage: a handler may not allocate.
@@ -91,8 +91,7 @@ void OnSignal(int signal)
         _exit(128 + signal);
     }
     g_lastSignal = signal;
-    if (signal != SIGINT)
-        g_terminate = 1;
+    g_terminate = 1;
     g_pending = g_pending + 1;
 }
 

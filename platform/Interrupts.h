@@ -21,8 +21,8 @@ bool TakeCancelRequest();
 // The signal that asked for the last cancel (0 when none came): the program's exit
 // status after a cancel is 128 + this number.
 int CancelSignal();
-// True once SIGTERM or SIGHUP came: nobody is there to answer a question, and the cancel
-// must not be declined.
+// True once one of the signals came: the process is to end, so nothing more is asked
+// and the cancel is not declined.
 bool TerminationRequested();
 
 // A file the process is writing that must not outlive it, even when a second signal

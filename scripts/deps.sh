@@ -3,10 +3,11 @@
 # Sourced by run.sh, test.sh and the benchmark script.
 delvorin_install_packages() {
   # adwaita-icon-theme and librsvg2-common: the icons of the message boxes; libglib2.0-bin:
-  # gio, which opens the log file in the desktop's text viewer.
+  # gio, which opens the log file in the desktop's text viewer. libgtk-3-0: the apply
+  # program's window (loaded at run time); xdotool and xclip: its window test.
   local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libgtest-dev libgmock-dev
                 libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick adwaita-icon-theme librsvg2-common
-                libglib2.0-bin "$@")
+                libglib2.0-bin libgtk-3-0 xdotool xclip "$@")
   local missing=()
   local p
   for p in "${wanted[@]}"; do

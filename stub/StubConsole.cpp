@@ -2,9 +2,7 @@
 
 #include "cli/ApplySupport.h"
 #include "cli/Commands.h"
-#include "cli/Terminal.h"
 
-#include <iostream>
 
 namespace {
 std::string g_programName = "DvApply.exe";
@@ -18,65 +16,64 @@ void SetStubProgramName(const std::string& name)
 // The terminal helpers shared with delvorin-cli report their failures through here.
 void PrintError(const std::string& message)
 {
-    std::cerr << g_programName << ": " << message << std::endl;
+    WriteStderr(g_programName + ": " + message + "\n");
+}
+
+PromptAnswer CConsoleStubUi::Ask(PromptOwner owner, const std::string& text, const std::string& title,
+                                 PromptButtons buttons, PromptIcon icon)
+{
+    return prompt_.Ask(owner, text, title, buttons, icon);
+}
+
+bool CConsoleStubUi::AskFolder(const CStubIntro& intro, CStubChoice& choice)
+{
+    // The terminal takes the command line's choice once; there is nobody to ask again.
+    if (asked_)
+        return false;
+    asked_ = true;
+    if (!intro.dialogText.empty())
+        WriteStdout(intro.dialogText + "\n\n");
+    if (!intro.publisher.empty())
+        WriteStdout("Publisher: " + intro.publisher + "\n");
+    if (choice.folder.empty()) {
+        noFolder_ = true;
+        PrintError("no folder to update was given and the patch proposes none");
+        WriteStderr(StubUsage(g_programName) + "\n");
+        return false;
+    }
+    WriteStdout("Folder to update: " + choice.folder + "\n");
+    return true;
+}
+
+IApplyProgress& CConsoleStubUi::BeginProgress()
+{
+    progress_ = std::make_unique<CTerminalApplyProgress>();
+    return *progress_;
+}
+
+void CConsoleStubUi::EndProgress()
+{
+    progress_.reset(); // clears the progress line
+}
+
+void CConsoleStubUi::ShowResult(const CStubResult& result)
+{
+    switch (result.kind) {
+    case CStubResult::Kind::Applied: WriteStdout(result.message + "\n"); break;
+    case CStubResult::Kind::Cancelled: PrintError("cancelled: " + result.message); break;
+    case CStubResult::Kind::Failed: PrintError(result.message); break;
+    case CStubResult::Kind::NotMatching:
+        PrintVerificationErrors(result.lines);
+        if (!result.contact.empty())
+            WriteStderr("You should contact the following company to resolve this problem:\n  " + result.contact +
+                        "\n");
+        break;
+    }
 }
 
 int RunStubConsole(const CStubOptions& options, const std::string& programPath)
 {
-    InstallCancelHandler();
-    CTerminalPrompt prompt;
-    CAppCore core(&prompt);
-    CDirDiff dirDiff(core);
-    CStubPatch patch(core, dirDiff, programPath);
-
-    switch (patch.Open()) {
-    case CStubPatch::OpenResult::Opened: break;
-    case CStubPatch::OpenResult::NoPayload:
-        PrintError(patch.NoPayloadMessage());
-        return kStubExitFailure;
-    case CStubPatch::OpenResult::Unreadable:
-        PrintError(CStubPatch::kUnreadableMessage);
-        return kStubExitFailure;
-    }
-
-    if (std::string text = patch.DialogText(); !text.empty())
-        std::cout << text << "\n\n";
-    const std::string publisher = patch.PublisherLine();
-    if (!publisher.empty())
-        std::cout << "Publisher: " << publisher << "\n";
-
-    const std::string folder = patch.ProposedFolder(options.folder);
-    if (folder.empty()) {
-        PrintError("no folder to update was given and the patch proposes none");
-        std::cerr << StubUsage(g_programName) << std::endl;
-        return kStubExitUsage;
-    }
-    if (std::string problem = CheckTargetFolder(folder); !problem.empty()) {
-        PrintError(problem);
-        return kStubExitFailure;
-    }
-    std::cout << "Folder to update: " << folder << std::endl;
-
-    int backup = options.backup;
-    int result;
-    {
-        CTerminalApplyProgress progress;
-        result = patch.Apply(folder, backup, options.backupExt, &progress);
-    }
-    const bool verificationFailed = patch.VerificationFailed();
-    patch.Close();
-
-    if (result > 0) {
-        std::cout << "The Delvorin file has been applied successfully." << std::endl;
-    } else if (result < 0) {
-        PrintError("cancelled: An Error occurred when the patch file was applied.");
-    } else if (verificationFailed) {
-        PrintVerificationErrors(dirDiff);
-        if (!publisher.empty())
-            std::cerr << "You should contact the following company to resolve this problem:\n  " << publisher
-                      << std::endl;
-    } else {
-        PrintError("An Error occurred when the patch file was applied.");
-    }
-    return StubExitStatus(result, patch.TargetDoesNotMatch());
+    CConsoleStubUi ui;
+    int status = RunStubSession(ui, options, programPath);
+    return ui.NoFolder() ? kStubExitUsage : status;
 }

@@ -1,6 +1,7 @@
 #include "stub/StubSession.h"
 
 #include "cli/ApplySupport.h"
+#include "cli/Terminal.h"
 #include "container/SelfExtractReader.h"
 #include "platform/FileSystem.h"
 
@@ -196,4 +197,81 @@ int StubExitStatus(int applyResult, bool targetDoesNotMatch)
     if (applyResult < 0)
         return kStubExitCancelled;
     return targetDoesNotMatch ? kStubExitVerification : kStubExitFailure;
+}
+
+namespace {
+
+constexpr const char* kValidationTitle = "Delvorin Error!";
+
+// Empty when the choice can be applied, else the message that says why not.
+std::string CheckChoice(const CStubChoice& choice)
+{
+    if (choice.folder.empty())
+        return "Please specify a folder name to apply the patch file to.";
+    if (std::string problem = CheckTargetFolder(choice.folder); !problem.empty())
+        return problem;
+    if (choice.backup)
+        return CheckBackupExtension(choice.backupExt);
+    return "";
+}
+
+} // namespace
+
+int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& programPath)
+{
+    CAppCore core(&ui);
+    CDirDiff dirDiff(core);
+    CStubPatch patch(core, dirDiff, programPath);
+    switch (patch.Open()) {
+    case CStubPatch::OpenResult::Opened: break;
+    case CStubPatch::OpenResult::NoPayload:
+        ui.Ask(PromptOwner::MainWindow, patch.NoPayloadMessage(), kValidationTitle, PromptButtons::OK,
+               PromptIcon::Stop);
+        return kStubExitFailure;
+    case CStubPatch::OpenResult::Unreadable:
+        ui.Ask(PromptOwner::MainWindow, CStubPatch::kUnreadableMessage, kValidationTitle, PromptButtons::OK,
+               PromptIcon::Stop);
+        return kStubExitFailure;
+    }
+
+    const CStubIntro intro{patch.PublisherLine(), patch.DialogText()};
+    CStubChoice choice;
+    choice.folder = patch.ProposedFolder(options.folder);
+    choice.backup = options.backup != 0;
+    choice.backupExt = options.backupExt;
+
+    int status = kStubExitFailure;
+    while (!TerminationRequested() && ui.AskFolder(intro, choice)) {
+        if (std::string problem = CheckChoice(choice); !problem.empty()) {
+            ui.Ask(PromptOwner::MainWindow, problem, kValidationTitle, PromptButtons::OK, PromptIcon::Stop);
+            continue;
+        }
+        int backup = choice.backup ? 1 : 0;
+        int result = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
+        ui.EndProgress();
+        status = StubExitStatus(result, patch.TargetDoesNotMatch());
+
+        CStubResult shown;
+        if (result > 0) {
+            shown.kind = CStubResult::Kind::Applied;
+            shown.message = "The Delvorin file has been applied successfully.";
+        } else if (result < 0) {
+            shown.kind = CStubResult::Kind::Cancelled;
+            shown.message = "An Error occurred when the patch file was applied.";
+        } else if (patch.VerificationFailed()) {
+            // Nothing has been changed: where the user can be asked, another folder may
+            // be tried.
+            shown.kind = CStubResult::Kind::NotMatching;
+            shown.lines = VerificationErrorLines(dirDiff);
+            shown.contact = intro.publisher;
+        } else {
+            shown.kind = CStubResult::Kind::Failed;
+            shown.message = "An Error occurred when the patch file was applied.";
+        }
+        ui.ShowResult(shown);
+        if (shown.kind != CStubResult::Kind::NotMatching || !ui.MayRetry())
+            break;
+    }
+    // Asked to end before anything was applied: ended as a cancelled apply is.
+    return TerminationRequested() && status != kStubExitOk ? kStubExitCancelled : status;
 }

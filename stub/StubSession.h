@@ -5,6 +5,7 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "stub/StubUi.h"
 
 #include <memory>
 #include <string>
@@ -95,3 +96,8 @@ private:
 
 // The exit status for an apply result.
 int StubExitStatus(int applyResult, bool targetDoesNotMatch);
+
+// One run of the apply program: opens the patch carried by programPath, lets the user
+// choose the folder (again, after a folder that does not match, where ui allows it),
+// applies the patch and shows the result. Returns the exit status.
+int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& programPath);

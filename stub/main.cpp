@@ -3,10 +3,9 @@
 // the folder named on its command line or chosen in its window.
 #include "app/StringHelpers.h"
 #include "platform/FileSystem.h"
-#include "stub/CDvApplyApp.h"
+#include "stub/GtkStubUi.h"
 #include "stub/StubConsole.h"
 
-#include <iostream>
 
 int main(int argc, char** argv)
 {
@@ -19,19 +18,25 @@ int main(int argc, char** argv)
     CStubOptions options;
     std::string why;
     if (!ParseStubArguments(std::vector<std::string>(argv + 1, argv + argc), options, why)) {
-        std::cerr << name << ": " << why << "\n" << StubUsage(name) << std::endl;
+        WriteStderr(name + ": " + why + "\n" + StubUsage(name) + "\n");
         return kStubExitUsage;
     }
     if (options.help) {
-        std::cout << StubUsage(name) << std::endl;
+        WriteStdout(StubUsage(name) + "\n");
         return kStubExitOk;
     }
 
-    if (!options.console && HasDisplay()) {
-        int status = kStubExitFailure;
-        if (RunStubWindow(options, programPath, argc > 0 ? argv[0] : name.c_str(), status))
-            return status;
-        std::cerr << name << ": the display cannot be opened; going on in the terminal." << std::endl;
+    // Ctrl-C, SIGTERM and SIGHUP stop the apply at its next check, so that the temporary
+    // files are removed on the way out.
+    InstallCancelHandler();
+    if (!options.console) {
+        // Where the window cannot be had, one line says why, and the terminal serves.
+        CGtkStubUi window;
+        if (!HasDisplay())
+            why = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set";
+        else if (window.Start(name.c_str(), why))
+            return RunStubSession(window, options, programPath);
+        WriteStderr(name + ": no window (" + why + "); going on in the terminal.\n");
     }
     return RunStubConsole(options, programPath);
 }

@@ -1,18 +1,31 @@
-// The self-extracting patch program on the terminal: built with delvorin-cli from trees
-// made here, copied elsewhere and run against copies of the old tree, whole and split
-// into parts, with a part missing, cut short, renamed, and against folders it does not
-// fit. Skipped when the build has no DvApply.exe (a build without the windows).
+// The self-extracting patch program: built with delvorin-cli from trees made here,
+// copied elsewhere and run on the terminal against copies of the old tree, whole and
+// split into parts, with a part missing, cut short, renamed, and against folders it
+// does not fit; run in a root that holds nothing but the C library; what it needs to
+// start; and its session driven here through a scripted face. Skipped when the build
+// has no DvApply.exe.
 #include "platform/FileSystem.h"
+#include "stub/StubSession.h"
 #include "support/CliRun.h"
+#include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 #include "support/TreeDifferences.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#ifndef DELVORIN_STUB_SHIPPING_FORM
+#define DELVORIN_STUB_SHIPPING_FORM 0
+#endif
 
 namespace {
 
@@ -31,6 +44,12 @@ std::string StubPath()
     do {                                                                                                            \
         if (!fsys::FileExists(StubPath()))                                                                          \
             GTEST_SKIP() << "no DvApply.exe in " << BinFolder() << " (built without the windows)";                 \
+    } while (0)
+
+#define REQUIRE_SHIPPING_FORM()                                                                                     \
+    do {                                                                                                            \
+        if (!DELVORIN_STUB_SHIPPING_FORM)                                                                           \
+            GTEST_SKIP() << "a sanitized or debugging build: DvApply.exe is not in the form it ships in";         \
     } while (0)
 
 // No display: the program works on the terminal even without --console.
@@ -105,7 +124,86 @@ std::string OldCopy(CTestFolder& dir, const std::string& name)
     return target;
 }
 
+// A face of the apply program that answers from a script and keeps what it was shown.
+class CScriptedStubUi : public IStubUi {
+public:
+    std::vector<CStubChoice> choices; // given in turn; after the last the user gives up
+    bool mayRetry = true;
+    CStubIntro intro;
+    std::vector<std::string> proposals; // the folder each question proposed
+    std::vector<std::string> messages;  // every text of a message box, in order
+    std::vector<CStubResult> results;
+    CRecordingApplyProgress progress;
+
+    PromptAnswer Ask(PromptOwner, const std::string& text, const std::string&, PromptButtons buttons,
+                     PromptIcon) override
+    {
+        messages.push_back(text);
+        return SafeAnswer(buttons);
+    }
+    bool AskFolder(const CStubIntro& shown, CStubChoice& choice) override
+    {
+        intro = shown;
+        proposals.push_back(choice.folder);
+        if (next_ == choices.size())
+            return false;
+        choice = choices[next_++];
+        return true;
+    }
+    IApplyProgress& BeginProgress() override { return progress; }
+    void EndProgress() override {}
+    void ShowResult(const CStubResult& result) override { results.push_back(result); }
+    bool MayRetry() const override { return mayRetry; }
+
+private:
+    size_t next_ = 0;
+};
+
+// Keeps /proc mounted in a test's root folder while it lives.
+struct CProcMount {
+    std::string path;
+    bool mounted = false;
+    ~CProcMount()
+    {
+        if (mounted)
+            umount2(path.c_str(), MNT_DETACH);
+    }
+};
+
 } // namespace
+
+TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
+{
+    REQUIRE_STUB();
+    REQUIRE_SHIPPING_FORM();
+    uint64_t length = 0;
+    ASSERT_TRUE(fsys::FileLength(StubPath(), length));
+    EXPECT_LE(length, 600000u) << "a 720 KB first part must carry some of the patch too";
+
+    // Every library the loader must find.
+    const std::string dynamic = CommandOutput("readelf -d " + Quoted(StubPath()));
+    ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << "readelf -d gave:\n" << dynamic;
+    const std::vector<std::string> allowed = {"libc.so.6",         "libm.so.6",       "libdl.so.2",
+                                              "libpthread.so.0",   "librt.so.1",      "ld-linux-x86-64.so.2",
+                                              "ld-linux-aarch64.so.1", "ld-linux.so.2"};
+    std::istringstream lines(dynamic);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t open = line.find("(NEEDED)") != std::string::npos ? line.find('[') : std::string::npos;
+        if (open == std::string::npos)
+            continue;
+        const std::string library = line.substr(open + 1, line.find(']') - open - 1);
+        EXPECT_NE(std::find(allowed.begin(), allowed.end(), library), allowed.end()) << library;
+    }
+
+    // The newest C library it asks for: 2.34 at most.
+    const std::string symbols = CommandOutput("objdump -T " + Quoted(StubPath()));
+    ASSERT_NE(symbols.find("GLIBC_2."), std::string::npos) << "objdump -T gave:\n" << symbols;
+    for (size_t at = symbols.find("GLIBC_2."); at != std::string::npos; at = symbols.find("GLIBC_2.", at + 1)) {
+        const int minor = std::atoi(symbols.c_str() + at + 8);
+        EXPECT_LE(minor, 34) << symbols.substr(at, symbols.find_first_of(" )\n", at) - at);
+    }
+}
 
 TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNotFit)
 {
@@ -163,6 +261,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     // No folder on the command line: the default folder of the patch, with backups.
     CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir, dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("update.exe: no window (no display", 0), 0u) << r.err;
     EXPECT_NE(r.out.find("Folder to update: " + target), std::string::npos) << r.out;
     auto expected = SnapshotTree(dir / "new");
     expected["readme.bak"] = "Frobnicator 1.0\n";
@@ -308,4 +407,137 @@ TEST(SelfExtracting, ReleasePairRoundTrip)
     CRun r = RunProgram(dir / "prettier-update.exe", "--console " + Quoted(dir / "installed"), dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(TreeDifferences(SnapshotTree(dir / "installed"), newFiles), "");
+}
+
+// Split onto 720 KB media and run where nothing but the C library is: in console mode,
+// and with a display named but no GTK there, when it must fall back to the terminal.
+TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
+{
+    REQUIRE_STUB();
+    REQUIRE_SHIPPING_FORM(); // a sanitized or debugging program is far larger than a part
+    if (geteuid() != 0)
+        GTEST_SKIP() << "chroot and mounting /proc need root";
+    CTestFolder dir;
+    dir.WriteBytes("old/data/a.bin", RandomBytes(300000, 21));
+    dir.WriteBytes("old/b.bin", RandomBytes(100000, 22));
+    dir.WriteBytes("new/data/a.bin", RandomBytes(1200000, 23)); // random: it does not compress
+    std::vector<unsigned char> b = RandomBytes(100000, 22);
+    b.insert(b.begin() + 5000, 900000, 'z');
+    std::vector<unsigned char> noise = RandomBytes(900000, 24);
+    b.insert(b.end(), noise.begin(), noise.end());
+    dir.WriteBytes("new/b.bin", b);
+    dir.Write("new/docs/readme.txt", "new\n");
+    dir.MakeFolder("dist");
+    std::string out, err;
+    ASSERT_EQ(RunCli("build old new dist/update.exe --self-extract --split 720", dir.Path(), dir.Path(), out, err), 0)
+        << err;
+    uint64_t length = 0, stubLength = 0, total = 0;
+    ASSERT_TRUE(fsys::FileLength(StubPath(), stubLength));
+    ASSERT_TRUE(fsys::FileLength(dir / "dist/update.exe", length));
+    EXPECT_EQ(length, 720000u);
+    for (const char* part : {"update.exe", "update.dv001", "update.dv002", "update.dv003"}) {
+        ASSERT_TRUE(fsys::FileLength(dir / "dist" + "/" + part, length)) << part;
+        total += length;
+    }
+    EXPECT_GT(total - stubLength, 2000000u) << "the compressed patch must exceed 2 MB";
+
+    // The root: the program and its parts, the C library's files, /proc and /tmp.
+    const std::string root = dir.MakeFolder("root");
+    dir.MakeFolder("root/tmp");
+    dir.MakeFolder("root/proc");
+    auto place = [&](const std::string& from, const std::string& to) {
+        ASSERT_TRUE(fsys::SetPermissions(dir.WriteBytes("root" + to, ReadFileBytes(from)), 0755)) << to;
+    };
+    for (const std::string part : {"update.exe", "update.dv001", "update.dv002", "update.dv003"})
+        place(dir / "dist/" + part, "/disk/" + part);
+    std::istringstream loaded(CommandOutput("ldd " + Quoted(StubPath())));
+    std::string word;
+    while (loaded >> word) {
+        if (word[0] == '/')
+            place(word, word);
+    }
+    ASSERT_TRUE(fsys::FileExists(root + "/disk/update.exe"));
+    CProcMount proc{root + "/proc"};
+    if (mount("proc", proc.path.c_str(), "proc", 0, nullptr) != 0)
+        GTEST_SKIP() << "/proc cannot be mounted here: " << std::strerror(errno);
+    proc.mounted = true;
+
+    struct {
+        const char* environment;
+        const char* arguments;
+        const char* folder;
+    } runs[] = {{"env -i ", "--console /console", "console"}, {"env -i DISPLAY=:0 ", "/window", "window"}};
+    for (const auto& run : runs) {
+        ASSERT_TRUE(CopyTree(dir / "old", root + "/" + run.folder));
+        CRun r = RunProgram("/usr/sbin/chroot", Quoted(root) + " /disk/update.exe " + run.arguments, dir, "/",
+                            run.environment);
+        if (r.status == 125 && r.err.find("chroot:") != std::string::npos)
+            GTEST_SKIP() << "chroot is not allowed here: " << r.err;
+        ASSERT_EQ(r.status, 0) << run.folder << "\n" << r.err;
+        EXPECT_EQ(TreeDifferences(SnapshotTree(root + "/" + run.folder), SnapshotTree(dir / "new")), "")
+            << run.folder;
+        if (std::string(run.folder) == "window") {
+            EXPECT_NE(r.err.find("going on in the terminal."), std::string::npos) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        }
+    }
+    std::vector<fsys::DirEntry> left;
+    ASSERT_TRUE(fsys::ListFolder(root + "/tmp", left));
+    EXPECT_EQ(left.size(), 2u) << "only . and .. stay in /tmp";
+}
+
+// The session that the terminal and the window share: the choice is checked before
+// anything is applied, a folder that does not fit lets the user choose another where
+// the face can ask again, and the right folder is updated.
+TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoesNotFit)
+{
+    REQUIRE_STUB();
+    CTestFolder dir;
+    MakeTrees(dir);
+    dir.MakeFolder("dist");
+    BuildProgram(dir);
+    const std::string target = OldCopy(dir, "target");
+    const std::string wrong = OldCopy(dir, "wrong");
+    dir.Write("wrong/readme.txt", "Frobnicator 1.0 (edited)\n");
+    const auto wrongBefore = SnapshotTree(wrong);
+
+    CStubOptions options;
+    options.folder = wrong;
+    CScriptedStubUi ui;
+    CStubChoice backupToElsewhere{wrong, true, "../x"};
+    ui.choices = {CStubChoice{""}, CStubChoice{dir / "missing"}, backupToElsewhere, CStubChoice{wrong},
+                  CStubChoice{target}};
+    EXPECT_EQ(RunStubSession(ui, options, dir / "dist/update.exe"), 0);
+    EXPECT_EQ(ui.intro.publisher, "Ann Smith, Acme Ltd");
+    EXPECT_EQ(ui.intro.dialogText, "This updates Frobnicator to 2.0.");
+    ASSERT_FALSE(ui.proposals.empty());
+    EXPECT_EQ(ui.proposals[0], wrong); // the command line's folder
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[0], "Please specify a folder name to apply the patch file to.");
+    EXPECT_NE(ui.messages[1].find("does not exist"), std::string::npos) << ui.messages[1];
+    EXPECT_NE(ui.messages[2].find("must not hold"), std::string::npos) << ui.messages[2];
+    EXPECT_FALSE(fsys::PathExists(dir / "missing"));
+    ASSERT_EQ(ui.results.size(), 2u);
+    EXPECT_EQ(ui.results[0].kind, CStubResult::Kind::NotMatching);
+    EXPECT_EQ(ui.results[0].contact, "Ann Smith, Acme Ltd");
+    ASSERT_EQ(ui.results[0].lines.size(), 2u);
+    EXPECT_EQ(ui.results[0].lines[0], "The following file does not match the file to be updated:");
+    EXPECT_EQ(ui.results[0].lines[1], wrong + "/readme.txt");
+    EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), wrongBefore), "");
+    EXPECT_EQ(ui.results[1].kind, CStubResult::Kind::Applied);
+    EXPECT_EQ(ui.results[1].message, "The Delvorin file has been applied successfully.");
+    EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
+    EXPECT_FALSE(ui.progress.calls.empty());
+
+    // A face that cannot ask again ends with the refusal; one that gives up at once
+    // changes nothing either.
+    CScriptedStubUi once;
+    once.mayRetry = false;
+    once.choices = {CStubChoice{wrong}, CStubChoice{target}};
+    EXPECT_EQ(RunStubSession(once, CStubOptions{}, dir / "dist/update.exe"), 3);
+    EXPECT_EQ(once.results.size(), 1u);
+    CScriptedStubUi givesUp;
+    EXPECT_EQ(RunStubSession(givesUp, CStubOptions{}, dir / "dist/update.exe"), 1);
+    EXPECT_TRUE(givesUp.results.empty());
+    EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), wrongBefore), "");
 }

@@ -24,6 +24,19 @@ std::string Quoted(const std::string& text)
     return out + "'";
 }
 
+std::string CommandOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen((command + " 2>/dev/null").c_str(), "r")) {
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+            out.append(buffer, n);
+        pclose(pipe);
+    }
+    return out;
+}
+
 int RunCli(const std::string& arguments, const std::string& workFolder, const std::string& scratchFolder,
            std::string& out, std::string& err)
 {

@@ -23,3 +23,5 @@ int SpawnCli(const std::vector<std::string>& arguments, const std::string& stdin
 int WaitCli(int pid);
 // Waits up to 20 seconds for test() to hold; false when it never did.
 bool WaitFor(const std::function<bool()>& test);
+// Runs a shell command; what it wrote to standard output (standard error is dropped).
+std::string CommandOutput(const std::string& command);
