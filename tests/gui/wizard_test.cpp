@@ -878,9 +878,10 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
                 EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
                 // Texts of one line in the template do not wrap.
                 for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
-                                            "You are almost ready", "Choose Finish"})
+                                            "You are almost ready", "Choose Finish"}) {
                     if (text->GetLabel().StartsWith(oneLine))
                         EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
+                }
             }
             for (const wxRect& other : rects)
                 EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
