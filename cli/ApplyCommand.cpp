@@ -64,7 +64,7 @@ int RunApply(const std::vector<std::string>& args)
     }
     if (result < 0) {
         PrintError("cancelled: An Error occurred when the patch file was applied.");
-        return kExitCancelled;
+        return CancelledStatus();
     }
     if (session.dirDiff.failure) {
         // 3 only when the folder does not hold the files the patch was built against;

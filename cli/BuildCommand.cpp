@@ -48,11 +48,6 @@ std::string Absolute(const std::string& path, const std::string& base)
     return fsys::Join(base, p);
 }
 
-bool IsInside(const std::string& path, const std::string& folder)
-{
-    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '/';
-}
-
 // Fills what the command line left open from the project file o.project: the folders
 // and patch file unless all three are given, the options not given, and the project's
 // two lists ahead of the command line's entries. Returns -1 when the project serves,
@@ -200,6 +195,13 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
         PrintError("To create a self-extracting patch program, the file name extension must be \".exe\"");
         return kExitUsage;
     }
+    if (o.selfExtract) {
+        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(fsys::ProgramFolder(), o.split);
+        if (!refusal.empty()) {
+            PrintError(refusal);
+            return kExitUsage;
+        }
+    }
     return -1;
 }
 
@@ -216,7 +218,7 @@ int RunBuild(const std::vector<std::string>& args)
     const std::string patchFile = Absolute(o.patchFile, cwd);
     // The build writes its work file beside the patch file; inside the new folder the
     // walk would take that half-written file for one of the new files.
-    if (IsInside(patchFile, newFolder)) {
+    if (fsys::LiesInsideFolder(patchFile, newFolder)) {
         PrintError("the patch file must not lie inside the new files folder");
         return kExitUsage;
     }
@@ -272,7 +274,7 @@ int RunBuild(const std::vector<std::string>& args)
     if (result == -1) {
         doc.AbandonPatchFile();
         PrintError("build cancelled; no patch file was created");
-        return kExitCancelled;
+        return CancelledStatus();
     }
     if (!doc.FinishPatchFile(false))
         return core.fileCount == 0 ? kExitNothingToDo : kExitFailure;

@@ -33,7 +33,7 @@ int RunDiff(const std::vector<std::string>& args)
     int result = record.CreatePatch(oldPath, newPath, fsys::FolderOf(newPath), nullptr);
     if (result != 1) {
         PrintError(result < 0 ? "cancelled" : "cannot difference " + newPath + " against " + oldPath);
-        return result < 0 ? kExitCancelled : kExitFailure;
+        return result < 0 ? CancelledStatus() : kExitFailure;
     }
 
     const bool oldPresent = record.newFileFlag == 0;

@@ -1,5 +1,7 @@
 #include "cli/Terminal.h"
 
+#include "cli/Commands.h"
+
 #include <cctype>
 #include <chrono>
 #include <csignal>
@@ -8,17 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-volatile std::sig_atomic_t g_cancelRequests = 0;
-volatile std::sig_atomic_t g_terminating = 0;
-
-void OnInterrupt(int)
-{
-    if (g_cancelRequests > 0)
-        _exit(130); // the engine did not look in time: a second request ends at once
-    g_cancelRequests = g_cancelRequests + 1;
-    g_terminating = 1;
-}
 
 long long NowMs()
 {
@@ -85,7 +76,8 @@ PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const st
                                   PromptButtons buttons, PromptIcon)
 {
     WriteStderr("\n" + title + ":\n" + text + "\n");
-    if (!isatty(STDIN_FILENO)) {
+    // After a signal the process is to end: nothing more is asked.
+    if (!isatty(STDIN_FILENO) || TerminationRequested()) {
         PromptAnswer a = SafeAnswer(buttons);
         if (buttons != PromptButtons::OK)
             WriteStderr(std::string("(no terminal to ask: answering ") +
@@ -114,26 +106,9 @@ PromptAnswer CTerminalPrompt::Ask(PromptOwner, const std::string& text, const st
     }
 }
 
-void InstallCancelHandler()
+int CancelledStatus()
 {
-    struct sigaction sa = {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &sa, nullptr);
-}
-
-bool TerminationRequested()
-{
-    return g_terminating != 0;
-}
-
-bool TakeCancelRequest()
-{
-    if (g_cancelRequests == 0)
-        return false;
-    g_cancelRequests = 0;
-    return true;
+    return CancelSignal() != 0 ? 128 + CancelSignal() : kExitCancelled;
 }
 
 CTerminalLine::CTerminalLine() : tty_(isatty(STDERR_FILENO)) {}

@@ -1,7 +1,8 @@
 // The terminal side of the command-line program: questions asked on the terminal (or
-// answered safely when there is none), a progress bar on standard error, and Ctrl-C
-// turned into a cancel request that the engine takes at its next check.
+// answered safely when there is none), a progress bar on standard error, and Ctrl-C,
+// SIGTERM and SIGHUP turned into a cancel request that the engine takes at its next check.
 #pragma once
+#include "platform/Interrupts.h"
 #include "platform/Progress.h"
 #include "platform/UserPrompt.h"
 
@@ -18,14 +19,8 @@ public:
                      PromptButtons buttons, PromptIcon icon) override;
 };
 
-// Installs the handler of Ctrl-C, and of the requests to end (SIGTERM, SIGHUP): each
-// becomes a cancel request that the engine takes at its next check, so that it unwinds
-// and the temporary files go. A second one before the engine looked ends the process.
-void InstallCancelHandler();
-// Takes (and forgets) a pending cancel request.
-bool TakeCancelRequest();
-// True once one of these signals came: the process is to end, nothing more is asked.
-bool TerminationRequested();
+// The exit status of a run cancelled by a signal: 128 + the signal (130 for Ctrl-C).
+int CancelledStatus();
 
 // One progress line on standard error, redrawn at most ten times a second, and only when
 // standard error is a terminal; cleared when it goes.

@@ -31,7 +31,7 @@ int RunVerify(const std::vector<std::string>& args)
     }
     if (result < 0) {
         PrintError("cancelled");
-        return kExitCancelled;
+        return CancelledStatus();
     }
     if (session.dirDiff.failure) {
         // 3 only when the folder does not hold the files the patch was built against;

@@ -1,6 +1,8 @@
 // delvorin-cli: the publisher's command-line tool over the same engine as the
 // graphical program: scripted release builds, patch inspection and applies.
 #include "cli/Commands.h"
+#include "cli/Terminal.h"
+#include "platform/Interrupts.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +27,7 @@ void PrintHelp()
     for (const auto& c : sorted)
         std::cout << c.usage << "\n";
     std::cout << "exit status: 0 success, 1 failure, 2 bad usage, 3 nothing to do or verification errors,\n"
-                 "             130 cancelled\n";
+                 "             128+N cancelled by signal N (130 Ctrl-C, 129 SIGHUP, 143 SIGTERM)\n";
 }
 
 } // namespace
@@ -47,6 +49,9 @@ void PrintError(const std::string& message)
 
 int main(int argc, char** argv)
 {
+    // Commands that run the engine take signals as cancel requests; the others end at
+    // once, removing their temporary files.
+    InstallExitHandler();
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         PrintError("no command given (see --help)");
@@ -61,8 +66,13 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     for (const auto& c : Registry()) {
-        if (c.name == args[0])
-            return c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+        if (c.name != args[0])
+            continue;
+        int status = c.run(std::vector<std::string>(args.begin() + 1, args.end()));
+        // A run ended early by a signal says so, whatever step noticed it.
+        if (status != kExitOk && TerminationRequested())
+            status = CancelledStatus();
+        return status;
     }
     PrintError("unknown command '" + args[0] + "' (see --help)");
     return kExitUsage;

@@ -4,6 +4,7 @@
 #pragma once
 #include "platform/BinFile.h"
 #include "platform/UserPrompt.h"
+#include "platform/WorkFile.h"
 
 #include <cstdint>
 #include <string>
@@ -72,11 +73,21 @@ public:
     // The name of part i (1, 2, ...) of a patch file: update.dvp -> update.dv001.
     static std::string PartName(const std::string& patchFile, int index);
 
+    // The apply stub "DvApply.exe" that every self-extracting patch program starts with.
+    static std::string StubPath(const std::string& programFolder);
+    // The refusal of a split size (units of 1,000 bytes) too small for a split
+    // self-extracting patch program, whose first file must hold the stub, the marker, the
+    // part prefix and some of the patch: the message naming the smallest size that works,
+    // or "" when the size will do (or there is no split, or no stub to measure).
+    static std::string SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize);
+
 private:
     CAppCore& core_;
     CDirDiff& dirDiff_;
     std::string pathName_;
     std::string workFileName_;
+    // The build's work file (the patch image before compression), removed on every way out.
+    CWorkFile buildWorkFile_;
     std::string assembledFileName_;
     PromptOwner owner_ = PromptOwner::MainWindow;
     bool selfExtract_ = false;
@@ -88,6 +99,6 @@ private:
     enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
 
     bool PrepareRemoveFields(std::string& fields);
-    std::string StoredRemoveName(const std::string& entry) const;
+    bool StoredRemoveName(const std::string& entry, std::string& stored);
     void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

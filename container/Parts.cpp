@@ -56,30 +56,32 @@ bool CPatchDoc::SplitPatchFile()
     }
     const uint64_t length = in.Length();
     const uint64_t partSize = static_cast<uint64_t>(core_.settings.splitSize) * 1000;
+    // The work file beside the patch file: the patch file being composed, or the stream
+    // being cut into parts.
     const std::string tempName = fsys::Join(fsys::FolderOf(pathName_), "TempFile.tmp");
+    CWorkFile temp;
+    CBinFile out;
+    if (!temp.Create(tempName, out)) {
+        ShowError(CannotOpenForPackaging(pathName_), owner_);
+        return false;
+    }
     std::vector<unsigned char> buffer(kSplitChunk);
 
     if (partSize == 0 || partSize > length) {
         // Not split: the stream behind a zero prefix, written beside the patch file and
         // then moved over it, so a failure never leaves half a patch file.
-        fsys::DeleteFile(tempName);
-        CBinFile out;
-        if (!out.Open(tempName, CBinFile::Mode::CreateAlways)) {
-            ShowError(CannotOpenForPackaging(pathName_), owner_);
-            return false;
-        }
         unsigned char prefix[kPartPrefixLength];
         PutPartPrefix(prefix, 0, 0);
         bool ok = out.Write(prefix, sizeof prefix) && CopyBytes(in, out, length, buffer) == CopyResult::Ok;
         in.Close();
         ok = out.Close() && ok;
-        if (!ok || !fsys::RenameFile(tempName, pathName_)) {
-            fsys::DeleteFile(tempName);
+        if (!ok || !temp.MoveTo(pathName_)) {
             ShowError("Error writing file:\n" + pathName_, owner_);
             return false;
         }
         return true;
     }
+    out.Close();
 
     const uint64_t parts = PartsNeeded(length + kPartPrefixLength, partSize);
     if (parts > static_cast<uint64_t>(kMaxParts)) {
@@ -92,14 +94,15 @@ bool CPatchDoc::SplitPatchFile()
         return false;
     }
 
+    // The stream moves over the work file (which this build created), and the patch
+    // file name is written anew as the first part.
     in.Close();
-    fsys::DeleteFile(tempName);
-    if (!fsys::RenameFile(pathName_, tempName)) {
+    if (!fsys::RenameFile(pathName_, temp.Path())) {
         ShowError(CannotOpenForPackaging(pathName_), owner_);
         return false;
     }
-    if (!in.Open(tempName, CBinFile::Mode::Read)) {
-        ShowError(CannotOpenForPackaging(tempName), owner_);
+    if (!in.Open(temp.Path(), CBinFile::Mode::Read)) {
+        ShowError(CannotOpenForPackaging(temp.Path()), owner_);
         return false;
     }
 
@@ -129,7 +132,6 @@ bool CPatchDoc::SplitPatchFile()
         remaining -= count;
     }
     in.Close();
-    fsys::DeleteFile(tempName);
     return true;
 }
 

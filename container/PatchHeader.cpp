@@ -85,19 +85,46 @@ void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon
 
 // A remove entry as the patch file stores it: relative to the default apply folder when
 // it lies below it, else relative to the build's old folder when it lies below that (the
-// file choosers offer the old folder's files), otherwise whole. An entry stored whole is
-// an absolute name that every apply refuses, so the fallback to the old folder keeps such
-// a patch usable. Stored names separate components with '\'.
-std::string CPatchDoc::StoredRemoveName(const std::string& entry) const
+// file choosers offer the old folder's files); a relative entry is stored as it is.
+// Stored names separate components with '\'.
+// An entry below neither folder, or one that climbs out of its folder, has no name an
+// apply would take; a '\' in a name would split it into other components. Both are
+// refused with a message (false).
+bool CPatchDoc::StoredRemoveName(const std::string& entry, std::string& stored)
 {
     std::string rest;
     const std::string& defaultFolder = core_.settings.defaultFolder;
-    if (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest))
-        return ToStoredName(rest);
     std::string oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
-    if (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest))
-        return ToStoredName(rest);
-    return ToStoredName(entry);
+    bool below = true;
+    if (!entry.empty() && entry[0] != '/')
+        rest = entry; // a relative entry (a project file may hold one) is relative to the target already
+    else
+        below = (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest)) ||
+                (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest));
+    for (size_t start = 0; below && start <= rest.size();) {
+        size_t end = rest.find('/', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        const std::string component = rest.substr(start, end - start);
+        below = !component.empty() && component != "." && component != "..";
+        start = end + 1;
+    }
+    if (!below) {
+        ShowError("The following file to remove lies neither in the default apply folder nor in the old files "
+                  "folder:\n" +
+                      entry + "\nNo apply could find it. Choose the files to remove from the old files folder.",
+                  owner_);
+        return false;
+    }
+    if (rest.find('\\') != std::string::npos) {
+        ShowError("The following file to remove holds a backslash in its name, which a Delvorin file cannot "
+                  "store:\n" +
+                      entry,
+                  owner_);
+        return false;
+    }
+    stored = ToStoredName(rest);
+    return true;
 }
 
 // The remove count and the remove fields, ready to write. A list the header cannot hold
@@ -119,7 +146,9 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
     fields.assign(2 + entries.size() * kRemoveFieldLength, '\0');
     PutLE16(reinterpret_cast<unsigned char*>(fields.data()), static_cast<uint16_t>(entries.size()));
     for (size_t i = 0; i < entries.size(); ++i) {
-        std::string stored = StoredRemoveName(entries[i]);
+        std::string stored;
+        if (!StoredRemoveName(entries[i], stored))
+            return false;
         if (stored.size() > kTextLimit) {
             ShowError("The name of the following file to remove is longer than 256 characters\n"
                       "and cannot be stored in a Delvorin file:\n" +
@@ -153,10 +182,10 @@ bool CPatchDoc::WritePatchHeader()
     if (!PrepareRemoveFields(removeFields))
         return false;
 
-    workFileName_ = SetExtension(pathName_, "~dvp");
     CBinFile& image = core_.patchImage;
-    if (!image.Open(workFileName_, CBinFile::Mode::CreateAlways))
+    if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
+    workFileName_ = buildWorkFile_.Path();
     imageUse_ = ImageUse::Build;
 
     bool ok = image.Write(fixed, sizeof fixed) && image.Write(removeFields.data(), removeFields.size());
@@ -186,13 +215,13 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
     imageUse_ = ImageUse::None;
     if (!written) {
         ShowError("Error writing file:\n" + workFileName_ + "\nThe Delvorin file was not created.", owner_);
-        fsys::DeleteFile(workFileName_);
+        buildWorkFile_.Remove();
         return false;
     }
 
     if (core_.fileCount == 0) {
         // Nothing to compress: the patch file would be deleted again at once.
-        fsys::DeleteFile(workFileName_);
+        buildWorkFile_.Remove();
         fsys::DeleteFile(pathName_);
         core_.Ask(PromptOwner::MainWindow,
                   "The old file folder and the new file folder are identical.\nNo Delvorin file was created.",
@@ -203,7 +232,7 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
     // A patch file whose compression failed is never packaged: it would hold a damaged
     // or partial stream.
     bool compressed = CompressWorkFile();
-    fsys::DeleteFile(workFileName_);
+    buildWorkFile_.Remove();
     if (!compressed) {
         fsys::DeleteFile(pathName_);
         return false;
@@ -215,11 +244,11 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
 
 void CPatchDoc::AbandonPatchFile()
 {
+    // Only the work file this build created is deleted, never a file that merely has
+    // its usual name.
     core_.patchImage.Close();
     imageUse_ = ImageUse::None;
-    if (workFileName_.empty())
-        workFileName_ = SetExtension(pathName_, "~dvp");
-    fsys::DeleteFile(workFileName_);
+    buildWorkFile_.Remove();
 }
 
 bool CPatchDoc::ReadPatchHeader()

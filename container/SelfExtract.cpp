@@ -18,11 +18,41 @@ std::string CannotOpenForPackaging(const std::string& name)
            "\n\nthat is required for creating a self-extracting patch file.";
 }
 
+// The message that refuses a split size the stub leaves no room in.
+std::string SplitTooSmallText(unsigned splitSize, uint64_t stubLength)
+{
+    const uint64_t smallest = (stubLength + kMarkerLength + kPartPrefixLength) / 1000 + 1;
+    return "The split size of " + std::to_string(splitSize) +
+           " KB is too small for a self-extracting patch program:\nits first file must hold the apply program "
+           "DvApply.exe (" +
+           std::to_string(stubLength) + " bytes) and the start of the patch.\nThe smallest split size that works is " +
+           std::to_string(smallest) + " KB.";
+}
+
+bool SplitTooSmall(uint64_t partSize, uint64_t stubLength)
+{
+    return partSize != 0 && partSize <= stubLength + kMarkerLength + kPartPrefixLength;
+}
+
 } // namespace
+
+std::string CPatchDoc::StubPath(const std::string& programFolder)
+{
+    return fsys::FindProgramFile(programFolder, "DvApply.exe");
+}
+
+std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize)
+{
+    uint64_t stubLength = 0;
+    if (splitSize == 0 || !fsys::FileLength(StubPath(programFolder), stubLength))
+        return "";
+    return SplitTooSmall(static_cast<uint64_t>(splitSize) * 1000, stubLength) ? SplitTooSmallText(splitSize, stubLength)
+                                                                               : "";
+}
 
 bool CPatchDoc::MakeSelfExtracting()
 {
-    const std::string stubName = fsys::FindProgramFile(core_.programFolder, "DvApply.exe");
+    const std::string stubName = StubPath(core_.programFolder);
     CBinFile stub;
     if (!stub.Open(stubName, CBinFile::Mode::Read)) {
         ShowError("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\nThis file is required for creating "
@@ -46,14 +76,10 @@ bool CPatchDoc::MakeSelfExtracting()
     // is written; the compressed patch is removed, as it is no usable patch file.
     uint64_t parts = 0;
     if (split) {
-        const uint64_t minimum = stubLength + kMarkerLength + kPartPrefixLength;
-        if (partSize <= minimum) {
+        if (SplitTooSmall(partSize, stubLength)) {
             patch.Close();
             fsys::DeleteFile(pathName_);
-            ShowError("The split size of " + std::to_string(core_.settings.splitSize) +
-                          " is too small for a self-extracting patch file:\nits first part must hold the " +
-                          std::to_string(minimum) + " bytes of the apply program and more.\n"
-                          "Choose a larger split size.\nNo Delvorin file was created.",
+            ShowError(SplitTooSmallText(core_.settings.splitSize, stubLength) + "\nNo Delvorin file was created.",
                       owner_);
             return false;
         }
@@ -72,10 +98,9 @@ bool CPatchDoc::MakeSelfExtracting()
 
     // The program is composed beside the patch file, never in whatever folder the process
     // happens to run in.
-    const std::string stagingName = fsys::Join(fsys::FolderOf(pathName_), "NewFile.tmp");
+    CWorkFile stagingFile;
     CBinFile staging;
-    fsys::DeleteFile(stagingName);
-    if (!staging.Open(stagingName, CBinFile::Mode::CreateAlways)) {
+    if (!stagingFile.Create(fsys::Join(fsys::FolderOf(pathName_), "NewFile.tmp"), staging)) {
         ShowError(CannotOpenForPackaging(pathName_), owner_);
         return false;
     }
@@ -89,8 +114,8 @@ bool CPatchDoc::MakeSelfExtracting()
               CopyBytes(patch, staging, firstStreamBytes, buffer) == CopyResult::Ok;
     stub.Close();
     ok = staging.Close() && ok;
+    const std::string& stagingName = stagingFile.Path();
     if (!ok) {
-        fsys::DeleteFile(stagingName);
         ShowError("Error writing file:\n" + stagingName, owner_);
         return false;
     }
@@ -101,13 +126,11 @@ bool CPatchDoc::MakeSelfExtracting()
         const uint64_t count = remaining < partSize ? remaining : partSize;
         CBinFile part;
         if (!part.Open(name, CBinFile::Mode::CreateAlways)) {
-            fsys::DeleteFile(stagingName);
             ShowError(CannotOpenForPackaging(name), owner_);
             return false;
         }
         bool written = CopyBytes(patch, part, count, buffer) == CopyResult::Ok;
         if (!part.Close() || !written) {
-            fsys::DeleteFile(stagingName);
             ShowError("Error writing file:\n" + name, owner_);
             return false;
         }
@@ -119,7 +142,7 @@ bool CPatchDoc::MakeSelfExtracting()
     unsigned mode = 0;
     if (fsys::GetPermissions(stubName, mode))
         fsys::SetPermissions(stagingName, mode & 0777);
-    if (!fsys::RenameFile(stagingName, pathName_)) { // replaces the compressed patch in one step
+    if (!stagingFile.MoveTo(pathName_)) { // replaces the compressed patch in one step
         ShowError("Error writing file:\n" + pathName_, owner_);
         return false;
     }

@@ -27,6 +27,7 @@ bool CBinFile::Open(const std::string& path, Mode mode)
     case Mode::Read: flags |= O_RDONLY; fmode = "rb"; break;
     case Mode::CreateAlways: flags |= O_RDWR | O_CREAT | O_TRUNC; fmode = "w+b"; break;
     case Mode::ReadWriteExisting: flags |= O_RDWR; fmode = "r+b"; break;
+    case Mode::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; fmode = "w+b"; break;
     }
     // Opened without waiting, so that a named pipe at the path cannot stall the program
     // (opening one blocks until the other end is opened); pipes are then refused.

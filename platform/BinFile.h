@@ -1,5 +1,6 @@
 // A binary file opened in one of the ways the engine needs: read-only, create-always
-// (truncating), or open-existing for reading and writing without truncation.
+// (truncating), create-new (exclusive), or open-existing for reading and writing without
+// truncation.
 // Reads and writes are buffered; every failure is reported by the return value.
 #pragma once
 #include <cstdint>
@@ -13,6 +14,7 @@ public:
         Read,              // existing file, read-only
         CreateAlways,      // create or truncate, read and write
         ReadWriteExisting, // existing file, read and write, not truncated
+        CreateNew,         // a file that must not exist yet (no link followed), read and write
     };
 
     CBinFile() = default;

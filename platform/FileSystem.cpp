@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/Interrupts.h"
 
 #include <cerrno>
 #include <climits>
@@ -208,6 +209,42 @@ std::string WithoutTrailingSlash(const std::string& path)
     return p;
 }
 
+namespace {
+
+bool TextBelow(const std::string& path, const std::string& folder)
+{
+    std::string base = folder;
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base.empty())
+        return false;
+    if (base == "/")
+        return path.size() > 1 && path[0] == '/';
+    return path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 && path[base.size()] == '/';
+}
+
+// The path with every link resolved; "" when it cannot be had.
+std::string Resolved(const std::string& path)
+{
+    char buf[PATH_MAX];
+    return realpath(path.c_str(), buf) ? std::string(buf) : std::string();
+}
+
+} // namespace
+
+bool LiesInsideFolder(const std::string& path, const std::string& folder)
+{
+    if (TextBelow(path, folder))
+        return true;
+    const std::string realFolder = Resolved(folder);
+    std::string parent = FolderOf(path);
+    const std::string realParent = Resolved(parent.empty() ? std::string(".") : parent);
+    if (realFolder.empty() || realParent.empty())
+        return false;
+    // The folder holding path lies in the folder, or is the folder itself.
+    return realParent == realFolder || TextBelow(realParent, realFolder);
+}
+
 std::string ProgramPath()
 {
     char buf[PATH_MAX + 1];
@@ -251,6 +288,7 @@ const std::string& PrivateTempFolder()
         buf.push_back(0);
         if (mkdtemp(buf.data()) != nullptr) {
             g_tempFolder = std::string(buf.data()) + "/";
+            SetSignalTempFolder(buf.data());
             std::atexit(RemovePrivateTempFolder);
         }
     }
@@ -260,6 +298,7 @@ const std::string& PrivateTempFolder()
 void RemovePrivateTempFolder()
 {
     if (!g_tempFolder.empty()) {
+        SetSignalTempFolder("");
         RemoveTree(WithoutTrailingSlash(g_tempFolder));
         g_tempFolder.clear();
     }

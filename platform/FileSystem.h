@@ -40,6 +40,11 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 bool GetPermissions(const std::string& path, unsigned& mode);
 bool SetPermissions(const std::string& path, unsigned mode);
 
+// True when path names something below folder, either as written or with every link
+// resolved in both (the last component of path need not exist yet): a folder reached
+// through a link to it is the same folder.
+bool LiesInsideFolder(const std::string& path, const std::string& folder);
+
 // Folder of a path (text before its last '/'), "" when there is none; "/" for a file in the root.
 std::string FolderOf(const std::string& path);
 // Joins a folder and a name with one '/'.

@@ -5,6 +5,7 @@
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "platform/FileSystem.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDialogTextDlg.h"
@@ -477,10 +478,18 @@ bool CBuildPatchPage::ValidateBuild()
     }
     // The build writes its work file beside the patch file before it walks the new
     // folder: inside that folder it would be taken for one of the new files.
-    if (LiesInsideFolder(patchFile, newFolder)) {
+    if (fsys::LiesInsideFolder(patchFile, newFolder)) {
         Warn(kPatchInsideNewFolder);
         patchEdit_->SetFocus();
         return false;
+    }
+    if (selfExtract) {
+        const CAppCore& core = TheApp().Core();
+        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core.programFolder, core.settings.splitSize);
+        if (!refusal.empty()) {
+            Warn(refusal);
+            return false;
+        }
     }
     return true;
 }

@@ -5,6 +5,7 @@
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "platform/FileSystem.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
@@ -207,10 +208,17 @@ bool CDelvorinWizPage4::ValidateBuild()
     }
     // The build writes its work file beside the patch file before it walks the new
     // folder: inside that folder it would be taken for one of the new files.
-    if (LiesInsideFolder(patchFile, Sheet().newFolder)) {
+    if (fsys::LiesInsideFolder(patchFile, Sheet().newFolder)) {
         Message(kPatchInsideNewFolder, kWarningTitle);
         patchEdit_->SetFocus();
         return false;
+    }
+    if (selfExtract) {
+        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core.programFolder, core.settings.splitSize);
+        if (!refusal.empty()) {
+            Message(refusal, kWarningTitle);
+            return false;
+        }
     }
     return true;
 }
@@ -221,12 +229,12 @@ bool CDelvorinWizPage4::OnWizardFinish()
     ReadControls();
     if (!ValidateBuild())
         return false;
-    // From here on the Wizard closes whatever the outcome.
-    BuildPatchFile();
-    return true;
+    // The Wizard closes after a build that succeeded; otherwise its pages and fields stay
+    // for another try.
+    return BuildPatchFile();
 }
 
-void CDelvorinWizPage4::BuildPatchFile()
+bool CDelvorinWizPage4::BuildPatchFile()
 {
     CAppCore& core = TheApp().Core();
     CDirDiff& dirDiff = TheApp().GetDirDiff();
@@ -244,7 +252,7 @@ void CDelvorinWizPage4::BuildPatchFile()
         doc->AbandonPatchFile();
         doc.reset();
         ShowPictureMessage(CWhoopsDlg(), "Error creating Delvorin file!");
-        return;
+        return false;
     }
 
     std::string reason;
@@ -253,7 +261,7 @@ void CDelvorinWizPage4::BuildPatchFile()
     // A build that did not succeed only has its work file deleted. A packaging step that
     // fails has reported itself.
     if (!doc->FinishPatchFile(result < 1))
-        return;
+        return false;
 
     if (result >= 1) {
         ShowPictureMessage(CSuccessDlg(), "The patch file:  " + patchFile + " was successfully created.");
@@ -265,8 +273,10 @@ void CDelvorinWizPage4::BuildPatchFile()
         settings.dialogText = dialogText;
         settings.defaultFolder = sheet.defaultFolder;
         settings.defaultEqualsNew = sheet.defaultEqualsNew;
-    } else if (result == 0) {
-        ShowPictureMessage(CWhoopsDlg(), reason);
+        return true;
     }
+    if (result == 0)
+        ShowPictureMessage(CWhoopsDlg(), reason);
     // A cancel the user confirmed needs no further message.
+    return false;
 }

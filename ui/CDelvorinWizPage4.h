@@ -57,8 +57,9 @@ private:
     void ApplyExtensionRule();
     // The checks before a build; false when one failed (its message shown).
     bool ValidateBuild();
-    // Builds the patch file with the progress dialog and reports the outcome.
-    void BuildPatchFile();
+    // Builds the patch file with the progress dialog and reports the outcome; true when
+    // the patch file was made.
+    bool BuildPatchFile();
 
     wxTextCtrl* patchEdit_ = nullptr;
     wxTextCtrl* textEdit_ = nullptr;

@@ -47,6 +47,8 @@ CFileChooserDlg::CFileChooserDlg(wxWindow* parent, int mode, CDirDiff* dirDiff)
     existing_.box = existingList_;
     chosen_.box = chosenList_;
 
+    existingList_->Bind(wxEVT_LEFT_DOWN, &CFileChooserDlg::OnListClick, this);
+    chosenList_->Bind(wxEVT_LEFT_DOWN, &CFileChooserDlg::OnListClick, this);
     Bind(wxEVT_INIT_DIALOG, &CFileChooserDlg::OnInitDialog, this);
     Bind(wxEVT_BUTTON, &CFileChooserDlg::OnMoveDown, this, kIdMoveDown);
     Bind(wxEVT_BUTTON, &CFileChooserDlg::OnMoveUp, this, kIdMoveUp);
@@ -69,16 +71,6 @@ std::string CFileChooserDlg::SortKey(const std::string& text)
     return FromWx(ToWx(text).Lower());
 }
 
-void CFileChooserDlg::Add(SortedList& list, const std::string& text)
-{
-    Entry entry{text, SortKey(text)};
-    auto at = std::upper_bound(list.entries.begin(), list.entries.end(), entry,
-                               [](const Entry& a, const Entry& b) { return a.key < b.key; });
-    size_t index = static_cast<size_t>(at - list.entries.begin());
-    list.entries.insert(at, entry);
-    list.box->Insert(ToWx(text), static_cast<unsigned>(index));
-}
-
 bool CFileChooserDlg::Contains(const SortedList& list, const std::string& text)
 {
     const std::string key = SortKey(text);
@@ -89,23 +81,52 @@ bool CFileChooserDlg::Contains(const SortedList& list, const std::string& text)
 
 void CFileChooserDlg::MoveSelected(SortedList& from, SortedList& to)
 {
-    // First every selected entry is copied into the other list, which sorts it in; then
-    // the selected entries are deleted, looking at the same position again after each
-    // deletion since the following entries moved up.
-    std::vector<std::string> moving;
-    for (unsigned i = 0; i < from.entries.size(); ++i)
-        if (from.box->IsSelected(static_cast<int>(i)))
-            moving.push_back(from.entries[i].text);
-    for (const std::string& text : moving)
-        Add(to, text);
-    for (unsigned i = 0; i < from.entries.size();) {
-        if (from.box->IsSelected(static_cast<int>(i))) {
-            from.box->Delete(i);
-            from.entries.erase(from.entries.begin() + i);
-        } else {
-            ++i;
-        }
+    // The selected rows are collected before anything changes: deleting a selected row
+    // moves the list box's selection on to the next row, so asking the box again while
+    // deleting would take rows the user never chose.
+    wxArrayInt rows;
+    from.box->GetSelections(rows);
+    if (rows.empty())
+        return;
+    std::vector<bool> moving(from.entries.size(), false);
+    for (int row : rows)
+        if (row >= 0 && static_cast<size_t>(row) < moving.size())
+            moving[static_cast<size_t>(row)] = true;
+
+    std::vector<Entry> kept;
+    for (size_t i = 0; i < from.entries.size(); ++i)
+        (moving[i] ? to.entries : kept).push_back(from.entries[i]);
+    from.entries = std::move(kept);
+    // A moved entry goes after the entries of an equal key already there.
+    std::stable_sort(to.entries.begin(), to.entries.end(), [](const Entry& a, const Entry& b) { return a.key < b.key; });
+    Show(from);
+    Show(to);
+}
+
+void CFileChooserDlg::Show(SortedList& list)
+{
+    wxArrayString items;
+    items.reserve(list.entries.size());
+    for (const Entry& e : list.entries)
+        items.push_back(ToWx(e.text));
+    list.box->Set(items); // one go, and no selection left over
+}
+
+void CFileChooserDlg::OnListClick(wxMouseEvent& event)
+{
+    // Each click toggles the one entry under the pointer, without Ctrl; a click below
+    // the last entry does nothing.
+    auto* box = dynamic_cast<wxListBox*>(event.GetEventObject());
+    const int row = box ? box->HitTest(event.GetPosition()) : wxNOT_FOUND;
+    if (row == wxNOT_FOUND) {
+        event.Skip();
+        return;
     }
+    box->SetFocus();
+    if (box->IsSelected(row))
+        box->Deselect(row);
+    else
+        box->SetSelection(row);
 }
 
 void CFileChooserDlg::OnInitDialog(wxInitDialogEvent& event)
@@ -130,11 +151,7 @@ void CFileChooserDlg::OnInitDialog(wxInitDialogEvent& event)
             list.entries.push_back({t, SortKey(t)});
         std::stable_sort(list.entries.begin(), list.entries.end(),
                          [](const Entry& a, const Entry& b) { return a.key < b.key; });
-        wxArrayString items;
-        items.reserve(list.entries.size());
-        for (const Entry& e : list.entries)
-            items.push_back(ToWx(e.text));
-        list.box->Set(items);
+        Show(list);
     };
     fill(chosen_, chosen);
 

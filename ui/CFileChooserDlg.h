@@ -13,6 +13,7 @@
 class CDirDiff;
 class wxButton;
 class wxListBox;
+class wxMouseEvent;
 class wxStaticText;
 
 class CFileChooserDlg : public wxDialog {
@@ -67,12 +68,14 @@ private:
 
     static std::vector<std::string> Texts(const SortedList& list);
     static std::string SortKey(const std::string& text);
-    // Inserts the text at its sorted place (after entries of an equal key).
-    static void Add(SortedList& list, const std::string& text);
+    // Shows the list's entries in its box, with nothing selected.
+    static void Show(SortedList& list);
     // True when the list holds the whole text, letter case ignored.
     static bool Contains(const SortedList& list, const std::string& text);
     // Moves the selected entries of one list into the other.
     static void MoveSelected(SortedList& from, SortedList& to);
+    // A mouse click on a list toggles the selection of the entry under it.
+    void OnListClick(wxMouseEvent& event);
 
     CDirDiff& dirDiff_;
     int mode_;

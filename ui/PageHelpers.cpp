@@ -70,18 +70,6 @@ std::string WithDvpWhenNoExtension(const std::string& path)
     return LastComponent(path).find('.') == std::string::npos ? path + ".dvp" : path;
 }
 
-bool LiesInsideFolder(const std::string& path, const std::string& folder)
-{
-    std::string base = folder;
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    if (base.empty())
-        return false;
-    if (base == "/")
-        return path.size() > 1 && path[0] == '/';
-    return path.size() > base.size() + 1 && path.compare(0, base.size(), base) == 0 && path[base.size()] == '/';
-}
-
 void ShowText(wxTextCtrl* edit, const std::string& text)
 {
     wxString value = ToWx(text);

@@ -41,10 +41,6 @@ std::string WithPatchExtension(const std::string& path, const std::string& exten
 // A patch file chosen in a file dialog: ".dvp" is appended when its name has no '.'.
 std::string WithDvpWhenNoExtension(const std::string& path);
 
-// True when path names something below folder. A patch file there would be walked by
-// its own build: the build writes its work file beside the patch file first.
-bool LiesInsideFolder(const std::string& path, const std::string& folder);
-
 // The message that refuses a patch file inside the new files folder.
 extern const char kPatchInsideNewFolder[];
 

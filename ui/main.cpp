@@ -1,4 +1,5 @@
 // Delvorin: builds binary patch files for whole folder trees and applies them.
+#include "platform/Interrupts.h"
 #include "ui/CDelvorinApp.h"
 
 #include <cstdlib>
@@ -10,6 +11,9 @@ class CDelvorinMain : public CDelvorinApp {
 public:
     CDelvorinMain()
     {
+        // Ended by SIGTERM, SIGHUP or Ctrl-C, the program leaves no work file of a build
+        // and no private temporary folder behind.
+        InstallExitHandler();
         if (const char* seconds = std::getenv("DELVORIN_TEST_AUTO_CLOSE_SECONDS"))
             SetAutoCloseSeconds(std::atoi(seconds));
     }

@@ -25,6 +25,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 
 using namespace expert;
 
@@ -207,6 +208,7 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
 {
     CTestFolder scratch;
     CScopedEnv home("HOME", scratch.Path().c_str()); // where a name without a folder lands
+    TestApp().Core().programFolder = scratch.Path();  // where the apply program is
     CExpertWindow window;
     Page* page = window.Build();
     page->Raise();
@@ -222,6 +224,15 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         wxTextCtrl* focus; // nullptr: no focus rule
     };
     const std::string m129 = LoadString(129), m130 = LoadString(130);
+    // The new folder reached through a link, and an apply program a split of 40 KB
+    // leaves no room in.
+    const std::string realNew = scratch.MakeFolder("new"), throughLink = scratch / "link/p.dvp";
+    ASSERT_EQ(symlink(realNew.c_str(), (scratch / "link").c_str()), 0);
+    scratch.WriteBytes("DvApply.exe", RandomBytes(40000, 3));
+    TestApp().Settings().splitSize = 40;
+    const std::string tooSmall = "The split size of 40 KB is too small for a self-extracting patch program:\nits first "
+                                 "file must hold the apply program DvApply.exe (40000 bytes) and the start of the "
+                                 "patch.\nThe smallest split size that works is 41 KB.";
     const Case cases[] = {
         {"", "/n", "/p.dvp", "", false, "You must specify two folders to build a patch file.", page->OldFolderEdit()},
         {"/o|ld", "/n", "/p.dvp", "", false, m129, page->OldFolderEdit()},
@@ -241,6 +252,10 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         {"/o", "/n", "/n/sub/p.dvp", "", false,
          "The patch file cannot be created inside the new files folder,\nsince the build would take it for one of "
          "the new files.", page->PatchFileEdit()},
+        {"/o", realNew.c_str(), throughLink.c_str(), "", false,
+         "The patch file cannot be created inside the new files folder,\nsince the build would take it for one of "
+         "the new files.", page->PatchFileEdit()},
+        {"/o", "/n", "/out/p.exe", "", true, tooSmall, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
@@ -279,6 +294,8 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         }
     }
     EXPECT_FALSE(fsys::PathExists(scratch / "p.dvp"));
+    TestApp().Core().programFolder = fsys::ProgramFolder();
+    TestApp().Settings().splitSize = 0;
 }
 
 TEST_F(BuildPage, ANameWithoutAFolderGoesToTheHomeFolderAndFoldersDifferingInCaseAreDifferent)

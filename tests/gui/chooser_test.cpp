@@ -9,6 +9,7 @@
 #include <wx/button.h>
 #include <wx/listbox.h>
 #include <wx/stattext.h>
+#include <wx/uiaction.h>
 
 #include <cstdlib>
 
@@ -29,6 +30,37 @@ void Select(wxListBox* list, const std::string& text)
     int index = list->FindString(wxString::FromUTF8(text.c_str()), true);
     ASSERT_NE(index, wxNOT_FOUND) << text;
     list->SetSelection(index);
+}
+
+// A real mouse click, through the display server, on the entry at index of the list
+// (which must be in view): the way a user selects, and the way GTK's own selection
+// handling comes into play.
+void ClickEntry(wxListBox* list, int index, bool twice = false)
+{
+    Pump(50); // a list filled anew is laid out first
+    const wxSize size = list->GetClientSize();
+    for (int y = 1; y < size.y; ++y) {
+        if (list->HitTest(wxPoint(20, y)) != index)
+            continue;
+        const wxPoint at = list->ClientToScreen(wxPoint(20, y + 4));
+        wxUIActionSimulator sim;
+        sim.MouseMove(at);
+        Pump(50);
+        if (twice)
+            sim.MouseDblClick();
+        else
+            sim.MouseClick();
+        Pump(100);
+        return;
+    }
+    ADD_FAILURE() << "entry " << index << " is not in view";
+}
+
+std::vector<int> Selected(wxListBox* list)
+{
+    wxArrayInt selected;
+    list->GetSelections(selected);
+    return std::vector<int>(selected.begin(), selected.end());
 }
 
 class Chooser : public testing::Test {
@@ -126,6 +158,51 @@ TEST_F(Chooser, MovesSelectedEntriesBothWaysAndOkStoresTheChosenOrder)
     });
     EXPECT_EQ(rc, wxID_OK);
     EXPECT_EQ(engine.RemoveList(), (Texts{"/w/b.txt", "/w/d.TXT"}));
+}
+
+// Selected with the mouse, each click toggles one entry, and a move takes exactly the
+// selected entries: every other entry stays where it was (16 files chosen, one clicked
+// and moved back, 15 stay chosen).
+TEST_F(Chooser, MouseClicksToggleEntriesAndMovesKeepEveryOtherEntry)
+{
+    Texts sixteen;
+    for (int i = 0; i < 16; ++i) {
+        sixteen.push_back("/w/chosen-" + std::string(1, static_cast<char>('a' + i)));
+        engine.AddRemoveFile(sixteen.back());
+    }
+    CFileChooserDlg dlg(nullptr, CFileChooserDlg::kRemoveMode, &engine);
+    int rc = RunModal(dlg, [&] {
+        dlg.Raise();
+        Pump(200);
+        ClickEntry(dlg.ChosenList(), 0);
+        EXPECT_EQ(Selected(dlg.ChosenList()), std::vector<int>{0});
+        Click(&dlg, CFileChooserDlg::kIdMoveUp);
+        EXPECT_EQ(Shown(dlg.ChosenList()), Texts(sixteen.begin() + 1, sixteen.end()));
+        EXPECT_EQ(Shown(dlg.ExistingList()),
+                  (Texts{"/w/A.txt", "/w/b.txt", "/w/chosen-a", "/w/d.TXT", "/w/Readme", "/w/sub/c.txt"}));
+        EXPECT_EQ(Selected(dlg.ChosenList()), std::vector<int>{});
+        EXPECT_EQ(Selected(dlg.ExistingList()), std::vector<int>{});
+
+        // Clicks without Ctrl: the second adds to the first, a third on the first takes
+        // it away again.
+        ClickEntry(dlg.ExistingList(), 1);
+        ClickEntry(dlg.ExistingList(), 3);
+        EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{1, 3}));
+        ClickEntry(dlg.ExistingList(), 0);
+        ClickEntry(dlg.ExistingList(), 1);
+        EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{0, 3}));
+        ClickEntry(dlg.ExistingList(), 2, true); // a double click: two toggles
+        EXPECT_EQ(Selected(dlg.ExistingList()), (std::vector<int>{0, 3}));
+        Click(&dlg, CFileChooserDlg::kIdMoveDown);
+        EXPECT_EQ(Shown(dlg.ExistingList()), (Texts{"/w/b.txt", "/w/chosen-a", "/w/Readme", "/w/sub/c.txt"}));
+        EXPECT_EQ(dlg.ChosenList()->GetCount(), 17u);
+        Click(&dlg, wxID_OK);
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    Texts expected(sixteen.begin() + 1, sixteen.end());
+    expected.insert(expected.begin(), "/w/A.txt");
+    expected.push_back("/w/d.TXT");
+    EXPECT_EQ(engine.RemoveList(), expected);
 }
 
 TEST_F(Chooser, CancelKeepsTheEngineListWhateverWasMoved)

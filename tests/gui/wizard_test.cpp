@@ -43,6 +43,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <unistd.h>
 
 // Failures of the modal hooks become test failures, and a window nobody expected is
 // answered with Cancel instead of waiting for a user.
@@ -588,14 +589,30 @@ TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
         Type(page4->PatchFileEdit(), dir / "new/update.dvp");
         Next(wiz);
         EXPECT_EQ(LastTitle(), "Delvorin Warning!");
+        // The same folder reached through a link to it.
+        dir.MakeFolder("new");
+        ASSERT_EQ(symlink((dir / "new").c_str(), (dir / "link").c_str()), 0);
+        Type(page4->PatchFileEdit(), dir / "link/update.dvp");
+        Next(wiz);
+        EXPECT_EQ(LastTitle(), "Delvorin Warning!");
+
+        // A split the apply program leaves no room in, named with the size that works.
+        dir.WriteBytes("program/DvApply.exe", RandomBytes(40000, 3));
+        Settings().splitSize = 40;
+        Tick(page4->SelfExtractCheck(), true);
+        Type(page4->PatchFileEdit(), dir / "out.exe");
+        Next(wiz);
+        EXPECT_NE(LastText().find("The smallest split size that works is 41 KB."), std::string::npos) << LastText();
+        EXPECT_EQ(LastTitle(), "Delvorin Warning!");
         EXPECT_EQ(wiz.CurrentPage(), page4);
         EXPECT_TRUE(wiz.IsModal());
     });
-    EXPECT_EQ(Shown().size(), 4u);
+    EXPECT_EQ(Shown().size(), 6u);
     EXPECT_EQ(Settings().patchFile, "");
+    EXPECT_FALSE(fsys::PathExists(dir / "out.exe"));
 }
 
-TEST_F(Wizard, AFailedBuildClosesTheWizardAfterItsReportAndKeepsTheStoredPatchFile)
+TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
 {
     Settings().patchFile = "/earlier/patch.dvp";
     CDelvorinWiz wiz(nullptr);
@@ -608,8 +625,12 @@ TEST_F(Wizard, AFailedBuildClosesTheWizardAfterItsReportAndKeepsTheStoredPatchFi
         wxTEST_DIALOG(Next(wiz), CExpect<CWhoopsDlg>([](CWhoopsDlg* whoops) {
                           EXPECT_EQ(whoops->message, LoadString(108));
                       }));
+        EXPECT_TRUE(wiz.IsModal());
+        EXPECT_EQ(wiz.CurrentPage(), page4);
+        EXPECT_EQ(Text(page4->PatchFileEdit()), dir / "out.EXE");
+        EXPECT_TRUE(page4->SelfExtractCheck()->GetValue());
     });
-    EXPECT_EQ(rc, wxID_OK);
+    EXPECT_EQ(rc, wxID_CANCEL); // ended by the test, not by Finish
     EXPECT_EQ(Settings().patchFile, "/earlier/patch.dvp");
     EXPECT_FALSE(fsys::PathExists(dir / "out.EXE"));
     EXPECT_FALSE(fsys::PathExists(dir / "out.~dvp"));
@@ -855,9 +876,10 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
                 EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
                 // Texts of one line in the template do not wrap.
                 for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
-                                            "You are almost ready", "Choose Finish"})
+                                            "You are almost ready", "Choose Finish"}) {
                     if (text->GetLabel().StartsWith(oneLine))
                         EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
+                }
             }
             for (const wxRect& other : rects)
                 EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();

@@ -4,7 +4,15 @@
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
 
+#include "platform/FileSystem.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +86,48 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
     EXPECT_EQ(Run("apply empty.dvp target"), 1);
     EXPECT_NE(err.find("This Delvorin file does not have any file patches in it."), std::string::npos) << err;
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
+}
+
+// SIGTERM and SIGHUP while a patch file's missing part is asked for on the terminal end
+// the program with 128 + the signal, and the private temporary folder (holding the part
+// already joined) goes with it.
+TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
+{
+    std::string img = image::Header({}, 1) + image::Changed("a.txt", "old a", "new a!").Bytes();
+    dir.Write("split.dvp", image::PatchFile(img, 2, 720000));
+    int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    const std::string tmp = dir.MakeFolder("tmp"), errFile = dir / "err.txt";
+    const auto before = SnapshotTree(dir / "target");
+    auto entriesOfTmp = [&] {
+        std::vector<fsys::DirEntry> entries;
+        fsys::ListFolder(tmp, entries);
+        return std::count_if(entries.begin(), entries.end(),
+                             [](const fsys::DirEntry& e) { return e.name != "." && e.name != ".."; });
+    };
+    // apply takes the signal as a cancel request; info never asks for one, so there the
+    // signal ends the program at once, removing the folder all the same.
+    const struct {
+        std::vector<std::string> args;
+        int signal;
+    } runs[] = {{{"apply", dir / "split.dvp", dir / "target"}, SIGTERM},
+                {{"apply", dir / "split.dvp", dir / "target"}, SIGHUP},
+                {{"info", dir / "split.dvp"}, SIGTERM}};
+    for (const auto& run : runs) {
+        const int signal = run.signal;
+        SCOPED_TRACE(run.args[0] + " " + std::to_string(signal));
+        int pid = SpawnCli(run.args, ptsname(terminal), errFile, tmp);
+        ASSERT_GT(pid, 0);
+        EXPECT_TRUE(WaitFor([&] { return ReadFileText(errFile).find("Delvorin Message") != std::string::npos; }));
+        EXPECT_EQ(entriesOfTmp(), 1); // the private temporary folder
+        kill(pid, signal);
+        EXPECT_EQ(WaitCli(pid), 128 + signal);
+        EXPECT_EQ(entriesOfTmp(), 0);
+    }
+    close(terminal);
+    EXPECT_EQ(SnapshotTree(dir / "target"), before);
 }
 
 } // namespace

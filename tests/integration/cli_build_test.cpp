@@ -1,22 +1,17 @@
 // delvorin-cli build and info: a build from the command line read back with info, the
-// exit statuses, split and self-extracting patch files, the log option and Ctrl-C.
+// exit statuses, split and self-extracting patch files, the log option and the
+// signals that cancel a build.
 #include "platform/FileSystem.h"
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 
@@ -28,6 +23,18 @@ struct CRun {
 bool Has(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+// Names of the entries of folder that begin with prefix.
+std::vector<std::string> FilesIn(const std::string& folder, const std::string& prefix)
+{
+    std::vector<fsys::DirEntry> entries;
+    fsys::ListFolder(folder, entries);
+    std::vector<std::string> names;
+    for (const auto& e : entries)
+        if (e.name != "." && e.name != ".." && e.name.rfind(prefix, 0) == 0)
+            names.push_back(e.name);
+    return names;
 }
 
 class CliBuildTest : public testing::Test {
@@ -133,7 +140,17 @@ TEST_F(CliBuildTest, ExitStatuses)
     EXPECT_TRUE(Has(notExe.err, ".exe"));
     CRun inside = Cli("build old new new/p.dvp");
     EXPECT_EQ(inside.status, 2);
+    ASSERT_EQ(symlink(newFolder.c_str(), (dir / "link").c_str()), 0);
+    EXPECT_EQ(Cli("build old new link/p.dvp").status, 2); // the same folder through a link
     EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
+
+    // Remove entries no apply could use are refused when the build starts.
+    for (const char* entry : {"'sub\\x.txt'", "/etc/passwd", "../elsewhere.txt"}) {
+        CRun refused = Cli(std::string("build old new p.dvp --remove ") + entry);
+        EXPECT_EQ(refused.status, 1) << entry;
+        EXPECT_TRUE(Has(refused.err, "The following file to remove")) << refused.err;
+    }
+    EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
 
     CRun missing = Cli("build nothing new p.dvp");
     EXPECT_EQ(missing.status, 1);
@@ -209,9 +226,17 @@ TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
     CRun info = Cli("info update.exe");
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1")) << info.out;
+
+    // A split size the stub leaves no room in is refused before the folders are walked
+    // (this old folder does not even exist), naming the smallest size that works.
+    CRun small = Cli("build missing new small.exe --self-extract --split 40");
+    EXPECT_EQ(small.status, 2);
+    EXPECT_TRUE(Has(small.err, "The smallest split size that works is 41 KB.")) << small.err;
+    EXPECT_FALSE(fsys::PathExists(dir / "small.exe"));
+    EXPECT_EQ(Cli("build old new fits.exe --self-extract --split 41").status, 0);
 }
 
-TEST_F(CliBuildTest, CtrlCCancelsAndLeavesNothing)
+TEST_F(CliBuildTest, SignalsCancelAndLeaveNothing)
 {
     // A file pair large enough that the build is still differencing when the signal arrives.
     std::vector<unsigned char> big = RandomBytes(8 << 20, 9);
@@ -219,36 +244,21 @@ TEST_F(CliBuildTest, CtrlCCancelsAndLeavesNothing)
     for (size_t i = 0; i < big.size(); i += 4096)
         big[i] ^= 0xff;
     dir.WriteBytes("new/big.bin", big);
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
-    std::string cli = std::string(bin) + "/delvorin-cli";
-    std::string patch = dir / "cancel.dvp", work = dir / "cancel.~dvp";
-    std::vector<std::string> args = {cli, "build", oldFolder, newFolder, patch};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-
-    // The work file exists once the handler is in place and the build has begun.
-    auto start = std::chrono::steady_clock::now();
-    while (!fsys::PathExists(work) && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    kill(pid, SIGINT);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    if (WEXITSTATUS(status) == 0)
-        GTEST_SKIP() << "the build finished before the signal arrived";
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_FALSE(fsys::PathExists(patch));
-    EXPECT_FALSE(fsys::PathExists(work));
+    const std::string patch = dir / "cancel.dvp", tmp = dir.MakeFolder("tmp");
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        int pid = SpawnCli({"build", oldFolder, newFolder, patch}, "/dev/null", dir / "err.txt", tmp);
+        ASSERT_GT(pid, 0);
+        // The work file exists once the handler is in place and the build has begun.
+        WaitFor([&] { return !FilesIn(dir.Path(), "cancel.").empty(); });
+        kill(pid, signal);
+        int status = WaitCli(pid);
+        if (status == 0)
+            GTEST_SKIP() << "the build finished before the signal arrived";
+        EXPECT_EQ(status, 128 + signal);
+        EXPECT_EQ(FilesIn(dir.Path(), "cancel."), std::vector<std::string>());
+        EXPECT_EQ(FilesIn(tmp, ""), std::vector<std::string>()); // the private temporary folder is gone
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
@@ -148,16 +149,16 @@ TEST_F(ContainerTest, RemoveEntriesAreStoredRelativeToTheDefaultFolder)
 {
     core.settings.defaultFolder = "/srv/app";
     dirDiff.AddRemoveFile("/srv/app/sub/a.txt");
-    dirDiff.AddRemoveFile("/other/b.txt");
-    dirDiff.AddRemoveFile("/srv/apple/c.txt"); // only a name prefix, not below the folder
+    dirDiff.AddRemoveFile("/srv/app/b.txt");
+    dirDiff.AddRemoveFile("rel/c.txt"); // already relative to the target
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     std::vector<unsigned char> h = HeaderBytes(doc);
 
     ASSERT_EQ(h.size(), 732u + 3 * 260);
     EXPECT_EQ(U16(h, 724), 3);
     EXPECT_EQ(Field(h, 726, 260), "sub\\a.txt");
-    EXPECT_EQ(Field(h, 726 + 260, 260), "\\other\\b.txt");
-    EXPECT_EQ(Field(h, 726 + 520, 260), "\\srv\\apple\\c.txt");
+    EXPECT_EQ(Field(h, 726 + 260, 260), "b.txt");
+    EXPECT_EQ(Field(h, 726 + 520, 260), "rel\\c.txt");
     EXPECT_EQ(U16(h, 726 + 780), 0);
     EXPECT_EQ(U32(h, 728 + 780), 732u + 780);
 
@@ -167,7 +168,42 @@ TEST_F(ContainerTest, RemoveEntriesAreStoredRelativeToTheDefaultFolder)
     noDefault.SetOldFolder("/srv/app/");
     h = HeaderBytes(noDefault);
     EXPECT_EQ(Field(h, 726, 260), "sub\\a.txt");
-    EXPECT_EQ(Field(h, 726 + 260, 260), "\\other\\b.txt");
+}
+
+// An entry no apply could use is refused when the build starts, before any work file
+// exists, and a file that merely has the work file's name is left alone.
+TEST_F(ContainerTest, RemoveEntriesNoApplyCouldUseAreRefused)
+{
+    core.settings.defaultFolder = "/srv/app";
+    dir.Write("update.~dvp", "the user's own file");
+    const struct {
+        const char* entry;
+        const char* says;
+    } cases[] = {
+        {"/other/b.txt", "neither in the default apply folder nor in the old files folder"},
+        {"/srv/apple/c.txt", "neither in the default apply folder nor in the old files folder"},
+        {"/srv/app/../etc/passwd", "neither in the default apply folder nor in the old files folder"},
+        {"/build/old/sub//x.txt", "neither in the default apply folder nor in the old files folder"},
+        {"/build/old/sub\\x.txt", "holds a backslash"},
+        {"../up.txt", "neither in the default apply folder nor in the old files folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.entry);
+        dirDiff.ClearRemoveList();
+        dirDiff.AddRemoveFile("/srv/app/fine.txt");
+        dirDiff.AddRemoveFile(c.entry);
+        CPatchDoc doc(core, dirDiff, dir / "update.dvp");
+        doc.SetOldFolder("/build/old");
+        const size_t before = Shown();
+        EXPECT_FALSE(doc.WritePatchHeader());
+        doc.AbandonPatchFile(); // what a front end does after a failed start
+        ASSERT_EQ(Shown(), before + 1);
+        EXPECT_EQ(Last().title, "Delvorin Error");
+        EXPECT_NE(Last().text.find(c.says), std::string::npos) << Last().text;
+        EXPECT_NE(Last().text.find(c.entry), std::string::npos) << Last().text;
+        EXPECT_EQ(ReadFileText(dir / "update.~dvp"), "the user's own file");
+        EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
+    }
 }
 
 TEST_F(ContainerTest, RemoveEntriesOutsideTheDefaultFolderFallBackToTheOldFolderAndEmptyOnesAreLeftOut)
@@ -665,6 +701,44 @@ TEST_F(SelfExtractTest, RealPatchReadsBackFromTheProgram)
     EXPECT_EQ(reader.Header().dialogText, "Welcome");
     EXPECT_EQ(core.patchImage.Length(), 732u + 3000);
     reader.ClosePatchFile();
+}
+
+// Files that merely carry the usual names of a build's work files are never written or
+// deleted, plain or self-extracting, split or not, and no work file stays behind.
+TEST_F(SelfExtractTest, WorkFilesLeaveUserFilesOfTheirNamesAlone)
+{
+    const std::vector<std::string> mine = {"update.~dvp", "Update.~dvp", "TempFile.tmp", "NewFile.tmp"};
+    for (const auto& name : mine)
+        dir.Write(name, "mine: " + name);
+    WriteStub(40000);
+    const struct {
+        const char* name;
+        bool selfExtract;
+        uint16_t split;
+    } builds[] = {{"update.dvp", false, 0}, {"update.dvp", false, 2}, {"Update.EXE", true, 0}, {"Update.EXE", true, 41}};
+    for (const auto& b : builds) {
+        SCOPED_TRACE(std::string(b.name) + " " + std::to_string(b.split));
+        core.settings.splitSize = b.split;
+        CPatchDoc doc(core, dirDiff, dir / b.name);
+        doc.SetSelfExtract(b.selfExtract);
+        BuildPatch(doc, RandomBytes(3000, 2), 1);
+        CPatchDoc reader(core, dirDiff, dir / b.name);
+        reader.SetSelfExtract(b.selfExtract);
+        ASSERT_TRUE(reader.ReadPatchHeader());
+        EXPECT_EQ(core.patchImage.Length(), 732u + 3000);
+        reader.ClosePatchFile();
+    }
+    for (const auto& name : mine)
+        EXPECT_EQ(ReadFileText(dir / name), "mine: " + name);
+    std::vector<fsys::DirEntry> entries;
+    ASSERT_TRUE(fsys::ListFolder(dir.Path(), entries));
+    for (const auto& e : entries) {
+        bool expected = e.name == "." || e.name == ".." || e.name == "prog" || e.name == "tmp" || e.name.rfind("update.dv", 0) == 0 ||
+                        e.name.rfind("Update.", 0) == 0 ||
+                        std::find(mine.begin(), mine.end(), e.name) != mine.end();
+        EXPECT_TRUE(expected) << e.name;
+    }
+    EXPECT_TRUE(prompt.Shown().empty());
 }
 
 TEST_F(SelfExtractTest, ElfStubEndsWhereItsHeadersSay)

@@ -2,9 +2,15 @@
 
 #include "TestFolder.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
 
 std::string Quoted(const std::string& text)
 {
@@ -49,4 +55,55 @@ int RunCli(const std::string& arguments, const std::string& workFolder, const st
     int raw = pclose(pipe);
     err = ReadFileText(errFile);
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+int SpawnCli(const std::vector<std::string>& arguments, const std::string& stdinPath, const std::string& stderrPath,
+             const std::string& tmpFolder)
+{
+    const char* bin = std::getenv("DELVORIN_BIN");
+    std::string cli = std::string(bin ? bin : "build/bin") + "/delvorin-cli";
+    std::vector<std::string> args = {cli};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"TMPDIR=" + tmpFolder};
+    for (char** e = environ; *e; ++e)
+        if (std::string(*e).rfind("TMPDIR=", 0) != 0)
+            env.push_back(*e);
+    std::vector<char*> envp;
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, stdinPath.c_str(), O_RDWR, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, cli.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+int WaitCli(int pid)
+{
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+bool WaitFor(const std::function<bool()>& test)
+{
+    auto start = std::chrono::steady_clock::now();
+    while (!test()) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(20))
+            return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
 }

@@ -1,7 +1,9 @@
 // Runs delvorin-cli ($DELVORIN_BIN/delvorin-cli) from a test, with standard input not
 // a terminal, and collects what it printed.
 #pragma once
+#include <functional>
 #include <string>
+#include <vector>
 
 // Runs the program with the arguments (already quoted for the shell) in the folder
 // workFolder; scratchFolder receives a file for standard error. Returns the exit
@@ -12,5 +14,14 @@ int RunCli(const std::string& arguments, const std::string& workFolder, const st
 // The text quoted for the shell.
 std::string Quoted(const std::string& text);
 
+// Starts delvorin-cli with the arguments (not quoted) without waiting: standard input
+// from stdinPath, standard error into stderrPath, standard output discarded, and the
+// temporary folder (TMPDIR) tmpFolder. Returns the process id, or -1.
+int SpawnCli(const std::vector<std::string>& arguments, const std::string& stdinPath, const std::string& stderrPath,
+             const std::string& tmpFolder);
+// Waits for the process; its exit status, or -1 when it did not exit normally.
+int WaitCli(int pid);
+// Waits up to 20 seconds for test() to hold; false when it never did.
+bool WaitFor(const std::function<bool()>& test);
 // Runs a shell command; what it wrote to standard output (standard error is dropped).
 std::string CommandOutput(const std::string& command);
