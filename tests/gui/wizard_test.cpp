@@ -146,6 +146,7 @@ protected:
     std::deque<std::string> answers;
     std::vector<CPathRequest> requests;
     std::vector<std::vector<std::string>> started;
+    std::string savedProgramFolder;
 
     void SetUp() override
     {
@@ -158,6 +159,8 @@ protected:
         engine.ClearRemoveList();
         engine.ClearExcludeList();
         engine.ClearDiffArray();
+        savedProgramFolder = core.programFolder;
+        core.programFolder = dir.MakeFolder("program"); // where the apply program is
         DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
             requests.push_back(request);
             if (answers.empty())
@@ -172,6 +175,7 @@ protected:
     void TearDown() override
     {
         DesktopHooks() = CDesktopHooks();
+        TestApp().Core().programFolder = savedProgramFolder;
     }
 
     CSettings& Settings() { return TestApp().Settings(); }
