@@ -881,8 +881,9 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
                 // Texts of one line in the template do not wrap.
                 for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
                                             "You are almost ready", "Choose Finish"}) {
-                    if (text->GetLabel().StartsWith(oneLine))
+                    if (text->GetLabel().StartsWith(oneLine)) {
                         EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
+                    }
                 }
             }
             for (const wxRect& other : rects)

@@ -2,6 +2,7 @@
 // and counts that do not fit, broken compression and part prefixes, links in the
 // target that lead elsewhere. Every one is refused, and nothing changes inside the
 // target folder or beside it.
+#include "support/ApplyRun.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
 
@@ -246,38 +247,25 @@ protected:
         root.Write("outside/secret.txt", "secret");
         ASSERT_EQ(symlink(outside.c_str(), (target + "/link").c_str()), 0);
         ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/out.txt").c_str()), 0);
-        patchFile = root / "p.dvp";
+        run.patchFile = root / "p.dvp";
         prompt.SetDefault(PromptAnswer::Cancel);
     }
 
     // Opens and applies the patch file: -99 when it cannot be opened.
     int Apply(IApplyProgress* progress = nullptr, const std::string& logFile = "")
     {
-        CAppCore core(&prompt, root.MakeFolder("prog"));
-        if (!logFile.empty()) {
-            core.settings.logFile = 1;
-            core.log.SetPath(logFile);
-        }
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        if (!doc.ReadPatchHeader())
-            return -99;
-        dirDiff.TargetFolder() = target;
-        int backup = 1;
-        int result = dirDiff.ApplyPatch(doc, backup, "bak", progress);
-        errors = dirDiff.ErrorEntries();
-        failure = dirDiff.failure;
-        mismatchOnly = dirDiff.TargetDoesNotMatch();
-        doc.ClosePatchFile();
-        return result;
+        run.logFile = logFile;
+        const int result = run.Apply(1, "bak", progress);
+        return result == 99 ? -99 : result;
     }
 
     CTestFolder root;
-    CScriptedPrompt prompt;
-    std::string target, outside, patchFile;
-    std::vector<std::string> errors;
-    int failure = 0;
-    bool mismatchOnly = false;
+    CApplyRun run{root};
+    CScriptedPrompt& prompt = run.prompt;
+    std::string target, outside;
+    std::vector<std::string>& errors = run.errors;
+    int& failure = run.failure;
+    bool& mismatchOnly = run.mismatchOnly;
 };
 
 TEST_P(HostileTest, IsRefusedAndChangesNothing)
