@@ -3,6 +3,8 @@
 #include "cli/Commands.h"
 
 #include <cctype>
+#include <cerrno>
+#include <poll.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -44,18 +46,31 @@ const char* ButtonsHint(PromptButtons b)
     return "";
 }
 
-// One line of standard input without its line feed; false at its end or on an error
-// (a signal included).
+// One line of standard input without its line feed; false at its end, on an error, or
+// once a signal has asked the program to end. The descriptor is read directly and waited
+// on in short turns, so a signal that lands just before the wait is seen within a tenth
+// of a second instead of leaving the program blocked in a read that nothing answers.
 bool ReadLine(std::string& line)
 {
     line.clear();
     for (;;) {
-        int c = std::fgetc(stdin);
-        if (c == EOF)
-            return !line.empty() && !std::ferror(stdin);
+        if (TerminationRequested())
+            return false;
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        const int ready = poll(&input, 1, 100);
+        if (ready < 0 && errno != EINTR)
+            return false;
+        if (ready <= 0)
+            continue;
+        char c;
+        const ssize_t got = read(STDIN_FILENO, &c, 1);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return got == 0 && !line.empty();
         if (c == '\n')
             return true;
-        line += static_cast<char>(c);
+        line += c;
     }
 }
 
