@@ -119,7 +119,9 @@ bool CFolderHandle::TryLock() const
     do
         result = flock(fd_, LOCK_EX | LOCK_NB);
     while (result != 0 && errno == EINTR);
-    return result == 0;
+    // A file system without locks (some network ones refuse them on folders) keeps
+    // nobody out.
+    return result == 0 || errno != EWOULDBLOCK;
 }
 
 CFolderHandle CFolderHandle::Folder(const std::string& relative) const
