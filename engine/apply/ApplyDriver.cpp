@@ -26,6 +26,8 @@ constexpr const char* kDamagedText = "The patch file is damaged and cannot be ap
 constexpr const char* kNoFolderText = "The folder to be updated does not exist:\n%s\n\n";
 constexpr const char* kNotWritableText = "The following folder cannot be written to:\n%s\n\n";
 constexpr const char* kNoRoomText = "There is not enough room on the disk for the files to be written in:\n%s\n\n";
+constexpr const char* kClashText = "The patch file names the following both as a file and as a folder:\n%s\n\n";
+constexpr const char* kBlockedText = "The following file stands where the patch needs a folder:\n%s\n\n";
 constexpr const char* kBusyText = "Another apply is changing the folder:\n%s\nRun this one again when it has finished.\n\n";
 
 enum class Step { Go, Cancelled };
@@ -87,6 +89,10 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
     } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().patchImage.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
+    } else if (plan.Clashes(record)) {
+        AddError(dirDiff, ErrorKind::Refusal, kClashText, record.oldPath);
+    } else if (const std::string blocked = plan.BlockedBy(record); !blocked.empty()) {
+        AddError(dirDiff, ErrorKind::Mismatch, kBlockedText, blocked);
     } else if (!record.VerifyTargetFile(dirDiff.errors[dirDiff.errorCount])) {
         dirDiff.failure = 1;
         ++dirDiff.errorCount;

@@ -60,6 +60,38 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
     return entry;
 }
 
+bool CWritePlan::Clashes(const CFilePatch& record)
+{
+    bool clash = outerFolders_.count(record.name) != 0;
+    for (std::string folder = OuterFolder(record.name); !folder.empty(); folder = OuterFolder(folder)) {
+        clash = clash || files_.count(folder) != 0;
+        outerFolders_.insert(folder);
+    }
+    files_.insert(record.name);
+    return clash;
+}
+
+std::string CWritePlan::BlockedBy(const CFilePatch& record) const
+{
+    // From the target folder down: the first name of the record's folder that is there
+    // and is not a folder.
+    std::string folder = OuterFolder(record.name);
+    std::vector<std::string> outward;
+    for (; !folder.empty(); folder = OuterFolder(folder))
+        outward.push_back(folder);
+    for (auto at = outward.rbegin(); at != outward.rend(); ++at) {
+        std::string parent, leaf;
+        SplitRelativeName(*at, parent, leaf);
+        CFolderHandle handle = root_.Folder(parent);
+        struct stat st;
+        if (!handle.Valid() || !handle.Status(leaf, st))
+            return ""; // not there: made by the apply
+        if (!S_ISDIR(st.st_mode))
+            return fsys::Join(rootPath_, *at);
+    }
+    return "";
+}
+
 std::string CWritePlan::Add(const CFilePatch& record)
 {
     std::string folder, leaf;

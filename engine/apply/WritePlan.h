@@ -26,6 +26,13 @@ public:
     {
     }
 
+    // Notes the file and the folders of a record (every record, before its other
+    // checks); true when an earlier record's file is one of its folders, or its file is
+    // a folder of an earlier record: no tree holds both.
+    bool Clashes(const CFilePatch& record);
+    // The full path of what stands where a folder of the record must be (a file, or a
+    // link, which a folder of the tree is never reached through); "" when nothing does.
+    std::string BlockedBy(const CFilePatch& record) const;
     // Notes a record that passed its checks. Returns the full path of the folder it
     // writes into when that folder cannot be written to (once per folder), else "".
     std::string Add(const CFilePatch& record);
@@ -57,6 +64,8 @@ private:
     const std::string rootPath_;
     const bool backup_;
     std::set<std::string> folders_;
+    std::set<std::string> files_;         // the records' files, relative
+    std::set<std::string> outerFolders_;  // every folder a record lies in, and those above
     std::map<std::string, CFolder> looked_;
     std::map<dev_t, CDisk> disks_;
 };

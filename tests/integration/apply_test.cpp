@@ -714,13 +714,14 @@ TEST_F(ApplyTest, ReadOnlyTargetIsReplacedAndKeepsItsPermissions)
     EXPECT_EQ(Mode(target + "/a.txt"), 0444u);
 }
 
-TEST_F(ApplyTest, FolderThatCannotBeCreatedStopsTheApply)
+TEST_F(ApplyTest, FileWhereAFolderIsNeededIsFoundBeforeAnythingChanges)
 {
     Craft({image::NewFile("a.txt", "a"), image::NewFile("blocked\\x.txt", "x"), image::NewFile("z.txt", "z")});
     root.Write("target/blocked", "a file where a folder is needed");
     EXPECT_EQ(Apply(), 0);
-    EXPECT_EQ(Texts(), std::vector<std::string>{"Unable to create directory:\n" + target + "/blocked"});
-    EXPECT_EQ(ReadFileText(target + "/a.txt"), "a");
+    EXPECT_EQ(errors, std::vector<std::string>{"The following file stands where the patch needs a folder:\n" +
+                                               target + "/blocked\n\n"});
+    EXPECT_FALSE(fsys::PathExists(target + "/a.txt"));
     EXPECT_FALSE(fsys::PathExists(target + "/z.txt"));
 }
 

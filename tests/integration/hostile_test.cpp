@@ -38,6 +38,7 @@ constexpr const char* kNotAllowed = "The following file name in the patch file i
 constexpr const char* kDamaged = "The patch file is damaged and cannot be applied:\n";
 constexpr const char* kLinked = "lies behind a symbolic link to a folder";
 constexpr const char* kLinkOut = "is a symbolic link that leads out of the folder to be updated";
+constexpr const char* kBlocked = "The following file stands where the patch needs a folder:\n";
 constexpr const char* kRemovalWarning =
     "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n";
 
@@ -109,6 +110,15 @@ std::vector<CCase> Cases()
         {"name that is a dot", evil("."), Expect::ApplyRefused, kNotAllowed},
         {"trailing separator", evil("sub\\"), Expect::ApplyRefused, kNotAllowed},
         {"empty name", evil(""), Expect::ApplyRefused, kNotAllowed},
+        {"a file, then a folder of its name",
+         [](const std::string&) { return Patch({Good(), Evil("c"), Evil("c\\d")}); }, Expect::ApplyRefused,
+         "names the following both as a file and as a folder"},
+        {"a folder, then a file of its name",
+         [](const std::string&) { return Patch({Good(), Evil("c\\d\\e"), Evil("c\\d")}); }, Expect::ApplyRefused,
+         "names the following both as a file and as a folder"},
+        {"a folder where a file is",
+         [](const std::string&) { return Patch({Good(), Evil("sub\\b.txt\\d")}); }, Expect::ApplyRefused, kBlocked},
+        {"a folder where a link is", evil("out.txt\\d"), Expect::ApplyRefused, kBlocked},
         {"record through a linked folder", evil("link\\evil"), Expect::ApplyRefused, kLinked},
         {"changed file through a linked folder",
          [](const std::string&) { return Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")}); },
@@ -295,7 +305,8 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
     } else {
         // A patch that cannot be applied as it is exits otherwise than a target that does
         // not match.
-        EXPECT_FALSE(mismatchOnly && c.entry != kLinked && c.entry != kLinkOut) << "counted as a mismatch";
+        EXPECT_FALSE(mismatchOnly && c.entry != kLinked && c.entry != kLinkOut && c.entry != kBlocked)
+            << "counted as a mismatch";
         EXPECT_EQ(result, 0);
         EXPECT_EQ(failure, 1);
         bool found = false;
