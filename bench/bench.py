@@ -325,21 +325,25 @@ class Bench:
 
         # xdelta3 -9 file by file: every changed file delta-compressed against its old
         # version, every new file gzipped, the outputs summed; what a per-file patch
-        # made with the field's delta tool would weigh.
-        if wanted("xdelta3-files"):
+        # made with the field's delta tool would weigh. The plain variant turns off
+        # xdelta3's secondary compression (LZMA where it has it), leaving the delta
+        # encoding itself beside one deflate stream.
+        for key, extra in (("xdelta3-files", ""), ("xdelta3-files-plain", "-S none ")):
+            if not wanted(key):
+                continue
             pieces = os.path.join(work, "pieces")
             script = (f"cd '{new}' && find . -type f -print0 | while IFS= read -r -d '' f; do "
                       f"o='{old}'/\"$f\"; p='{pieces}'/$(printf %s \"$f\" | md5sum | cut -c1-32); "
-                      "if [ -f \"$o\" ]; then cmp -s \"$o\" \"$f\" || xdelta3 -e -9 -f -s \"$o\" \"$f\" \"$p\"; "
+                      f"if [ -f \"$o\" ]; then cmp -s \"$o\" \"$f\" || xdelta3 -e -9 {extra}-f -s \"$o\" \"$f\" \"$p\"; "
                       "else gzip -9 -c \"$f\" > \"$p\"; fi; done")
             script = "exec bash -c " + shlex.quote(script)  # read -d is bash's
             build = self.measure(script, prepare=lambda: (shutil.rmtree(pieces, ignore_errors=True),
                                                           os.makedirs(pieces)), shell=True)
             summed = sum(os.path.getsize(os.path.join(pieces, n)) for n in os.listdir(pieces))
-            info["tools"]["xdelta3-files"] = {"bytes": summed, "build": build[0], "build_rss": build[1],
-                                              "build_runs": build[2], "apply": None, "apply_rss": None,
-                                              "apply_runs": None, "note": "per file"}
-            print(f"   {'xdelta3-files':10s} {summed:>12,d} B  build {build[0]:8.3f} s", flush=True)
+            info["tools"][key] = {"bytes": summed, "build": build[0], "build_rss": build[1],
+                                  "build_runs": build[2], "apply": None, "apply_rss": None,
+                                  "apply_runs": None, "note": "per file"}
+            print(f"   {key:10s} {summed:>12,d} B  build {build[0]:8.3f} s", flush=True)
             shutil.rmtree(pieces, ignore_errors=True)
 
         if wanted("zstd") and os.path.getsize(new_tar) > ZSTD_LIMIT:
@@ -411,10 +415,13 @@ def table(info):
              "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
     d = info["tools"].get("delvorin")
     names = {"delvorin": "delvorin-cli build / apply", "thorough": "delvorin-cli build --thorough / apply",
-             "xdelta3-files": "xdelta3 -9 file by file (new files gzip -9)", "xdelta3": "xdelta3 -9 / -d (tar)",
+             "xdelta3-files": "xdelta3 -9 file by file (new files gzip -9)",
+             "xdelta3-files-plain": "xdelta3 -9 -S none file by file (no secondary compression)",
+             "xdelta3": "xdelta3 -9 / -d (tar)",
              "zstd": "zstd -19 --long=27 --patch-from (tar)", "bsdiff": "bsdiff / bspatch (tar)",
              "rsync": "rsync batch (--no-whole-file)", "floor": "floor: cat + gzip -6 / cp -r"}
-    for key in ("delvorin", "thorough", "xdelta3-files", "xdelta3", "zstd", "bsdiff", "rsync", "floor"):
+    for key in ("delvorin", "thorough", "xdelta3-files", "xdelta3-files-plain", "xdelta3", "zstd", "bsdiff", "rsync",
+                "floor"):
         t = info["tools"].get(key)
         if t is None:
             continue
@@ -480,6 +487,10 @@ def targets(results):
         if npm and xf:
             add("thorough bytes ≤ xdelta3 -9 file by file", r["name"], f"{th['bytes']:,} vs {xf['bytes']:,} "
                 f"({th['bytes'] / xf['bytes']:.2f}×)", th["bytes"] <= xf["bytes"])
+        xp = t.get("xdelta3-files-plain")
+        if npm and xp:
+            add("thorough bytes ≤ xdelta3 -9 -S none file by file", r["name"],
+                f"{th['bytes']:,} vs {xp['bytes']:,} ({th['bytes'] / xp['bytes']:.2f}×)", th["bytes"] <= xp["bytes"])
         if npm and d:
             add("thorough bytes ≤ 0.6 × default", r["name"], f"{th['bytes'] / d['bytes']:.2f}×",
                 th["bytes"] <= 0.6 * d["bytes"])

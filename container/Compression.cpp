@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
+#include "container/WholeImageGzip.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -21,6 +22,18 @@ constexpr unsigned kReadBuffer = 256 * 1024;
 bool CPatchDoc::CompressWorkFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
+    // A thorough build spends more time on a small image, to make it smaller still.
+    uint64_t imageLength = 0;
+    if (core_.settings.thorough && fsys::FileLength(workFileName_, imageLength) && imageLength <= kWholeImageGzipLimit) {
+        std::string failedFile;
+        bool readFailed = false;
+        if (GzipWholeImage(workFileName_, pathName_, failedFile, readFailed))
+            return true;
+        ShowError((readFailed ? "Error reading file:\n" : "Error writing file:\n") + failedFile +
+                      "\nfor compression.",
+                  owner);
+        return false;
+    }
     std::FILE* in = std::fopen(workFileName_.c_str(), "rb");
     if (!in) {
         ShowError("Error opening file:\n" + workFileName_ + "\nfor compression.", owner);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
@@ -110,6 +111,17 @@ bool CFolderHandle::Open(const std::string& path)
 {
     *this = CFolderHandle(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return Valid();
+}
+
+bool CFolderHandle::TryLock() const
+{
+    int result;
+    do
+        result = flock(fd_, LOCK_EX | LOCK_NB);
+    while (result != 0 && errno == EINTR);
+    // A file system without locks (some network ones refuse them on folders) keeps
+    // nobody out.
+    return result == 0 || errno != EWOULDBLOCK;
 }
 
 CFolderHandle CFolderHandle::Folder(const std::string& relative) const

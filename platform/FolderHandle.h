@@ -21,6 +21,10 @@ public:
     bool Open(const std::string& path);
     bool Valid() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
+    // Takes the folder's apply lock, held until this handle and its copies are closed
+    // (or the process ends, however it ends). False only while another process holds
+    // it: where the file system has no locks, nobody is kept out.
+    bool TryLock() const;
 
     // The folder at the relative name below this one; a link anywhere in the name is
     // refused. An invalid handle (errno set) when it cannot be opened.

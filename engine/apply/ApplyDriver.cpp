@@ -26,6 +26,7 @@ constexpr const char* kDamagedText = "The patch file is damaged and cannot be ap
 constexpr const char* kNoFolderText = "The folder to be updated does not exist:\n%s\n\n";
 constexpr const char* kNotWritableText = "The following folder cannot be written to:\n%s\n\n";
 constexpr const char* kNoRoomText = "There is not enough room on the disk for the files to be written in:\n%s\n\n";
+constexpr const char* kBusyText = "Another apply is changing the folder:\n%s\nRun this one again when it has finished.\n\n";
 
 enum class Step { Go, Cancelled };
 
@@ -106,7 +107,7 @@ int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, 
 
     // Missing folders are created only below the target folder, never the folder itself
     // or anything above it.
-    if (!fsys::FolderExists(context.rootPath) || !context.root.Open(context.rootPath))
+    if (!context.root.Valid() && (!fsys::FolderExists(context.rootPath) || !context.root.Open(context.rootPath)))
         AddError(dirDiff, ErrorKind::Mismatch, kNoFolderText, context.rootPath);
 
     for (int i = 0; i < count && dirDiff.errorCount < CDirDiff::kMaxErrors; ++i) {
@@ -174,6 +175,12 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     context.queue = &replacements;
     context.backups = &backups;
     CWritePlan plan(context.root, context.rootPath, backup != 0);
+    // One apply at a time changes a folder: another one would take this one's updated
+    // files for old ones and its rebuild files for leftovers.
+    if (fsys::FolderExists(context.rootPath) && context.root.Open(context.rootPath) && !context.root.TryLock()) {
+        AddError(*this, ErrorKind::Refusal, kBusyText, context.rootPath);
+        return 0;
+    }
     int verified = VerificationPass(*this, doc, context, plan, progress);
     if (verified != 1)
         return verified;

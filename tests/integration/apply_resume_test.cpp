@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -110,6 +112,26 @@ TEST(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
                                                     text + run.target + "/folder.txt\n\n",
                                                     text + run.target + "/changed-pipe.txt\n\n"}));
     EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "old a");
+}
+
+TEST(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
+{
+    // Two applies at once would each take the other's half-updated files for old ones,
+    // and the second would clear away the first one's rebuild files as leftovers.
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/a.txt", "old a");
+    run.Craft({Changed("a.txt", "old a", "new a"), NewFile("b.txt", "b")});
+    int other = open(run.target.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0); // as a running apply holds it
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"Another apply is changing the folder:\n" + run.target +
+                                                   "\nRun this one again when it has finished.\n\n"});
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    close(other);
+    ASSERT_EQ(run.Apply(), 1);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "b"}}));
 }
 
 // A small file system of its own, mounted by the test (as root) over the target folder.

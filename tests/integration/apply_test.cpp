@@ -297,9 +297,12 @@ TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)
     uint64_t usual = 0, thorough = 0;
     Build({});
     ASSERT_TRUE(fsys::FileLength(patchFile, usual));
+    const std::string usualStart = ReadFileText(patchFile).substr(0, kPartPrefixLength + 10);
     Build({0, {}, {}, true});
     ASSERT_TRUE(fsys::FileLength(patchFile, thorough));
     EXPECT_LT(thorough, usual);
+    // Compressed harder, but behind the same part prefix and gzip header.
+    EXPECT_EQ(ReadFileText(patchFile).substr(0, kPartPrefixLength + 10), usualStart);
     ASSERT_TRUE(CopyTree(oldDir, target));
     ASSERT_EQ(Apply(), 1);
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "");
