@@ -3,6 +3,7 @@
 #include "app/StringHelpers.h"
 #include "cli/ApplySupport.h"
 #include "cli/Commands.h"
+#include "engine/apply/BackupReport.h"
 
 #include <iostream>
 
@@ -56,12 +57,13 @@ int RunApply(const std::vector<std::string>& args)
     }
     session.Close();
 
-    for (const auto& [file, backup] : session.dirDiff.backups)
-        std::cout << "Backup of " << file << ": " << backup << "\n";
+    // Backups made before an apply stopped are kept as well: they are listed either way.
+    const std::string backups = BackupParagraph(BackupLines(session.dirDiff.TargetFolder(), session.dirDiff.backups));
     if (result > 0) {
-        std::cout << "The Delvorin file has been applied successfully." << std::endl;
+        std::cout << "The Delvorin file has been applied successfully.\n" << backups << std::flush;
         return kExitOk;
     }
+    std::cout << backups << std::flush;
     if (result < 0) {
         PrintError("cancelled: An Error occurred when the patch file was applied.");
         return CancelledStatus();

@@ -1,7 +1,8 @@
 // GTK 3, loaded when the apply program opens its window rather than linked, so that the
 // program starts on machines without it. Only the few functions the window uses are
-// looked up, once; every widget is handled as an opaque GtkWidget pointer (the toolkit's
-// own casts between widget types are plain pointer conversions).
+// looked up, once; every widget (and a text view's buffer) is handled as an opaque
+// GtkWidget pointer (the toolkit's own casts between widget types are plain pointer
+// conversions).
 #pragma once
 #include <string>
 
@@ -43,6 +44,7 @@ enum Ellipsize { kEllipsizeMiddle = 2 };
     F(int, gtk_dialog_run, (GtkWidget*))                                                                             \
     F(void, gtk_dialog_response, (GtkWidget*, int))                                                                  \
     F(GtkWidget*, gtk_message_dialog_new, (GtkWidget*, int, int, int, const char*, ...))                             \
+    F(GtkWidget*, gtk_message_dialog_get_message_area, (GtkWidget*))                                                 \
     F(GtkWidget*, gtk_file_chooser_dialog_new, (const char*, GtkWidget*, int, const char*, ...))                     \
     F(char*, gtk_file_chooser_get_filename, (GtkWidget*))                                                            \
     F(gboolean, gtk_file_chooser_set_current_folder, (GtkWidget*, const char*))                                      \
@@ -94,6 +96,11 @@ enum Ellipsize { kEllipsizeMiddle = 2 };
     F(GtkWidget*, gtk_list_box_new, ())                                                                              \
     F(void, gtk_list_box_insert, (GtkWidget*, GtkWidget*, int))                                                      \
     F(void, gtk_list_box_set_selection_mode, (GtkWidget*, int))                                                      \
+    F(GtkWidget*, gtk_text_view_new, ())                                                                             \
+    F(GtkWidget*, gtk_text_view_get_buffer, (GtkWidget*))                                                            \
+    F(void, gtk_text_view_set_editable, (GtkWidget*, gboolean))                                                      \
+    F(void, gtk_text_view_set_cursor_visible, (GtkWidget*, gboolean))                                                \
+    F(void, gtk_text_buffer_set_text, (GtkWidget*, const char*, int))                                                \
     F(GtkWidget*, gtk_frame_new, (const char*))                                                                      \
     F(void, gtk_frame_set_shadow_type, (GtkWidget*, int))                                                            \
     F(GtkWidget*, gtk_separator_new, (int))

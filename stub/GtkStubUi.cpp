@@ -1,6 +1,7 @@
 #include "stub/GtkStubUi.h"
 
 #include "cli/Terminal.h"
+#include "engine/apply/BackupReport.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -256,19 +257,55 @@ void CGtkStubUi::EndProgress()
     gtk_->gtk_widget_set_sensitive(form_, 1);
 }
 
-void CGtkStubUi::ShowMessage(const std::string& text, const std::string& title, int type)
+void CGtkStubUi::ShowMessage(const std::string& text, const std::string& title, int type,
+                             const std::vector<std::string>& backups)
 {
-    GtkWidget* box = gtk_->gtk_message_dialog_new(form_, gtk::kModal | gtk::kDestroyWithParent, type,
-                                                  gtk::kButtonsOk, "%s", text.c_str());
-    gtk_->gtk_window_set_title(box, title.c_str());
+    const CGtk& g = *gtk_;
+    GtkWidget* box =
+        g.gtk_message_dialog_new(form_, gtk::kModal | gtk::kDestroyWithParent, type, gtk::kButtonsOk, "%s", text.c_str());
+    g.gtk_window_set_title(box, title.c_str());
+    if (!backups.empty()) {
+        // Below the message, where each backup went: one line each, in a text that
+        // scrolls, so that thousands of them keep the box on the screen.
+        GtkWidget* area = g.gtk_message_dialog_get_message_area(box);
+        g.gtk_box_pack_start(area, NewLabel(kBackupHeading, false), 0, 0, 0);
+        GtkWidget* view = g.gtk_text_view_new();
+        g.gtk_text_view_set_editable(view, 0);
+        g.gtk_text_view_set_cursor_visible(view, 0);
+        std::string lines;
+        for (const std::string& line : backups)
+            lines += (lines.empty() ? "" : "\n") + Shown(line);
+        g.gtk_text_buffer_set_text(g.gtk_text_view_get_buffer(view), lines.c_str(), -1);
+        GtkWidget* scroller = Scrolled(view);
+        g.gtk_widget_set_size_request(scroller, 480, -1);
+        g.gtk_box_pack_start(area, scroller, 1, 1, 0);
+        g.gtk_widget_show_all(area);
+    }
+    // Enter presses OK, not the text.
+    g.gtk_dialog_set_default_response(box, gtk::kOk);
+    if (GtkWidget* ok = g.gtk_dialog_get_widget_for_response(box, gtk::kOk))
+        g.gtk_widget_grab_focus(ok);
     Run(box);
-    gtk_->gtk_widget_destroy(box);
+    g.gtk_widget_destroy(box);
+}
+
+GtkWidget* CGtkStubUi::Scrolled(GtkWidget* content)
+{
+    const CGtk& g = *gtk_;
+    GtkWidget* scroller = g.gtk_scrolled_window_new(nullptr, nullptr);
+    g.gtk_scrolled_window_set_policy(scroller, gtk::kPolicyAutomatic, gtk::kPolicyAutomatic);
+    g.gtk_scrolled_window_set_shadow_type(scroller, gtk::kShadowIn);
+    g.gtk_scrolled_window_set_min_content_height(scroller, 160);
+    g.gtk_container_add(scroller, content);
+    return scroller;
 }
 
 void CGtkStubUi::ShowResult(const CStubResult& result)
 {
     switch (result.kind) {
-    case CStubResult::Kind::Applied: ShowMessage(result.message, "Delvorin Success!", gtk::kInfo); break;
+    case CStubResult::Kind::Applied:
+        ShowMessage(result.message, "Delvorin Success!", gtk::kInfo, result.backups);
+        break;
     case CStubResult::Kind::Failed:
     case CStubResult::Kind::Cancelled: ShowMessage(result.message, "Delvorin Whoops!", gtk::kError); break;
     case CStubResult::Kind::NotMatching: ShowErrors(result); break;
@@ -291,16 +328,11 @@ void CGtkStubUi::ShowErrors(const CStubResult& result)
         0, 0, 0);
 
     // The lines in the order the verification found them, as a list.
-    GtkWidget* scroller = g.gtk_scrolled_window_new(nullptr, nullptr);
-    g.gtk_scrolled_window_set_policy(scroller, gtk::kPolicyAutomatic, gtk::kPolicyAutomatic);
-    g.gtk_scrolled_window_set_shadow_type(scroller, gtk::kShadowIn);
-    g.gtk_scrolled_window_set_min_content_height(scroller, 160);
     GtkWidget* list = g.gtk_list_box_new();
     g.gtk_list_box_set_selection_mode(list, gtk::kSelectNone);
     for (const std::string& line : result.lines)
         g.gtk_list_box_insert(list, NewLabel(line, false), -1);
-    g.gtk_container_add(scroller, list);
-    g.gtk_box_pack_start(box, scroller, 1, 1, 0);
+    g.gtk_box_pack_start(box, Scrolled(list), 1, 1, 0);
 
     g.gtk_box_pack_start(box,
                          NewLabel("The Delvorin process was aborted, because of the previous errors.  The files that "

@@ -1,8 +1,8 @@
 // The window of the apply program, in GTK 3 loaded at run time: the publisher and the
 // publisher's text, the folder to update with Browse, the backup choice with its
 // extension, Apply and Cancel; a progress window with Cancel while the patch is
-// verified and applied; message boxes for questions; the success message, the errors
-// list with whom to contact, or the failure.
+// verified and applied; message boxes for questions; the success message with where
+// the backups went, the errors list with whom to contact, or the failure.
 #pragma once
 #include "stub/GtkApplyProgress.h"
 #include "stub/GtkLibrary.h"
@@ -34,7 +34,11 @@ private:
     void BuildForm(const CStubIntro& intro, const CStubChoice& choice);
     GtkWidget* NewLabel(const std::string& text, bool wrap);
     void ShowErrors(const CStubResult& result);
-    void ShowMessage(const std::string& text, const std::string& title, int type);
+    // A message box; backups, when there are any, are listed below the message.
+    void ShowMessage(const std::string& text, const std::string& title, int type,
+                     const std::vector<std::string>& backups = {});
+    // The content in a sunken frame that scrolls.
+    GtkWidget* Scrolled(GtkWidget* content);
     // Runs a dialog modally; a request to end the process closes it.
     int Run(GtkWidget* dialog);
     // Texts of the patch as the toolkit takes them (UTF-8; other bytes read as Latin-1).

@@ -2,7 +2,7 @@
 
 #include "cli/ApplySupport.h"
 #include "cli/Commands.h"
-
+#include "engine/apply/BackupReport.h"
 
 namespace {
 std::string g_programName = "DvApply.exe";
@@ -59,7 +59,7 @@ void CConsoleStubUi::EndProgress()
 void CConsoleStubUi::ShowResult(const CStubResult& result)
 {
     switch (result.kind) {
-    case CStubResult::Kind::Applied: WriteStdout(result.message + "\n"); break;
+    case CStubResult::Kind::Applied: WriteStdout(result.message + "\n" + BackupParagraph(result.backups)); break;
     case CStubResult::Kind::Cancelled: PrintError("cancelled: " + result.message); break;
     case CStubResult::Kind::Failed: PrintError(result.message); break;
     case CStubResult::Kind::NotMatching:

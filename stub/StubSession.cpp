@@ -3,6 +3,7 @@
 #include "cli/ApplySupport.h"
 #include "cli/Terminal.h"
 #include "container/SelfExtractReader.h"
+#include "engine/apply/BackupReport.h"
 #include "platform/FileSystem.h"
 
 #include <cstdlib>
@@ -255,6 +256,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
         if (result > 0) {
             shown.kind = CStubResult::Kind::Applied;
             shown.message = "The Delvorin file has been applied successfully.";
+            shown.backups = BackupLines(dirDiff.TargetFolder(), dirDiff.backups);
         } else if (result < 0) {
             shown.kind = CStubResult::Kind::Cancelled;
             shown.message = "An Error occurred when the patch file was applied.";

@@ -28,6 +28,7 @@ struct CStubResult {
     std::string message;            // Applied, Failed, Cancelled: the one line to show
     std::vector<std::string> lines; // NotMatching: the verification's lines, in order
     std::string contact;            // NotMatching: whom to contact (may be empty)
+    std::vector<std::string> backups; // Applied: where each backup went (BackupLines)
 };
 
 // Questions and plain messages go through the IUserPrompt call (message boxes in a

@@ -3,7 +3,9 @@
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
+#include "engine/apply/BackupReport.h"
 #include "engine/common/CDirDiff.h"
+#include "ui/CAppliedDlg.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CErrorsDlg.h"
@@ -219,9 +221,12 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
         progress.Create(Sheet()); // disables the Expert mode window while it exists
         doc.SetOwner(PromptOwner::ProgressDialog);
         int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
-        if (result > 0) {
-            core.Ask(PromptOwner::MainWindow, "The Delvorin file has been applied successfully.", kApplyTitle,
-                     PromptButtons::OK, PromptIcon::None);
+        const std::string applied = "The Delvorin file has been applied successfully.";
+        if (result > 0 && !dirDiff.backups.empty()) {
+            CAppliedDlg report(this, applied, BackupLines(folder, dirDiff.backups));
+            report.ShowModal();
+        } else if (result > 0) {
+            core.Ask(PromptOwner::MainWindow, applied, kApplyTitle, PromptButtons::OK, PromptIcon::None);
         } else if (dirDiff.failure) {
             CErrorsDlg errors(this);
             errors.contact = core.userName + ", " + core.userOrganization;

@@ -3,6 +3,7 @@
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
+#include "engine/apply/BackupReport.h"
 #include "engine/common/CDirDiff.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CDelvorinApp.h"
@@ -155,6 +156,7 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
     if (result > 0) {
         CSuccessDlg success;
         success.message = "The patch file: " + patchFile + " was successfully applied.";
+        success.ShowBackups(BackupLines(dirDiff.TargetFolder(), dirDiff.backups));
         success.ShowModal();
     } else if (result == 0 && dirDiff.failure) {
         CErrorsDlg errors(this);

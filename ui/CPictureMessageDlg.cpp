@@ -1,5 +1,6 @@
 #include "ui/CPictureMessageDlg.h"
 
+#include "ui/BackupList.h"
 #include "ui/CPictureCtrl.h"
 #include "ui/DialogUnits.h"
 #include "ui/WxText.h"
@@ -9,7 +10,7 @@
 
 CPictureMessageDlg::CPictureMessageDlg(wxWindow* parent, const Layout& l)
     : wxDialog(parent, wxID_ANY, l.title, wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      resourceId_(l.resourceId)
+      layout_(l)
 {
     SetClientSize(DluSize(this, l.width, l.height));
     picture_ = new CPictureCtrl(this, kIdPicture, DluPoint(this, l.pictureX, l.pictureY),
@@ -26,7 +27,21 @@ void CPictureMessageDlg::OnInitDialog(wxInitDialogEvent& event)
     event.Skip();
     SetWrappedText(messageLabel_, ToWx(message));
     FitWrappedTexts(this);
-    picture_->SetBitmap(resourceId_);
+    picture_->SetBitmap(layout_.resourceId);
+}
+
+void CPictureMessageDlg::ShowBackups(const std::vector<std::string>& lines)
+{
+    if (lines.empty() || backupText_)
+        return;
+    // The list goes between the message and OK; OK and the dialog's bottom move down.
+    constexpr int kGap = 4;
+    backupText_ = AddBackupList(this, lines, layout_.messageX, layout_.messageY + layout_.messageH + kGap / 2,
+                                layout_.messageW);
+    const int grow = kBackupListHeight + kGap;
+    FindWindow(wxID_OK)->Move(DluPoint(this, layout_.okX, layout_.okY + grow));
+    SetClientSize(DluSize(this, layout_.width, layout_.height + grow));
+    CentreOnScreen();
 }
 
 CSuccessDlg::CSuccessDlg(wxWindow* parent)

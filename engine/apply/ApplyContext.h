@@ -4,19 +4,18 @@
 #pragma once
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/ReplaceQueue.h"
+#include "engine/common/CDirDiff.h"
 #include "platform/FolderHandle.h"
 
 #include <memory>
 #include <string>
-#include <utility>
-#include <vector>
 
 struct CApplyContext {
     CFolderHandle root;
     std::string rootPath; // the target folder as the user gave it, for messages
     CReplaceQueue* queue = nullptr;
     CRebuildBuffers buffers;
-    std::vector<std::pair<std::string, std::string>>* backups = nullptr; // target, backup
+    BackupList* backups = nullptr;
     // The folder of the last record (relative name and handle): the records of one
     // folder follow each other, and opening it once for all of them saves two system
     // calls a file.

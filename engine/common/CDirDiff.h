@@ -8,12 +8,16 @@
 #include <cstdint>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 class CAppCore;
 class CPatchDoc;
 class IBuildProgress;
 class IApplyProgress;
+
+// Where the backups of an apply went: target file, backup file, in the order made.
+using BackupList = std::vector<std::pair<std::string, std::string>>;
 
 // A growable list of unique strings; an index outside the list yields "".
 class CUniqueList {
@@ -92,8 +96,8 @@ public:
     // the files the patch was built against.
     bool TargetDoesNotMatch() const { return failure != 0 && refusals == 0; }
     void ClearErrors();
-    // Where the backups of the last apply went: target file, backup file.
-    std::vector<std::pair<std::string, std::string>> backups;
+    // Where the backups of the last apply went.
+    BackupList backups;
     std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets

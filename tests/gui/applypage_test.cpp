@@ -1,13 +1,16 @@
 // The Apply page of the real Expert mode window: its controls and fallbacks, the backup
 // box, the browse commands, the three messages before an apply, the self-extracting
 // program question, applies that update a copy of the old tree (with the success box,
-// the errors list and the failure box), and the points where it stores its fields.
+// where the backups went, the errors list and the failure box), and the points where
+// it stores its fields.
 #include "ExpertTestSupport.h"
 
 #include "app/StringHelpers.h"
 #include "engine/common/CDirDiff.h"
 #include "support/TestFolder.h"
+#include "ui/CAppliedDlg.h"
 #include "ui/CErrorsDlg.h"
+#include "ui/WxText.h"
 
 #include <wx/button.h>
 #include <wx/stattext.h>
@@ -229,18 +232,29 @@ TEST_F(ApplyPage, AppliesAPatchToACopyOfTheOldFilesAndReportsSuccess)
 TEST_F(ApplyPage, KeepsBackupsUnderTheChosenExtension)
 {
     CPatchedTrees trees;
+    trees.folder.Write("target/data.old", "the user's own file of the backup's name");
     CExpertWindow window;
     Page* page = window.Apply();
     CDialogScript dialogs;
     CPromptScript prompts;
+    // The success message, then where the backup went: the name was taken, so the
+    // user is told the one it got.
+    std::string message, backups;
+    dialogs.Expect<CAppliedDlg>([&](CAppliedDlg& dlg) {
+        message = FromWx(dlg.MessageLabel()->GetLabel());
+        backups = FromWx(dlg.BackupText()->GetValue());
+        return int(wxID_OK);
+    });
     Type(page->FolderEdit(), trees.target);
     Type(page->PatchFileEdit(), trees.patch);
     ClickCheck(page->BackupCheck());
     Type(page->BackupExtEdit(), "old");
     Click(page, Page::kIdApply);
-    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-    EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
-    EXPECT_EQ(ReadFileBytes(trees.target + "/data.old"), ReadFileBytes(trees.oldFolder + "/data.bin"));
+    EXPECT_TRUE(prompts.prompts.Shown().empty());
+    EXPECT_EQ(message, "The Delvorin file has been applied successfully.");
+    EXPECT_EQ(backups, "data.bin: " + trees.target + "/data.1.old\nsame.txt: " + trees.target + "/same.old");
+    EXPECT_EQ(ReadFileBytes(trees.target + "/data.1.old"), ReadFileBytes(trees.oldFolder + "/data.bin"));
+    EXPECT_EQ(ReadFileText(trees.target + "/data.old"), "the user's own file of the backup's name");
     EXPECT_EQ(ReadFileBytes(trees.target + "/data.bin"), ReadFileBytes(trees.newFolder + "/data.bin"));
 }
 

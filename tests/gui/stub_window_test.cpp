@@ -161,7 +161,12 @@ TEST_F(StubWindow, ShowsTheFolderAndTextAndAppliesThePatch)
     Keys("alt+b alt+e o r i g");
     Keys("alt+a");
     ASSERT_FALSE(Focus("Delvorin Success!").empty()) << "no success message";
-    Keys("Return");
+    // Below the message, where each backup went; OK keeps the focus.
+    Keys("shift+Tab ctrl+a");
+    const std::string backups = Selected();
+    EXPECT_NE(backups.find("readme.txt: " + target + "/readme.orig"), std::string::npos) << backups;
+    EXPECT_NE(backups.find("lib/core.bin: " + target + "/lib/core.orig"), std::string::npos) << backups;
+    Keys("Tab Return");
     EXPECT_EQ(Wait(), 0);
     auto expected = SnapshotTree(dir / "new");
     expected["readme.orig"] = "Frobnicator 1.0\n";

@@ -38,9 +38,10 @@ TEST_F(CliApplyTest, AppliesWithRelativeNamesAndBackups)
     ASSERT_EQ(Run("verify update.dvp target"), 0) << err;
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
     ASSERT_EQ(Run("apply update.dvp target/ --backup orig"), 0) << err;
-    EXPECT_EQ(out, "Backup of " + dir / "target/a.txt" + ": " + dir / "target/a.orig\n" + "Backup of " +
-                       dir / "target/b.txt" + ": " + dir / "target/b.orig\n" +
-                       "The Delvorin file has been applied successfully.\n");
+    // The result first, then where each backup went: the file below the folder, the
+    // backup by its full name.
+    EXPECT_EQ(out, "The Delvorin file has been applied successfully.\nBackups of the replaced files:\na.txt: " +
+                       dir / "target/a.orig\nb.txt: " + dir / "target/b.orig\n");
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "new a!");
     EXPECT_EQ(ReadFileText(dir / "target/b.orig"), "old b");
 }
