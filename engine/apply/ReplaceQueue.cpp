@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,9 @@
 #include <vector>
 
 namespace {
+
+// More folders than this on one file system are flushed with it.
+constexpr size_t kFoldersFlushedOneByOne = 16;
 
 // Flushes the file system of every entry's folder once; where a file system cannot be
 // flushed whole, the staged file itself is. False when a staged file is gone or cannot
@@ -72,13 +76,15 @@ bool CReplaceQueue::Flush()
     const bool durable = MakeDurable(entries);
     // Each folder once, however many handles of it the entries hold.
     std::set<std::pair<dev_t, ino_t>> seen;
-    std::vector<const CFolderHandle*> folders;
+    std::map<dev_t, std::vector<const CFolderHandle*>> folders;
     bool ok = true;
     for (const CEntry& e : entries) {
         if (ok && durable && e.folder->Rename(e.staged, e.leaf)) {
             struct stat st;
-            if (fstat(e.folder->Fd(), &st) != 0 || seen.insert({st.st_dev, st.st_ino}).second)
-                folders.push_back(e.folder.get());
+            if (fstat(e.folder->Fd(), &st) != 0)
+                fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now
+            else if (seen.insert({st.st_dev, st.st_ino}).second)
+                folders[st.st_dev].push_back(e.folder.get());
             continue;
         }
         e.folder->Remove(e.staged);
@@ -87,8 +93,13 @@ bool CReplaceQueue::Flush()
                       PromptIcon::None);
         ok = false;
     }
-    // The renames are made durable with their folders.
-    for (const CFolderHandle* folder : folders)
-        fsync(folder->Fd());
+    // The renames are made durable with their folders: one by one where they are few,
+    // by one flush of their file system where many (a tree of many small folders).
+    for (const auto& [device, list] : folders) {
+        if (list.size() > kFoldersFlushedOneByOne && syncfs(list.front()->Fd()) == 0)
+            continue;
+        for (const CFolderHandle* folder : list)
+            fsync(folder->Fd());
+    }
     return ok;
 }

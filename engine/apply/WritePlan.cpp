@@ -39,8 +39,10 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
         at = OuterFolder(at);
         handle = root_.Folder(at);
     }
-    if (!handle.Valid())
-        return entry; // something else is in the way: the apply tells when it gets there
+    if (!handle.Valid()) {
+        entry.blockedBy = FirstNonFolder(folder);
+        return entry;
+    }
     entry.known = true;
     entry.exists = at == folder;
     entry.writable = faccessat(handle.Fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
@@ -71,21 +73,25 @@ bool CWritePlan::Clashes(const CFilePatch& record)
     return clash;
 }
 
-std::string CWritePlan::BlockedBy(const CFilePatch& record) const
+std::string CWritePlan::BlockedBy(const CFilePatch& record)
 {
-    // From the target folder down: the first name of the record's folder that is there
-    // and is not a folder.
-    std::string folder = OuterFolder(record.name);
+    return Look(OuterFolder(record.name)).blockedBy;
+}
+
+std::string CWritePlan::FirstNonFolder(const std::string& folder) const
+{
+    // From the target folder down: the first name of the folder that is there and is
+    // not a folder.
     std::vector<std::string> outward;
-    for (; !folder.empty(); folder = OuterFolder(folder))
-        outward.push_back(folder);
+    for (std::string at = folder; !at.empty(); at = OuterFolder(at))
+        outward.push_back(at);
     for (auto at = outward.rbegin(); at != outward.rend(); ++at) {
         std::string parent, leaf;
         SplitRelativeName(*at, parent, leaf);
         CFolderHandle handle = root_.Folder(parent);
         struct stat st;
         if (!handle.Valid() || !handle.Status(leaf, st))
-            return ""; // not there: made by the apply
+            return "";
         if (!S_ISDIR(st.st_mode))
             return fsys::Join(rootPath_, *at);
     }

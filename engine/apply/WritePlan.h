@@ -32,7 +32,7 @@ public:
     bool Clashes(const CFilePatch& record);
     // The full path of what stands where a folder of the record must be (a file, or a
     // link, which a folder of the tree is never reached through); "" when nothing does.
-    std::string BlockedBy(const CFilePatch& record) const;
+    std::string BlockedBy(const CFilePatch& record);
     // Notes a record that passed its checks. Returns the full path of the folder it
     // writes into when that folder cannot be written to (once per folder), else "".
     std::string Add(const CFilePatch& record);
@@ -56,8 +56,10 @@ private:
         bool reported = false;
         bool writable = true;
         bool exists = false; // the folder itself, not only one above it
+        std::string blockedBy; // what stands where it or a folder above it must be
     };
     CFolder& Look(const std::string& folder);
+    std::string FirstNonFolder(const std::string& folder) const;
     uint64_t Blocks(const CDisk& disk, uint64_t bytes) const;
 
     const CFolderHandle& root_;
