@@ -37,7 +37,12 @@ CThoroughMatcher::CThoroughMatcher(const unsigned char* oldData, uint32_t oldLen
     while ((uint64_t{1} << bits) * kWays < 2 * seeds)
         ++bits;
     shift_ = 64 - bits;
-    slots_.assign((size_t{1} << bits) * kWays, 0);
+    // Large pages come cleared from the system; clearing them again would touch the
+    // whole index once more.
+    const size_t count = (size_t{1} << bits) * kWays;
+    slots_.resize(count);
+    if (count * sizeof(uint64_t) < memory::kLargeFrom)
+        std::fill(slots_.begin(), slots_.end(), 0);
 
     const uint32_t last = oldLength - kSeed;
     for (uint32_t p = 0;; p += kStep) {
