@@ -3,6 +3,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CAppliedDlg.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
@@ -181,6 +182,16 @@ int main(int argc, char** argv)
         CSuccessDlg success;
         success.message = "The patch file: /home/ada/update.dvp was successfully applied.";
         Shoot(&success, "success");
+
+        const std::vector<std::string> backups = {"readme.txt: /home/ada/app/readme.bak",
+                                                  "lib/core.bin: /home/ada/app/lib/core.bak",
+                                                  "app.cfg: /home/ada/app/app.1.bak"};
+        CSuccessDlg backedUp;
+        backedUp.message = "The patch file: /home/ada/update.dvp was successfully applied.";
+        backedUp.ShowBackups(backups);
+        Shoot(&backedUp, "success_backups");
+        CAppliedDlg applied(&main, "The Delvorin file has been applied successfully.", backups);
+        Shoot(&applied, "applied_backups");
 
         CWhoopsDlg whoops;
         whoops.message = "An error occurred while applying the patch file!";
