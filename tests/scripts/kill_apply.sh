@@ -46,15 +46,22 @@ check_whole() {
     done < <(find "$target" -type f)
 }
 
+# How long one whole apply takes on this machine: the kills fall within that time.
 cp -r "$old" "$target"
+start=$(date +%s%N)
+"$bin" apply "$work/update.dvp" "$target" >/dev/null 2>&1 || fail "the apply of the whole patch failed"
+span_ms=$((($(date +%s%N) - start) / 1000000))
+((span_ms > 0)) || span_ms=1
+rm -rf "$target" && cp -r "$old" "$target"
 killed=0
 attempts=0
 while ((killed < kills && attempts < 5 * kills)); do
     attempts=$((attempts + 1))
     "$bin" apply "$work/update.dvp" "$target" >/dev/null 2>&1 &
     pid=$!
-    # A moment within the apply (a whole one takes about half a second here).
-    sleep "0.$(printf '%03d' $((RANDOM % 600)))"
+    # A moment within the apply.
+    delay_ms=$((RANDOM % span_ms))
+    sleep "$((delay_ms / 1000)).$(printf '%03d' $((delay_ms % 1000)))"
     if kill -9 "$pid" 2>/dev/null; then
         killed=$((killed + 1))
         wait "$pid" 2>/dev/null
