@@ -21,6 +21,13 @@ inline constexpr size_t kRemoveFieldLength = 260;
 inline constexpr size_t kEmptyHeaderLength = 732; // the header of a patch without remove entries
 inline constexpr int kMaxParts = 255;             // the reader takes the low byte of the part count
 
+// The name, relative to the folder an apply updates ('/' between components), under
+// which a patch stores the remove entry: a relative entry as it is, a full one below the
+// default apply folder or else below the build's old folder relative to that folder.
+// False when it lies below neither or climbs out of its folder.
+bool RemoveEntryRelativeName(const std::string& entry, const std::string& defaultFolder, const std::string& oldFolder,
+                             std::string& relative);
+
 // The header fields as read back from a patch image.
 struct CPatchHeader {
     int32_t dateSum = 0;

@@ -83,33 +83,37 @@ void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon
     core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, icon);
 }
 
-// A remove entry as the patch file stores it: relative to the default apply folder when
-// it lies below it, else relative to the build's old folder when it lies below that (the
-// file choosers offer the old folder's files); a relative entry is stored as it is.
-// Stored names separate components with '\'.
-// An entry below neither folder, or one that climbs out of its folder, has no name an
-// apply would take; a '\' in a name would split it into other components. Both are
-// refused with a message (false).
-bool CPatchDoc::StoredRemoveName(const std::string& entry, std::string& stored)
+bool RemoveEntryRelativeName(const std::string& entry, const std::string& defaultFolder, const std::string& oldFolder,
+                             std::string& relative)
 {
-    std::string rest;
-    const std::string& defaultFolder = core_.settings.defaultFolder;
-    std::string oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
+    relative.clear();
     bool below = true;
     if (!entry.empty() && entry[0] != '/')
-        rest = entry; // a relative entry (a project file may hold one) is relative to the target already
+        relative = entry; // a relative entry (a project file may hold one) is relative to the target already
     else
-        below = (!defaultFolder.empty() && StripFolder(entry, defaultFolder, rest)) ||
-                (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), rest));
-    for (size_t start = 0; below && start <= rest.size();) {
-        size_t end = rest.find('/', start);
+        below = (!defaultFolder.empty() && StripFolder(entry, defaultFolder, relative)) ||
+                (!oldFolder.empty() && StripFolder(entry, fsys::WithoutTrailingSlash(oldFolder), relative));
+    for (size_t start = 0; below && start <= relative.size();) {
+        size_t end = relative.find('/', start);
         if (end == std::string::npos)
-            end = rest.size();
-        const std::string component = rest.substr(start, end - start);
+            end = relative.size();
+        const std::string component = relative.substr(start, end - start);
         below = !component.empty() && component != "." && component != "..";
         start = end + 1;
     }
-    if (!below) {
+    return below;
+}
+
+// A remove entry as the patch file stores it (RemoveEntryRelativeName, components
+// separated by '\'). The file choosers offer the old folder's files, hence the old
+// folder beside the default one. An entry below neither folder, or one that climbs out
+// of its folder, has no name an apply would take; a '\' in a name would split it into
+// other components. Both are refused with a message (false).
+bool CPatchDoc::StoredRemoveName(const std::string& entry, std::string& stored)
+{
+    std::string rest;
+    const std::string& oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
+    if (!RemoveEntryRelativeName(entry, core_.settings.defaultFolder, oldFolder, rest)) {
         ShowError("The following file to remove lies neither in the default apply folder nor in the old files "
                   "folder:\n" +
                       entry + "\nNo apply could find it. Choose the files to remove from the old files folder.",

@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
+#include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/build/FilePrefetch.h"
@@ -48,6 +49,19 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
     if (!CollectFiles(newFolder, progress)) {
         outMessage = LoadString(110);
         return 0;
+    }
+    // A file to remove that the new folder has, and that the build does not leave out,
+    // would be taken from every updated folder that needs it.
+    for (const std::string& entry : RemoveList()) {
+        std::string relative;
+        if (entry.empty() || !RemoveEntryRelativeName(entry, core_.settings.defaultFolder, oldPath, relative))
+            continue;
+        const std::string inNew = fsys::Join(newPath, relative);
+        if (diff_.Contains(inNew) && !IsExcluded(inNew)) {
+            outMessage = "The following file to remove is also in the new files folder:\n" + entry +
+                         "\nThe apply would take it from the updated folder. Take it off the list of files to remove.";
+            return 0;
+        }
     }
     int result = CreateFilePatches(progress);
     if (result == 0)

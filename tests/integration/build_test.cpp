@@ -250,6 +250,24 @@ TEST_F(BuildTest, FolderChecks)
     dir.MakeFolder("OLD");
     EXPECT_EQ(check(dir / "OLD", dir / "nothing"), "The folder for the new files does not exist.");
     EXPECT_TRUE(prompt.Shown().empty());
+
+    // A file to remove that the new folder has (and the build does not leave out) would
+    // be taken from every updated folder that needs it.
+    dir.Write("old/sub/keep.txt", "same");
+    dir.Write("new/sub/keep.txt", "same");
+    dir.Write("old/gone.txt", "old");
+    dir.Write("new/added.txt", "new");
+    dir.Write("new/skipped.txt", "left out of the build");
+    dirDiff.AddExcludeFile(newFolder + "/skipped.txt");
+    core.settings.oldFolder = oldFolder;
+    dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
+    dirDiff.AddRemoveFile("skipped.txt");
+    EXPECT_EQ(Build(), 1) << message;
+    dirDiff.AddRemoveFile(oldFolder + "/sub/keep.txt");
+    EXPECT_EQ(Build(), 0);
+    EXPECT_EQ(message, "The following file to remove is also in the new files folder:\n" +
+                                               oldFolder + "/sub/keep.txt\nThe apply would take it from the "
+                                               "updated folder. Take it off the list of files to remove.");
 }
 
 TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)

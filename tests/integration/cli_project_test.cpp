@@ -150,8 +150,9 @@ TEST(CliProject, MissingListEntriesAreLeftOutOfTheBuild)
     std::string project =
         r.dir.Write("short.dvj", "[Delvorin]\nSelfExtract=false\nOldFolder=" + r.oldFolder + "\nNewFolder=" +
                                      r.newFolder + "\nPatchFile=" + (r.dir / "short.dvp") +
-                                     "\nNumberOfNamesToDelete=2\n[DelvorinFilesToDelete]\nFileNameToDelete1=" +
-                                     r.oldFolder + "/obsolete.dat\n");
+                                     "\nNumberOfNamesToDelete=2\nNumberOfNamesToExclude=1\n[DelvorinFilesToDelete]\n"
+                                     "FileNameToDelete1=" + r.oldFolder + "/obsolete.dat\n[DelvorinFilesToExclude]\n"
+                                     "FileNameToExclude0=" + r.newFolder + "/obsolete.dat\n");
     CRun build = Cli("build --project " + Quoted(project));
     ASSERT_EQ(build.status, 0) << build.output;
     EXPECT_TRUE(Has(build.output, "NumberOfNamesToDelete says")) << build.output;
