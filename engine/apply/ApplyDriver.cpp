@@ -28,6 +28,7 @@ constexpr const char* kNotWritableText = "The following folder cannot be written
 constexpr const char* kNoRoomText = "There is not enough room on the disk for the files to be written in:\n%s\n\n";
 constexpr const char* kClashText = "The patch file names the following both as a file and as a folder:\n%s\n\n";
 constexpr const char* kBlockedText = "The following file stands where the patch needs a folder:\n%s\n\n";
+constexpr const char* kBackupExtText = "The backup file extension must not hold a \"/\":\n%s\n\n";
 constexpr const char* kBusyText = "Another apply is changing the folder:\n%s\nRun this one again when it has finished.\n\n";
 
 enum class Step { Go, Cancelled };
@@ -181,6 +182,12 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     context.queue = &replacements;
     context.backups = &backups;
     CWritePlan plan(context.root, context.rootPath, backup != 0);
+    // The extension takes the place of each backed-up file's own: a '/' would lead the
+    // backups into other folders.
+    if (backup != 0 && backupExt.find('/') != std::string::npos) {
+        AddError(*this, ErrorKind::Refusal, kBackupExtText, backupExt);
+        return 0;
+    }
     // One apply at a time changes a folder: another one would take this one's updated
     // files for old ones and its rebuild files for leftovers.
     if (fsys::FolderExists(context.rootPath) && context.root.Open(context.rootPath) && !context.root.TryLock()) {

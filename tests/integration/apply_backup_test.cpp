@@ -73,4 +73,18 @@ TEST(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
                         {"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
 }
 
+TEST(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
+{
+    // The Apply page and the Wizard take the extension as typed.
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/a.txt", "old a");
+    root.Write("target/b.txt", "old b");
+    run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
+    EXPECT_EQ(run.Apply(1, "x/../../y"), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"The backup file extension must not hold a \"/\":\nx/../../y\n\n"});
+    EXPECT_EQ(SnapshotTree(root.Path() + "/target"),
+              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+}
+
 } // namespace
