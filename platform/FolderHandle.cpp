@@ -131,15 +131,19 @@ CFolderHandle CFolderHandle::Folder(const std::string& relative) const
     return CFolderHandle(OpenBeneath(fd_, relative, O_RDONLY | O_DIRECTORY, RESOLVE_NO_SYMLINKS));
 }
 
-CFolderHandle CFolderHandle::MakeFolders(const std::string& relative, std::string& failedAt) const
+CFolderHandle CFolderHandle::MakeFolders(const std::string& relative, std::string& failedAt,
+                                         std::vector<std::string>* made) const
 {
     CFolderHandle current(fcntl(fd_, F_DUPFD_CLOEXEC, 0));
     std::string done;
     for (const std::string& part : Components(relative)) {
         done = done.empty() ? part : done + "/" + part;
         int next = openat(current.fd_, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0 && errno == ENOENT && mkdirat(current.fd_, part.c_str(), 0777) == 0)
+        if (next < 0 && errno == ENOENT && mkdirat(current.fd_, part.c_str(), 0777) == 0) {
+            if (made)
+                made->push_back(done);
             next = openat(current.fd_, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        }
         if (next < 0) {
             failedAt = done;
             return CFolderHandle();
@@ -208,6 +212,11 @@ bool CFolderHandle::Remove(const std::string& name) const
     if (!Status(name, st) || S_ISDIR(st.st_mode))
         return false;
     return unlinkat(fd_, name.c_str(), 0) == 0;
+}
+
+bool CFolderHandle::RemoveFolder(const std::string& name) const
+{
+    return unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 bool CFolderHandle::Status(const std::string& name, struct stat& st) const

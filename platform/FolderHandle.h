@@ -7,6 +7,7 @@
 #pragma once
 #include <string>
 #include <sys/stat.h>
+#include <vector>
 
 class CFolderHandle {
 public:
@@ -31,7 +32,9 @@ public:
     CFolderHandle Folder(const std::string& relative) const;
     // The same, creating the folders of the name that are missing, outermost first. On
     // a failure, failedAt is the relative name of the folder that could not be made.
-    CFolderHandle MakeFolders(const std::string& relative, std::string& failedAt) const;
+    // With made, the relative names of the folders it made are added to it, in order.
+    CFolderHandle MakeFolders(const std::string& relative, std::string& failedAt,
+                              std::vector<std::string>* made = nullptr) const;
     // Opens the regular file at the relative name for reading: links are followed only
     // while they stay beneath this folder, and a pipe at the name is never waited on.
     // -1 when it cannot be opened (errno set; ENODEV for a file that is not regular).
@@ -51,6 +54,8 @@ public:
     bool Link(const std::string& from, const std::string& to) const;
     // Deletes the entry (never a folder).
     bool Remove(const std::string& name) const;
+    // Deletes the empty folder at the entry.
+    bool RemoveFolder(const std::string& name) const;
     // What is at the name, the name itself where it is a link. False when nothing is.
     bool Status(const std::string& name, struct stat& st) const;
 

@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 struct CApplyContext {
     CFolderHandle root;
@@ -16,9 +18,21 @@ struct CApplyContext {
     CReplaceQueue* queue = nullptr;
     CRebuildBuffers buffers;
     BackupList* backups = nullptr;
-    // The folder of the last record (relative name and handle): the records of one
-    // folder follow each other, and opening it once for all of them saves two system
-    // calls a file.
-    std::string lastFolderName;
-    std::shared_ptr<CFolderHandle> lastFolder;
+    // The folders of the records (relative name and handle), each opened once for all
+    // its records: that saves two system calls a file. A staged apply keeps every one
+    // until its commit; otherwise only the last one is kept.
+    std::unordered_map<std::string, std::shared_ptr<CFolderHandle>> openFolders;
+
+    // Staged: every file is rebuilt and checked under its staged name first, and the
+    // targets change only in the commit (renames, backups, times). Otherwise each file
+    // is put in place as it is done, as far as the queue's limits let it wait.
+    bool staged = false;
+    // The folders the apply made for new files (relative, outermost first), removed
+    // again when it stops before its commit.
+    std::vector<std::string> madeFolders;
+    // Found while staging, reported together before anything changes: targets whose
+    // rebuilt file does not come out as the patch says (the patch is damaged), and
+    // targets another program has open for writing.
+    std::vector<std::string> damaged;
+    std::vector<std::string> inUse;
 };

@@ -1,10 +1,14 @@
 // The apply driver: reads every file record twice. The first pass verifies every
-// target and changes nothing; only when it found no error does the second pass apply
-// every record, and then the files of the remove list are deleted. Every name is
-// resolved beneath an open handle of the target folder.
+// target and changes nothing; only when it found no error does the second pass stage
+// every record (each new file rebuilt and checked beside its target), and only when
+// every file is staged does the commit put them in place, with their backups, and
+// delete the files of the remove list. Every name is resolved beneath an open handle
+// of the target folder. Where the disk has room for the files one by one but not for
+// all of them staged at once, the user may have them replaced one by one instead.
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/Backups.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
 #include "engine/apply/Verification.h"
@@ -15,6 +19,7 @@
 #include "platform/Progress.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -30,6 +35,15 @@ constexpr const char* kClashText = "The patch file names the following both as a
 constexpr const char* kBlockedText = "The following file stands where the patch needs a folder:\n%s\n\n";
 constexpr const char* kBackupExtText = "The backup file extension must not hold a \"/\":\n%s\n\n";
 constexpr const char* kBusyText = "Another apply is changing the folder:\n%s\nRun this one again when it has finished.\n\n";
+constexpr const char* kTooLongText = "The following name is longer than the file system holds:\n%s\n\n";
+constexpr const char* kRebuiltWrongText =
+    "The following file did not come out as the patch file says; the patch file is damaged and cannot be "
+    "applied:\n%s\n\n";
+constexpr const char* kInUseText = "The following file is open for writing in another program (close the programs "
+                                   "that use them and run the patch again):\n%s\n\n";
+constexpr const char* kNoRoomToStageText =
+    "There is not enough room on the disk to prepare every file before the files are replaced:\n%s\n\n";
+constexpr const char* kCommitText = "Putting the new files in place.";
 
 enum class Step { Go, Cancelled };
 
@@ -90,10 +104,14 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
     } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().patchImage.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
+    } else if (plan.Repeats(record)) {
+        AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     } else if (plan.Clashes(record)) {
         AddError(dirDiff, ErrorKind::Refusal, kClashText, record.oldPath);
     } else if (const std::string blocked = plan.BlockedBy(record); !blocked.empty()) {
         AddError(dirDiff, ErrorKind::Mismatch, kBlockedText, blocked);
+    } else if (const std::string tooLong = plan.TooLong(record); !tooLong.empty()) {
+        AddError(dirDiff, ErrorKind::Refusal, kTooLongText, tooLong);
     } else if (!record.VerifyTargetFile(dirDiff.errors[dirDiff.errorCount])) {
         dirDiff.failure = 1;
         ++dirDiff.errorCount;
@@ -131,15 +149,23 @@ int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, 
         if (context.root.Valid())
             VerifyRecord(dirDiff, doc, record, plan);
     }
-    for (const std::string& folder : plan.FoldersWithoutRoom())
+    // Backups of the files of the remove list take names as well.
+    for (const std::string& entry : dirDiff.RemoveList())
+        if (context.root.Valid() && IsSafeRelativeName(entry))
+            if (const std::string tooLong = plan.RemovalTooLong(entry); !tooLong.empty())
+                AddError(dirDiff, ErrorKind::Refusal, kTooLongText, tooLong);
+    const std::vector<std::string> noRoom = plan.FoldersWithoutRoom(CWritePlan::Order::OneByOne);
+    for (const std::string& folder : noRoom)
         AddError(dirDiff, ErrorKind::Refusal, kNoRoomText, folder);
+    dirDiff.needsFileByFile = noRoom.empty() && !plan.FoldersWithoutRoom(CWritePlan::Order::Staged).empty();
     return dirDiff.failure ? 0 : 1;
 }
 
 // Deletes one entry of the remove list: only a file (or a link to one) inside the target
 // folder, reached beneath its handle. Removal only deletes, so an entry that names
-// nothing deletable there is passed over; false then.
-bool RemoveListed(const CFolderHandle& root, const std::string& entry)
+// nothing deletable there is passed over; false then. With backups, the file is moved
+// to its backup name instead (never over another file) and noted.
+bool RemoveListed(CDirDiff& dirDiff, const CFolderHandle& root, const std::string& entry, const std::string* ext)
 {
     if (!IsSafeRelativeName(entry))
         return false;
@@ -152,7 +178,70 @@ bool RemoveListed(const CFolderHandle& root, const std::string& entry)
     struct stat followed;
     if (S_ISLNK(st.st_mode) && fstatat(folder.Fd(), leaf.c_str(), &followed, 0) == 0 && S_ISDIR(followed.st_mode))
         return false; // a link to a folder is no file of the tree
-    return folder.Remove(leaf);
+    if (!ext)
+        return folder.Remove(leaf);
+    for (int number = 0; number <= 9999; ++number) {
+        const std::string backupLeaf = BackupName(leaf, *ext, number);
+        if (folder.RenameNoReplace(leaf, backupLeaf)) {
+            const std::string target = fsys::Join(dirDiff.TargetFolder(), entry);
+            NoteBackup(dirDiff.Core(), &dirDiff.backups, target, fsys::Join(fsys::FolderOf(target), backupLeaf));
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// Asks whether the files may be replaced one by one, where they cannot all be staged
+// first for want of room; true when they may.
+bool AgreesToFileByFile(CDirDiff& dirDiff, const std::vector<std::string>& folders)
+{
+    if (dirDiff.fileByFile != CDirDiff::FileByFile::Ask)
+        return dirDiff.fileByFile == CDirDiff::FileByFile::Allowed;
+    std::string text = "There is not enough room on the disk to prepare every file of the patch before the "
+                       "files are replaced:\n";
+    for (const std::string& folder : folders)
+        text += folder + "\n";
+    text += "\nThe files can be replaced one by one instead. If the apply is then interrupted, some files are "
+            "new and some old until the patch is run again.\n\nDo you want to replace the files one by one?";
+    return dirDiff.Core().Ask(PromptOwner::ProgressDialog, text, "Delvorin Question", PromptButtons::YesNo,
+                              PromptIcon::Question) == PromptAnswer::Yes;
+}
+
+// A staged apply keeps a handle of every folder it writes to until its commit: as many
+// as the system lets the process hold.
+void AllowManyOpenFolders()
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+// Lists what the staging found wrong: files whose rebuild came out wrong, files in use.
+void ListStagingErrors(CDirDiff& dirDiff, const CApplyContext& context)
+{
+    for (const std::string& target : context.damaged)
+        AddError(dirDiff, ErrorKind::Refusal, kRebuiltWrongText, target);
+    for (const std::string& target : context.inUse)
+        AddError(dirDiff, ErrorKind::Refusal, kInUseText, target);
+}
+
+// Takes away what a staged apply made before its commit: the staged files, then the
+// folders it made (innermost first; only empty ones go).
+void UndoStaging(CApplyContext& context, CReplaceQueue& replacements)
+{
+    replacements.Discard();
+    for (auto made = context.madeFolders.rbegin(); made != context.madeFolders.rend(); ++made) {
+        std::string parent, leaf;
+        SplitRelativeName(*made, parent, leaf);
+        CFolderHandle folder = context.root.Folder(parent);
+        if (folder.Valid())
+            folder.RemoveFolder(leaf);
+    }
+    context.madeFolders.clear();
 }
 
 } // namespace
@@ -164,7 +253,7 @@ int CDirDiff::VerifyPatch(CPatchDoc& doc, IApplyProgress* progress)
         return 0;
     CApplyContext context;
     context.rootPath = TargetFolder();
-    CWritePlan plan(context.root, context.rootPath, false);
+    CWritePlan plan(context.root, context.rootPath, false, "bak");
     return VerificationPass(*this, doc, context, plan, progress);
 }
 
@@ -174,14 +263,14 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     if (EmptyPatch(*this))
         return 0;
 
-    // Replacements wait here to be flushed to the disk together; an apply that ends early
-    // still puts the ones before in place.
+    // Replacements wait here to be flushed to the disk together: in a staged apply all of
+    // them, until the commit.
     CReplaceQueue replacements(core_);
     CApplyContext context;
     context.rootPath = TargetFolder();
     context.queue = &replacements;
     context.backups = &backups;
-    CWritePlan plan(context.root, context.rootPath, backup != 0);
+    CWritePlan plan(context.root, context.rootPath, backup != 0, backupExt);
     // The extension takes the place of each backed-up file's own: a '/' would lead the
     // backups into other folders.
     if (backup != 0 && backupExt.find('/') != std::string::npos) {
@@ -195,8 +284,25 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         return 0;
     }
     int verified = VerificationPass(*this, doc, context, plan, progress);
-    if (verified != 1)
+    if (verified != 1) {
+        changedNothing = true;
         return verified;
+    }
+
+    context.staged = !needsFileByFile;
+    if (!context.staged && !AgreesToFileByFile(*this, plan.FoldersWithoutRoom(CWritePlan::Order::Staged))) {
+        for (const std::string& folder : plan.FoldersWithoutRoom(CWritePlan::Order::Staged))
+            AddError(*this, ErrorKind::Refusal, kNoRoomToStageText, folder);
+        changedNothing = true;
+        return 0;
+    }
+    if (context.staged) {
+        replacements.NoLimits();
+        AllowManyOpenFolders();
+    } else if (!plan.FoldersWithoutRoom(CWritePlan::Order::Batched).empty()) {
+        replacements.SetLimits(0, 1);
+    }
+    replacements.KeepBackups(&backups, backupExt);
 
     if (!doc.RewindToFileRecords())
         return 0;
@@ -209,28 +315,40 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
             RemoveStagedLeftovers(handle);
     }
 
+    // Before the commit, a stop takes away what was staged: nothing has changed. An
+    // apply that replaces the files as it goes puts the ones done before in place.
+    auto stop = [&](int result) {
+        ListStagingErrors(*this, context);
+        if (context.staged) {
+            UndoStaging(context, replacements);
+            changedNothing = true;
+        } else {
+            replacements.Flush();
+        }
+        return result;
+    };
     const int count = core_.fileCount;
     for (int i = 0; i < count; ++i) {
         CFilePatch record(core_);
         record.applyContext = &context;
-        if (!record.ReadWrite(false)) {
-            replacements.Flush();
-            return 0; // the reader has shown its message
-        }
-        if (Preamble(*this, record, i, count, progress) == Step::Cancelled) {
-            replacements.Flush();
-            return -1;
-        }
-        if (!record.ApplyFileRecord(backup, backupExt, progress)) {
-            replacements.Flush();
-            return 0;
-        }
+        if (!record.ReadWrite(false))
+            return stop(0); // the reader has shown its message
+        if (Preamble(*this, record, i, count, progress) == Step::Cancelled)
+            return stop(-1);
+        if (!record.ApplyFileRecord(backup, backupExt, progress))
+            return stop(0);
     }
+    if (!context.damaged.empty() || !context.inUse.empty())
+        return stop(0);
+
+    // The commit: every file is staged and checked.
+    if (progress && context.staged)
+        progress->SetStatus(kCommitText);
     if (!replacements.Flush())
         return 0;
 
     for (const std::string& entry : RemoveList()) {
-        if (!RemoveListed(context.root, entry))
+        if (!RemoveListed(*this, context.root, entry, backup != 0 ? &backupExt : nullptr))
             core_.Ask(PromptOwner::ProgressDialog,
                       "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n" +
                           entry,

@@ -1,5 +1,6 @@
 #include "engine/apply/Backups.h"
 
+#include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/StagedNames.h"
 
@@ -96,4 +97,25 @@ bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd
     }
     folder.Remove(staged);
     return false;
+}
+
+std::string FreeBackupName(const CFolderHandle& folder, const std::string& leaf, const std::string& ext,
+                           const std::set<std::string>& taken)
+{
+    std::string name;
+    for (int number = 0; number <= kMaxNumber; ++number) {
+        name = BackupName(leaf, ext, number);
+        struct stat st;
+        if (taken.count(name) == 0 && !folder.Status(name, st))
+            return name; // free, or too long for the file system (the caller says so)
+    }
+    return name;
+}
+
+void NoteBackup(CAppCore& core, BackupList* list, const std::string& target, const std::string& backupPath)
+{
+    if (list)
+        list->emplace_back(target, backupPath);
+    if (core.LogEnabled())
+        core.AppendToLogFile("Backup of " + target + ": " + backupPath);
 }

@@ -4,9 +4,13 @@
 // existing file is never replaced, so two targets that map to one backup name both
 // keep theirs.
 #pragma once
+#include "engine/common/CDirDiff.h"
 #include "platform/FolderHandle.h"
 
+#include <set>
 #include <string>
+
+class CAppCore;
 
 // The backup name of leaf with the extension: number 0 is the plain one.
 std::string BackupName(const std::string& leaf, const std::string& ext, int number);
@@ -19,3 +23,13 @@ std::string BackupName(const std::string& leaf, const std::string& ext, int numb
 // rebuild name and renamed to the free name. False when no backup could be made.
 bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd, bool copy, const std::string& ext,
                  std::string& backupLeaf);
+
+// The backup name the entry leaf of the folder would take now: the first that no entry
+// of the folder has and that is not in taken (names other backups of the same apply
+// take first).
+std::string FreeBackupName(const CFolderHandle& folder, const std::string& leaf, const std::string& ext,
+                           const std::set<std::string>& taken);
+
+// Says where the backup of target went: in the apply's list (when there is one) and in
+// the log.
+void NoteBackup(CAppCore& core, BackupList* list, const std::string& target, const std::string& backupPath);

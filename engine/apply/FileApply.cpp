@@ -2,6 +2,7 @@
 
 #include "app/AppCore.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
@@ -88,21 +89,27 @@ bool CFileApply::FindFolder()
     if (!IsSafeRelativeName(record_.name))
         return Fail("The following file name in the patch file is not allowed:\n" + record_.name);
     // An earlier record's replacement of this target must be in place before this one
-    // looks at it.
-    if (context_.queue->Holds(target_) && !context_.queue->Flush())
-        return false;
+    // looks at it. A staged apply puts nothing in place before its commit: two records
+    // of one file make the patch damaged (the verification refuses such a patch first).
+    if (context_.queue->Holds(target_)) {
+        if (context_.staged)
+            return Damaged();
+        if (!context_.queue->Flush())
+            return false;
+    }
     std::string folder;
     SplitRelativeName(record_.name, folder, leaf_);
     folderPath_ = fsys::FolderOf(target_);
-    if (context_.lastFolder && context_.lastFolderName == folder) {
-        folder_ = context_.lastFolder;
+    if (auto known = context_.openFolders.find(folder); known != context_.openFolders.end()) {
+        folder_ = known->second;
         return true;
     }
     if (record_.newFileFlag) {
         // The folders of a new file are made where missing, one at a time beneath the
         // target folder.
         std::string failedAt;
-        folder_ = std::make_shared<CFolderHandle>(context_.root.MakeFolders(folder, failedAt));
+        folder_ = std::make_shared<CFolderHandle>(
+            context_.root.MakeFolders(folder, failedAt, context_.staged ? &context_.madeFolders : nullptr));
         if (!folder_->Valid())
             return Fail("Unable to create directory:\n" + fsys::Join(context_.rootPath, failedAt));
     } else {
@@ -113,8 +120,9 @@ bool CFileApply::FindFolder()
             return TargetModified();
         }
     }
-    context_.lastFolderName = folder;
-    context_.lastFolder = folder_;
+    if (!context_.staged)
+        context_.openFolders.clear();
+    context_.openFolders.emplace(folder, folder_);
     return true;
 }
 
@@ -162,6 +170,12 @@ bool CFileApply::CheckTarget()
     if (fstat(oldFd_, &opened) != 0)
         return TargetModified();
     oldSize_ = static_cast<uint64_t>(opened.st_size);
+    // A file another program writes to is not replaced under it: its later writes would
+    // go to the old file, which the rename takes away.
+    if (record_.Rebuilds() && IsOpenForWriting(oldFd_) && (record_.newFileFlag || oldSize_ == record_.oldLength)) {
+        context_.inUse.push_back(target_);
+        return Done();
+    }
 
     if (!record_.newFileFlag && oldSize_ == record_.oldLength && !inMemory_ && record_.Rebuilds() && !backup_ &&
         record_.oldLength >= kCheckBesideFrom) {
@@ -193,15 +207,16 @@ bool CFileApply::CheckTarget()
 
 int CFileApply::GiveTimesOnly()
 {
-    // The content stays: a backup, when asked for, is a copy, as the times of the old
-    // file change.
-    std::string backupLeaf;
-    if (backup_ && existed_) {
-        if (!BackUpEntry(*folder_, leaf_, oldFd_, true, backupExt_, backupLeaf)) {
-            Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
-            return 0;
-        }
-        NoteBackup(backupLeaf);
+    // The content stays, so no backup is taken. A staged apply gives the times in its
+    // commit.
+    if (context_.staged && oldFd_ >= 0) {
+        CReplaceQueue::CEntry entry;
+        entry.folder = folder_;
+        entry.leaf = leaf_;
+        entry.target = target_;
+        entry.timesOnly = true;
+        entry.times = record_.newTimes;
+        return context_.queue->Add(std::move(entry), 0) ? 1 : 0;
     }
     // A target that cannot be given its times keeps them, without a message.
     if (oldFd_ >= 0)
@@ -300,8 +315,10 @@ bool CFileApply::CheckResult()
         return false;
     if (record_.newLength >= kWritebackFrom)
         out_.StartWriteback();
-    if (rebuiltSum_ == record_.newByteSum)
+    if (NewFileMatches())
         return true;
+    if (context_.staged)
+        return Damaged();
     // The target keeps its old content (a new file does not appear); the staged file
     // goes.
     result_ = AskAbort(core_, "The following file, " + target_ +
@@ -313,11 +330,21 @@ bool CFileApply::CheckResult()
     return false;
 }
 
+bool CFileApply::NewFileMatches() const
+{
+    // Every check of a staged file's content is made here, before anything changes.
+    return rebuiltSum_ == record_.newByteSum;
+}
+
 bool CFileApply::BackupTargetFile()
 {
     // Only a file that exists is backed up.
     if (!backup_ || !existed_)
         return true;
+    if (context_.staged) {
+        backupInCommit_ = true; // the commit keeps it, just before the rename
+        return true;
+    }
     std::string backupLeaf;
     if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
@@ -327,11 +354,7 @@ bool CFileApply::BackupTargetFile()
 
 void CFileApply::NoteBackup(const std::string& backupLeaf)
 {
-    const std::string backupPath = fsys::Join(folderPath_, backupLeaf);
-    if (context_.backups)
-        context_.backups->emplace_back(target_, backupPath);
-    if (logging_)
-        core_.AppendToLogFile("Backup of " + target_ + ": " + backupPath);
+    ::NoteBackup(core_, context_.backups, target_, fsys::Join(folderPath_, backupLeaf));
 }
 
 bool CFileApply::ReplaceTargetFile()
@@ -352,7 +375,12 @@ bool CFileApply::ReplaceTargetFile()
         return Fail("Unable to write file:\n" + fsys::Join(folderPath_, staged_));
     // The staged file waits in the apply's queue for one flush with the others, then
     // takes the target's name.
-    CReplaceQueue::CEntry entry{folder_, staged_, leaf_, target_};
+    CReplaceQueue::CEntry entry;
+    entry.folder = folder_;
+    entry.staged = staged_;
+    entry.leaf = leaf_;
+    entry.target = target_;
+    entry.backup = backupInCommit_;
     staged_.clear();
     return context_.queue->Add(std::move(entry), record_.newLength);
 }
@@ -378,11 +406,19 @@ bool CFileApply::TargetModified()
     return false;
 }
 
+bool CFileApply::Damaged()
+{
+    context_.damaged.push_back(target_);
+    result_ = 0;
+    return false;
+}
+
 bool CFileApply::Fail(const std::string& text)
 {
     if (!TargetStillOld())
         return false;
-    Tell(core_, text);
+    // A staged apply stops before its commit: the driver removes what it staged.
+    Tell(core_, context_.staged ? text + "\n\nNothing was changed." : text);
     result_ = 0;
     return false;
 }

@@ -39,6 +39,9 @@ private:
     bool Rebuild();
     bool RebuildObjectByObject();
     bool CheckResult();
+    // True when the staged file is the new file the record describes (length is given
+    // by construction; its byte sum, rebuiltSum_).
+    bool NewFileMatches() const;
     bool BackupTargetFile();
     bool ReplaceTargetFile();
     // A record without objects, once its target has passed the check.
@@ -48,6 +51,7 @@ private:
     bool Done();                          // the target holds the new file already
     bool TargetModified();                // the question (a record without objects passes silently)
     bool Fail(const std::string& text);   // tells, and abandons the apply
+    bool Damaged();                       // the patch is damaged: listed, and abandons the apply
     // Takes the outcome of the check beside the rebuild: true when the target is the
     // old file; otherwise ends the record as if the check had come first.
     bool TargetStillOld();
@@ -77,5 +81,6 @@ private:
     std::string staged_; // the staged file's name in the folder, until it is handed on
     CRebuildFile out_;
     uint32_t rebuiltSum_ = 0;
+    bool backupInCommit_ = false; // a staged apply backs the target up in its commit
     bool logging_ = false;
 };

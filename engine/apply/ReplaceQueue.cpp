@@ -1,6 +1,8 @@
 #include "engine/apply/ReplaceQueue.h"
 
 #include "app/AppCore.h"
+#include "engine/apply/Backups.h"
+#include "platform/FileSystem.h"
 
 #include <fcntl.h>
 #include <map>
@@ -22,6 +24,8 @@ bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
 {
     std::set<dev_t> flushed;
     for (const CReplaceQueue::CEntry& e : entries) {
+        if (e.timesOnly)
+            continue;
         struct stat st;
         if (!e.folder->Status(e.staged, st) || !S_ISREG(st.st_mode))
             return false;
@@ -41,13 +45,30 @@ bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
     return true;
 }
 
+// Opens the entry's target as it is (never through a link) for reading; -1 when it cannot.
+int OpenTarget(const CReplaceQueue::CEntry& e)
+{
+    return openat(e.folder->Fd(), e.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
 } // namespace
 
 CReplaceQueue::~CReplaceQueue()
 {
     // Files still waiting (the apply ended without a flush) are not left behind.
-    for (const CEntry& e : entries_)
-        e.folder->Remove(e.staged);
+    Discard();
+}
+
+void CReplaceQueue::SetLimits(uint64_t maxBytes, size_t maxFiles)
+{
+    maxBytes_ = maxBytes;
+    maxFiles_ = maxFiles;
+}
+
+void CReplaceQueue::KeepBackups(BackupList* list, const std::string& ext)
+{
+    backups_ = list;
+    backupExt_ = ext;
 }
 
 bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
@@ -55,7 +76,7 @@ bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
     targets_.insert(entry.target);
     entries_.push_back(std::move(entry));
     bytes_ += bytes;
-    if (bytes_ >= kMaxBytes || entries_.size() >= kMaxFiles)
+    if (bytes_ >= maxBytes_ || entries_.size() >= maxFiles_)
         return Flush();
     return true;
 }
@@ -63,6 +84,53 @@ bool CReplaceQueue::Add(CEntry entry, uint64_t bytes)
 bool CReplaceQueue::Holds(const std::string& target) const
 {
     return targets_.count(target) != 0;
+}
+
+void CReplaceQueue::Discard()
+{
+    for (const CEntry& e : entries_)
+        if (!e.timesOnly)
+            e.folder->Remove(e.staged);
+    entries_.clear();
+    targets_.clear();
+    bytes_ = 0;
+}
+
+bool CReplaceQueue::Commit(const CEntry& e)
+{
+    if (e.backup) {
+        // The old file keeps its bytes under the backup name before the new one takes
+        // the target's name; only a file that is there is backed up.
+        struct stat st;
+        std::string backupLeaf;
+        if (e.folder->Status(e.leaf, st)) {
+            // A link is kept as the link it is; only a copy needs the file open.
+            const int fd = OpenTarget(e);
+            const bool kept = BackUpEntry(*e.folder, e.leaf, fd, false, backupExt_, backupLeaf);
+            if (fd >= 0)
+                close(fd);
+            const std::string folder = fsys::FolderOf(e.target);
+            if (!kept)
+                return Tell("Unable to create file:\n" + fsys::Join(folder, BackupName(e.leaf, backupExt_, 0)));
+            NoteBackup(core_, backups_, e.target, fsys::Join(folder, backupLeaf));
+        }
+    }
+    if (e.timesOnly) {
+        // A target that cannot be given its times keeps them, without a message.
+        int fd = OpenTarget(e);
+        if (fd >= 0) {
+            SetOpenFileTimes(fd, e.times);
+            close(fd);
+        }
+        return true;
+    }
+    return e.folder->Rename(e.staged, e.leaf) || Tell("Unable to create file:\n" + e.target);
+}
+
+bool CReplaceQueue::Tell(const std::string& text)
+{
+    core_.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
+    return false;
 }
 
 bool CReplaceQueue::Flush()
@@ -79,7 +147,9 @@ bool CReplaceQueue::Flush()
     std::map<dev_t, std::vector<const CFolderHandle*>> folders;
     bool ok = true;
     for (const CEntry& e : entries) {
-        if (ok && durable && e.folder->Rename(e.staged, e.leaf)) {
+        if (ok && !durable)
+            ok = Tell("Unable to create file:\n" + e.target);
+        if (ok && Commit(e)) {
             struct stat st;
             if (fstat(e.folder->Fd(), &st) != 0)
                 fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now
@@ -87,11 +157,9 @@ bool CReplaceQueue::Flush()
                 folders[st.st_dev].push_back(e.folder.get());
             continue;
         }
-        e.folder->Remove(e.staged);
-        if (ok)
-            core_.Ask(PromptOwner::MainWindow, "Unable to create file:\n" + e.target, kAppName, PromptButtons::OK,
-                      PromptIcon::None);
         ok = false;
+        if (!e.timesOnly)
+            e.folder->Remove(e.staged);
     }
     // The renames are made durable with their folders: one by one where they are few,
     // by one flush of their file system where many (a tree of many small folders).

@@ -1,11 +1,14 @@
 #include "engine/apply/WritePlan.h"
 
+#include "engine/apply/Backups.h"
 #include "engine/apply/ReplaceQueue.h"
+#include "engine/apply/StagedNames.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -16,6 +19,17 @@ std::string OuterFolder(const std::string& relative)
 {
     const size_t slash = relative.rfind('/');
     return slash == std::string::npos ? std::string() : relative.substr(0, slash);
+}
+
+std::string Below(const std::string& folder, const std::string& name)
+{
+    return folder.empty() ? name : folder + "/" + name;
+}
+
+// The length of the staged files' names.
+size_t StagedNameLength()
+{
+    return std::strlen(kStagedPrefix) + 6;
 }
 
 } // namespace
@@ -35,7 +49,7 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
     // above it that exists: new folders are made there.
     std::string at = folder;
     CFolderHandle handle = root_.Folder(at);
-    while (!handle.Valid() && errno == ENOENT && !at.empty()) {
+    while (!handle.Valid() && (errno == ENOENT || errno == ENAMETOOLONG) && !at.empty()) {
         at = OuterFolder(at);
         handle = root_.Folder(at);
     }
@@ -45,6 +59,7 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
     }
     entry.known = true;
     entry.exists = at == folder;
+    entry.at = at;
     entry.writable = faccessat(handle.Fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
     struct stat st;
     struct statvfs vfs;
@@ -53,13 +68,23 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
         return entry;
     }
     entry.device = st.st_dev;
+    if (vfs.f_namemax != 0)
+        entry.nameMax = vfs.f_namemax;
     if (disks_.count(st.st_dev) == 0) {
         CDisk& disk = disks_[st.st_dev];
         disk.firstFolder = at.empty() ? rootPath_ : fsys::Join(rootPath_, at);
         disk.blockSize = vfs.f_frsize ? vfs.f_frsize : 4096;
         disk.available = static_cast<uint64_t>(vfs.f_bavail) * disk.blockSize;
+        // A file system that counts no inodes (f_files 0) has no fixed number of them.
+        disk.inodesKnown = vfs.f_files != 0;
+        disk.inodesAvailable = vfs.f_favail;
     }
     return entry;
+}
+
+bool CWritePlan::Repeats(const CFilePatch& record) const
+{
+    return files_.count(record.name) != 0;
 }
 
 bool CWritePlan::Clashes(const CFilePatch& record)
@@ -98,6 +123,56 @@ std::string CWritePlan::FirstNonFolder(const std::string& folder) const
     return "";
 }
 
+std::string CWritePlan::TooLongBackup(const std::string& folder, const std::string& leaf, const CFolder& entry)
+{
+    // Only a file that is there gets a backup, and only in a folder that is there.
+    if (!backup_ || !entry.exists)
+        return "";
+    CFolderHandle handle = root_.Folder(folder);
+    struct stat st;
+    if (!handle.Valid() || !handle.Status(leaf, st))
+        return "";
+    std::set<std::string>& taken = backupNames_[folder];
+    const std::string name = FreeBackupName(handle, leaf, backupExt_, taken);
+    taken.insert(name);
+    return name.size() > entry.nameMax ? fsys::Join(rootPath_, Below(folder, name)) : "";
+}
+
+std::string CWritePlan::TooLong(const CFilePatch& record)
+{
+    std::string folder, leaf;
+    SplitRelativeName(record.name, folder, leaf);
+    const CFolder& entry = Look(folder);
+    if (!entry.known)
+        return "";
+    // Every name of the path, from the first one below the target folder.
+    std::string path;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = record.name.find('/', start);
+        const std::string part = record.name.substr(start, slash == std::string::npos ? slash : slash - start);
+        path = Below(path, part);
+        if (part.size() > entry.nameMax)
+            return fsys::Join(rootPath_, path);
+        if (slash == std::string::npos)
+            break;
+        start = slash + 1;
+    }
+    if (!record.Rebuilds())
+        return "";
+    if (StagedNameLength() > entry.nameMax)
+        return fsys::Join(rootPath_, Below(folder, std::string(kStagedPrefix) + "XXXXXX"));
+    return TooLongBackup(folder, leaf, entry);
+}
+
+std::string CWritePlan::RemovalTooLong(const std::string& relative)
+{
+    std::string folder, leaf;
+    SplitRelativeName(relative, folder, leaf);
+    const CFolder& entry = Look(folder);
+    return entry.known ? TooLongBackup(folder, leaf, entry) : "";
+}
+
 std::string CWritePlan::Add(const CFilePatch& record)
 {
     std::string folder, leaf;
@@ -110,31 +185,60 @@ std::string CWritePlan::Add(const CFilePatch& record)
         return "";
     CDisk& disk = disks_[entry.device];
     // The size of the file being replaced, if any.
+    bool replacing = !record.newFileFlag;
     uint64_t replaced = record.newFileFlag ? 0 : record.oldLength;
     if (record.newFileFlag && entry.exists) {
         CFolderHandle handle = root_.Folder(folder);
         struct stat st;
-        if (handle.Valid() && handle.Status(leaf, st) && S_ISREG(st.st_mode))
+        if (handle.Valid() && handle.Status(leaf, st) && S_ISREG(st.st_mode)) {
             replaced = static_cast<uint64_t>(st.st_size);
+            replacing = true;
+        }
     }
+    // The folders still to be made, from the one of the file outwards.
+    for (std::string made = folder; made != entry.at && madeFolders_.insert(made).second; made = OuterFolder(made))
+        ++disk.newFolders;
     const uint64_t written = Blocks(disk, record.newLength);
+    const uint64_t freed = backup_ ? 0 : Blocks(disk, replaced);
     disk.written += written;
+    disk.freed += freed;
+    disk.grown += written > freed ? written - freed : 0;
     disk.largest = std::max(disk.largest, written);
-    if (!backup_)
-        disk.freed += Blocks(disk, replaced);
+    ++disk.files;
+    disk.replaced += replacing ? 1 : 0;
     if (entry.writable || entry.reported)
         return "";
     entry.reported = true;
     return folder.empty() ? rootPath_ : fsys::Join(rootPath_, folder);
 }
 
-std::vector<std::string> CWritePlan::FoldersWithoutRoom() const
+std::vector<std::string> CWritePlan::FoldersWithoutRoom(Order order) const
 {
     std::vector<std::string> out;
     for (const auto& [device, disk] : disks_) {
-        const uint64_t waiting = std::min(disk.freed, CReplaceQueue::kMaxBytes + disk.largest);
-        const uint64_t needed = disk.written + waiting > disk.freed ? disk.written + waiting - disk.freed : 0;
-        if (needed > disk.available)
+        const uint64_t folderBytes = disk.newFolders * disk.blockSize;
+        const uint64_t newFiles = disk.files - disk.replaced;
+        uint64_t bytes = 0, inodes = 0;
+        switch (order) {
+        case Order::Staged:
+            // Every file is staged beside the old one before any old one goes.
+            bytes = disk.written;
+            inodes = disk.files;
+            break;
+        case Order::Batched: {
+            const uint64_t waiting = std::min(disk.freed, CReplaceQueue::kMaxBytes + disk.largest);
+            bytes = disk.written + waiting > disk.freed ? disk.written + waiting - disk.freed : 0;
+            inodes = newFiles + std::min<uint64_t>(disk.replaced, CReplaceQueue::kMaxFiles);
+            break;
+        }
+        case Order::OneByOne:
+            bytes = disk.grown + disk.largest;
+            inodes = newFiles + (disk.replaced != 0 ? 1 : 0);
+            break;
+        }
+        bytes += folderBytes;
+        inodes += disk.newFolders;
+        if (bytes > disk.available || (disk.inodesKnown && inodes > disk.inodesAvailable))
             out.push_back(disk.firstFolder);
     }
     return out;

@@ -102,6 +102,8 @@ void CDirDiff::ClearErrors()
     failure = 0;
     refusals = 0;
     backups.clear();
+    needsFileByFile = false;
+    changedNothing = false;
 }
 
 std::vector<std::string> CDirDiff::ErrorEntries() const

@@ -98,6 +98,15 @@ public:
     void ClearErrors();
     // Where the backups of the last apply went.
     BackupList backups;
+    // What an apply does where the file system has room to replace the files one by one
+    // but not to stage every file first: asks the user, does it (the user agreed
+    // beforehand), or refuses.
+    enum class FileByFile { Ask, Allowed, Refused };
+    FileByFile fileByFile = FileByFile::Ask;
+    // Set by the verification when the files can only be replaced one by one (for want
+    // of room), and by an apply that stopped before it changed anything.
+    bool needsFileByFile = false;
+    bool changedNothing = false;
     std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets

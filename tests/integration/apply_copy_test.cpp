@@ -63,26 +63,27 @@ protected:
         ASSERT_TRUE(doc.FinishPatchFile(false));
     }
 
-    // Writes a patch of hand-made records and applies it to target, which must succeed.
-    void ApplyRecords(const std::vector<image::Record>& records, const std::string& target)
+    // Writes a patch of hand-made records and applies it to target, which must give the
+    // result expected.
+    void ApplyRecords(const std::vector<image::Record>& records, const std::string& target, int expected = 1)
     {
         std::string img = image::Header({}, static_cast<uint16_t>(records.size()));
         for (const auto& r : records)
             img += r.Bytes();
         dir.Write("update.dvp", image::PatchFile(img));
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
-        ApplyPatchTo(core, target);
+        ApplyPatchTo(core, target, expected);
     }
 
-    // Applies the patch to target with the core given, which must succeed.
-    void ApplyPatchTo(CAppCore& core, const std::string& target)
+    // Applies the patch to target with the core given, which must give the result expected.
+    void ApplyPatchTo(CAppCore& core, const std::string& target, int expected = 1)
     {
         CDirDiff dirDiff(core);
         CPatchDoc doc(core, dirDiff, patch);
         ASSERT_TRUE(doc.ReadPatchHeader());
         dirDiff.TargetFolder() = target;
         int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
+        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), expected);
         doc.ClosePatchFile();
     }
 
@@ -126,9 +127,9 @@ TEST_F(ApplyCopyTest, ImageBesideTheTargetOrOnAnotherFileSystemRebuildsTheSameFi
 
 TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
 {
-    // Files replaced in several flushes (more than a queue holds), and a second record
-    // for a.txt built against its old content: it must find a.txt already replaced and
-    // ask whether to abort, as when each file is replaced at once.
+    // More files than a queue of an apply that replaces them as it goes holds, all put
+    // in place in one commit. A patch with a second record for a.txt is damaged: it is
+    // refused, and nothing changes.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
     const int files = static_cast<int>(CReplaceQueue::kMaxFiles) + 100;
@@ -140,15 +141,14 @@ TEST_F(ApplyCopyTest, ManyReplacementsAndASecondRecordForTheSameFile)
     }
     dir.Write("target/a.txt", "AAAA");
     records.push_back(image::Changed("a.txt", "AAAA", "BBBBBB"));
-    records.push_back(image::Changed("a.txt", "AAAA", "CCCCCCCC"));
-    prompt.Script(PromptAnswer::No); // do not abort: the second record is passed over
-    ApplyRecords(records, target);
+    const auto before = SnapshotTree(target);
+    std::vector<image::Record> twice = records;
+    twice.push_back(image::Changed("a.txt", "AAAA", "CCCCCCCC"));
+    ApplyRecords(twice, target, 0);
+    EXPECT_EQ(SnapshotTree(target), before);
 
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, "The following file, " + target + "/a.txt" +
-                                          "\nhas been modified since this patch file was created.\n\n"
-                                          "This patch file cannot be applied to this file.\n"
-                                          "Do you want to abort the patch process?");
+    ApplyRecords(records, target);
+    EXPECT_TRUE(prompt.Shown().empty());
     auto tree = SnapshotTree(target);
     EXPECT_EQ(tree.size(), static_cast<size_t>(files) + 1); // nothing left over beside the targets
     EXPECT_EQ(tree["a.txt"], "BBBBBB");
@@ -214,7 +214,12 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
     }
     auto stage = [&](size_t i, const std::string& content) {
         EXPECT_TRUE(fsys::WriteWholeFile(fsys::FolderOf(targets[i]) + "/r", content.data(), content.size()));
-        return CReplaceQueue::CEntry{folders[i], "r", "t.txt", targets[i]};
+        CReplaceQueue::CEntry entry;
+        entry.folder = folders[i];
+        entry.staged = "r";
+        entry.leaf = "t.txt";
+        entry.target = targets[i];
+        return entry;
     };
     {
         CReplaceQueue queue(core);

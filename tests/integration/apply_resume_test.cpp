@@ -23,13 +23,6 @@ namespace {
 using image::Changed;
 using image::NewFile;
 
-std::string Corrupt(const std::string& path)
-{
-    return "The following file, " + path +
-           "\ndid not have its file patch applied correctly.\n\nThe patch file is very likely corrupt.\nDo you "
-           "want to abort the patch process?";
-}
-
 TEST(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 {
     CTestFolder root;
@@ -43,11 +36,15 @@ TEST(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
     CRecordingApplyProgress progress;
     progress.CancelAtCheck(6); // before b.txt in the second pass
     run.prompt.Script(PromptAnswer::Yes);
+    const auto before = SnapshotTree(run.target);
     ASSERT_EQ(run.Apply(0, "bak", &progress), -1);
-    EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "new a!");
-    EXPECT_EQ(ReadFileText(run.target + "/b.txt"), "old b");
+    EXPECT_EQ(SnapshotTree(run.target), before); // stopped before the commit
+    EXPECT_FALSE(fsys::PathExists(run.target + "/sub"));
 
-    // a.txt and sub/n.txt hold their new files already: they count as done.
+    // An apply stopped in its commit after a.txt and sub/n.txt were put in place: they
+    // hold their new files already and count as done.
+    root.Write("target/a.txt", "new a!");
+    root.Write("target/sub/n.txt", "new n");
     run.prompt.Clear();
     ASSERT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
     EXPECT_TRUE(run.Texts().empty());
@@ -62,13 +59,12 @@ TEST(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
     root.Write("target/local.txt", "the user's file at a new file's name");
     image::Record over = NewFile("local.txt", "replacement");
     over.newSum += 1;
-    run.Craft({over, NewFile("next.txt", "next one")});
-    run.prompt.Script(PromptAnswer::No);
-    ASSERT_EQ(run.Apply(1), 1);
-    EXPECT_EQ(run.Texts(), std::vector<std::string>{Corrupt(run.target + "/local.txt")});
+    run.Craft({NewFile("next.txt", "next one"), over});
+    ASSERT_EQ(run.Apply(1), 0);
+    EXPECT_TRUE(run.Texts().empty());
+    EXPECT_EQ(run.errors.size(), 1u);
     EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"},
-                                                  {"next.txt", "next one"}}));
+              (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"}}));
 }
 
 TEST(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)

@@ -39,13 +39,6 @@ std::string Modified(const std::string& path)
            "file.\nDo you want to abort the patch process?";
 }
 
-std::string Corrupt(const std::string& path)
-{
-    return "The following file, " + path +
-           "\ndid not have its file patch applied correctly.\n\nThe patch file is very likely corrupt.\nDo you "
-           "want to abort the patch process?";
-}
-
 uint64_t WriteTime(const std::string& path)
 {
     CFileTimes t;
@@ -476,7 +469,10 @@ TEST_F(ApplyTest, StatusTextAndBarBeforeEveryRecord)
         if (c.what == "pos")
             positions.push_back(c.value);
     EXPECT_EQ(positions, (std::vector<int>{0, 14, 28, 42, 57, 71, 85, 0, 14, 28, 42, 57, 71, 85}));
-    EXPECT_EQ(progress.Statuses().back(), "Applying patch to file: b.dat, file 7 of 7.");
+    const std::vector<std::string> statuses = progress.Statuses();
+    ASSERT_GE(statuses.size(), 2u);
+    EXPECT_EQ(statuses[statuses.size() - 2], "Applying patch to file: b.dat, file 7 of 7.");
+    EXPECT_EQ(statuses.back(), "Putting the new files in place.");
     EXPECT_EQ(ReadFileText(target + "/b.dat"), "last");
 }
 
@@ -509,7 +505,7 @@ TEST_F(ApplyTest, CancelAnsweredNoGoesOnWithoutAskingAgain)
     EXPECT_EQ(ReadFileText(target + "/c.txt"), "new c!!!");
 }
 
-TEST_F(ApplyTest, CancelInTheApplicationPassKeepsWhatWasDone)
+TEST_F(ApplyTest, CancelInTheApplicationPassChangesNothing)
 {
     std::vector<image::Record> records;
     ThreeChangedFiles(&records);
@@ -519,8 +515,9 @@ TEST_F(ApplyTest, CancelInTheApplicationPassKeepsWhatWasDone)
     progress.CancelAtCheck(5); // before the second record of the second pass
     prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(Apply(0, "bak", &progress), -1);
-    EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "old a");
     EXPECT_EQ(ReadFileText(target + "/b.txt"), "old b");
+    EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
     EXPECT_EQ(ReadFileText(target + "/c.txt"), "old c");
     EXPECT_TRUE(fsys::FileExists(target + "/gone.txt"));
 }
@@ -539,7 +536,8 @@ TEST_F(ApplyTest, TargetModifiedBetweenThePasses)
         EXPECT_EQ(Texts(), std::vector<std::string>{Modified(target + "/b.txt")});
         EXPECT_EQ(prompt.Shown().back().title, "Delvorin Error");
         EXPECT_EQ(prompt.Shown().back().icon, PromptIcon::None);
-        EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+        // Abort stops before anything changed.
+        EXPECT_EQ(ReadFileText(target + "/a.txt"), answer == PromptAnswer::Yes ? "old a" : "new a!");
         EXPECT_EQ(ReadFileText(target + "/b.txt"), "edited meanwhile");
         EXPECT_EQ(ReadFileText(target + "/c.txt"), answer == PromptAnswer::Yes ? "old c" : "new c!!!");
     }
@@ -606,21 +604,19 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
 
 TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
 {
-    for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
-        fsys::RemoveTree(target);
-        prompt.Clear();
-        std::vector<image::Record> records;
-        ThreeChangedFiles(&records);
-        records[1].newSum += 1; // the rebuilt b.txt cannot match
-        Craft(records);
-        prompt.Script(answer);
-        EXPECT_EQ(Apply(), answer == PromptAnswer::Yes ? 0 : 1);
-        EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/b.txt")});
-        EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
-        EXPECT_EQ(ReadFileText(target + "/b.txt"), "old b");
-        EXPECT_EQ(ReadFileText(target + "/c.txt"), answer == PromptAnswer::Yes ? "old c" : "new c!!!");
-        EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
-    }
+    // A record whose objects do not make its new file is a damaged patch: found while
+    // the files are staged, before any of them is put in place.
+    std::vector<image::Record> records;
+    ThreeChangedFiles(&records);
+    records[1].newSum += 1; // the rebuilt b.txt cannot match
+    Craft(records);
+    const auto before = SnapshotTree(target);
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(errors, std::vector<std::string>{"The following file did not come out as the patch file says; the "
+                                               "patch file is damaged and cannot be applied:\n" +
+                                               target + "/b.txt\n\n"});
+    EXPECT_EQ(SnapshotTree(target), before);
 }
 
 TEST_F(ApplyTest, NewFileWithAWrongRebuildIsNotCreated)
@@ -629,14 +625,13 @@ TEST_F(ApplyTest, NewFileWithAWrongRebuildIsNotCreated)
     // leaves nothing behind, neither the wrong bytes nor an empty file.
     image::Record fresh = image::NewFile("fresh.txt", "brand new");
     fresh.newSum += 1;
-    Craft({fresh, image::NewFile("next.txt", "next one")});
+    Craft({image::NewFile("sub\\first.txt", "first one"), fresh, image::NewFile("new\\next.txt", "next one")});
     fsys::CreateFolder(target);
-    prompt.Script(PromptAnswer::No);
-    EXPECT_EQ(Apply(), 1);
-    EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/fresh.txt")});
-    EXPECT_FALSE(fsys::PathExists(target + "/fresh.txt"));
-    EXPECT_EQ(ReadFileText(target + "/next.txt"), "next one");
-    EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_TRUE(Texts().empty());
+    // Nor the files staged before it, nor the folder made for them.
+    EXPECT_EQ(SnapshotTree(target).size(), 0u);
+    EXPECT_FALSE(fsys::PathExists(target + "/sub"));
 }
 
 TEST_F(ApplyTest, MissingRemoveEntryWarnsAndTheApplySucceeds)
