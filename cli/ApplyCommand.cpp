@@ -1,5 +1,5 @@
-// delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]: verifies the target
-// folder against the patch and, when every file matches, applies it.
+// delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]] [--file-by-file]: verifies
+// the target folder against the patch and, when every file matches, applies it.
 #include "app/StringHelpers.h"
 #include "cli/ApplySupport.h"
 #include "cli/Commands.h"
@@ -14,6 +14,7 @@ int RunApply(const std::vector<std::string>& args)
     std::vector<std::string> positional;
     int backup = 0;
     std::string backupExt = "bak";
+    bool fileByFile = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--backup") {
@@ -21,6 +22,8 @@ int RunApply(const std::vector<std::string>& args)
             // The extension may follow once both names have been given.
             if (positional.size() == 2 && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != '-')
                 backupExt = args[++i];
+        } else if (a == "--file-by-file") {
+            fileByFile = true;
         } else if (a.rfind("--backup=", 0) == 0) {
             backup = 1;
             backupExt = a.substr(9);
@@ -32,7 +35,7 @@ int RunApply(const std::vector<std::string>& args)
         }
     }
     if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) {
-        PrintError("usage: delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]");
+        PrintError("usage: delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]] [--file-by-file]");
         return kExitUsage;
     }
     if (backupExt.find('/') != std::string::npos) {
@@ -50,6 +53,9 @@ int RunApply(const std::vector<std::string>& args)
     CApplySession session;
     if (!session.Open(patchFile, AbsoluteFolder(positional[1])))
         return kExitFailure;
+    // Where the disk lacks room to stage every file first, the files are replaced one by
+    // one only when the user asked for that beforehand.
+    session.dirDiff.fileByFile = fileByFile ? CDirDiff::FileByFile::Allowed : CDirDiff::FileByFile::Refused;
     int result;
     {
         CTerminalApplyProgress progress;
@@ -64,6 +70,12 @@ int RunApply(const std::vector<std::string>& args)
         return kExitOk;
     }
     std::cout << backups << std::flush;
+    if (session.dirDiff.changedNothing)
+        std::cerr << "Nothing was changed." << std::endl;
+    if (session.dirDiff.needsFileByFile && !fileByFile)
+        std::cerr << "Run it again with --file-by-file to replace the files one by one (an interrupted apply then "
+                     "leaves some files new and some old until it is run again)."
+                  << std::endl;
     if (result < 0) {
         PrintError("cancelled: An Error occurred when the patch file was applied.");
         return CancelledStatus();
@@ -80,9 +92,11 @@ int RunApply(const std::vector<std::string>& args)
 }
 
 CCommandRegistration g_apply({"apply",
-                              "  apply PATCH_FILE TARGET_FOLDER [--backup [EXT]]\n"
+                              "  apply PATCH_FILE TARGET_FOLDER [--backup [EXT]] [--file-by-file]\n"
                               "      verify TARGET_FOLDER against the patch and apply it; --backup keeps every\n"
-                              "      changed file under the extension EXT (default \"bak\")",
+                              "      changed or removed file under the extension EXT (default \"bak\");\n"
+                              "      --file-by-file replaces the files one by one where the disk lacks room\n"
+                              "      to prepare them all first",
                               RunApply});
 
 } // namespace

@@ -27,6 +27,10 @@ int RunVerify(const std::vector<std::string>& args)
 
     if (result > 0) {
         std::cout << "The patch file can be applied to " << folder << "." << std::endl;
+        if (session.dirDiff.needsFileByFile)
+            std::cout << "The disk lacks room to prepare every file before they are replaced: the apply needs "
+                         "--file-by-file to replace them one by one."
+                      << std::endl;
         return kExitOk;
     }
     if (result < 0) {

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <ftw.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -262,6 +263,29 @@ std::string ProgramFolder()
 
 namespace {
 std::string g_tempFolder;
+// The private temporary folder's handle, which holds a lock on it for as long as this
+// process (or a child that shares the handle) lives: a later run that can take the
+// lock knows the folder is abandoned.
+int g_tempFolderLock = -1;
+
+constexpr const char* kTempPrefix = "delvorin-";
+// Made inside the folder once its lock is held, so that a folder without it (one being
+// made) is never taken for an abandoned one.
+constexpr const char* kHeldMark = ".held";
+
+// Takes the lock of the folder; false when another process holds it (or it cannot be
+// opened, a link, or no folder at all). The lock and handle are given in fd.
+bool LockFolder(int at, const char* name, int& fd)
+{
+    fd = openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return true;
+    close(fd);
+    fd = -1;
+    return false;
+}
 
 int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
 {
@@ -278,18 +302,57 @@ bool RemoveTree(const std::string& path)
     return !PathExists(path);
 }
 
+void RemoveAbandonedTempFolders(const std::string& base)
+{
+    int at = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (at < 0)
+        return;
+    DIR* dir = fdopendir(at);
+    if (!dir) {
+        close(at);
+        return;
+    }
+    const size_t prefix = std::strlen(kTempPrefix);
+    std::vector<std::string> abandoned;
+    while (dirent* d = readdir(dir)) {
+        const std::string name = d->d_name;
+        struct stat st, mark;
+        if (name.size() != prefix + 6 || name.compare(0, prefix, kTempPrefix) != 0 ||
+            fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != geteuid() ||
+            fstatat(at, (name + "/" + kHeldMark).c_str(), &mark, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(mark.st_mode))
+            continue;
+        int fd;
+        if (LockFolder(at, name.c_str(), fd)) {
+            abandoned.push_back(name);
+            close(fd);
+        }
+    }
+    closedir(dir);
+    for (const std::string& name : abandoned)
+        RemoveTree(Join(base, name));
+}
+
 const std::string& PrivateTempFolder()
 {
     if (g_tempFolder.empty()) {
-        const char* base = std::getenv("TMPDIR");
-        std::string templ = std::string(base && *base ? base : "/tmp");
-        templ = WithoutTrailingSlash(templ) + "/delvorin-XXXXXX";
+        const char* fromEnv = std::getenv("TMPDIR");
+        const std::string base = WithoutTrailingSlash(fromEnv && *fromEnv ? fromEnv : "/tmp");
+        std::string templ = base + "/" + kTempPrefix + "XXXXXX";
         std::vector<char> buf(templ.begin(), templ.end());
         buf.push_back(0);
         if (mkdtemp(buf.data()) != nullptr) {
             g_tempFolder = std::string(buf.data()) + "/";
             SetSignalTempFolder(buf.data());
             std::atexit(RemovePrivateTempFolder);
+            if (LockFolder(AT_FDCWD, buf.data(), g_tempFolderLock)) {
+                int mark = open((g_tempFolder + kHeldMark).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+                if (mark >= 0)
+                    close(mark);
+            }
+            // Folders of earlier runs that ended without removing theirs (killed) go now.
+            RemoveAbandonedTempFolders(base);
         }
     }
     return g_tempFolder;
@@ -301,6 +364,10 @@ void RemovePrivateTempFolder()
         SetSignalTempFolder("");
         RemoveTree(WithoutTrailingSlash(g_tempFolder));
         g_tempFolder.clear();
+    }
+    if (g_tempFolderLock >= 0) {
+        close(g_tempFolderLock);
+        g_tempFolderLock = -1;
     }
 }
 

@@ -58,9 +58,13 @@ std::string ProgramFolder();
 std::string ProgramPath();
 
 // A folder only this run uses, made on first call under $TMPDIR or /tmp, ending in '/'.
-// It is removed with its content by RemovePrivateTempFolder (called at exit).
+// It is removed with its content by RemovePrivateTempFolder (called at exit). It is
+// locked while its owner lives, so that a run made after one that was killed finds and
+// removes the abandoned folder (RemoveAbandonedTempFolders, called when it is made).
 const std::string& PrivateTempFolder();
 void RemovePrivateTempFolder();
+// Removes the private temporary folders in base of this user whose owner has gone.
+void RemoveAbandonedTempFolders(const std::string& base);
 // Removes a folder tree (for tests and the private temporary folder).
 bool RemoveTree(const std::string& path);
 

@@ -87,4 +87,44 @@ TEST(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
               (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
 }
 
+TEST(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
+{
+    // A long file name whose plain backup name is taken gets the number: 256 bytes. A
+    // long extension makes every backup name too long.
+    CTestFolder root;
+    CApplyRun run(root);
+    const std::string stem(250, 'n');
+    root.Write("target/a.txt", "old a");
+    root.Write("target/" + stem + ".txt", "old long");
+    root.Write("target/" + stem + ".bak", "the user's own file");
+    run.Craft({Changed("a.txt", "old a", "new a"), Changed(stem + ".txt", "old long", "new long")});
+    const auto before = SnapshotTree(run.target);
+    const std::string tooLong = "The following name is longer than the file system holds:\n";
+    EXPECT_EQ(run.Apply(1, "bak"), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{tooLong + run.target + "/" + stem + ".1.bak\n\n"});
+    EXPECT_EQ(run.Apply(1, std::string(254, 'x')), 0);
+    EXPECT_EQ(run.errors.size(), 2u);
+    EXPECT_EQ(run.errors[0], tooLong + run.target + "/a." + std::string(254, 'x') + "\n\n");
+    EXPECT_EQ(SnapshotTree(run.target), before);
+}
+
+TEST(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/gone.txt", "removed by the patch");
+    root.Write("target/gone.bak", "the user's own file");
+    root.Write("target/same.txt", "same");
+    image::Record timesOnly = Changed("same.txt", "same", "same");
+    timesOnly.news.clear();
+    timesOnly.lastWrite = 130000000000000000ULL;
+    run.Craft({timesOnly}, {"gone.txt"});
+    ASSERT_EQ(run.Apply(1, "bak"), 1);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"gone.bak", "the user's own file"},
+                                                                            {"gone.1.bak", "removed by the patch"},
+                                                                            {"same.txt", "same"}}));
+    EXPECT_EQ(run.backups, (std::vector<std::pair<std::string, std::string>>{
+                               {run.target + "/gone.txt", run.target + "/gone.1.bak"}}));
+}
+
 } // namespace

@@ -133,10 +133,10 @@ TEST(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
 // A small file system of its own, mounted by the test (as root) over the target folder.
 class CSmallDisk {
 public:
-    explicit CSmallDisk(const std::string& folder) : folder_(folder)
+    explicit CSmallDisk(const std::string& folder, const std::string& options = "size=256k") : folder_(folder)
     {
         fsys::CreateFolder(folder);
-        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=256k") == 0;
+        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
     }
     ~CSmallDisk()
     {
@@ -185,6 +185,73 @@ TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
                                                    "\n\n"});
     EXPECT_FALSE(run.mismatchOnly);
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+}
+
+TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
+{
+    // A file system with few inodes: the files and folders an apply makes need them as
+    // much as blocks.
+    const std::string kNoRoom = "There is not enough room on the disk for the files to be written in:\n";
+    CTestFolder root;
+    CApplyRun run(root);
+    CSmallDisk disk(run.target, "size=1m,nr_inodes=64");
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root (or the right to mount): " << strerror(errno);
+    root.Write("target/a.txt", "old a");
+    std::vector<image::Record> folders = {Changed("a.txt", "old a", "new a")};
+    for (int i = 0; i < 40; ++i)
+        folders.push_back(NewFile("d" + std::to_string(i) + "\\f.txt", "f"));
+    run.Craft(folders);
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{kNoRoom + run.target + "\n\n"});
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+
+    // Room for the files replaced one by one, not for all of them staged at once: the
+    // user is asked; No changes nothing, Yes replaces them one by one.
+    std::vector<image::Record> changed;
+    std::map<std::string, std::string> after;
+    for (int i = 0; i < 50; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        root.Write("target/" + name, "old " + name);
+        changed.push_back(Changed(name, "old " + name, "new " + name));
+        after[name] = "new " + name;
+    }
+    after["a.txt"] = "old a";
+    run.Craft(changed);
+    const auto before = SnapshotTree(run.target);
+    run.prompt.Script(PromptAnswer::No);
+    EXPECT_EQ(run.Apply(), 0);
+    ASSERT_EQ(run.Texts().size(), 1u);
+    EXPECT_NE(run.Texts()[0].find("some files are new and some old until the patch is run again"), std::string::npos);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"There is not enough room on the disk to prepare every file "
+                                                   "before the files are replaced:\n" +
+                                                   run.target + "\n\n"});
+    EXPECT_EQ(SnapshotTree(run.target), before);
+    run.prompt.Clear();
+    run.prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
+    EXPECT_EQ(SnapshotTree(run.target), after);
+}
+
+TEST(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
+{
+    CTestFolder root;
+    CApplyRun run(root);
+    root.Write("target/a.txt", "old a");
+    root.Write("target/b.txt", "old b");
+    run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
+    int writer = open((run.target + "/b.txt").c_str(), O_WRONLY | O_APPEND);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"The following file is open for writing in another program "
+                                                   "(close the programs that use them and run the patch again):\n" +
+                                                   run.target + "/b.txt\n\n"});
+    EXPECT_EQ(SnapshotTree(run.target),
+              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+    close(writer);
+    EXPECT_EQ(run.Apply(), 1);
+    EXPECT_EQ(SnapshotTree(run.target),
+              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "new b"}}));
 }
 
 } // namespace

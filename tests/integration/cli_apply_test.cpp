@@ -91,7 +91,8 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
 
 // SIGTERM and SIGHUP while a patch file's missing part is asked for on the terminal end
 // the program with 128 + the signal, and the private temporary folder (holding the part
-// already joined) goes with it.
+// already joined) goes with it. A program killed outright (SIGKILL) cannot remove it:
+// the next run finds it abandoned and removes it.
 TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
 {
     std::string img = image::Header({}, 1) + image::Changed("a.txt", "old a", "new a!").Bytes();
@@ -115,7 +116,9 @@ TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
         int signal;
     } runs[] = {{{"apply", dir / "split.dvp", dir / "target"}, SIGTERM},
                 {{"apply", dir / "split.dvp", dir / "target"}, SIGHUP},
-                {{"info", dir / "split.dvp"}, SIGTERM}};
+                {{"info", dir / "split.dvp"}, SIGTERM},
+                {{"apply", dir / "split.dvp", dir / "target"}, SIGKILL}};
+    dir.Write("whole.dvp", image::PatchFile(img));
     for (const auto& run : runs) {
         const int signal = run.signal;
         SCOPED_TRACE(run.args[0] + " " + std::to_string(signal));
@@ -124,7 +127,14 @@ TEST_F(CliApplyTest, TerminationSignalsLeaveNoTemporaryFiles)
         EXPECT_TRUE(WaitFor([&] { return ReadFileText(errFile).find("Delvorin Message") != std::string::npos; }));
         EXPECT_EQ(entriesOfTmp(), 1); // the private temporary folder
         kill(pid, signal);
-        EXPECT_EQ(WaitCli(pid), 128 + signal);
+        if (signal == SIGKILL) {
+            EXPECT_EQ(WaitCli(pid), -1);
+            EXPECT_EQ(entriesOfTmp(), 1);
+            pid = SpawnCli({"info", dir / "whole.dvp"}, "/dev/null", errFile, tmp);
+            EXPECT_EQ(WaitCli(pid), 0) << ReadFileText(errFile);
+        } else {
+            EXPECT_EQ(WaitCli(pid), 128 + signal);
+        }
         EXPECT_EQ(entriesOfTmp(), 0);
     }
     close(terminal);

@@ -39,6 +39,7 @@ constexpr const char* kDamaged = "The patch file is damaged and cannot be applie
 constexpr const char* kLinked = "lies behind a symbolic link to a folder";
 constexpr const char* kLinkOut = "is a symbolic link that leads out of the folder to be updated";
 constexpr const char* kBlocked = "The following file stands where the patch needs a folder:\n";
+constexpr const char* kTooLong = "The following name is longer than the file system holds:\n";
 constexpr const char* kRemovalWarning =
     "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n";
 
@@ -182,6 +183,15 @@ std::vector<CCase> Cases()
          Expect::RemovalSkipped, "link/x"},
         {"remove entry that is a linked folder", [](const std::string&) { return Patch({Good()}, {"link"}); },
          Expect::RemovalSkipped, "link"},
+        {"objects that do not give the new byte sum",
+         damaged(With(image::Changed("sub\\b.txt", "old b", "new b"), [](Record& r) { r.newSum += 1; })),
+         Expect::ApplyRefused, "the patch file is damaged"},
+        {"a file named twice",
+         [](const std::string&) { return Patch({Good(), Evil("n.txt"), Evil("n.txt")}); }, Expect::ApplyRefused,
+         kDamaged},
+        {"leaf name of 256 bytes", evil(std::string(256, 'e')), Expect::ApplyRefused, kTooLong},
+        {"leaf name of 259 bytes", evil(std::string(259, 'e')), Expect::ApplyRefused, kTooLong},
+        {"folder name of 257 bytes", evil(std::string(257, 'd') + "\\e"), Expect::ApplyRefused, kTooLong},
         {"objects that leave most of the new length undescribed",
          damaged(With(Good(), [](Record& r) { r.newLength = 0xFFFFFFFFu; })), Expect::ApplyRefused, kDamaged},
         {"objects that leave a gap", damaged(With(Good(), [](Record& r) {
