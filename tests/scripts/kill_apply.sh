@@ -2,7 +2,10 @@
 # Kills an apply at random moments (kill -9) and checks after every kill that each file
 # of the target is entirely old or entirely new (a new file absent or complete), then
 # runs the same apply again, which must finish the job: the target equals the new tree
-# and the removal is done.
+# and the removal is done. Then kills it while it stages the files (nothing in the
+# target may have changed) and while it puts them in place, each time running it again
+# from there: the run again finishes the job, removes the staged files the kill left
+# and the private temporary folder of the killed run.
 #
 # The tree: a 40 MB file that changes, a 40 MB file that is new, 30 small files that
 # change or are new, and one file to remove.
@@ -75,8 +78,52 @@ while ((killed < kills && attempts < 5 * kills)); do
 done
 ((killed >= kills)) || fail "only $killed of $attempts applies could be killed midway"
 
+# Every file of the target is its old version; a new file is absent.
+check_old() {
+    local f rel
+    while IFS= read -r f; do
+        rel=${f#"$target"/}
+        case $(basename "$rel") in .~dvp-rebuild-??????) continue ;; esac
+        [ -f "$old/$rel" ] && cmp -s "$f" "$old/$rel" && continue
+        fail "killed while staging: $rel changed before the commit"
+    done < <(find "$target" -type f)
+}
+
+# Kills an apply from the old tree in a phase, checks, and runs it again to the end.
+phase_kill() {
+    local phase=$1 pid delay_ms
+    rm -rf "$target" && cp -r "$old" "$target"
+    TMPDIR=$work/tmp "$bin" apply "$work/update.dvp" "$target" >/dev/null 2>&1 &
+    pid=$!
+    if [ "$phase" = staging ]; then
+        # The first staged file is there; the kill falls early in the staging, which
+        # takes most of an apply's time here.
+        until compgen -G "$target/.~dvp-rebuild-*" >/dev/null || compgen -G "$target/*/.~dvp-rebuild-*" >/dev/null ||
+            ! kill -0 "$pid" 2>/dev/null; do :; done
+        delay_ms=$((RANDOM % (span_ms / 4 + 1)))
+        sleep "$((delay_ms / 1000)).$(printf '%03d' $((delay_ms % 1000)))"
+    else
+        # A new file appears only in the commit.
+        until [ -e "$target/fresh.bin" ] || [ -e "$target/added/f3.txt" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
+    fi
+    kill -9 "$pid" 2>/dev/null || fail "the apply ended before it could be killed while $phase"
+    wait "$pid" 2>/dev/null
+    check_whole "$phase"
+    [ "$phase" = staging ] && check_old
+    TMPDIR=$work/tmp "$bin" apply "$work/update.dvp" "$target" >/dev/null 2>"$work/err" ||
+        fail "the apply after a kill while $phase failed: $(cat "$work/err")"
+    diff -r "$target" "$new" >/dev/null ||
+        fail "after a kill while $phase, the target differs from the new tree: $(diff -rq "$target" "$new" | head -5)"
+    [ -z "$(ls -A "$work/tmp")" ] || fail "the temporary folder of the apply killed while $phase is left: $(ls -A "$work/tmp")"
+}
+mkdir -p "$work/tmp"
+for i in $(seq 1 "${PHASE_KILLS:-3}"); do
+    phase_kill staging
+    phase_kill commit
+done
+
 "$bin" apply "$work/update.dvp" "$target" >/dev/null 2>"$work/err" || fail "the apply after the kills failed: $(cat "$work/err")"
 [ -e "$target/gone.txt" ] && fail "gone.txt was not removed"
 diff -r "$target" "$new" >/dev/null || fail "the target differs from the new tree: $(diff -rq "$target" "$new" | head -5)"
-echo "$killed applies killed midway; every file whole after each; the apply run again finished the job"
+echo "$killed applies killed midway, and ${PHASE_KILLS:-3} each while staging and in the commit; every file whole after each; the apply run again finished the job"
 echo "1 passed, 0 failed"
