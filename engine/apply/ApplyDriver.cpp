@@ -260,6 +260,7 @@ int CDirDiff::VerifyPatch(CPatchDoc& doc, IApplyProgress* progress)
 int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress)
 {
     ClearErrors();
+    changedNothing = true; // until the commit, or the first file replaced one by one
     if (EmptyPatch(*this))
         return 0;
 
@@ -284,18 +285,16 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         return 0;
     }
     int verified = VerificationPass(*this, doc, context, plan, progress);
-    if (verified != 1) {
-        changedNothing = true;
+    if (verified != 1)
         return verified;
-    }
 
     context.staged = !needsFileByFile;
     if (!context.staged && !AgreesToFileByFile(*this, plan.FoldersWithoutRoom(CWritePlan::Order::Staged))) {
         for (const std::string& folder : plan.FoldersWithoutRoom(CWritePlan::Order::Staged))
             AddError(*this, ErrorKind::Refusal, kNoRoomToStageText, folder);
-        changedNothing = true;
         return 0;
     }
+    changedNothing = context.staged;
     if (context.staged) {
         replacements.NoLimits();
         AllowManyOpenFolders();
@@ -321,7 +320,6 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         ListStagingErrors(*this, context);
         if (context.staged) {
             UndoStaging(context, replacements);
-            changedNothing = true;
         } else {
             replacements.Flush();
         }
@@ -344,6 +342,7 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
     // The commit: every file is staged and checked.
     if (progress && context.staged)
         progress->SetStatus(kCommitText);
+    changedNothing = false;
     if (!replacements.Flush())
         return 0;
 

@@ -82,6 +82,7 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
         EXPECT_EQ(Run(std::string(command) + " damaged.dvp target"), 1) << command;
         EXPECT_EQ(Run(std::string(command) + " unsafe.dvp target"), 1) << command;
     }
+    EXPECT_NE(err.find("Nothing was changed."), std::string::npos) << err;
 
     dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
     EXPECT_EQ(Run("apply empty.dvp target"), 1);
