@@ -46,6 +46,8 @@ Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IAppl
         progress->SetStatus("Applying patch to file: " + record.name + ", file " + std::to_string(index + 1) +
                             " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
+    if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
+        record.checks = *checks;
     if (progress && progress->CheckCancelButton()) {
         PromptAnswer answer = dirDiff.Core().Ask(PromptOwner::ProgressDialog,
                                                  "If you cancel the Delvorin apply process, your\n"
@@ -131,6 +133,11 @@ int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, 
         if (context.root.Valid())
             VerifyRecord(dirDiff, doc, record, plan);
     }
+    // The strong checks follow the last record directly: records that run into them, or
+    // bytes between, make the patch damaged.
+    if (dirDiff.patchChecks.present && dirDiff.errorCount < CDirDiff::kMaxErrors &&
+        core.patchImage.Tell() != dirDiff.patchChecks.start)
+        AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     for (const std::string& folder : plan.FoldersWithoutRoom())
         AddError(dirDiff, ErrorKind::Refusal, kNoRoomText, folder);
     return dirDiff.failure ? 0 : 1;

@@ -166,9 +166,10 @@ bool CFileApply::CheckTarget()
     if (!record_.newFileFlag && oldSize_ == record_.oldLength && !inMemory_ && record_.Rebuilds() && !backup_ &&
         record_.oldLength >= kCheckBesideFrom) {
         try {
-            besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_] {
-                return SumOpenFile(fd, length);
-            });
+            besideCheck_ = std::async(std::launch::async,
+                                      [fd = oldFd_, length = oldSize_, strong = record_.checks.has_value()] {
+                                          return SummarizeOpenFile(fd, length, strong);
+                                      });
             return true; // decided beside the rebuild
         } catch (const std::system_error&) {
             // No thread could be started: the check comes first, as for other files.
@@ -181,8 +182,8 @@ bool CFileApply::CheckTarget()
     CByteBuffer* keep = inMemory_ && !record_.oldPatches.empty() && oldSize_ == record_.oldLength
                             ? &buffers.oldBytes
                             : nullptr;
-    std::optional<uint32_t> sum = SumOpenFile(oldFd_, oldSize_, keep);
-    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, record_.checks.has_value(), keep);
+    const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::New)
         return Done();
     // A new file replaces whatever was at its name.
@@ -240,7 +241,7 @@ bool CFileApply::Rebuild()
         if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
                              [this](size_t i, const CNewPatch& object) { LogObject(i, object); }))
             return Fail("Unable to write file:\n" + stagedPath);
-        rebuiltSum_ = ByteSum(buffers.newBytes.data(), buffers.newBytes.size());
+        rebuilt_ = SummarizeBytes(buffers.newBytes.data(), buffers.newBytes.size(), record_.checks.has_value());
         return true;
     }
     // The file gets its length first, so that a disk without room says so before
@@ -252,15 +253,20 @@ bool CFileApply::Rebuild()
     if (record_.objectsStreamed)
         return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
     CWindowRebuild windows(record_.oldPatches, record_.newPatches, record_.newLength);
+    CSha256 hash;
+    if (record_.checks)
+        windows.HashInto(&hash);
     if (!windows.Run(oldFd_, imageFd, buffers.newBytes, [&](const unsigned char* data, size_t length, uint64_t at) {
             return out_.WriteAt(data, length, at);
         }))
         return Fail("Unable to write file:\n" + stagedPath);
     for (size_t i = 0; i < record_.newPatches.size(); ++i)
         LogObject(i, record_.newPatches[i]);
-    // The rebuilt bytes were summed as they were written, whole, from the start of an
-    // empty file: the file need not be read back.
-    rebuiltSum_ = windows.Sum();
+    // The rebuilt bytes were summed (and hashed) as they were written, whole, from the
+    // start of an empty file: the file need not be read back.
+    rebuilt_ = CContentSummary{record_.newLength, windows.Sum(), std::nullopt};
+    if (record_.checks)
+        rebuilt_.digest = hash.Final();
     return true;
 }
 
@@ -289,8 +295,9 @@ bool CFileApply::RebuildObjectByObject()
         });
     if (!ok)
         return false;
-    std::optional<uint32_t> sum = SumOpenFile(out_.Fd(), record_.newLength);
-    rebuiltSum_ = sum ? *sum : ~record_.newByteSum;
+    std::optional<CContentSummary> content = SummarizeOpenFile(out_.Fd(), record_.newLength, record_.checks.has_value());
+    // A file that cannot be read back fails the result check.
+    rebuilt_ = content ? *content : CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};
     return true;
 }
 
@@ -300,7 +307,7 @@ bool CFileApply::CheckResult()
         return false;
     if (record_.newLength >= kWritebackFrom)
         out_.StartWriteback();
-    if (rebuiltSum_ == record_.newByteSum)
+    if (IsNewContent(record_, rebuilt_))
         return true;
     // The target keeps its old content (a new file does not appear); the staged file
     // goes.
@@ -391,8 +398,8 @@ bool CFileApply::TargetStillOld()
 {
     if (!besideCheck_.valid())
         return true;
-    const std::optional<uint32_t> sum = besideCheck_.get();
-    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    const std::optional<CContentSummary> content = besideCheck_.get();
+    const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::Old)
         return true;
     if (state == CTargetState::New)

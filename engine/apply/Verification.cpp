@@ -164,6 +164,46 @@ void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const s
     std::snprintf(entry, entrySize, format, shown.c_str());
 }
 
+CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool strong)
+{
+    CContentSummary summary;
+    summary.length = length;
+    summary.sum = ByteSum(data, length);
+    if (strong)
+        summary.digest = CSha256::Of(data, length);
+    return summary;
+}
+
+std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep)
+{
+    if (!strong) {
+        std::optional<uint32_t> sum = SumOpenFile(fd, length, keep);
+        if (!sum)
+            return std::nullopt;
+        return CContentSummary{length, *sum, std::nullopt};
+    }
+    if (keep) {
+        keep->resize(static_cast<size_t>(length));
+        if (!fsys::ReadAt(fd, keep->data(), keep->size(), 0))
+            return std::nullopt;
+        return SummarizeBytes(keep->data(), keep->size(), true);
+    }
+    // One pass: each piece is summed and hashed while it is in the processor's cache.
+    thread_local std::vector<unsigned char> buffer(kSumChunk);
+    CSha256 hash;
+    CContentSummary summary;
+    summary.length = length;
+    for (uint64_t at = 0; at < length; at += kSumChunk) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kSumChunk, length - at));
+        if (!fsys::ReadAt(fd, buffer.data(), want, at))
+            return std::nullopt;
+        summary.sum += ByteSum(buffer.data(), want);
+        hash.Update(buffer.data(), want);
+    }
+    summary.digest = hash.Final();
+    return summary;
+}
+
 std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
 {
     if (!keep)
@@ -174,15 +214,23 @@ std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
     return ByteSum(keep->data(), keep->size());
 }
 
-CTargetState StateOfTarget(const CFilePatch& record, uint64_t length, uint32_t sum)
+CTargetState StateOfTarget(const CFilePatch& record, const CContentSummary& content)
 {
-    // A record whose old and new files agree in length and sum is patched: the two
-    // cannot be told apart.
-    if (length == record.oldLength && sum == record.oldByteSum)
+    // A record whose old and new files agree (in length and sum, or in their hashes) is
+    // patched: the two cannot be told apart.
+    const bool strong = record.checks.has_value();
+    if (content.length == record.oldLength && content.sum == record.oldByteSum &&
+        (!strong || (record.checks->hasOld && content.digest == record.checks->oldHash)))
         return CTargetState::Old;
-    if (length == record.newLength && sum == record.newByteSum)
+    if (IsNewContent(record, content))
         return CTargetState::New;
     return CTargetState::Different;
+}
+
+bool IsNewContent(const CFilePatch& record, const CContentSummary& content)
+{
+    return content.length == record.newLength && content.sum == record.newByteSum &&
+           (!record.checks || content.digest == record.checks->newHash);
 }
 
 namespace {
@@ -276,9 +324,9 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == newLength) {
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
-                std::optional<uint32_t> sum = SumOpenFile(fd, newLength);
+                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
                 ::close(fd);
-                targetHoldsNew = sum && *sum == newByteSum;
+                targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
         return 1;
@@ -293,11 +341,11 @@ int CFilePatch::VerifyTargetFile(char* entry)
     const bool known = fstat(fd, &st) == 0;
     const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
     // Only a file of one of the two lengths needs to be read.
-    std::optional<uint32_t> sum;
+    std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
-        sum = SumOpenFile(fd, length);
+        content = SummarizeOpenFile(fd, length, checks.has_value());
     ::close(fd);
-    const CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
+    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;

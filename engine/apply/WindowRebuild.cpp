@@ -112,6 +112,8 @@ bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const Writ
                    imageFd))
             return false;
         sum_ += ByteSum(window.data(), size);
+        if (hash_)
+            hash_->Update(window.data(), size);
         if (!write(window.data(), size, start))
             return false;
     }

@@ -8,6 +8,7 @@
 // instead of being read back for the check.
 #pragma once
 #include "engine/common/CFilePatch.h"
+#include "engine/common/Sha256.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,8 @@ public:
     bool Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write);
     // The byte sum of everything Run wrote.
     uint32_t Sum() const { return sum_; }
+    // Run also adds every window it writes, in order, to hash.
+    void HashInto(CSha256* hash) { hash_ = hash; }
 
 private:
     // The objects of one kind that reach into the current window, by their index in the
@@ -53,5 +56,6 @@ private:
     Lane old_;
     Lane new_;
     uint32_t sum_ = 0;
+    CSha256* hash_ = nullptr;
     std::vector<std::pair<uint64_t, uint64_t>> covered_; // the window's stretches objects reach
 };

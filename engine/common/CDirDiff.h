@@ -3,6 +3,7 @@
 // the verification before an apply. The build driver and the apply driver are its
 // operations.
 #pragma once
+#include "engine/common/RecordChecks.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdint>
@@ -101,6 +102,10 @@ public:
     std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets
+
+    // The strong checks of the patch: gathered record by record by a build, read from
+    // the patch file's trailer for an apply.
+    CPatchChecks patchChecks;
 
     CAppCore& Core() { return core_; }
 

@@ -128,12 +128,13 @@ protected:
     }
 
     // Writes a hand-made patch file from records and remove entries.
-    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {})
+    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {},
+               const std::string& checks = "")
     {
         std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
         for (const auto& r : records)
             img += r.Bytes();
-        root.Write("update.dvp", image::PatchFile(img));
+        root.Write("update.dvp", image::PatchFile(img + checks));
     }
 
     int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
@@ -606,13 +607,23 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
 
 TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
 {
+    // The rebuilt b.txt fails its byte sum, or (with strong checks) its SHA-256 only: the
+    // checks name "new !b!", of the same length and sum.
+    for (bool strong : {false, true})
     for (PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
         fsys::RemoveTree(target);
         prompt.Clear();
         std::vector<image::Record> records;
         ThreeChangedFiles(&records);
-        records[1].newSum += 1; // the rebuilt b.txt cannot match
-        Craft(records);
+        if (strong)
+            Craft(records, {},
+                  image::Checks({{std::string("old a"), "new a!"},
+                                 {std::string("old b"), "new !b!"},
+                                 {std::string("old c"), "new c!!!"}}));
+        else {
+            records[1].newSum += 1;
+            Craft(records);
+        }
         prompt.Script(answer);
         EXPECT_EQ(Apply(), answer == PromptAnswer::Yes ? 0 : 1);
         EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/b.txt")});

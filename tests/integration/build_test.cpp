@@ -85,7 +85,10 @@ protected:
             EXPECT_TRUE(r.ReadWrite(false));
             out[r.name] = {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
         }
-        EXPECT_EQ(core.patchImage.Tell(), image.size()); // nothing follows the last record
+        // The strong checks of every record follow the last one, and nothing else.
+        EXPECT_TRUE(reader.patchChecks.present);
+        EXPECT_EQ(reader.patchChecks.records.size(), core.fileCount);
+        EXPECT_EQ(core.patchImage.Tell(), reader.patchChecks.start);
         doc.ClosePatchFile();
         return out;
     }

@@ -60,6 +60,42 @@ TEST_F(CliApplyTest, VerificationErrorsAreListedAndNothingChanges)
     }
 }
 
+// A target that differs from the old file by two swapped bytes has its length and byte
+// sum: a patch with strong checks refuses it as not matching; one without (another
+// writer's) can only take it for the old file.
+TEST_F(CliApplyTest, SwappedBytesAreRefusedWhereThePatchCarriesStrongChecks)
+{
+    std::string oldFile(102400, '\0'), newFile;
+    for (size_t i = 0; i < oldFile.size(); ++i)
+        oldFile[i] = static_cast<char>(i * 7 + i / 251);
+    newFile = oldFile;
+    newFile.replace(50000, 5, "fresh");
+    std::string swapped = oldFile;
+    std::swap(swapped[1000], swapped[1001]);
+    ASSERT_NE(swapped, oldFile);
+    const std::string img = image::Header({}, 1) + image::Changed("big.bin", oldFile, newFile).Bytes();
+    dir.Write("strong.dvp", image::PatchFile(img + image::Checks({{oldFile, newFile}})));
+    dir.Write("weak.dvp", image::PatchFile(img));
+
+    dir.Write("target/big.bin", swapped);
+    const auto before = SnapshotTree(dir / "target");
+    for (const char* command : {"verify", "apply"}) {
+        ASSERT_EQ(Run(std::string(command) + " strong.dvp target"), 3) << command << err;
+        EXPECT_NE(err.find("The following file does not match the file to be updated:\n  " + (dir / "target") +
+                           "/big.bin"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(SnapshotTree(dir / "target"), before);
+    }
+    ASSERT_EQ(Run("apply weak.dvp target"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/big.bin"), newFile);
+
+    // With the old file in place, the patch with strong checks applies.
+    dir.Write("target/big.bin", oldFile);
+    ASSERT_EQ(Run("apply strong.dvp target"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/big.bin"), newFile);
+}
+
 TEST_F(CliApplyTest, RefusalsAndUsage)
 {
     EXPECT_EQ(Run("apply"), 2);

@@ -170,6 +170,28 @@ std::vector<CCase> Cases()
          kDamaged},
         {"unknown new-file flag", damaged(With(Evil("n.txt"), [](Record& r) { r.newFile = 7; })),
          Expect::ApplyRefused, kDamaged},
+        {"strong checks that do not match themselves",
+         [](const std::string&) {
+             std::string checks = image::Checks({{std::string("old a"), "new a!"}});
+             checks[20] ^= 1;
+             return image::PatchFile(Img({Good()}) + checks);
+         },
+         Expect::HeaderRefused, ""},
+        {"strong checks cut short",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
+         },
+         Expect::HeaderRefused, ""},
+        {"strong checks of other records",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
+         },
+         Expect::HeaderRefused, ""},
+        {"bytes between the last record and the strong checks",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
+         },
+         Expect::ApplyRefused, kDamaged},
         {"remove entry in the parent folder",
          [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::RemovalSkipped,
          "outside/x"},
