@@ -3,6 +3,7 @@
 // every record, and then the files of the remove list are deleted. Every name is
 // resolved beneath an open handle of the target folder.
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/SafeNames.h"
@@ -43,7 +44,7 @@ enum class ErrorKind { Mismatch, Refusal };
 Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IApplyProgress* progress)
 {
     if (progress)
-        progress->SetStatus("Applying patch to file: " + record.name + ", file " + std::to_string(index + 1) +
+        progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " + std::to_string(index + 1) +
                             " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
     if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
@@ -240,7 +241,7 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         if (!RemoveListed(context.root, entry))
             core_.Ask(PromptOwner::ProgressDialog,
                       "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n" +
-                          entry,
+                          Printable(entry),
                       "Delvorin Warning", PromptButtons::OK, PromptIcon::None);
     }
     return 1;

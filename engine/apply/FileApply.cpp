@@ -1,6 +1,7 @@
 #include "engine/apply/FileApply.h"
 
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -57,7 +58,7 @@ unsigned NewFileMode()
 
 CFileApply::CFileApply(CFilePatch& record, CApplyContext& context, bool backup, const std::string& backupExt)
     : record_(record), context_(context), core_(record.Core()), backup_(backup), backupExt_(backupExt),
-      target_(record.oldPath), logging_(record.Core().LogEnabled())
+      target_(Printable(record.oldPath)), logging_(record.Core().LogEnabled())
 {
 }
 
@@ -199,7 +200,7 @@ int CFileApply::GiveTimesOnly()
     std::string backupLeaf;
     if (backup_ && existed_) {
         if (!BackUpEntry(*folder_, leaf_, oldFd_, true, backupExt_, backupLeaf)) {
-            Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+            Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0))));
             return 0;
         }
         NoteBackup(backupLeaf);
@@ -327,14 +328,14 @@ bool CFileApply::BackupTargetFile()
         return true;
     std::string backupLeaf;
     if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
-        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0))));
     NoteBackup(backupLeaf);
     return true;
 }
 
 void CFileApply::NoteBackup(const std::string& backupLeaf)
 {
-    const std::string backupPath = fsys::Join(folderPath_, backupLeaf);
+    const std::string backupPath = fsys::Join(folderPath_, Printable(backupLeaf));
     if (context_.backups)
         context_.backups->emplace_back(target_, backupPath);
     if (logging_)

@@ -4,6 +4,7 @@
 #include "engine/apply/Verification.h"
 
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -156,7 +157,7 @@ void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const s
     if (entrySize == 0)
         return;
     const size_t fixed = std::strlen(format) - 2; // without the %s
-    std::string shown = text;
+    std::string shown = Printable(text);
     if (fixed + shown.size() > entrySize - 1) {
         size_t room = entrySize - 1 > fixed + 3 ? entrySize - 1 - fixed - 3 : 0;
         shown = "..." + shown.substr(shown.size() - room);

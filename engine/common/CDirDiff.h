@@ -46,8 +46,8 @@ public:
     bool ScanFolder(const std::string& folder);
     // Recursive walk of folder into the diff array.
     bool CollectFiles(const std::string& folder, IBuildProgress* progress);
-    // Adds the file unless it is hidden.
-    void AddFoundFile(const std::string& folder, const std::string& name, bool hidden);
+    // Adds the file (whatever its name: one beginning with "." included).
+    void AddFoundFile(const std::string& folder, const std::string& name);
 
     size_t DiffCount() const { return diff_.Count(); }
     std::string DiffItem(size_t index) const { return diff_.Item(index); }
@@ -63,6 +63,7 @@ public:
     void ClearRemoveList() { remove_.Clear(); }
     const std::vector<std::string>& ExcludeList() const { return exclude_.Items(); }
     const std::vector<std::string>& RemoveList() const { return remove_.Items(); }
+    // True when the path, or a folder above it, is in the exclude list.
     bool IsExcluded(const std::string& path) const;
 
     // Build driver: 1 success, 0 failure (outMessage set), -1 cancel confirmed.

@@ -96,6 +96,28 @@ TEST_F(CliApplyTest, SwappedBytesAreRefusedWhereThePatchCarriesStrongChecks)
     EXPECT_EQ(ReadFileText(dir / "target/big.bin"), newFile);
 }
 
+// A name with control characters is written as it is, but every text that shows it
+// (progress, backup report, info) shows them escaped: a patch cannot send escape
+// sequences to the terminal.
+TEST_F(CliApplyTest, ControlCharactersInNamesAreShownEscaped)
+{
+    const std::string name = "\x1b[2Jred\nline\x7f.txt";
+    dir.Write("target/" + name, "old x");
+    dir.Write("hostile.dvp", image::PatchFile(image::Header({"gone\x1b[5m.txt"}, 1) +
+                                              image::Changed(name, "old x", "new x!").Bytes()));
+    ASSERT_EQ(Run("apply hostile.dvp target --backup"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / ("target/" + name)), "new x!");
+    EXPECT_EQ(ReadFileText(dir / "target/\x1b[2Jred\nline\x7f.bak"), "old x");
+    EXPECT_NE(out.find("\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(Run("info hostile.dvp"), 0) << err;
+    EXPECT_NE(out.find("  remove gone\\x1b[5m.txt\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"), std::string::npos) << out;
+    for (const std::string* text : {&out, &err})
+        EXPECT_EQ(text->find_first_of("\x1b\x7f"), std::string::npos) << *text;
+}
+
 TEST_F(CliApplyTest, RefusalsAndUsage)
 {
     EXPECT_EQ(Run("apply"), 2);

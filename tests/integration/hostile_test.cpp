@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -123,6 +124,8 @@ std::vector<CCase> Cases()
         {"changed file through a linked folder",
          [](const std::string&) { return Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")}); },
          Expect::ApplyRefused, kLinked},
+        {"parent component with control characters", evil("..\\\x1b]0;owned\x07\x1b[2J\n"), Expect::ApplyRefused,
+         "../\\x1b]0;owned\\x07\\x1b[2J\\x0a"},
         {"name field of length 0", damaged(With(Evil("e"), [](Record& r) { r.nameField = 0; })),
          Expect::ApplyRefused, kDamaged},
         {"name field of 261 bytes",
@@ -307,6 +310,15 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
     const auto before = SnapshotTree(root.Path());
 
     int result = Apply();
+    // Names from the patch reach no message with a control character but line breaks.
+    auto hasControl = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](char ch) { return (static_cast<unsigned char>(ch) < 0x20 && ch != '\n') || ch == 0x7f; });
+    };
+    for (const auto& shown : prompt.Shown())
+        EXPECT_FALSE(hasControl(shown.text)) << shown.text;
+    for (const auto& e : errors)
+        EXPECT_FALSE(hasControl(e)) << e;
     if (c.expect == Expect::HeaderRefused) {
         EXPECT_EQ(result, -99);
     } else if (c.expect == Expect::RemovalSkipped) {
