@@ -30,6 +30,10 @@ constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
 // waits much of its time for the disk.
 constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 
+// A file rebuilt a window at a time reads its new data from the image in one piece when
+// they lie within this many bytes of it.
+constexpr uint64_t kNewDataInMemory = uint64_t{32} << 20;
+
 void Tell(CAppCore& core, const std::string& text)
 {
     core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
@@ -257,6 +261,17 @@ bool CFileApply::Rebuild()
     CSha256 hash;
     if (record_.checks)
         windows.HashInto(&hash);
+    // The new data are read from the image in one piece where that piece is not large.
+    if (spanEnd_ - spanFirst_ <= kNewDataInMemory) {
+        try {
+            buffers.data.resize(static_cast<size_t>(spanEnd_ - spanFirst_));
+            if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), spanFirst_))
+                return Fail("Unable to read file:\n" + core_.patchImage.Path());
+            windows.NewDataInMemory(buffers.data.data(), spanFirst_, buffers.data.size());
+        } catch (const std::bad_alloc&) {
+            // Read object by object instead.
+        }
+    }
     if (!windows.Run(oldFd_, imageFd, buffers.newBytes, [&](const unsigned char* data, size_t length, uint64_t at) {
             return out_.WriteAt(data, length, at);
         }))

@@ -236,9 +236,9 @@ bool IsNewContent(const CFilePatch& record, const CContentSummary& content)
 
 namespace {
 
-// The coverage of a record of very many objects, which are not held in memory: marked in
-// a bitmap of one stretch of the new file at a time (256 MiB of file in 32 MiB), the
-// objects read again from the image for each stretch.
+// The coverage of a record of very many objects: marked in a bitmap of one stretch of the
+// new file at a time (256 MiB of file in 32 MiB), the objects of a record that does not
+// hold them read again from the image for each stretch.
 bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
     constexpr uint64_t kStretch = uint64_t{1} << 28;
@@ -279,7 +279,10 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
-    if (record.objectsStreamed)
+    // Many objects (a thorough patch of a binary holds one per 80 bytes or so) are marked
+    // in a bitmap: sorting them would cost more than the rest of their apply.
+    constexpr size_t kMarkFrom = 4096;
+    if (record.objectsStreamed || record.oldPatches.size() + record.newPatches.size() >= kMarkFrom)
         return StreamedObjectsCoverNewFile(record, imageFd);
     std::vector<std::pair<uint64_t, uint64_t>> stretches;
     stretches.reserve(record.oldPatches.size() + record.newPatches.size());
