@@ -75,8 +75,8 @@ int RunInfo(const std::vector<std::string>& args)
             status = kExitFailure;
             break;
         }
-        std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength << " bytes sum "
-                  << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
+        std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength
+                  << " bytes sum " << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
                   << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount << "\n";
     }
     std::cout << std::flush;

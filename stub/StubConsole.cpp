@@ -79,8 +79,8 @@ void CConsoleStubUi::ShowResult(const CStubResult& result)
     case CStubResult::Kind::NotMatching:
         PrintVerificationErrors(result.lines);
         if (!result.contact.empty())
-            WriteStderr("You should contact the following company to resolve this problem:\n  " + Printable(result.contact) +
-                        "\n");
+            WriteStderr("You should contact the following company to resolve this problem:\n  " +
+                        Printable(result.contact) + "\n");
         break;
     }
 }

@@ -44,8 +44,8 @@ enum class ErrorKind { Mismatch, Refusal };
 Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IApplyProgress* progress)
 {
     if (progress)
-        progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " + std::to_string(index + 1) +
-                            " of " + std::to_string(count) + ".");
+        progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " +
+                            std::to_string(index + 1) + " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
     if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
         record.checks = *checks;

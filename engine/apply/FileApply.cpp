@@ -204,7 +204,7 @@ int CFileApply::GiveTimesOnly()
     std::string backupLeaf;
     if (backup_ && existed_) {
         if (!BackUpEntry(*folder_, leaf_, oldFd_, true, backupExt_, backupLeaf)) {
-            Tell(core_, "Unable to create file:\n" + fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0))));
+            Tell(core_, "Unable to create file:\n" + BackupShown());
             return 0;
         }
         NoteBackup(backupLeaf);
@@ -311,7 +311,8 @@ bool CFileApply::RebuildObjectByObject()
         });
     if (!ok)
         return false;
-    std::optional<CContentSummary> content = SummarizeOpenFile(out_.Fd(), record_.newLength, record_.checks.has_value());
+    std::optional<CContentSummary> content =
+        SummarizeOpenFile(out_.Fd(), record_.newLength, record_.checks.has_value());
     // A file that cannot be read back fails the result check.
     rebuilt_ = content ? *content : CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};
     return true;
@@ -343,9 +344,14 @@ bool CFileApply::BackupTargetFile()
         return true;
     std::string backupLeaf;
     if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
-        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0))));
+        return Fail("Unable to create file:\n" + BackupShown());
     NoteBackup(backupLeaf);
     return true;
+}
+
+std::string CFileApply::BackupShown() const
+{
+    return fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0)));
 }
 
 void CFileApply::NoteBackup(const std::string& backupLeaf)

@@ -54,6 +54,8 @@ private:
     void LogObject(size_t index, const CNewPatch& object);
     // Says where the target's backup went: in the apply's list and in the log.
     void NoteBackup(const std::string& backupLeaf);
+    // The first backup name of the target, for messages.
+    std::string BackupShown() const;
 
     CFilePatch& record_;
     CApplyContext& context_;
