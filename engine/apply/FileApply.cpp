@@ -171,10 +171,9 @@ bool CFileApply::CheckTarget()
     if (!record_.newFileFlag && oldSize_ == record_.oldLength && !inMemory_ && record_.Rebuilds() && !backup_ &&
         record_.oldLength >= kCheckBesideFrom) {
         try {
-            besideCheck_ = std::async(std::launch::async,
-                                      [fd = oldFd_, length = oldSize_, strong = record_.checks.has_value()] {
-                                          return SummarizeOpenFile(fd, length, strong);
-                                      });
+            besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_] {
+                return SummarizeOpenFile(fd, length, false);
+            });
             return true; // decided beside the rebuild
         } catch (const std::system_error&) {
             // No thread could be started: the check comes first, as for other files.
@@ -187,7 +186,8 @@ bool CFileApply::CheckTarget()
     CByteBuffer* keep = inMemory_ && !record_.oldPatches.empty() && oldSize_ == record_.oldLength
                             ? &buffers.oldBytes
                             : nullptr;
-    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, record_.checks.has_value(), keep);
+    // The verification has compared the hashes: this second look compares the sums.
+    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, false, keep);
     const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::New)
         return Done();

@@ -219,11 +219,12 @@ CTargetState StateOfTarget(const CFilePatch& record, const CContentSummary& cont
 {
     // A record whose old and new files agree (in length and sum, or in their hashes) is
     // patched: the two cannot be told apart.
-    const bool strong = record.checks.has_value();
+    const bool strong = record.checks && content.digest;
     if (content.length == record.oldLength && content.sum == record.oldByteSum &&
         (!strong || (record.checks->hasOld && content.digest == record.checks->oldHash)))
         return CTargetState::Old;
-    if (IsNewContent(record, content))
+    if (content.length == record.newLength && content.sum == record.newByteSum &&
+        (!strong || content.digest == record.checks->newHash))
         return CTargetState::New;
     return CTargetState::Different;
 }

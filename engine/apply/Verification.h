@@ -53,7 +53,9 @@ enum class CTargetState {
     Different, // neither
 };
 // Which of them the file is, for the record: by length and byte sum, and by SHA-256 when
-// the record has strong checks (a summary without a digest then matches neither).
+// the record has strong checks and the summary a digest. The verification takes the
+// digest; the second look at a target just before its rebuild, moments later, compares
+// lengths and sums only (hashing it again would cost a large file as much as its rebuild).
 CTargetState StateOfTarget(const class CFilePatch& record, const CContentSummary& content);
 
 // The result check of a rebuilt file: true when it is the file the record makes (the new
