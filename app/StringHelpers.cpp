@@ -47,3 +47,21 @@ std::string FromStoredName(const std::string& storedName)
     std::replace(s.begin(), s.end(), '\\', '/');
     return s;
 }
+
+std::string Printable(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7f) {
+            out += c;
+            continue;
+        }
+        const char digits[] = "0123456789abcdef";
+        out += "\\x";
+        out += digits[b >> 4];
+        out += digits[b & 15];
+    }
+    return out;
+}

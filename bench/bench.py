@@ -108,6 +108,24 @@ def npm_corpus(package, old_version, new_version):
     return make
 
 
+def repeated_binary(package, old_version, new_version, times):
+    # A native binary of release size: the package's one, four times over in both
+    # versions, so that the pair is rebuilt a window at a time (past 8 MiB) with the
+    # many small new-data objects a thorough patch of machine code holds.
+    def make(folder):
+        npm_corpus(package, old_version, new_version)(folder)
+        for side in ("old", "new"):
+            dest = os.path.join(folder, side)
+            name = max(os.listdir(dest), key=lambda n: os.path.getsize(os.path.join(dest, n)))
+            path = os.path.join(dest, name)
+            with open(path, "rb") as f:
+                data = f.read()
+            with open(path, "wb") as f:
+                f.write(data * times)
+        pin_access_times(folder)
+    return make
+
+
 def pin_access_times(folder):
     when = 4102444800  # 2100: reading a file never moves an access time ahead of now
     for root, _, names in os.walk(folder):
@@ -129,6 +147,8 @@ def corpora(bin_dir, quick):
         Corpus("three", npm_corpus("three", "0.160.0", "0.161.0"), "npm three 0.160.0 -> 0.161.0"),
         Corpus("rollup-linux", npm_corpus("@rollup/rollup-linux-x64-gnu", "4.9.0", "4.9.6"),
                "npm @rollup/rollup-linux-x64-gnu 4.9.0 -> 4.9.6"),
+        Corpus("rollup-x4", repeated_binary("@rollup/rollup-linux-x64-gnu", "4.9.0", "4.9.6", 4),
+               "the rollup pair's 2.6 MB native binary four times over (10.5 MB)"),
     ]
     if quick:
         gen = [

@@ -1,5 +1,6 @@
 // delvorin-cli info: what a patch file holds, from its header to every file record.
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "cli/Commands.h"
 #include "cli/Terminal.h"
 #include "container/CPatchDoc.h"
@@ -13,7 +14,8 @@
 
 namespace {
 
-// Line breaks of a header text shown as "\n", so every field stays on one line.
+// Line breaks of a header text shown as "\n", so every field stays on one line; other
+// control characters as \xHH.
 std::string OneLine(const std::string& text)
 {
     std::string out;
@@ -23,7 +25,7 @@ std::string OneLine(const std::string& text)
         else if (c != '\r')
             out += c;
     }
-    return out;
+    return Printable(out);
 }
 
 int RunInfo(const std::vector<std::string>& args)
@@ -58,9 +60,12 @@ int RunInfo(const std::vector<std::string>& args)
               << "Records offset:    " << h.recordsOffset << "\n"
               << "Files to remove:   " << dirDiff.RemoveCount() << "\n";
     for (const auto& r : dirDiff.RemoveList())
-        std::cout << "  remove " << r << "\n";
+        std::cout << "  remove " << Printable(r) << "\n";
     const unsigned count = core.fileCount;
-    std::cout << "File records:      " << count << "\n";
+    std::cout << "Strong checks:     "
+              << (dirDiff.patchChecks.present ? "SHA-256 of every file's old and new content" : "none (byte sums only)")
+              << "\n"
+              << "File records:      " << count << "\n";
 
     int status = kExitOk;
     for (unsigned i = 0; i < count; ++i) {
@@ -70,8 +75,8 @@ int RunInfo(const std::vector<std::string>& args)
             status = kExitFailure;
             break;
         }
-        std::cout << "  " << record.name << "  new=" << record.newFileFlag << "  old " << record.oldLength << " bytes sum "
-                  << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
+        std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength
+                  << " bytes sum " << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
                   << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount << "\n";
     }
     std::cout << std::flush;

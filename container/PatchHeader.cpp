@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
+#include "container/ChecksTrailer.h"
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
@@ -168,6 +169,7 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 bool CPatchDoc::WritePatchHeader()
 {
     core_.fileCount = 0;
+    dirDiff_.patchChecks.Clear();
     unsigned char fixed[kHeaderFixedLength - 2];
     unsigned char* p = fixed;
     PutText(p, kMagicWidth, kPatchMagic, kMagicWidth);
@@ -212,9 +214,16 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
         return true;
     }
     CBinFile& image = core_.patchImage;
+    // The strong checks follow the last record, when the build took them of every record.
+    bool written = true;
+    const std::vector<CRecordChecks>& checks = dirDiff_.patchChecks.records;
+    if (core_.fileCount != 0 && checks.size() == core_.fileCount) {
+        const std::string trailer = ChecksTrailerBytes(checks);
+        written = image.Write(trailer.data(), trailer.size());
+    }
     unsigned char count[2];
     PutLE16(count, core_.fileCount);
-    bool written = image.Seek(countPosition_) && image.Write(count, sizeof count);
+    written = written && image.Seek(countPosition_) && image.Write(count, sizeof count);
     written = image.Close() && written;
     imageUse_ = ImageUse::None;
     if (!written) {
@@ -258,6 +267,7 @@ void CPatchDoc::AbandonPatchFile()
 bool CPatchDoc::ReadPatchHeader()
 {
     core_.fileCount = 0;
+    dirDiff_.patchChecks.Clear();
     if (!AssemblePatchFile())
         return false;
     if (!DecompressPatchFile())
@@ -315,6 +325,12 @@ bool CPatchDoc::ReadPatchHeader()
     core_.fileCount = GetU16(tail);
     header_.recordsOffset = GetU32(tail + 2);
     firstRecordPosition_ = image.Tell();
+    std::string why;
+    if (ReadChecksTrailer(image, firstRecordPosition_, core_.fileCount, dirDiff_.patchChecks, why) ==
+        CTrailerRead::Damaged)
+        return reject(why);
+    if (!image.Seek(firstRecordPosition_))
+        return reject("the file records cannot be read.");
     return true;
 }
 

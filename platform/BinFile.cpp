@@ -70,7 +70,13 @@ size_t CBinFile::Read(void* data, size_t size)
 {
     if (!file_ || size == 0)
         return 0;
+    // A file object is used by one thread at a time: the stream's lock is not taken. The
+    // record of a thorough patch is read in pieces of 16 and 20 bytes, 100,000s of them.
+#if defined(__GLIBC__)
+    const size_t got = fread_unlocked(data, 1, size, file_);
+#else
     const size_t got = std::fread(data, 1, size, file_);
+#endif
     Advance(got);
     return got;
 }

@@ -1,4 +1,5 @@
 #include "stub/StubConsole.h"
+#include "app/StringHelpers.h"
 
 #include "cli/ApplySupport.h"
 #include "cli/Commands.h"
@@ -31,17 +32,30 @@ bool CConsoleStubUi::AskFolder(const CStubIntro& intro, CStubChoice& choice)
     if (asked_)
         return false;
     asked_ = true;
-    if (!intro.dialogText.empty())
-        WriteStdout(intro.dialogText + "\n\n");
+    // The patch's texts keep their line breaks; other control characters are shown escaped.
+    if (!intro.dialogText.empty()) {
+        std::string text;
+        for (size_t start = 0; start <= intro.dialogText.size();) {
+            size_t end = intro.dialogText.find('\n', start);
+            if (end == std::string::npos)
+                end = intro.dialogText.size();
+            std::string line = intro.dialogText.substr(start, end - start);
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            text += Printable(line) + "\n";
+            start = end + 1;
+        }
+        WriteStdout(text + "\n");
+    }
     if (!intro.publisher.empty())
-        WriteStdout("Publisher: " + intro.publisher + "\n");
+        WriteStdout("Publisher: " + Printable(intro.publisher) + "\n");
     if (choice.folder.empty()) {
         noFolder_ = true;
         PrintError("no folder to update was given and the patch proposes none");
         WriteStderr(StubUsage(g_programName) + "\n");
         return false;
     }
-    WriteStdout("Folder to update: " + choice.folder + "\n");
+    WriteStdout("Folder to update: " + Printable(choice.folder) + "\n");
     return true;
 }
 
@@ -65,8 +79,8 @@ void CConsoleStubUi::ShowResult(const CStubResult& result)
     case CStubResult::Kind::NotMatching:
         PrintVerificationErrors(result.lines);
         if (!result.contact.empty())
-            WriteStderr("You should contact the following company to resolve this problem:\n  " + result.contact +
-                        "\n");
+            WriteStderr("You should contact the following company to resolve this problem:\n  " +
+                        Printable(result.contact) + "\n");
         break;
     }
 }

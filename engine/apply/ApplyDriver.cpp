@@ -6,6 +6,7 @@
 // of the target folder. Where the disk has room for the files one by one but not for
 // all of them staged at once, the user may have them replaced one by one instead.
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/Backups.h"
@@ -57,9 +58,11 @@ enum class ErrorKind { Mismatch, Refusal };
 Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IApplyProgress* progress)
 {
     if (progress)
-        progress->SetStatus("Applying patch to file: " + record.name + ", file " + std::to_string(index + 1) +
-                            " of " + std::to_string(count) + ".");
+        progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " +
+                            std::to_string(index + 1) + " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
+    if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
+        record.checks = *checks;
     if (progress && progress->CheckCancelButton()) {
         PromptAnswer answer = dirDiff.Core().Ask(PromptOwner::ProgressDialog,
                                                  "If you cancel the Delvorin apply process, your\n"
@@ -149,6 +152,11 @@ int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, 
         if (context.root.Valid())
             VerifyRecord(dirDiff, doc, record, plan);
     }
+    // The strong checks follow the last record directly: records that run into them, or
+    // bytes between, make the patch damaged.
+    if (dirDiff.patchChecks.present && dirDiff.errorCount < CDirDiff::kMaxErrors &&
+        core.patchImage.Tell() != dirDiff.patchChecks.start)
+        AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     // Backups of the files of the remove list take names as well.
     for (const std::string& entry : dirDiff.RemoveList())
         if (context.root.Valid() && IsSafeRelativeName(entry))
@@ -350,7 +358,7 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         if (!RemoveListed(*this, context.root, entry, backup != 0 ? &backupExt : nullptr))
             core_.Ask(PromptOwner::ProgressDialog,
                       "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n" +
-                          entry,
+                          Printable(entry),
                       "Delvorin Warning", PromptButtons::OK, PromptIcon::None);
     }
     return 1;

@@ -1,5 +1,6 @@
 #include "engine/apply/BackupReport.h"
 
+#include "app/StringHelpers.h"
 #include "platform/FileSystem.h"
 
 namespace {
@@ -20,7 +21,7 @@ std::vector<std::string> BackupLines(const std::string& folder, const BackupList
     std::vector<std::string> lines;
     lines.reserve(backups.size());
     for (const auto& [target, backup] : backups)
-        lines.push_back(BelowFolder(folder, target) + ": " + backup);
+        lines.push_back(Printable(BelowFolder(folder, target) + ": " + backup));
     return lines;
 }
 

@@ -1,6 +1,7 @@
 #include "engine/apply/FileApply.h"
 
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
@@ -30,6 +31,10 @@ constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
 // waits much of its time for the disk.
 constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 
+// A file rebuilt a window at a time reads its new data from the image in one piece when
+// they lie within this many bytes of it.
+constexpr uint64_t kNewDataInMemory = uint64_t{32} << 20;
+
 void Tell(CAppCore& core, const std::string& text)
 {
     core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
@@ -58,7 +63,7 @@ unsigned NewFileMode()
 
 CFileApply::CFileApply(CFilePatch& record, CApplyContext& context, bool backup, const std::string& backupExt)
     : record_(record), context_(context), core_(record.Core()), backup_(backup), backupExt_(backupExt),
-      target_(record.oldPath), logging_(record.Core().LogEnabled())
+      target_(Printable(record.oldPath)), logging_(record.Core().LogEnabled())
 {
 }
 
@@ -181,7 +186,7 @@ bool CFileApply::CheckTarget()
         record_.oldLength >= kCheckBesideFrom) {
         try {
             besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_] {
-                return SumOpenFile(fd, length);
+                return SummarizeOpenFile(fd, length, false);
             });
             return true; // decided beside the rebuild
         } catch (const std::system_error&) {
@@ -195,8 +200,9 @@ bool CFileApply::CheckTarget()
     CByteBuffer* keep = inMemory_ && !record_.oldPatches.empty() && oldSize_ == record_.oldLength
                             ? &buffers.oldBytes
                             : nullptr;
-    std::optional<uint32_t> sum = SumOpenFile(oldFd_, oldSize_, keep);
-    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    // The verification has compared the hashes: this second look compares the sums.
+    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, false, keep);
+    const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::New)
         return Done();
     // A new file replaces whatever was at its name.
@@ -255,7 +261,7 @@ bool CFileApply::Rebuild()
         if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
                              [this](size_t i, const CNewPatch& object) { LogObject(i, object); }))
             return Fail("Unable to write file:\n" + stagedPath);
-        rebuiltSum_ = ByteSum(buffers.newBytes.data(), buffers.newBytes.size());
+        rebuilt_ = SummarizeBytes(buffers.newBytes.data(), buffers.newBytes.size(), record_.checks.has_value());
         return true;
     }
     // The file gets its length first, so that a disk without room says so before
@@ -267,15 +273,31 @@ bool CFileApply::Rebuild()
     if (record_.objectsStreamed)
         return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
     CWindowRebuild windows(record_.oldPatches, record_.newPatches, record_.newLength);
+    CSha256 hash;
+    if (record_.checks)
+        windows.HashInto(&hash);
+    // The new data are read from the image in one piece where that piece is not large.
+    if (spanEnd_ - spanFirst_ <= kNewDataInMemory) {
+        try {
+            buffers.data.resize(static_cast<size_t>(spanEnd_ - spanFirst_));
+            if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), spanFirst_))
+                return Fail("Unable to read file:\n" + core_.patchImage.Path());
+            windows.NewDataInMemory(buffers.data.data(), spanFirst_, buffers.data.size());
+        } catch (const std::bad_alloc&) {
+            // Read object by object instead.
+        }
+    }
     if (!windows.Run(oldFd_, imageFd, buffers.newBytes, [&](const unsigned char* data, size_t length, uint64_t at) {
             return out_.WriteAt(data, length, at);
         }))
         return Fail("Unable to write file:\n" + stagedPath);
     for (size_t i = 0; i < record_.newPatches.size(); ++i)
         LogObject(i, record_.newPatches[i]);
-    // The rebuilt bytes were summed as they were written, whole, from the start of an
-    // empty file: the file need not be read back.
-    rebuiltSum_ = windows.Sum();
+    // The rebuilt bytes were summed (and hashed) as they were written, whole, from the
+    // start of an empty file: the file need not be read back.
+    rebuilt_ = CContentSummary{record_.newLength, windows.Sum(), std::nullopt};
+    if (record_.checks)
+        rebuilt_.digest = hash.Final();
     return true;
 }
 
@@ -304,8 +326,10 @@ bool CFileApply::RebuildObjectByObject()
         });
     if (!ok)
         return false;
-    std::optional<uint32_t> sum = SumOpenFile(out_.Fd(), record_.newLength);
-    rebuiltSum_ = sum ? *sum : ~record_.newByteSum;
+    std::optional<CContentSummary> content =
+        SummarizeOpenFile(out_.Fd(), record_.newLength, record_.checks.has_value());
+    // A file that cannot be read back fails the result check.
+    rebuilt_ = content ? *content : CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};
     return true;
 }
 
@@ -333,7 +357,7 @@ bool CFileApply::CheckResult()
 bool CFileApply::NewFileMatches() const
 {
     // Every check of a staged file's content is made here, before anything changes.
-    return rebuiltSum_ == record_.newByteSum;
+    return IsNewContent(record_, rebuilt_);
 }
 
 bool CFileApply::BackupTargetFile()
@@ -347,14 +371,19 @@ bool CFileApply::BackupTargetFile()
     }
     std::string backupLeaf;
     if (!BackUpEntry(*folder_, leaf_, oldFd_, false, backupExt_, backupLeaf))
-        return Fail("Unable to create file:\n" + fsys::Join(folderPath_, BackupName(leaf_, backupExt_, 0)));
+        return Fail("Unable to create file:\n" + BackupShown());
     NoteBackup(backupLeaf);
     return true;
 }
 
+std::string CFileApply::BackupShown() const
+{
+    return fsys::Join(folderPath_, Printable(BackupName(leaf_, backupExt_, 0)));
+}
+
 void CFileApply::NoteBackup(const std::string& backupLeaf)
 {
-    ::NoteBackup(core_, context_.backups, target_, fsys::Join(folderPath_, backupLeaf));
+    ::NoteBackup(core_, context_.backups, target_, fsys::Join(folderPath_, Printable(backupLeaf)));
 }
 
 bool CFileApply::ReplaceTargetFile()
@@ -427,8 +456,8 @@ bool CFileApply::TargetStillOld()
 {
     if (!besideCheck_.valid())
         return true;
-    const std::optional<uint32_t> sum = besideCheck_.get();
-    const CTargetState state = sum ? StateOfTarget(record_, oldSize_, *sum) : CTargetState::Different;
+    const std::optional<CContentSummary> content = besideCheck_.get();
+    const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::Old)
         return true;
     if (state == CTargetState::New)

@@ -58,6 +58,8 @@ private:
     void LogObject(size_t index, const CNewPatch& object);
     // Says where the target's backup went: in the apply's list and in the log.
     void NoteBackup(const std::string& backupLeaf);
+    // The first backup name of the target, for messages.
+    std::string BackupShown() const;
 
     CFilePatch& record_;
     CApplyContext& context_;
@@ -73,14 +75,14 @@ private:
     bool existed_ = false; // something was at the target's name before
     int oldFd_ = -1;       // the old file, open for reading
     uint64_t oldSize_ = 0;
-    std::future<std::optional<uint32_t>> besideCheck_;
+    std::future<std::optional<CContentSummary>> besideCheck_;
 
     bool inMemory_ = false;
     uint64_t spanFirst_ = 0;
     uint64_t spanEnd_ = 0;
     std::string staged_; // the staged file's name in the folder, until it is handed on
     CRebuildFile out_;
-    uint32_t rebuiltSum_ = 0;
     bool backupInCommit_ = false; // a staged apply backs the target up in its commit
+    CContentSummary rebuilt_; // of the staged file, for the result check
     bool logging_ = false;
 };

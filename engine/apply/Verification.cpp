@@ -4,6 +4,7 @@
 #include "engine/apply/Verification.h"
 
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -156,12 +157,52 @@ void FormatErrorEntry(char* entry, size_t entrySize, const char* format, const s
     if (entrySize == 0)
         return;
     const size_t fixed = std::strlen(format) - 2; // without the %s
-    std::string shown = text;
+    std::string shown = Printable(text);
     if (fixed + shown.size() > entrySize - 1) {
         size_t room = entrySize - 1 > fixed + 3 ? entrySize - 1 - fixed - 3 : 0;
         shown = "..." + shown.substr(shown.size() - room);
     }
     std::snprintf(entry, entrySize, format, shown.c_str());
+}
+
+CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool strong)
+{
+    CContentSummary summary;
+    summary.length = length;
+    summary.sum = ByteSum(data, length);
+    if (strong)
+        summary.digest = CSha256::Of(data, length);
+    return summary;
+}
+
+std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep)
+{
+    if (!strong) {
+        std::optional<uint32_t> sum = SumOpenFile(fd, length, keep);
+        if (!sum)
+            return std::nullopt;
+        return CContentSummary{length, *sum, std::nullopt};
+    }
+    if (keep) {
+        keep->resize(static_cast<size_t>(length));
+        if (!fsys::ReadAt(fd, keep->data(), keep->size(), 0))
+            return std::nullopt;
+        return SummarizeBytes(keep->data(), keep->size(), true);
+    }
+    // One pass: each piece is summed and hashed while it is in the processor's cache.
+    thread_local std::vector<unsigned char> buffer(kSumChunk);
+    CSha256 hash;
+    CContentSummary summary;
+    summary.length = length;
+    for (uint64_t at = 0; at < length; at += kSumChunk) {
+        const size_t want = static_cast<size_t>(std::min<uint64_t>(kSumChunk, length - at));
+        if (!fsys::ReadAt(fd, buffer.data(), want, at))
+            return std::nullopt;
+        summary.sum += ByteSum(buffer.data(), want);
+        hash.Update(buffer.data(), want);
+    }
+    summary.digest = hash.Final();
+    return summary;
 }
 
 std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
@@ -174,22 +215,31 @@ std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
     return ByteSum(keep->data(), keep->size());
 }
 
-CTargetState StateOfTarget(const CFilePatch& record, uint64_t length, uint32_t sum)
+CTargetState StateOfTarget(const CFilePatch& record, const CContentSummary& content)
 {
-    // A record whose old and new files agree in length and sum is patched: the two
-    // cannot be told apart.
-    if (length == record.oldLength && sum == record.oldByteSum)
+    // A record whose old and new files agree (in length and sum, or in their hashes) is
+    // patched: the two cannot be told apart.
+    const bool strong = record.checks && content.digest;
+    if (content.length == record.oldLength && content.sum == record.oldByteSum &&
+        (!strong || (record.checks->hasOld && content.digest == record.checks->oldHash)))
         return CTargetState::Old;
-    if (length == record.newLength && sum == record.newByteSum)
+    if (content.length == record.newLength && content.sum == record.newByteSum &&
+        (!strong || content.digest == record.checks->newHash))
         return CTargetState::New;
     return CTargetState::Different;
 }
 
+bool IsNewContent(const CFilePatch& record, const CContentSummary& content)
+{
+    return content.length == record.newLength && content.sum == record.newByteSum &&
+           (!record.checks || content.digest == record.checks->newHash);
+}
+
 namespace {
 
-// The coverage of a record of very many objects, which are not held in memory: marked in
-// a bitmap of one stretch of the new file at a time (256 MiB of file in 32 MiB), the
-// objects read again from the image for each stretch.
+// The coverage of a record of very many objects: marked in a bitmap of one stretch of the
+// new file at a time (256 MiB of file in 32 MiB), the objects of a record that does not
+// hold them read again from the image for each stretch.
 bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
     constexpr uint64_t kStretch = uint64_t{1} << 28;
@@ -230,7 +280,10 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
-    if (record.objectsStreamed)
+    // Many objects (a thorough patch of a binary holds one per 80 bytes or so) are marked
+    // in a bitmap: sorting them would cost more than the rest of their apply.
+    constexpr size_t kMarkFrom = 4096;
+    if (record.objectsStreamed || record.oldPatches.size() + record.newPatches.size() >= kMarkFrom)
         return StreamedObjectsCoverNewFile(record, imageFd);
     std::vector<std::pair<uint64_t, uint64_t>> stretches;
     stretches.reserve(record.oldPatches.size() + record.newPatches.size());
@@ -276,9 +329,9 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == newLength) {
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
-                std::optional<uint32_t> sum = SumOpenFile(fd, newLength);
+                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
                 ::close(fd);
-                targetHoldsNew = sum && *sum == newByteSum;
+                targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
         return 1;
@@ -293,11 +346,11 @@ int CFilePatch::VerifyTargetFile(char* entry)
     const bool known = fstat(fd, &st) == 0;
     const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
     // Only a file of one of the two lengths needs to be read.
-    std::optional<uint32_t> sum;
+    std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
-        sum = SumOpenFile(fd, length);
+        content = SummarizeOpenFile(fd, length, checks.has_value());
     ::close(fd);
-    const CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
+    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;

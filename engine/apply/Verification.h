@@ -1,6 +1,7 @@
 // The length-and-sum test that decides whether a file is the file a patch was built
 // from (before an apply) or the file it should produce (after a rebuild).
 #pragma once
+#include "engine/common/Sha256.h"
 #include "platform/ByteBuffer.h"
 
 #include <cstdint>
@@ -31,14 +32,35 @@ bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome);
 // read whole into *keep and stay there.
 std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep = nullptr);
 
+// What a check learns of a file's content: its length and byte sum, and its SHA-256
+// when the patch carries strong checks.
+struct CContentSummary {
+    uint64_t length = 0;
+    uint32_t sum = 0;
+    std::optional<CSha256::Digest> digest;
+};
+// The summary of the first length bytes of the open file fd, read once: the byte sum and,
+// with strong, the SHA-256 are taken of each piece as it is read. Nothing when the file
+// ends first or cannot be read. With keep, the bytes are read whole into *keep and stay.
+std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep = nullptr);
+// The summary of bytes in memory.
+CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool strong);
+
 // The three kinds of target the verification meets.
 enum class CTargetState {
     Old,       // the file the patch was built against: to be patched
     New,       // already the file the patch makes: done by an earlier apply
     Different, // neither
 };
-// Which of them the file of the given length and byte sum is, for the record.
-CTargetState StateOfTarget(const class CFilePatch& record, uint64_t length, uint32_t sum);
+// Which of them the file is, for the record: by length and byte sum, and by SHA-256 when
+// the record has strong checks and the summary a digest. The verification takes the
+// digest; the second look at a target just before its rebuild, moments later, compares
+// lengths and sums only (hashing it again would cost a large file as much as its rebuild).
+CTargetState StateOfTarget(const class CFilePatch& record, const CContentSummary& content);
+
+// The result check of a rebuilt file: true when it is the file the record makes (the new
+// length and byte sum, and the new SHA-256 when the record has strong checks).
+bool IsNewContent(const class CFilePatch& record, const CContentSummary& content);
 
 // True when the record's objects describe every byte of its new file and nothing
 // outside it (they may overlap). A record that leaves bytes undescribed is damaged: it

@@ -53,17 +53,17 @@ void CWindowRebuild::Enter(Lane& lane, const std::vector<Object>& objects, uint6
 }
 
 // Reads the part of every active object that lies in [start, end) to its place in the
-// window, from fd at the object's source offset for that part.
-template <class Object, class Source>
+// window, from the object's source offset for that part.
+template <class Object, class Source, class Read>
 bool CWindowRebuild::Place(const Lane& lane, const std::vector<Object>& objects, unsigned char* window,
-                           uint64_t start, uint64_t end, Source&& sourceOffset, int fd)
+                           uint64_t start, uint64_t end, Source&& sourceOffset, Read&& read)
 {
     for (uint32_t i : lane.active) {
         const Object& object = objects[i];
         const uint64_t from = std::max<uint64_t>(object.newOffset, start);
         const uint64_t to = std::min(EndOf(object), end);
-        if (!fsys::ReadAt(fd, window + (from - start), static_cast<size_t>(to - from),
-                          sourceOffset(object) + (from - object.newOffset)))
+        if (!read(window + (from - start), static_cast<size_t>(to - from),
+                  sourceOffset(object) + (from - object.newOffset)))
             return false;
     }
     return true;
@@ -73,6 +73,12 @@ bool CWindowRebuild::Place(const Lane& lane, const std::vector<Object>& objects,
 // those keep the zero value; every other byte is about to be read over.
 void CWindowRebuild::ZeroUncovered(unsigned char* window, uint64_t start, uint64_t end)
 {
+    // Past a few hundred objects clearing the whole window costs less than sorting them.
+    constexpr size_t kClearAllFrom = 256;
+    if (old_.active.size() + new_.active.size() >= kClearAllFrom) {
+        std::memset(window, 0, static_cast<size_t>(end - start));
+        return;
+    }
     covered_.clear();
     auto collect = [&](const Lane& lane, const auto& objects) {
         for (uint32_t i : lane.active)
@@ -100,6 +106,15 @@ bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const Writ
     }
     if (window.size() < kWindow)
         window.resize(kWindow);
+    auto readOld = [oldFd](unsigned char* to, size_t size, uint64_t at) { return fsys::ReadAt(oldFd, to, size, at); };
+    auto readNew = [&](unsigned char* to, size_t size, uint64_t at) {
+        if (!data_)
+            return fsys::ReadAt(imageFd, to, size, at);
+        if (at < dataFirst_ || at - dataFirst_ > dataSize_ || size > dataSize_ - (at - dataFirst_))
+            return false;
+        std::memcpy(to, data_ + (at - dataFirst_), size);
+        return true;
+    };
     for (uint64_t start = 0; start < newLength_; start += kWindow) {
         const uint64_t end = std::min<uint64_t>(start + kWindow, newLength_);
         const size_t size = static_cast<size_t>(end - start);
@@ -107,11 +122,13 @@ bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const Writ
         Enter(new_, newPatches_, start, end);
         ZeroUncovered(window.data(), start, end);
         if (!Place(old_, oldPatches_, window.data(), start, end,
-                   [](const COldPatch& o) { return uint64_t{o.oldOffset}; }, oldFd) ||
+                   [](const COldPatch& o) { return uint64_t{o.oldOffset}; }, readOld) ||
             !Place(new_, newPatches_, window.data(), start, end, [](const CNewPatch& n) { return n.dataPosition; },
-                   imageFd))
+                   readNew))
             return false;
         sum_ += ByteSum(window.data(), size);
+        if (hash_)
+            hash_->Update(window.data(), size);
         if (!write(window.data(), size, start))
             return false;
     }

@@ -8,6 +8,7 @@
 // instead of being read back for the check.
 #pragma once
 #include "engine/common/CFilePatch.h"
+#include "engine/common/Sha256.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,6 +32,18 @@ public:
     bool Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write);
     // The byte sum of everything Run wrote.
     uint32_t Sum() const { return sum_; }
+    // Run also adds every window it writes, in order, to hash.
+    void HashInto(CSha256* hash) { hash_ = hash; }
+    // Run takes the new data from memory that holds the bytes [first, first + size) of
+    // the image, instead of reading each object from the image: a record of many small
+    // new-data objects (a thorough patch of a binary holds about one per 80 bytes) would
+    // otherwise cost a read per object and window.
+    void NewDataInMemory(const unsigned char* data, uint64_t first, uint64_t size)
+    {
+        data_ = data;
+        dataFirst_ = first;
+        dataSize_ = size;
+    }
 
 private:
     // The objects of one kind that reach into the current window, by their index in the
@@ -43,9 +56,10 @@ private:
     template <class Object>
     static void Enter(Lane& lane, const std::vector<Object>& objects, uint64_t start, uint64_t end);
     void ZeroUncovered(unsigned char* window, uint64_t start, uint64_t end);
-    template <class Object, class Source>
+    // Read(destination, size, source offset) fills the destination; false when it cannot.
+    template <class Object, class Source, class Read>
     static bool Place(const Lane& lane, const std::vector<Object>& objects, unsigned char* window,
-                      uint64_t start, uint64_t end, Source&& sourceOffset, int fd);
+                      uint64_t start, uint64_t end, Source&& sourceOffset, Read&& read);
 
     const std::vector<COldPatch>& oldPatches_;
     const std::vector<CNewPatch>& newPatches_;
@@ -53,5 +67,9 @@ private:
     Lane old_;
     Lane new_;
     uint32_t sum_ = 0;
+    CSha256* hash_ = nullptr;
+    const unsigned char* data_ = nullptr;
+    uint64_t dataFirst_ = 0;
+    uint64_t dataSize_ = 0;
     std::vector<std::pair<uint64_t, uint64_t>> covered_; // the window's stretches objects reach
 };

@@ -41,6 +41,7 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
     }
 
     ClearDiffArray();
+    patchChecks.Clear();
     oldFolder = oldPath;
     newFolder = newPath;
     seenFiles = 0;
@@ -134,6 +135,8 @@ int CDirDiff::CreateRecords(IBuildProgress* progress)
             if (!record.ReadWrite(true))
                 return 0;
             ++core_.fileCount;
+            if (record.checks)
+                patchChecks.records.push_back(*record.checks);
         }
     }
     return 1;

@@ -48,6 +48,40 @@ void ReleaseContents(CFilePatch& record)
     record.blockIndex.Clear();
 }
 
+// Pairs from this length on (old and new together) hash the old content on a helper
+// thread while this one hashes the new.
+constexpr uint64_t kHashBesideFrom = uint64_t{8} << 20;
+
+// The strong checks of the record, from the contents at hand: the old file's (none for a
+// new file) and the new file's SHA-256.
+void TakeChecks(CFilePatch& record)
+{
+    CRecordChecks checks;
+    checks.hasOld = record.newFileFlag == 0;
+    const bool same = checks.hasOld && record.oldContent.size() == record.newContent.size() &&
+                      (record.newContent.empty() ||
+                       std::memcmp(record.oldContent.data(), record.newContent.data(), record.newContent.size()) == 0);
+    auto hashOld = [&] { checks.oldHash = CSha256::Of(record.oldContent.data(), record.oldContent.size()); };
+    bool oldDone = !checks.hasOld || same;
+    if (!oldDone && record.oldContent.size() + record.newContent.size() >= kHashBesideFrom) {
+        try {
+            std::thread helper(hashOld);
+            checks.newHash = CSha256::Of(record.newContent.data(), record.newContent.size());
+            helper.join();
+            record.checks = checks;
+            return;
+        } catch (const std::system_error&) {
+            // No helper: both are hashed here.
+        }
+    }
+    if (!oldDone)
+        hashOld();
+    checks.newHash = CSha256::Of(record.newContent.data(), record.newContent.size());
+    if (same)
+        checks.oldHash = checks.newHash;
+    record.checks = checks;
+}
+
 void AppendSummary(CAppCore& core, uint32_t count, uint64_t total)
 {
     core.AppendToLogFile(kPlusLine);
@@ -358,6 +392,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     oldLength = oldByteSum = newLength = newByteSum = 0;
     newFileFlag = 0;
     separator = 0;
+    checks.reset();
     newTimes = CFileTimes{};
     oldTimes = CFileTimes{};
 
@@ -413,6 +448,8 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             return 0;
         if (logging)
             core_.AppendToLogFile("Skipping file: " + LastComponent(name) + ".  No patch is required");
+        if (NeedsRecord())
+            TakeChecks(*this);
         ReleaseContents(*this);
         return 1;
     }
@@ -425,7 +462,10 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
                 ReleaseContents(*this);
                 return -1;
             }
-            return shrank() ? 0 : 1;
+            if (shrank())
+                return 0;
+            TakeChecks(*this);
+            return 1;
         }
         if (oldPresent) {
             CGapStats stats[256];
@@ -557,7 +597,10 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         core_.Ask(PromptOwner::ProgressDialog, kNoMemory, kErrorTitle, PromptButtons::OK, PromptIcon::Stop);
         return 0;
     }
-    return shrank() ? 0 : 1;
+    if (shrank())
+        return 0;
+    TakeChecks(*this);
+    return 1;
 }
 
 void CFilePatch::FreeBuffers()

@@ -50,8 +50,10 @@ bool WalkFolder(CDirDiff& dirDiff, const std::string& folder, IBuildProgress* pr
             if (!WalkFolder(dirDiff, fsys::Join(folder, entry.name), progress, ancestors))
                 return false;
         } else if (entry.isFile) {
-            dirDiff.AddFoundFile(folder, entry.name, entry.hidden);
-            ++dirDiff.seenFiles; // every file met counts, also the ones left out
+            // A name that begins with "." is an ordinary file here (.htaccess, .env):
+            // it is built like any other; the exclude list leaves out what should not be.
+            dirDiff.AddFoundFile(folder, entry.name);
+            ++dirDiff.seenFiles;
             if (progress)
                 progress->SetStatus("Counting file number " + std::to_string(dirDiff.seenFiles) + ".");
         }
@@ -80,10 +82,8 @@ bool CDirDiff::CollectFiles(const std::string& folder, IBuildProgress* progress)
     return WalkFolder(*this, fsys::WithoutTrailingSlash(folder), progress, ancestors);
 }
 
-void CDirDiff::AddFoundFile(const std::string& folder, const std::string& name, bool hidden)
+void CDirDiff::AddFoundFile(const std::string& folder, const std::string& name)
 {
-    if (hidden)
-        return;
     std::string full = fsys::Join(folder, name);
     diff_.Add(full);
     if (core_.LogEnabled())
@@ -92,7 +92,14 @@ void CDirDiff::AddFoundFile(const std::string& folder, const std::string& name, 
 
 bool CDirDiff::IsExcluded(const std::string& path) const
 {
-    return exclude_.Contains(path);
+    if (exclude_.Contains(path))
+        return true;
+    // An entry that names a folder leaves out everything below it.
+    size_t slash = path.size() > 1 ? path.rfind('/', path.size() - 2) : std::string::npos;
+    for (; slash != std::string::npos && slash > 0; slash = path.rfind('/', slash - 1))
+        if (exclude_.Contains(path.substr(0, slash)) || exclude_.Contains(path.substr(0, slash + 1)))
+            return true;
+    return false;
 }
 
 void CDirDiff::ClearErrors()

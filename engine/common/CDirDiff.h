@@ -3,6 +3,7 @@
 // the verification before an apply. The build driver and the apply driver are its
 // operations.
 #pragma once
+#include "engine/common/RecordChecks.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdint>
@@ -45,8 +46,8 @@ public:
     bool ScanFolder(const std::string& folder);
     // Recursive walk of folder into the diff array.
     bool CollectFiles(const std::string& folder, IBuildProgress* progress);
-    // Adds the file unless it is hidden.
-    void AddFoundFile(const std::string& folder, const std::string& name, bool hidden);
+    // Adds the file (whatever its name: one beginning with "." included).
+    void AddFoundFile(const std::string& folder, const std::string& name);
 
     size_t DiffCount() const { return diff_.Count(); }
     std::string DiffItem(size_t index) const { return diff_.Item(index); }
@@ -62,6 +63,7 @@ public:
     void ClearRemoveList() { remove_.Clear(); }
     const std::vector<std::string>& ExcludeList() const { return exclude_.Items(); }
     const std::vector<std::string>& RemoveList() const { return remove_.Items(); }
+    // True when the path, or a folder above it, is in the exclude list.
     bool IsExcluded(const std::string& path) const;
 
     // Build driver: 1 success, 0 failure (outMessage set), -1 cancel confirmed.
@@ -110,6 +112,10 @@ public:
     std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets
+
+    // The strong checks of the patch: gathered record by record by a build, read from
+    // the patch file's trailer for an apply.
+    CPatchChecks patchChecks;
 
     CAppCore& Core() { return core_; }
 

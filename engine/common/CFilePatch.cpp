@@ -161,6 +161,7 @@ bool ReadRecord(CFilePatch& r)
         return Damaged(core, "A file name has no terminating zero byte.");
     std::string storedName(reinterpret_cast<const char*>(nameBytes),
                            static_cast<const unsigned char*>(zero) - nameBytes);
+    const std::string shownName = Printable(storedName); // for the messages
 
     unsigned char fixed[kFixedFieldsSize];
     if (remaining() < sizeof fixed)
@@ -171,13 +172,13 @@ bool ReadRecord(CFilePatch& r)
     const uint32_t oldCount = GetU32(fixed + 44);
     const uint32_t newCount = GetU32(fixed + 48);
     if (flag > 1)
-        return Damaged(core, "The file record of " + storedName + " has an unknown new-file flag.");
+        return Damaged(core, "The file record of " + shownName + " has an unknown new-file flag.");
     if (flag == 1 && oldCount > 0)
-        return Damaged(core, "The file record of the new file " + storedName + " copies parts of an old file.");
+        return Damaged(core, "The file record of the new file " + shownName + " copies parts of an old file.");
     // Every object takes at least its fixed bytes, so the counts are bounded by the image.
     const uint64_t objectBytes = uint64_t{oldCount} * COldPatch::kSize + uint64_t{newCount} * CNewPatch::kHeaderSize;
     if (objectBytes > remaining())
-        return Damaged(core, "The file record of " + storedName +
+        return Damaged(core, "The file record of " + shownName +
                                  " counts more patch objects than the patch file holds.");
 
     r.name = FromStoredName(storedName);
@@ -203,7 +204,7 @@ bool ReadRecord(CFilePatch& r)
         r.oldPatches.reserve(oldCount);
         r.newPatches.reserve(newCount);
     }
-    const std::string outside = "The file record of " + storedName + " describes bytes outside the ";
+    const std::string outside = "The file record of " + shownName + " describes bytes outside the ";
 
     for (uint32_t i = 0; i < oldCount; ++i) {
         COldPatch o;

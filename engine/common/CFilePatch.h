@@ -5,12 +5,14 @@
 #pragma once
 #include "engine/common/CBlockNode.h"
 #include "engine/common/FileContent.h"
+#include "engine/common/RecordChecks.h"
 #include "platform/BinFile.h"
 #include "platform/ByteBuffer.h"
 #include "platform/FileTimes.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,10 @@ public:
     CFileContent newContent;
     uint32_t newFileFlag = 0;
     unsigned char separator = 0; // chosen from the old file during a build
+    // The SHA-256 of the old and the new content: taken by a build, given by the apply
+    // driver when the patch carries strong checks. Without them lengths and byte sums
+    // decide.
+    std::optional<CRecordChecks> checks;
     CBlockIndex blockIndex;
 
     CAppCore& Core() { return core_; }

@@ -68,7 +68,7 @@ protected:
     Chooser() : engine(TestApp().Core())
     {
         for (const char* name : {"b.txt", "A.txt", "sub/c.txt", "Readme", "d.TXT"})
-            engine.AddFoundFile("/w", name, false);
+            engine.AddFoundFile("/w", name);
     }
     CDirDiff engine;
 };
@@ -250,7 +250,7 @@ void ChooserScreenshot(int mode, const char* name)
     CDirDiff engine(TestApp().Core());
     for (const char* file : {"bin/tool", "bin/helper", "lib/libexample-runtime.so.1.2.3", "README.txt",
                              "share/doc/CHANGES", "share/data.bin"})
-        engine.AddFoundFile("/opt/app", file, false);
+        engine.AddFoundFile("/opt/app", file);
     engine.AddRemoveFile("/opt/app/share/obsolete.dat");
     engine.AddExcludeFile("/opt/app/README.txt");
     CFileChooserDlg dlg(nullptr, mode, &engine);

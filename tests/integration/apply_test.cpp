@@ -121,12 +121,13 @@ protected:
     }
 
     // Writes a hand-made patch file from records and remove entries.
-    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {})
+    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {},
+               const std::string& checks = "")
     {
         std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
         for (const auto& r : records)
             img += r.Bytes();
-        root.Write("update.dvp", image::PatchFile(img));
+        root.Write("update.dvp", image::PatchFile(img + checks));
     }
 
     int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
@@ -605,18 +606,32 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
 TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
 {
     // A record whose objects do not make its new file is a damaged patch: found while
-    // the files are staged, before any of them is put in place.
-    std::vector<image::Record> records;
-    ThreeChangedFiles(&records);
-    records[1].newSum += 1; // the rebuilt b.txt cannot match
-    Craft(records);
-    const auto before = SnapshotTree(target);
-    EXPECT_EQ(Apply(), 0);
-    EXPECT_TRUE(Texts().empty());
-    EXPECT_EQ(errors, std::vector<std::string>{"The following file did not come out as the patch file says; the "
-                                               "patch file is damaged and cannot be applied:\n" +
-                                               target + "/b.txt\n\n"});
-    EXPECT_EQ(SnapshotTree(target), before);
+    // the files are staged, before any of them is put in place. The rebuilt b.txt fails
+    // its byte sum, or (with strong checks) its SHA-256 only: the checks name "new !b!",
+    // of the same length and sum.
+    for (bool strong : {false, true}) {
+        fsys::RemoveTree(target);
+        prompt.Clear();
+        errors.clear();
+        std::vector<image::Record> records;
+        ThreeChangedFiles(&records);
+        if (strong)
+            Craft(records, {},
+                  image::Checks({{std::string("old a"), "new a!"},
+                                 {std::string("old b"), "new !b!"},
+                                 {std::string("old c"), "new c!!!"}}));
+        else {
+            records[1].newSum += 1; // the rebuilt b.txt cannot match
+            Craft(records);
+        }
+        const auto before = SnapshotTree(target);
+        EXPECT_EQ(Apply(), 0);
+        EXPECT_TRUE(Texts().empty());
+        EXPECT_EQ(errors, std::vector<std::string>{"The following file did not come out as the patch file says; the "
+                                                   "patch file is damaged and cannot be applied:\n" +
+                                                   target + "/b.txt\n\n"});
+        EXPECT_EQ(SnapshotTree(target), before);
+    }
 }
 
 TEST_F(ApplyTest, NewFileWithAWrongRebuildIsNotCreated)

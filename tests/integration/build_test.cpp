@@ -85,7 +85,10 @@ protected:
             EXPECT_TRUE(r.ReadWrite(false));
             out[r.name] = {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
         }
-        EXPECT_EQ(core.patchImage.Tell(), image.size()); // nothing follows the last record
+        // The strong checks of every record follow the last one, and nothing else.
+        EXPECT_TRUE(reader.patchChecks.present);
+        EXPECT_EQ(reader.patchChecks.records.size(), core.fileCount);
+        EXPECT_EQ(core.patchImage.Tell(), reader.patchChecks.start);
         doc.ClosePatchFile();
         return out;
     }
@@ -150,10 +153,12 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     dir.Write("new/sub/deep/er/new.dat", "brand new");
     dir.Write("new/empty.txt", "");
     dir.Write("new/excluded.txt", "left out");
-    dir.Write("new/.hidden", "not collected");
+    dir.Write("new/.htaccess", "a file like any other");
     dir.Write("new/.hiddendir/inside.txt", "collected");
+    dir.Write("new/.git/config", "left out with its folder");
     dir.Write("old/gone.txt", "to be removed");
     dirDiff.AddExcludeFile(newFolder + "/excluded.txt");
+    dirDiff.AddExcludeFile(newFolder + "/.git");
     dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
     core.settings.defaultFolder = oldFolder;
     core.userName = "Publisher";
@@ -162,27 +167,29 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     EXPECT_TRUE(prompt.Shown().empty());
     EXPECT_EQ(dirDiff.DiffCount(), 0u);
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
-    EXPECT_EQ(core.fileCount, 5);
+    EXPECT_EQ(core.fileCount, 6);
 
-    // Every collected file but the excluded one got its status line, numbered among 7.
+    // Every collected file but the excluded ones got its status line, numbered among 9.
     std::vector<std::string> statuses;
     for (const auto& s : progress.Statuses())
         if (s.rfind("Creating patch for file ", 0) == 0)
             statuses.push_back(s);
-    ASSERT_EQ(statuses.size(), 6u);
+    ASSERT_EQ(statuses.size(), 7u);
     for (const auto& s : statuses)
-        EXPECT_EQ(s.substr(s.size() - 6), " of 7.");
+        EXPECT_EQ(s.substr(s.size() - 6), " of 9.");
     std::vector<std::string> names = FileNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), "excluded.txt"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "new.dat"), 1);
-    EXPECT_EQ(std::count(names.begin(), names.end(), ".hidden"), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), ".htaccess"), 1);
+    EXPECT_EQ(std::count(names.begin(), names.end(), "config"), 0);
 
     std::vector<unsigned char> image;
     std::map<std::string, CReadRecord> records = ReadBack(image);
-    ASSERT_EQ(records.size(), 5u);
+    ASSERT_EQ(records.size(), 6u);
     EXPECT_EQ(records.count("same.txt"), 0u);
     EXPECT_EQ(records.count("excluded.txt"), 0u);
-    for (const char* name : {"changed.bin", "touched.txt", "sub/deep/er/new.dat", "empty.txt", ".hiddendir/inside.txt"}) {
+    for (const char* name :
+         {"changed.bin", "touched.txt", "sub/deep/er/new.dat", "empty.txt", ".hiddendir/inside.txt", ".htaccess"}) {
         ASSERT_EQ(records.count(name), 1u) << name;
         ExpectSameRecord(records[name], Expected(name), name);
     }
@@ -200,7 +207,7 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + 204), oldFolder);
     EXPECT_EQ(U16(image, 724), 1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(image.data()) + 726), "gone.txt");
-    EXPECT_EQ(U16(image, 986), 5);
+    EXPECT_EQ(U16(image, 986), 6);
     EXPECT_EQ(U32(image, 988), 992u);
     EXPECT_EQ(std::string(image.begin() + 992, image.begin() + 997), std::string("file\0", 5));
 }

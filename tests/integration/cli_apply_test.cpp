@@ -60,6 +60,64 @@ TEST_F(CliApplyTest, VerificationErrorsAreListedAndNothingChanges)
     }
 }
 
+// A target that differs from the old file by two swapped bytes has its length and byte
+// sum: a patch with strong checks refuses it as not matching; one without (another
+// writer's) can only take it for the old file.
+TEST_F(CliApplyTest, SwappedBytesAreRefusedWhereThePatchCarriesStrongChecks)
+{
+    std::string oldFile(102400, '\0'), newFile;
+    for (size_t i = 0; i < oldFile.size(); ++i)
+        oldFile[i] = static_cast<char>(i * 7 + i / 251);
+    newFile = oldFile;
+    newFile.replace(50000, 5, "fresh");
+    std::string swapped = oldFile;
+    std::swap(swapped[1000], swapped[1001]);
+    ASSERT_NE(swapped, oldFile);
+    const std::string img = image::Header({}, 1) + image::Changed("big.bin", oldFile, newFile).Bytes();
+    dir.Write("strong.dvp", image::PatchFile(img + image::Checks({{oldFile, newFile}})));
+    dir.Write("weak.dvp", image::PatchFile(img));
+
+    dir.Write("target/big.bin", swapped);
+    const auto before = SnapshotTree(dir / "target");
+    for (const char* command : {"verify", "apply"}) {
+        ASSERT_EQ(Run(std::string(command) + " strong.dvp target"), 3) << command << err;
+        EXPECT_NE(err.find("The following file does not match the file to be updated:\n  " + (dir / "target") +
+                           "/big.bin"),
+                  std::string::npos)
+            << err;
+        EXPECT_EQ(SnapshotTree(dir / "target"), before);
+    }
+    ASSERT_EQ(Run("apply weak.dvp target"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/big.bin"), newFile);
+
+    // With the old file in place, the patch with strong checks applies.
+    dir.Write("target/big.bin", oldFile);
+    ASSERT_EQ(Run("apply strong.dvp target"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / "target/big.bin"), newFile);
+}
+
+// A name with control characters is written as it is, but every text that shows it
+// (progress, backup report, info) shows them escaped: a patch cannot send escape
+// sequences to the terminal.
+TEST_F(CliApplyTest, ControlCharactersInNamesAreShownEscaped)
+{
+    const std::string name = "\x1b[2Jred\nline\x7f.txt";
+    dir.Write("target/" + name, "old x");
+    dir.Write("hostile.dvp", image::PatchFile(image::Header({"gone\x1b[5m.txt"}, 1) +
+                                              image::Changed(name, "old x", "new x!").Bytes()));
+    ASSERT_EQ(Run("apply hostile.dvp target --backup"), 0) << err;
+    EXPECT_EQ(ReadFileText(dir / ("target/" + name)), "new x!");
+    EXPECT_EQ(ReadFileText(dir / "target/\x1b[2Jred\nline\x7f.bak"), "old x");
+    EXPECT_NE(out.find("\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"),
+              std::string::npos)
+        << out;
+    ASSERT_EQ(Run("info hostile.dvp"), 0) << err;
+    EXPECT_NE(out.find("  remove gone\\x1b[5m.txt\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"), std::string::npos) << out;
+    for (const std::string* text : {&out, &err})
+        EXPECT_EQ(text->find_first_of("\x1b\x7f"), std::string::npos) << *text;
+}
+
 TEST_F(CliApplyTest, RefusalsAndUsage)
 {
     EXPECT_EQ(Run("apply"), 2);

@@ -65,12 +65,14 @@ protected:
 
 TEST_F(CliBuildTest, BuildThenInfo)
 {
+    dir.Write("new/.env", "KEY=1");
+    dir.Write("new/cache/x.tmp", "scratch");
     CRun build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
                      "--organization Quenmark --dialog-text 'Welcome to the update'");
     EXPECT_EQ(build.status, 1) << "no folder out yet: " << build.err; // the work file cannot be created
     dir.MakeFolder("out");
-    build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
-                "--organization Quenmark --dialog-text 'Welcome to the update'");
+    build = Cli("build old new out/update.dvp --exclude secret.key --exclude cache --remove gone.txt "
+                "--publisher 'Ann Smith' --organization Quenmark --dialog-text 'Welcome to the update'");
     ASSERT_EQ(build.status, 0) << build.err;
     std::string patch = dir / "out/update.dvp";
     EXPECT_TRUE(Has(build.out, "The Patch File: " + patch + " was successfully created.")) << build.out;
@@ -86,6 +88,16 @@ TEST_F(CliBuildTest, BuildThenInfo)
     EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1  old 0 bytes sum 0  new 19 bytes")) << info.out;
     EXPECT_TRUE(Has(info.out, "  app.txt  new=0  old 31 bytes"));
     EXPECT_FALSE(Has(info.out, "secret.key"));
+    EXPECT_TRUE(Has(info.out, "  .env  new=1  old 0 bytes sum 0  new 5 bytes")) << info.out;
+    EXPECT_FALSE(Has(info.out, "cache/"));
+    EXPECT_TRUE(Has(info.out, "Strong checks:     SHA-256 of every file's old and new content"));
+
+    // The dot file arrives with the rest.
+    dir.Write("target/app.txt", "version one of the application\n");
+    dir.Write("target/gone.txt", "removed by the patch");
+    dir.Write("target/same.txt", "same");
+    ASSERT_EQ(Cli("apply out/update.dvp target").status, 0);
+    EXPECT_EQ(ReadFileText(dir / "target/.env"), "KEY=1");
     EXPECT_TRUE(Has(info.out, "File records:      ")) << info.out;
 }
 

@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -124,6 +125,8 @@ std::vector<CCase> Cases()
         {"changed file through a linked folder",
          [](const std::string&) { return Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")}); },
          Expect::ApplyRefused, kLinked},
+        {"parent component with control characters", evil("..\\\x1b]0;owned\x07\x1b[2J\n"), Expect::ApplyRefused,
+         "../\\x1b]0;owned\\x07\\x1b[2J\\x0a"},
         {"name field of length 0", damaged(With(Evil("e"), [](Record& r) { r.nameField = 0; })),
          Expect::ApplyRefused, kDamaged},
         {"name field of 261 bytes",
@@ -170,6 +173,28 @@ std::vector<CCase> Cases()
          damaged(With(Evil("n.txt"), [](Record& r) { r.olds.push_back({0, 0, 1}); })), Expect::ApplyRefused,
          kDamaged},
         {"unknown new-file flag", damaged(With(Evil("n.txt"), [](Record& r) { r.newFile = 7; })),
+         Expect::ApplyRefused, kDamaged},
+        {"strong checks that do not match themselves",
+         [](const std::string&) {
+             std::string checks = image::Checks({{std::string("old a"), "new a!"}});
+             checks[20] ^= 1;
+             return image::PatchFile(Img({Good()}) + checks);
+         },
+         Expect::HeaderRefused, ""},
+        {"strong checks cut short",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
+         },
+         Expect::HeaderRefused, ""},
+        {"strong checks of other records",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
+         },
+         Expect::HeaderRefused, ""},
+        {"bytes between the last record and the strong checks",
+         [](const std::string&) {
+             return image::PatchFile(Img({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
+         },
          Expect::ApplyRefused, kDamaged},
         {"remove entry in the parent folder",
          [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::RemovalSkipped,
@@ -295,6 +320,15 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
     const auto before = SnapshotTree(root.Path());
 
     int result = Apply();
+    // Names from the patch reach no message with a control character but line breaks.
+    auto hasControl = [](const std::string& text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](char ch) { return (static_cast<unsigned char>(ch) < 0x20 && ch != '\n') || ch == 0x7f; });
+    };
+    for (const auto& shown : prompt.Shown())
+        EXPECT_FALSE(hasControl(shown.text)) << shown.text;
+    for (const auto& e : errors)
+        EXPECT_FALSE(hasControl(e)) << e;
     if (c.expect == Expect::HeaderRefused) {
         EXPECT_EQ(result, -99);
     } else if (c.expect == Expect::RemovalSkipped) {

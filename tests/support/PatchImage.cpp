@@ -1,5 +1,7 @@
 #include "PatchImage.h"
 
+#include "container/ChecksTrailer.h"
+
 #include <stdexcept>
 #include <zlib.h>
 
@@ -133,6 +135,23 @@ std::string PatchFile(const std::string& image, int32_t partCount, int32_t partS
     Put32(out, static_cast<uint32_t>(partCount));
     Put32(out, static_cast<uint32_t>(partSize));
     return out + Gzip(image);
+}
+
+std::string Checks(const std::vector<Contents>& records)
+{
+    auto hash = [](const std::string& bytes) {
+        return CSha256::Of(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    };
+    std::vector<CRecordChecks> checks;
+    for (const Contents& c : records) {
+        CRecordChecks r;
+        r.hasOld = c.oldContent.has_value();
+        if (r.hasOld)
+            r.oldHash = hash(*c.oldContent);
+        r.newHash = hash(c.newContent);
+        checks.push_back(r);
+    }
+    return ChecksTrailerBytes(checks);
 }
 
 } // namespace image

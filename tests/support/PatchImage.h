@@ -54,6 +54,14 @@ Record NewFile(const std::string& storedName, const std::string& content);
 // object holding the whole new content.
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent);
 
+// The trailer of strong checks for records of these contents, in record order: the old
+// content (none for a new file) and the new content.
+struct Contents {
+    std::optional<std::string> oldContent;
+    std::string newContent;
+};
+std::string Checks(const std::vector<Contents>& records);
+
 // A gzip stream of the bytes (one member, as zlib's gzip writer makes it).
 std::string Gzip(const std::string& bytes);
 // The patch file: the part prefix, then the gzip stream of the image.

@@ -35,7 +35,7 @@ protected:
     }
 };
 
-TEST_F(DirDiffTest, HiddenFilesAreCountedButNotCollectedAndHiddenFoldersAreWalked)
+TEST_F(DirDiffTest, FilesAndFoldersWhoseNamesBeginWithADotAreCollectedLikeAnyOther)
 {
     std::string root = folder.MakeFolder("new");
     folder.Write("new/a.txt", "a");
@@ -49,15 +49,16 @@ TEST_F(DirDiffTest, HiddenFilesAreCountedButNotCollectedAndHiddenFoldersAreWalke
     CRecordingBuildProgress progress;
     dirDiff.seenFiles = 0;
     ASSERT_TRUE(dirDiff.CollectFiles(root, &progress));
-    EXPECT_EQ(Collected(), (std::set<std::string>{root + "/a.txt", root + "/sub/b.txt", root + "/sub/deeper/c.txt",
-                                                   root + "/.git/config"}));
+    EXPECT_EQ(Collected(), (std::set<std::string>{root + "/a.txt", root + "/.hidden", root + "/sub/b.txt",
+                                                   root + "/sub/deeper/c.txt", root + "/.git/config",
+                                                   root + "/.git/.keep"}));
     EXPECT_EQ(dirDiff.seenFiles, 6u);
     EXPECT_EQ(progress.Statuses(),
               (std::vector<std::string>{"Counting file number 1.", "Counting file number 2.", "Counting file number 3.",
                                         "Counting file number 4.", "Counting file number 5.", "Counting file number 6."}));
     // No progress object: the walk works all the same, and the counter keeps counting.
     ASSERT_TRUE(dirDiff.CollectFiles(root + "/", nullptr));
-    EXPECT_EQ(dirDiff.DiffCount(), 4u);
+    EXPECT_EQ(dirDiff.DiffCount(), 6u);
     EXPECT_EQ(dirDiff.seenFiles, 12u);
 }
 
@@ -159,10 +160,13 @@ TEST_F(DirDiffTest, EveryAddedFileIsLoggedWhenLoggingIsOn)
     core.settings.logFile = 1;
     dirDiff.ClearDiffArray();
     ASSERT_TRUE(dirDiff.CollectFiles(root, nullptr));
-    EXPECT_EQ(ReadFileText(folder / "log.txt"), "Added new file to diff array: " + root + "/a\n");
+    const std::string log = ReadFileText(folder / "log.txt");
+    EXPECT_EQ(log.size(), 2 * std::string("Added new file to diff array: \n").size() + 2 * root.size() + 5) << log;
+    for (const char* file : {"/a\n", "/.h\n"})
+        EXPECT_NE(log.find("Added new file to diff array: " + root + file), std::string::npos) << log;
 }
 
-TEST_F(DirDiffTest, ListsKeepUniqueEntriesAndExclusionIsExact)
+TEST_F(DirDiffTest, ListsKeepUniqueEntriesAndExclusionIsExactOrOfAWholeFolder)
 {
     dirDiff.AddExcludeFile("/n/App.dll");
     dirDiff.AddExcludeFile("/n/App.dll");
@@ -170,14 +174,24 @@ TEST_F(DirDiffTest, ListsKeepUniqueEntriesAndExclusionIsExact)
     dirDiff.AddRemoveFile("/o/old.txt");
     dirDiff.AddRemoveFile("/o/old.txt");
     EXPECT_EQ(dirDiff.ExcludeCount(), 2u);
+    EXPECT_EQ(dirDiff.ExcludeItem(1), "/n/readme");
     EXPECT_EQ(dirDiff.RemoveCount(), 1u);
     EXPECT_TRUE(dirDiff.IsExcluded("/n/App.dll"));
     EXPECT_FALSE(dirDiff.IsExcluded("/n/app.dll"));
     EXPECT_FALSE(dirDiff.IsExcluded("/n/App.dll/"));
     EXPECT_FALSE(dirDiff.IsExcluded("/n/App"));
+    // An entry that names a folder (with or without a trailing '/') leaves out everything
+    // below it, and nothing that merely begins with its name.
+    dirDiff.AddExcludeFile("/n/.git");
+    dirDiff.AddExcludeFile("/n/cache/");
+    EXPECT_TRUE(dirDiff.IsExcluded("/n/.git/config"));
+    EXPECT_TRUE(dirDiff.IsExcluded("/n/.git/objects/ab/cdef"));
+    EXPECT_TRUE(dirDiff.IsExcluded("/n/cache/x.tmp"));
+    EXPECT_FALSE(dirDiff.IsExcluded("/n/.gitignore"));
+    EXPECT_FALSE(dirDiff.IsExcluded("/n/cache.txt"));
+    EXPECT_FALSE(dirDiff.IsExcluded("/n/sub/.git/config"));
 
-    EXPECT_EQ(dirDiff.ExcludeItem(1), "/n/readme");
-    EXPECT_EQ(dirDiff.ExcludeItem(2), "");
+    EXPECT_EQ(dirDiff.ExcludeItem(4), "");
     EXPECT_EQ(dirDiff.RemoveItem(static_cast<size_t>(-1)), "");
     EXPECT_EQ(dirDiff.DiffItem(0), "");
     dirDiff.ClearExcludeList();

@@ -2,11 +2,13 @@
 // refuses damaged records, and the copies an apply makes with the patch objects.
 #include "app/AppCore.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/common/Sha256.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 
@@ -471,6 +473,34 @@ TEST(RecordTest, ByteSumWrapsAt32Bits)
     const size_t n = (1ULL << 32) / 255 + 1;
     std::vector<unsigned char> ff(n, 0xFF);
     EXPECT_EQ(ByteSum(ff.data(), n), static_cast<uint32_t>(uint64_t{n} * 255));
+}
+
+// The strong checks must be the standard SHA-256, whichever compression the processor
+// allows: known digests, across the padding boundaries and pieces of every size.
+TEST(RecordTest, Sha256GivesTheStandardDigests)
+{
+    auto hex = [](const CSha256::Digest& d) {
+        std::string out;
+        for (unsigned char b : d)
+            out += "0123456789abcdef"[b >> 4], out += "0123456789abcdef"[b & 15];
+        return out;
+    };
+    auto of = [&](const std::string& s) {
+        return hex(CSha256::Of(reinterpret_cast<const unsigned char*>(s.data()), s.size()));
+    };
+    EXPECT_EQ(of(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    EXPECT_EQ(of("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    EXPECT_EQ(of("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+              "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    EXPECT_EQ(of(std::string(1000000, 'a')), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+    const std::vector<unsigned char> random = RandomBytes(5000, 12);
+    const CSha256::Digest whole = CSha256::Of(random.data(), random.size());
+    for (size_t piece : {1u, 55u, 63u, 64u, 65u, 1000u}) {
+        CSha256 hash;
+        for (size_t at = 0; at < random.size(); at += piece)
+            hash.Update(random.data() + at, std::min(piece, random.size() - at));
+        EXPECT_EQ(hash.Final(), whole) << piece;
+    }
 }
 
 } // namespace

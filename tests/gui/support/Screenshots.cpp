@@ -124,7 +124,7 @@ int main(int argc, char** argv)
             lists.ClearDiffArray();
             for (const char* name : {"bin/tool", "bin/helper", "lib/libexample-runtime.so.1.2.3", "README.txt",
                                      "share/doc/CHANGES", "share/data.bin"})
-                lists.AddFoundFile("/opt/app", name, false);
+                lists.AddFoundFile("/opt/app", name);
             lists.ClearRemoveList();
             lists.AddRemoveFile("/opt/app/share/obsolete.dat");
             lists.ClearExcludeList();
