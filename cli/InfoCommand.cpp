@@ -50,6 +50,7 @@ int RunInfo(const std::vector<std::string>& args)
 
     const CPatchHeader& h = doc.Header();
     std::cout << "Patch file:        " << patchFile << "\n"
+              << "Format:            " << (core.patchFormat == CPatchFormat::Compact ? "compact" : "classic") << "\n"
               << "Date sum:          " << h.dateSum << "\n"
               << "Publisher:         " << OneLine(h.publisherName) << "\n"
               << "Organization:      " << OneLine(h.publisherOrganization) << "\n"
@@ -72,7 +73,13 @@ int RunInfo(const std::vector<std::string>& args)
         }
         std::cout << "  " << record.name << "  new=" << record.newFileFlag << "  old " << record.oldLength << " bytes sum "
                   << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
-                  << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount << "\n";
+                  << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount;
+        if (record.compactDelta.present) {
+            const CCompactStream* s = record.compactDelta.streams;
+            std::cout << "  delta controls " << s[kControls].packed << " differences " << s[kDifferences].packed
+                      << " literals " << s[kLiterals].packed << " bytes";
+        }
+        std::cout << "\n";
     }
     std::cout << std::flush;
     doc.ClosePatchFile();

@@ -20,6 +20,10 @@ inline constexpr size_t kHeaderFixedLength = 726; // up to and including RemoveC
 inline constexpr size_t kRemoveFieldLength = 260;
 inline constexpr size_t kEmptyHeaderLength = 732; // the header of a patch without remove entries
 inline constexpr int kMaxParts = 255;             // the reader takes the low byte of the part count
+// The start of a compact patch image, where a classic one has its gzip stream.
+inline constexpr unsigned char kCompactMagic[8] = {'D', 'V', 'C', 'P', 0x0D, 0x0A, 0x1A, 0x0A};
+// True when the bytes (the start of what follows the part prefix) begin a compact image.
+bool IsCompactImage(const unsigned char* start, size_t length);
 
 // The name, relative to the folder an apply updates ('/' between components), under
 // which a patch stores the remove entry: a relative entry as it is, a full one below the
@@ -106,6 +110,8 @@ private:
     enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
 
     bool PrepareRemoveFields(std::string& fields);
+    bool WriteCompactHeader(int32_t dateSum);
+    bool ReadCompactHeader();
     bool StoredRemoveName(const std::string& entry, std::string& stored);
     void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

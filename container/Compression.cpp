@@ -22,6 +22,13 @@ constexpr unsigned kReadBuffer = 256 * 1024;
 bool CPatchDoc::CompressWorkFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
+    // A compact image holds packed streams already: it becomes the patch file as it is.
+    if (core_.patchFormat == CPatchFormat::Compact) {
+        if (buildWorkFile_.MoveTo(pathName_))
+            return true;
+        ShowError("Error writing file:\n" + pathName_, owner);
+        return false;
+    }
     // A thorough build spends more time on a small image, to make it smaller still.
     uint64_t imageLength = 0;
     if (core_.settings.thorough && fsys::FileLength(workFileName_, imageLength) && imageLength <= kWholeImageGzipLimit) {
@@ -84,6 +91,18 @@ bool CPatchDoc::DecompressPatchFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
     workFileName_ = core_.tempFolder + "tempUCPathc.dvp";
+    // A compact image is read where it lies: it takes the decompressed image's name.
+    unsigned char start[sizeof kCompactMagic] = {};
+    CBinFile assembled;
+    const bool compact = assembled.Open(assembledFileName_, CBinFile::Mode::Read) &&
+                         assembled.ReadExact(start, sizeof start) && IsCompactImage(start, sizeof start);
+    assembled.Close();
+    if (compact) {
+        if (fsys::RenameFile(assembledFileName_, workFileName_))
+            return true;
+        ShowError("The temporary folder could not be written:\n" + core_.tempFolder, owner);
+        return false;
+    }
     gzFile in = gzopen(assembledFileName_.c_str(), "rb");
     if (!in) {
         ShowError("Error opening file:\n" + pathName_ + "\nfor decompression.", owner);

@@ -168,6 +168,8 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 bool CPatchDoc::WritePatchHeader()
 {
     core_.fileCount = 0;
+    if (core_.patchFormat == CPatchFormat::Compact)
+        return WriteCompactHeader(LocalDateSum());
     unsigned char fixed[kHeaderFixedLength - 2];
     unsigned char* p = fixed;
     PutText(p, kMagicWidth, kPatchMagic, kMagicWidth);
@@ -278,7 +280,11 @@ bool CPatchDoc::ReadPatchHeader()
 
     const uint64_t length = image.Length();
     unsigned char fixed[kHeaderFixedLength];
-    if (length < kMagicWidth || !image.ReadExact(fixed, kMagicWidth))
+    if (length >= sizeof kCompactMagic && image.ReadExact(fixed, sizeof kCompactMagic) &&
+        IsCompactImage(fixed, sizeof kCompactMagic))
+        return ReadCompactHeader();
+    core_.patchFormat = CPatchFormat::Classic;
+    if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth))
         return reject("");
     if (GetText(fixed, kMagicWidth) != kPatchMagic)
         return reject(""); // not a Delvorin patch image: no message of its own

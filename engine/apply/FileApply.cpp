@@ -2,6 +2,7 @@
 
 #include "app/AppCore.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
@@ -125,7 +126,7 @@ bool CFileApply::CheckTarget()
     uint64_t spanBytes = 0;
     NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
     spanBytes = spanEnd_ - spanFirst_;
-    inMemory_ = record_.Rebuilds() && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
+    inMemory_ = record_.Rebuilds() && !record_.compact && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
                 record_.oldLength <= kRebuildInMemory && spanBytes <= uint64_t{2} * kRebuildInMemory;
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
@@ -247,6 +248,8 @@ bool CFileApply::Rebuild()
     // anything is written. Old copies read the target as it was checked.
     if (!out_.SetLength(record_.newLength))
         return Fail("Unable to create file:\n" + stagedPath);
+    if (record_.compact)
+        return RebuildCompactFile(stagedPath);
     if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
         return Fail("Unable to open file:\n" + target_);
     if (record_.objectsStreamed)
@@ -262,6 +265,28 @@ bool CFileApply::Rebuild()
     // empty file: the file need not be read back.
     rebuiltSum_ = windows.Sum();
     return true;
+}
+
+bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
+{
+    // A rebuild that finds the streams inconsistent, or a result that is not the new file
+    // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
+    switch (RebuildCompact(record_, core_.patchImage.Fd(), oldFd_,
+                           [&](const unsigned char* data, size_t length, uint64_t at) {
+                               return out_.WriteAt(data, length, at);
+                           })) {
+    case CCompactRebuild::Ok:
+        rebuiltSum_ = record_.newByteSum;
+        return true;
+    case CCompactRebuild::Damaged:
+        rebuiltSum_ = ~record_.newByteSum;
+        return true;
+    case CCompactRebuild::ReadFailed:
+        return Fail("Unable to read file:\n" + target_);
+    case CCompactRebuild::WriteFailed:
+        break;
+    }
+    return Fail("Unable to write file:\n" + stagedPath);
 }
 
 bool CFileApply::RebuildObjectByObject()

@@ -38,6 +38,7 @@ private:
     bool Stage();
     bool Rebuild();
     bool RebuildObjectByObject();
+    bool RebuildCompactFile(const std::string& stagedPath);
     bool CheckResult();
     bool BackupTargetFile();
     bool ReplaceTargetFile();

@@ -5,6 +5,7 @@
 
 #include "app/AppCore.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
@@ -230,6 +231,8 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
+    if (record.compact)
+        return CompactControlsValid(record, imageFd);
     if (record.objectsStreamed)
         return StreamedObjectsCoverNewFile(record, imageFd);
     std::vector<std::pair<uint64_t, uint64_t>> stretches;
@@ -277,8 +280,10 @@ int CFilePatch::VerifyTargetFile(char* entry)
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
                 std::optional<uint32_t> sum = SumOpenFile(fd, newLength);
+                targetHoldsNew = sum && *sum == newByteSum &&
+                                 (!compact || StrongStateOfTarget(*this, fd, newLength, CTargetState::New) ==
+                                                  CTargetState::New);
                 ::close(fd);
-                targetHoldsNew = sum && *sum == newByteSum;
             }
         }
         return 1;
@@ -296,8 +301,11 @@ int CFilePatch::VerifyTargetFile(char* entry)
     std::optional<uint32_t> sum;
     if (known && (length == oldLength || length == newLength))
         sum = SumOpenFile(fd, length);
+    CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
+    // A compact record holds the strong checks of both contents.
+    if (compact)
+        state = StrongStateOfTarget(*this, fd, length, state);
     ::close(fd);
-    const CTargetState state = sum ? StateOfTarget(*this, length, *sum) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;
