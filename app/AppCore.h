@@ -40,6 +40,9 @@ public:
     CBinFile patchImage;
     // The format of the patch image: chosen for a build, found in the patch for an apply.
     CPatchFormat patchFormat = CPatchFormat::Classic;
+    // A compact build: the controls, differences and literals of all its records, each
+    // written unpacked into a work file of its own until the patch file is made.
+    CBinFile compactStreams[3];
     uint16_t fileCount = 0;
 
     // Begins a new log file, making the folder it lies in when that is missing.

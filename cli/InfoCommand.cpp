@@ -76,8 +76,8 @@ int RunInfo(const std::vector<std::string>& args)
                   << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount;
         if (record.compactDelta.present) {
             const CCompactStream* s = record.compactDelta.streams;
-            std::cout << "  delta controls " << s[kControls].packed << " differences " << s[kDifferences].packed
-                      << " literals " << s[kLiterals].packed << " bytes";
+            std::cout << "  delta controls " << s[kControls].raw << " differences " << s[kDifferences].raw
+                      << " literals " << s[kLiterals].raw << " bytes";
         }
         std::cout << "\n";
     }

@@ -20,10 +20,6 @@ inline constexpr size_t kHeaderFixedLength = 726; // up to and including RemoveC
 inline constexpr size_t kRemoveFieldLength = 260;
 inline constexpr size_t kEmptyHeaderLength = 732; // the header of a patch without remove entries
 inline constexpr int kMaxParts = 255;             // the reader takes the low byte of the part count
-// The start of a compact patch image, where a classic one has its gzip stream.
-inline constexpr unsigned char kCompactMagic[8] = {'D', 'V', 'C', 'P', 0x0D, 0x0A, 0x1A, 0x0A};
-// True when the bytes (the start of what follows the part prefix) begin a compact image.
-bool IsCompactImage(const unsigned char* start, size_t length);
 
 // The name, relative to the folder an apply updates ('/' between components), under
 // which a patch stores the remove entry: a relative entry as it is, a full one below the
@@ -110,8 +106,14 @@ private:
     enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
 
     bool PrepareRemoveFields(std::string& fields);
+    // The compact format (CompactImage.cpp): the description's header and the three
+    // stream work files; the patch file packed from them; the image unpacked from it.
     bool WriteCompactHeader(int32_t dateSum);
     bool ReadCompactHeader();
+    bool PackCompactPatch();
+    bool UnpackCompactImage();
+    void RemoveCompactStreams();
+    CWorkFile compactStreamFiles_[3];
     bool StoredRemoveName(const std::string& entry, std::string& stored);
     void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

@@ -5,6 +5,7 @@
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
 
 #include <cstring>
@@ -222,12 +223,14 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
     if (!written) {
         ShowError("Error writing file:\n" + workFileName_ + "\nThe Delvorin file was not created.", owner_);
         buildWorkFile_.Remove();
+        RemoveCompactStreams();
         return false;
     }
 
     if (core_.fileCount == 0) {
         // Nothing to compress: the patch file would be deleted again at once.
         buildWorkFile_.Remove();
+        RemoveCompactStreams();
         fsys::DeleteFile(pathName_);
         core_.Ask(PromptOwner::MainWindow,
                   "The old file folder and the new file folder are identical.\nNo Delvorin file was created.",
@@ -255,6 +258,7 @@ void CPatchDoc::AbandonPatchFile()
     core_.patchImage.Close();
     imageUse_ = ImageUse::None;
     buildWorkFile_.Remove();
+    RemoveCompactStreams();
 }
 
 bool CPatchDoc::ReadPatchHeader()
@@ -281,7 +285,7 @@ bool CPatchDoc::ReadPatchHeader()
     const uint64_t length = image.Length();
     unsigned char fixed[kHeaderFixedLength];
     if (length >= sizeof kCompactMagic && image.ReadExact(fixed, sizeof kCompactMagic) &&
-        IsCompactImage(fixed, sizeof kCompactMagic))
+        std::memcmp(fixed, kCompactMagic, sizeof kCompactMagic) == 0)
         return ReadCompactHeader();
     core_.patchFormat = CPatchFormat::Classic;
     if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth))

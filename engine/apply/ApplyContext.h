@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+class CCompactReaders;
+
 struct CApplyContext {
     CFolderHandle root;
     std::string rootPath; // the target folder as the user gave it, for messages
@@ -21,4 +23,6 @@ struct CApplyContext {
     // calls a file.
     std::string lastFolderName;
     std::shared_ptr<CFolderHandle> lastFolder;
+    // A compact patch: its three streams, unpacked as the records go by (CompactRebuild.h).
+    std::shared_ptr<CCompactReaders> compact;
 };

@@ -1,5 +1,6 @@
 #include "engine/apply/CompactRebuild.h"
 
+#include "engine/apply/ApplyContext.h"
 #include "platform/FileSystem.h"
 
 #include <zstd.h>
@@ -13,13 +14,13 @@ namespace {
 constexpr size_t kInputChunk = size_t{128} << 10;
 constexpr size_t kChunk = size_t{1} << 20;
 
-// One packed stream of the image, unpacked on demand to exactly its unpacked length.
+// One packed stream of the patch, unpacked on demand from the start on; a record's
+// part is reached by unpacking and passing over what lies before it.
 class CUnpacker {
 public:
-    CUnpacker(int imageFd, const CCompactStream& stream)
-        : fd_(imageFd), next_(stream.position), left_(stream.packed), raw_(stream.raw)
+    CUnpacker(int imageFd, const CCompactSpan& span) : fd_(imageFd), next_(span.position), left_(span.packed), raw_(span.raw)
     {
-        if (stream.packed == 0)
+        if (span.packed == 0)
             return;
         dctx_ = ZSTD_createDCtx();
         input_.resize(kInputChunk);
@@ -30,6 +31,18 @@ public:
     CUnpacker(const CUnpacker&) = delete;
     CUnpacker& operator=(const CUnpacker&) = delete;
 
+    uint64_t Position() const { return produced_; }
+    // Passes over the stream up to offset; false when it lies behind or past the end.
+    bool SkipTo(uint64_t offset)
+    {
+        if (offset < produced_ || offset > raw_)
+            return false;
+        unsigned char scrap[16384];
+        while (produced_ < offset)
+            if (!Read(scrap, static_cast<size_t>(std::min<uint64_t>(sizeof scrap, offset - produced_))))
+                return false;
+        return true;
+    }
     // Exactly n bytes of the stream; false when it ends first or is damaged.
     bool Read(unsigned char* out, size_t n)
     {
@@ -43,52 +56,29 @@ public:
         produced_ += n;
         return true;
     }
-    // True when the stream ends exactly here: its frame is complete and all its bytes used.
-    bool Finish()
-    {
-        if (!dctx_)
-            return raw_ == 0 && left_ == 0 && !failed_;
-        unsigned char extra;
-        ZSTD_outBuffer o{&extra, 1, 0};
-        while (!frameDone_) {
-            if (!Unpack(o))
-                return false;
-            if (o.pos != 0)
-                return false; // more bytes than the record says
-        }
-        return left_ == 0 && in_.pos == in_.size && produced_ == raw_;
-    }
-    uint64_t Left() const { return raw_ - produced_; }
 
 private:
     // One call of the decoder, with input fetched when it has none; false when it
     // cannot go on.
     bool Unpack(ZSTD_outBuffer& o)
     {
-        if (!dctx_ || failed_)
-            return false;
-        if (in_.pos == in_.size) {
-            if (left_ == 0) {
-                if (frameDone_)
-                    return false;
-            } else {
-                const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, input_.size()));
-                if (!fsys::ReadAt(fd_, input_.data(), take, next_))
-                    return failed_ = true, false;
-                next_ += take;
-                left_ -= take;
-                in_ = ZSTD_inBuffer{input_.data(), take, 0};
-            }
+        if (!dctx_ || failed_ || frameDone_)
+            return false; // no stream, a damaged one, or one that ended before its length
+        if (in_.pos == in_.size && left_ > 0) {
+            const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, input_.size()));
+            if (!fsys::ReadAt(fd_, input_.data(), take, next_))
+                return failed_ = true, false;
+            next_ += take;
+            left_ -= take;
+            in_ = ZSTD_inBuffer{input_.data(), take, 0};
         }
         const size_t before = o.pos, inBefore = in_.pos;
-        if (frameDone_)
-            return false; // a second frame: not what the format holds
         const size_t r = ZSTD_decompressStream(dctx_, &o, &in_);
         if (ZSTD_isError(r))
             return failed_ = true, false;
         if (r == 0)
-            frameDone_ = true;
-        if (o.pos == before && in_.pos == inBefore && left_ == 0 && in_.pos == in_.size && !frameDone_)
+            frameDone_ = true; // the frame has given all it holds
+        if (o.pos == before && in_.pos == inBefore && left_ == 0)
             return failed_ = true, false; // the stream is cut short
         return true;
     }
@@ -105,19 +95,51 @@ private:
     bool failed_ = false;
 };
 
+} // namespace
+
+// The three streams of one pass over a compact patch's records.
+class CCompactReaders {
+public:
+    CCompactReaders(int imageFd, const CCompactDelta& delta)
+        : controls(imageFd, delta.spans[kControls]), differences(imageFd, delta.spans[kDifferences]),
+          literals(imageFd, delta.spans[kLiterals])
+    {
+    }
+    CUnpacker controls, differences, literals;
+};
+
+namespace {
+
+// The readers of the record's apply (made by its first compact record, and again when a
+// record lies behind where they are: the next pass over the records), or of its own.
+CCompactReaders& ReadersFor(const CFilePatch& record, int imageFd, std::unique_ptr<CCompactReaders>& own)
+{
+    if (!record.applyContext) {
+        own = std::make_unique<CCompactReaders>(imageFd, record.compactDelta);
+        return *own;
+    }
+    std::shared_ptr<CCompactReaders>& readers = record.applyContext->compact;
+    const CCompactStream* s = record.compactDelta.streams;
+    if (!readers || s[kControls].offset < readers->controls.Position() ||
+        s[kDifferences].offset < readers->differences.Position() || s[kLiterals].offset < readers->literals.Position())
+        readers = std::make_shared<CCompactReaders>(imageFd, record.compactDelta);
+    return *readers;
+}
+
 // The steps of the control stream, read one at a time and checked before they are given.
 class CStepReader {
 public:
-    CStepReader(const CFilePatch& record, int imageFd)
-        : unpacker_(imageFd, record.compactDelta.streams[kControls]),
+    CStepReader(const CFilePatch& record, CUnpacker& controls)
+        : unpacker_(controls), left_(record.compactDelta.streams[kControls].raw),
           check_(record.oldLength, record.newLength, record.compactDelta.streams[kDifferences].raw,
                  record.compactDelta.streams[kLiterals].raw)
     {
+        damaged_ = !unpacker_.SkipTo(record.compactDelta.streams[kControls].offset);
     }
     // False at the end of the controls and when a step is damaged (Damaged() tells).
     bool Next(CCompactStep& step)
     {
-        if (unpacker_.Left() == 0 && at_ == buffer_.size())
+        if (damaged_ || (left_ == 0 && at_ == buffer_.size()))
             return false;
         uint64_t copy, literal, move;
         if (!Varint(copy) || !Varint(literal) || !Varint(move) || copy > UINT32_MAX || literal > UINT32_MAX ||
@@ -137,7 +159,7 @@ public:
     uint64_t CopyFrom() const { return check_.CopyFrom(); }
     bool Damaged() const { return damaged_; }
     // True when the steps ended cleanly and wrote the whole file.
-    bool Complete() { return !damaged_ && check_.Complete() && unpacker_.Finish(); }
+    bool Complete() const { return !damaged_ && check_.Complete() && left_ == 0 && at_ == buffer_.size(); }
 
 private:
     bool Varint(uint64_t& v)
@@ -145,11 +167,12 @@ private:
         v = 0;
         for (int shift = 0; shift < 42; shift += 7) {
             if (at_ == buffer_.size()) {
-                const size_t take = static_cast<size_t>(std::min<uint64_t>(unpacker_.Left(), 64 << 10));
+                const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, 64 << 10));
                 buffer_.resize(take);
                 at_ = 0;
                 if (take == 0 || !unpacker_.Read(buffer_.data(), take))
                     return false;
+                left_ -= take;
             }
             const unsigned char b = buffer_[at_++];
             v |= uint64_t{b & 0x7Fu} << shift;
@@ -159,7 +182,8 @@ private:
         return false;
     }
 
-    CUnpacker unpacker_;
+    CUnpacker& unpacker_;
+    uint64_t left_; // of the record's controls, not yet unpacked
     CCompactControlCheck check_;
     std::vector<unsigned char> buffer_;
     size_t at_ = 0;
@@ -172,7 +196,8 @@ bool CompactControlsValid(const CFilePatch& record, int imageFd)
 {
     if (!record.compactDelta.present)
         return true;
-    CStepReader steps(record, imageFd);
+    std::unique_ptr<CCompactReaders> own;
+    CStepReader steps(record, ReadersFor(record, imageFd, own).controls);
     CCompactStep step;
     while (steps.Next(step)) {
     }
@@ -230,9 +255,14 @@ CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd,
     };
 
     if (delta.present) {
-        CStepReader steps(record, imageFd);
-        CUnpacker differences(imageFd, delta.streams[kDifferences]);
-        CUnpacker literals(imageFd, delta.streams[kLiterals]);
+        std::unique_ptr<CCompactReaders> own;
+        CCompactReaders& readers = ReadersFor(record, imageFd, own);
+        CStepReader steps(record, readers.controls);
+        CUnpacker& differences = readers.differences;
+        CUnpacker& literals = readers.literals;
+        if (!differences.SkipTo(delta.streams[kDifferences].offset) ||
+            !literals.SkipTo(delta.streams[kLiterals].offset))
+            return CCompactRebuild::Damaged;
         CCompactStep step;
         while (steps.Next(step)) {
             uint64_t from = steps.CopyFrom();
@@ -261,7 +291,7 @@ CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd,
                     return CCompactRebuild::WriteFailed;
             }
         }
-        if (!steps.Complete() || !differences.Finish() || !literals.Finish())
+        if (!steps.Complete())
             return CCompactRebuild::Damaged;
     }
     if (!flush())

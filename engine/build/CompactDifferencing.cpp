@@ -1,5 +1,6 @@
 // The compact record of one file pair: byte sums, SHA-256 of both contents and the
-// packed delta, made from the contents CreatePatch loaded.
+// delta's three streams, made from the contents CreatePatch loaded. The record writer
+// adds the streams to the patch's; they are packed when the patch file is made.
 #include "app/AppCore.h"
 #include "engine/build/BuildReport.h"
 #include "engine/build/CompactMatcher.h"
@@ -58,11 +59,8 @@ int CFilePatch::MakeCompact(IBuildProgress* progress)
             FreeBuffers();
             return -1;
         }
-        if (!PackCompactStreams(raw, compactDelta)) {
-            FreeBuffers();
-            core_.Ask(PromptOwner::MainWindow, "Unable to compress the patch of file:\n" + name, "Delvorin Error");
-            return 0;
-        }
+        for (int i = 0; i < kCompactStreams; ++i)
+            compactDelta.rawBytes[i] = std::move(raw.streams[i]);
     } catch (const std::bad_alloc&) {
         FreeBuffers();
         core_.Ask(PromptOwner::ProgressDialog,

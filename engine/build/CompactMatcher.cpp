@@ -1,12 +1,9 @@
 #include "engine/build/CompactMatcher.h"
 
 #include <divsufsort.h>
-#include <zstd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <future>
-#include <system_error>
 
 namespace {
 
@@ -127,30 +124,6 @@ private:
     size_t cursor_ = 0;
 };
 
-bool PackOne(const std::vector<unsigned char>& raw, std::vector<unsigned char>& packed)
-{
-    packed.clear();
-    if (raw.empty())
-        return true;
-    ZSTD_CCtx* cctx = ZSTD_createCCtx();
-    if (!cctx)
-        return false;
-    // Small streams get the coder's strongest level; large ones a strong level whose
-    // window an apply can hold.
-    const int level = raw.size() <= (size_t{4} << 20) ? 22 : 19;
-    ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, level);
-    ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, std::min(kCompactWindowLog, level == 22 ? 23 : kCompactWindowLog));
-    ZSTD_CCtx_setParameter(cctx, ZSTD_c_enableLongDistanceMatching, 1);
-    ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, 0);
-    packed.resize(ZSTD_compressBound(raw.size()));
-    const size_t n = ZSTD_compress2(cctx, packed.data(), packed.size(), raw.data(), raw.size());
-    ZSTD_freeCCtx(cctx);
-    if (ZSTD_isError(n))
-        return false;
-    packed.resize(n);
-    return true;
-}
-
 } // namespace
 
 bool CompactMatch(const unsigned char* oldData, size_t oldLength, const unsigned char* newData, size_t newLength,
@@ -261,27 +234,4 @@ void CompactFromObjects(const std::vector<COldPatch>& objects, const unsigned ch
     }
     if (done < newLength)
         writer.Step(0, done, 0, newLength - done);
-}
-
-bool PackCompactStreams(const CCompactRaw& raw, CCompactDelta& delta)
-{
-    std::vector<unsigned char> packed[kCompactStreams];
-    // The differences, the largest stream, are packed beside the other two.
-    std::future<bool> differences;
-    try {
-        differences = std::async(std::launch::async, [&] { return PackOne(raw.streams[kDifferences], packed[kDifferences]); });
-    } catch (const std::system_error&) {
-    }
-    bool ok = PackOne(raw.streams[kControls], packed[kControls]) && PackOne(raw.streams[kLiterals], packed[kLiterals]);
-    ok = (differences.valid() ? differences.get() : PackOne(raw.streams[kDifferences], packed[kDifferences])) && ok;
-    if (!ok)
-        return false;
-    delta.present = true;
-    delta.packedBytes.clear();
-    for (int i = 0; i < kCompactStreams; ++i) {
-        delta.streams[i].raw = static_cast<uint32_t>(raw.streams[i].size());
-        delta.streams[i].packed = static_cast<uint32_t>(packed[i].size());
-        delta.packedBytes.insert(delta.packedBytes.end(), packed[i].begin(), packed[i].end());
-    }
-    return true;
 }

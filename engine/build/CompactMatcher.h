@@ -1,7 +1,6 @@
 // The matching of the compact patch format: describes a new file as steps of approximate
 // copies from anywhere in the old file (old bytes plus byte-wise differences, mostly
-// zero) and literal bytes, in the three unpacked streams of CompactDelta.h; and the
-// packing of those streams.
+// zero) and literal bytes, in the three unpacked streams of CompactDelta.h.
 #pragma once
 #include "engine/common/CFilePatch.h"
 #include "engine/common/CompactDelta.h"
@@ -30,7 +29,3 @@ bool CompactMatch(const unsigned char* oldData, size_t oldLength, const unsigned
 // the new file; overlaps are cut off) and literals for what they leave.
 void CompactFromObjects(const std::vector<COldPatch>& objects, const unsigned char* oldData, const unsigned char* newData,
                         size_t newLength, CCompactRaw& raw);
-
-// Packs each stream into a zstd frame (the larger ones side by side on two threads) and
-// fills delta.streams and delta.packedBytes. False when the coder fails.
-bool PackCompactStreams(const CCompactRaw& raw, CCompactDelta& delta);

@@ -14,22 +14,51 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 enum CCompactStreamIndex { kControls = 0, kDifferences = 1, kLiterals = 2, kCompactStreams = 3 };
 
-// One stream of a record: its length unpacked and packed, and where its packed bytes lie
-// in the patch image (apply).
+// A compact patch holds each stream once for all its files ("solid"), so that the coder
+// sees what the files have in common. A record names its part of each: the offset in
+// the unpacked stream and the length.
 struct CCompactStream {
+    uint64_t offset = 0;
     uint32_t raw = 0;
-    uint32_t packed = 0;
+};
+
+// One packed stream of the whole patch: its unpacked length, packed length and where
+// the packed bytes lie in the image.
+struct CCompactSpan {
+    uint64_t raw = 0;
+    uint64_t packed = 0;
     uint64_t position = 0;
 };
 
 struct CCompactDelta {
     bool present = false;
     CCompactStream streams[kCompactStreams];
-    std::vector<unsigned char> packedBytes; // build: the three packed streams, one after the other
+    CCompactSpan spans[kCompactStreams];                // apply: the patch's packed streams
+    std::vector<unsigned char> rawBytes[kCompactStreams]; // build: this record's part of each stream
+};
+
+// The start of a compact image after the part prefix (little-endian): the magic, the
+// version (16 bits), flags (16 bits, 0), the unpacked and packed length of the
+// description (32 bits each: header fields, remove list and records), and for each of
+// the three streams its unpacked and packed length (64 bits each). The packed
+// description follows, then the three packed streams.
+inline constexpr unsigned char kCompactMagic[8] = {'D', 'V', 'C', 'P', 0x0D, 0x0A, 0x1A, 0x0A};
+inline constexpr uint16_t kCompactVersion = 1;
+inline constexpr size_t kCompactFixedSize = 8 + 2 + 2 + 4 + 4 + kCompactStreams * 16;
+// The description is unpacked into the temporary folder before an apply; this bounds it
+// (65535 records and as many remove entries need less than 64 MiB).
+inline constexpr uint32_t kMaxCompactDescription = uint32_t{64} << 20;
+
+struct CCompactFixed {
+    uint16_t version = kCompactVersion;
+    uint32_t descriptionRaw = 0;
+    uint32_t descriptionPacked = 0;
+    CCompactSpan spans[kCompactStreams];
 };
 
 // One step of the controls.
@@ -103,3 +132,45 @@ private:
     uint64_t oldLength_, newLength_, differences_, literals_;
     uint64_t oldAt_ = 0, copyFrom_ = 0, written_ = 0, differencesUsed_ = 0, literalsUsed_ = 0;
 };
+
+inline void PutCompactFixed(unsigned char* p, const CCompactFixed& f)
+{
+    auto put = [&p](uint64_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            *p++ = static_cast<unsigned char>(v >> (8 * i));
+    };
+    std::memcpy(p, kCompactMagic, sizeof kCompactMagic);
+    p += sizeof kCompactMagic;
+    put(f.version, 2);
+    put(0, 2);
+    put(f.descriptionRaw, 4);
+    put(f.descriptionPacked, 4);
+    for (const CCompactSpan& s : f.spans) {
+        put(s.raw, 8);
+        put(s.packed, 8);
+    }
+}
+
+// Reads the fixed start; false when the magic is not there. The positions of the packed
+// streams follow from the lengths; whether they fit the file is the caller's check.
+inline bool GetCompactFixed(const unsigned char* p, CCompactFixed& f)
+{
+    if (std::memcmp(p, kCompactMagic, sizeof kCompactMagic) != 0)
+        return false;
+    auto get = [&p](int bytes) {
+        uint64_t v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v |= uint64_t{*p++} << (8 * i);
+        return v;
+    };
+    p += sizeof kCompactMagic;
+    f.version = static_cast<uint16_t>(get(2));
+    get(2);
+    f.descriptionRaw = static_cast<uint32_t>(get(4));
+    f.descriptionPacked = static_cast<uint32_t>(get(4));
+    for (CCompactSpan& s : f.spans) {
+        s.raw = get(8);
+        s.packed = get(8);
+    }
+    return true;
+}

@@ -3,14 +3,16 @@
 //   flags (8 bits: 1 new file, 2 delta present), old length, new length, old byte sum,
 //   new byte sum (32 bits each), creation, last-access and last-write time (64 bits
 //   each), SHA-256 of the old and of the new content (32 bytes each); with a delta, for
-//   the controls, differences and literals in that order their unpacked and packed
-//   lengths (32 bits each), then the three packed streams one after the other.
+//   the controls, differences and literals in that order the offset of the record's
+//   part in the unpacked stream (64 bits) and its length (32 bits).
+// The records lie in the image's description; the streams follow it (CompactDelta.h).
 #include "engine/common/CompactRecord.h"
 
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/common/ByteOrder.h"
 #include "engine/common/CFilePatch.h"
+#include "platform/FileSystem.h"
 
 #include <cstring>
 
@@ -20,7 +22,7 @@ const unsigned char kTag[4] = {'c', 'f', 'i', 'l'};
 constexpr unsigned kNewFile = 1;
 constexpr unsigned kHasDelta = 2;
 constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8 + 2 * 32;
-constexpr size_t kStreamTableSize = kCompactStreams * 8;
+constexpr size_t kStreamTableSize = kCompactStreams * 12;
 
 bool Refuse(CAppCore& core, const std::string& text)
 {
@@ -46,9 +48,6 @@ std::string StreamProblem(const CFilePatch& r)
     // Every step writes at least one byte; an empty new file takes no step.
     if ((s[kControls].raw == 0) != (r.newLength == 0) || s[kControls].raw > kMaxStepBytes * r.newLength)
         return "its controls have an impossible length.";
-    for (const CCompactStream& stream : r.compactDelta.streams)
-        if ((stream.raw == 0) != (stream.packed == 0))
-            return "a stream's packed length does not fit its length.";
     return "";
 }
 
@@ -73,15 +72,19 @@ bool WriteCompactRecord(CFilePatch& r)
     PutU64(bytes, r.newTimes.lastWrite);
     bytes.insert(bytes.end(), r.oldSha.begin(), r.oldSha.end());
     bytes.insert(bytes.end(), r.newSha.begin(), r.newSha.end());
-    if (r.compactDelta.present) {
-        for (const CCompactStream& s : r.compactDelta.streams) {
-            PutU32(bytes, s.raw);
-            PutU32(bytes, s.packed);
+    CCompactDelta& delta = r.compactDelta;
+    if (delta.present) {
+        for (int i = 0; i < kCompactStreams; ++i) {
+            PutU64(bytes, core.compactStreams[i].Tell());
+            PutU32(bytes, static_cast<uint32_t>(delta.rawBytes[i].size()));
         }
     }
-    CBinFile& image = core.patchImage;
-    const std::vector<unsigned char>& packed = r.compactDelta.packedBytes;
-    if (!image.Write(bytes.data(), bytes.size()) || (!packed.empty() && !image.Write(packed.data(), packed.size())))
+    bool ok = core.patchImage.Write(bytes.data(), bytes.size());
+    for (int i = 0; ok && delta.present && i < kCompactStreams; ++i)
+        ok = delta.rawBytes[i].empty() || core.compactStreams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
+    for (std::vector<unsigned char>& raw : delta.rawBytes)
+        std::vector<unsigned char>().swap(raw);
+    if (!ok)
         return Refuse(core, "Error writing patch file!");
     return true;
 }
@@ -90,7 +93,13 @@ bool ReadCompactRecord(CFilePatch& r)
 {
     CAppCore& core = r.Core();
     CBinFile& image = core.patchImage;
-    const uint64_t imageLength = image.Length();
+    // The records end where the description does; the spans of the streams are read
+    // from the image's fixed start.
+    unsigned char start[kCompactFixedSize];
+    CCompactFixed fixed;
+    if (!fsys::ReadAt(image.Fd(), start, sizeof start, 0) || !GetCompactFixed(start, fixed))
+        return Refuse(core, "Error reading patch file!");
+    const uint64_t imageLength = kCompactFixedSize + uint64_t{fixed.descriptionRaw};
     uint64_t position = image.Tell();
     const char* const pastEnd = "A file record runs past the end of the patch file.";
     auto take = [&](void* data, size_t size) {
@@ -114,24 +123,25 @@ bool ReadCompactRecord(CFilePatch& r)
     if (stored.find('\0') != std::string::npos)
         return Damaged(core, "A file name holds a zero byte.");
 
-    unsigned char fixed[kFixedSize];
-    if (!take(fixed, sizeof fixed))
+    unsigned char fields[kFixedSize];
+    if (!take(fields, sizeof fields))
         return Damaged(core, pastEnd);
-    const unsigned flags = fixed[0];
+    const unsigned char* f = fields;
+    const unsigned flags = f[0];
     if (flags > (kNewFile | kHasDelta))
         return Damaged(core, "The file record of " + stored + " has unknown flags.");
     r.name = FromStoredName(stored);
     r.compact = true;
     r.newFileFlag = (flags & kNewFile) ? 1 : 0;
-    r.oldLength = GetU32(fixed + 1);
-    r.newLength = GetU32(fixed + 5);
-    r.oldByteSum = GetU32(fixed + 9);
-    r.newByteSum = GetU32(fixed + 13);
-    r.newTimes.creation = GetU64(fixed + 17);
-    r.newTimes.lastAccess = GetU64(fixed + 25);
-    r.newTimes.lastWrite = GetU64(fixed + 33);
-    std::memcpy(r.oldSha.data(), fixed + 41, 32);
-    std::memcpy(r.newSha.data(), fixed + 73, 32);
+    r.oldLength = GetU32(f + 1);
+    r.newLength = GetU32(f + 5);
+    r.oldByteSum = GetU32(f + 9);
+    r.newByteSum = GetU32(f + 13);
+    r.newTimes.creation = GetU64(f + 17);
+    r.newTimes.lastAccess = GetU64(f + 25);
+    r.newTimes.lastWrite = GetU64(f + 33);
+    std::memcpy(r.oldSha.data(), f + 41, 32);
+    std::memcpy(r.newSha.data(), f + 73, 32);
     r.oldPatches.clear();
     r.newPatches.clear();
     r.oldCopyCount = r.newDataCount = 0;
@@ -153,19 +163,20 @@ bool ReadCompactRecord(CFilePatch& r)
     if (!take(table, sizeof table))
         return Damaged(core, pastEnd);
     r.compactDelta.present = true;
+    uint64_t at = kCompactFixedSize + uint64_t{fixed.descriptionRaw}; // in the unpacked image
     for (int i = 0; i < kCompactStreams; ++i) {
         CCompactStream& s = r.compactDelta.streams[i];
-        s.raw = GetU32(table + 8 * i);
-        s.packed = GetU32(table + 8 * i + 4);
-        s.position = position;
-        if (imageLength - position < s.packed)
-            return Damaged(core, pastEnd);
-        position += s.packed;
+        s.offset = GetU64(table + 12 * i);
+        s.raw = GetU32(table + 12 * i + 8);
+        CCompactSpan& span = r.compactDelta.spans[i];
+        span = fixed.spans[i];
+        span.position = at;
+        at += span.packed;
+        if (s.offset > span.raw || span.raw - s.offset < s.raw)
+            return Damaged(core, "The file record of " + stored + " names bytes past the end of a stream.");
     }
     const std::string problem = StreamProblem(r);
     if (!problem.empty())
         return Damaged(core, "The file record of " + stored + " is not consistent: " + problem);
-    if (!image.Seek(position))
-        return Refuse(core, "Error reading patch file!");
     return true;
 }

@@ -261,9 +261,19 @@ std::vector<CCase> Cases()
              const std::string img = compact::Image({CGood(), compact::NewFile("n.txt", "new file")});
              return compact::PatchFile(img.substr(0, img.size() - 3));
          },
+         Expect::HeaderRefused, ""},
+        {"compact: description longer than it unpacks to",
+         [](const std::string&) {
+             std::string img = compact::Image({CGood()});
+             img[12] = static_cast<char>(img[12] + 1);
+             return compact::PatchFile(img);
+         },
+         Expect::HeaderRefused, ""},
+        {"compact: part of a stream past its end",
+         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.offset[2] = 1u << 30; })}),
          Expect::ApplyRefused, kDamaged},
-        {"compact: packed length past the end of the image",
-         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.packed[2] = 1u << 30; })}),
+        {"compact: part of the controls behind the previous record's",
+         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.offset[0] = 0; })}),
          Expect::ApplyRefused, kDamaged},
         {"compact: copy past the end of the old file",
          compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = 3; })}), Expect::ApplyRefused,

@@ -41,7 +41,7 @@ void PutText(std::string& out, const std::string& text)
 
 } // namespace
 
-std::string Record::Bytes() const
+std::string Record::Bytes(std::string streams[3]) const
 {
     std::string out = "cfil";
     PutText(out, storedName);
@@ -64,14 +64,12 @@ std::string Record::Bytes() const
         PutVarint(controls, (static_cast<uint64_t>(s.move) << 1) ^ static_cast<uint64_t>(s.move >> 63));
     }
     const std::string rawStreams[3] = {controls, differences, literals};
-    std::string packedStreams;
     for (int i = 0; i < 3; ++i) {
-        const std::string p = Pack(rawStreams[i]);
+        image::Put64(out, offset[i].value_or(streams[i].size()));
         image::Put32(out, raw[i].value_or(static_cast<uint32_t>(rawStreams[i].size())));
-        image::Put32(out, packed[i].value_or(static_cast<uint32_t>(p.size())));
-        packedStreams += p;
+        streams[i] += rawStreams[i];
     }
-    return out + packedStreams;
+    return out;
 }
 
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent)
@@ -103,19 +101,31 @@ Record NewFile(const std::string& storedName, const std::string& content)
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount,
                   uint16_t version)
 {
+    std::string description;
+    image::Put32(description, 2044);
+    for (const char* text : {"Publisher", "Organisation", "/opt/app", "Dialog"})
+        PutText(description, text);
+    image::Put16(description, static_cast<uint16_t>(storedRemoveNames.size()));
+    for (const std::string& name : storedRemoveNames)
+        PutText(description, name);
+    image::Put16(description, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    std::string streams[3];
+    for (const Record& r : records)
+        description += r.Bytes(streams);
+
+    const std::string packedDescription = Pack(description);
     std::string out("DVCP\r\n\x1a\n", 8);
     image::Put16(out, version);
     image::Put16(out, 0);
-    image::Put32(out, 2044);
-    for (const char* text : {"Publisher", "Organisation", "/opt/app", "Dialog"})
-        PutText(out, text);
-    image::Put16(out, static_cast<uint16_t>(storedRemoveNames.size()));
-    for (const std::string& name : storedRemoveNames)
-        PutText(out, name);
-    image::Put16(out, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
-    for (const Record& r : records)
-        out += r.Bytes();
-    return out;
+    image::Put32(out, static_cast<uint32_t>(description.size()));
+    image::Put32(out, static_cast<uint32_t>(packedDescription.size()));
+    std::string packed[3];
+    for (int i = 0; i < 3; ++i) {
+        packed[i] = Pack(streams[i]);
+        image::Put64(out, streams[i].size());
+        image::Put64(out, packed[i].size());
+    }
+    return out + packedDescription + packed[0] + packed[1] + packed[2];
 }
 
 std::string PatchFile(const std::string& image)

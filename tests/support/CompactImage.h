@@ -24,9 +24,11 @@ struct Record {
     std::string differences, literals;
     // Stream table entries other than the true ones (controls, differences, literals).
     std::optional<uint32_t> raw[3];
-    std::optional<uint32_t> packed[3];
+    std::optional<uint64_t> offset[3];
 
-    std::string Bytes() const;
+    // The record's bytes in the description; its parts of the three streams are appended
+    // to streams, whose lengths give their offsets.
+    std::string Bytes(std::string streams[3]) const;
 };
 
 // A record that turns oldContent into newContent: one step copying what the two have in
@@ -34,7 +36,8 @@ struct Record {
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent);
 Record NewFile(const std::string& storedName, const std::string& content);
 
-// The image: magic, version, header texts, remove list, file count, records.
+// The image: the fixed start, the packed description (header texts, remove list, file
+// count, records) and the three packed streams of all records.
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
                   int fileCount = -1, uint16_t version = 1);
 // The patch file: the part prefix, then the image.
