@@ -27,7 +27,7 @@ struct CBuildOptions {
     unsigned long split = 0;
     bool selfExtract = false;
     bool thorough = false;
-    bool compact = false;
+    bool compact = false, hasFormat = false;
 };
 
 std::string CurrentFolder()
@@ -97,6 +97,8 @@ int TakeProject(CBuildOptions& o, const std::vector<std::string>& positional)
         o.selfExtract = p.selfExtract;
     if (!o.hasThorough)
         o.thorough = p.thorough;
+    if (!o.hasFormat)
+        o.compact = p.compact;
     // With "DefaultEqualsNew" on, the default folder follows the old folder in use.
     if (!o.hasDefaultFolder && !p.defaultEqualsNew) {
         o.defaultFolder = p.defaultFolder;
@@ -177,6 +179,7 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
                 return kExitUsage;
             }
             o.compact = v == "compact";
+            o.hasFormat = true;
         } else if (a == "--log") {
             if (!value(o.logFile)) return kExitUsage;
         } else if (a == "--project") {
@@ -244,7 +247,7 @@ int RunBuild(const std::vector<std::string>& args)
     core.settings.splitSize = static_cast<uint16_t>(o.split);
     core.settings.selfExtract = o.selfExtract ? 1 : 0;
     core.settings.thorough = o.thorough ? 1 : 0;
-    core.patchFormat = o.compact ? CPatchFormat::Compact : CPatchFormat::Classic;
+    core.settings.compact = o.compact ? 1 : 0;
     if (!o.logFile.empty()) {
         core.settings.logFile = 1;
         core.log.SetPath(Absolute(o.logFile, cwd));

@@ -169,6 +169,8 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 bool CPatchDoc::WritePatchHeader()
 {
     core_.fileCount = 0;
+    // The build's format is fixed here, for the records and the packing that follow.
+    core_.patchFormat = core_.settings.compact ? CPatchFormat::Compact : CPatchFormat::Classic;
     if (core_.patchFormat == CPatchFormat::Compact)
         return WriteCompactHeader(LocalDateSum());
     unsigned char fixed[kHeaderFixedLength - 2];

@@ -116,7 +116,7 @@ protected:
         core.settings.defaultFolder = oldDir;
         core.settings.splitSize = o.split;
         core.settings.thorough = o.thorough ? 1 : 0;
-        core.patchFormat = o.compact ? CPatchFormat::Compact : CPatchFormat::Classic;
+        core.settings.compact = o.compact ? 1 : 0;
         CDirDiff dirDiff(core);
         for (const auto& e : o.excludes)
             dirDiff.AddExcludeFile(newDir + "/" + e);
