@@ -12,6 +12,10 @@
 #include <cstdint>
 #include <string>
 
+// Classic: one gzip stream of fixed-layout records, read by every reader of the format.
+// Compact: records with zstd-packed deltas and SHA-256 checks, read by this program.
+enum class CPatchFormat { Classic, Compact };
+
 class CAppCore {
 public:
     // programFolder: the running program's folder, from which "DvApply.exe" is found;
@@ -34,6 +38,11 @@ public:
     // The open patch image shared by the header, the record reader and writer and the
     // apply, and the number of file records it holds.
     CBinFile patchImage;
+    // The format of the patch image: chosen for a build, found in the patch for an apply.
+    CPatchFormat patchFormat = CPatchFormat::Classic;
+    // A compact build: the controls, differences and literals of all its records, each
+    // written unpacked into a work file of its own until the patch file is made.
+    CBinFile compactStreams[3];
     uint16_t fileCount = 0;
 
     // Begins a new log file, making the folder it lies in when that is missing.

@@ -91,6 +91,7 @@ bool ReadProjectFile(const std::string& path, CProjectData& project)
     project.selfExtract = ReadFlag(ini, "SelfExtract");
     // A project written before the option existed has no key and keeps building as it did.
     project.thorough = ini.GetString(kProjectSection, "Thorough") == "true";
+    project.compact = ini.GetString(kProjectSection, "PatchFormat") == "compact";
     project.defaultEqualsNew = ReadFlag(ini, "DefaultEqualsNew");
     project.dialogText = ini.GetString(kProjectSection, "DialogText");
     project.oldFolder = ReadPath(ini, kProjectSection, "OldFolder", project);
@@ -119,6 +120,8 @@ bool WriteProjectFile(const std::string& path, const CProjectData& project)
     ini.WriteString(kProjectSection, "SplitSize", std::to_string(project.splitSize));
     if (project.thorough)
         ini.WriteString(kProjectSection, "Thorough", "true");
+    if (project.compact)
+        ini.WriteString(kProjectSection, "PatchFormat", "compact");
     for (size_t i = 0; i < project.removeList.size(); ++i)
         ini.WriteString(kProjectDeleteSection, kDeletePrefix + std::to_string(i), project.removeList[i]);
     for (size_t i = 0; i < project.excludeList.size(); ++i)
@@ -140,6 +143,7 @@ bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff
     settings.splitSize = project.splitSize;
     settings.selfExtract = project.selfExtract ? 1 : 0;
     settings.thorough = project.thorough ? 1 : 0;
+    settings.compact = project.compact ? 1 : 0;
     settings.defaultEqualsNew = project.defaultEqualsNew ? 1 : 0;
     settings.dialogText = project.dialogText;
     settings.newFolder = project.newFolder;
@@ -161,6 +165,7 @@ CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirD
     p.splitSize = settings.splitSize;
     p.selfExtract = settings.selfExtract != 0;
     p.thorough = settings.thorough != 0;
+    p.compact = settings.compact != 0;
     p.defaultEqualsNew = settings.defaultEqualsNew != 0;
     p.dialogText = settings.dialogText;
     p.oldFolder = settings.oldFolder;
@@ -181,6 +186,7 @@ void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff)
     settings.patchFile.clear();
     settings.selfExtract = 1;
     settings.thorough = 0;
+    settings.compact = 0;
     settings.defaultFolder.clear();
     settings.defaultEqualsNew = 1;
 }
@@ -190,6 +196,7 @@ void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff)
     settings.patchFile.clear();
     settings.selfExtract = 1;
     settings.thorough = 0;
+    settings.compact = 0;
     settings.defaultEqualsNew = 1;
     settings.dialogText.clear();
     settings.oldFolder.clear();

@@ -10,6 +10,7 @@
 //   DefaultFolder=...              NumberOfNamesToExclude=N
 //   NumberOfNamesToDelete=N        SplitSize=KB
 //   Thorough=true                  (only when on: a file without it builds as always)
+//   PatchFormat=compact            (only when chosen: a file without it builds classic patches)
 //   [DelvorinFilesToDelete]    FileNameToDelete0=... (the remove list; no section when empty)
 //   [DelvorinFilesToExclude]   FileNameToExclude0=... (the exclude list; no section when empty)
 // A dialog text holding line breaks does not survive: only its first line is read back.
@@ -30,6 +31,7 @@ struct CProjectData {
     std::string patchFile;
     uint16_t splitSize = 0;        // KB, 0 for no splitting
     bool thorough = false;         // thorough matching: on only when the value is exactly "true"
+    bool compact = false;          // the compact patch format: only when the value is exactly "compact"
     bool selfExtract = true;
     bool defaultEqualsNew = true;  // the default apply folder follows the old files folder
     std::string dialogText;

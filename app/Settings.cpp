@@ -24,6 +24,7 @@ void CSettings::Load(const CProfile& p)
     // The split size is held in 16 bits: only the low 16 bits of the stored number count.
     splitSize = static_cast<uint16_t>(p.GetInt(kSection, "SplitSize", d.splitSize) & 0xFFFF);
     thorough = p.GetInt(kSection, "Thorough", d.thorough);
+    compact = p.GetInt(kSection, "PatchFormat", d.compact) == 1 ? 1 : 0;
 }
 
 void CSettings::Save(CProfile& p) const
@@ -42,5 +43,7 @@ void CSettings::Save(CProfile& p) const
     p.WriteString(kSection, "DefaultFolder", defaultFolder);
     p.WriteString(kSection, "DialogText", dialogText);
     p.WriteInt(kSection, "Thorough", thorough);
+    if (compact || p.GetInt(kSection, "PatchFormat", 0) != 0)
+        p.WriteInt(kSection, "PatchFormat", compact);
     p.Flush(); // a profile that cannot be written is not reported
 }

@@ -20,6 +20,8 @@ struct CSettings {
     std::string defaultFolder;    // "DefaultFolder"
     std::string dialogText;       // "DialogText", may hold line breaks
     int thorough = 0;             // "Thorough": byte-granular matching and the strongest compression
+    int compact = 0;              // "PatchFormat": 1 the compact patch format, 0 the classic one (the
+                                  // profile holds the key only once compact was chosen)
 
     // Reads every field from section "Settings" in the start-up order; a missing key
     // gives the field's default.

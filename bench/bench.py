@@ -319,6 +319,14 @@ class Bench:
             apply = self.measure([self.cli, "apply", thorough, target], prepare=fresh_target)
             record("thorough", thorough, build, apply, same_tree)
 
+        # The compact format of the same pair, applied by the same program.
+        compact = os.path.join(work, "compact.dvp")
+        if wanted("compact"):
+            build = self.measure([self.cli, "build", old, new, compact, "--no-self-extract", "--format", "compact"]
+                                 + removes)
+            apply = self.measure([self.cli, "apply", compact, target], prepare=fresh_target)
+            record("compact", compact, build, apply, same_tree)
+
         # The floor: reading both trees and compressing the uncompressed patch image;
         # copying the new tree.
         if wanted("floor"):
@@ -435,12 +443,13 @@ def table(info):
              "|---|---:|---:|---:|---:|---:|---:|---:|---:|"]
     d = info["tools"].get("delvorin")
     names = {"delvorin": "delvorin-cli build / apply", "thorough": "delvorin-cli build --thorough / apply",
+             "compact": "delvorin-cli build --format compact / apply",
              "xdelta3-files": "xdelta3 -9 file by file (new files gzip -9)",
              "xdelta3-files-plain": "xdelta3 -9 -S none file by file (no secondary compression)",
              "xdelta3": "xdelta3 -9 / -d (tar)",
              "zstd": "zstd -19 --long=27 --patch-from (tar)", "bsdiff": "bsdiff / bspatch (tar)",
              "rsync": "rsync batch (--no-whole-file)", "floor": "floor: cat + gzip -6 / cp -r"}
-    for key in ("delvorin", "thorough", "xdelta3-files", "xdelta3-files-plain", "xdelta3", "zstd", "bsdiff", "rsync",
+    for key in ("delvorin", "thorough", "compact", "xdelta3-files", "xdelta3-files-plain", "xdelta3", "zstd", "bsdiff", "rsync",
                 "floor"):
         t = info["tools"].get(key)
         if t is None:
@@ -524,6 +533,33 @@ def targets(results):
         limit = 3 * r["largest_pair"] + 64 * MIB
         add("thorough build peak ≤ 3 × largest pair + 64 MiB", r["name"],
             f"{th['build_rss'] / MIB:.0f} MiB ≤ {limit / MIB:.0f} MiB", th["build_rss"] <= limit)
+
+    # The compact format against the smallest patch of the field's tools.
+    for r in results:
+        t = r["tools"]
+        c = t.get("compact")
+        if not c:
+            continue
+        peers = {k: t[k] for k in ("bsdiff", "zstd", "xdelta3", "xdelta3-files") if k in t and "skipped" not in t[k]}
+        npm = r["note"].startswith("npm ")
+        if peers:
+            best = min(peers, key=lambda k: peers[k]["bytes"])
+            allowed = 1.0 if npm else 1.1
+            add(f"compact bytes ≤ {'' if npm else '1.1 × '}smallest peer", r["name"],
+                f"{c['bytes']:,} vs {best} {peers[best]['bytes']:,} ({c['bytes'] / peers[best]['bytes']:.2f}×)",
+                c["bytes"] <= allowed * peers[best]["bytes"])
+        for other in ("zstd", "bsdiff"):
+            o = t.get(other)
+            if o and "skipped" not in o:
+                add(f"compact build ≤ {other}", r["name"], f"{c['build']:.3f} s vs {o['build']:.3f} s",
+                    c["build"] <= o["build"])
+        applies = {k: peers[k]["apply"] for k in peers if peers[k].get("apply")}
+        if applies:
+            fastest = min(applies, key=applies.get)
+            add("compact apply ≤ 1.2 × fastest peer", r["name"],
+                f"{c['apply']:.3f} s vs {fastest} {applies[fastest]:.3f} s", c["apply"] <= 1.2 * applies[fastest])
+        add("compact apply peak ≤ 64 MiB + mapped old file", r["name"], f"{c['apply_rss'] / MIB:.0f} MiB",
+            c["apply_rss"] <= 64 * MIB + r["largest_pair"])
 
     def rate(name):
         r = by_name.get(name)

@@ -27,6 +27,7 @@ struct CBuildOptions {
     unsigned long split = 0;
     bool selfExtract = false;
     bool thorough = false;
+    bool compact = false, hasFormat = false;
 };
 
 std::string CurrentFolder()
@@ -96,6 +97,8 @@ int TakeProject(CBuildOptions& o, const std::vector<std::string>& positional)
         o.selfExtract = p.selfExtract;
     if (!o.hasThorough)
         o.thorough = p.thorough;
+    if (!o.hasFormat)
+        o.compact = p.compact;
     // With "DefaultEqualsNew" on, the default folder follows the old folder in use.
     if (!o.hasDefaultFolder && !p.defaultEqualsNew) {
         o.defaultFolder = p.defaultFolder;
@@ -168,6 +171,15 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
         } else if (a == "--thorough" || a == "--no-thorough") {
             o.thorough = a == "--thorough";
             o.hasThorough = true;
+        } else if (a == "--format") {
+            std::string v;
+            if (!value(v)) return kExitUsage;
+            if (v != "classic" && v != "compact") {
+                PrintError("--format takes classic or compact");
+                return kExitUsage;
+            }
+            o.compact = v == "compact";
+            o.hasFormat = true;
         } else if (a == "--log") {
             if (!value(o.logFile)) return kExitUsage;
         } else if (a == "--project") {
@@ -235,6 +247,7 @@ int RunBuild(const std::vector<std::string>& args)
     core.settings.splitSize = static_cast<uint16_t>(o.split);
     core.settings.selfExtract = o.selfExtract ? 1 : 0;
     core.settings.thorough = o.thorough ? 1 : 0;
+    core.settings.compact = o.compact ? 1 : 0;
     if (!o.logFile.empty()) {
         core.settings.logFile = 1;
         core.log.SetPath(Absolute(o.logFile, cwd));
@@ -300,6 +313,9 @@ CCommandRegistration g_build({
     "        --thorough            match at byte granularity and compress harder: a smaller\n"
     "                              patch that any apply reads, built more slowly\n"
     "        --no-thorough         the usual matching (when the project asks for thorough)\n"
+    "        --format FORMAT       classic (the default: read by every reader of the format) or\n"
+    "                              compact (smallest patches; applied by this program and its\n"
+    "                              self-extracting programs)\n"
     "        --log FILE            write the build log to FILE\n"
     "        --project FILE.dvj    take the folders, patch file, options and both lists from a\n"
     "                              project file; the command line overrides its values and\n"

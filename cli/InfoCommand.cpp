@@ -52,6 +52,7 @@ int RunInfo(const std::vector<std::string>& args)
 
     const CPatchHeader& h = doc.Header();
     std::cout << "Patch file:        " << patchFile << "\n"
+              << "Format:            " << (core.patchFormat == CPatchFormat::Compact ? "compact" : "classic") << "\n"
               << "Date sum:          " << h.dateSum << "\n"
               << "Publisher:         " << OneLine(h.publisherName) << "\n"
               << "Organization:      " << OneLine(h.publisherOrganization) << "\n"
@@ -75,9 +76,15 @@ int RunInfo(const std::vector<std::string>& args)
             status = kExitFailure;
             break;
         }
-        std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength
-                  << " bytes sum " << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
-                  << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount << "\n";
+        std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength << " bytes sum "
+                  << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
+                  << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount;
+        if (record.compactDelta.present) {
+            const CCompactStream* s = record.compactDelta.streams;
+            std::cout << "  delta controls " << s[kControls].raw << " differences " << s[kDifferences].raw
+                      << " literals " << s[kLiterals].raw << " bytes";
+        }
+        std::cout << "\n";
     }
     std::cout << std::flush;
     doc.ClosePatchFile();

@@ -106,6 +106,14 @@ private:
     enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
 
     bool PrepareRemoveFields(std::string& fields);
+    // The compact format (CompactImage.cpp): the description's header and the three
+    // stream work files; the patch file packed from them; the image unpacked from it.
+    bool WriteCompactHeader(int32_t dateSum);
+    bool ReadCompactHeader();
+    bool PackCompactPatch();
+    bool UnpackCompactImage();
+    void RemoveCompactStreams();
+    CWorkFile compactStreamFiles_[3];
     bool StoredRemoveName(const std::string& entry, std::string& stored);
     void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

@@ -4,6 +4,7 @@
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "container/WholeImageGzip.h"
+#include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
 
 #include <cerrno>
@@ -22,6 +23,9 @@ constexpr unsigned kReadBuffer = 256 * 1024;
 bool CPatchDoc::CompressWorkFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
+    // A compact patch packs its description and streams in a form of its own.
+    if (core_.patchFormat == CPatchFormat::Compact)
+        return PackCompactPatch();
     // A thorough build spends more time on a small image, to make it smaller still.
     uint64_t imageLength = 0;
     if (core_.settings.thorough && fsys::FileLength(workFileName_, imageLength) && imageLength <= kWholeImageGzipLimit) {
@@ -84,6 +88,15 @@ bool CPatchDoc::DecompressPatchFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
     workFileName_ = core_.tempFolder + "tempUCPathc.dvp";
+    // A compact patch is no gzip stream: it has its own magic where the stream would begin.
+    unsigned char start[sizeof kCompactMagic] = {};
+    CBinFile assembled;
+    const bool compact = assembled.Open(assembledFileName_, CBinFile::Mode::Read) &&
+                         assembled.ReadExact(start, sizeof start) &&
+                         std::memcmp(start, kCompactMagic, sizeof kCompactMagic) == 0;
+    assembled.Close();
+    if (compact)
+        return UnpackCompactImage();
     gzFile in = gzopen(assembledFileName_.c_str(), "rb");
     if (!in) {
         ShowError("Error opening file:\n" + pathName_ + "\nfor decompression.", owner);

@@ -6,6 +6,7 @@
 #include "container/ChecksTrailer.h"
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
 
 #include <cstring>
@@ -170,6 +171,10 @@ bool CPatchDoc::WritePatchHeader()
 {
     core_.fileCount = 0;
     dirDiff_.patchChecks.Clear();
+    // The build's format is fixed here, for the records and the packing that follow.
+    core_.patchFormat = core_.settings.compact ? CPatchFormat::Compact : CPatchFormat::Classic;
+    if (core_.patchFormat == CPatchFormat::Compact)
+        return WriteCompactHeader(LocalDateSum());
     unsigned char fixed[kHeaderFixedLength - 2];
     unsigned char* p = fixed;
     PutText(p, kMagicWidth, kPatchMagic, kMagicWidth);
@@ -214,10 +219,11 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
         return true;
     }
     CBinFile& image = core_.patchImage;
-    // The strong checks follow the last record, when the build took them of every record.
+    // The strong checks follow the last classic record, when the build took them of every
+    // record (a compact patch carries its own).
     bool written = true;
     const std::vector<CRecordChecks>& checks = dirDiff_.patchChecks.records;
-    if (core_.fileCount != 0 && checks.size() == core_.fileCount) {
+    if (core_.patchFormat == CPatchFormat::Classic && core_.fileCount != 0 && checks.size() == core_.fileCount) {
         const std::string trailer = ChecksTrailerBytes(checks);
         written = image.Write(trailer.data(), trailer.size());
     }
@@ -229,12 +235,14 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
     if (!written) {
         ShowError("Error writing file:\n" + workFileName_ + "\nThe Delvorin file was not created.", owner_);
         buildWorkFile_.Remove();
+        RemoveCompactStreams();
         return false;
     }
 
     if (core_.fileCount == 0) {
         // Nothing to compress: the patch file would be deleted again at once.
         buildWorkFile_.Remove();
+        RemoveCompactStreams();
         fsys::DeleteFile(pathName_);
         core_.Ask(PromptOwner::MainWindow,
                   "The old file folder and the new file folder are identical.\nNo Delvorin file was created.",
@@ -262,6 +270,7 @@ void CPatchDoc::AbandonPatchFile()
     core_.patchImage.Close();
     imageUse_ = ImageUse::None;
     buildWorkFile_.Remove();
+    RemoveCompactStreams();
 }
 
 bool CPatchDoc::ReadPatchHeader()
@@ -288,7 +297,11 @@ bool CPatchDoc::ReadPatchHeader()
 
     const uint64_t length = image.Length();
     unsigned char fixed[kHeaderFixedLength];
-    if (length < kMagicWidth || !image.ReadExact(fixed, kMagicWidth))
+    if (length >= sizeof kCompactMagic && image.ReadExact(fixed, sizeof kCompactMagic) &&
+        std::memcmp(fixed, kCompactMagic, sizeof kCompactMagic) == 0)
+        return ReadCompactHeader();
+    core_.patchFormat = CPatchFormat::Classic;
+    if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth))
         return reject("");
     if (GetText(fixed, kMagicWidth) != kPatchMagic)
         return reject(""); // not a Delvorin patch image: no message of its own

@@ -2,8 +2,10 @@
 
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
+#include "engine/common/CompactDelta.h"
 #include "platform/BinFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -71,7 +73,7 @@ bool ElfImageEnd(CBinFile& file, uint64_t fileLength, uint64_t& end)
 }
 
 // A marker followed by a part prefix that a build can have written and the first bytes
-// of a gzip stream (as many as the file holds).
+// of a gzip stream or of a compact image (as many as the file holds).
 bool PlausiblePayload(const unsigned char* p, size_t available)
 {
     if (available < kMarkerLength + kPartPrefixLength + 1)
@@ -84,7 +86,9 @@ bool PlausiblePayload(const unsigned char* p, size_t available)
         return false;
     const unsigned char* stream = p + kMarkerLength + kPartPrefixLength;
     size_t streamBytes = available - kMarkerLength - kPartPrefixLength;
-    return stream[0] == 0x1f && (streamBytes < 2 || stream[1] == 0x8b);
+    if (stream[0] == 0x1f)
+        return streamBytes < 2 || stream[1] == 0x8b;
+    return std::memcmp(stream, kCompactMagic, std::min(streamBytes, sizeof kCompactMagic)) == 0;
 }
 
 } // namespace

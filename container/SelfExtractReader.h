@@ -9,5 +9,5 @@
 // An ELF stub's own image ends at the end of its section header table or of the last
 // file range of its program headers, whichever is further; the marker must stand there.
 // Any other stub is searched for the first marker followed by a plausible part prefix
-// and the start of a gzip stream.
+// and the start of a gzip stream or a compact image.
 bool FindSelfExtractPayload(const std::string& program, uint64_t& markerOffset);

@@ -7,7 +7,7 @@ delvorin_install_packages() {
   # program's window (loaded at run time); xdotool and xclip: its window test.
   # desktop-file-utils, appstream and man-db: the checks of the installed desktop entry,
   # metainfo and man pages; librsvg2-bin: res/draw_icons.sh.
-  local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libdeflate-dev libgtest-dev libgmock-dev
+  local wanted=(cmake ninja-build g++ clang libclang-rt-14-dev zlib1g-dev libdeflate-dev libzstd-dev libdivsufsort-dev libgtest-dev libgmock-dev
                 libwxgtk3.2-dev libx11-dev xvfb xauth imagemagick adwaita-icon-theme librsvg2-common
                 libglib2.0-bin libgtk-3-0 xdotool xclip desktop-file-utils appstream man-db librsvg2-bin
                 "$@")

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+class CCompactReaders;
+
 struct CApplyContext {
     CFolderHandle root;
     std::string rootPath; // the target folder as the user gave it, for messages
@@ -35,4 +37,6 @@ struct CApplyContext {
     // targets another program has open for writing.
     std::vector<std::string> damaged;
     std::vector<std::string> inUse;
+    // A compact patch: its three streams, unpacked as the records go by (CompactRebuild.h).
+    std::shared_ptr<CCompactReaders> compact;
 };

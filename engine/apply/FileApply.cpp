@@ -3,6 +3,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -138,7 +139,7 @@ bool CFileApply::CheckTarget()
     uint64_t spanBytes = 0;
     NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
     spanBytes = spanEnd_ - spanFirst_;
-    inMemory_ = record_.Rebuilds() && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
+    inMemory_ = record_.Rebuilds() && !record_.compact && !record_.objectsStreamed && record_.newLength <= kRebuildInMemory &&
                 record_.oldLength <= kRebuildInMemory && spanBytes <= uint64_t{2} * kRebuildInMemory;
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
@@ -268,6 +269,8 @@ bool CFileApply::Rebuild()
     // anything is written. Old copies read the target as it was checked.
     if (!out_.SetLength(record_.newLength))
         return Fail("Unable to create file:\n" + stagedPath);
+    if (record_.compact)
+        return RebuildCompactFile(stagedPath);
     if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
         return Fail("Unable to open file:\n" + target_);
     if (record_.objectsStreamed)
@@ -299,6 +302,28 @@ bool CFileApply::Rebuild()
     if (record_.checks)
         rebuilt_.digest = hash.Final();
     return true;
+}
+
+bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
+{
+    // A rebuild that finds the streams inconsistent, or a result that is not the new file
+    // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
+    switch (RebuildCompact(record_, core_.patchImage.Fd(), oldFd_,
+                           [&](const unsigned char* data, size_t length, uint64_t at) {
+                               return out_.WriteAt(data, length, at);
+                           })) {
+    case CCompactRebuild::Ok:
+        rebuilt_ = CContentSummary{record_.newLength, record_.newByteSum, std::nullopt};
+        return true;
+    case CCompactRebuild::Damaged:
+        rebuilt_ = CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};
+        return true;
+    case CCompactRebuild::ReadFailed:
+        return Fail("Unable to read file:\n" + target_);
+    case CCompactRebuild::WriteFailed:
+        break;
+    }
+    return Fail("Unable to write file:\n" + stagedPath);
 }
 
 bool CFileApply::RebuildObjectByObject()

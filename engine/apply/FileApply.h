@@ -38,6 +38,7 @@ private:
     bool Stage();
     bool Rebuild();
     bool RebuildObjectByObject();
+    bool RebuildCompactFile(const std::string& stagedPath);
     bool CheckResult();
     // True when the staged file is the new file the record describes (length is given
     // by construction; its byte sum, rebuiltSum_).

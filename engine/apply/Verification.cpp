@@ -6,6 +6,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
@@ -280,6 +281,8 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 {
+    if (record.compact)
+        return CompactControlsValid(record, imageFd);
     // Many objects (a thorough patch of a binary holds one per 80 bytes or so) are marked
     // in a bitmap: sorting them would cost more than the rest of their apply.
     constexpr size_t kMarkFrom = 4096;
@@ -330,8 +333,10 @@ int CFilePatch::VerifyTargetFile(char* entry)
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
+                targetHoldsNew = content && IsNewContent(*this, *content) &&
+                                 (!compact || StrongStateOfTarget(*this, fd, newLength, CTargetState::New) ==
+                                                  CTargetState::New);
                 ::close(fd);
-                targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
         return 1;
@@ -349,8 +354,11 @@ int CFilePatch::VerifyTargetFile(char* entry)
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
         content = SummarizeOpenFile(fd, length, checks.has_value());
+    CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
+    // A compact record holds the strong checks of both contents.
+    if (compact)
+        state = StrongStateOfTarget(*this, fd, length, state);
     ::close(fd);
-    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;

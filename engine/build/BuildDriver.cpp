@@ -122,6 +122,8 @@ int CDirDiff::CreateRecords(IBuildProgress* progress)
 
         record.UsePrefetched(prefetch.Take(i));
         int result = record.CreatePatch(oldFile, full, newFolder, progress);
+        if (result == 1 && core_.patchFormat == CPatchFormat::Compact)
+            result = record.MakeCompact(progress);
         if (result != 1)
             return result;
 

@@ -8,6 +8,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/build/CompactMatcher.h"
 #include "engine/build/FilePrefetch.h"
 #include "engine/build/InputFile.h"
 #include "engine/build/MatchLength.h"
@@ -453,6 +454,11 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         ReleaseContents(*this);
         return 1;
     }
+
+    // The compact format matches the loaded contents itself (MakeCompact); only pairs
+    // too large for its matcher are described by the block matcher first.
+    if (core_.patchFormat == CPatchFormat::Compact && (!oldPresent || oldLength <= kCompactMatcherLimit))
+        return shrank() ? 0 : 1;
 
     uint32_t count = 0;
     uint64_t total = 0;

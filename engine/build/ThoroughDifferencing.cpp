@@ -2,6 +2,7 @@
 // byte granularity, laid out for the smallest compressed record, and one log line that
 // names the matcher and counts the objects.
 #include "app/AppCore.h"
+#include "engine/build/BuildReport.h"
 #include "engine/build/NewDataOrder.h"
 #include "engine/build/ThoroughMatcher.h"
 #include "engine/common/CFilePatch.h"
@@ -20,19 +21,7 @@ int CFilePatch::MatchThoroughly(const std::string& oldFilePath, IBuildProgress* 
     oldByteSum = ByteSum(oldData, oldLength);
     newByteSum = ByteSum(newData, newLength);
 
-    auto report = [&](double done) {
-        if (!progress)
-            return true;
-        if (progress->CheckCancelButton() &&
-            core_.Ask(PromptOwner::ProgressDialog,
-                      "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-                      "Do you really want to cancel this process?",
-                      "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
-            return false;
-        }
-        progress->SetFilePos(static_cast<int>(done * kProgressScale));
-        return true;
-    };
+    const CBuildReport report = BuildReport(core_, progress, kProgressScale);
 
     std::vector<COldPatch> matches;
     {

@@ -7,6 +7,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "engine/common/ByteOrder.h"
+#include "engine/common/CompactRecord.h"
 #include "engine/build/FilePrefetch.h"
 
 #include <algorithm>
@@ -254,6 +255,8 @@ CFilePatch::~CFilePatch() = default;
 
 bool CFilePatch::ReadWrite(bool storing)
 {
+    if (core_.patchFormat == CPatchFormat::Compact)
+        return storing ? WriteCompactRecord(*this) : ReadCompactRecord(*this);
     return storing ? WriteRecord(*this) : ReadRecord(*this);
 }
 
@@ -265,7 +268,7 @@ bool CFilePatch::NeedsRecord() const
     // times do not make equal contents (two bytes swapped keep the sum; a publisher's
     // copies often keep the times): such a file must be patched too, or the apply would
     // leave the old content in place and report success.
-    if (!oldPatches.empty() || !newPatches.empty())
+    if (!oldPatches.empty() || !newPatches.empty() || compactDelta.present)
         return true;
     return !(oldByteSum == newByteSum && newTimes.lastWrite == oldTimes.lastWrite &&
              newTimes.lastAccess == oldTimes.lastAccess);

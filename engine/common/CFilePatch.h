@@ -4,8 +4,10 @@
 // the differencing that fills a record during a build.
 #pragma once
 #include "engine/common/CBlockNode.h"
+#include "engine/common/CompactDelta.h"
 #include "engine/common/FileContent.h"
 #include "engine/common/RecordChecks.h"
+#include "engine/common/Sha256.h"
 #include "platform/BinFile.h"
 #include "platform/ByteBuffer.h"
 #include "platform/FileTimes.h"
@@ -83,6 +85,10 @@ public:
     // Hands the next CreatePatch the two files already read (by the build's read-ahead)
     // instead of having it open and read them.
     void UsePrefetched(std::unique_ptr<CPrefetchedPair> pair);
+    // Compact format, after CreatePatch: the delta, strong checks and byte sums of a
+    // changed or new file, from the loaded contents; releases them. 1 success, 0 failure
+    // (a message has been shown), -1 cancel confirmed.
+    int MakeCompact(IBuildProgress* progress);
     // Writes (storing) the record at the patch image's position, or reads one record
     // from it. Reading rejects, with a message, anything that does not fit the image.
     bool ReadWrite(bool storing);
@@ -118,6 +124,12 @@ public:
     // decide.
     std::optional<CRecordChecks> checks;
     CBlockIndex blockIndex;
+    // Compact patch format: the strong checks of both contents and the delta (a record
+    // without one only gives the target its times, or makes an empty new file).
+    bool compact = false;
+    CSha256::Digest oldSha{};
+    CSha256::Digest newSha{};
+    CCompactDelta compactDelta;
 
     CAppCore& Core() { return core_; }
     // Apply: what the records of the apply share (the target folder's handle above all);
@@ -130,7 +142,8 @@ public:
     // gives the target its times).
     bool HasObjects() const
     {
-        return oldCopyCount != 0 || newDataCount != 0 || !oldPatches.empty() || !newPatches.empty();
+        return oldCopyCount != 0 || newDataCount != 0 || !oldPatches.empty() || !newPatches.empty() ||
+               compactDelta.present;
     }
     // Apply: a record of more objects than this keeps none of them in memory
     // (objectsStreamed); they are read again from the image at objectsPosition.

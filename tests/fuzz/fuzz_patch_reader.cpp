@@ -1,6 +1,12 @@
 // Fuzz target: the input is a decompressed patch image (header and file records). It
 // is put behind a zero part prefix, opened like any patch file, and applied to a
-// scratch folder that holds a small fixed set of old files. Besides the sanitizers'
+// scratch folder that holds a small fixed set of old files.
+//
+// Built as fuzz_compact_reader (DELVORIN_FUZZ_COMPACT), the input is the unpacked
+// content of a compact patch: the description, the controls, the differences and the
+// literals, each but the last behind its 32-bit length. The target packs each part and
+// puts them together as a compact patch, so that the fuzzer reaches the records and
+// the rebuild rather than stopping at the packing. Besides the sanitizers'
 // findings, anything created, changed or deleted beside the scratch target folder is a
 // finding: the apply must never reach outside its target.
 #include "app/AppCore.h"
@@ -9,6 +15,12 @@
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 
+#ifdef DELVORIN_FUZZ_COMPACT
+#include "engine/common/CompactDelta.h"
+#include <zstd.h>
+#endif
+
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -94,12 +106,54 @@ void CheckOutside(const CScratch& s)
 
 } // namespace
 
+#ifdef DELVORIN_FUZZ_COMPACT
+// The compact patch image made of the four unpacked parts of the input.
+std::string CompactImage(const uint8_t* data, size_t size)
+{
+    std::string parts[4];
+    for (int i = 0; i < 3; ++i) {
+        uint32_t n = 0;
+        if (size >= 4) {
+            n = static_cast<uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24);
+            data += 4;
+            size -= 4;
+        }
+        n = static_cast<uint32_t>(std::min<size_t>(n, size));
+        parts[i].assign(reinterpret_cast<const char*>(data), n);
+        data += n;
+        size -= n;
+    }
+    parts[3].assign(reinterpret_cast<const char*>(data), size);
+    std::string packed[4];
+    for (int i = 0; i < 4; ++i) {
+        if (parts[i].empty())
+            continue;
+        packed[i].resize(ZSTD_compressBound(parts[i].size()));
+        packed[i].resize(ZSTD_compress(packed[i].data(), packed[i].size(), parts[i].data(), parts[i].size(), 1));
+    }
+    CCompactFixed fixed;
+    fixed.descriptionRaw = static_cast<uint32_t>(parts[0].size());
+    fixed.descriptionPacked = static_cast<uint32_t>(packed[0].size());
+    for (int i = 0; i < kCompactStreams; ++i) {
+        fixed.spans[i].raw = parts[i + 1].size();
+        fixed.spans[i].packed = packed[i + 1].size();
+    }
+    std::string image(kCompactFixedSize, '\0');
+    PutCompactFixed(reinterpret_cast<unsigned char*>(image.data()), fixed);
+    return image + packed[0] + packed[1] + packed[2] + packed[3];
+}
+#endif
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CScratch& s = Scratch();
     MakeTarget(s);
     std::string file(8, '\0');
+#ifdef DELVORIN_FUZZ_COMPACT
+    file += CompactImage(data, size);
+#else
     file.append(reinterpret_cast<const char*>(data), size);
+#endif
     fsys::WriteWholeFile(s.patch, file.data(), file.size());
 
     // Every question is answered No (go on), so that as much of the apply runs as can.

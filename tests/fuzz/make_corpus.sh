@@ -22,7 +22,27 @@ image() { # name old new [build options...]
   tail -c +9 "$work/$name.dvp" | gunzip > "$here/corpus/$name"
 }
 
-mkdir -p "$here/corpus"
+# The compact fuzzer's seed: a compact patch's unpacked description, controls and
+# differences, each behind its 32-bit length, then its literals (fuzz_patch_reader.cpp).
+compact_seed() { # name old new [build options...]
+  local name="$1" old="$2" new="$3"
+  shift 3
+  "$bin/delvorin-cli" build "$old" "$new" "$work/$name-compact.dvp" --publisher fuzz --format compact "$@" >/dev/null
+  python3 - "$work/$name-compact.dvp" "$here/corpus-compact/$name" <<'PY'
+import struct, subprocess, sys
+d = open(sys.argv[1], 'rb').read()[8:]
+raw, packed = struct.unpack('<II', d[12:20])
+lengths = [packed] + [struct.unpack('<QQ', d[20 + 16 * i:36 + 16 * i])[1] for i in range(3)]
+at, parts = 68, []
+for n in lengths:
+    frame = d[at:at + n]
+    at += n
+    parts.append(subprocess.run(['zstd', '-dcq'], input=frame, capture_output=True, check=True).stdout if n else b'')
+open(sys.argv[2], 'wb').write(b''.join(struct.pack('<I', len(p)) + p for p in parts[:3]) + parts[3])
+PY
+}
+
+mkdir -p "$here/corpus" "$here/corpus-compact"
 old_files "$work/old"
 
 # Changed, removed and new files.
@@ -31,21 +51,25 @@ sed -i 's/^hello world$/hello there/;5a\a line more' "$work/new1/a.txt"
 rm "$work/new1/c.txt"
 mkdir -p "$work/new1/d/e" && printf 'new\n' > "$work/new1/d/e/f.txt"
 image changed "$work/old" "$work/new1" --remove c.txt
+compact_seed changed "$work/old" "$work/new1" --remove c.txt
 
 # Part of a binary file rewritten: old-copy and new-data objects.
 old_files "$work/new2"
 python3 -c 'import sys; b=bytearray(range(256)); b[100:110]=b"0123456789"; sys.stdout.buffer.write(b)' \
   > "$work/new2/sub/b.bin"
 image binary "$work/old" "$work/new2"
+compact_seed binary "$work/old" "$work/new2"
 
 # Only new files, one of them empty.
 mkdir -p "$work/empty" "$work/new3/x"
 printf 'only new\n' > "$work/new3/x/n.txt"
 : > "$work/new3/empty.txt"
 image newfiles "$work/empty" "$work/new3"
+compact_seed newfiles "$work/empty" "$work/new3"
 
 # The same content with other times: records without objects.
 old_files "$work/new4"
 touch -d '2001-02-03 04:05:06' "$work/new4/a.txt" "$work/new4/sub/b.bin" "$work/new4/c.txt"
 image times "$work/old" "$work/new4"
-ls -l "$here/corpus"
+compact_seed times "$work/old" "$work/new4"
+ls -l "$here/corpus" "$here/corpus-compact"

@@ -1,6 +1,7 @@
 // Applying patch files: round trips of trees built by the engine, split patches, and
 // every way an apply can stop, with the exact messages and the target folder's state
 // afterwards.
+#include "support/CompactImage.h"
 #include "support/PatchImage.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
@@ -98,6 +99,7 @@ protected:
         std::vector<std::string> removes;
         std::vector<std::string> excludes;
         bool thorough = false;
+        bool compact = false;
     };
 
     void Build(const BuildOptions& o)
@@ -107,6 +109,7 @@ protected:
         core.settings.defaultFolder = oldDir;
         core.settings.splitSize = o.split;
         core.settings.thorough = o.thorough ? 1 : 0;
+        core.settings.compact = o.compact ? 1 : 0;
         CDirDiff dirDiff(core);
         for (const auto& e : o.excludes)
             dirDiff.AddExcludeFile(newDir + "/" + e);
@@ -283,6 +286,45 @@ TEST_F(ApplyTest, ThoroughPatchTurnsOldTreeIntoNewTree)
     ASSERT_EQ(Apply(), 1);
     EXPECT_TRUE(Texts().empty());
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "");
+}
+
+TEST_F(ApplyTest, CompactPatchTurnsOldTreeIntoNewTree)
+{
+    // The pairs of the thorough matcher, with a file removed and one left out; applied
+    // twice, the second apply finds every file done (and the removed file gone).
+    WriteThoroughPairs(root, false);
+    root.Write("old/gone.txt", "to be removed");
+    root.Write("old/kept.txt", "old kept");
+    root.Write("new/kept.txt", "new kept");
+    Build({0, {"gone.txt"}, {"kept.txt"}, false, true});
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    for (int run = 0; run < 2; ++run) {
+        ASSERT_EQ(Apply(), 1) << run;
+        EXPECT_EQ(Texts().size(), size_t(run)) << run;
+        auto expected = SnapshotTree(newDir);
+        expected["kept.txt"] = "old kept";
+        EXPECT_EQ(TreeDifferences(SnapshotTree(target), expected), "");
+    }
+}
+
+TEST_F(ApplyTest, CompactRebuildOfAnotherDigestIsNeverMovedOverTheTarget)
+{
+    // The rebuilt file has the new length and byte sum but not the new SHA-256 (two
+    // bytes of the new content swapped): only the strong check tells.
+    compact::Record b = compact::Changed("b.txt", "old b", "new b!?");
+    std::swap(b.literals[0], b.literals[1]);
+    root.Write("update.dvp", compact::PatchFile(compact::Image(
+                                 {compact::Changed("a.txt", "old a", "new a!"), b, compact::Changed("c.txt", "old c", "new c!!!")})));
+    root.Write("target/a.txt", "old a");
+    root.Write("target/b.txt", "old b");
+    root.Write("target/c.txt", "old c");
+    prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(Apply(), 0);
+    EXPECT_EQ(Texts(), std::vector<std::string>{Corrupt(target + "/b.txt")});
+    EXPECT_EQ(ReadFileText(target + "/a.txt"), "new a!");
+    EXPECT_EQ(ReadFileText(target + "/b.txt"), "old b");
+    EXPECT_EQ(ReadFileText(target + "/c.txt"), "old c");
+    EXPECT_FALSE(HasWorkFiles(SnapshotTree(target)));
 }
 
 TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)

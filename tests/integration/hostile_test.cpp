@@ -3,6 +3,7 @@
 // target that lead elsewhere. Every one is refused, and nothing changes inside the
 // target folder or beside it.
 #include "support/ApplyRun.h"
+#include "support/CompactImage.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
 
@@ -86,6 +87,22 @@ Record With(Record r, const std::function<void(Record&)>& change)
 {
     change(r);
     return r;
+}
+
+compact::Record CGood()
+{
+    return compact::Changed("a.txt", "old a", "new a!");
+}
+
+compact::Record CWith(compact::Record r, const std::function<void(compact::Record&)>& change)
+{
+    change(r);
+    return r;
+}
+
+std::function<std::string(const std::string&)> compactPatch(const std::vector<compact::Record>& records)
+{
+    return [records](const std::string&) { return compact::PatchFile(compact::Image(records)); };
 }
 
 std::vector<CCase> Cases()
@@ -271,6 +288,81 @@ std::vector<CCase> Cases()
              return image::PatchFile(img.substr(0, 726));
          },
          Expect::HeaderRefused, ""},
+        // The compact format: every length, count and offset of its records.
+        {"compact: name with a parent component", compactPatch({CGood(), compact::NewFile("..\\outside\\evil", "x")}),
+         Expect::ApplyRefused, kNotAllowed},
+        {"compact: stream cut short",
+         [](const std::string&) {
+             const std::string img = compact::Image({CGood(), compact::NewFile("n.txt", "new file")});
+             return compact::PatchFile(img.substr(0, img.size() - 3));
+         },
+         Expect::HeaderRefused, ""},
+        {"compact: description longer than it unpacks to",
+         [](const std::string&) {
+             std::string img = compact::Image({CGood()});
+             img[12] = static_cast<char>(img[12] + 1);
+             return compact::PatchFile(img);
+         },
+         Expect::HeaderRefused, ""},
+        {"compact: part of a stream past its end",
+         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.offset[2] = 1u << 30; })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: part of the controls behind the previous record's",
+         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.offset[0] = 0; })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: copy past the end of the old file",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = 3; })}), Expect::ApplyRefused,
+         kDamaged},
+        {"compact: move before the start of the old file",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = -1; })}), Expect::ApplyRefused,
+         kDamaged},
+        {"compact: move far past the old file",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = int64_t{1} << 40; })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: literals beyond the record's literals",
+         compactPatch({CWith(CGood(), [](compact::Record& r) {
+             r.steps[0].literal = 2;
+             r.steps.push_back({0, 1, 0});
+         })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: steps that stop short of the new length",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].literal = 0; })}), Expect::ApplyRefused,
+         kDamaged},
+        {"compact: a step that writes nothing",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps.insert(r.steps.begin(), {0, 0, 1}); })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: streams that do not add up to the new length",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.raw[2] = 7; })}), Expect::ApplyRefused, kDamaged},
+        {"compact: controls longer than any steps need",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.raw[0] = 0xFFFFFFF0u; })}), Expect::ApplyRefused,
+         kDamaged},
+        {"compact: new file that copies from an old file",
+         compactPatch({CGood(), CWith(compact::NewFile("n.txt", "abc"), [](compact::Record& r) {
+             r.differences = "abc";
+             r.literals.clear();
+             r.steps[0] = {3, 0, 0};
+         })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: changed file without a delta",
+         compactPatch({CWith(CGood(), [](compact::Record& r) { r.flags = 0; })}), Expect::ApplyRefused, kDamaged},
+        {"compact: unknown flags", compactPatch({CWith(CGood(), [](compact::Record& r) { r.flags = 6; })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: name of 300 bytes",
+         compactPatch({CGood(), compact::NewFile(std::string(300, 'n'), "x")}), Expect::ApplyRefused, kDamaged},
+        {"compact: file count above the records present",
+         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, 3)); },
+         Expect::ApplyRefused, kDamaged},
+        {"compact: newer version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 2)); },
+         Expect::HeaderRefused, ""},
+        {"compact: remove count without its entries",
+         [](const std::string&) {
+             const std::string img = compact::Image({}, {"a", "b"});
+             return compact::PatchFile(img.substr(0, img.size() - 6));
+         },
+         Expect::HeaderRefused, ""},
+        {"compact: remove entry in the parent folder",
+         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {"..\\outside\\x"})); },
+         Expect::RemovalSkipped, "outside/x"},
         {"garbage behind the prefix",
          [](const std::string&) {
              std::vector<unsigned char> r = RandomBytes(5000, 9);

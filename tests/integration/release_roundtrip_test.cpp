@@ -49,7 +49,7 @@ std::string CachedTarballs(std::string& whyNot)
     return cache;
 }
 
-TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOne)
+TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats)
 {
     std::string whyNot;
     std::string cache = CachedTarballs(whyNot);
@@ -71,28 +71,39 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOne)
         if (!newFiles.count(name))
             removes += " --remove " + Quoted(name);
 
-    std::string out, err;
-    ASSERT_EQ(RunCli("build " + Quoted(oldRelease) + " " + Quoted(newRelease) + " update.dvp" + removes, dir.Path(),
-                     dir.Path(), out, err),
-              0)
-        << err;
-    uint64_t patchSize = 0;
-    ASSERT_TRUE(fsys::FileLength(dir / "update.dvp", patchSize));
-    uint64_t tarballSize = 0;
-    ASSERT_TRUE(fsys::FileLength(cache + "/" + kNewTarball, tarballSize));
-    EXPECT_LT(patchSize, tarballSize) << "the patch should be smaller than the whole new release";
+    // Both patch formats, each built, inspected and applied to a fresh copy.
+    for (const std::string format : {"classic", "compact"}) {
+        SCOPED_TRACE(format);
+        const std::string patch = format + ".dvp";
+        std::string out, err;
+        ASSERT_EQ(RunCli("build " + Quoted(oldRelease) + " " + Quoted(newRelease) + " " + patch + " --format " + format +
+                             removes,
+                         dir.Path(), dir.Path(), out, err),
+                  0)
+            << err;
+        uint64_t patchSize = 0;
+        ASSERT_TRUE(fsys::FileLength(dir / patch, patchSize));
+        uint64_t tarballSize = 0;
+        ASSERT_TRUE(fsys::FileLength(cache + "/" + kNewTarball, tarballSize));
+        EXPECT_LT(patchSize, tarballSize) << "the patch should be smaller than the whole new release";
 
-    ASSERT_EQ(RunCli("info update.dvp", dir.Path(), dir.Path(), out, err), 0) << err;
-    EXPECT_NE(out.find("package.json  new=0"), std::string::npos) << out;
+        ASSERT_EQ(RunCli("info " + patch, dir.Path(), dir.Path(), out, err), 0) << err;
+        EXPECT_NE(out.find("package.json  new=0"), std::string::npos) << out;
+        EXPECT_NE(out.find("Format:            " + format), std::string::npos) << out;
 
-    ASSERT_TRUE(CopyTree(oldRelease, dir / "target"));
-    ASSERT_EQ(RunCli("apply update.dvp target", dir.Path(), dir.Path(), out, err), 0) << out << err;
-    std::map<std::string, std::string> applied = SnapshotTree(dir / "target");
-    EXPECT_EQ(applied.size(), newFiles.size());
-    for (const auto& [name, content] : newFiles) {
-        auto it = applied.find(name);
-        ASSERT_NE(it, applied.end()) << name;
-        EXPECT_TRUE(it->second == content) << name << " differs after the apply";
+        const std::string target = "target-" + format;
+        ASSERT_TRUE(CopyTree(oldRelease, dir / target));
+        ASSERT_EQ(RunCli("verify " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
+        ASSERT_EQ(RunCli("apply " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
+        std::map<std::string, std::string> applied = SnapshotTree(dir / target);
+        EXPECT_EQ(applied.size(), newFiles.size());
+        for (const auto& [name, content] : newFiles) {
+            auto it = applied.find(name);
+            ASSERT_NE(it, applied.end()) << name;
+            EXPECT_TRUE(it->second == content) << name << " differs after the apply";
+        }
+        // A second run finds every file done already.
+        ASSERT_EQ(RunCli("apply " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
     }
 }
 

@@ -387,7 +387,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
 }
 
 // The published pair of a real package, when the release test has fetched it.
-TEST(SelfExtracting, ReleasePairRoundTrip)
+TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
 {
     REQUIRE_STUB();
     std::string cache = fsys::FolderOf(fsys::WithoutTrailingSlash(BinFolder())) + "/npm-cache";
@@ -406,15 +406,19 @@ TEST(SelfExtracting, ReleasePairRoundTrip)
         if (!newFiles.count(entry.first))
             removes += " --remove " + Quoted(entry.first);
 
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old/package new/package prettier-update.exe --self-extract" + removes, dir.Path(),
-                     dir.Path(), out, err),
-              0)
-        << err;
-    ASSERT_TRUE(CopyTree(dir / "old/package", dir / "installed"));
-    CRun r = RunProgram(dir / "prettier-update.exe", "--console " + Quoted(dir / "installed"), dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(TreeDifferences(SnapshotTree(dir / "installed"), newFiles), "");
+    for (const std::string format : {"classic", "compact"}) {
+        SCOPED_TRACE(format);
+        std::string out, err;
+        ASSERT_EQ(RunCli("build old/package new/package prettier-update.exe --self-extract --format " + format + removes,
+                         dir.Path(), dir.Path(), out, err),
+                  0)
+            << err;
+        const std::string installed = dir / ("installed-" + format);
+        ASSERT_TRUE(CopyTree(dir / "old/package", installed));
+        CRun r = RunProgram(dir / "prettier-update.exe", "--console " + Quoted(installed), dir);
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(TreeDifferences(SnapshotTree(installed), newFiles), "");
+    }
 }
 
 // Split onto 720 KB media and run where nothing but the C library is: in console mode,

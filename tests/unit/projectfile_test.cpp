@@ -115,21 +115,24 @@ TEST(ProjectFile, FlagsAreOnUnlessExactlyFalseAndSplitSizeKeeps16Bits)
     EXPECT_EQ(p.splitSize, 1440);
 }
 
-TEST(ProjectFile, ThoroughIsWrittenOnlyWhenOnAndOnlyExactlyTrueTurnsItOn)
+TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesTurnThemOn)
 {
     CTestFolder dir;
     CProjectData p = SampleProject();
     p.thorough = true;
+    p.compact = true;
     std::string path = dir / "thorough.dvj";
     ASSERT_TRUE(WriteProjectFile(path, p));
     std::vector<std::string> lines = SplitLines(ReadFileText(path));
-    ASSERT_GT(lines.size(), 11u);
+    ASSERT_GT(lines.size(), 12u);
     EXPECT_EQ(lines[11], "Thorough=true"); // after SplitSize, in section "Delvorin"
+    EXPECT_EQ(lines[12], "PatchFormat=compact");
 
     CEngine e;
     CProjectData page;
     ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
     EXPECT_EQ(e.core.settings.thorough, 1);
+    EXPECT_EQ(e.core.settings.compact, 1);
     CProjectData save = ProjectFromSettings(e.core.settings, e.dirDiff);
     save.oldFolder = page.oldFolder;
     ASSERT_TRUE(WriteProjectFile(dir / "again.dvj", save));
@@ -139,9 +142,11 @@ TEST(ProjectFile, ThoroughIsWrittenOnlyWhenOnAndOnlyExactlyTrueTurnsItOn)
     ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
     ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
     EXPECT_EQ(e.core.settings.thorough, 0);
+    EXPECT_EQ(e.core.settings.compact, 0);
     for (const char* value : {"True", "1", "yes", ""}) {
-        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\n", p);
+        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\nPatchFormat=" + value + "\n", p);
         EXPECT_FALSE(p.thorough) << value;
+        EXPECT_FALSE(p.compact) << value;
     }
     e.core.settings.thorough = 1;
     ClearBuildPageProject(e.core.settings, e.dirDiff);

@@ -1,0 +1,34 @@
+// The apply side of the compact format: the check of a record's controls before
+// anything changes, the strong check of a target, and the rebuild of the new file from
+// the old one and the three packed streams. Memory stays bounded whatever the file's
+// length: each stream is unpacked with a window of at most 16 MiB, and the old file and
+// the new one pass through buffers of 1 MiB.
+#pragma once
+#include "engine/apply/Verification.h"
+#include "engine/common/CFilePatch.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// True when the record's controls can be unpacked and every step keeps within the old
+// file, the new file and the two byte streams, and together they write the whole new file.
+bool CompactControlsValid(const CFilePatch& record, int imageFd);
+
+// The SHA-256 of the first length bytes of the open file fd; nothing when it cannot be read.
+std::optional<CSha256::Digest> Sha256OfOpenFile(int fd, uint64_t length);
+
+// The state a target of the given length and byte sum has (StateOfTarget), confirmed by
+// the record's SHA-256 of the old or new content: a file that only agrees in length and
+// byte sum is Different.
+CTargetState StrongStateOfTarget(const CFilePatch& record, int fd, uint64_t length, CTargetState bySum);
+
+// Writes length bytes at offset of the new file; false when they cannot be written.
+using CCompactWriter = std::function<bool(const unsigned char* data, size_t length, uint64_t offset)>;
+
+enum class CCompactRebuild { Ok, Damaged, ReadFailed, WriteFailed };
+
+// Rebuilds the record's new file from the old file oldFd (-1 for a new file) into
+// write. Ok only when the streams were consistent and the result has the record's
+// length, byte sum and SHA-256.
+CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd, const CCompactWriter& write);

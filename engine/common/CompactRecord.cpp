@@ -1,0 +1,182 @@
+// Compact file record, byte by byte (little-endian):
+//   "cfil", name length (16 bits, 1 to 259), the stored name ('\' between components),
+//   flags (8 bits: 1 new file, 2 delta present), old length, new length, old byte sum,
+//   new byte sum (32 bits each), creation, last-access and last-write time (64 bits
+//   each), SHA-256 of the old and of the new content (32 bytes each); with a delta, for
+//   the controls, differences and literals in that order the offset of the record's
+//   part in the unpacked stream (64 bits) and its length (32 bits).
+// The records lie in the image's description; the streams follow it (CompactDelta.h).
+#include "engine/common/CompactRecord.h"
+
+#include "app/AppCore.h"
+#include "app/StringHelpers.h"
+#include "engine/common/ByteOrder.h"
+#include "engine/common/CFilePatch.h"
+#include "platform/FileSystem.h"
+
+#include <cstring>
+
+namespace {
+
+const unsigned char kTag[4] = {'c', 'f', 'i', 'l'};
+constexpr unsigned kNewFile = 1;
+constexpr unsigned kHasDelta = 2;
+constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8 + 2 * 32;
+constexpr size_t kStreamTableSize = kCompactStreams * 12;
+
+bool Refuse(CAppCore& core, const std::string& text)
+{
+    core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
+    return false;
+}
+
+bool Damaged(CAppCore& core, const std::string& what)
+{
+    return Refuse(core, "The patch file is damaged:\n" + what);
+}
+
+// What the stream table of a record must satisfy, whatever the streams hold: the two
+// byte streams give the new file's bytes between them, the controls are no longer than
+// one step per new byte needs, and nothing is packed that is empty.
+std::string StreamProblem(const CFilePatch& r)
+{
+    const CCompactStream* s = r.compactDelta.streams;
+    if (uint64_t{s[kDifferences].raw} + s[kLiterals].raw != r.newLength)
+        return "its differences and literals do not add up to the new file.";
+    if (r.newFileFlag && s[kDifferences].raw != 0)
+        return "it copies from an old file that a new file does not have.";
+    // Every step writes at least one byte; an empty new file takes no step.
+    if ((s[kControls].raw == 0) != (r.newLength == 0) || s[kControls].raw > kMaxStepBytes * r.newLength)
+        return "its controls have an impossible length.";
+    return "";
+}
+
+} // namespace
+
+bool WriteCompactRecord(CFilePatch& r)
+{
+    CAppCore& core = r.Core();
+    const std::string stored = ToStoredName(r.name);
+    if (stored.empty() || stored.size() + 1 > CFilePatch::kMaxNameField || r.name.find('\\') != std::string::npos)
+        return Refuse(core, "The following file name cannot be stored in a Delvorin file:\n" + r.name);
+    std::vector<unsigned char> bytes(kTag, kTag + sizeof kTag);
+    PutU16(bytes, static_cast<uint16_t>(stored.size()));
+    bytes.insert(bytes.end(), stored.begin(), stored.end());
+    bytes.push_back(static_cast<unsigned char>((r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0)));
+    PutU32(bytes, r.oldLength);
+    PutU32(bytes, r.newLength);
+    PutU32(bytes, r.oldByteSum);
+    PutU32(bytes, r.newByteSum);
+    PutU64(bytes, r.newTimes.creation);
+    PutU64(bytes, r.newTimes.lastAccess);
+    PutU64(bytes, r.newTimes.lastWrite);
+    bytes.insert(bytes.end(), r.oldSha.begin(), r.oldSha.end());
+    bytes.insert(bytes.end(), r.newSha.begin(), r.newSha.end());
+    CCompactDelta& delta = r.compactDelta;
+    if (delta.present) {
+        for (int i = 0; i < kCompactStreams; ++i) {
+            PutU64(bytes, core.compactStreams[i].Tell());
+            PutU32(bytes, static_cast<uint32_t>(delta.rawBytes[i].size()));
+        }
+    }
+    bool ok = core.patchImage.Write(bytes.data(), bytes.size());
+    for (int i = 0; ok && delta.present && i < kCompactStreams; ++i)
+        ok = delta.rawBytes[i].empty() || core.compactStreams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
+    for (std::vector<unsigned char>& raw : delta.rawBytes)
+        std::vector<unsigned char>().swap(raw);
+    if (!ok)
+        return Refuse(core, "Error writing patch file!");
+    return true;
+}
+
+bool ReadCompactRecord(CFilePatch& r)
+{
+    CAppCore& core = r.Core();
+    CBinFile& image = core.patchImage;
+    // The records end where the description does; the spans of the streams are read
+    // from the image's fixed start.
+    unsigned char start[kCompactFixedSize];
+    CCompactFixed fixed;
+    if (!fsys::ReadAt(image.Fd(), start, sizeof start, 0) || !GetCompactFixed(start, fixed))
+        return Refuse(core, "Error reading patch file!");
+    const uint64_t imageLength = kCompactFixedSize + uint64_t{fixed.descriptionRaw};
+    uint64_t position = image.Tell();
+    const char* const pastEnd = "A file record runs past the end of the patch file.";
+    auto take = [&](void* data, size_t size) {
+        if (position > imageLength || imageLength - position < size)
+            return false;
+        position += size;
+        return image.ReadExact(data, size);
+    };
+
+    unsigned char head[sizeof kTag + 2];
+    if (!take(head, sizeof head))
+        return Damaged(core, pastEnd);
+    if (std::memcmp(head, kTag, sizeof kTag) != 0)
+        return Damaged(core, "a file record does not begin where one should.");
+    const uint16_t nameLength = GetU16(head + sizeof kTag);
+    if (nameLength == 0 || nameLength >= CFilePatch::kMaxNameField)
+        return Damaged(core, "A file name of " + std::to_string(nameLength) + " bytes is not allowed (1 to 259 bytes).");
+    std::string stored(nameLength, '\0');
+    if (!take(stored.data(), nameLength))
+        return Damaged(core, pastEnd);
+    if (stored.find('\0') != std::string::npos)
+        return Damaged(core, "A file name holds a zero byte.");
+
+    unsigned char fields[kFixedSize];
+    if (!take(fields, sizeof fields))
+        return Damaged(core, pastEnd);
+    const unsigned char* f = fields;
+    const unsigned flags = f[0];
+    if (flags > (kNewFile | kHasDelta))
+        return Damaged(core, "The file record of " + stored + " has unknown flags.");
+    r.name = FromStoredName(stored);
+    r.compact = true;
+    r.newFileFlag = (flags & kNewFile) ? 1 : 0;
+    r.oldLength = GetU32(f + 1);
+    r.newLength = GetU32(f + 5);
+    r.oldByteSum = GetU32(f + 9);
+    r.newByteSum = GetU32(f + 13);
+    r.newTimes.creation = GetU64(f + 17);
+    r.newTimes.lastAccess = GetU64(f + 25);
+    r.newTimes.lastWrite = GetU64(f + 33);
+    std::memcpy(r.oldSha.data(), f + 41, 32);
+    std::memcpy(r.newSha.data(), f + 73, 32);
+    r.oldPatches.clear();
+    r.newPatches.clear();
+    r.oldCopyCount = r.newDataCount = 0;
+    r.compactDelta = CCompactDelta();
+    if (r.newFileFlag && (r.oldLength != 0 || r.oldByteSum != 0))
+        return Damaged(core, "The file record of the new file " + stored + " names an old file.");
+
+    if (!(flags & kHasDelta)) {
+        // Without a delta the record only gives times (the contents are equal), or makes
+        // an empty new file.
+        const bool timesOnly = !r.newFileFlag && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum &&
+                               r.oldSha == r.newSha;
+        if (!timesOnly && !(r.newFileFlag && r.newLength == 0))
+            return Damaged(core, "The file record of " + stored + " has no delta for a changed file.");
+        return true;
+    }
+
+    unsigned char table[kStreamTableSize];
+    if (!take(table, sizeof table))
+        return Damaged(core, pastEnd);
+    r.compactDelta.present = true;
+    uint64_t at = kCompactFixedSize + uint64_t{fixed.descriptionRaw}; // in the unpacked image
+    for (int i = 0; i < kCompactStreams; ++i) {
+        CCompactStream& s = r.compactDelta.streams[i];
+        s.offset = GetU64(table + 12 * i);
+        s.raw = GetU32(table + 12 * i + 8);
+        CCompactSpan& span = r.compactDelta.spans[i];
+        span = fixed.spans[i];
+        span.position = at;
+        at += span.packed;
+        if (s.offset > span.raw || span.raw - s.offset < s.raw)
+            return Damaged(core, "The file record of " + stored + " names bytes past the end of a stream.");
+    }
+    const std::string problem = StreamProblem(r);
+    if (!problem.empty())
+        return Damaged(core, "The file record of " + stored + " is not consistent: " + problem);
+    return true;
+}

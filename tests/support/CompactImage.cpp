@@ -1,0 +1,136 @@
+#include "support/CompactImage.h"
+
+#include "support/PatchImage.h"
+
+#include "engine/common/Sha256.h"
+
+#include <zstd.h>
+
+#include <algorithm>
+
+namespace compact {
+
+namespace {
+
+std::string Pack(const std::string& raw)
+{
+    if (raw.empty())
+        return "";
+    std::string out(ZSTD_compressBound(raw.size()), '\0');
+    out.resize(ZSTD_compress(out.data(), out.size(), raw.data(), raw.size(), 3));
+    return out;
+}
+
+void PutVarint(std::string& out, uint64_t v)
+{
+    for (; v >= 0x80; v >>= 7)
+        out += static_cast<char>(v | 0x80);
+    out += static_cast<char>(v);
+}
+
+std::array<uint8_t, 32> Digest(const std::string& s)
+{
+    return CSha256::Of(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+}
+
+void PutText(std::string& out, const std::string& text)
+{
+    image::Put16(out, static_cast<uint16_t>(text.size()));
+    out += text;
+}
+
+} // namespace
+
+std::string Record::Bytes(std::string streams[3]) const
+{
+    std::string out = "cfil";
+    PutText(out, storedName);
+    out += static_cast<char>(flags);
+    image::Put32(out, oldLength);
+    image::Put32(out, newLength);
+    image::Put32(out, oldSum);
+    image::Put32(out, newSum);
+    image::Put64(out, 0);
+    image::Put64(out, 0);
+    image::Put64(out, 0);
+    out.append(oldSha.begin(), oldSha.end());
+    out.append(newSha.begin(), newSha.end());
+    if (!(flags & 2))
+        return out;
+    std::string controls;
+    for (const Step& s : steps) {
+        PutVarint(controls, s.copy);
+        PutVarint(controls, s.literal);
+        PutVarint(controls, (static_cast<uint64_t>(s.move) << 1) ^ static_cast<uint64_t>(s.move >> 63));
+    }
+    const std::string rawStreams[3] = {controls, differences, literals};
+    for (int i = 0; i < 3; ++i) {
+        image::Put64(out, offset[i].value_or(streams[i].size()));
+        image::Put32(out, raw[i].value_or(static_cast<uint32_t>(rawStreams[i].size())));
+        streams[i] += rawStreams[i];
+    }
+    return out;
+}
+
+Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent)
+{
+    Record r;
+    r.storedName = storedName;
+    r.oldLength = static_cast<uint32_t>(oldContent.size());
+    r.newLength = static_cast<uint32_t>(newContent.size());
+    r.oldSum = image::Sum(oldContent);
+    r.newSum = image::Sum(newContent);
+    r.oldSha = Digest(oldContent);
+    r.newSha = Digest(newContent);
+    const size_t common = std::min(oldContent.size(), newContent.size());
+    for (size_t i = 0; i < common; ++i)
+        r.differences += static_cast<char>(newContent[i] - oldContent[i]);
+    r.literals = newContent.substr(common);
+    r.steps.push_back({static_cast<uint32_t>(common), static_cast<uint32_t>(newContent.size() - common), 0});
+    return r;
+}
+
+Record NewFile(const std::string& storedName, const std::string& content)
+{
+    Record r = Changed(storedName, "", content);
+    r.flags = content.empty() ? 1 : 3;
+    r.oldSha = {};
+    return r;
+}
+
+std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount,
+                  uint16_t version)
+{
+    std::string description;
+    image::Put32(description, 2044);
+    for (const char* text : {"Publisher", "Organisation", "/opt/app", "Dialog"})
+        PutText(description, text);
+    image::Put16(description, static_cast<uint16_t>(storedRemoveNames.size()));
+    for (const std::string& name : storedRemoveNames)
+        PutText(description, name);
+    image::Put16(description, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    std::string streams[3];
+    for (const Record& r : records)
+        description += r.Bytes(streams);
+
+    const std::string packedDescription = Pack(description);
+    std::string out("DVCP\r\n\x1a\n", 8);
+    image::Put16(out, version);
+    image::Put16(out, 0);
+    image::Put32(out, static_cast<uint32_t>(description.size()));
+    image::Put32(out, static_cast<uint32_t>(packedDescription.size()));
+    std::string packed[3];
+    for (int i = 0; i < 3; ++i) {
+        packed[i] = Pack(streams[i]);
+        image::Put64(out, streams[i].size());
+        image::Put64(out, packed[i].size());
+    }
+    return out + packedDescription + packed[0] + packed[1] + packed[2];
+}
+
+std::string PatchFile(const std::string& image)
+{
+    return std::string(8, '\0') + image;
+}
+
+} // namespace compact
