@@ -35,6 +35,8 @@
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/testing.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <zlib.h>
@@ -54,10 +56,16 @@ public:
 protected:
     int Enter(wxDialog* dlg) override
     {
+        if (showReal)
+            return wxID_NONE; // the real window, run by its own modal loop
         int rc = wxTestingModalHook::Enter(dlg);
         return rc == wxID_NONE ? wxID_CANCEL : rc;
     }
     void ReportFailure(const wxString& msg) override { ADD_FAILURE() << msg; }
+
+public:
+    // While set, every dialog shows for real: a test then answers it with real clicks.
+    static inline bool showReal = false;
 };
 
 namespace {
@@ -638,6 +646,83 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
     EXPECT_EQ(Settings().patchFile, "/earlier/patch.dvp");
     EXPECT_FALSE(fsys::PathExists(dir / "out.EXE"));
     EXPECT_FALSE(fsys::PathExists(dir / "out.~dvp"));
+}
+
+namespace {
+
+// A real mouse click on the middle of a window, through the display server.
+void RealClick(wxWindow* window)
+{
+    Pump(100);
+    const wxRect r = window->GetScreenRect();
+    wxUIActionSimulator sim;
+    sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+    Pump(50);
+    sim.MouseClick();
+    Pump(150);
+}
+
+// The modal dialog of type T that is up now, or nullptr.
+template <class T>
+T* ShownDialog()
+{
+    for (wxWindow* top : wxTopLevelWindows)
+        if (auto* dlg = dynamic_cast<T*>(top); dlg && dlg->IsModal())
+            return dlg;
+    return nullptr;
+}
+
+// Presses the OK button of the real Whoops box with the mouse once it is up: a timer
+// fires inside the box's own modal loop.
+class COkOnWhoops : public wxTimer {
+public:
+    COkOnWhoops() { Start(200); }
+    std::string message;
+    void Notify() override
+    {
+        CWhoopsDlg* whoops = ShownDialog<CWhoopsDlg>();
+        if (!whoops || !whoops->IsShownOnScreen())
+            return;
+        Stop();
+        message = whoops->message;
+        RealClick(whoops->FindWindow(wxID_OK));
+    }
+};
+
+} // namespace
+
+// The Whoops box of a failed Finish, answered with a real click, hands the Wizard back
+// to the user: Back and Cancel take real clicks again. The Wizard runs over a modal main
+// dialog, as in the program (an old files folder that does not exist, and a patch file
+// in a folder that does not exist).
+TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
+{
+    MakeTrees();
+    for (bool missingOld : {true, false}) {
+        SCOPED_TRACE(missingOld ? "old folder missing" : "patch folder missing");
+        wxDialog main(nullptr, wxID_ANY, "main", wxPoint(0, 0), wxSize(300, 200));
+        TestApp().SetTopWindow(&main);
+        bool cancelled = false;
+        RunModal(main, [&] {
+            CDelvorinWiz wiz(nullptr);
+            int rc = RunWizard(wiz, [&] {
+                ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
+                Type(wiz.Page4()->PatchFileEdit(), missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp");
+                COkOnWhoops ok;
+                CWizardTestHook::showReal = true;
+                RealClick(wiz.NextButton());
+                CWizardTestHook::showReal = false;
+                EXPECT_FALSE(ok.message.empty());
+                RealClick(wiz.BackButton());
+                EXPECT_EQ(wiz.CurrentPage(), wiz.Page3());
+                RealClick(wiz.CancelButton());
+                cancelled = !wiz.IsModal();
+            });
+            EXPECT_EQ(rc, wxID_CANCEL);
+        });
+        TestApp().SetTopWindow(nullptr);
+        EXPECT_TRUE(cancelled);
+    }
 }
 
 TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
