@@ -207,6 +207,7 @@ bool CPatchDoc::WritePatchHeader()
 
 bool CPatchDoc::FinishPatchFile(bool abandon)
 {
+    cancelled_ = false;
     if (abandon) {
         AbandonPatchFile();
         return true;

@@ -531,8 +531,11 @@ void CBuildPatchPage::OnBuild(wxCommandEvent&)
         return;
     }
 
-    progress.SetStatus("Compressing Delvorin File...");
-    if (doc.FinishPatchFile(false)) {
+    doc.SetProgress(&progress);
+    const bool finished = doc.FinishPatchFile(false);
+    progress.Finish();
+    // A cancel the user confirmed needs no further message; a failed step reported itself.
+    if (finished) {
         CSuccessDlg success;
         success.message = "The Patch File: " + patchFile + " was successfully created.";
         success.ShowModal();

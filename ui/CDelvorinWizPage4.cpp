@@ -257,10 +257,12 @@ bool CDelvorinWizPage4::BuildPatchFile()
 
     std::string reason;
     int result = dirDiff.BuildPatch(sheet.oldFolder, sheet.newFolder, reason, &progress);
-    progress.SetStatus("Compressing Delvorin File...");
+    doc->SetProgress(&progress);
     // A build that did not succeed only has its work file deleted. A packaging step that
-    // fails has reported itself.
-    if (!doc->FinishPatchFile(result < 1))
+    // fails has reported itself, and one the user cancelled needs no message.
+    const bool finished = doc->FinishPatchFile(result < 1);
+    progress.Finish();
+    if (!finished)
         return false;
 
     if (result >= 1) {

@@ -13,6 +13,7 @@
 #include "support/CliRun.h"
 #include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
+#include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
 #include "ui/CDelvorinWizPage1.h"
@@ -56,16 +57,10 @@ public:
 protected:
     int Enter(wxDialog* dlg) override
     {
-        if (showReal)
-            return wxID_NONE; // the real window, run by its own modal loop
         int rc = wxTestingModalHook::Enter(dlg);
         return rc == wxID_NONE ? wxID_CANCEL : rc;
     }
     void ReportFailure(const wxString& msg) override { ADD_FAILURE() << msg; }
-
-public:
-    // While set, every dialog shows for real: a test then answers it with real clicks.
-    static inline bool showReal = false;
 };
 
 namespace {
@@ -650,16 +645,22 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
 
 namespace {
 
-// A real mouse click on the middle of a window, through the display server.
-void RealClick(wxWindow* window)
+// A real mouse click on the middle of a window, through the display server. Inside a
+// yield (a timer that fires while the engine works) no events can be pumped: the click
+// is then only sent.
+void RealClick(wxWindow* window, bool pump = true)
 {
-    Pump(100);
+    if (pump)
+        Pump(100);
     const wxRect r = window->GetScreenRect();
     wxUIActionSimulator sim;
+    sim.MouseMove(r.x + r.width / 2 - 1, r.y + r.height / 2);
     sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
-    Pump(50);
+    if (pump)
+        Pump(50);
     sim.MouseClick();
-    Pump(150);
+    if (pump)
+        Pump(150);
 }
 
 // The modal dialog of type T that is up now, or nullptr.
@@ -709,9 +710,7 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
                 Type(wiz.Page4()->PatchFileEdit(), missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp");
                 COkOnWhoops ok;
-                CWizardTestHook::showReal = true;
                 RealClick(wiz.NextButton());
-                CWizardTestHook::showReal = false;
                 EXPECT_FALSE(ok.message.empty());
                 RealClick(wiz.BackButton());
                 EXPECT_EQ(wiz.CurrentPage(), wiz.Page3());
@@ -722,6 +721,69 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
         });
         TestApp().SetTopWindow(nullptr);
         EXPECT_TRUE(cancelled);
+    }
+}
+
+namespace {
+
+// Cancels the build once its progress dialog shows the compression, by a real click on
+// Cancel or a real Escape key; what the status line showed then is kept.
+class CCancelWhileCompressing : public wxTimer {
+public:
+    explicit CCancelWhileCompressing(bool escape) : escape_(escape) { Start(20); }
+    std::string status;
+    void Notify() override
+    {
+        wxWindow* progress = TestApp().ActiveProgressDialog();
+        auto* label = progress ? dynamic_cast<wxStaticText*>(progress->FindWindow(CBuildProgressDlg::kIdStatus))
+                               : nullptr;
+        // Once some bytes are done: the compression is under way.
+        if (!label || !label->GetLabelText().StartsWith("Compressing") || label->GetLabelText().Contains(" 0 bytes"))
+            return;
+        Stop();
+        status = std::string(label->GetLabelText().utf8_str());
+        if (escape_) {
+            progress->FindWindow(wxID_CANCEL)->SetFocus();
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+        } else {
+            RealClick(progress->FindWindow(wxID_CANCEL), false);
+        }
+    }
+
+private:
+    bool escape_;
+};
+
+} // namespace
+
+// The compression after the last file shows the bytes done and takes Cancel (a click, or
+// Escape on the progress window) with the question of the file phase: Yes leaves no patch
+// file and no Success box, and the Wizard stays on its last page.
+TEST_F(Wizard, CancelWhileCompressingAsksAndLeavesNoPatchFile)
+{
+    for (int i = 0; i < 6; ++i)
+        dir.WriteBytes("new/data/" + std::to_string(i) + ".bin", RandomBytes(8 << 20, 30 + i));
+    dir.MakeFolder("old");
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Cancel");
+        script.prompts.Clear();
+        script.prompts.Script(PromptAnswer::Yes);
+        const std::string patch = dir / "big.dvp";
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            ToPage4(wiz, dir / "old", dir / "new");
+            Type(wiz.Page4()->PatchFileEdit(), patch);
+            CCancelWhileCompressing cancel(escape);
+            CWizardTestHook noSuccessBox; // any box would be a failure
+            Next(wiz);
+            EXPECT_NE(cancel.status.find(" of 50.3 MB"), std::string::npos) << cancel.status;
+                EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
+        });
+        ASSERT_EQ(Shown().size(), 1u) << LastText();
+        EXPECT_EQ(LastText(), "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                              "Do you really want to cancel this process?");
+        EXPECT_FALSE(fsys::PathExists(patch));
+        EXPECT_FALSE(fsys::PathExists(dir / "big.~dvp"));
     }
 }
 
