@@ -35,6 +35,8 @@ public:
     // apply, and the number of file records it holds.
     CBinFile patchImage;
     uint16_t fileCount = 0;
+    // The target files an apply has replaced so far; its caller sets it to 0 first.
+    int filesUpdated = 0;
 
     // Begins a new log file, making the folder it lies in when that is missing.
     bool StartLog();

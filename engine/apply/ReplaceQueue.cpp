@@ -80,6 +80,7 @@ bool CReplaceQueue::Flush()
     bool ok = true;
     for (const CEntry& e : entries) {
         if (ok && durable && e.folder->Rename(e.staged, e.leaf)) {
+            ++core_.filesUpdated;
             struct stat st;
             if (fstat(e.folder->Fd(), &st) != 0)
                 fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now

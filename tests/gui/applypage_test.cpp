@@ -284,7 +284,7 @@ TEST_F(ApplyPage, VerificationErrorsAreListedWithTheContactLineAndNothingChanges
     EXPECT_EQ(SnapshotTree(trees.target), before);
 }
 
-TEST_F(ApplyPage, ACancelledApplyIsReportedAsAFailure)
+TEST_F(ApplyPage, ACancelledApplySaysSoAndHowManyFilesWereUpdated)
 {
     CPatchedTrees trees;
     CExpertWindow window;
@@ -301,7 +301,7 @@ TEST_F(ApplyPage, ACancelledApplyIsReportedAsAFailure)
     Click(page, Page::kIdApply);
     ASSERT_EQ(prompts.prompts.Shown().size(), 2u);
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompts.prompts.Shown()[1].text, "An Error occurred when the patch file was applied.");
+    EXPECT_EQ(prompts.prompts.Shown()[1].text, "The apply was cancelled.\nNo file was updated: nothing was changed.");
     EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Apply");
     EXPECT_TRUE(prompts.prompts.Shown()[1].icon == PromptIcon::Stop);
     EXPECT_TRUE(window.frame->IsEnabled());
