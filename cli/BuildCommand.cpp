@@ -254,7 +254,7 @@ int RunBuild(const std::vector<std::string>& args)
     doc.SetSelfExtract(o.selfExtract);
     doc.SetOldFolder(oldFolder);
     if (!doc.WritePatchHeader()) {
-        PrintError("Error creating Delvorin file!");
+        PrintError(doc.WithFailureCause("Error creating Delvorin file!"));
         return kExitFailure;
     }
 

@@ -55,6 +55,15 @@ public:
     // True when the user cancelled a packaging step: FinishPatchFile then returned false
     // with no patch file left and no message shown.
     bool Cancelled() const { return cancelled_; }
+    // After a failed WritePatchHeader or ReadPatchHeader: true when a message said why
+    // already; else the cause the system gave (the path and its error), or "".
+    bool Reported() const { return reported_; }
+    const std::string& FailureCause() const { return failureCause_; }
+    // text with the cause of the failure, when there is one, on the lines below it.
+    std::string WithFailureCause(const std::string& text) const
+    {
+        return failureCause_.empty() ? text : text + "\n" + failureCause_;
+    }
 
     // Build.
     // Before a read it marks the patch file as a self-extracting program whatever it is
@@ -105,6 +114,8 @@ private:
     PromptOwner owner_ = PromptOwner::MainWindow;
     IBuildProgress* progress_ = nullptr;
     bool cancelled_ = false;
+    bool reported_ = false;
+    std::string failureCause_;
     bool selfExtract_ = false;
     uint64_t countPosition_ = 0;
     uint64_t firstRecordPosition_ = 0;

@@ -8,6 +8,8 @@
 #include "platform/FileSystem.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -165,13 +167,17 @@ bool CPatchDoc::AssemblePatchFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
     auto fail = [&](const std::string& text) {
+        reported_ = true;
         core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, PromptIcon::None);
         return false;
     };
 
     CBinFile in;
-    if (!in.Open(pathName_, CBinFile::Mode::Read))
-        return fail("Unable to open file:\n" + pathName_);
+    if (!in.Open(pathName_, CBinFile::Mode::Read)) {
+        // The caller's message says it, with this cause below.
+        failureCause_ = pathName_ + "\n" + std::strerror(errno);
+        return false;
+    }
 
     // A self-extracting patch program carries the patch behind its apply stub and marker
     // (the apply program marks its own file so, whatever it is called now).
@@ -194,8 +200,10 @@ bool CPatchDoc::AssemblePatchFile()
     // The first part of a split patch file goes on with its gzip stream. Any other file
     // is no patch file: its first byte must not send the user looking for parts, and
     // the caller says that it cannot be opened.
-    if (partCount > 1 && !StartsAsGzipStream(in))
+    if (partCount > 1 && !StartsAsGzipStream(in)) {
+        failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return false;
+    }
 
     CBinFile out;
     if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))

@@ -7,6 +7,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -80,6 +81,7 @@ CPatchDoc::~CPatchDoc()
 
 void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon icon)
 {
+    reported_ = true;
     core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, icon);
 }
 
@@ -187,8 +189,10 @@ bool CPatchDoc::WritePatchHeader()
         return false;
 
     CBinFile& image = core_.patchImage;
-    if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
+    if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image)) {
+        failureCause_ = pathName_ + "\n" + std::strerror(errno);
         return false;
+    }
     workFileName_ = buildWorkFile_.Path();
     imageUse_ = ImageUse::Build;
 
@@ -199,6 +203,7 @@ bool CPatchDoc::WritePatchHeader()
     PutLE32(tail + 2, static_cast<uint32_t>(countPosition_ + sizeof tail));
     ok = ok && image.Write(tail, sizeof tail) && image.Flush();
     if (!ok) {
+        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
         AbandonPatchFile();
         return false;
     }
@@ -264,8 +269,10 @@ bool CPatchDoc::ReadPatchHeader()
     if (!DecompressPatchFile())
         return false;
     CBinFile& image = core_.patchImage;
-    if (!image.Open(workFileName_, CBinFile::Mode::Read))
+    if (!image.Open(workFileName_, CBinFile::Mode::Read)) {
+        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
         return false;
+    }
     imageUse_ = ImageUse::Apply;
 
     auto reject = [&](const std::string& why) {
@@ -279,10 +286,11 @@ bool CPatchDoc::ReadPatchHeader()
 
     const uint64_t length = image.Length();
     unsigned char fixed[kHeaderFixedLength];
-    if (length < kMagicWidth || !image.ReadExact(fixed, kMagicWidth))
+    if (length < kMagicWidth || !image.ReadExact(fixed, kMagicWidth) || GetText(fixed, kMagicWidth) != kPatchMagic) {
+        // Not a Delvorin patch image: no message of its own, the caller's says so.
+        failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return reject("");
-    if (GetText(fixed, kMagicWidth) != kPatchMagic)
-        return reject(""); // not a Delvorin patch image: no message of its own
+    }
     if (length < kEmptyHeaderLength || !image.ReadExact(fixed + kMagicWidth, kHeaderFixedLength - kMagicWidth))
         return reject("the header is incomplete.");
 

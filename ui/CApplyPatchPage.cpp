@@ -212,7 +212,9 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
     CPatchDoc doc(core, dirDiff, patchFile);
     if (!doc.ReadPatchHeader()) {
         doc.ClosePatchFile();
-        Fail("Error opening patch file");
+        // One message per failure: the reader may have said why already.
+        if (!doc.Reported())
+            Fail(doc.WithFailureCause("Error opening patch file"));
         return;
     }
 

@@ -511,8 +511,11 @@ void CBuildPatchPage::OnBuild(wxCommandEvent&)
     doc.SetSelfExtract(selfExtract != 0);
     doc.SetOldFolder(oldFolder);
     if (!doc.WritePatchHeader()) {
+        progress.Finish();
+        if (doc.Reported()) // one message per failure
+            return;
         CWhoopsDlg whoops;
-        whoops.message = "Error creating Delvorin file!";
+        whoops.message = doc.WithFailureCause("Error creating Delvorin file!");
         whoops.ShowModal();
         return;
     }

@@ -250,8 +250,12 @@ bool CDelvorinWizPage4::BuildPatchFile()
     doc->SetOldFolder(sheet.oldFolder);
     if (!doc->WritePatchHeader()) {
         doc->AbandonPatchFile();
+        const bool reported = doc->Reported();
+        const std::string text = doc->WithFailureCause("Error creating Delvorin file!");
         doc.reset();
-        ShowPictureMessage(CWhoopsDlg(), "Error creating Delvorin file!");
+        progress.Finish();
+        if (!reported) // one message per failure
+            ShowPictureMessage(CWhoopsDlg(), text);
         return false;
     }
 

@@ -127,18 +127,18 @@ bool CDelvorinWizPage6::OnWizardFinish()
     }
 
     CDirDiff& dirDiff = TheApp().GetDirDiff();
-    {
-        // The remove list meant for the next build outlives the patch's own.
-        CRemoveListKeeper keeper(dirDiff);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        if (doc.ReadPatchHeader()) {
-            ApplyPatchFile(doc);
-            StoreFields();
-            return true;
-        }
-        doc.ClosePatchFile();
+    // The remove list meant for the next build outlives the patch's own.
+    CRemoveListKeeper keeper(dirDiff);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    if (doc.ReadPatchHeader()) {
+        ApplyPatchFile(doc);
+        StoreFields();
+        return true;
     }
-    Message("Error opening patch file", kErrorTitle);
+    doc.ClosePatchFile();
+    // One message per failure: the reader may have said why already.
+    if (!doc.Reported())
+        Message(doc.WithFailureCause("Error opening patch file"), kErrorTitle);
     return false;
 }
 

@@ -191,7 +191,9 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         CTestFolder scratch;
         TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
         apply(scratch.Path(), scratch / "missing.dvp", prompts);
-        EXPECT_EQ(prompts.Shown().back().text, "Error opening patch file");
+        ASSERT_EQ(prompts.Shown().size(), 1u); // one box, with the cause
+        EXPECT_EQ(prompts.Shown().back().text,
+                  "Error opening patch file\n" + (scratch / "missing.dvp") + "\nNo such file or directory");
         EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
     }
@@ -203,7 +205,8 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         scratch.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
         apply(scratch.Path(), scratch / "notes.txt", prompts);
         ASSERT_EQ(prompts.Shown().size(), 1u) << prompts.Shown()[0].text;
-        EXPECT_EQ(prompts.Shown()[0].text, "Error opening patch file");
+        EXPECT_EQ(prompts.Shown()[0].text,
+                  "Error opening patch file\n" + (scratch / "notes.txt") + "\nThis is not a Delvorin patch file.");
     }
 }
 

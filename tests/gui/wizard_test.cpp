@@ -707,11 +707,14 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
         RunModal(main, [&] {
             CDelvorinWiz wiz(nullptr);
             int rc = RunWizard(wiz, [&] {
+                const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
-                Type(wiz.Page4()->PatchFileEdit(), missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp");
+                Type(wiz.Page4()->PatchFileEdit(), patch);
                 COkOnWhoops ok;
                 RealClick(wiz.NextButton());
-                EXPECT_FALSE(ok.message.empty());
+                // The system's text, with the cause it reported below.
+                EXPECT_EQ(ok.message, missingOld ? LoadString(108)
+                                                 : "Error creating Delvorin file!\n" + patch + "\nNo such file or directory");
                 RealClick(wiz.BackButton());
                 EXPECT_EQ(wiz.CurrentPage(), wiz.Page3());
                 RealClick(wiz.CancelButton());
@@ -823,8 +826,10 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
             EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
 
             Type(page6->PatchFileEdit(), dir / "no-such.dvp");
+            const size_t before = Shown().size();
             Next(wiz);
-            EXPECT_EQ(LastText(), "Error opening patch file");
+            EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
+            EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
             EXPECT_EQ(LastTitle(), "Delvorin Error!");
             EXPECT_EQ(wiz.CurrentPage(), page6);
             EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
