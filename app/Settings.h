@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CProfile;
 
@@ -20,6 +21,10 @@ struct CSettings {
     std::string defaultFolder;    // "DefaultFolder"
     std::string dialogText;       // "DialogText", may hold line breaks
     int thorough = 0;             // "Thorough": byte-granular matching and the strongest compression
+    // The build's lists, kept like the folders: "RemoveCount" and "Remove1".."RemoveN",
+    // "ExcludeCount" and "Exclude1".."ExcludeN". A profile without them has empty lists.
+    std::vector<std::string> removeList;
+    std::vector<std::string> excludeList;
 
     // Reads every field from section "Settings" in the start-up order; a missing key
     // gives the field's default.
