@@ -128,7 +128,7 @@ void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, Sheet().newFolder, path))
         return;
     patchFile = WithDvpWhenNoExtension(path);
     ApplyExtensionRule();
@@ -138,7 +138,7 @@ void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 void CDelvorinWizPage4::OnSaveProject(wxCommandEvent&)
 {
     std::string path;
-    if (!ChooseProjectFile(this, true, path))
+    if (!ChooseProjectFile(this, true, Sheet().newFolder, path))
         return;
     path = ProjectPathWithExtension(path);
 

@@ -118,10 +118,10 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     const CPathRequest& open = desktop.requests[1];
     EXPECT_EQ(open.title, "Select Patch File");
     EXPECT_TRUE(open.kind == CPathRequest::Kind::OpenFile);
-    EXPECT_EQ(open.defaultFile, "*.dvp");
+    EXPECT_EQ(open.defaultFile, ""); // no literal "*.dvp" as a name
     EXPECT_EQ(open.wildcard, "*.dvp");
     const std::string home = wxGetHomeDir().ToStdString();
-    EXPECT_EQ(open.startFolder, home);
+    EXPECT_EQ(open.startFolder, home); // "/home/user" does not exist
 
     // The dialogs open where the fields point: the folder, the patch file's folder with
     // its name proposed.
@@ -137,6 +137,18 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
     EXPECT_EQ(Value(page->FolderEdit()), scratch.Path());
     EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "fix.dvp");
+
+    // With the fields empty, the dialogs open beside the last path chosen.
+    desktop.Choose(scratch.MakeFolder("media") + "/fix.dvp");
+    Click(page, Page::kIdBrowsePatch);
+    Type(page->FolderEdit(), "");
+    Type(page->PatchFileEdit(), "");
+    desktop.Choose("");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowseFolder);
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(desktop.requests[5].startFolder, scratch / "media");
+    EXPECT_EQ(desktop.requests[6].startFolder, scratch / "media");
 
     Click(page, Page::kIdHelp);
     EXPECT_EQ(TestApp().LastHelpContext(), 13);

@@ -164,6 +164,7 @@ protected:
         engine.ClearDiffArray();
         savedProgramFolder = core.programFolder;
         core.programFolder = dir.MakeFolder("program"); // where the apply program is
+        LastFolderUsed().clear();
         DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
             requests.push_back(request);
             if (answers.empty())
@@ -910,7 +911,8 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         answers = {project};
         Click(wiz.Page2(), CDelvorinWizPage2::kIdOpen);
         EXPECT_EQ(requests.back().title, "Open Delvorin Project File");
-        EXPECT_EQ(requests.back().defaultFile, "*.dvj");
+        EXPECT_EQ(requests.back().defaultFile, "");
+        EXPECT_EQ(requests.back().wildcard, "*.dvj");
         EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/proj/old");
         EXPECT_EQ(Settings().oldFolder, "/settings/old"); // Next stores it
         EXPECT_EQ(Settings().splitSize, 720);
