@@ -44,6 +44,8 @@ public:
     // written unpacked into a work file of its own until the patch file is made.
     CBinFile compactStreams[3];
     uint16_t fileCount = 0;
+    // The target files an apply has replaced so far; its caller sets it to 0 first.
+    int filesUpdated = 0;
 
     // Begins a new log file, making the folder it lies in when that is missing.
     bool StartLog();

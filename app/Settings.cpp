@@ -4,7 +4,28 @@
 
 namespace {
 const char kSection[] = "Settings";
+// More entries than any build holds: a damaged count reads no further.
+constexpr int kMaxListEntries = 1 << 20;
+
+std::vector<std::string> LoadList(const CProfile& p, const std::string& name)
+{
+    std::vector<std::string> list;
+    const int count = p.GetInt(kSection, name + "Count", 0);
+    for (int i = 1; i <= count && i <= kMaxListEntries; ++i) {
+        std::string entry = p.GetString(kSection, name + std::to_string(i), "");
+        if (!entry.empty())
+            list.push_back(std::move(entry));
+    }
+    return list;
 }
+
+void SaveList(CProfile& p, const std::string& name, const std::vector<std::string>& list)
+{
+    p.WriteInt(kSection, name + "Count", static_cast<int>(list.size()));
+    for (size_t i = 0; i < list.size(); ++i)
+        p.WriteString(kSection, name + std::to_string(i + 1), list[i]);
+}
+} // namespace
 
 void CSettings::Load(const CProfile& p)
 {
@@ -25,6 +46,8 @@ void CSettings::Load(const CProfile& p)
     splitSize = static_cast<uint16_t>(p.GetInt(kSection, "SplitSize", d.splitSize) & 0xFFFF);
     thorough = p.GetInt(kSection, "Thorough", d.thorough);
     compact = p.GetInt(kSection, "PatchFormat", d.compact) == 1 ? 1 : 0;
+    removeList = LoadList(p, "Remove");
+    excludeList = LoadList(p, "Exclude");
 }
 
 void CSettings::Save(CProfile& p) const
@@ -45,5 +68,7 @@ void CSettings::Save(CProfile& p) const
     p.WriteInt(kSection, "Thorough", thorough);
     if (compact || p.GetInt(kSection, "PatchFormat", 0) != 0)
         p.WriteInt(kSection, "PatchFormat", compact);
+    SaveList(p, "Remove", removeList);
+    SaveList(p, "Exclude", excludeList);
     p.Flush(); // a profile that cannot be written is not reported
 }

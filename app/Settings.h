@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class CProfile;
 
@@ -22,6 +23,10 @@ struct CSettings {
     int thorough = 0;             // "Thorough": byte-granular matching and the strongest compression
     int compact = 0;              // "PatchFormat": 1 the compact patch format, 0 the classic one (the
                                   // profile holds the key only once compact was chosen)
+    // The build's lists, kept like the folders: "RemoveCount" and "Remove1".."RemoveN",
+    // "ExcludeCount" and "Exclude1".."ExcludeN". A profile without them has empty lists.
+    std::vector<std::string> removeList;
+    std::vector<std::string> excludeList;
 
     // Reads every field from section "Settings" in the start-up order; a missing key
     // gives the field's default.

@@ -9,7 +9,7 @@ bool CApplySession::Open(const std::string& patchFile, const std::string& target
 {
     doc = std::make_unique<CPatchDoc>(core, dirDiff, patchFile);
     if (!doc->ReadPatchHeader()) {
-        PrintError("Error opening patch file");
+        PrintError(doc->WithFailureCause("Error opening patch file"));
         doc.reset();
         return false;
     }

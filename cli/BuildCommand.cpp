@@ -267,29 +267,34 @@ int RunBuild(const std::vector<std::string>& args)
     doc.SetSelfExtract(o.selfExtract);
     doc.SetOldFolder(oldFolder);
     if (!doc.WritePatchHeader()) {
-        PrintError("Error creating Delvorin file!");
+        PrintError(doc.WithFailureCause("Error creating Delvorin file!"));
         return kExitFailure;
     }
 
     std::string message;
     int result;
+    bool finished = false;
     {
+        // The compression and packaging show on the same line and take Ctrl-C as well.
         CTerminalBuildProgress progress;
         result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
-        if (result == 1)
-            progress.SetStatus("Compressing Delvorin File...");
+        if (result == 1) {
+            doc.SetProgress(&progress);
+            finished = doc.FinishPatchFile(false);
+            doc.SetProgress(nullptr);
+        }
     }
     if (result == 0) {
         doc.AbandonPatchFile();
         PrintError(message);
         return kExitFailure;
     }
-    if (result == -1) {
+    if (result == -1 || doc.Cancelled()) {
         doc.AbandonPatchFile();
         PrintError("build cancelled; no patch file was created");
         return CancelledStatus();
     }
-    if (!doc.FinishPatchFile(false))
+    if (!finished)
         return core.fileCount == 0 ? kExitNothingToDo : kExitFailure;
     std::cout << "The Patch File: " << patchFile << " was successfully created." << std::endl;
     return kExitOk;

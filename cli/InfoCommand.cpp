@@ -46,7 +46,7 @@ int RunInfo(const std::vector<std::string>& args)
     CDirDiff dirDiff(core);
     CPatchDoc doc(core, dirDiff, patchFile);
     if (!doc.ReadPatchHeader()) {
-        PrintError("Error opening patch file");
+        PrintError(doc.WithFailureCause("Error opening patch file"));
         return kExitFailure;
     }
 

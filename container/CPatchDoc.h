@@ -3,6 +3,7 @@
 // and the self-extracting form.
 #pragma once
 #include "platform/BinFile.h"
+#include "platform/Progress.h"
 #include "platform/UserPrompt.h"
 #include "platform/WorkFile.h"
 
@@ -49,6 +50,20 @@ public:
     void SetPathName(const std::string& path) { pathName_ = path; }
     // Messages of the packaging steps are owned by this window.
     void SetOwner(PromptOwner owner) { owner_ = owner; }
+    // The packaging steps of a build show their progress here and take its Cancel.
+    void SetProgress(IBuildProgress* progress) { progress_ = progress; }
+    // True when the user cancelled a packaging step: FinishPatchFile then returned false
+    // with no patch file left and no message shown.
+    bool Cancelled() const { return cancelled_; }
+    // After a failed WritePatchHeader or ReadPatchHeader: true when a message said why
+    // already; else the cause the system gave (the path and its error), or "".
+    bool Reported() const { return reported_; }
+    const std::string& FailureCause() const { return failureCause_; }
+    // text with the cause of the failure, when there is one, on the lines below it.
+    std::string WithFailureCause(const std::string& text) const
+    {
+        return failureCause_.empty() ? text : text + "\n" + failureCause_;
+    }
 
     // Build.
     // Before a read it marks the patch file as a self-extracting program whatever it is
@@ -97,6 +112,10 @@ private:
     CWorkFile buildWorkFile_;
     std::string assembledFileName_;
     PromptOwner owner_ = PromptOwner::MainWindow;
+    IBuildProgress* progress_ = nullptr;
+    bool cancelled_ = false;
+    bool reported_ = false;
+    std::string failureCause_;
     bool selfExtract_ = false;
     uint64_t countPosition_ = 0;
     uint64_t firstRecordPosition_ = 0;

@@ -1,6 +1,7 @@
 // Compression of the finished patch image into one gzip stream, and its decompression
 // into the temporary folder before an apply.
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "container/WholeImageGzip.h"
@@ -26,13 +27,23 @@ bool CPatchDoc::CompressWorkFile()
     // A compact patch packs its description and streams in a form of its own.
     if (core_.patchFormat == CPatchFormat::Compact)
         return PackCompactPatch();
-    // A thorough build spends more time on a small image, to make it smaller still.
     uint64_t imageLength = 0;
-    if (core_.settings.thorough && fsys::FileLength(workFileName_, imageLength) && imageLength <= kWholeImageGzipLimit) {
+    const bool measured = fsys::FileLength(workFileName_, imageLength);
+    CPackagingProgress progress(core_, progress_, "Compressing Delvorin File...", LastComponent(pathName_),
+                                imageLength);
+    auto cancel = [&] {
+        cancelled_ = true;
+        return false; // the caller deletes what was written
+    };
+    if (!progress.Reached(0))
+        return cancel();
+    // A thorough build spends more time on a small image, to make it smaller still. It is
+    // compressed in one call: its progress shows before and after.
+    if (core_.settings.thorough && measured && imageLength <= kWholeImageGzipLimit) {
         std::string failedFile;
         bool readFailed = false;
         if (GzipWholeImage(workFileName_, pathName_, failedFile, readFailed))
-            return true;
+            return progress.Reached(imageLength) || cancel();
         ShowError((readFailed ? "Error reading file:\n" : "Error writing file:\n") + failedFile +
                       "\nfor compression.",
                   owner);
@@ -67,12 +78,18 @@ bool CPatchDoc::CompressWorkFile()
             writeFailed = true;
             break;
         }
+        if (!progress.Advance(n)) {
+            cancelled_ = true;
+            break;
+        }
     }
     std::fclose(in);
     // Closing flushes the last deflate block and writes the trailer: a full disk shows here.
     if (gzclose(out) != Z_OK)
         writeFailed = true;
 
+    if (cancelled_)
+        return false;
     if (readFailed) {
         ShowError("Error reading file:\n" + workFileName_ + "\nfor compression (" + readError + ").", owner);
         return false;

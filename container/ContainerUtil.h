@@ -2,6 +2,7 @@
 // chunked copies between files.
 #pragma once
 #include "engine/common/ByteOrder.h"
+#include "container/PackagingProgress.h"
 #include "platform/BinFile.h"
 
 #include <cstdint>
@@ -32,10 +33,12 @@ inline void PutPartPrefix(unsigned char* p, int32_t count, int32_t size)
 }
 
 // How a chunked copy ended.
-enum class CopyResult { Ok, ReadFailed, WriteFailed };
+enum class CopyResult { Ok, ReadFailed, WriteFailed, Cancelled };
 
-// Copies count bytes from the current position of `from` to `to`, through buffer.
-inline CopyResult CopyBytes(CBinFile& from, CBinFile& to, uint64_t count, std::vector<unsigned char>& buffer)
+// Copies count bytes from the current position of `from` to `to`, through buffer; each
+// piece copied is shown on progress (when given), which may cancel the copy.
+inline CopyResult CopyBytes(CBinFile& from, CBinFile& to, uint64_t count, std::vector<unsigned char>& buffer,
+                            CPackagingProgress* progress = nullptr)
 {
     while (count > 0) {
         size_t chunk = count < buffer.size() ? static_cast<size_t>(count) : buffer.size();
@@ -44,6 +47,8 @@ inline CopyResult CopyBytes(CBinFile& from, CBinFile& to, uint64_t count, std::v
         if (!to.Write(buffer.data(), chunk))
             return CopyResult::WriteFailed;
         count -= chunk;
+        if (progress && !progress->Advance(chunk))
+            return CopyResult::Cancelled;
     }
     return CopyResult::Ok;
 }

@@ -8,6 +8,8 @@
 #include "platform/FileSystem.h"
 
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -66,13 +68,31 @@ bool CPatchDoc::SplitPatchFile()
         return false;
     }
     std::vector<unsigned char> buffer(kSplitChunk);
+    const bool split = partSize != 0 && partSize <= length;
+    CPackagingProgress progress(core_, progress_, split ? "Splitting Delvorin File..." : "Writing Delvorin File...",
+                                LastComponent(pathName_), length);
+    // A cancelled step leaves no patch file: neither the compressed stream nor a part.
+    auto cancel = [&](int partsWritten) {
+        in.Close();
+        out.Close();
+        temp.Remove();
+        fsys::DeleteFile(pathName_);
+        for (int i = 1; i < partsWritten; ++i)
+            fsys::DeleteFile(PartName(pathName_, i));
+        cancelled_ = true;
+        return false;
+    };
 
-    if (partSize == 0 || partSize > length) {
+    if (!split) {
         // Not split: the stream behind a zero prefix, written beside the patch file and
         // then moved over it, so a failure never leaves half a patch file.
         unsigned char prefix[kPartPrefixLength];
         PutPartPrefix(prefix, 0, 0);
-        bool ok = out.Write(prefix, sizeof prefix) && CopyBytes(in, out, length, buffer) == CopyResult::Ok;
+        const CopyResult copied = out.Write(prefix, sizeof prefix) ? CopyBytes(in, out, length, buffer, &progress)
+                                                                    : CopyResult::WriteFailed;
+        if (copied == CopyResult::Cancelled)
+            return cancel(0);
+        bool ok = copied == CopyResult::Ok;
         in.Close();
         ok = out.Close() && ok;
         if (!ok || !temp.MoveTo(pathName_)) {
@@ -106,14 +126,22 @@ bool CPatchDoc::SplitPatchFile()
         return false;
     }
 
+    int partsWritten = 0;
     auto writePart = [&](const std::string& name, const unsigned char* prefix, uint64_t count) {
-        CBinFile out;
-        if (!out.Open(name, CBinFile::Mode::CreateAlways)) {
+        CBinFile part;
+        ++partsWritten; // a part begun is removed by a cancel
+        if (!part.Open(name, CBinFile::Mode::CreateAlways)) {
             ShowError(CannotOpenForPackaging(name), owner_);
             return false;
         }
-        bool ok = (!prefix || out.Write(prefix, kPartPrefixLength)) && CopyBytes(in, out, count, buffer) == CopyResult::Ok;
-        if (!out.Close() || !ok) {
+        const CopyResult copied = (!prefix || part.Write(prefix, kPartPrefixLength))
+                                      ? CopyBytes(in, part, count, buffer, &progress)
+                                      : CopyResult::WriteFailed;
+        if (copied == CopyResult::Cancelled) {
+            part.Close();
+            return cancel(partsWritten);
+        }
+        if (!part.Close() || copied != CopyResult::Ok) {
             ShowError("Error writing file:\n" + name, owner_);
             return false;
         }
@@ -139,13 +167,17 @@ bool CPatchDoc::AssemblePatchFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
     auto fail = [&](const std::string& text) {
+        reported_ = true;
         core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, PromptIcon::None);
         return false;
     };
 
     CBinFile in;
-    if (!in.Open(pathName_, CBinFile::Mode::Read))
-        return fail("Unable to open file:\n" + pathName_);
+    if (!in.Open(pathName_, CBinFile::Mode::Read)) {
+        // The caller's message says it, with this cause below.
+        failureCause_ = pathName_ + "\n" + std::strerror(errno);
+        return false;
+    }
 
     // A self-extracting patch program carries the patch behind its apply stub and marker
     // (the apply program marks its own file so, whatever it is called now).
@@ -168,8 +200,10 @@ bool CPatchDoc::AssemblePatchFile()
     // The first part of a split patch file goes on with its gzip stream. Any other file
     // is no patch file: its first byte must not send the user looking for parts, and
     // the caller says that it cannot be opened.
-    if (partCount > 1 && !StartsAsGzipStream(in))
+    if (partCount > 1 && !StartsAsGzipStream(in)) {
+        failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return false;
+    }
 
     CBinFile out;
     if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))
@@ -187,6 +221,7 @@ bool CPatchDoc::AssemblePatchFile()
         case CopyResult::Ok: return true;
         case CopyResult::ReadFailed: return fail("Unable to read file:\n" + name);
         case CopyResult::WriteFailed: return fail("Unable to write work file:\n" + assembledFileName_);
+        case CopyResult::Cancelled: break; // this copy shows no progress
         }
         return false;
     };

@@ -9,6 +9,7 @@
 #include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
 
+#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -82,6 +83,7 @@ CPatchDoc::~CPatchDoc()
 
 void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon icon)
 {
+    reported_ = true;
     core_.Ask(owner, text, kErrorTitle, PromptButtons::OK, icon);
 }
 
@@ -194,8 +196,10 @@ bool CPatchDoc::WritePatchHeader()
         return false;
 
     CBinFile& image = core_.patchImage;
-    if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
+    if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image)) {
+        failureCause_ = pathName_ + "\n" + std::strerror(errno);
         return false;
+    }
     workFileName_ = buildWorkFile_.Path();
     imageUse_ = ImageUse::Build;
 
@@ -206,6 +210,7 @@ bool CPatchDoc::WritePatchHeader()
     PutLE32(tail + 2, static_cast<uint32_t>(countPosition_ + sizeof tail));
     ok = ok && image.Write(tail, sizeof tail) && image.Flush();
     if (!ok) {
+        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
         AbandonPatchFile();
         return false;
     }
@@ -214,6 +219,7 @@ bool CPatchDoc::WritePatchHeader()
 
 bool CPatchDoc::FinishPatchFile(bool abandon)
 {
+    cancelled_ = false;
     if (abandon) {
         AbandonPatchFile();
         return true;
@@ -282,8 +288,10 @@ bool CPatchDoc::ReadPatchHeader()
     if (!DecompressPatchFile())
         return false;
     CBinFile& image = core_.patchImage;
-    if (!image.Open(workFileName_, CBinFile::Mode::Read))
+    if (!image.Open(workFileName_, CBinFile::Mode::Read)) {
+        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
         return false;
+    }
     imageUse_ = ImageUse::Apply;
 
     auto reject = [&](const std::string& why) {
@@ -301,10 +309,12 @@ bool CPatchDoc::ReadPatchHeader()
         std::memcmp(fixed, kCompactMagic, sizeof kCompactMagic) == 0)
         return ReadCompactHeader();
     core_.patchFormat = CPatchFormat::Classic;
-    if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth))
+    if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth) ||
+        GetText(fixed, kMagicWidth) != kPatchMagic) {
+        // Not a Delvorin patch image: no message of its own, the caller's says so.
+        failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return reject("");
-    if (GetText(fixed, kMagicWidth) != kPatchMagic)
-        return reject(""); // not a Delvorin patch image: no message of its own
+    }
     if (length < kEmptyHeaderLength || !image.ReadExact(fixed + kMagicWidth, kHeaderFixedLength - kMagicWidth))
         return reject("the header is incomplete.");
 

@@ -1,6 +1,7 @@
 // The self-extracting patch program: the apply stub "DvApply.exe", the marker, the part
 // prefix and the compressed patch, split into parts when a split size is set.
 #include "app/AppCore.h"
+#include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "platform/FileSystem.h"
@@ -105,13 +106,38 @@ bool CPatchDoc::MakeSelfExtracting()
         return false;
     }
 
+    CPackagingProgress progress(core_, progress_, "Creating self-extracting patch program...",
+                                LastComponent(pathName_), total);
+    // A cancelled step leaves no patch file: neither the compressed patch nor a part.
+    int partsWritten = 0;
+    auto cancel = [&] {
+        stub.Close();
+        patch.Close();
+        staging.Close();
+        stagingFile.Remove();
+        fsys::DeleteFile(pathName_);
+        for (int i = 1; i <= partsWritten; ++i)
+            fsys::DeleteFile(PartName(pathName_, i));
+        cancelled_ = true;
+        return false;
+    };
+
     std::vector<unsigned char> buffer(kCopyChunk);
     unsigned char prefix[kPartPrefixLength];
     PutPartPrefix(prefix, split ? static_cast<int32_t>(parts) : 0, split ? static_cast<int32_t>(partSize) : 0);
     const uint64_t firstStreamBytes = split ? partSize - (stubLength + kMarkerLength + kPartPrefixLength) : patchLength;
-    bool ok = CopyBytes(stub, staging, stubLength, buffer) == CopyResult::Ok &&
-              staging.Write(kSelfExtractMarker, kMarkerLength) && staging.Write(prefix, sizeof prefix) &&
-              CopyBytes(patch, staging, firstStreamBytes, buffer) == CopyResult::Ok;
+    CopyResult copied = CopyBytes(stub, staging, stubLength, buffer, &progress);
+    if (copied == CopyResult::Ok)
+        copied = staging.Write(kSelfExtractMarker, kMarkerLength) && staging.Write(prefix, sizeof prefix)
+                     ? CopyResult::Ok
+                     : CopyResult::WriteFailed;
+    if (copied == CopyResult::Ok)
+        copied = progress.Advance(kMarkerLength + sizeof prefix)
+                     ? CopyBytes(patch, staging, firstStreamBytes, buffer, &progress)
+                     : CopyResult::Cancelled;
+    if (copied == CopyResult::Cancelled)
+        return cancel();
+    bool ok = copied == CopyResult::Ok;
     stub.Close();
     ok = staging.Close() && ok;
     const std::string& stagingName = stagingFile.Path();
@@ -125,11 +151,17 @@ bool CPatchDoc::MakeSelfExtracting()
         const std::string name = PartName(pathName_, i);
         const uint64_t count = remaining < partSize ? remaining : partSize;
         CBinFile part;
+        ++partsWritten; // a part begun is removed by a cancel
         if (!part.Open(name, CBinFile::Mode::CreateAlways)) {
             ShowError(CannotOpenForPackaging(name), owner_);
             return false;
         }
-        bool written = CopyBytes(patch, part, count, buffer) == CopyResult::Ok;
+        const CopyResult copied = CopyBytes(patch, part, count, buffer, &progress);
+        if (copied == CopyResult::Cancelled) {
+            part.Close();
+            return cancel();
+        }
+        bool written = copied == CopyResult::Ok;
         if (!part.Close() || !written) {
             ShowError("Error writing file:\n" + name, owner_);
             return false;

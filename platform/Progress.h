@@ -4,6 +4,10 @@
 #pragma once
 #include <string>
 
+// The question a Cancel during a build asks before the build stops.
+inline constexpr char kBuildCancelQuestion[] = "If you cancel the Delvorin build process, the patch\nfile will not be "
+                                               "created!\n\nDo you really want to cancel this process?";
+
 class IBuildProgress {
 public:
     virtual ~IBuildProgress() = default;

@@ -1,5 +1,6 @@
 #include "stub/StubSession.h"
 
+#include "app/ApplyOutcome.h"
 #include "cli/ApplySupport.h"
 #include "cli/Terminal.h"
 #include "container/SelfExtractReader.h"
@@ -203,6 +204,7 @@ int StubExitStatus(int applyResult, bool targetDoesNotMatch)
 namespace {
 
 constexpr const char* kValidationTitle = "Delvorin Error!";
+constexpr const char* kAgain = "Running this program again";
 
 // Empty when the choice can be applied, else the message that says why not.
 std::string CheckChoice(const CStubChoice& choice)
@@ -248,6 +250,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             continue;
         }
         int backup = choice.backup ? 1 : 0;
+        core.filesUpdated = 0;
         int result = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
         ui.EndProgress();
         status = StubExitStatus(result, patch.TargetDoesNotMatch());
@@ -259,7 +262,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             shown.backups = BackupLines(dirDiff.TargetFolder(), dirDiff.backups);
         } else if (result < 0) {
             shown.kind = CStubResult::Kind::Cancelled;
-            shown.message = "An Error occurred when the patch file was applied.";
+            shown.message = std::string(kApplyCancelledText) + "\n" + UnfinishedApplyText(core.filesUpdated, kAgain);
         } else if (patch.VerificationFailed()) {
             // Nothing has been changed: where the user can be asked, another folder may
             // be tried.
@@ -268,7 +271,8 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             shown.contact = intro.publisher;
         } else {
             shown.kind = CStubResult::Kind::Failed;
-            shown.message = "An Error occurred when the patch file was applied.";
+            shown.message =
+                "An Error occurred when the patch file was applied.\n" + UnfinishedApplyText(core.filesUpdated, kAgain);
         }
         ui.ShowResult(shown);
         if (shown.kind != CStubResult::Kind::NotMatching || !ui.MayRetry())

@@ -1,5 +1,6 @@
 #include "ui/CApplyPatchPage.h"
 
+#include "app/ApplyOutcome.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
@@ -211,7 +212,9 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
     CPatchDoc doc(core, dirDiff, patchFile);
     if (!doc.ReadPatchHeader()) {
         doc.ClosePatchFile();
-        Fail("Error opening patch file");
+        // One message per failure: the reader may have said why already.
+        if (!doc.Reported())
+            Fail(doc.WithFailureCause("Error opening patch file"));
         return;
     }
 
@@ -220,7 +223,9 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
         CApplyProgressDlg progress;
         progress.Create(Sheet()); // disables the Expert mode window while it exists
         doc.SetOwner(PromptOwner::ProgressDialog);
+        core.filesUpdated = 0;
         int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
+        progress.Finish();
         const std::string applied = "The Delvorin file has been applied successfully.";
         if (result > 0 && !dirDiff.backups.empty()) {
             CAppliedDlg report(this, applied, BackupLines(folder, dirDiff.backups));
@@ -232,8 +237,10 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
             errors.contact = core.userName + ", " + core.userOrganization;
             errors.ShowModal();
         } else {
-            core.Ask(PromptOwner::MainWindow, "An Error occurred when the patch file was applied.", kApplyTitle,
-                     PromptButtons::OK, PromptIcon::Stop);
+            // Stopped midway: how far it came, and that applying again finishes the job.
+            const std::string first = result < 0 ? kApplyCancelledText : "An Error occurred when the patch file was applied.";
+            core.Ask(PromptOwner::MainWindow, first + "\n" + UnfinishedApplyText(core.filesUpdated, kApplyAgain),
+                     kApplyTitle, PromptButtons::OK, PromptIcon::Stop);
         }
         doc.ClosePatchFile();
     }

@@ -279,7 +279,7 @@ void CBuildPatchPage::OnBrowsePatch(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, newFolder, path))
         return;
     patchFile = WithPatchExtension(path, selfExtract ? kProgramExtension : kPatchExtension);
     ShowFields();
@@ -350,7 +350,7 @@ void CBuildPatchPage::OnViewLog(wxCommandEvent&)
 void CBuildPatchPage::OnOpenProject(wxCommandEvent&)
 {
     std::string path;
-    if (!ChooseProjectFile(this, false, path))
+    if (!ChooseProjectFile(this, false, "", path))
         return;
     ReadControls(); // the log box is not part of a project and keeps what it shows
     CProjectData project;
@@ -391,12 +391,12 @@ void CBuildPatchPage::OnClearProject(wxCommandEvent&)
 
 void CBuildPatchPage::OnSaveProject(wxCommandEvent&)
 {
+    ReadControls(); // the project's name follows the new files folder typed so far
     std::string path;
-    if (!ChooseProjectFile(this, true, path))
+    if (!ChooseProjectFile(this, true, newFolder, path))
         return;
     path = ProjectPathWithExtension(path);
 
-    ReadControls();
     CProjectData project = ProjectFromSettings(TheApp().Settings(), TheApp().GetDirDiff());
     project.defaultEqualsNew = defaultFollowsOld != 0;
     project.patchFile = patchFile;
@@ -511,8 +511,11 @@ void CBuildPatchPage::OnBuild(wxCommandEvent&)
     doc.SetSelfExtract(selfExtract != 0);
     doc.SetOldFolder(oldFolder);
     if (!doc.WritePatchHeader()) {
+        progress.Finish();
+        if (doc.Reported()) // one message per failure
+            return;
         CWhoopsDlg whoops;
-        whoops.message = "Error creating Delvorin file!";
+        whoops.message = doc.WithFailureCause("Error creating Delvorin file!");
         whoops.ShowModal();
         return;
     }
@@ -531,8 +534,11 @@ void CBuildPatchPage::OnBuild(wxCommandEvent&)
         return;
     }
 
-    progress.SetStatus("Compressing Delvorin File...");
-    if (doc.FinishPatchFile(false)) {
+    doc.SetProgress(&progress);
+    const bool finished = doc.FinishPatchFile(false);
+    progress.Finish();
+    // A cancel the user confirmed needs no further message; a failed step reported itself.
+    if (finished) {
         CSuccessDlg success;
         success.message = "The Patch File: " + patchFile + " was successfully created.";
         success.ShowModal();

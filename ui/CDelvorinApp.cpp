@@ -57,6 +57,14 @@ void CDelvorinApp::LoadSettings()
 {
     profile_->Load();
     core_->settings.Load(*profile_);
+    // The build's lists come back with the folders they belong to.
+    CDirDiff& dirDiff = GetDirDiff();
+    dirDiff.ClearRemoveList();
+    dirDiff.ClearExcludeList();
+    for (const std::string& name : core_->settings.removeList)
+        dirDiff.AddRemoveFile(name);
+    for (const std::string& name : core_->settings.excludeList)
+        dirDiff.AddExcludeFile(name);
     core_->userName = profile_->GetString(kSettingsSection, kUserNameKey, AccountFullName());
     core_->userOrganization = profile_->GetString(kSettingsSection, kUserOrganizationKey, "");
 }
@@ -79,6 +87,10 @@ int CDelvorinApp::ExitInstance()
 {
     profile_->WriteString(kSettingsSection, kUserNameKey, core_->userName);
     profile_->WriteString(kSettingsSection, kUserOrganizationKey, core_->userOrganization);
+    if (dirDiff_) {
+        core_->settings.removeList = dirDiff_->RemoveList();
+        core_->settings.excludeList = dirDiff_->ExcludeList();
+    }
     core_->settings.Save(*profile_);
     dirDiff_.reset();
     return 0;

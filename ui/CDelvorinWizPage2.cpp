@@ -101,7 +101,7 @@ void CDelvorinWizPage2::OnCancel()
 void CDelvorinWizPage2::OnOpenProject(wxCommandEvent&)
 {
     std::string path;
-    if (!ChooseProjectFile(this, false, path))
+    if (!ChooseProjectFile(this, false, "", path))
         return;
 
     // The settings record takes the patch file, the flags, the dialog text, the new and

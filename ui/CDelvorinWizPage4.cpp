@@ -128,7 +128,7 @@ void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 {
     ReadControls();
     std::string path;
-    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, path))
+    if (!ChoosePatchFileToSave(this, selfExtract != 0, patchFile, Sheet().newFolder, path))
         return;
     patchFile = WithDvpWhenNoExtension(path);
     ApplyExtensionRule();
@@ -138,7 +138,7 @@ void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
 void CDelvorinWizPage4::OnSaveProject(wxCommandEvent&)
 {
     std::string path;
-    if (!ChooseProjectFile(this, true, path))
+    if (!ChooseProjectFile(this, true, Sheet().newFolder, path))
         return;
     path = ProjectPathWithExtension(path);
 
@@ -250,17 +250,23 @@ bool CDelvorinWizPage4::BuildPatchFile()
     doc->SetOldFolder(sheet.oldFolder);
     if (!doc->WritePatchHeader()) {
         doc->AbandonPatchFile();
+        const bool reported = doc->Reported();
+        const std::string text = doc->WithFailureCause("Error creating Delvorin file!");
         doc.reset();
-        ShowPictureMessage(CWhoopsDlg(), "Error creating Delvorin file!");
+        progress.Finish();
+        if (!reported) // one message per failure
+            ShowPictureMessage(CWhoopsDlg(), text);
         return false;
     }
 
     std::string reason;
     int result = dirDiff.BuildPatch(sheet.oldFolder, sheet.newFolder, reason, &progress);
-    progress.SetStatus("Compressing Delvorin File...");
+    doc->SetProgress(&progress);
     // A build that did not succeed only has its work file deleted. A packaging step that
-    // fails has reported itself.
-    if (!doc->FinishPatchFile(result < 1))
+    // fails has reported itself, and one the user cancelled needs no message.
+    const bool finished = doc->FinishPatchFile(result < 1);
+    progress.Finish();
+    if (!finished)
         return false;
 
     if (result >= 1) {

@@ -1,5 +1,6 @@
 #include "ui/CDelvorinWizPage6.h"
 
+#include "app/ApplyOutcome.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
@@ -126,18 +127,18 @@ bool CDelvorinWizPage6::OnWizardFinish()
     }
 
     CDirDiff& dirDiff = TheApp().GetDirDiff();
-    {
-        // The remove list meant for the next build outlives the patch's own.
-        CRemoveListKeeper keeper(dirDiff);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        if (doc.ReadPatchHeader()) {
-            ApplyPatchFile(doc);
-            StoreFields();
-            return true;
-        }
-        doc.ClosePatchFile();
+    // The remove list meant for the next build outlives the patch's own.
+    CRemoveListKeeper keeper(dirDiff);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    if (doc.ReadPatchHeader()) {
+        ApplyPatchFile(doc);
+        StoreFields();
+        return true;
     }
-    Message("Error opening patch file", kErrorTitle);
+    doc.ClosePatchFile();
+    // One message per failure: the reader may have said why already.
+    if (!doc.Reported())
+        Message(doc.WithFailureCause("Error opening patch file"), kErrorTitle);
     return false;
 }
 
@@ -150,8 +151,10 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
     CApplyProgressDlg progress;
     progress.Create(&Sheet()); // the sheet is disabled while the dialog exists
     doc.SetOwner(PromptOwner::ProgressDialog);
+    core.filesUpdated = 0;
     int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
     doc.ClosePatchFile();
+    progress.Finish();
 
     if (result > 0) {
         CSuccessDlg success;
@@ -162,10 +165,12 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
         CErrorsDlg errors(this);
         errors.contact = core.userName + ", " + core.userOrganization;
         errors.ShowModal();
-    } else if (result == 0) {
+    } else {
+        // Stopped midway (a failure, or a cancel the user confirmed): how far it came, and
+        // that applying again finishes the job.
         CWhoopsDlg whoops;
-        whoops.message = "An error occurred while applying the patch file!";
+        whoops.message = std::string(result < 0 ? kApplyCancelledText : "An error occurred while applying the patch file!") +
+                         "\n" + UnfinishedApplyText(core.filesUpdated, kApplyAgain);
         whoops.ShowModal();
     }
-    // A cancel the user confirmed needs no dialog.
 }

@@ -4,6 +4,7 @@
 #include "platform/Progress.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/DialogUnits.h"
+#include "ui/ModalGrab.h"
 #include "ui/WxText.h"
 
 #include <wx/button.h>
@@ -22,13 +23,22 @@ CProgressDlgBase::CProgressDlgBase(int defaultCaptionId, int captionId, const ch
 
 CProgressDlgBase::~CProgressDlgBase()
 {
-    if (created_) {
-        if (ownerDisabled_ && owner_)
-            owner_->Enable();
-        ownerDisabled_ = false;
-        if (wxApp::GetInstance() && TheApp().ActiveProgressDialog() == this)
-            TheApp().SetActiveProgressDialog(nullptr);
+    Finish();
+}
+
+void CProgressDlgBase::Finish()
+{
+    if (!created_)
+        return;
+    if (IsShown())
+        Hide();
+    if (ownerDisabled_ && owner_) {
+        owner_->Enable();
+        RestoreModalGrab(owner_);
     }
+    ownerDisabled_ = false;
+    if (wxApp::GetInstance() && TheApp().ActiveProgressDialog() == this)
+        TheApp().SetActiveProgressDialog(nullptr);
 }
 
 bool CProgressDlgBase::Create(wxWindow* parent)

@@ -22,6 +22,9 @@ public:
     // a dialog without a window then do nothing.
     bool Create(wxWindow* parent);
     bool HasWindow() const { return created_; }
+    // The work is over: hides the window and enables the owner again, before the result
+    // is reported in a window of its own.
+    void Finish();
 
     // Drains pending events, then returns the cancel request and forgets it.
     bool CheckCancel();

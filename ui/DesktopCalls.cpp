@@ -15,21 +15,34 @@ CDesktopHooks& DesktopHooks()
     return hooks;
 }
 
+std::string& LastFolderUsed()
+{
+    static std::string folder;
+    return folder;
+}
+
+// The folder part of a path ("/" for a file at the top, "" for a bare name).
+static std::string FolderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash ? slash : 1);
+}
+
 std::string StartFolderFor(const std::string& folder)
 {
     if (!folder.empty() && fsys::FolderExists(folder))
         return folder;
+    if (!LastFolderUsed().empty() && fsys::FolderExists(LastFolderUsed()))
+        return LastFolderUsed();
     return FromWx(wxGetHomeDir());
 }
 
-void StartAtFile(CPathRequest& request, const std::string& file)
+void StartAtFile(CPathRequest& request, const std::string& file, const std::string& proposedName)
 {
     const size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : file.substr(0, slash ? slash : 1);
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    request.startFolder = StartFolderFor(folder);
-    if (!name.empty())
-        request.defaultFile = name;
+    request.startFolder = StartFolderFor(FolderOf(file));
+    request.defaultFile = name.empty() ? proposedName : name;
 }
 
 bool ChooseFolder(wxWindow* parent, const std::string& title, std::string& folder)
@@ -44,7 +57,8 @@ bool ChooseFolder(wxWindow* parent, const std::string& title, std::string& folde
     return true;
 }
 
-bool ChoosePath(wxWindow* parent, const CPathRequest& request, std::string& path)
+// Asks with the real dialogs, or the hook when one is set.
+static bool AskForPath(wxWindow* parent, const CPathRequest& request, std::string& path)
 {
     if (DesktopHooks().choosePath)
         return DesktopHooks().choosePath(parent, request, path);
@@ -68,6 +82,20 @@ bool ChoosePath(wxWindow* parent, const CPathRequest& request, std::string& path
     if (dialog.ShowModal() != wxID_OK || dialog.GetPath().empty())
         return false;
     path = FromWx(dialog.GetPath());
+    return true;
+}
+
+bool ChoosePath(wxWindow* parent, const CPathRequest& request, std::string& path)
+{
+    if (!AskForPath(parent, request, path))
+        return false;
+    // A folder or file chosen: the next dialog opens beside it.
+    std::string folder = path;
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    folder = FolderOf(folder);
+    if (!folder.empty())
+        LastFolderUsed() = folder;
     return true;
 }
 

@@ -20,12 +20,15 @@ struct CPathRequest {
     bool overwritePrompt = false;
 };
 
+// The folder beside the path last chosen in any of these dialogs (the folder holding
+// it), where the next dialog opens when its field names nothing; empty at start.
+std::string& LastFolderUsed();
 // Where a dialog opens for a folder the user has named: that folder when it exists,
-// else the user's home.
+// else beside the last path chosen, else the user's home.
 std::string StartFolderFor(const std::string& folder);
 // Makes a file dialog open at the file named in a field: in its folder, with its name
-// proposed. An empty field keeps the request's pattern as the proposed name.
-void StartAtFile(CPathRequest& request, const std::string& file);
+// proposed. An empty field proposes proposedName instead.
+void StartAtFile(CPathRequest& request, const std::string& file, const std::string& proposedName);
 // Asks for a folder with the folder browser titled title, opening at the folder given;
 // on OK, folder := the one chosen. False when cancelled.
 bool ChooseFolder(wxWindow* parent, const std::string& title, std::string& folder);

@@ -12,27 +12,49 @@
 const char kPatchInsideNewFolder[] = "The patch file cannot be created inside the new files folder,\n"
                                      "since the build would take it for one of the new files.";
 
-bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path)
+// A folder path without trailing '/'s.
+static std::string WithoutTrailingSlash(std::string folder)
+{
+    while (folder.size() > 1 && folder.back() == '/')
+        folder.pop_back();
+    return folder;
+}
+
+// The name a save dialog proposes when its field names nothing: the new files folder's
+// own name with the extension (e.g. "app-2.1.dvp"), or nothing without a folder.
+static std::string NameAfterFolder(const std::string& newFolder, const char* extension)
+{
+    const std::string name = LastComponent(WithoutTrailingSlash(newFolder));
+    return name.empty() || name == "/" ? std::string() : name + "." + extension;
+}
+
+bool ChooseProjectFile(wxWindow* parent, bool save, const std::string& newFolder, std::string& path)
 {
     CPathRequest request;
     request.kind = save ? CPathRequest::Kind::SaveFile : CPathRequest::Kind::OpenFile;
     request.title = save ? "Save Delvorin Project File" : "Open Delvorin Project File";
-    request.defaultFile = "*.dvj";
     request.wildcard = "*.dvj";
     request.overwritePrompt = save;
+    StartAtFile(request, "", save ? NameAfterFolder(newFolder, "dvj") : std::string());
     return ChoosePath(parent, request, path);
 }
 
-bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current, std::string& path)
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current,
+                           const std::string& newFolder, std::string& path)
 {
-    const std::string pattern = selfExtract ? "*.exe" : "*.dvp";
     CPathRequest request;
     request.kind = CPathRequest::Kind::SaveFile;
     request.title = "Save Patch File As";
-    request.defaultFile = pattern;
-    request.wildcard = pattern;
+    request.wildcard = selfExtract ? "*.exe" : "*.dvp";
     request.overwritePrompt = true;
-    StartAtFile(request, current);
+    // With no patch file named and nothing chosen yet, the dialog opens beside the new
+    // files folder (the patch cannot go inside it): a path ending in '/' names a folder.
+    const std::string newPath = WithoutTrailingSlash(newFolder);
+    const size_t slash = newPath.rfind('/');
+    const std::string place = current.empty() && LastFolderUsed().empty() && slash != std::string::npos
+                                  ? newPath.substr(0, slash + 1)
+                                  : current;
+    StartAtFile(request, place, NameAfterFolder(newFolder, selfExtract ? "exe" : "dvp"));
     return ChoosePath(parent, request, path);
 }
 
@@ -42,9 +64,8 @@ bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std
     CPathRequest request;
     request.kind = CPathRequest::Kind::OpenFile;
     request.title = title;
-    request.defaultFile = "*.dvp";
     request.wildcard = "*.dvp";
-    StartAtFile(request, current);
+    StartAtFile(request, current, "");
     return ChoosePath(parent, request, path);
 }
 

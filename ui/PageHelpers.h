@@ -12,16 +12,20 @@ class wxWindow;
 
 // Asks for a Delvorin project file (".dvj"): the file-open dialog titled "Open Delvorin
 // Project File", or the file-save dialog titled "Save Delvorin Project File" with the
-// question before an existing file is replaced. False when cancelled.
-bool ChooseProjectFile(wxWindow* parent, bool save, std::string& path);
+// question before an existing file is replaced, proposing the new files folder's name
+// with ".dvj". Both open beside the last path chosen. False when cancelled.
+bool ChooseProjectFile(wxWindow* parent, bool save, const std::string& newFolder, std::string& path);
 
 // Asks where to save the patch file: the file-save dialog titled "Save Patch File As"
 // with the pattern "*.exe" for a self-extracting program or "*.dvp", and the question
 // before an existing file is replaced. It opens at the patch file named so far (current),
-// proposing its name. False when cancelled.
-bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current, std::string& path);
+// proposing its name; with none named, beside the last path chosen (else beside the new
+// files folder), proposing the new files folder's name with the extension. False when
+// cancelled.
+bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string& current,
+                           const std::string& newFolder, std::string& path);
 // Asks for a patch file to apply: the file-open dialog with the given title and "*.dvp",
-// opening at the patch file named so far.
+// opening at the patch file named so far, else beside the last path chosen.
 bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std::string& current,
                            std::string& path);
 

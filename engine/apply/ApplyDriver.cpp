@@ -65,8 +65,9 @@ Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IAppl
         record.checks = *checks;
     if (progress && progress->CheckCancelButton()) {
         PromptAnswer answer = dirDiff.Core().Ask(PromptOwner::ProgressDialog,
-                                                 "If you cancel the Delvorin apply process, your\n"
-                                                 "files will be left in an unusable state!\n\n"
+                                                 "If you cancel the Delvorin apply process, each of\n"
+                                                 "your files stays either old or new, and applying\n"
+                                                 "the patch again finishes the job.\n\n"
                                                  "Do you really want to cancel this process?",
                                                  "Delvorin Warning", PromptButtons::YesNo, PromptIcon::None);
         if (answer == PromptAnswer::Yes)

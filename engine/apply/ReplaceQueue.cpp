@@ -150,6 +150,8 @@ bool CReplaceQueue::Flush()
         if (ok && !durable)
             ok = Tell("Unable to create file:\n" + e.target);
         if (ok && Commit(e)) {
+            if (!e.timesOnly)
+                ++core_.filesUpdated;
             struct stat st;
             if (fstat(e.folder->Fd(), &st) != 0)
                 fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now

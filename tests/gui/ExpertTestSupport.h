@@ -105,6 +105,7 @@ class CDesktopScript {
 public:
     CDesktopScript()
     {
+        LastFolderUsed().clear(); // each test starts with no folder chosen before
         DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
             requests.push_back(request);
             if (answers.empty()) {

@@ -118,10 +118,10 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     const CPathRequest& open = desktop.requests[1];
     EXPECT_EQ(open.title, "Select Patch File");
     EXPECT_TRUE(open.kind == CPathRequest::Kind::OpenFile);
-    EXPECT_EQ(open.defaultFile, "*.dvp");
+    EXPECT_EQ(open.defaultFile, ""); // no literal "*.dvp" as a name
     EXPECT_EQ(open.wildcard, "*.dvp");
     const std::string home = wxGetHomeDir().ToStdString();
-    EXPECT_EQ(open.startFolder, home);
+    EXPECT_EQ(open.startFolder, home); // "/home/user" does not exist
 
     // The dialogs open where the fields point: the folder, the patch file's folder with
     // its name proposed.
@@ -137,6 +137,18 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
     EXPECT_EQ(Value(page->FolderEdit()), scratch.Path());
     EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "fix.dvp");
+
+    // With the fields empty, the dialogs open beside the last path chosen.
+    desktop.Choose(scratch.MakeFolder("media") + "/fix.dvp");
+    Click(page, Page::kIdBrowsePatch);
+    Type(page->FolderEdit(), "");
+    Type(page->PatchFileEdit(), "");
+    desktop.Choose("");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowseFolder);
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(desktop.requests[5].startFolder, scratch / "media");
+    EXPECT_EQ(desktop.requests[6].startFolder, scratch / "media");
 
     Click(page, Page::kIdHelp);
     EXPECT_EQ(TestApp().LastHelpContext(), 13);
@@ -191,7 +203,9 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         CTestFolder scratch;
         TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
         apply(scratch.Path(), scratch / "missing.dvp", prompts);
-        EXPECT_EQ(prompts.Shown().back().text, "Error opening patch file");
+        ASSERT_EQ(prompts.Shown().size(), 1u); // one box, with the cause
+        EXPECT_EQ(prompts.Shown().back().text,
+                  "Error opening patch file\n" + (scratch / "missing.dvp") + "\nNo such file or directory");
         EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
     }
@@ -203,7 +217,8 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         scratch.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
         apply(scratch.Path(), scratch / "notes.txt", prompts);
         ASSERT_EQ(prompts.Shown().size(), 1u) << prompts.Shown()[0].text;
-        EXPECT_EQ(prompts.Shown()[0].text, "Error opening patch file");
+        EXPECT_EQ(prompts.Shown()[0].text,
+                  "Error opening patch file\n" + (scratch / "notes.txt") + "\nThis is not a Delvorin patch file.");
     }
 }
 
@@ -285,7 +300,7 @@ TEST_F(ApplyPage, VerificationErrorsAreListedWithTheContactLineAndNothingChanges
     EXPECT_EQ(SnapshotTree(trees.target), before);
 }
 
-TEST_F(ApplyPage, ACancelledApplyIsReportedAsAFailure)
+TEST_F(ApplyPage, ACancelledApplySaysSoAndHowManyFilesWereUpdated)
 {
     CPatchedTrees trees;
     CExpertWindow window;
@@ -302,7 +317,7 @@ TEST_F(ApplyPage, ACancelledApplyIsReportedAsAFailure)
     Click(page, Page::kIdApply);
     ASSERT_EQ(prompts.prompts.Shown().size(), 2u);
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompts.prompts.Shown()[1].text, "An Error occurred when the patch file was applied.");
+    EXPECT_EQ(prompts.prompts.Shown()[1].text, "The apply was cancelled.\nNo file was updated: nothing was changed.");
     EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Apply");
     EXPECT_TRUE(prompts.prompts.Shown()[1].icon == PromptIcon::Stop);
     EXPECT_TRUE(window.frame->IsEnabled());

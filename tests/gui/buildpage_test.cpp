@@ -186,9 +186,9 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     const CPathRequest& save = desktop.requests[4];
     EXPECT_EQ(save.title, "Save Patch File As");
     EXPECT_TRUE(save.kind == CPathRequest::Kind::SaveFile);
-    EXPECT_EQ(save.defaultFile, "*.dvp");
+    EXPECT_EQ(save.defaultFile, "new.dvp"); // the new files folder's name, not "*.dvp"
     EXPECT_EQ(save.wildcard, "*.dvp");
-    EXPECT_EQ(save.startFolder, home);
+    EXPECT_EQ(save.startFolder, home); // "/data" does not exist
     EXPECT_TRUE(save.overwritePrompt);
     ClickCheck(page->SelfExtractCheck());
     Type(page->PatchFileEdit(), scratch / "fix.exe");
@@ -198,6 +198,23 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     EXPECT_EQ(desktop.requests[5].wildcard, "*.exe");
     EXPECT_EQ(desktop.requests[5].defaultFile, "fix.exe");
     EXPECT_EQ(desktop.requests[5].startFolder, scratch.Path());
+
+    // With a field empty, a dialog opens beside the last folder chosen: the new files
+    // folder's browser beside the old one, the patch's save dialog beside the new one.
+    const std::string v1 = scratch.MakeFolder("rel/app-1.0");
+    const std::string v2 = scratch.MakeFolder("rel/app-2.0");
+    desktop.Choose(v1);
+    Click(page, Page::kIdBrowseOld);
+    Type(page->NewFolderEdit(), "");
+    desktop.Choose(v2);
+    Click(page, Page::kIdBrowseNew);
+    EXPECT_EQ(desktop.requests[7].startFolder, scratch / "rel");
+    Type(page->PatchFileEdit(), "");
+    desktop.Choose("");
+    Click(page, Page::kIdBrowsePatch);
+    EXPECT_EQ(desktop.requests[8].defaultFile, "app-2.0.exe");
+    EXPECT_EQ(desktop.requests[8].startFolder, scratch / "rel");
+    Type(page->PatchFileEdit(), "/out/update.exe");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
     desktop.Choose("");
     Click(page, Page::kIdBrowsePatch);
@@ -539,7 +556,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     desktop.Choose(scratch / "release");
     Click(page, Page::kIdSaveProject);
     EXPECT_EQ(desktop.requests[0].title, "Save Delvorin Project File");
-    EXPECT_EQ(desktop.requests[0].defaultFile, "*.dvj");
+    EXPECT_EQ(desktop.requests[0].defaultFile, "v2.dvj"); // the new files folder's name
     EXPECT_TRUE(desktop.requests[0].overwritePrompt);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(scratch / "release.dvj"));

@@ -4,6 +4,7 @@
 #include "support/GuiTestSupport.h"
 
 #include "app/Profile.h"
+#include "engine/common/CDirDiff.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CApplyPatchPage.h"
 #include "ui/CBuildPatchPage.h"
@@ -215,6 +216,11 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
         seed.WriteString("Settings", "OldFolder", "/srv/old");
         seed.WriteString("Settings", "NewFolder", "/srv/new");
         seed.WriteInt("Settings", "SplitSize", 65536 + 720);
+        seed.WriteInt("Settings", "RemoveCount", 2);
+        seed.WriteString("Settings", "Remove1", "/srv/old/gone.txt");
+        seed.WriteString("Settings", "Remove2", "/srv/old/obsolete.dll");
+        seed.WriteInt("Settings", "ExcludeCount", 1);
+        seed.WriteString("Settings", "Exclude1", "/srv/new/secret.key");
         seed.Flush();
     }
 
@@ -230,6 +236,11 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
         EXPECT_EQ(TestApp().Settings().oldFolder, "/srv/old");
         EXPECT_EQ(TestApp().Settings().splitSize, 720);
         TestApp().Settings().splitSize = 1440;
+        // The lists come back with the folders, and their changes are kept.
+        CDirDiff& engine = TestApp().GetDirDiff();
+        EXPECT_EQ(engine.RemoveList(), (std::vector<std::string>{"/srv/old/gone.txt", "/srv/old/obsolete.dll"}));
+        EXPECT_EQ(engine.ExcludeList(), std::vector<std::string>{"/srv/new/secret.key"});
+        engine.AddExcludeFile("/srv/new/debug.log");
         TestApp().Core().userOrganization = "Quenmark";
         dlg->ExpertFrame()->Close(); // the close box
         frameStayedOpen = dlg->ExpertFrame() && !dlg->ExpertFrame()->IsBeingDeleted();
@@ -247,6 +258,10 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
     EXPECT_EQ(saved.GetString("Settings", "NewFolder", "?"), "/srv/new");
     EXPECT_EQ(saved.GetString("Settings", "OldFolder", "?"), "/srv/old");
     EXPECT_EQ(saved.GetInt("Settings", "SplitSize", -1), 1440);
+    EXPECT_EQ(saved.GetInt("Settings", "RemoveCount", -1), 2);
+    EXPECT_EQ(saved.GetString("Settings", "Remove2", "?"), "/srv/old/obsolete.dll");
+    EXPECT_EQ(saved.GetInt("Settings", "ExcludeCount", -1), 2);
+    EXPECT_EQ(saved.GetString("Settings", "Exclude2", "?"), "/srv/new/debug.log");
     EXPECT_EQ(saved.GetString("Settings", "DialogText", "?"), "");
     EXPECT_EQ(saved.GetString("Settings", "UserOrganization", "?"), "Quenmark");
     EXPECT_NE(saved.GetString("Settings", "UserName", "?"), "?");

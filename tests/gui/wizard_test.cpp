@@ -13,6 +13,7 @@
 #include "support/CliRun.h"
 #include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
+#include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
 #include "ui/CDelvorinWizPage1.h"
@@ -35,6 +36,8 @@
 #include <wx/radiobut.h>
 #include <wx/stattext.h>
 #include <wx/testing.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 #include <zlib.h>
@@ -161,6 +164,7 @@ protected:
         engine.ClearDiffArray();
         savedProgramFolder = core.programFolder;
         core.programFolder = dir.MakeFolder("program"); // where the apply program is
+        LastFolderUsed().clear();
         DesktopHooks().choosePath = [this](wxWindow*, const CPathRequest& request, std::string& path) {
             requests.push_back(request);
             if (answers.empty())
@@ -640,6 +644,153 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
     EXPECT_FALSE(fsys::PathExists(dir / "out.~dvp"));
 }
 
+namespace {
+
+// A real mouse click on the middle of a window, through the display server. Inside a
+// yield (a timer that fires while the engine works) no events can be pumped: the click
+// is then only sent.
+void RealClick(wxWindow* window, bool pump = true)
+{
+    if (pump)
+        Pump(100);
+    const wxRect r = window->GetScreenRect();
+    wxUIActionSimulator sim;
+    sim.MouseMove(r.x + r.width / 2 - 1, r.y + r.height / 2);
+    sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+    if (pump)
+        Pump(50);
+    sim.MouseClick();
+    if (pump)
+        Pump(150);
+}
+
+// The modal dialog of type T that is up now, or nullptr.
+template <class T>
+T* ShownDialog()
+{
+    for (wxWindow* top : wxTopLevelWindows)
+        if (auto* dlg = dynamic_cast<T*>(top); dlg && dlg->IsModal())
+            return dlg;
+    return nullptr;
+}
+
+// Presses the OK button of the real Whoops box with the mouse once it is up: a timer
+// fires inside the box's own modal loop.
+class COkOnWhoops : public wxTimer {
+public:
+    COkOnWhoops() { Start(200); }
+    std::string message;
+    void Notify() override
+    {
+        CWhoopsDlg* whoops = ShownDialog<CWhoopsDlg>();
+        if (!whoops || !whoops->IsShownOnScreen())
+            return;
+        Stop();
+        message = whoops->message;
+        RealClick(whoops->FindWindow(wxID_OK));
+    }
+};
+
+} // namespace
+
+// The Whoops box of a failed Finish, answered with a real click, hands the Wizard back
+// to the user: Back and Cancel take real clicks again. The Wizard runs over a modal main
+// dialog, as in the program (an old files folder that does not exist, and a patch file
+// in a folder that does not exist).
+TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
+{
+    MakeTrees();
+    for (bool missingOld : {true, false}) {
+        SCOPED_TRACE(missingOld ? "old folder missing" : "patch folder missing");
+        wxDialog main(nullptr, wxID_ANY, "main", wxPoint(0, 0), wxSize(300, 200));
+        TestApp().SetTopWindow(&main);
+        bool cancelled = false;
+        RunModal(main, [&] {
+            CDelvorinWiz wiz(nullptr);
+            int rc = RunWizard(wiz, [&] {
+                const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
+                ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
+                Type(wiz.Page4()->PatchFileEdit(), patch);
+                COkOnWhoops ok;
+                RealClick(wiz.NextButton());
+                // The system's text, with the cause it reported below.
+                EXPECT_EQ(ok.message, missingOld ? LoadString(108)
+                                                 : "Error creating Delvorin file!\n" + patch + "\nNo such file or directory");
+                RealClick(wiz.BackButton());
+                EXPECT_EQ(wiz.CurrentPage(), wiz.Page3());
+                RealClick(wiz.CancelButton());
+                cancelled = !wiz.IsModal();
+            });
+            EXPECT_EQ(rc, wxID_CANCEL);
+        });
+        TestApp().SetTopWindow(nullptr);
+        EXPECT_TRUE(cancelled);
+    }
+}
+
+namespace {
+
+// Cancels the build once its progress dialog shows the compression, by a real click on
+// Cancel or a real Escape key; what the status line showed then is kept.
+class CCancelWhileCompressing : public wxTimer {
+public:
+    explicit CCancelWhileCompressing(bool escape) : escape_(escape) { Start(20); }
+    std::string status;
+    void Notify() override
+    {
+        wxWindow* progress = TestApp().ActiveProgressDialog();
+        auto* label = progress ? dynamic_cast<wxStaticText*>(progress->FindWindow(CBuildProgressDlg::kIdStatus))
+                               : nullptr;
+        // Once some bytes are done: the compression is under way.
+        if (!label || !label->GetLabelText().StartsWith("Compressing") || label->GetLabelText().Contains(" 0 bytes"))
+            return;
+        Stop();
+        status = std::string(label->GetLabelText().utf8_str());
+        if (escape_) {
+            progress->FindWindow(wxID_CANCEL)->SetFocus();
+            wxUIActionSimulator().Char(WXK_ESCAPE);
+        } else {
+            RealClick(progress->FindWindow(wxID_CANCEL), false);
+        }
+    }
+
+private:
+    bool escape_;
+};
+
+} // namespace
+
+// The compression after the last file shows the bytes done and takes Cancel (a click, or
+// Escape on the progress window) with the question of the file phase: Yes leaves no patch
+// file and no Success box, and the Wizard stays on its last page.
+TEST_F(Wizard, CancelWhileCompressingAsksAndLeavesNoPatchFile)
+{
+    for (int i = 0; i < 6; ++i)
+        dir.WriteBytes("new/data/" + std::to_string(i) + ".bin", RandomBytes(8 << 20, 30 + i));
+    dir.MakeFolder("old");
+    for (bool escape : {false, true}) {
+        SCOPED_TRACE(escape ? "Escape" : "Cancel");
+        script.prompts.Clear();
+        script.prompts.Script(PromptAnswer::Yes);
+        const std::string patch = dir / "big.dvp";
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            ToPage4(wiz, dir / "old", dir / "new");
+            Type(wiz.Page4()->PatchFileEdit(), patch);
+            CCancelWhileCompressing cancel(escape);
+            CWizardTestHook noSuccessBox; // any box would be a failure
+            Next(wiz);
+            EXPECT_NE(cancel.status.find(" of 50.3 MB"), std::string::npos) << cancel.status;
+                EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
+        });
+        ASSERT_EQ(Shown().size(), 1u) << LastText();
+        EXPECT_EQ(LastText(), "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                              "Do you really want to cancel this process?");
+        EXPECT_FALSE(fsys::PathExists(patch));
+        EXPECT_FALSE(fsys::PathExists(dir / "big.~dvp"));
+    }
+}
+
 TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
 {
     Settings().applyPatchFile = "/earlier/fix.dvp";
@@ -676,8 +827,10 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
             EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
 
             Type(page6->PatchFileEdit(), dir / "no-such.dvp");
+            const size_t before = Shown().size();
             Next(wiz);
-            EXPECT_EQ(LastText(), "Error opening patch file");
+            EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
+            EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
             EXPECT_EQ(LastTitle(), "Delvorin Error!");
             EXPECT_EQ(wiz.CurrentPage(), page6);
             EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
@@ -695,7 +848,7 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
     EXPECT_EQ(Settings().applyPatchFile, "/dl/Fix.Exe");
 }
 
-TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneShowsNothing)
+TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNothingWasChanged)
 {
     MakeTrees();
     std::string out, err;
@@ -718,8 +871,8 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneShowsNo
         EXPECT_EQ(Settings().applyPatchFile, patch);
     }
     {
-        // Cancel pressed in the progress dialog and confirmed: no result dialog, the
-        // fields are stored all the same.
+        // Cancel pressed in the progress dialog and confirmed: the Whoops box says that
+        // nothing was changed, and the fields are stored all the same.
         ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
         Settings().applyPatchFile.clear();
         CDelvorinWiz wiz(nullptr);
@@ -731,8 +884,8 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneShowsNo
                     Click(progress, wxID_CANCEL);
             });
             script.prompts.Script(PromptAnswer::Yes);
-            CWizardTestHook noDialog(__FILE__, __LINE__); // any result dialog fails the test
-            Next(wiz);
+            wxTEST_DIALOG(Next(wiz), ExpectMessage<CWhoopsDlg>("The apply was cancelled.\n"
+                                                               "No file was updated: nothing was changed."));
         });
         EXPECT_EQ(rc, wxID_OK);
         ASSERT_EQ(Shown().size(), 1u);
@@ -758,7 +911,8 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         answers = {project};
         Click(wiz.Page2(), CDelvorinWizPage2::kIdOpen);
         EXPECT_EQ(requests.back().title, "Open Delvorin Project File");
-        EXPECT_EQ(requests.back().defaultFile, "*.dvj");
+        EXPECT_EQ(requests.back().defaultFile, "");
+        EXPECT_EQ(requests.back().wildcard, "*.dvj");
         EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/proj/old");
         EXPECT_EQ(Settings().oldFolder, "/settings/old"); // Next stores it
         EXPECT_EQ(Settings().splitSize, 720);

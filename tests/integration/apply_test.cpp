@@ -25,8 +25,8 @@ namespace {
 
 constexpr int kHeaderRefused = 99;
 const std::string kCancelQuestion =
-    "If you cancel the Delvorin apply process, your\nfiles will be left in an unusable state!\n\n"
-    "Do you really want to cancel this process?";
+    "If you cancel the Delvorin apply process, each of\nyour files stays either old or new, and applying\n"
+    "the patch again finishes the job.\n\nDo you really want to cancel this process?";
 
 std::string Missing(const std::string& path)
 {

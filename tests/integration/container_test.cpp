@@ -607,9 +607,13 @@ TEST_F(ContainerTest, ReassemblyRefusesShortAndMissingFiles)
     EXPECT_EQ(Last().title, "Delvorin Error");
     EXPECT_EQ(Last().icon, PromptIcon::None);
 
+    // A missing file is left to the caller's one message, with the cause below it.
     CPatchDoc missing(core, dirDiff, dir / "none.dvp");
     EXPECT_FALSE(missing.ReadPatchHeader());
-    EXPECT_EQ(Last().text, "Unable to open file:\n" + (dir / "none.dvp"));
+    EXPECT_EQ(Shown(), 1u);
+    EXPECT_FALSE(missing.Reported());
+    EXPECT_EQ(missing.WithFailureCause("Error opening patch file"),
+              "Error opening patch file\n" + (dir / "none.dvp") + "\nNo such file or directory");
 
     // A file that is no patch, whose first byte reads as a count of three parts: what
     // follows its prefix is no gzip stream, so no part is asked for and the reader
