@@ -204,35 +204,6 @@ bool CompactControlsValid(const CFilePatch& record, int imageFd)
     return steps.Complete();
 }
 
-std::optional<CSha256::Digest> Sha256OfOpenFile(int fd, uint64_t length)
-{
-    std::vector<unsigned char> buffer(std::min<uint64_t>(length, kChunk));
-    CSha256 sha;
-    for (uint64_t at = 0; at < length;) {
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - at));
-        if (!fsys::ReadAt(fd, buffer.data(), n, at))
-            return std::nullopt;
-        sha.Update(buffer.data(), n);
-        at += n;
-    }
-    return sha.Final();
-}
-
-CTargetState StrongStateOfTarget(const CFilePatch& record, int fd, uint64_t length, CTargetState bySum)
-{
-    // A record without a delta leaves the content as it is: its length and sum say enough.
-    if (bySum == CTargetState::Different || !record.compactDelta.present)
-        return bySum;
-    const std::optional<CSha256::Digest> digest = Sha256OfOpenFile(fd, length);
-    if (!digest)
-        return CTargetState::Different;
-    if (bySum == CTargetState::Old && *digest == record.oldSha)
-        return CTargetState::Old;
-    if (length == record.newLength && *digest == record.newSha)
-        return CTargetState::New;
-    return CTargetState::Different;
-}
-
 CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd, const CCompactWriter& write)
 {
     const CCompactDelta& delta = record.compactDelta;

@@ -15,14 +15,6 @@
 // file, the new file and the two byte streams, and together they write the whole new file.
 bool CompactControlsValid(const CFilePatch& record, int imageFd);
 
-// The SHA-256 of the first length bytes of the open file fd; nothing when it cannot be read.
-std::optional<CSha256::Digest> Sha256OfOpenFile(int fd, uint64_t length);
-
-// The state a target of the given length and byte sum has (StateOfTarget), confirmed by
-// the record's SHA-256 of the old or new content: a file that only agrees in length and
-// byte sum is Different.
-CTargetState StrongStateOfTarget(const CFilePatch& record, int fd, uint64_t length, CTargetState bySum);
-
 // Writes length bytes at offset of the new file; false when they cannot be written.
 using CCompactWriter = std::function<bool(const unsigned char* data, size_t length, uint64_t offset)>;
 

@@ -313,7 +313,10 @@ bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
                                return out_.WriteAt(data, length, at);
                            })) {
     case CCompactRebuild::Ok:
+        // The rebuild has checked the length, byte sum and SHA-256 of what it wrote.
         rebuilt_ = CContentSummary{record_.newLength, record_.newByteSum, std::nullopt};
+        if (record_.checks)
+            rebuilt_.digest = record_.checks->newHash;
         return true;
     case CCompactRebuild::Damaged:
         rebuilt_ = CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};

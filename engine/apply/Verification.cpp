@@ -333,10 +333,8 @@ int CFilePatch::VerifyTargetFile(char* entry)
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
-                targetHoldsNew = content && IsNewContent(*this, *content) &&
-                                 (!compact || StrongStateOfTarget(*this, fd, newLength, CTargetState::New) ==
-                                                  CTargetState::New);
                 ::close(fd);
+                targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
         return 1;
@@ -354,11 +352,8 @@ int CFilePatch::VerifyTargetFile(char* entry)
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
         content = SummarizeOpenFile(fd, length, checks.has_value());
-    CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
-    // A compact record holds the strong checks of both contents.
-    if (compact)
-        state = StrongStateOfTarget(*this, fd, length, state);
     ::close(fd);
+    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;

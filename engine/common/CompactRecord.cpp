@@ -146,6 +146,7 @@ bool ReadCompactRecord(CFilePatch& r)
     r.newPatches.clear();
     r.oldCopyCount = r.newDataCount = 0;
     r.compactDelta = CCompactDelta();
+    r.checks.reset();
     if (r.newFileFlag && (r.oldLength != 0 || r.oldByteSum != 0))
         return Damaged(core, "The file record of the new file " + stored + " names an old file.");
 
@@ -163,6 +164,9 @@ bool ReadCompactRecord(CFilePatch& r)
     if (!take(table, sizeof table))
         return Damaged(core, pastEnd);
     r.compactDelta.present = true;
+    // Targets and rebuilt files are checked by these digests, as a classic record with strong
+    // checks is.
+    r.checks = CRecordChecks{r.newFileFlag == 0, r.oldSha, r.newSha};
     uint64_t at = kCompactFixedSize + uint64_t{fixed.descriptionRaw}; // in the unpacked image
     for (int i = 0; i < kCompactStreams; ++i) {
         CCompactStream& s = r.compactDelta.streams[i];
