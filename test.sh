@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, then the
 # AddressSanitizer/UndefinedBehaviorSanitizer build, the tests of the code that runs in
-# several threads under ThreadSanitizer, then the fuzzers for a minute.
+# several threads under ThreadSanitizer, then the fuzzers of both patch readers.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -26,5 +26,6 @@ cmake --build build-tsan -j "$jobs" --target prefetch_test content_test differen
 
 if [ -x tests/fuzz/run.sh ]; then
   echo "== Fuzzing"
-  tests/fuzz/run.sh 60
+  tests/fuzz/run.sh 45
+  tests/fuzz/run.sh 45 compact
 fi
