@@ -40,6 +40,14 @@ std::string Modified(const std::string& path)
            "file.\nDo you want to abort the patch process?";
 }
 
+// The errors-list entry of a file whose rebuild does not come out as its record says.
+std::string DamagedRebuild(const std::string& path)
+{
+    return "The following file did not come out as the patch file says; the patch file is damaged and cannot be "
+           "applied:\n" +
+           path + "\n\n";
+}
+
 uint64_t WriteTime(const std::string& path)
 {
     CFileTimes t;
@@ -321,9 +329,7 @@ TEST_F(ApplyTest, CompactRebuildOfAnotherDigestIsNeverMovedOverTheTarget)
     const auto before = SnapshotTree(target);
     EXPECT_EQ(Apply(), 0);
     EXPECT_TRUE(Texts().empty());
-    EXPECT_EQ(errors, std::vector<std::string>{"The following file did not come out as the patch file says; the "
-                                               "patch file is damaged and cannot be applied:\n" +
-                                               target + "/b.txt\n\n"});
+    EXPECT_EQ(errors, std::vector<std::string>{DamagedRebuild(target + "/b.txt")});
     EXPECT_EQ(SnapshotTree(target), before);
 }
 
@@ -669,9 +675,7 @@ TEST_F(ApplyTest, WrongRebuildIsNeverMovedOverTheTarget)
         const auto before = SnapshotTree(target);
         EXPECT_EQ(Apply(), 0);
         EXPECT_TRUE(Texts().empty());
-        EXPECT_EQ(errors, std::vector<std::string>{"The following file did not come out as the patch file says; the "
-                                                   "patch file is damaged and cannot be applied:\n" +
-                                                   target + "/b.txt\n\n"});
+        EXPECT_EQ(errors, std::vector<std::string>{DamagedRebuild(target + "/b.txt")});
         EXPECT_EQ(SnapshotTree(target), before);
     }
 }
