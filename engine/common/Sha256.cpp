@@ -152,6 +152,8 @@ void CSha256::Reset()
 
 void CSha256::Update(const unsigned char* data, size_t length)
 {
+    if (length == 0)
+        return; // the bytes of an empty file may be given as a null pointer
     total_ += length;
     if (used_ > 0) {
         const size_t take = length < 64 - used_ ? length : 64 - used_;
