@@ -9,6 +9,7 @@
 #include "ui/CPictureCtrl.h"
 #include "ui/CSplashWnd.h"
 #include "ui/DialogUnits.h"
+#include "ui/WindowKeys.h"
 #include "ui/WxText.h"
 
 #include <wx/button.h>
@@ -72,8 +73,10 @@ CDelvorinDlg::CDelvorinDlg()
     Bind(wxEVT_CONTEXT_MENU, &CDelvorinDlg::OnContextMenu, this);
     Bind(wxEVT_TIMER, &CDelvorinDlg::OnTimer, this, kAppearTimerId);
     Bind(wxEVT_TIMER, &CDelvorinDlg::OnAutoClose, this, kAutoCloseTimerId);
-    wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
-    SetAcceleratorTable(wxAcceleratorTable(1, &help));
+    // Ctrl+W and Ctrl+Q both end the program, as this window's close does.
+    Bind(wxEVT_MENU, &CDelvorinDlg::OnExit, this, wxID_CLOSE);
+    Bind(wxEVT_MENU, &CDelvorinDlg::OnExit, this, wxID_EXIT);
+    SetWindowKeys(this);
 
     // 1. The main picture.
     picture_->SetBitmap(130);
@@ -162,6 +165,8 @@ void CDelvorinDlg::OnWizard(wxCommandEvent&)
 {
     CDelvorinWiz wizard(nullptr);
     wizard.Run();
+    if (wizard.QuitRequested())
+        Close();
 }
 
 void CDelvorinDlg::OnAbout(wxCommandEvent&)

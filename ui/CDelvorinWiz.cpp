@@ -9,6 +9,7 @@
 #include "ui/CDelvorinWizPage4.h"
 #include "ui/CDelvorinWizPage5.h"
 #include "ui/CDelvorinWizPage6.h"
+#include "ui/WindowKeys.h"
 #include "ui/WxText.h"
 
 #include <wx/accel.h>
@@ -34,8 +35,9 @@ CDelvorinWiz::CDelvorinWiz(wxWindow* parent) : caption_(ToWx(LoadString(kCaption
     Bind(wxEVT_WIZARD_PAGE_CHANGED, &CDelvorinWiz::OnPageChanged, this);
     Bind(wxEVT_WIZARD_CANCEL, &CDelvorinWiz::OnWizardCancel, this);
     Bind(wxEVT_MENU, &CDelvorinWiz::OnHelpKey, this, wxID_HELP);
-    wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
-    SetAcceleratorTable(wxAcceleratorTable(1, &help));
+    Bind(wxEVT_MENU, &CDelvorinWiz::OnCloseKey, this, wxID_CLOSE);
+    Bind(wxEVT_MENU, &CDelvorinWiz::OnQuitKey, this, wxID_EXIT);
+    SetWindowKeys(this);
 }
 
 void CDelvorinWiz::AddPages()
@@ -121,6 +123,22 @@ void CDelvorinWiz::OnWizardCancel(wxWizardEvent& event)
             page->OnCancel();
     }
     event.Skip();
+}
+
+void CDelvorinWiz::OnCloseKey(wxCommandEvent&)
+{
+    // As the close box: the Wizard's Cancel, when Cancel can be pressed.
+    if (CancelButton() && CancelButton()->IsEnabled())
+        Close();
+}
+
+void CDelvorinWiz::OnQuitKey(wxCommandEvent& event)
+{
+    // Cancels the Wizard; once it has ended, the main dialog ends the program.
+    quitRequested_ = true;
+    OnCloseKey(event);
+    if (IsModal())
+        quitRequested_ = false; // the Wizard goes on: no quitting later
 }
 
 void CDelvorinWiz::OnHelpKey(wxCommandEvent&)

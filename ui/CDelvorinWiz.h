@@ -58,14 +58,19 @@ public:
     wxButton* NextButton() const;
     wxButton* CancelButton() const;
     wxButton* HelpButton() const;
+    // Whether the Wizard was cancelled by Ctrl+Q, which quits the program.
+    bool QuitRequested() const { return quitRequested_; }
 
 private:
     void AddPages();
     void OnPageChanged(wxWizardEvent& event);
     void OnWizardCancel(wxWizardEvent& event);
     void OnHelpKey(wxCommandEvent& event);
+    void OnCloseKey(wxCommandEvent& event);
+    void OnQuitKey(wxCommandEvent& event);
 
     wxString caption_;
     std::vector<wxWizardPage*> pages_;
     int buttons_ = 0;
+    bool quitRequested_ = false;
 };

@@ -5,6 +5,7 @@
 #include "ui/CBuildPatchPage.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinDlg.h"
+#include "ui/WindowKeys.h"
 
 #include <wx/button.h>
 #include <wx/notebook.h>
@@ -76,8 +77,10 @@ bool CExpertModePropFrame::CreateFrame(const wxString& title)
     Bind(wxEVT_CLOSE_WINDOW, &CExpertModePropFrame::OnClose, this);
     Bind(wxEVT_ACTIVATE, &CExpertModePropFrame::OnActivate, this);
     Bind(wxEVT_MENU, &CExpertModePropFrame::OnHelp, this, wxID_HELP);
-    wxAcceleratorEntry help(wxACCEL_NORMAL, WXK_F1, wxID_HELP);
-    SetAcceleratorTable(wxAcceleratorTable(1, &help));
+    // Closing this window ends the program: Ctrl+W and Ctrl+Q both close it.
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_CLOSE);
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, wxID_EXIT);
+    SetWindowKeys(this);
 
     Centre(wxBOTH);
     Show();

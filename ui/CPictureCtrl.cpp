@@ -38,7 +38,12 @@ void CPictureCtrl::Draw(wxDC& dc)
     const int pictureHeight = dib_->DeviceHeight();
     if (width <= 0 || height <= 0 || pictureWidth <= 0 || pictureHeight <= 0)
         return;
-    if (!scaled_.IsOk() || scaled_.GetWidth() != width || scaled_.GetHeight() != height) {
+    // At twice the desktop scale (GDK_SCALE=2) the frame has twice the pixels on screen:
+    // the picture is scaled to those, not to the frame's logical size and then enlarged.
+    const double scale = std::max(1.0, GetContentScaleFactor());
+    const int pixelWidth = int(width * scale + 0.5);
+    const int pixelHeight = int(height * scale + 0.5);
+    if (!scaled_.IsOk() || scaled_.GetWidth() != pixelWidth || scaled_.GetHeight() != pixelHeight) {
         // The largest part of the picture with the frame's proportions, centred, scaled
         // to the frame with smoothing.
         wxRect part(0, 0, pictureWidth, pictureHeight);
@@ -50,7 +55,8 @@ void CPictureCtrl::Draw(wxDC& dc)
             part.y = (pictureHeight - part.height) / 2;
         }
         wxImage image = dib_->DeviceBitmap().ConvertToImage().GetSubImage(part);
-        scaled_ = wxBitmap(image.Scale(width, height, wxIMAGE_QUALITY_HIGH));
+        scaled_ = wxBitmap(image.Scale(pixelWidth, pixelHeight, wxIMAGE_QUALITY_HIGH));
+        scaled_.SetScaleFactor(scale);
     }
     dc.DrawBitmap(scaled_, 1, 1);
 }

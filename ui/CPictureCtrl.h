@@ -21,6 +21,9 @@ public:
     // Draws the picture as the paint handler does, into any drawing context of the
     // control's client size.
     void Draw(wxDC& dc);
+    // The picture as last drawn: the frame's size inside the margin, in the screen's
+    // pixels (twice the frame's logical size at twice the desktop scale).
+    const wxBitmap& ScaledBitmap() const { return scaled_; }
 
     bool AcceptsFocus() const override { return false; }
     bool AcceptsFocusFromKeyboard() const override { return false; }

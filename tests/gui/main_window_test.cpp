@@ -298,3 +298,76 @@ TEST(ExpertMode, TheWindowTakesRealInputWhileTheMainDialogsRunGoesOn)
     TestApp().ExitInstance();
     EXPECT_EQ(selectedAfterClick, 1);
 }
+
+namespace {
+
+// Presses Ctrl and a letter with the real keyboard of the display, on window.
+void PressCtrl(wxWindow* window, char letter)
+{
+    window->Raise();
+    Pump(200);
+    const wxRect rect = window->GetScreenRect();
+    wxUIActionSimulator sim;
+    sim.MouseMove(rect.x + rect.width / 2, rect.y + rect.height / 2);
+    Pump(100);
+    sim.Char(letter, wxMOD_CONTROL);
+    Pump(300);
+}
+
+CDelvorinWiz* OpenWizard()
+{
+    for (wxWindow* w : wxTopLevelWindows)
+        if (auto* wizard = dynamic_cast<CDelvorinWiz*>(w))
+            return wizard;
+    return nullptr;
+}
+
+} // namespace
+
+// Ctrl+W closes the window it is pressed in and Ctrl+Q quits the program: the main dialog
+// and the Expert mode window end the program with either (as their close does), the
+// Wizard closes alone on Ctrl+W and takes the program with it on Ctrl+Q.
+TEST(MainDialog, CtrlWClosesTheWindowAndCtrlQQuitsTheProgram)
+{
+    enum class Where { Main, Expert, Wizard };
+    for (Where where : {Where::Main, Where::Expert, Where::Wizard}) {
+        for (char letter : {'w', 'q'}) {
+            SCOPED_TRACE(std::string(1, letter) + " in window " + std::to_string(static_cast<int>(where)));
+            bool wizardStayed = false;
+            bool programStayed = false;
+            wxTheApp->CallAfter([&] {
+                auto* dlg = dynamic_cast<CDelvorinDlg*>(wxTheApp->GetTopWindow());
+                ASSERT_NE(dlg, nullptr);
+                dlg->Appear();
+                Pump(200);
+                if (where == Where::Main) {
+                    PressCtrl(dlg, letter);
+                } else if (where == Where::Expert) {
+                    Click(dlg, CDelvorinDlg::kIdExpert);
+                    Pump(200);
+                    PressCtrl(dlg->ExpertFrame(), letter);
+                } else {
+                    wxTheApp->CallAfter([&] {
+                        Pump(300);
+                        CDelvorinWiz* wizard = OpenWizard();
+                        ASSERT_NE(wizard, nullptr);
+                        PressCtrl(wizard, letter);
+                        wizardStayed = wizard->IsModal();
+                        if (wizardStayed)
+                            wizard->EndModal(wxID_CANCEL);
+                    });
+                    Click(dlg, CDelvorinDlg::kIdWizard); // returns when the Wizard has ended
+                    Pump(300);
+                }
+                programStayed = dlg->IsModal();
+                if (programStayed)
+                    dlg->Close();
+            });
+            TestApp().InitInstance(); // returns once the main dialog's run has ended
+            TestApp().ExitInstance();
+            EXPECT_EQ(wxTheApp->GetTopWindow(), nullptr);
+            EXPECT_FALSE(wizardStayed);
+            EXPECT_EQ(programStayed, where == Where::Wizard && letter == 'w');
+        }
+    }
+}

@@ -15,8 +15,10 @@
 #include <wx/frame.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <string>
 
 namespace {
 
@@ -302,6 +304,23 @@ TEST(PictureCtrl, FillsItsFrameInsideAOnePixelMarginWithTheProportionsKept)
         EXPECT_NEAR(across, down, 2 + across / 50);
         control->Destroy();
     }
+    frame->Destroy();
+}
+
+// At twice the desktop scale (the test runs again with GDK_SCALE=2) the picture is drawn
+// with the screen's pixels: twice the frame's size inside the margin, not an enlarged copy.
+TEST(PictureCtrl, IsDrawnWithThePixelsOfTheScaleInUse)
+{
+    const char* gdkScale = std::getenv("GDK_SCALE");
+    const int scale = gdkScale && std::string(gdkScale) == "2" ? 2 : 1;
+    auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
+    auto* control = new CPictureCtrl(frame, 1039, wxPoint(0, 0), wxSize(300, 200));
+    control->SetBitmap(130);
+    EXPECT_EQ(control->GetContentScaleFactor(), scale);
+    DrawControl(control);
+    const wxSize client = control->GetClientSize();
+    EXPECT_EQ(control->ScaledBitmap().GetWidth(), (client.x - 2) * scale);
+    EXPECT_EQ(control->ScaledBitmap().GetHeight(), (client.y - 2) * scale);
     frame->Destroy();
 }
 

@@ -154,6 +154,16 @@ int main(int argc, char** argv)
             Shoot(&build, "build_progress");
         }
         {
+            // The last phase of a build: the whole patch is compressed and written.
+            CBuildProgressDlg build;
+            build.Create(frame->Sheet());
+            build.SetStatus("Compressing Delvorin File... 12.5 MB of 50.3 MB");
+            build.SetFileName("app-1.2.dvp");
+            build.SetOverallPos(100);
+            build.SetFilePos(24);
+            Shoot(&build, "build_progress_compressing");
+        }
+        {
             CApplyProgressDlg apply;
             apply.Create(frame->Sheet());
             apply.SetStatus("Applying patch to file: readme.txt, file 2 of 7.");
