@@ -295,7 +295,7 @@ int RunBuild(const std::vector<std::string>& args)
         return CancelledStatus();
     }
     if (!finished)
-        return core.fileCount == 0 ? kExitNothingToDo : kExitFailure;
+        return core.image.fileCount == 0 ? kExitNothingToDo : kExitFailure;
     std::cout << "The Patch File: " << patchFile << " was successfully created." << std::endl;
     return kExitOk;
 }

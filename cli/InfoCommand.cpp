@@ -52,7 +52,7 @@ int RunInfo(const std::vector<std::string>& args)
 
     const CPatchHeader& h = doc.Header();
     std::cout << "Patch file:        " << patchFile << "\n"
-              << "Format:            " << (core.patchFormat == CPatchFormat::Compact ? "compact" : "classic") << "\n"
+              << "Format:            " << (core.image.format == CPatchFormat::Compact ? "compact" : "classic") << "\n"
               << "Date sum:          " << h.dateSum << "\n"
               << "Publisher:         " << OneLine(h.publisherName) << "\n"
               << "Organization:      " << OneLine(h.publisherOrganization) << "\n"
@@ -62,7 +62,7 @@ int RunInfo(const std::vector<std::string>& args)
               << "Files to remove:   " << dirDiff.RemoveCount() << "\n";
     for (const auto& r : dirDiff.RemoveList())
         std::cout << "  remove " << Printable(r) << "\n";
-    const unsigned count = core.fileCount;
+    const unsigned count = core.image.fileCount;
     std::cout << "Strong checks:     "
               << (dirDiff.patchChecks.present ? "SHA-256 of every file's old and new content" : "none (byte sums only)")
               << "\n"

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-class CAppCore;
+class IEngineHost;
 class CDirDiff;
 
 inline constexpr char kPatchMagic[] = "Delvorin_Version1abc.13";
@@ -41,7 +41,7 @@ struct CPatchHeader {
 
 class CPatchDoc {
 public:
-    CPatchDoc(CAppCore& core, CDirDiff& dirDiff, const std::string& pathName);
+    CPatchDoc(IEngineHost& core, CDirDiff& dirDiff, const std::string& pathName);
     ~CPatchDoc();
     CPatchDoc(const CPatchDoc&) = delete;
     CPatchDoc& operator=(const CPatchDoc&) = delete;
@@ -104,7 +104,7 @@ public:
     static std::string SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize);
 
 private:
-    CAppCore& core_;
+    IEngineHost& core_;
     CDirDiff& dirDiff_;
     std::string pathName_;
     std::string workFileName_;

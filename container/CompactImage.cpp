@@ -10,7 +10,7 @@
 // files of their own, and packs all four into the patch file when it is finished. An
 // apply unpacks the description into the temporary folder, behind the fixed start and
 // before the packed streams, which are read from there as the files are rebuilt.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
@@ -91,8 +91,8 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
 {
     std::vector<unsigned char> bytes;
     PutU32(bytes, static_cast<uint32_t>(dateSum));
-    const std::string* texts[4] = {&core_.userName, &core_.userOrganization, &core_.settings.defaultFolder,
-                                   &core_.settings.dialogText};
+    const std::string* texts[4] = {&core_.UserName(), &core_.UserOrganization(), &core_.Settings().defaultFolder,
+                                   &core_.Settings().dialogText};
     for (int i = 0; i < 4; ++i)
         PutText(bytes, *texts[i], kTextLimits[i]);
 
@@ -121,14 +121,14 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
     for (const std::string& name : stored)
         PutText(bytes, name, kRemoveNameLimit);
 
-    CBinFile& image = core_.patchImage;
+    CBinFile& image = core_.Image().file;
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
     workFileName_ = buildWorkFile_.Path();
     imageUse_ = ImageUse::Build;
     for (int i = 0; i < kCompactStreams; ++i) {
         if (!compactStreamFiles_[i].Create(SetExtension(pathName_, "~dv" + std::to_string(i)),
-                                           core_.compactStreams[i])) {
+                                           core_.Image().compactStreams[i])) {
             AbandonPatchFile();
             return false;
         }
@@ -145,7 +145,7 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
 void CPatchDoc::RemoveCompactStreams()
 {
     for (int i = 0; i < kCompactStreams; ++i) {
-        core_.compactStreams[i].Close();
+        core_.Image().compactStreams[i].Close();
         compactStreamFiles_[i].Remove();
     }
 }
@@ -154,7 +154,7 @@ bool CPatchDoc::PackCompactPatch()
 {
     CCompactFixed fixed;
     bool ok = true;
-    for (CBinFile& stream : core_.compactStreams)
+    for (CBinFile& stream : core_.Image().compactStreams)
         ok = stream.Close() && ok;
     CBinFile out;
     ok = ok && out.Open(pathName_, CBinFile::Mode::CreateAlways);
@@ -247,7 +247,7 @@ bool CPatchDoc::UnpackCompactImage()
     const CopyResult copied = CopyBytes(in, out, in.Length() - in.Tell(), copy);
     if (!out.Close() || copied != CopyResult::Ok) {
         fsys::DeleteFile(workFileName_);
-        ShowError("The temporary folder could not be written:\n" + core_.tempFolder +
+        ShowError("The temporary folder could not be written:\n" + core_.TempFolder() +
                       "\nThe disk may be full. The Delvorin file cannot be decompressed.",
                   owner);
         return false;
@@ -257,7 +257,7 @@ bool CPatchDoc::UnpackCompactImage()
 
 bool CPatchDoc::ReadCompactHeader()
 {
-    CBinFile& image = core_.patchImage;
+    CBinFile& image = core_.Image().file;
     auto reject = [&](const std::string& why) {
         image.Close();
         imageUse_ = ImageUse::None;
@@ -316,8 +316,8 @@ bool CPatchDoc::ReadCompactHeader()
     }
     if (!take(count, 2))
         return reject("the header is incomplete.");
-    core_.fileCount = GetU16(count);
-    core_.patchFormat = CPatchFormat::Compact;
+    core_.Image().fileCount = GetU16(count);
+    core_.Image().format = CPatchFormat::Compact;
     header_.recordsOffset = static_cast<uint32_t>(position);
     firstRecordPosition_ = position;
     return true;

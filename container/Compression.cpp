@@ -1,6 +1,6 @@
 // Compression of the finished patch image into one gzip stream, and its decompression
 // into the temporary folder before an apply.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
@@ -25,7 +25,7 @@ bool CPatchDoc::CompressWorkFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
     // A compact patch packs its description and streams in a form of its own.
-    if (core_.patchFormat == CPatchFormat::Compact)
+    if (core_.Image().format == CPatchFormat::Compact)
         return PackCompactPatch();
     uint64_t imageLength = 0;
     const bool measured = fsys::FileLength(workFileName_, imageLength);
@@ -39,7 +39,7 @@ bool CPatchDoc::CompressWorkFile()
         return cancel();
     // A thorough build spends more time on a small image, to make it smaller still. It is
     // compressed in one call: its progress shows before and after.
-    if (core_.settings.thorough && measured && imageLength <= kWholeImageGzipLimit) {
+    if (core_.Settings().thorough && measured && imageLength <= kWholeImageGzipLimit) {
         std::string failedFile;
         bool readFailed = false;
         if (GzipWholeImage(workFileName_, pathName_, failedFile, readFailed))
@@ -104,7 +104,7 @@ bool CPatchDoc::CompressWorkFile()
 bool CPatchDoc::DecompressPatchFile()
 {
     const PromptOwner owner = PromptOwner::MainWindow;
-    workFileName_ = core_.tempFolder + "tempUCPathc.dvp";
+    workFileName_ = core_.TempFolder() + "tempUCPathc.dvp";
     // A compact patch is no gzip stream: it has its own magic where the stream would begin.
     unsigned char start[sizeof kCompactMagic] = {};
     CBinFile assembled;
@@ -162,7 +162,7 @@ bool CPatchDoc::DecompressPatchFile()
             ShowError("The Delvorin file:\n" + pathName_ + "\nis damaged or incomplete and cannot be decompressed.",
                       owner);
         else
-            ShowError("The temporary folder could not be written:\n" + core_.tempFolder +
+            ShowError("The temporary folder could not be written:\n" + core_.TempFolder() +
                           "\nThe disk may be full. The Delvorin file cannot be decompressed.",
                       owner);
         return false;

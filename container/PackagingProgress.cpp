@@ -1,6 +1,6 @@
 #include "container/PackagingProgress.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 
 #include <cstdio>
 
@@ -21,7 +21,7 @@ std::string ByteAmountText(uint64_t bytes)
     return text;
 }
 
-CPackagingProgress::CPackagingProgress(CAppCore& core, IBuildProgress* progress, const std::string& step,
+CPackagingProgress::CPackagingProgress(IEngineHost& core, IBuildProgress* progress, const std::string& step,
                                        const std::string& fileName, uint64_t total)
     : core_(core), progress_(progress), step_(step), total_(total)
 {

@@ -8,12 +8,12 @@
 #include <cstdint>
 #include <string>
 
-class CAppCore;
+class IEngineHost;
 
 class CPackagingProgress {
 public:
     // step is the status text ("Compressing Delvorin File..."); total the bytes it handles.
-    CPackagingProgress(CAppCore& core, IBuildProgress* progress, const std::string& step, const std::string& fileName,
+    CPackagingProgress(IEngineHost& core, IBuildProgress* progress, const std::string& step, const std::string& fileName,
                        uint64_t total);
     // Shows that done bytes of the total are handled and takes a cancel request: false
     // once the user confirmed that the build is to be cancelled.
@@ -21,7 +21,7 @@ public:
     bool Advance(uint64_t count) { return Reached(done_ + count); }
 
 private:
-    CAppCore& core_;
+    IEngineHost& core_;
     IBuildProgress* progress_;
     std::string step_;
     uint64_t total_;

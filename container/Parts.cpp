@@ -1,6 +1,6 @@
 // The part prefix in front of every patch file, splitting a patch file into parts of the
 // chosen size, and joining the parts again before an apply.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
@@ -57,7 +57,7 @@ bool CPatchDoc::SplitPatchFile()
         return false;
     }
     const uint64_t length = in.Length();
-    const uint64_t partSize = static_cast<uint64_t>(core_.settings.splitSize) * 1000;
+    const uint64_t partSize = static_cast<uint64_t>(core_.Settings().splitSize) * 1000;
     // The work file beside the patch file: the patch file being composed, or the stream
     // being cut into parts.
     const std::string tempName = fsys::Join(fsys::FolderOf(pathName_), "TempFile.tmp");
@@ -107,7 +107,7 @@ bool CPatchDoc::SplitPatchFile()
     if (parts > static_cast<uint64_t>(kMaxParts)) {
         in.Close();
         fsys::DeleteFile(pathName_);
-        ShowError("With a split size of " + std::to_string(core_.settings.splitSize) + " the Delvorin file would need " +
+        ShowError("With a split size of " + std::to_string(core_.Settings().splitSize) + " the Delvorin file would need " +
                       std::to_string(parts) + " parts.\nA Delvorin file can have at most 255 parts: choose a larger "
                       "split size.\nNo Delvorin file was created.",
                   owner_);

@@ -1,6 +1,6 @@
 // The patch image header: writing it at the start of a build, finishing or abandoning
 // the build's work file, and reading the header of a patch file before an apply.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ChecksTrailer.h"
@@ -66,8 +66,8 @@ bool StripFolder(const std::string& text, const std::string& base, std::string& 
 
 } // namespace
 
-CPatchDoc::CPatchDoc(CAppCore& core, CDirDiff& dirDiff, const std::string& pathName)
-    : core_(core), dirDiff_(dirDiff), pathName_(pathName), assembledFileName_(core.tempFolder + "AssyTempfile.tmp")
+CPatchDoc::CPatchDoc(IEngineHost& core, CDirDiff& dirDiff, const std::string& pathName)
+    : core_(core), dirDiff_(dirDiff), pathName_(pathName), assembledFileName_(core.TempFolder() + "AssyTempfile.tmp")
 {
 }
 
@@ -78,7 +78,7 @@ CPatchDoc::~CPatchDoc()
     if (imageUse_ == ImageUse::Build)
         AbandonPatchFile();
     else if (imageUse_ == ImageUse::Apply)
-        core_.patchImage.Close();
+        core_.Image().file.Close();
 }
 
 void CPatchDoc::ShowError(const std::string& text, PromptOwner owner, PromptIcon icon)
@@ -116,8 +116,8 @@ bool RemoveEntryRelativeName(const std::string& entry, const std::string& defaul
 bool CPatchDoc::StoredRemoveName(const std::string& entry, std::string& stored)
 {
     std::string rest;
-    const std::string& oldFolder = oldFolder_.empty() ? core_.settings.oldFolder : oldFolder_;
-    if (!RemoveEntryRelativeName(entry, core_.settings.defaultFolder, oldFolder, rest)) {
+    const std::string& oldFolder = oldFolder_.empty() ? core_.Settings().oldFolder : oldFolder_;
+    if (!RemoveEntryRelativeName(entry, core_.Settings().defaultFolder, oldFolder, rest)) {
         ShowError("The following file to remove lies neither in the default apply folder nor in the old files "
                   "folder:\n" +
                       entry + "\nNo apply could find it. Choose the files to remove from the old files folder.",
@@ -171,11 +171,11 @@ bool CPatchDoc::PrepareRemoveFields(std::string& fields)
 
 bool CPatchDoc::WritePatchHeader()
 {
-    core_.fileCount = 0;
+    core_.Image().fileCount = 0;
     dirDiff_.patchChecks.Clear();
     // The build's format is fixed here, for the records and the packing that follow.
-    core_.patchFormat = core_.settings.compact ? CPatchFormat::Compact : CPatchFormat::Classic;
-    if (core_.patchFormat == CPatchFormat::Compact)
+    core_.Image().format = core_.Settings().compact ? CPatchFormat::Compact : CPatchFormat::Classic;
+    if (core_.Image().format == CPatchFormat::Compact)
         return WriteCompactHeader(LocalDateSum());
     unsigned char fixed[kHeaderFixedLength - 2];
     unsigned char* p = fixed;
@@ -183,19 +183,19 @@ bool CPatchDoc::WritePatchHeader()
     p += kMagicWidth;
     PutLE32(p, static_cast<uint32_t>(LocalDateSum()));
     p += 4;
-    PutText(p, kNameWidth, core_.userName, kNameLimit);
+    PutText(p, kNameWidth, core_.UserName(), kNameLimit);
     p += kNameWidth;
-    PutText(p, kNameWidth, core_.userOrganization, kOrganizationLimit);
+    PutText(p, kNameWidth, core_.UserOrganization(), kOrganizationLimit);
     p += kNameWidth;
-    PutText(p, kFolderWidth, core_.settings.defaultFolder, kTextLimit);
+    PutText(p, kFolderWidth, core_.Settings().defaultFolder, kTextLimit);
     p += kFolderWidth;
-    PutText(p, kFolderWidth, core_.settings.dialogText, kTextLimit);
+    PutText(p, kFolderWidth, core_.Settings().dialogText, kTextLimit);
 
     std::string removeFields;
     if (!PrepareRemoveFields(removeFields))
         return false;
 
-    CBinFile& image = core_.patchImage;
+    CBinFile& image = core_.Image().file;
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image)) {
         failureCause_ = pathName_ + "\n" + std::strerror(errno);
         return false;
@@ -224,17 +224,17 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
         AbandonPatchFile();
         return true;
     }
-    CBinFile& image = core_.patchImage;
+    CBinFile& image = core_.Image().file;
     // The strong checks follow the last classic record, when the build took them of every
     // record (a compact patch carries its own).
     bool written = true;
     const std::vector<CRecordChecks>& checks = dirDiff_.patchChecks.records;
-    if (core_.patchFormat == CPatchFormat::Classic && core_.fileCount != 0 && checks.size() == core_.fileCount) {
+    if (core_.Image().format == CPatchFormat::Classic && core_.Image().fileCount != 0 && checks.size() == core_.Image().fileCount) {
         const std::string trailer = ChecksTrailerBytes(checks);
         written = image.Write(trailer.data(), trailer.size());
     }
     unsigned char count[2];
-    PutLE16(count, core_.fileCount);
+    PutLE16(count, core_.Image().fileCount);
     written = written && image.Seek(countPosition_) && image.Write(count, sizeof count);
     written = image.Close() && written;
     imageUse_ = ImageUse::None;
@@ -245,7 +245,7 @@ bool CPatchDoc::FinishPatchFile(bool abandon)
         return false;
     }
 
-    if (core_.fileCount == 0) {
+    if (core_.Image().fileCount == 0) {
         // Nothing to compress: the patch file would be deleted again at once.
         buildWorkFile_.Remove();
         RemoveCompactStreams();
@@ -273,7 +273,7 @@ void CPatchDoc::AbandonPatchFile()
 {
     // Only the work file this build created is deleted, never a file that merely has
     // its usual name.
-    core_.patchImage.Close();
+    core_.Image().file.Close();
     imageUse_ = ImageUse::None;
     buildWorkFile_.Remove();
     RemoveCompactStreams();
@@ -281,13 +281,13 @@ void CPatchDoc::AbandonPatchFile()
 
 bool CPatchDoc::ReadPatchHeader()
 {
-    core_.fileCount = 0;
+    core_.Image().fileCount = 0;
     dirDiff_.patchChecks.Clear();
     if (!AssemblePatchFile())
         return false;
     if (!DecompressPatchFile())
         return false;
-    CBinFile& image = core_.patchImage;
+    CBinFile& image = core_.Image().file;
     if (!image.Open(workFileName_, CBinFile::Mode::Read)) {
         failureCause_ = workFileName_ + "\n" + std::strerror(errno);
         return false;
@@ -308,7 +308,7 @@ bool CPatchDoc::ReadPatchHeader()
     if (length >= sizeof kCompactMagic && image.ReadExact(fixed, sizeof kCompactMagic) &&
         std::memcmp(fixed, kCompactMagic, sizeof kCompactMagic) == 0)
         return ReadCompactHeader();
-    core_.patchFormat = CPatchFormat::Classic;
+    core_.Image().format = CPatchFormat::Classic;
     if (length < kMagicWidth || !image.Seek(0) || !image.ReadExact(fixed, kMagicWidth) ||
         GetText(fixed, kMagicWidth) != kPatchMagic) {
         // Not a Delvorin patch image: no message of its own, the caller's says so.
@@ -345,11 +345,11 @@ bool CPatchDoc::ReadPatchHeader()
     unsigned char tail[6];
     if (!image.ReadExact(tail, sizeof tail))
         return reject("the header is incomplete.");
-    core_.fileCount = GetU16(tail);
+    core_.Image().fileCount = GetU16(tail);
     header_.recordsOffset = GetU32(tail + 2);
     firstRecordPosition_ = image.Tell();
     std::string why;
-    if (ReadChecksTrailer(image, firstRecordPosition_, core_.fileCount, dirDiff_.patchChecks, why) ==
+    if (ReadChecksTrailer(image, firstRecordPosition_, core_.Image().fileCount, dirDiff_.patchChecks, why) ==
         CTrailerRead::Damaged)
         return reject(why);
     if (!image.Seek(firstRecordPosition_))
@@ -359,12 +359,12 @@ bool CPatchDoc::ReadPatchHeader()
 
 bool CPatchDoc::RewindToFileRecords()
 {
-    return core_.patchImage.Seek(firstRecordPosition_);
+    return core_.Image().file.Seek(firstRecordPosition_);
 }
 
 void CPatchDoc::ClosePatchFile()
 {
-    core_.patchImage.Close();
+    core_.Image().file.Close();
     imageUse_ = ImageUse::None;
     if (!workFileName_.empty())
         fsys::DeleteFile(workFileName_);

@@ -1,6 +1,6 @@
 // The self-extracting patch program: the apply stub "DvApply.exe", the marker, the part
 // prefix and the compressed patch, split into parts when a split size is set.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
@@ -53,7 +53,7 @@ std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder,
 
 bool CPatchDoc::MakeSelfExtracting()
 {
-    const std::string stubName = StubPath(core_.programFolder);
+    const std::string stubName = StubPath(core_.ProgramFolder());
     CBinFile stub;
     if (!stub.Open(stubName, CBinFile::Mode::Read)) {
         ShowError("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\nThis file is required for creating "
@@ -69,7 +69,7 @@ bool CPatchDoc::MakeSelfExtracting()
     }
     const uint64_t stubLength = stub.Length();
     const uint64_t patchLength = patch.Length();
-    const uint64_t partSize = static_cast<uint64_t>(core_.settings.splitSize) * 1000;
+    const uint64_t partSize = static_cast<uint64_t>(core_.Settings().splitSize) * 1000;
     const uint64_t total = stubLength + kMarkerLength + kPartPrefixLength + patchLength;
     const bool split = partSize != 0 && stubLength + patchLength > partSize;
 
@@ -80,7 +80,7 @@ bool CPatchDoc::MakeSelfExtracting()
         if (SplitTooSmall(partSize, stubLength)) {
             patch.Close();
             fsys::DeleteFile(pathName_);
-            ShowError(SplitTooSmallText(core_.settings.splitSize, stubLength) + "\nNo Delvorin file was created.",
+            ShowError(SplitTooSmallText(core_.Settings().splitSize, stubLength) + "\nNo Delvorin file was created.",
                       owner_);
             return false;
         }
@@ -88,7 +88,7 @@ bool CPatchDoc::MakeSelfExtracting()
         if (parts > static_cast<uint64_t>(kMaxParts)) {
             patch.Close();
             fsys::DeleteFile(pathName_);
-            ShowError("With a split size of " + std::to_string(core_.settings.splitSize) +
+            ShowError("With a split size of " + std::to_string(core_.Settings().splitSize) +
                           " the self-extracting patch file would need " + std::to_string(parts) +
                           " parts.\nA Delvorin file can have at most 255 parts: choose a larger split size.\n"
                           "No Delvorin file was created.",

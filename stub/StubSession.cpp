@@ -250,7 +250,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             continue;
         }
         int backup = choice.backup ? 1 : 0;
-        core.filesUpdated = 0;
+        core.image.filesUpdated = 0;
         int result = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
         ui.EndProgress();
         status = StubExitStatus(result, patch.TargetDoesNotMatch());
@@ -262,7 +262,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             shown.backups = BackupLines(dirDiff.TargetFolder(), dirDiff.backups);
         } else if (result < 0) {
             shown.kind = CStubResult::Kind::Cancelled;
-            shown.message = std::string(kApplyCancelledText) + "\n" + UnfinishedApplyText(core.filesUpdated, kAgain);
+            shown.message = std::string(kApplyCancelledText) + "\n" + UnfinishedApplyText(core.image.filesUpdated, kAgain);
         } else if (patch.VerificationFailed()) {
             // Nothing has been changed: where the user can be asked, another folder may
             // be tried.
@@ -272,7 +272,7 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
         } else {
             shown.kind = CStubResult::Kind::Failed;
             shown.message =
-                "An Error occurred when the patch file was applied.\n" + UnfinishedApplyText(core.filesUpdated, kAgain);
+                "An Error occurred when the patch file was applied.\n" + UnfinishedApplyText(core.image.filesUpdated, kAgain);
         }
         ui.ShowResult(shown);
         if (shown.kind != CStubResult::Kind::NotMatching || !ui.MayRetry())

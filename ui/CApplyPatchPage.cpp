@@ -223,7 +223,7 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
         CApplyProgressDlg progress;
         progress.Create(Sheet()); // disables the Expert mode window while it exists
         doc.SetOwner(PromptOwner::ProgressDialog);
-        core.filesUpdated = 0;
+        core.image.filesUpdated = 0;
         int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
         progress.Finish();
         const std::string applied = "The Delvorin file has been applied successfully.";
@@ -239,7 +239,7 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
         } else {
             // Stopped midway: how far it came, and that applying again finishes the job.
             const std::string first = result < 0 ? kApplyCancelledText : "An Error occurred when the patch file was applied.";
-            core.Ask(PromptOwner::MainWindow, first + "\n" + UnfinishedApplyText(core.filesUpdated, kApplyAgain),
+            core.Ask(PromptOwner::MainWindow, first + "\n" + UnfinishedApplyText(core.image.filesUpdated, kApplyAgain),
                      kApplyTitle, PromptButtons::OK, PromptIcon::Stop);
         }
         doc.ClosePatchFile();

@@ -151,7 +151,7 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
     CApplyProgressDlg progress;
     progress.Create(&Sheet()); // the sheet is disabled while the dialog exists
     doc.SetOwner(PromptOwner::ProgressDialog);
-    core.filesUpdated = 0;
+    core.image.filesUpdated = 0;
     int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
     doc.ClosePatchFile();
     progress.Finish();
@@ -170,7 +170,7 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
         // that applying again finishes the job.
         CWhoopsDlg whoops;
         whoops.message = std::string(result < 0 ? kApplyCancelledText : "An error occurred while applying the patch file!") +
-                         "\n" + UnfinishedApplyText(core.filesUpdated, kApplyAgain);
+                         "\n" + UnfinishedApplyText(core.image.filesUpdated, kApplyAgain);
         whoops.ShowModal();
     }
 }

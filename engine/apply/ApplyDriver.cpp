@@ -5,7 +5,7 @@
 // delete the files of the remove list. Every name is resolved beneath an open handle
 // of the target folder. Where the disk has room for the files one by one but not for
 // all of them staged at once, the user may have them replaced one by one instead.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "engine/apply/ApplyContext.h"
@@ -91,7 +91,7 @@ void AddError(CDirDiff& dirDiff, ErrorKind kind, const char* format, const std::
 
 bool EmptyPatch(CDirDiff& dirDiff)
 {
-    if (dirDiff.Core().fileCount != 0)
+    if (dirDiff.Core().Image().fileCount != 0)
         return false;
     dirDiff.Core().Ask(PromptOwner::MainWindow, "This Delvorin file does not have any file patches in it.",
                        "Delvorin Warning", PromptButtons::OK, PromptIcon::Stop);
@@ -106,7 +106,7 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
         AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, record.name);
     } else if (PassesLinkedFolder(folder, record.name)) {
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
-    } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().patchImage.Fd())) {
+    } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().Image().file.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     } else if (plan.Repeats(record)) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
@@ -131,8 +131,8 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
 int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, CWritePlan& plan,
                      IApplyProgress* progress)
 {
-    CAppCore& core = dirDiff.Core();
-    const int count = core.fileCount;
+    IEngineHost& core = dirDiff.Core();
+    const int count = core.Image().fileCount;
 
     // Missing folders are created only below the target folder, never the folder itself
     // or anything above it.
@@ -156,7 +156,7 @@ int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, 
     // The strong checks follow the last record directly: records that run into them, or
     // bytes between, make the patch damaged.
     if (dirDiff.patchChecks.present && dirDiff.errorCount < CDirDiff::kMaxErrors &&
-        core.patchImage.Tell() != dirDiff.patchChecks.start)
+        core.Image().file.Tell() != dirDiff.patchChecks.start)
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     // Backups of the files of the remove list take names as well.
     for (const std::string& entry : dirDiff.RemoveList())
@@ -334,7 +334,7 @@ int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupE
         }
         return result;
     };
-    const int count = core_.fileCount;
+    const int count = core_.Image().fileCount;
     for (int i = 0; i < count; ++i) {
         CFilePatch record(core_);
         record.applyContext = &context;

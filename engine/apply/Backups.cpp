@@ -1,6 +1,6 @@
 #include "engine/apply/Backups.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/StagedNames.h"
 
@@ -112,7 +112,7 @@ std::string FreeBackupName(const CFolderHandle& folder, const std::string& leaf,
     return name;
 }
 
-void NoteBackup(CAppCore& core, BackupList* list, const std::string& target, const std::string& backupPath)
+void NoteBackup(IEngineHost& core, BackupList* list, const std::string& target, const std::string& backupPath)
 {
     if (list)
         list->emplace_back(target, backupPath);

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-class CAppCore;
+class IEngineHost;
 
 // The backup name of leaf with the extension: number 0 is the plain one.
 std::string BackupName(const std::string& leaf, const std::string& ext, int number);
@@ -32,4 +32,4 @@ std::string FreeBackupName(const CFolderHandle& folder, const std::string& leaf,
 
 // Says where the backup of target went: in the apply's list (when there is one) and in
 // the log.
-void NoteBackup(CAppCore& core, BackupList* list, const std::string& target, const std::string& backupPath);
+void NoteBackup(IEngineHost& core, BackupList* list, const std::string& target, const std::string& backupPath);

@@ -1,6 +1,6 @@
 #include "engine/apply/FileApply.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/CompactRebuild.h"
@@ -36,13 +36,13 @@ constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 // they lie within this many bytes of it.
 constexpr uint64_t kNewDataInMemory = uint64_t{32} << 20;
 
-void Tell(CAppCore& core, const std::string& text)
+void Tell(IEngineHost& core, const std::string& text)
 {
     core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
 }
 
 // The two questions of the apply; true when the user wants to abort.
-bool AskAbort(CAppCore& core, const std::string& text)
+bool AskAbort(IEngineHost& core, const std::string& text)
 {
     return core.Ask(PromptOwner::ProgressDialog, text, "Delvorin Error", PromptButtons::YesNo, PromptIcon::None) ==
            PromptAnswer::Yes;
@@ -256,7 +256,7 @@ void CFileApply::LogObject(size_t index, const CNewPatch& object)
 bool CFileApply::Rebuild()
 {
     const std::string stagedPath = fsys::Join(folderPath_, staged_);
-    const int imageFd = core_.patchImage.Fd();
+    const int imageFd = core_.Image().file.Fd();
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
         if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
@@ -284,7 +284,7 @@ bool CFileApply::Rebuild()
         try {
             buffers.data.resize(static_cast<size_t>(spanEnd_ - spanFirst_));
             if (!fsys::ReadAt(imageFd, buffers.data.data(), buffers.data.size(), spanFirst_))
-                return Fail("Unable to read file:\n" + core_.patchImage.Path());
+                return Fail("Unable to read file:\n" + core_.Image().file.Path());
             windows.NewDataInMemory(buffers.data.data(), spanFirst_, buffers.data.size());
         } catch (const std::bad_alloc&) {
             // Read object by object instead.
@@ -308,7 +308,7 @@ bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
 {
     // A rebuild that finds the streams inconsistent, or a result that is not the new file
     // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
-    switch (RebuildCompact(record_, core_.patchImage.Fd(), oldFd_,
+    switch (RebuildCompact(record_, core_.Image().file.Fd(), oldFd_,
                            [&](const unsigned char* data, size_t length, uint64_t at) {
                                return out_.WriteAt(data, length, at);
                            })) {
@@ -333,7 +333,7 @@ bool CFileApply::RebuildObjectByObject()
 {
     // A record of very many objects: each is copied on its own, in the record's order,
     // through one buffer, and the rebuilt file is read back for its sum.
-    const int imageFd = core_.patchImage.Fd();
+    const int imageFd = core_.Image().file.Fd();
     CByteBuffer& buffer = context_.buffers.newBytes;
     if (buffer.size() < CWindowRebuild::kWindow)
         buffer.resize(CWindowRebuild::kWindow);

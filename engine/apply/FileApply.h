@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-class CAppCore;
+class IEngineHost;
 class CFilePatch;
 
 class CFileApply {
@@ -64,7 +64,7 @@ private:
 
     CFilePatch& record_;
     CApplyContext& context_;
-    CAppCore& core_;
+    IEngineHost& core_;
     const bool backup_;
     const std::string backupExt_;
     const std::string target_; // the full path, for messages

@@ -1,6 +1,6 @@
 #include "engine/apply/ReplaceQueue.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "engine/apply/Backups.h"
 #include "platform/FileSystem.h"
 
@@ -151,7 +151,7 @@ bool CReplaceQueue::Flush()
             ok = Tell("Unable to create file:\n" + e.target);
         if (ok && Commit(e)) {
             if (!e.timesOnly)
-                ++core_.filesUpdated;
+                ++core_.Image().filesUpdated;
             struct stat st;
             if (fstat(e.folder->Fd(), &st) != 0)
                 fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now

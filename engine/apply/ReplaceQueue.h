@@ -23,7 +23,7 @@
 #include <unordered_set>
 #include <vector>
 
-class CAppCore;
+class IEngineHost;
 
 class CReplaceQueue {
 public:
@@ -41,7 +41,7 @@ public:
         CFileTimes times;                            // those times
     };
 
-    explicit CReplaceQueue(CAppCore& core) : core_(core) {}
+    explicit CReplaceQueue(IEngineHost& core) : core_(core) {}
     ~CReplaceQueue();
     CReplaceQueue(const CReplaceQueue&) = delete;
     CReplaceQueue& operator=(const CReplaceQueue&) = delete;
@@ -71,7 +71,7 @@ private:
     bool Commit(const CEntry& e);
     bool Tell(const std::string& text); // shows the text; false
 
-    CAppCore& core_;
+    IEngineHost& core_;
     std::vector<CEntry> entries_;
     std::unordered_set<std::string> targets_; // of the entries
     uint64_t bytes_ = 0;

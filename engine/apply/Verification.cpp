@@ -3,7 +3,7 @@
 // the errors table, so that all of them can be listed together.
 #include "engine/apply/Verification.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/CompactRebuild.h"
@@ -139,7 +139,7 @@ CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t 
     return SumMatches(fd, length, expectedLength, expectedSum, keep) ? CSumCheck::Matches : CSumCheck::Differs;
 }
 
-bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome)
+bool ReportFileSum(IEngineHost& core, const std::string& path, CSumCheck outcome)
 {
     if (outcome == CSumCheck::CannotOpen)
         core.Ask(PromptOwner::MainWindow, "Unable to open file: " + path, kAppName, PromptButtons::OK,
@@ -147,7 +147,7 @@ bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome)
     return outcome == CSumCheck::Matches;
 }
 
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+bool CheckFileSum(IEngineHost& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
                   CByteBuffer* keep)
 {
     return ReportFileSum(core, path, TestFileSum(path, expectedLength, expectedSum, keep));

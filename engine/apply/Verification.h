@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-class CAppCore;
+class IEngineHost;
 
 // True when the file can be opened for reading, its length equals expectedLength (the
 // record's unsigned 32-bit length, carried in a signed value) and the sum of its bytes
@@ -16,7 +16,7 @@ class CAppCore;
 // With keep, a file of the expected length is read whole into *keep and its bytes stay
 // there, so that a rebuild can use the very bytes that were checked (for files that fit
 // in memory; the caller decides).
-bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
+bool CheckFileSum(IEngineHost& core, const std::string& path, int32_t expectedLength, uint32_t expectedSum,
                   CByteBuffer* keep = nullptr);
 
 // The same test in two steps, so that it can run on another thread than the one that
@@ -25,7 +25,7 @@ bool CheckFileSum(CAppCore& core, const std::string& path, int32_t expectedLengt
 enum class CSumCheck { CannotOpen, Differs, Matches };
 CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t expectedSum,
                       CByteBuffer* keep = nullptr);
-bool ReportFileSum(CAppCore& core, const std::string& path, CSumCheck outcome);
+bool ReportFileSum(IEngineHost& core, const std::string& path, CSumCheck outcome);
 
 // The byte sum of the first length bytes of the open file fd (a large file summed by two
 // threads); nothing when the file ends first or cannot be read. With keep, the bytes are

@@ -1,6 +1,6 @@
 // The build driver: checks the two folders, walks the new folder and writes one file
 // record for every new or changed file behind the patch file header.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "container/CPatchDoc.h"
@@ -55,7 +55,7 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
     // would be taken from every updated folder that needs it.
     for (const std::string& entry : RemoveList()) {
         std::string relative;
-        if (entry.empty() || !RemoveEntryRelativeName(entry, core_.settings.defaultFolder, oldPath, relative))
+        if (entry.empty() || !RemoveEntryRelativeName(entry, core_.Settings().defaultFolder, oldPath, relative))
             continue;
         const std::string inNew = fsys::Join(newPath, relative);
         if (diff_.Contains(inNew) && !IsExcluded(inNew)) {
@@ -122,13 +122,13 @@ int CDirDiff::CreateRecords(IBuildProgress* progress)
 
         record.UsePrefetched(prefetch.Take(i));
         int result = record.CreatePatch(oldFile, full, newFolder, progress);
-        if (result == 1 && core_.patchFormat == CPatchFormat::Compact)
+        if (result == 1 && core_.Image().format == CPatchFormat::Compact)
             result = record.MakeCompact(progress);
         if (result != 1)
             return result;
 
         if (record.NeedsRecord()) {
-            if (core_.fileCount >= kMaxFileRecords) {
+            if (core_.Image().fileCount >= kMaxFileRecords) {
                 buildRefusal = "The new files folder holds more than 65535 new or changed files.\n"
                                "A Delvorin file can hold at most 65535 files: split the build into several "
                                "patch files.\nNo Delvorin file was created.";
@@ -136,7 +136,7 @@ int CDirDiff::CreateRecords(IBuildProgress* progress)
             }
             if (!record.ReadWrite(true))
                 return 0;
-            ++core_.fileCount;
+            ++core_.Image().fileCount;
             if (record.checks)
                 patchChecks.records.push_back(*record.checks);
         }

@@ -1,7 +1,7 @@
 // The progress report of a matcher: moves the file bar and asks the cancel question
 // when Cancel was pressed.
 #pragma once
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "platform/Progress.h"
 
 #include <functional>
@@ -9,7 +9,7 @@
 // Called with the share of the file done (0 to 1); false when a cancel was confirmed.
 using CBuildReport = std::function<bool(double done)>;
 
-inline CBuildReport BuildReport(CAppCore& core, IBuildProgress* progress, double scale)
+inline CBuildReport BuildReport(IEngineHost& core, IBuildProgress* progress, double scale)
 {
     return [&core, progress, scale](double done) {
         if (!progress)

@@ -1,7 +1,7 @@
 // The compact record of one file pair: byte sums, SHA-256 of both contents and the
 // delta's three streams, made from the contents CreatePatch loaded. The record writer
 // adds the streams to the patch's; they are packed when the patch file is made.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "engine/build/BuildReport.h"
 #include "engine/build/CompactMatcher.h"
 #include "engine/common/CFilePatch.h"

@@ -5,7 +5,7 @@
 // old file's statistics. Every block of the new file is looked up among the old file's
 // blocks; a hit is widened byte by byte in both directions, and whatever no hit covers
 // becomes new data. The step writes a trace of its decisions to the build log.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/build/CompactMatcher.h"
@@ -83,7 +83,7 @@ void TakeChecks(CFilePatch& record)
     record.checks = checks;
 }
 
-void AppendSummary(CAppCore& core, uint32_t count, uint64_t total)
+void AppendSummary(IEngineHost& core, uint32_t count, uint64_t total)
 {
     core.AppendToLogFile(kPlusLine);
     core.AppendToLogFile("Number patches: " + std::to_string(count) + ", Tot size: " + std::to_string(total));
@@ -457,13 +457,13 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
 
     // The compact format matches the loaded contents itself (MakeCompact); only pairs
     // too large for its matcher are described by the block matcher first.
-    if (core_.patchFormat == CPatchFormat::Compact && (!oldPresent || oldLength <= kCompactMatcherLimit))
+    if (core_.Image().format == CPatchFormat::Compact && (!oldPresent || oldLength <= kCompactMatcherLimit))
         return shrank() ? 0 : 1;
 
     uint32_t count = 0;
     uint64_t total = 0;
     try {
-        if (oldPresent && core_.settings.thorough) {
+        if (oldPresent && core_.Settings().thorough) {
             if (MatchThoroughly(oldFilePath, progress) != 1) {
                 ReleaseContents(*this);
                 return -1;

@@ -1,7 +1,7 @@
 // File differencing by the thorough matcher: the objects of a changed file found at
 // byte granularity, laid out for the smallest compressed record, and one log line that
 // names the matcher and counts the objects.
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "engine/build/BuildReport.h"
 #include "engine/build/NewDataOrder.h"
 #include "engine/build/ThoroughMatcher.h"

@@ -2,7 +2,7 @@
 // the errors table of the verification.
 #include "engine/common/CDirDiff.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
@@ -64,7 +64,7 @@ bool WalkFolder(CDirDiff& dirDiff, const std::string& folder, IBuildProgress* pr
 
 } // namespace
 
-CDirDiff::CDirDiff(CAppCore& core) : core_(core)
+CDirDiff::CDirDiff(IEngineHost& core) : core_(core)
 {
 }
 

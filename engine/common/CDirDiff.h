@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-class CAppCore;
+class IEngineHost;
 class CPatchDoc;
 class IBuildProgress;
 class IApplyProgress;
@@ -40,7 +40,7 @@ public:
     static constexpr int kMaxErrors = 99;
     static constexpr int kErrorTextSize = 520;
 
-    explicit CDirDiff(CAppCore& core);
+    explicit CDirDiff(IEngineHost& core);
 
     // Walk (for the file choosers): fills the diff array from one folder.
     bool ScanFolder(const std::string& folder);
@@ -117,13 +117,13 @@ public:
     // the patch file's trailer for an apply.
     CPatchChecks patchChecks;
 
-    CAppCore& Core() { return core_; }
+    IEngineHost& Core() { return core_; }
 
 private:
     // The loop of CreateFilePatches over the diff array, with its read-ahead.
     int CreateRecords(IBuildProgress* progress);
 
-    CAppCore& core_;
+    IEngineHost& core_;
     CUniqueList diff_;
     CUniqueList remove_;
     CUniqueList exclude_;

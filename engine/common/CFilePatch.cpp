@@ -4,7 +4,7 @@
 // it is used, so a damaged or crafted patch file is refused instead of followed.
 #include "engine/common/CFilePatch.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/common/ByteOrder.h"
 #include "engine/common/CompactRecord.h"
@@ -22,18 +22,18 @@ constexpr size_t kCheckBlockCompared = 5;
 // New-file flag, two byte sums, two lengths, three file times and two object counts.
 constexpr size_t kFixedFieldsSize = 5 * 4 + 3 * 8 + 2 * 4;
 
-void Tell(CAppCore& core, const std::string& text)
+void Tell(IEngineHost& core, const std::string& text)
 {
     core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
 }
 
-bool Refuse(CAppCore& core, const std::string& text)
+bool Refuse(IEngineHost& core, const std::string& text)
 {
     Tell(core, text);
     return false;
 }
 
-bool Damaged(CAppCore& core, const std::string& what)
+bool Damaged(IEngineHost& core, const std::string& what)
 {
     return Refuse(core, "The patch file is damaged:\n" + what);
 }
@@ -81,8 +81,8 @@ bool ObjectsFit(const CFilePatch& r)
 
 bool WriteRecord(CFilePatch& r)
 {
-    CAppCore& core = r.Core();
-    CBinFile& image = core.patchImage;
+    IEngineHost& core = r.Core();
+    CBinFile& image = core.Image().file;
     std::string problem = NameProblem(r.name);
     if (!problem.empty())
         return Refuse(core, problem);
@@ -124,8 +124,8 @@ bool WriteRecord(CFilePatch& r)
 
 bool ReadRecord(CFilePatch& r)
 {
-    CAppCore& core = r.Core();
-    CBinFile& image = core.patchImage;
+    IEngineHost& core = r.Core();
+    CBinFile& image = core.Image().file;
     // Everything below is checked against what the image really holds.
     const uint64_t imageLength = image.Length();
     uint64_t position = image.Tell();
@@ -247,7 +247,7 @@ bool ReadRecord(CFilePatch& r)
 
 // The copy buffer is allocated when a copy first needs it: a build makes one record per
 // file and copies nothing.
-CFilePatch::CFilePatch(CAppCore& core) : core_(core)
+CFilePatch::CFilePatch(IEngineHost& core) : core_(core)
 {
 }
 
@@ -255,7 +255,7 @@ CFilePatch::~CFilePatch() = default;
 
 bool CFilePatch::ReadWrite(bool storing)
 {
-    if (core_.patchFormat == CPatchFormat::Compact)
+    if (core_.Image().format == CPatchFormat::Compact)
         return storing ? WriteCompactRecord(*this) : ReadCompactRecord(*this);
     return storing ? WriteRecord(*this) : ReadRecord(*this);
 }

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-class CAppCore;
+class IEngineHost;
 struct CApplyContext;
 struct CPrefetchedPair;
 class IBuildProgress;
@@ -73,7 +73,7 @@ public:
     static constexpr size_t kCopyBufferSize = 64000;
     static constexpr size_t kMaxNameField = 260; // the name and its zero byte
 
-    explicit CFilePatch(CAppCore& core);
+    explicit CFilePatch(IEngineHost& core);
     ~CFilePatch();
     CFilePatch(const CFilePatch&) = delete;
     CFilePatch& operator=(const CFilePatch&) = delete;
@@ -131,7 +131,7 @@ public:
     CSha256::Digest newSha{};
     CCompactDelta compactDelta;
 
-    CAppCore& Core() { return core_; }
+    IEngineHost& Core() { return core_; }
     // Apply: what the records of the apply share (the target folder's handle above all);
     // set by the driver before a record is verified or applied.
     CApplyContext* applyContext = nullptr;
@@ -160,7 +160,7 @@ private:
     int MatchThoroughly(const std::string& oldFilePath, IBuildProgress* progress);
     bool OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);
 
-    CAppCore& core_;
+    IEngineHost& core_;
     std::vector<unsigned char> copyBuffer_;
     std::unique_ptr<CPrefetchedPair> prefetched_;
 };

@@ -8,7 +8,7 @@
 // The records lie in the image's description; the streams follow it (CompactDelta.h).
 #include "engine/common/CompactRecord.h"
 
-#include "app/AppCore.h"
+#include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "engine/common/ByteOrder.h"
 #include "engine/common/CFilePatch.h"
@@ -24,13 +24,13 @@ constexpr unsigned kHasDelta = 2;
 constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8 + 2 * 32;
 constexpr size_t kStreamTableSize = kCompactStreams * 12;
 
-bool Refuse(CAppCore& core, const std::string& text)
+bool Refuse(IEngineHost& core, const std::string& text)
 {
     core.Ask(PromptOwner::MainWindow, text, kAppName, PromptButtons::OK, PromptIcon::None);
     return false;
 }
 
-bool Damaged(CAppCore& core, const std::string& what)
+bool Damaged(IEngineHost& core, const std::string& what)
 {
     return Refuse(core, "The patch file is damaged:\n" + what);
 }
@@ -55,7 +55,7 @@ std::string StreamProblem(const CFilePatch& r)
 
 bool WriteCompactRecord(CFilePatch& r)
 {
-    CAppCore& core = r.Core();
+    IEngineHost& core = r.Core();
     const std::string stored = ToStoredName(r.name);
     if (stored.empty() || stored.size() + 1 > CFilePatch::kMaxNameField || r.name.find('\\') != std::string::npos)
         return Refuse(core, "The following file name cannot be stored in a Delvorin file:\n" + r.name);
@@ -75,13 +75,13 @@ bool WriteCompactRecord(CFilePatch& r)
     CCompactDelta& delta = r.compactDelta;
     if (delta.present) {
         for (int i = 0; i < kCompactStreams; ++i) {
-            PutU64(bytes, core.compactStreams[i].Tell());
+            PutU64(bytes, core.Image().compactStreams[i].Tell());
             PutU32(bytes, static_cast<uint32_t>(delta.rawBytes[i].size()));
         }
     }
-    bool ok = core.patchImage.Write(bytes.data(), bytes.size());
+    bool ok = core.Image().file.Write(bytes.data(), bytes.size());
     for (int i = 0; ok && delta.present && i < kCompactStreams; ++i)
-        ok = delta.rawBytes[i].empty() || core.compactStreams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
+        ok = delta.rawBytes[i].empty() || core.Image().compactStreams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
     for (std::vector<unsigned char>& raw : delta.rawBytes)
         std::vector<unsigned char>().swap(raw);
     if (!ok)
@@ -91,8 +91,8 @@ bool WriteCompactRecord(CFilePatch& r)
 
 bool ReadCompactRecord(CFilePatch& r)
 {
-    CAppCore& core = r.Core();
-    CBinFile& image = core.patchImage;
+    IEngineHost& core = r.Core();
+    CBinFile& image = core.Image().file;
     // The records end where the description does; the spans of the streams are read
     // from the image's fixed start.
     unsigned char start[kCompactFixedSize];

@@ -80,15 +80,15 @@ protected:
         CPatchDoc doc(core, reader, patch);
         EXPECT_TRUE(doc.ReadPatchHeader());
         image = ReadFileBytes(doc.WorkFileName());
-        for (unsigned i = 0; i < core.fileCount; ++i) {
+        for (unsigned i = 0; i < core.image.fileCount; ++i) {
             CFilePatch r(core);
             EXPECT_TRUE(r.ReadWrite(false));
             out[r.name] = {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
         }
         // The strong checks of every record follow the last one, and nothing else.
         EXPECT_TRUE(reader.patchChecks.present);
-        EXPECT_EQ(reader.patchChecks.records.size(), core.fileCount);
-        EXPECT_EQ(core.patchImage.Tell(), reader.patchChecks.start);
+        EXPECT_EQ(reader.patchChecks.records.size(), core.image.fileCount);
+        EXPECT_EQ(core.image.file.Tell(), reader.patchChecks.start);
         doc.ClosePatchFile();
         return out;
     }
@@ -167,7 +167,7 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     EXPECT_TRUE(prompt.Shown().empty());
     EXPECT_EQ(dirDiff.DiffCount(), 0u);
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
-    EXPECT_EQ(core.fileCount, 6);
+    EXPECT_EQ(core.image.fileCount, 6);
 
     // Every collected file but the excluded ones got its status line, numbered among 9.
     std::vector<std::string> statuses;
@@ -234,7 +234,7 @@ TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
         if (c.what == "overall")
             overall.push_back(c.value);
     EXPECT_EQ(overall, (std::vector<int>{0, 66}));
-    EXPECT_EQ(core.fileCount, 2);
+    EXPECT_EQ(core.image.fileCount, 2);
     std::vector<std::string> names = FileNames();
     EXPECT_EQ(std::count(names.begin(), names.end(), LastComponent(second)), 0);
 }
@@ -322,7 +322,7 @@ TEST_F(BuildTest, CancelAnsweredYesStopsAndNoGoesOn)
     prompt.Script(PromptAnswer::No);
     EXPECT_EQ(Build(), 1);
     EXPECT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(core.fileCount, 2);
+    EXPECT_EQ(core.image.fileCount, 2);
     EXPECT_TRUE(fsys::PathExists(patch));
 }
 
@@ -345,10 +345,10 @@ TEST_F(BuildTest, MoreRecordsThanTheCountCanHoldAreRefused)
     dir.Write("new/a.txt", "new file");
     CPatchDoc doc(core, dirDiff, patch);
     ASSERT_TRUE(doc.WritePatchHeader());
-    core.fileCount = 65535; // as if 65535 records had been written already
+    core.image.fileCount = 65535; // as if 65535 records had been written already
     EXPECT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, &progress), 0);
     EXPECT_NE(message.find("65535"), std::string::npos);
-    EXPECT_EQ(core.fileCount, 65535);
+    EXPECT_EQ(core.image.fileCount, 65535);
     doc.AbandonPatchFile();
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
 }
@@ -417,7 +417,7 @@ TEST_F(BuildTest, ExcludedFilesAfterTheLastRecordLeaveTheListToTheEnd)
                 dirDiff.AddExcludeFile(newFolder + "/f" + std::to_string(i));
         ASSERT_EQ(Build(), 1);
         EXPECT_EQ(dirDiff.DiffCount(), 0u);
-        EXPECT_EQ(core.fileCount, 1);
+        EXPECT_EQ(core.image.fileCount, 1);
     }
 }
 

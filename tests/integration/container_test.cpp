@@ -94,7 +94,7 @@ protected:
     std::vector<unsigned char> HeaderBytes(CPatchDoc& doc)
     {
         EXPECT_TRUE(doc.WritePatchHeader());
-        core.patchImage.Close();
+        core.image.file.Close();
         return ReadFileBytes(doc.WorkFileName());
     }
 
@@ -102,8 +102,8 @@ protected:
     void BuildPatch(CPatchDoc& doc, const std::vector<unsigned char>& records, uint16_t count)
     {
         ASSERT_TRUE(doc.WritePatchHeader());
-        ASSERT_TRUE(core.patchImage.Write(records.data(), records.size()));
-        core.fileCount = count;
+        ASSERT_TRUE(core.image.file.Write(records.data(), records.size()));
+        core.image.fileCount = count;
         ASSERT_TRUE(doc.FinishPatchFile(false));
     }
 
@@ -265,11 +265,11 @@ TEST_F(ContainerTest, FinishedPatchIsGzipBehindZeroPrefixAndReadsBack)
     EXPECT_EQ(std::vector<unsigned char>(image.begin() + 992, image.end()), records);
 
     // Read back as an apply does.
-    core.fileCount = 0;
+    core.image.fileCount = 0;
     CDirDiff reader(core);
     CPatchDoc in(core, reader, dir / "update.dvp");
     ASSERT_TRUE(in.ReadPatchHeader());
-    EXPECT_EQ(core.fileCount, 3);
+    EXPECT_EQ(core.image.fileCount, 3);
     EXPECT_EQ(in.Header().publisherName, "Pub");
     EXPECT_EQ(in.Header().publisherOrganization, "Org");
     EXPECT_EQ(in.Header().defaultFolder, "/srv/app");
@@ -281,9 +281,9 @@ TEST_F(ContainerTest, FinishedPatchIsGzipBehindZeroPrefixAndReadsBack)
     EXPECT_EQ(in.WorkFileName(), tempFolder + "tempUCPathc.dvp");
     EXPECT_EQ(in.AssembledFileName(), tempFolder + "AssyTempfile.tmp");
     unsigned char first[4];
-    ASSERT_TRUE(core.patchImage.ReadExact(first, 4));
+    ASSERT_TRUE(core.image.file.ReadExact(first, 4));
     ASSERT_TRUE(in.RewindToFileRecords());
-    EXPECT_EQ(core.patchImage.Tell(), 992u);
+    EXPECT_EQ(core.image.file.Tell(), 992u);
     in.ClosePatchFile();
     EXPECT_FALSE(fsys::PathExists(in.WorkFileName()));
     EXPECT_FALSE(fsys::PathExists(in.AssembledFileName()));
@@ -316,7 +316,7 @@ TEST_F(ContainerTest, AbandonedBuildLeavesNoWorkFile)
         ASSERT_TRUE(doc.WritePatchHeader());
     }
     EXPECT_FALSE(fsys::PathExists(dir / "c.~dvp"));
-    EXPECT_FALSE(core.patchImage.IsOpen());
+    EXPECT_FALSE(core.image.file.IsOpen());
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
@@ -344,7 +344,7 @@ TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
     CPatchDoc bad(core, dirDiff, dir / "case.dvp");
     EXPECT_FALSE(bad.ReadPatchHeader());
     EXPECT_TRUE(prompt.Shown().empty());
-    EXPECT_FALSE(core.patchImage.IsOpen());
+    EXPECT_FALSE(core.image.file.IsOpen());
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
 }
 
@@ -356,7 +356,7 @@ TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
     dir.WriteBytes("plain.dvp", Concat(kZeroPrefix, image));
     CPatchDoc doc(core, dirDiff, dir / "plain.dvp");
     ASSERT_TRUE(doc.ReadPatchHeader());
-    EXPECT_EQ(core.fileCount, 2);
+    EXPECT_EQ(core.image.fileCount, 2);
     EXPECT_EQ(ReadFileBytes(doc.WorkFileName()), image);
     doc.ClosePatchFile();
 }
@@ -379,7 +379,7 @@ TEST_F(ContainerTest, DamagedHeadersAreRefused)
     CPatchDoc countDoc(core, dirDiff, dir / "count.dvp");
     EXPECT_FALSE(countDoc.ReadPatchHeader());
     EXPECT_EQ(Shown(), 2u);
-    EXPECT_FALSE(core.patchImage.IsOpen());
+    EXPECT_FALSE(core.image.file.IsOpen());
 }
 
 TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
@@ -428,7 +428,7 @@ TEST_F(ContainerTest, CompressionFailuresAreReportedAndLeaveNoPatchFile)
     // A work file that cannot be read: the build fails, the program goes on.
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     ASSERT_TRUE(doc.WritePatchHeader());
-    core.patchImage.Close();
+    core.image.file.Close();
     ASSERT_TRUE(fsys::DeleteFile(doc.WorkFileName()));
     ASSERT_TRUE(fsys::CreateFolder(doc.WorkFileName()));
     EXPECT_FALSE(doc.CompressWorkFile());
@@ -442,8 +442,8 @@ TEST_F(ContainerTest, CompressionFailuresAreReportedAndLeaveNoPatchFile)
         CPatchDoc full(core, dirDiff, dir / "full.dvp");
         ASSERT_TRUE(full.WritePatchHeader());
         std::vector<unsigned char> records = RandomBytes(300000, 9);
-        ASSERT_TRUE(core.patchImage.Write(records.data(), records.size()));
-        core.fileCount = 1;
+        ASSERT_TRUE(core.image.file.Write(records.data(), records.size()));
+        core.image.fileCount = 1;
         EXPECT_FALSE(full.FinishPatchFile(false));
         ASSERT_EQ(Shown(), 2u);
         EXPECT_EQ(Last().text, "Error writing file:\n" + (dir / "full.dvp") + "\nfor compression.");
@@ -698,12 +698,12 @@ TEST_F(SelfExtractTest, RealPatchReadsBackFromTheProgram)
     BuildPatch(doc, RandomBytes(3000, 2), 1);
     EXPECT_TRUE(fsys::PathExists(dir / "Update.dv001"));
 
-    core.fileCount = 0;
+    core.image.fileCount = 0;
     CPatchDoc reader(core, dirDiff, dir / "Update.EXE");
     ASSERT_TRUE(reader.ReadPatchHeader());
-    EXPECT_EQ(core.fileCount, 1);
+    EXPECT_EQ(core.image.fileCount, 1);
     EXPECT_EQ(reader.Header().dialogText, "Welcome");
-    EXPECT_EQ(core.patchImage.Length(), 732u + 3000);
+    EXPECT_EQ(core.image.file.Length(), 732u + 3000);
     reader.ClosePatchFile();
 }
 
@@ -729,7 +729,7 @@ TEST_F(SelfExtractTest, WorkFilesLeaveUserFilesOfTheirNamesAlone)
         CPatchDoc reader(core, dirDiff, dir / b.name);
         reader.SetSelfExtract(b.selfExtract);
         ASSERT_TRUE(reader.ReadPatchHeader());
-        EXPECT_EQ(core.patchImage.Length(), 732u + 3000);
+        EXPECT_EQ(core.image.file.Length(), 732u + 3000);
         reader.ClosePatchFile();
     }
     for (const auto& name : mine)

@@ -109,18 +109,18 @@ protected:
 
     std::string ImagePath() const { return folder / "image.bin"; }
 
-    void OpenImageForWriting() { ASSERT_TRUE(core.patchImage.Open(ImagePath(), CBinFile::Mode::CreateAlways)); }
+    void OpenImageForWriting() { ASSERT_TRUE(core.image.file.Open(ImagePath(), CBinFile::Mode::CreateAlways)); }
     std::vector<unsigned char> CloseAndReadImage()
     {
-        EXPECT_TRUE(core.patchImage.Close());
+        EXPECT_TRUE(core.image.file.Close());
         return ReadFileBytes(ImagePath());
     }
     // Puts bytes into the image and opens it for reading at the start.
     void UseImage(const std::vector<unsigned char>& bytes)
     {
-        core.patchImage.Close();
+        core.image.file.Close();
         folder.WriteBytes("image.bin", bytes);
-        ASSERT_TRUE(core.patchImage.Open(ImagePath(), CBinFile::Mode::Read));
+        ASSERT_TRUE(core.image.file.Open(ImagePath(), CBinFile::Mode::Read));
     }
     // Reads one record from bytes; on failure returns the one message shown.
     std::string ReadFailure(const std::vector<unsigned char>& bytes)
@@ -236,13 +236,13 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
     EXPECT_EQ(r.newPatches[1].dataPosition, objectsStart + 16 + 2 + 16);
     EXPECT_EQ(r.newPatches[1].newOffset, 12u);
     // The image is left at the next record, which reads as a record without objects.
-    EXPECT_EQ(core.patchImage.Tell(), first.size());
+    EXPECT_EQ(core.image.file.Tell(), first.size());
     CFilePatch next(core);
     ASSERT_TRUE(next.ReadWrite(false));
     EXPECT_EQ(next.name, "same.txt");
     EXPECT_TRUE(next.oldPatches.empty());
     EXPECT_TRUE(next.newPatches.empty());
-    EXPECT_EQ(core.patchImage.Tell(), image.size());
+    EXPECT_EQ(core.image.file.Tell(), image.size());
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
@@ -262,7 +262,7 @@ TEST_F(RecordsTest, EmptyNewDataObjectAndLooseCheckBlockRead)
     ASSERT_EQ(r.newPatches.size(), 1u);
     EXPECT_EQ(r.newPatches[0].length, 0u);
     EXPECT_EQ(r.newPatches[0].dataPosition, bytes.size());
-    EXPECT_EQ(core.patchImage.Tell(), bytes.size());
+    EXPECT_EQ(core.image.file.Tell(), bytes.size());
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
@@ -408,15 +408,15 @@ TEST_F(ApplyToTest, NewDataObjectsCopyFromTheImageAndRestoreItsPosition)
     image.insert(image.end(), data.begin(), data.end());
     image.resize(image.size() + 20, 0xEE);
     UseImage(image);
-    ASSERT_TRUE(core.patchImage.Seek(5));
+    ASSERT_TRUE(core.image.file.Seek(5));
     for (uint32_t length : {64000u, 64001u, 130001u}) {
         SCOPED_TRACE(length);
         CBinFile out;
         ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
         std::vector<unsigned char> buffer(CFilePatch::kCopyBufferSize);
         CNewPatch n{2, length, 10};
-        ASSERT_TRUE(n.ApplyTo(core.patchImage, out, buffer));
-        EXPECT_EQ(core.patchImage.Tell(), 5u);
+        ASSERT_TRUE(n.ApplyTo(core.image.file, out, buffer));
+        EXPECT_EQ(core.image.file.Tell(), 5u);
         ASSERT_TRUE(out.Close());
         std::vector<unsigned char> got = Rebuilt();
         ASSERT_EQ(got.size(), length + 2u);
@@ -425,8 +425,8 @@ TEST_F(ApplyToTest, NewDataObjectsCopyFromTheImageAndRestoreItsPosition)
     CBinFile out;
     ASSERT_TRUE(out.Open(folder / "out.bin", CBinFile::Mode::CreateAlways));
     std::vector<unsigned char> buffer(CFilePatch::kCopyBufferSize);
-    EXPECT_FALSE((CNewPatch{0, 200000, 10}.ApplyTo(core.patchImage, out, buffer)));
-    EXPECT_EQ(core.patchImage.Tell(), 5u);
+    EXPECT_FALSE((CNewPatch{0, 200000, 10}.ApplyTo(core.image.file, out, buffer)));
+    EXPECT_EQ(core.image.file.Tell(), 5u);
 }
 
 TEST(RecordTest, NeedsRecordLooksAtSumsAndTimes)

@@ -1,0 +1,24 @@
+// The open patch image of one build or one apply: the uncompressed image file shared by
+// the header, the record reader and writer and the apply, its format, the number of file
+// records it holds, and the work files of a compact build. Whoever runs the build or the
+// apply owns it and hands it to the engine through its host.
+#pragma once
+#include "platform/BinFile.h"
+
+#include <cstdint>
+
+// Classic: one gzip stream of fixed-layout records, read by every reader of the format.
+// Compact: records with zstd-packed deltas and SHA-256 checks, read by this program.
+enum class CPatchFormat { Classic, Compact };
+
+struct CPatchImage {
+    CBinFile file;
+    // Chosen for a build, found in the patch for an apply.
+    CPatchFormat format = CPatchFormat::Classic;
+    // A compact build: the controls, differences and literals of all its records, each
+    // written unpacked into a work file of its own until the patch file is made.
+    CBinFile compactStreams[3];
+    uint16_t fileCount = 0;
+    // The target files an apply has replaced so far; its caller sets it to 0 first.
+    int filesUpdated = 0;
+};
