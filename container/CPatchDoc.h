@@ -2,6 +2,8 @@
 // image, compression into a gzip stream, the part prefix with splitting and reassembly,
 // and the self-extracting form.
 #pragma once
+#include "engine/common/OpenPatch.h"
+#include "engine/common/RemoveEntries.h"
 #include "platform/BinFile.h"
 #include "platform/Progress.h"
 #include "platform/UserPrompt.h"
@@ -22,13 +24,6 @@ inline constexpr size_t kRemoveFieldLength = 260;
 inline constexpr size_t kEmptyHeaderLength = 732; // the header of a patch without remove entries
 inline constexpr int kMaxParts = 255;             // the reader takes the low byte of the part count
 
-// The name, relative to the folder an apply updates ('/' between components), under
-// which a patch stores the remove entry: a relative entry as it is, a full one below the
-// default apply folder or else below the build's old folder relative to that folder.
-// False when it lies below neither or climbs out of its folder.
-bool RemoveEntryRelativeName(const std::string& entry, const std::string& defaultFolder, const std::string& oldFolder,
-                             std::string& relative);
-
 // The header fields as read back from a patch image.
 struct CPatchHeader {
     int32_t dateSum = 0;
@@ -39,14 +34,14 @@ struct CPatchHeader {
     uint32_t recordsOffset = 0;
 };
 
-class CPatchDoc {
+class CPatchDoc : public IOpenPatch {
 public:
     CPatchDoc(IEngineHost& core, CDirDiff& dirDiff, const std::string& pathName);
-    ~CPatchDoc();
+    ~CPatchDoc() override;
     CPatchDoc(const CPatchDoc&) = delete;
     CPatchDoc& operator=(const CPatchDoc&) = delete;
 
-    const std::string& PathName() const { return pathName_; }
+    const std::string& PathName() const override { return pathName_; }
     void SetPathName(const std::string& path) { pathName_ = path; }
     // Messages of the packaging steps are owned by this window.
     void SetOwner(PromptOwner owner) { owner_ = owner; }
@@ -81,7 +76,7 @@ public:
 
     // Apply.
     bool ReadPatchHeader();
-    bool RewindToFileRecords();
+    bool RewindToFileRecords() override;
     void ClosePatchFile();
     bool AssemblePatchFile();
     bool DecompressPatchFile();

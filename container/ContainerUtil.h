@@ -13,6 +13,11 @@ inline constexpr const char* kErrorTitle = "Delvorin Error";
 inline constexpr const char* kWarningTitle = "Delvorin Warning";
 inline constexpr const char* kMessageTitle = "Delvorin Message";
 
+// Widths of the classic header's fixed fields.
+inline constexpr size_t kMagicWidth = 64;
+inline constexpr size_t kNameWidth = 68;
+inline constexpr size_t kFolderWidth = 260;
+
 inline void PutLE16(unsigned char* p, uint16_t v)
 {
     p[0] = static_cast<unsigned char>(v);
@@ -30,6 +35,13 @@ inline void PutPartPrefix(unsigned char* p, int32_t count, int32_t size)
 {
     PutLE32(p, static_cast<uint32_t>(count));
     PutLE32(p + 4, static_cast<uint32_t>(size));
+}
+
+// The message of a packaging step that cannot open one of its files.
+inline std::string CannotOpenForPackaging(const std::string& name)
+{
+    return "Cannot open the Delvorin file:\n\n" + name +
+           "\n\nthat is required for creating a self-extracting patch file.";
 }
 
 // How a chunked copy ended.

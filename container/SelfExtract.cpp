@@ -13,12 +13,6 @@ namespace {
 
 constexpr size_t kCopyChunk = 1 << 20;
 
-std::string CannotOpenForPackaging(const std::string& name)
-{
-    return "Cannot open the Delvorin file:\n\n" + name +
-           "\n\nthat is required for creating a self-extracting patch file.";
-}
-
 // The message that refuses a split size the stub leaves no room in.
 std::string SplitTooSmallText(unsigned splitSize, uint64_t stubLength)
 {

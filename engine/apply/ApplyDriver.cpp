@@ -7,7 +7,7 @@
 // all of them staged at once, the user may have them replaced one by one instead.
 #include "app/EngineHost.h"
 #include "app/StringHelpers.h"
-#include "container/CPatchDoc.h"
+#include "engine/common/OpenPatch.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/SafeNames.h"
@@ -99,7 +99,7 @@ bool EmptyPatch(CDirDiff& dirDiff)
 }
 
 // One record of the first pass: its name, its objects and its target.
-void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWritePlan& plan)
+void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWritePlan& plan)
 {
     const std::string& folder = dirDiff.TargetFolder();
     if (!IsSafeRelativeName(record.name)) {
@@ -128,7 +128,7 @@ void VerifyRecord(CDirDiff& dirDiff, CPatchDoc& doc, CFilePatch& record, CWriteP
 
 // The first pass: 1 when every record passed, 0 when errors were collected (the failure
 // flag is set), -1 when a cancel was confirmed.
-int VerificationPass(CDirDiff& dirDiff, CPatchDoc& doc, CApplyContext& context, CWritePlan& plan,
+int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context, CWritePlan& plan,
                      IApplyProgress* progress)
 {
     IEngineHost& core = dirDiff.Core();
@@ -255,7 +255,7 @@ void UndoStaging(CApplyContext& context, CReplaceQueue& replacements)
 
 } // namespace
 
-int CDirDiff::VerifyPatch(CPatchDoc& doc, IApplyProgress* progress)
+int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
 {
     ClearErrors();
     if (EmptyPatch(*this))
@@ -266,7 +266,7 @@ int CDirDiff::VerifyPatch(CPatchDoc& doc, IApplyProgress* progress)
     return VerificationPass(*this, doc, context, plan, progress);
 }
 
-int CDirDiff::ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress)
+int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backupExt, IApplyProgress* progress)
 {
     ClearErrors();
     changedNothing = true; // until the commit, or the first file replaced one by one

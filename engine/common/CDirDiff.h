@@ -13,7 +13,7 @@
 #include <vector>
 
 class IEngineHost;
-class CPatchDoc;
+class IOpenPatch;
 class IBuildProgress;
 class IApplyProgress;
 
@@ -77,10 +77,10 @@ public:
     std::string buildRefusal;
 
     // Apply driver: 1 success, 0 failure, -1 cancel confirmed.
-    int ApplyPatch(CPatchDoc& doc, int& backup, const std::string& backupExt, IApplyProgress* progress);
+    int ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backupExt, IApplyProgress* progress);
     // The verification pass of an apply alone: fills the errors table, changes nothing.
     // 1 when the patch can be applied, 0 otherwise, -1 cancel confirmed.
-    int VerifyPatch(CPatchDoc& doc, IApplyProgress* progress);
+    int VerifyPatch(IOpenPatch& doc, IApplyProgress* progress);
 
     // Paths of the current build, or the target folder of an apply.
     std::string oldFolder;
