@@ -1,11 +1,10 @@
 #include "app/LogFile.h"
 
+#include "platform/FileSystem.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdio>
 #include <ctime>
-#include <fcntl.h>
-#include <unistd.h>
 
 std::string CLogFile::HeaderLine(time_t when)
 {
@@ -35,18 +34,7 @@ void CLogFile::Append(const std::string& text)
 {
     if (!Enabled())
         return;
-    int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd < 0)
-        fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (prompts_)
-            prompts_->Ask(PromptOwner::MainWindow, "Unable to open log file ", "Delvorin", PromptButtons::OK,
-                          PromptIcon::None);
-        return;
-    }
-    std::string line = text + "\n";
-    lseek(fd, 0, SEEK_END);
-    ssize_t ignored = ::write(fd, line.data(), line.size());
-    (void)ignored;
-    ::close(fd);
+    if (!fsys::AppendToFile(path_, text + "\n") && prompts_)
+        prompts_->Ask(PromptOwner::MainWindow, "Unable to open log file ", "Delvorin", PromptButtons::OK,
+                      PromptIcon::None);
 }

@@ -36,6 +36,9 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);
 // first or cannot be read.
 bool ReadAt(int fd, void* data, size_t size, uint64_t offset);
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
+// Appends bytes at the end of the file, creating it when it is missing. False only when
+// the file can be neither opened nor created (a failed write is not told).
+bool AppendToFile(const std::string& path, const std::string& bytes);
 // Permission bits of a file (0644 style); false when it cannot be had.
 bool GetPermissions(const std::string& path, unsigned& mode);
 bool SetPermissions(const std::string& path, unsigned mode);

@@ -5,9 +5,21 @@
 // folder is refused, and no change of the tree made while the apply runs (a folder
 // swapped for a link to elsewhere) can turn a checked name into a place outside.
 #pragma once
+#include "platform/EntryStatus.h"
+
+#include <cstdint>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
+
+// The room on the file system a folder lies on, as far as the system tells it.
+struct CFolderRoom {
+    uint64_t device = 0;     // the file system
+    uint64_t nameMax = 0;    // the longest name it takes (0: not told)
+    uint64_t blockSize = 0;  // its unit of allocation (0: not told)
+    uint64_t available = 0;  // bytes an unprivileged user may still take
+    bool inodesKnown = false; // false for a file system without a fixed number of them
+    uint64_t inodesAvailable = 0;
+};
 
 class CFolderHandle {
 public:
@@ -57,7 +69,23 @@ public:
     // Deletes the empty folder at the entry.
     bool RemoveFolder(const std::string& name) const;
     // What is at the name, the name itself where it is a link. False when nothing is.
-    bool Status(const std::string& name, struct stat& st) const;
+    bool Status(const std::string& name, CEntryStatus& st) const;
+    // The same with a link at the name followed to what it leads to.
+    bool FollowedStatus(const std::string& name, CEntryStatus& st) const;
+
+    // The folder itself: what it is, and the room on its file system. False when the
+    // system cannot tell.
+    bool Status(CEntryStatus& st) const;
+    bool Room(CFolderRoom& room) const;
+    // True when this process may create and delete entries in the folder.
+    bool Writable() const;
+    // The names of the folder's entries, in the order the file system returns them.
+    bool ListNames(std::vector<std::string>& names) const;
+    // Opens the entry as it is (never through a link) for reading; -1 when it cannot.
+    int OpenEntry(const std::string& name) const;
+    // Makes the folder's entries durable: its own, or those of its whole file system.
+    bool Flush() const;
+    bool FlushFileSystem() const;
 
     // For tests: resolve names by the component walk even where openat2 is there.
     static void UseWalkOnly(bool on);

@@ -17,11 +17,8 @@
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
+#include "platform/Process.h"
 #include "platform/Progress.h"
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/stat.h>
 
 namespace {
 
@@ -181,11 +178,11 @@ bool RemoveListed(CDirDiff& dirDiff, const CFolderHandle& root, const std::strin
     std::string folderName, leaf;
     SplitRelativeName(entry, folderName, leaf);
     CFolderHandle folder = root.Folder(folderName);
-    struct stat st;
+    CEntryStatus st;
     if (!folder.Valid() || !folder.Status(leaf, st))
         return false;
-    struct stat followed;
-    if (S_ISLNK(st.st_mode) && fstatat(folder.Fd(), leaf.c_str(), &followed, 0) == 0 && S_ISDIR(followed.st_mode))
+    CEntryStatus followed;
+    if (st.IsLink() && folder.FollowedStatus(leaf, followed) && followed.IsFolder())
         return false; // a link to a folder is no file of the tree
     if (!ext)
         return folder.Remove(leaf);
@@ -222,11 +219,7 @@ bool AgreesToFileByFile(CDirDiff& dirDiff, const std::vector<std::string>& folde
 // as the system lets the process hold.
 void AllowManyOpenFolders()
 {
-    struct rlimit limit;
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
+    fsys::RaiseOpenFileLimit();
 }
 
 // Lists what the staging found wrong: files whose rebuild came out wrong, files in use.

@@ -105,7 +105,7 @@ std::string FreeBackupName(const CFolderHandle& folder, const std::string& leaf,
     std::string name;
     for (int number = 0; number <= kMaxNumber; ++number) {
         name = BackupName(leaf, ext, number);
-        struct stat st;
+        CEntryStatus st;
         if (taken.count(name) == 0 && !folder.Status(name, st))
             return name; // free, or too long for the file system (the caller says so)
     }

@@ -4,7 +4,7 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/CompactRebuild.h"
-#include "engine/apply/FilesInUse.h"
+#include "platform/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
@@ -134,7 +134,7 @@ bool CFileApply::FindFolder()
 
 bool CFileApply::CheckTarget()
 {
-    struct stat st;
+    CEntryStatus st;
     existed_ = folder_->Status(leaf_, st);
     uint64_t spanBytes = 0;
     NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
@@ -158,7 +158,7 @@ bool CFileApply::CheckTarget()
         if (!existed_)
             return true; // nothing there: nothing to check
         // Whatever is at the name is replaced; only a file or a link can be.
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        if (!st.IsFile() && !st.IsLink())
             return Fail("Unable to create file:\n" + target_);
         // A link that leads out of the target folder (or nowhere) is not read: it is
         // replaced as the link it is.

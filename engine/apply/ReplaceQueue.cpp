@@ -3,12 +3,10 @@
 #include "app/EngineHost.h"
 #include "engine/apply/Backups.h"
 #include "platform/FileSystem.h"
+#include "platform/OpenFiles.h"
 
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -22,23 +20,23 @@ constexpr size_t kFoldersFlushedOneByOne = 16;
 // be flushed.
 bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
 {
-    std::set<dev_t> flushed;
+    std::set<uint64_t> flushed;
     for (const CReplaceQueue::CEntry& e : entries) {
         if (e.timesOnly)
             continue;
-        struct stat st;
-        if (!e.folder->Status(e.staged, st) || !S_ISREG(st.st_mode))
+        CEntryStatus st;
+        if (!e.folder->Status(e.staged, st) || !st.IsFile())
             return false;
-        if (flushed.count(st.st_dev) != 0)
+        if (flushed.count(st.device) != 0)
             continue;
-        if (syncfs(e.folder->Fd()) == 0) {
-            flushed.insert(st.st_dev);
+        if (e.folder->FlushFileSystem()) {
+            flushed.insert(st.device);
             continue;
         }
-        int fd = openat(e.folder->Fd(), e.staged.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-        const bool ok = fd >= 0 && fsync(fd) == 0;
+        int fd = e.folder->OpenEntry(e.staged);
+        const bool ok = fd >= 0 && fsys::FlushFile(fd);
         if (fd >= 0)
-            close(fd);
+            fsys::CloseFile(fd);
         if (!ok)
             return false;
     }
@@ -48,7 +46,7 @@ bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
 // Opens the entry's target as it is (never through a link) for reading; -1 when it cannot.
 int OpenTarget(const CReplaceQueue::CEntry& e)
 {
-    return openat(e.folder->Fd(), e.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return e.folder->OpenEntry(e.leaf);
 }
 
 } // namespace
@@ -101,14 +99,14 @@ bool CReplaceQueue::Commit(const CEntry& e)
     if (e.backup) {
         // The old file keeps its bytes under the backup name before the new one takes
         // the target's name; only a file that is there is backed up.
-        struct stat st;
+        CEntryStatus st;
         std::string backupLeaf;
         if (e.folder->Status(e.leaf, st)) {
             // A link is kept as the link it is; only a copy needs the file open.
             const int fd = OpenTarget(e);
             const bool kept = BackUpEntry(*e.folder, e.leaf, fd, false, backupExt_, backupLeaf);
             if (fd >= 0)
-                close(fd);
+                fsys::CloseFile(fd);
             const std::string folder = fsys::FolderOf(e.target);
             if (!kept)
                 return Tell("Unable to create file:\n" + fsys::Join(folder, BackupName(e.leaf, backupExt_, 0)));
@@ -120,7 +118,7 @@ bool CReplaceQueue::Commit(const CEntry& e)
         int fd = OpenTarget(e);
         if (fd >= 0) {
             SetOpenFileTimes(fd, e.times);
-            close(fd);
+            fsys::CloseFile(fd);
         }
         return true;
     }
@@ -143,8 +141,8 @@ bool CReplaceQueue::Flush()
     bytes_ = 0;
     const bool durable = MakeDurable(entries);
     // Each folder once, however many handles of it the entries hold.
-    std::set<std::pair<dev_t, ino_t>> seen;
-    std::map<dev_t, std::vector<const CFolderHandle*>> folders;
+    std::set<std::pair<uint64_t, uint64_t>> seen;
+    std::map<uint64_t, std::vector<const CFolderHandle*>> folders;
     bool ok = true;
     for (const CEntry& e : entries) {
         if (ok && !durable)
@@ -152,11 +150,11 @@ bool CReplaceQueue::Flush()
         if (ok && Commit(e)) {
             if (!e.timesOnly)
                 ++core_.Image().filesUpdated;
-            struct stat st;
-            if (fstat(e.folder->Fd(), &st) != 0)
-                fsync(e.folder->Fd()); // a folder that cannot be told apart is flushed now
-            else if (seen.insert({st.st_dev, st.st_ino}).second)
-                folders[st.st_dev].push_back(e.folder.get());
+            CEntryStatus st;
+            if (!e.folder->Status(st))
+                e.folder->Flush(); // a folder that cannot be told apart is flushed now
+            else if (seen.insert({st.device, st.fileId}).second)
+                folders[st.device].push_back(e.folder.get());
             continue;
         }
         ok = false;
@@ -166,10 +164,10 @@ bool CReplaceQueue::Flush()
     // The renames are made durable with their folders: one by one where they are few,
     // by one flush of their file system where many (a tree of many small folders).
     for (const auto& [device, list] : folders) {
-        if (list.size() > kFoldersFlushedOneByOne && syncfs(list.front()->Fd()) == 0)
+        if (list.size() > kFoldersFlushedOneByOne && list.front()->FlushFileSystem())
             continue;
         for (const CFolderHandle* folder : list)
-            fsync(folder->Fd());
+            folder->Flush();
     }
     return ok;
 }

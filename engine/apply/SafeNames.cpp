@@ -1,9 +1,9 @@
 #include "engine/apply/SafeNames.h"
 
+#include "platform/EntryStatus.h"
 #include "platform/FileSystem.h"
 
 #include <cctype>
-#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -52,16 +52,16 @@ bool PassesLinkedFolder(const std::string& folder, const std::string& name)
     std::string path = fsys::WithoutTrailingSlash(folder);
     for (const auto& part : SplitComponents(name)) {
         path = fsys::Join(path, part);
-        struct stat lst;
-        if (lstat(path.c_str(), &lst) != 0)
+        CEntryStatus lst;
+        if (!fsys::EntryStatus(path, lst, false))
             return false; // nothing exists from here on
-        if (S_ISLNK(lst.st_mode)) {
-            struct stat st;
-            if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        if (lst.IsLink()) {
+            CEntryStatus st;
+            if (fsys::EntryStatus(path, st, true) && st.IsFolder())
                 return true;
             return false; // a link to a file or a broken link: nothing can lie below it
         }
-        if (!S_ISDIR(lst.st_mode))
+        if (!lst.IsFolder())
             return false;
     }
     return false;

@@ -4,9 +4,6 @@
 
 #include <cctype>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
 #include <vector>
 
 bool IsStagedName(const std::string& name)
@@ -22,23 +19,14 @@ bool IsStagedName(const std::string& name)
 
 void RemoveStagedLeftovers(const CFolderHandle& folder)
 {
-    // The listing reads through a descriptor of its own, so the handle keeps its own.
-    int fd = openat(folder.Fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    std::vector<std::string> names;
+    if (!folder.ListNames(names))
         return;
-    DIR* dir = fdopendir(fd);
-    if (!dir) {
-        close(fd);
-        return;
-    }
-    std::vector<std::string> found;
-    while (dirent* d = readdir(dir))
-        if (IsStagedName(d->d_name))
-            found.push_back(d->d_name);
-    closedir(dir);
-    for (const std::string& name : found) {
-        struct stat st;
-        if (folder.Status(name, st) && S_ISREG(st.st_mode))
+    for (const std::string& name : names) {
+        if (!IsStagedName(name))
+            continue;
+        CEntryStatus st;
+        if (folder.Status(name, st) && st.IsFile())
             folder.Remove(name);
     }
 }

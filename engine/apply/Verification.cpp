@@ -322,14 +322,14 @@ int CFilePatch::VerifyTargetFile(char* entry)
         std::string folder, leaf;
         SplitRelativeName(name, folder, leaf);
         CFolderHandle parent = root.Folder(folder);
-        struct stat st;
+        CEntryStatus st;
         if (!parent.Valid() || !parent.Status(leaf, st))
             return 1;
-        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode))
+        if (!st.IsFile() && !st.IsLink())
             return fail(kNotRegularText);
         // A file of the new length may be the new file already (an interrupted apply
         // put it in place): then it is written no more.
-        if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == newLength) {
+        if (st.IsFile() && st.size == newLength) {
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());

@@ -9,9 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 
@@ -60,24 +57,23 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
     entry.known = true;
     entry.exists = at == folder;
     entry.at = at;
-    entry.writable = faccessat(handle.Fd(), ".", W_OK | X_OK, AT_EACCESS) == 0;
-    struct stat st;
-    struct statvfs vfs;
-    if (fstat(handle.Fd(), &st) != 0 || fstatvfs(handle.Fd(), &vfs) != 0) {
+    entry.writable = handle.Writable();
+    CFolderRoom room;
+    if (!handle.Room(room)) {
         entry.known = false;
         return entry;
     }
-    entry.device = st.st_dev;
-    if (vfs.f_namemax != 0)
-        entry.nameMax = vfs.f_namemax;
-    if (disks_.count(st.st_dev) == 0) {
-        CDisk& disk = disks_[st.st_dev];
+    entry.device = room.device;
+    if (room.nameMax != 0)
+        entry.nameMax = room.nameMax;
+    if (disks_.count(room.device) == 0) {
+        CDisk& disk = disks_[room.device];
         disk.firstFolder = at.empty() ? rootPath_ : fsys::Join(rootPath_, at);
-        disk.blockSize = vfs.f_frsize ? vfs.f_frsize : 4096;
-        disk.available = static_cast<uint64_t>(vfs.f_bavail) * disk.blockSize;
-        // A file system that counts no inodes (f_files 0) has no fixed number of them.
-        disk.inodesKnown = vfs.f_files != 0;
-        disk.inodesAvailable = vfs.f_favail;
+        disk.blockSize = room.blockSize ? room.blockSize : 4096;
+        disk.available = room.available;
+        // A file system that counts no inodes has no fixed number of them.
+        disk.inodesKnown = room.inodesKnown;
+        disk.inodesAvailable = room.inodesAvailable;
     }
     return entry;
 }
@@ -114,10 +110,10 @@ std::string CWritePlan::FirstNonFolder(const std::string& folder) const
         std::string parent, leaf;
         SplitRelativeName(*at, parent, leaf);
         CFolderHandle handle = root_.Folder(parent);
-        struct stat st;
+        CEntryStatus st;
         if (!handle.Valid() || !handle.Status(leaf, st))
             return "";
-        if (!S_ISDIR(st.st_mode))
+        if (!st.IsFolder())
             return fsys::Join(rootPath_, *at);
     }
     return "";
@@ -129,7 +125,7 @@ std::string CWritePlan::TooLongBackup(const std::string& folder, const std::stri
     if (!backup_ || !entry.exists)
         return "";
     CFolderHandle handle = root_.Folder(folder);
-    struct stat st;
+    CEntryStatus st;
     if (!handle.Valid() || !handle.Status(leaf, st))
         return "";
     std::set<std::string>& taken = backupNames_[folder];
@@ -189,9 +185,9 @@ std::string CWritePlan::Add(const CFilePatch& record)
     uint64_t replaced = record.newFileFlag ? 0 : record.oldLength;
     if (record.newFileFlag && entry.exists) {
         CFolderHandle handle = root_.Folder(folder);
-        struct stat st;
-        if (handle.Valid() && handle.Status(leaf, st) && S_ISREG(st.st_mode)) {
-            replaced = static_cast<uint64_t>(st.st_size);
+        CEntryStatus st;
+        if (handle.Valid() && handle.Status(leaf, st) && st.IsFile()) {
+            replaced = st.size;
             replacing = true;
         }
     }

@@ -76,7 +76,7 @@ private:
     };
     struct CFolder {
         bool known = false; // an existing folder could be found
-        dev_t device = 0;
+        uint64_t device = 0;
         bool reported = false;
         bool writable = true;
         bool exists = false;   // the folder itself, not only one above it
@@ -101,5 +101,5 @@ private:
     std::set<std::string> madeFolders_;   // the folders made for new files
     std::map<std::string, std::set<std::string>> backupNames_; // folder -> backup names taken
     std::map<std::string, CFolder> looked_;
-    std::map<dev_t, CDisk> disks_;
+    std::map<uint64_t, CDisk> disks_;
 };

@@ -3,25 +3,25 @@
 #include "engine/common/CDirDiff.h"
 
 #include "app/EngineHost.h"
+#include "platform/EntryStatus.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
 #include <cstring>
-#include <sys/stat.h>
 #include <utility>
 
 namespace {
 
 // Identity of a folder on disk, used to notice a folder that contains itself (a bind
 // mount, or a folder swapped for a link while the walk runs) instead of looping.
-using FolderId = std::pair<dev_t, ino_t>;
+using FolderId = std::pair<uint64_t, uint64_t>;
 
 bool GetFolderId(const std::string& folder, FolderId& id)
 {
-    struct stat st;
-    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0)
+    CEntryStatus st;
+    if (!fsys::EntryStatus(folder, st, true))
         return false;
-    id = {st.st_dev, st.st_ino};
+    id = {st.device, st.fileId};
     return true;
 }
 

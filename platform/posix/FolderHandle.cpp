@@ -1,12 +1,15 @@
 #include "platform/FolderHandle.h"
+#include "platform/posix/NativeStatus.h"
 
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <random>
 #include <sys/file.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 #include <utility>
@@ -209,7 +212,7 @@ bool CFolderHandle::Link(const std::string& from, const std::string& to) const
 bool CFolderHandle::Remove(const std::string& name) const
 {
     struct stat st;
-    if (!Status(name, st) || S_ISDIR(st.st_mode))
+    if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
         return false;
     return unlinkat(fd_, name.c_str(), 0) == 0;
 }
@@ -219,9 +222,83 @@ bool CFolderHandle::RemoveFolder(const std::string& name) const
     return unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
-bool CFolderHandle::Status(const std::string& name, struct stat& st) const
+bool CFolderHandle::Status(const std::string& name, CEntryStatus& st) const
 {
-    return fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    struct stat native;
+    if (fstatat(fd_, name.c_str(), &native, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    st = posix::EntryStatusOf(native);
+    return true;
+}
+
+bool CFolderHandle::FollowedStatus(const std::string& name, CEntryStatus& st) const
+{
+    struct stat native;
+    if (fstatat(fd_, name.c_str(), &native, 0) != 0)
+        return false;
+    st = posix::EntryStatusOf(native);
+    return true;
+}
+
+bool CFolderHandle::Status(CEntryStatus& st) const
+{
+    struct stat native;
+    if (fstat(fd_, &native) != 0)
+        return false;
+    st = posix::EntryStatusOf(native);
+    return true;
+}
+
+bool CFolderHandle::Room(CFolderRoom& room) const
+{
+    struct stat st;
+    struct statvfs vfs;
+    if (fstat(fd_, &st) != 0 || fstatvfs(fd_, &vfs) != 0)
+        return false;
+    room.device = static_cast<uint64_t>(st.st_dev);
+    room.nameMax = vfs.f_namemax;
+    room.blockSize = vfs.f_frsize;
+    room.available = static_cast<uint64_t>(vfs.f_bavail) * (vfs.f_frsize ? vfs.f_frsize : 4096);
+    room.inodesKnown = vfs.f_files != 0;
+    room.inodesAvailable = vfs.f_favail;
+    return true;
+}
+
+bool CFolderHandle::Writable() const
+{
+    return faccessat(fd_, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool CFolderHandle::ListNames(std::vector<std::string>& names) const
+{
+    // The listing reads through a descriptor of its own, so the handle keeps its own.
+    int fd = openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        close(fd);
+        return false;
+    }
+    while (dirent* d = readdir(dir))
+        names.push_back(d->d_name);
+    closedir(dir);
+    return true;
+}
+
+int CFolderHandle::OpenEntry(const std::string& name) const
+{
+    return openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+bool CFolderHandle::Flush() const
+{
+    return fsync(fd_) == 0;
+}
+
+bool CFolderHandle::FlushFileSystem() const
+{
+    return syncfs(fd_) == 0;
 }
 
 void CFolderHandle::UseWalkOnly(bool on)

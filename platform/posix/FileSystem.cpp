@@ -169,6 +169,20 @@ bool WriteWholeFile(const std::string& path, const void* data, size_t size)
     return ok;
 }
 
+bool AppendToFile(const std::string& path, const std::string& bytes)
+{
+    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    lseek(fd, 0, SEEK_END);
+    ssize_t ignored = write(fd, bytes.data(), bytes.size());
+    (void)ignored;
+    close(fd);
+    return true;
+}
+
 bool GetPermissions(const std::string& path, unsigned& mode)
 {
     struct stat st;

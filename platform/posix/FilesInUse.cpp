@@ -1,4 +1,4 @@
-#include "engine/apply/FilesInUse.h"
+#include "platform/FilesInUse.h"
 
 #include <cerrno>
 #include <csignal>
