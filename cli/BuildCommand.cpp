@@ -242,6 +242,7 @@ int RunBuild(const std::vector<std::string>& args)
     inputs.newFolder = fsys::WithoutTrailingSlash(Absolute(o.newFolder, cwd));
     inputs.patchFile = Absolute(o.patchFile, cwd);
     inputs.selfExtract = o.selfExtract;
+    inputs.checkNameCharacters = false;
 
     CTerminalPrompt prompt;
     CAppCore core(&prompt, fsys::ProgramFolder());
@@ -277,7 +278,7 @@ int RunBuild(const std::vector<std::string>& args)
     {
         // The compression and packaging show on the same line and take Ctrl-C as well.
         CTerminalBuildProgress progress;
-        outcome = job.Run(progress);
+        outcome = job.Run(&progress);
     }
     switch (outcome.kind) {
     case CBuildOutcome::Kind::Built:

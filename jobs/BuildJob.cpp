@@ -44,19 +44,20 @@ CBuildRefusal CBuildJob::Check()
     const CBuildInputs& in = inputs_;
     if (in.oldFolder.empty())
         return refuse(Reason::FoldersMissing, Field::OldFolder, LoadString(105));
-    if (HasForbiddenNameChar(in.oldFolder))
+    const bool checkChars = in.checkNameCharacters;
+    if (checkChars && HasForbiddenNameChar(in.oldFolder))
         return refuse(Reason::BadFolderName, Field::OldFolder, LoadString(129));
     if (in.newFolder.empty())
         return refuse(Reason::FoldersMissing, Field::NewFolder, LoadString(105));
-    if (HasForbiddenNameChar(in.newFolder))
+    if (checkChars && HasForbiddenNameChar(in.newFolder))
         return refuse(Reason::BadFolderName, Field::NewFolder, LoadString(129));
     if (in.oldFolder == in.newFolder)
         return refuse(Reason::SameFolders, Field::None, LoadString(107));
     if (in.patchFile.empty())
         return refuse(Reason::PatchNameMissing, Field::PatchFile, LoadString(112));
-    if (HasForbiddenNameChar(in.patchFile))
+    if (checkChars && HasForbiddenNameChar(in.patchFile))
         return refuse(Reason::BadPatchName, Field::PatchFile, LoadString(130));
-    if (!in.defaultFolder.empty() && HasForbiddenNameChar(in.defaultFolder))
+    if (checkChars && !in.defaultFolder.empty() && HasForbiddenNameChar(in.defaultFolder))
         return refuse(Reason::BadFolderName, Field::DefaultFolder, LoadString(129));
     // A name without a folder is a file in the home folder.
     if (inputs_.patchFile.find('/') == std::string::npos)
@@ -75,7 +76,7 @@ CBuildRefusal CBuildJob::Check()
     return {};
 }
 
-CBuildOutcome CBuildJob::Run(IBuildProgress& progress)
+CBuildOutcome CBuildJob::Run(IBuildProgress* progress)
 {
     using Kind = CBuildOutcome::Kind;
     CBuildOutcome outcome;
@@ -97,7 +98,7 @@ CBuildOutcome CBuildJob::Run(IBuildProgress& progress)
     }
 
     std::string message;
-    const int result = dirDiff_.BuildPatch(inputs_.oldFolder, inputs_.newFolder, message, &progress);
+    const int result = dirDiff_.BuildPatch(inputs_.oldFolder, inputs_.newFolder, message, progress);
     if (result == 0) {
         doc.AbandonPatchFile();
         outcome.message = message;
@@ -109,7 +110,7 @@ CBuildOutcome CBuildJob::Run(IBuildProgress& progress)
         return outcome;
     }
     // The compression and packaging report on the same progress and take its cancel.
-    doc.SetProgress(&progress);
+    doc.SetProgress(progress);
     const bool finished = doc.FinishPatchFile(false);
     doc.SetProgress(nullptr);
     if (finished) {

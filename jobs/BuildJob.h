@@ -18,6 +18,10 @@ struct CBuildInputs {
     std::string patchFile;
     std::string defaultFolder; // checked only when given
     bool selfExtract = false;
+    // The windows refuse folder and file names that hold any of ? " < > * | \ (names the
+    // patch's readers on other systems cannot use); the command line takes every name
+    // the file system takes, as scripts have always given it.
+    bool checkNameCharacters = true;
 };
 
 // Why a build was refused before it began, and which input the user should correct.
@@ -60,9 +64,10 @@ public:
     // The inputs as the build uses them.
     const CBuildInputs& Inputs() const { return inputs_; }
 
-    // Checks the inputs, writes the header, builds and finishes the patch file. Whatever
-    // does not end in a patch file leaves no work file behind.
-    CBuildOutcome Run(IBuildProgress& progress);
+    // Checks the inputs, writes the header, builds and finishes the patch file, showing
+    // progress where one is given. Whatever does not end in a patch file leaves no work
+    // file behind.
+    CBuildOutcome Run(IBuildProgress* progress);
 
 private:
     CAppCore& core_;

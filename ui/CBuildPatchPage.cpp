@@ -472,7 +472,7 @@ void CBuildPatchPage::OnBuild(wxCommandEvent&)
     CBuildProgressDlg progress;
     progress.Create(Sheet()); // disables the Expert mode window while it exists
     core.settings.defaultFolder = defaultFolder; // the header carries it
-    const CBuildOutcome outcome = job.Run(progress);
+    const CBuildOutcome outcome = job.Run(&progress);
     progress.Finish();
     // A cancel the user confirmed needs no further message; a failed step that reported
     // itself needs none either (one message per failure).

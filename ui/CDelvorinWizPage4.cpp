@@ -225,7 +225,7 @@ bool CDelvorinWizPage4::BuildPatchFile(CBuildJob& job)
     CBuildProgressDlg progress;
     progress.Create(&sheet); // the sheet is disabled while the dialog exists
     core.settings.thorough = thorough; // the engine and the compression read it there
-    const CBuildOutcome outcome = job.Run(progress);
+    const CBuildOutcome outcome = job.Run(&progress);
     progress.Finish();
 
     if (outcome.kind == CBuildOutcome::Kind::Built) {

@@ -65,7 +65,7 @@ protected:
     int Build(bool expectFinished = true)
     {
         CBuildJob job(core, dirDiff, {oldFolder, newFolder, patch, "", false});
-        const CBuildOutcome outcome = job.Run(progress);
+        const CBuildOutcome outcome = job.Run(&progress);
         using Kind = CBuildOutcome::Kind;
         EXPECT_NE(outcome.kind, Kind::Refused) << outcome.refusal.text;
         EXPECT_EQ(outcome.message.rfind("Error creating Delvorin file!", 0), std::string::npos) << outcome.message;

@@ -58,6 +58,8 @@ TEST(BuildJob, ChecksComeInOrderAndNameTheInputToCorrect)
         {"parts smaller than the apply program", {old, fresh, dir / "update.EXE", "", true}, 2,
          Reason::SelfExtractSplit, Field::None, ""},
         {"everything in order", {old, fresh, dir / "update.EXE", "", true}, 0, Reason::None, Field::None, ""},
+        {"any name the file system takes, from the command line", {old + "|", fresh, dir / "a?.exe", "C:\\x", true, false},
+         0, Reason::None, Field::None, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -77,7 +79,7 @@ TEST(BuildJob, ChecksComeInOrderAndNameTheInputToCorrect)
         // A refused build writes nothing and shows nothing: the front end says why.
         CRecordingBuildProgress progress;
         if (row.reason != Reason::None) {
-            EXPECT_EQ(job.Run(progress).kind, CBuildOutcome::Kind::Refused);
+            EXPECT_EQ(job.Run(&progress).kind, CBuildOutcome::Kind::Refused);
         }
         EXPECT_TRUE(prompt.Shown().empty());
     }
