@@ -1,9 +1,13 @@
 // delvorin-cli apply PATCH_FILE TARGET_FOLDER [--backup [EXT]] [--file-by-file]: verifies
 // the target folder against the patch and, when every file matches, applies it.
+#include "app/AppCore.h"
 #include "app/StringHelpers.h"
-#include "cli/ApplySupport.h"
 #include "cli/Commands.h"
 #include "engine/apply/BackupReport.h"
+#include "engine/common/CDirDiff.h"
+#include "jobs/ApplyJob.h"
+#include "terminal/ApplySupport.h"
+#include "terminal/Terminal.h"
 
 #include <iostream>
 
@@ -50,45 +54,42 @@ int RunApply(const std::vector<std::string>& args)
     }
 
     InstallCancelHandler();
-    CApplySession session;
-    if (!session.Open(patchFile, AbsoluteFolder(positional[1])))
+    CTerminalPrompt prompt;
+    CAppCore core(&prompt);
+    CDirDiff dirDiff(core);
+    CApplyJob job(core, dirDiff, patchFile);
+    if (!job.Open()) {
+        PrintError(job.OpenFailure().message);
         return kExitFailure;
-    // Where the disk lacks room to stage every file first, the files are replaced one by
-    // one only when the user asked for that beforehand.
-    session.dirDiff.fileByFile = fileByFile ? CDirDiff::FileByFile::Allowed : CDirDiff::FileByFile::Refused;
-    int result;
+    }
+    job.AllowFileByFile(fileByFile);
+    CApplyOutcome outcome;
     {
         CTerminalApplyProgress progress;
-        result = session.dirDiff.ApplyPatch(*session.doc, backup, backupExt, &progress);
+        outcome = job.Apply(AbsoluteFolder(positional[1]), backup, backupExt, &progress);
     }
-    session.Close();
+    job.Close();
 
     // Backups made before an apply stopped are kept as well: they are listed either way.
-    const std::string backups = BackupParagraph(BackupLines(session.dirDiff.TargetFolder(), session.dirDiff.backups));
-    if (result > 0) {
-        std::cout << "The Delvorin file has been applied successfully.\n" << backups << std::flush;
+    const std::string backups = BackupParagraph(outcome.backupLines);
+    if (outcome.kind == CApplyOutcome::Kind::Applied) {
+        std::cout << kAppliedText << "\n" << backups << std::flush;
         return kExitOk;
     }
     std::cout << backups << std::flush;
-    if (session.dirDiff.changedNothing)
+    if (outcome.changedNothing)
         std::cerr << "Nothing was changed." << std::endl;
-    if (session.dirDiff.needsFileByFile && !fileByFile)
+    if (outcome.needsFileByFile && !fileByFile)
         std::cerr << "Run it again with --file-by-file to replace the files one by one (an interrupted apply then "
                      "leaves some files new and some old until it is run again)."
                   << std::endl;
-    if (result < 0) {
-        PrintError("cancelled: An Error occurred when the patch file was applied.");
-        return CancelledStatus();
-    }
-    if (session.dirDiff.failure) {
-        // 3 only when the folder does not hold the files the patch was built against;
-        // a patch that cannot be applied as it is (damaged, unsafe, a folder that cannot
-        // be written) is a failure.
-        PrintVerificationErrors(session.dirDiff);
-        return session.dirDiff.TargetDoesNotMatch() ? kExitNothingToDo : kExitFailure;
-    }
-    PrintError("An Error occurred when the patch file was applied.");
-    return kExitFailure;
+    if (outcome.kind == CApplyOutcome::Kind::Cancelled)
+        PrintError(std::string("cancelled: ") + kApplyFailedText);
+    else if (outcome.VerificationFailed())
+        PrintVerificationErrors(outcome.ErrorLines());
+    else
+        PrintError(kApplyFailedText);
+    return ApplyExitStatus(outcome, CancelledStatus());
 }
 
 CCommandRegistration g_apply({"apply",

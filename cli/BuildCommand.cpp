@@ -4,10 +4,10 @@
 #include "app/StringHelpers.h"
 #include "app/UserIdentity.h"
 #include "cli/Commands.h"
-#include "cli/Terminal.h"
-#include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "jobs/BuildJob.h"
 #include "platform/FileSystem.h"
+#include "terminal/Terminal.h"
 
 #include <cerrno>
 #include <climits>
@@ -203,18 +203,30 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
         o.newFolder = positional[1];
         o.patchFile = positional[2];
     }
-    if (o.selfExtract && !EndsWithNoCase(o.patchFile, ".exe")) {
+    return -1;
+}
+
+// The exit status of a build refused before it began, its message printed. The command
+// line words two of the refusals its own way.
+int Refused(const CBuildRefusal& refusal)
+{
+    using Reason = CBuildRefusal::Reason;
+    switch (refusal.reason) {
+    case Reason::NotProgramName:
         PrintError("To create a self-extracting patch program, the file name extension must be \".exe\"");
         return kExitUsage;
+    case Reason::PatchInsideNewFolder:
+        PrintError("the patch file must not lie inside the new files folder");
+        return kExitUsage;
+    case Reason::FoldersMissing:
+    case Reason::SameFolders:
+        // Folders that cannot be built from are a failure, as when they do not exist.
+        PrintError(refusal.text);
+        return kExitFailure;
+    default:
+        PrintError(refusal.text);
+        return kExitUsage;
     }
-    if (o.selfExtract) {
-        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(fsys::ProgramFolder(), o.split);
-        if (!refusal.empty()) {
-            PrintError(refusal);
-            return kExitUsage;
-        }
-    }
-    return -1;
 }
 
 int RunBuild(const std::vector<std::string>& args)
@@ -225,79 +237,64 @@ int RunBuild(const std::vector<std::string>& args)
         return parsed;
 
     const std::string cwd = CurrentFolder();
-    const std::string oldFolder = fsys::WithoutTrailingSlash(Absolute(o.oldFolder, cwd));
-    const std::string newFolder = fsys::WithoutTrailingSlash(Absolute(o.newFolder, cwd));
-    const std::string patchFile = Absolute(o.patchFile, cwd);
-    // The build writes its work file beside the patch file; inside the new folder the
-    // walk would take that half-written file for one of the new files.
-    if (fsys::LiesInsideFolder(patchFile, newFolder)) {
-        PrintError("the patch file must not lie inside the new files folder");
-        return kExitUsage;
-    }
+    CBuildInputs inputs;
+    inputs.oldFolder = fsys::WithoutTrailingSlash(Absolute(o.oldFolder, cwd));
+    inputs.newFolder = fsys::WithoutTrailingSlash(Absolute(o.newFolder, cwd));
+    inputs.patchFile = Absolute(o.patchFile, cwd);
+    inputs.selfExtract = o.selfExtract;
+    inputs.checkNameCharacters = false;
 
     CTerminalPrompt prompt;
     CAppCore core(&prompt, fsys::ProgramFolder());
     core.userName = o.hasPublisher ? o.publisher : AccountFullName();
     core.userOrganization = o.organization;
-    core.settings.oldFolder = oldFolder;
-    core.settings.newFolder = newFolder;
-    core.settings.patchFile = patchFile;
-    core.settings.defaultFolder = o.hasDefaultFolder ? o.defaultFolder : oldFolder;
+    core.settings.oldFolder = inputs.oldFolder;
+    core.settings.newFolder = inputs.newFolder;
+    core.settings.patchFile = inputs.patchFile;
+    core.settings.defaultFolder = o.hasDefaultFolder ? o.defaultFolder : inputs.oldFolder;
     core.settings.dialogText = o.dialogText;
     core.settings.splitSize = static_cast<uint16_t>(o.split);
     core.settings.selfExtract = o.selfExtract ? 1 : 0;
     core.settings.thorough = o.thorough ? 1 : 0;
     core.settings.compact = o.compact ? 1 : 0;
+
+    CDirDiff dirDiff(core);
+    CBuildJob job(core, dirDiff, inputs);
+    if (const CBuildRefusal refusal = job.Check())
+        return Refused(refusal);
     if (!o.logFile.empty()) {
         core.settings.logFile = 1;
         core.log.SetPath(Absolute(o.logFile, cwd));
         if (!core.log.Start())
             return kExitFailure;
     }
-
-    CDirDiff dirDiff(core);
     for (const auto& e : o.excludes)
-        dirDiff.AddExcludeFile(Absolute(e, newFolder));
+        dirDiff.AddExcludeFile(Absolute(e, inputs.newFolder));
     for (const auto& r : o.removes)
-        dirDiff.AddRemoveFile(Absolute(r, oldFolder));
+        dirDiff.AddRemoveFile(Absolute(r, inputs.oldFolder));
 
     InstallCancelHandler();
-    CPatchDoc doc(core, dirDiff, patchFile);
-    doc.SetOwner(PromptOwner::ProgressDialog);
-    doc.SetSelfExtract(o.selfExtract);
-    doc.SetOldFolder(oldFolder);
-    if (!doc.WritePatchHeader()) {
-        PrintError(doc.WithFailureCause("Error creating Delvorin file!"));
-        return kExitFailure;
-    }
-
-    std::string message;
-    int result;
-    bool finished = false;
+    CBuildOutcome outcome;
     {
         // The compression and packaging show on the same line and take Ctrl-C as well.
         CTerminalBuildProgress progress;
-        result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
-        if (result == 1) {
-            doc.SetProgress(&progress);
-            finished = doc.FinishPatchFile(false);
-            doc.SetProgress(nullptr);
-        }
+        outcome = job.Run(&progress);
     }
-    if (result == 0) {
-        doc.AbandonPatchFile();
-        PrintError(message);
-        return kExitFailure;
-    }
-    if (result == -1 || doc.Cancelled()) {
-        doc.AbandonPatchFile();
+    switch (outcome.kind) {
+    case CBuildOutcome::Kind::Built:
+        std::cout << "The Patch File: " << inputs.patchFile << " was successfully created." << std::endl;
+        return kExitOk;
+    case CBuildOutcome::Kind::Identical: return kExitNothingToDo;
+    case CBuildOutcome::Kind::Refused: return Refused(outcome.refusal);
+    case CBuildOutcome::Kind::Cancelled:
         PrintError("build cancelled; no patch file was created");
         return CancelledStatus();
+    case CBuildOutcome::Kind::Failed: break;
     }
-    if (!finished)
-        return core.image.fileCount == 0 ? kExitNothingToDo : kExitFailure;
-    std::cout << "The Patch File: " << patchFile << " was successfully created." << std::endl;
-    return kExitOk;
+    // A step that said why itself left no message here.
+    if (!outcome.message.empty())
+        PrintError(outcome.message);
+    return kExitFailure;
 }
 
 CCommandRegistration g_build({

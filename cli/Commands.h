@@ -1,16 +1,11 @@
 // The commands of delvorin-cli. Each command lives in a file of its own and registers
 // itself here; main() picks it by its first argument.
 #pragma once
+#include "jobs/ExitStatus.h"
+
 #include <functional>
 #include <string>
 #include <vector>
-
-// Exit statuses shared by all commands.
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitNothingToDo = 3;   // build: identical folders; apply/verify: the target does not match
-inline constexpr int kExitCancelled = 130;   // Ctrl-C; another signal gives 128 + its number (CancelledStatus)
 
 struct CCommand {
     std::string name;

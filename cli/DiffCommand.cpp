@@ -1,7 +1,7 @@
 // delvorin-cli diff: how the differencing describes one new file against one old file.
 #include "app/AppCore.h"
 #include "cli/Commands.h"
-#include "cli/Terminal.h"
+#include "terminal/Terminal.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 

@@ -2,7 +2,7 @@
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "cli/Commands.h"
-#include "cli/Terminal.h"
+#include "terminal/Terminal.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"

@@ -1,7 +1,11 @@
 // delvorin-cli verify PATCH_FILE TARGET_FOLDER: the verification pass of an apply
 // alone. Lists what would stop the apply and changes nothing.
-#include "cli/ApplySupport.h"
+#include "app/AppCore.h"
 #include "cli/Commands.h"
+#include "engine/common/CDirDiff.h"
+#include "jobs/ApplyJob.h"
+#include "terminal/ApplySupport.h"
+#include "terminal/Terminal.h"
 
 #include <iostream>
 
@@ -14,37 +18,34 @@ int RunVerify(const std::vector<std::string>& args)
         return kExitUsage;
     }
     InstallCancelHandler();
-    CApplySession session;
-    const std::string folder = AbsoluteFolder(args[1]);
-    if (!session.Open(args[0], folder))
+    CTerminalPrompt prompt;
+    CAppCore core(&prompt);
+    CDirDiff dirDiff(core);
+    CApplyJob job(core, dirDiff, args[0]);
+    if (!job.Open()) {
+        PrintError(job.OpenFailure().message);
         return kExitFailure;
-    int result;
+    }
+    const std::string folder = AbsoluteFolder(args[1]);
+    CApplyOutcome outcome;
     {
         CTerminalApplyProgress progress;
-        result = session.dirDiff.VerifyPatch(*session.doc, &progress);
+        outcome = job.Verify(folder, &progress);
     }
-    session.Close();
+    job.Close();
 
-    if (result > 0) {
+    if (outcome.kind == CApplyOutcome::Kind::Applied) {
         std::cout << "The patch file can be applied to " << folder << "." << std::endl;
-        if (session.dirDiff.needsFileByFile)
+        if (outcome.needsFileByFile)
             std::cout << "The disk lacks room to prepare every file before they are replaced: the apply needs "
                          "--file-by-file to replace them one by one."
                       << std::endl;
-        return kExitOk;
-    }
-    if (result < 0) {
+    } else if (outcome.kind == CApplyOutcome::Kind::Cancelled) {
         PrintError("cancelled");
-        return CancelledStatus();
+    } else if (outcome.VerificationFailed()) {
+        PrintVerificationErrors(outcome.ErrorLines());
     }
-    if (session.dirDiff.failure) {
-        // 3 only when the folder does not hold the files the patch was built against;
-        // a patch that cannot be applied as it is (damaged, unsafe, a folder that cannot
-        // be written) is a failure.
-        PrintVerificationErrors(session.dirDiff);
-        return session.dirDiff.TargetDoesNotMatch() ? kExitNothingToDo : kExitFailure;
-    }
-    return kExitFailure;
+    return ApplyExitStatus(outcome, CancelledStatus());
 }
 
 CCommandRegistration g_verify({"verify",

@@ -1,7 +1,7 @@
 // delvorin-cli: the publisher's command-line tool over the same engine as the
 // graphical program: scripted release builds, patch inspection and applies.
 #include "cli/Commands.h"
-#include "cli/Terminal.h"
+#include "terminal/Terminal.h"
 #include "platform/Interrupts.h"
 
 #include <algorithm>

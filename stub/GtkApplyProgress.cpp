@@ -1,6 +1,6 @@
 #include "stub/GtkApplyProgress.h"
 
-#include "cli/Terminal.h"
+#include "terminal/Terminal.h"
 
 #include <chrono>
 

@@ -1,8 +1,8 @@
 #include "stub/GtkStubUi.h"
 
-#include "cli/Terminal.h"
 #include "engine/apply/BackupReport.h"
 #include "platform/FileSystem.h"
+#include "terminal/Terminal.h"
 
 namespace {
 

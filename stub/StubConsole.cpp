@@ -1,23 +1,24 @@
 #include "stub/StubConsole.h"
-#include "app/StringHelpers.h"
 
-#include "cli/ApplySupport.h"
-#include "cli/Commands.h"
+#include "app/StringHelpers.h"
 #include "engine/apply/BackupReport.h"
+#include "terminal/ApplySupport.h"
 
 namespace {
+
 std::string g_programName = "DvApply.exe";
+
+// Prints the program's name and message to standard error.
+void PrintError(const std::string& message)
+{
+    WriteStderr(g_programName + ": " + message + "\n");
 }
+
+} // namespace
 
 void SetStubProgramName(const std::string& name)
 {
     g_programName = name;
-}
-
-// The terminal helpers shared with delvorin-cli report their failures through here.
-void PrintError(const std::string& message)
-{
-    WriteStderr(g_programName + ": " + message + "\n");
 }
 
 PromptAnswer CConsoleStubUi::Ask(PromptOwner owner, const std::string& text, const std::string& title,

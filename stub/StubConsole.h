@@ -1,7 +1,7 @@
 // The apply program on the terminal: used without a display, or with --console.
 #pragma once
-#include "cli/Terminal.h"
 #include "stub/StubSession.h"
+#include "terminal/Terminal.h"
 
 #include <memory>
 #include <string>

@@ -1,11 +1,9 @@
 #include "stub/StubSession.h"
 
-#include "app/ApplyOutcome.h"
-#include "cli/ApplySupport.h"
-#include "cli/Terminal.h"
 #include "container/SelfExtractReader.h"
-#include "engine/apply/BackupReport.h"
 #include "platform/FileSystem.h"
+#include "platform/Interrupts.h"
+#include "terminal/ApplySupport.h"
 
 #include <cstdlib>
 
@@ -97,8 +95,10 @@ std::string CheckTargetFolder(const std::string& folder)
 }
 
 CStubPatch::CStubPatch(CAppCore& core, CDirDiff& dirDiff, const std::string& programPath)
-    : core_(core), dirDiff_(dirDiff), programPath_(programPath)
+    : programPath_(programPath), job_(core, dirDiff, programPath)
 {
+    // Read as a self-extracting program whatever the file is called now.
+    job_.SetSelfExtract(true);
 }
 
 CStubPatch::~CStubPatch()
@@ -114,41 +114,26 @@ CStubPatch::OpenResult CStubPatch::Open()
     uint64_t markerOffset = 0;
     if (programPath_.empty() || !FindSelfExtractPayload(programPath_, markerOffset))
         return OpenResult::NoPayload;
-    doc_ = std::make_unique<CPatchDoc>(core_, dirDiff_, programPath_);
-    // Read as a self-extracting program whatever the file is called now.
-    doc_->SetSelfExtract(true);
-    if (!doc_->ReadPatchHeader()) {
-        doc_.reset();
+    if (!job_.Open())
         return OpenResult::Unreadable;
-    }
     open_ = true;
     return OpenResult::Opened;
 }
 
 const CPatchHeader& CStubPatch::Header() const
 {
-    static const CPatchHeader empty;
-    return doc_ ? doc_->Header() : empty;
+    return job_.Header();
 }
 
-int CStubPatch::Apply(const std::string& folder, int& backup, const std::string& backupExt, IApplyProgress* progress)
+CApplyOutcome CStubPatch::Apply(const std::string& folder, int& backup, const std::string& backupExt,
+                                IApplyProgress* progress)
 {
-    if (!open_)
-        return 0;
-    dirDiff_.ClearErrors();
-    // A verification that refused an earlier folder has read records: start again at
-    // the first one.
-    if (!doc_->RewindToFileRecords())
-        return 0;
-    dirDiff_.TargetFolder() = folder;
-    return dirDiff_.ApplyPatch(*doc_, backup, backupExt, progress);
+    return job_.Apply(folder, backup, backupExt, progress);
 }
 
 void CStubPatch::Close()
 {
-    if (doc_ && open_)
-        doc_->ClosePatchFile();
-    doc_.reset();
+    job_.Close();
     open_ = false;
 }
 
@@ -190,15 +175,6 @@ std::string CStubPatch::NoPayloadMessage() const
     return "The program:\n" + programPath_ +
            "\ndoes not carry a Delvorin patch: the patch behind the apply program is missing or damaged.\n"
            "Nothing has been changed.";
-}
-
-int StubExitStatus(int applyResult, bool targetDoesNotMatch)
-{
-    if (applyResult > 0)
-        return kStubExitOk;
-    if (applyResult < 0)
-        return kStubExitCancelled;
-    return targetDoesNotMatch ? kStubExitVerification : kStubExitFailure;
 }
 
 namespace {
@@ -250,29 +226,27 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             continue;
         }
         int backup = choice.backup ? 1 : 0;
-        core.image.filesUpdated = 0;
-        int result = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
+        const CApplyOutcome outcome = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
         ui.EndProgress();
-        status = StubExitStatus(result, patch.TargetDoesNotMatch());
+        status = ApplyExitStatus(outcome, kStubExitCancelled);
 
         CStubResult shown;
-        if (result > 0) {
+        if (outcome.kind == CApplyOutcome::Kind::Applied) {
             shown.kind = CStubResult::Kind::Applied;
-            shown.message = "The Delvorin file has been applied successfully.";
-            shown.backups = BackupLines(dirDiff.TargetFolder(), dirDiff.backups);
-        } else if (result < 0) {
+            shown.message = kAppliedText;
+            shown.backups = outcome.backupLines;
+        } else if (outcome.kind == CApplyOutcome::Kind::Cancelled) {
             shown.kind = CStubResult::Kind::Cancelled;
-            shown.message = std::string(kApplyCancelledText) + "\n" + UnfinishedApplyText(core.image.filesUpdated, kAgain);
-        } else if (patch.VerificationFailed()) {
+            shown.message = StoppedApplyText(outcome, kAgain);
+        } else if (outcome.VerificationFailed()) {
             // Nothing has been changed: where the user can be asked, another folder may
             // be tried.
             shown.kind = CStubResult::Kind::NotMatching;
-            shown.lines = VerificationErrorLines(dirDiff);
+            shown.lines = outcome.ErrorLines();
             shown.contact = intro.publisher;
         } else {
             shown.kind = CStubResult::Kind::Failed;
-            shown.message =
-                "An Error occurred when the patch file was applied.\n" + UnfinishedApplyText(core.image.filesUpdated, kAgain);
+            shown.message = StoppedApplyText(outcome, kAgain);
         }
         ui.ShowResult(shown);
         if (shown.kind != CStubResult::Kind::NotMatching || !ui.MayRetry())

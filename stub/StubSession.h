@@ -5,18 +5,19 @@
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
+#include "jobs/ApplyJob.h"
+#include "jobs/ExitStatus.h"
 #include "stub/StubUi.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 // Exit statuses of the apply program.
-inline constexpr int kStubExitOk = 0;
-inline constexpr int kStubExitFailure = 1;
-inline constexpr int kStubExitUsage = 2;
-inline constexpr int kStubExitVerification = 3;
-inline constexpr int kStubExitCancelled = 130;
+inline constexpr int kStubExitOk = kExitOk;
+inline constexpr int kStubExitFailure = kExitFailure;
+inline constexpr int kStubExitUsage = kExitUsage;
+inline constexpr int kStubExitVerification = kExitNothingToDo;
+inline constexpr int kStubExitCancelled = kExitCancelled;
 
 // PROGRAM [--console] ["FOLDER"] [--backup [EXT]]
 struct CStubOptions {
@@ -61,15 +62,10 @@ public:
     const CPatchHeader& Header() const;
     const std::string& ProgramPath() const { return programPath_; }
 
-    // Verifies the folder against the patch and, when every file matches, applies it:
-    // 1 success, 0 failure (the errors table tells verification errors), -1 cancelled.
+    // Verifies the folder against the patch and, when every file matches, applies it.
     // After a refusal by the verification the patch can be applied to another folder.
-    int Apply(const std::string& folder, int& backup, const std::string& backupExt, IApplyProgress* progress);
-    bool VerificationFailed() const { return dirDiff_.failure != 0; }
-    // The verification failed only because the folder does not hold the expected files.
-    bool TargetDoesNotMatch() const { return dirDiff_.TargetDoesNotMatch(); }
-    // The engine object, whose errors table lists what the verification found.
-    const CDirDiff& Engine() const { return dirDiff_; }
+    CApplyOutcome Apply(const std::string& folder, int& backup, const std::string& backupExt,
+                        IApplyProgress* progress);
 
     // Closes the patch image and removes the temporary files.
     void Close();
@@ -87,15 +83,10 @@ public:
     static constexpr const char* kUnreadableMessage = "Error opening patch file";
 
 private:
-    CAppCore& core_;
-    CDirDiff& dirDiff_;
     std::string programPath_;
-    std::unique_ptr<CPatchDoc> doc_;
+    CApplyJob job_;
     bool open_ = false;
 };
-
-// The exit status for an apply result.
-int StubExitStatus(int applyResult, bool targetDoesNotMatch);
 
 // One run of the apply program: opens the patch carried by programPath, lets the user
 // choose the folder (again, after a folder that does not match, where ui allows it),

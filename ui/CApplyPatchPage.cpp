@@ -1,11 +1,9 @@
 #include "ui/CApplyPatchPage.h"
 
-#include "app/ApplyOutcome.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "container/CPatchDoc.h"
-#include "engine/apply/BackupReport.h"
 #include "engine/common/CDirDiff.h"
+#include "jobs/ApplyJob.h"
 #include "ui/CAppliedDlg.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CDelvorinApp.h"
@@ -209,41 +207,34 @@ void CApplyPatchPage::OnApply(wxCommandEvent&)
     // the Build page holds for the next build comes back when the apply is over.
     CRemoveListKeeper keepBuildRemoveList(dirDiff);
 
-    CPatchDoc doc(core, dirDiff, patchFile);
-    if (!doc.ReadPatchHeader()) {
-        doc.ClosePatchFile();
+    CApplyJob job(core, dirDiff, patchFile);
+    if (!job.Open()) {
         // One message per failure: the reader may have said why already.
-        if (!doc.Reported())
-            Fail(doc.WithFailureCause("Error opening patch file"));
+        if (!job.OpenFailure().reported)
+            Fail(job.OpenFailure().message);
         return;
     }
 
-    dirDiff.TargetFolder() = folder;
-    {
-        CApplyProgressDlg progress;
-        progress.Create(Sheet()); // disables the Expert mode window while it exists
-        doc.SetOwner(PromptOwner::ProgressDialog);
-        core.image.filesUpdated = 0;
-        int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
-        progress.Finish();
-        const std::string applied = "The Delvorin file has been applied successfully.";
-        if (result > 0 && !dirDiff.backups.empty()) {
-            CAppliedDlg report(this, applied, BackupLines(folder, dirDiff.backups));
-            report.ShowModal();
-        } else if (result > 0) {
-            core.Ask(PromptOwner::MainWindow, applied, kApplyTitle, PromptButtons::OK, PromptIcon::None);
-        } else if (dirDiff.failure) {
-            CErrorsDlg errors(this);
-            errors.contact = core.userName + ", " + core.userOrganization;
-            errors.ShowModal();
-        } else {
-            // Stopped midway: how far it came, and that applying again finishes the job.
-            const std::string first = result < 0 ? kApplyCancelledText : "An Error occurred when the patch file was applied.";
-            core.Ask(PromptOwner::MainWindow, first + "\n" + UnfinishedApplyText(core.image.filesUpdated, kApplyAgain),
-                     kApplyTitle, PromptButtons::OK, PromptIcon::Stop);
-        }
-        doc.ClosePatchFile();
+    CApplyProgressDlg progress;
+    progress.Create(Sheet()); // disables the Expert mode window while it exists
+    job.SetOwner(PromptOwner::ProgressDialog);
+    const CApplyOutcome outcome = job.Apply(folder, backup, backupExt, &progress);
+    progress.Finish();
+    if (outcome.kind == CApplyOutcome::Kind::Applied && !outcome.backupLines.empty()) {
+        CAppliedDlg report(this, kAppliedText, outcome.backupLines);
+        report.ShowModal();
+    } else if (outcome.kind == CApplyOutcome::Kind::Applied) {
+        core.Ask(PromptOwner::MainWindow, kAppliedText, kApplyTitle, PromptButtons::OK, PromptIcon::None);
+    } else if (outcome.VerificationFailed()) {
+        CErrorsDlg errors(this);
+        errors.contact = core.userName + ", " + core.userOrganization;
+        errors.ShowModal();
+    } else {
+        // Stopped midway: how far it came, and that applying again finishes the job.
+        core.Ask(PromptOwner::MainWindow, StoppedApplyText(outcome, kApplyAgain), kApplyTitle, PromptButtons::OK,
+                 PromptIcon::Stop);
     }
+    job.Close();
 }
 
 void CApplyPatchPage::OnHelp(wxCommandEvent&)

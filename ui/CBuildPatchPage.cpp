@@ -3,9 +3,8 @@
 #include "app/ProjectFile.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
-#include "platform/FileSystem.h"
+#include "jobs/BuildJob.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDialogTextDlg.h"
@@ -417,131 +416,74 @@ void CBuildPatchPage::Warn(const std::string& text)
     TheApp().Core().Ask(PromptOwner::MainWindow, text, kWarningTitle, PromptButtons::OK, PromptIcon::None);
 }
 
-bool CBuildPatchPage::ValidateBuild()
+CBuildInputs CBuildPatchPage::BuildInputs() const
 {
-    ReadControls();
-    // The log option takes effect even when a check below fails; the matching the
-    // engine uses is read there too.
-    TheApp().Settings().logFile = logFile;
-    TheApp().Settings().thorough = thorough;
+    CBuildInputs inputs;
+    inputs.oldFolder = oldFolder;
+    inputs.newFolder = newFolder;
+    inputs.patchFile = patchFile;
+    inputs.defaultFolder = defaultFolder;
+    inputs.selfExtract = selfExtract != 0;
+    return inputs;
+}
 
-    // Where a message names an edit, the focus goes there before the box is shown,
-    // except for the patch file name, which gets it after the box is closed.
-    if (oldFolder.empty()) {
-        oldEdit_->SetFocus();
-        Warn(LoadString(105));
-        return false;
-    }
-    if (HasForbiddenNameChar(oldFolder)) {
-        oldEdit_->SetFocus();
-        Warn(LoadString(129));
-        return false;
-    }
-    if (newFolder.empty()) {
-        newEdit_->SetFocus();
-        Warn(LoadString(105));
-        return false;
-    }
-    if (HasForbiddenNameChar(newFolder)) {
-        newEdit_->SetFocus();
-        Warn(LoadString(129));
-        return false;
-    }
-    if (oldFolder == newFolder) {
-        Warn(LoadString(107));
-        return false;
-    }
-    if (patchFile.empty()) {
-        Warn(LoadString(112));
-        patchEdit_->SetFocus();
-        return false;
-    }
-    if (HasForbiddenNameChar(patchFile)) {
-        Warn(LoadString(130));
-        patchEdit_->SetFocus();
-        return false;
-    }
-    if (!defaultFolder.empty() && HasForbiddenNameChar(defaultFolder)) {
-        defaultEdit_->SetFocus();
-        Warn(LoadString(129));
-        return false;
-    }
-    // A name without a folder is a file in the home folder.
-    if (patchFile.find('/') == std::string::npos) {
-        patchFile = InHomeFolder(patchFile);
+bool CBuildPatchPage::ShowRefusal(CBuildJob& job)
+{
+    const CBuildRefusal refusal = job.Check();
+    // The patch file name the build uses, completed with the home folder where it has none.
+    if (patchFile != job.Inputs().patchFile) {
+        patchFile = job.Inputs().patchFile;
         ShowFields();
     }
-    if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {
-        Warn(LoadString(125));
-        patchEdit_->SetFocus();
+    if (!refusal)
         return false;
-    }
-    // The build writes its work file beside the patch file before it walks the new
-    // folder: inside that folder it would be taken for one of the new files.
-    if (fsys::LiesInsideFolder(patchFile, newFolder)) {
-        Warn(kPatchInsideNewFolder);
+    // Where a message names an edit, the focus goes there before the box is shown,
+    // except for the patch file name, which gets it after the box is closed.
+    wxTextCtrl* edit = nullptr;
+    switch (refusal.field) {
+    case CBuildRefusal::Field::OldFolder: edit = oldEdit_; break;
+    case CBuildRefusal::Field::NewFolder: edit = newEdit_; break;
+    case CBuildRefusal::Field::DefaultFolder: edit = defaultEdit_; break;
+    case CBuildRefusal::Field::PatchFile:
+        Warn(refusal.text);
         patchEdit_->SetFocus();
-        return false;
+        return true;
+    case CBuildRefusal::Field::None: break;
     }
-    if (selfExtract) {
-        const CAppCore& core = TheApp().Core();
-        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core.programFolder, core.settings.splitSize);
-        if (!refusal.empty()) {
-            Warn(refusal);
-            return false;
-        }
-    }
+    if (edit)
+        edit->SetFocus();
+    Warn(refusal.text);
     return true;
 }
 
 void CBuildPatchPage::OnBuild(wxCommandEvent&)
 {
-    if (!ValidateBuild())
+    ReadControls();
+    // The log option takes effect even when a check fails; the matching the engine uses
+    // is read there too.
+    CAppCore& core = TheApp().Core();
+    core.settings.logFile = logFile;
+    core.settings.thorough = thorough;
+    CBuildJob job(core, TheApp().GetDirDiff(), BuildInputs());
+    if (ShowRefusal(job))
         return;
 
-    CAppCore& core = TheApp().Core();
-    CDirDiff& dirDiff = TheApp().GetDirDiff();
     wxBusyCursor wait;
     CBuildProgressDlg progress;
     progress.Create(Sheet()); // disables the Expert mode window while it exists
-
     core.settings.defaultFolder = defaultFolder; // the header carries it
-    CPatchDoc doc(core, dirDiff, patchFile);
-    doc.SetOwner(PromptOwner::ProgressDialog);
-    doc.SetSelfExtract(selfExtract != 0);
-    doc.SetOldFolder(oldFolder);
-    if (!doc.WritePatchHeader()) {
-        progress.Finish();
-        if (doc.Reported()) // one message per failure
-            return;
-        CWhoopsDlg whoops;
-        whoops.message = doc.WithFailureCause("Error creating Delvorin file!");
-        whoops.ShowModal();
-        return;
-    }
-
-    std::string message;
-    int result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
-    if (result == 0) {
-        CWhoopsDlg whoops;
-        whoops.message = message;
-        whoops.ShowModal();
-        doc.AbandonPatchFile();
-        return;
-    }
-    if (result == -1) {
-        doc.AbandonPatchFile();
-        return;
-    }
-
-    doc.SetProgress(&progress);
-    const bool finished = doc.FinishPatchFile(false);
+    const CBuildOutcome outcome = job.Run(&progress);
     progress.Finish();
-    // A cancel the user confirmed needs no further message; a failed step reported itself.
-    if (finished) {
+    // A cancel the user confirmed needs no further message; a failed step that reported
+    // itself needs none either (one message per failure).
+    if (outcome.kind == CBuildOutcome::Kind::Built) {
         CSuccessDlg success;
         success.message = "The Patch File: " + patchFile + " was successfully created.";
         success.ShowModal();
+    } else if (outcome.kind == CBuildOutcome::Kind::Failed && !outcome.reported) {
+        CWhoopsDlg whoops;
+        whoops.message = outcome.message;
+        whoops.ShowModal();
     }
 }
 

@@ -3,6 +3,8 @@
 // the self-extract, split, log and dialog-text options, opens, clears and saves project
 // files, and builds the patch file.
 #pragma once
+#include "jobs/BuildJob.h"
+
 #include <wx/panel.h>
 
 #include <string>
@@ -100,7 +102,11 @@ private:
     // Gives the patch file name the extension "exe" or "dvp" after the self-extract box.
     void ApplyExtensionRule();
     // The checks before a build, in order; false when one failed (its message shown).
-    bool ValidateBuild();
+    // The build's inputs as the fields hold them.
+    CBuildInputs BuildInputs() const;
+    // Runs the job's checks; when they refuse, shows why and puts the focus on the field
+    // to correct. True when the build was refused.
+    bool ShowRefusal(CBuildJob& job);
     void Warn(const std::string& text);
     // The Expert mode sheet (the progress dialog's parent), or the page's parent.
     wxWindow* Sheet();

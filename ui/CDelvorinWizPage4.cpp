@@ -3,9 +3,7 @@
 #include "app/ProjectFile.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
-#include "platform/FileSystem.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
@@ -20,7 +18,6 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
-#include <memory>
 
 namespace {
 
@@ -180,46 +177,22 @@ void CDelvorinWizPage4::OnDialogTextKey(wxKeyEvent& event)
     }
 }
 
-bool CDelvorinWizPage4::ValidateBuild()
+bool CDelvorinWizPage4::ShowRefusal(CBuildJob& job)
 {
-    CAppCore& core = TheApp().Core();
-    // Kept before any check, so that the header of the build carries it.
-    core.settings.dialogText = dialogText;
-
-    if (patchFile.empty()) {
-        Message(LoadString(112), kErrorTitle);
-        patchEdit_->SetFocus();
-        return false;
-    }
-    if (HasForbiddenNameChar(patchFile)) {
-        Message(LoadString(130), kErrorTitle);
-        patchEdit_->SetFocus();
-        return false;
-    }
-    // A name without a folder lies in the home folder; no extension is added.
-    if (patchFile.find('/') == std::string::npos) {
-        patchFile = InHomeFolder(patchFile);
+    const CBuildRefusal refusal = job.Check();
+    // The patch file name the build uses: a name without a folder lies in the home
+    // folder; no extension is added.
+    if (patchFile != job.Inputs().patchFile) {
+        patchFile = job.Inputs().patchFile;
         ShowFields();
     }
-    if (selfExtract && ToWx(TextAfterLastDot(patchFile)).Lower() != kProgramExtension) {
-        Message(LoadString(125), kWarningTitle);
-        patchEdit_->SetFocus();
+    if (!refusal)
         return false;
-    }
-    // The build writes its work file beside the patch file before it walks the new
-    // folder: inside that folder it would be taken for one of the new files.
-    if (fsys::LiesInsideFolder(patchFile, Sheet().newFolder)) {
-        Message(kPatchInsideNewFolder, kWarningTitle);
+    using Reason = CBuildRefusal::Reason;
+    const bool patchNameError = refusal.reason == Reason::PatchNameMissing || refusal.reason == Reason::BadPatchName;
+    Message(refusal.text, patchNameError ? kErrorTitle : kWarningTitle);
+    if (refusal.field == CBuildRefusal::Field::PatchFile)
         patchEdit_->SetFocus();
-        return false;
-    }
-    if (selfExtract) {
-        const std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core.programFolder, core.settings.splitSize);
-        if (!refusal.empty()) {
-            Message(refusal, kWarningTitle);
-            return false;
-        }
-    }
     return true;
 }
 
@@ -227,49 +200,35 @@ bool CDelvorinWizPage4::OnWizardFinish()
 {
     wxBusyCursor wait;
     ReadControls();
-    if (!ValidateBuild())
+    CAppCore& core = TheApp().Core();
+    // Kept before any check, so that the header of the build carries it.
+    core.settings.dialogText = dialogText;
+    const CDelvorinWiz& sheet = Sheet();
+    CBuildInputs inputs;
+    inputs.oldFolder = sheet.oldFolder;
+    inputs.newFolder = sheet.newFolder;
+    inputs.patchFile = patchFile;
+    inputs.selfExtract = selfExtract != 0;
+    CBuildJob job(core, TheApp().GetDirDiff(), inputs);
+    if (ShowRefusal(job))
         return false;
     // The Wizard closes after a build that succeeded; otherwise its pages and fields stay
     // for another try.
-    return BuildPatchFile();
+    return BuildPatchFile(job);
 }
 
-bool CDelvorinWizPage4::BuildPatchFile()
+bool CDelvorinWizPage4::BuildPatchFile(CBuildJob& job)
 {
     CAppCore& core = TheApp().Core();
-    CDirDiff& dirDiff = TheApp().GetDirDiff();
     CDelvorinWiz& sheet = Sheet();
 
     CBuildProgressDlg progress;
     progress.Create(&sheet); // the sheet is disabled while the dialog exists
     core.settings.thorough = thorough; // the engine and the compression read it there
-
-    auto doc = std::make_unique<CPatchDoc>(core, dirDiff, patchFile);
-    doc->SetOwner(PromptOwner::ProgressDialog);
-    doc->SetSelfExtract(selfExtract != 0);
-    doc->SetOldFolder(sheet.oldFolder);
-    if (!doc->WritePatchHeader()) {
-        doc->AbandonPatchFile();
-        const bool reported = doc->Reported();
-        const std::string text = doc->WithFailureCause("Error creating Delvorin file!");
-        doc.reset();
-        progress.Finish();
-        if (!reported) // one message per failure
-            ShowPictureMessage(CWhoopsDlg(), text);
-        return false;
-    }
-
-    std::string reason;
-    int result = dirDiff.BuildPatch(sheet.oldFolder, sheet.newFolder, reason, &progress);
-    doc->SetProgress(&progress);
-    // A build that did not succeed only has its work file deleted. A packaging step that
-    // fails has reported itself, and one the user cancelled needs no message.
-    const bool finished = doc->FinishPatchFile(result < 1);
+    const CBuildOutcome outcome = job.Run(&progress);
     progress.Finish();
-    if (!finished)
-        return false;
 
-    if (result >= 1) {
+    if (outcome.kind == CBuildOutcome::Kind::Built) {
         ShowPictureMessage(CSuccessDlg(), "The patch file:  " + patchFile + " was successfully created.");
         CSettings& settings = core.settings;
         settings.patchFile = patchFile;
@@ -281,8 +240,9 @@ bool CDelvorinWizPage4::BuildPatchFile()
         settings.defaultEqualsNew = sheet.defaultEqualsNew;
         return true;
     }
-    if (result == 0)
-        ShowPictureMessage(CWhoopsDlg(), reason);
-    // A cancel the user confirmed needs no further message.
+    // A cancel the user confirmed needs no further message, nor a failed step that has
+    // reported itself (one message per failure).
+    if (outcome.kind == CBuildOutcome::Kind::Failed && !outcome.reported)
+        ShowPictureMessage(CWhoopsDlg(), outcome.message);
     return false;
 }

@@ -3,6 +3,7 @@
 // patch file. The page reloads its fields from the settings record every time it
 // becomes current.
 #pragma once
+#include "jobs/BuildJob.h"
 #include "ui/CWizardPageBase.h"
 
 #include <string>
@@ -55,11 +56,12 @@ private:
     // replaced even where that "." belongs to a folder name ("/my.files/patch" becomes
     // "/my.dvp"); a path without any "." gets "." and the extension appended.
     void ApplyExtensionRule();
-    // The checks before a build; false when one failed (its message shown).
-    bool ValidateBuild();
-    // Builds the patch file with the progress dialog and reports the outcome; true when
-    // the patch file was made.
-    bool BuildPatchFile();
+    // Runs the job's checks; when they refuse, shows why and puts the focus on the field
+    // to correct. True when the build was refused.
+    bool ShowRefusal(CBuildJob& job);
+    // Runs the build with the progress dialog and reports the outcome; true when the
+    // patch file was made.
+    bool BuildPatchFile(CBuildJob& job);
 
     wxTextCtrl* patchEdit_ = nullptr;
     wxTextCtrl* textEdit_ = nullptr;

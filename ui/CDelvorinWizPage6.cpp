@@ -1,11 +1,9 @@
 #include "ui/CDelvorinWizPage6.h"
 
-#include "app/ApplyOutcome.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
-#include "container/CPatchDoc.h"
-#include "engine/apply/BackupReport.h"
 #include "engine/common/CDirDiff.h"
+#include "jobs/ApplyJob.h"
 #include "ui/CApplyProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
@@ -129,39 +127,34 @@ bool CDelvorinWizPage6::OnWizardFinish()
     CDirDiff& dirDiff = TheApp().GetDirDiff();
     // The remove list meant for the next build outlives the patch's own.
     CRemoveListKeeper keeper(dirDiff);
-    CPatchDoc doc(core, dirDiff, patchFile);
-    if (doc.ReadPatchHeader()) {
-        ApplyPatchFile(doc);
+    CApplyJob job(core, dirDiff, patchFile);
+    if (job.Open()) {
+        ApplyPatchFile(job);
         StoreFields();
         return true;
     }
-    doc.ClosePatchFile();
     // One message per failure: the reader may have said why already.
-    if (!doc.Reported())
-        Message(doc.WithFailureCause("Error opening patch file"), kErrorTitle);
+    if (!job.OpenFailure().reported)
+        Message(job.OpenFailure().message, kErrorTitle);
     return false;
 }
 
-void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
+void CDelvorinWizPage6::ApplyPatchFile(CApplyJob& job)
 {
     CAppCore& core = TheApp().Core();
-    CDirDiff& dirDiff = TheApp().GetDirDiff();
-    dirDiff.TargetFolder() = Sheet().applyFolder;
-
     CApplyProgressDlg progress;
     progress.Create(&Sheet()); // the sheet is disabled while the dialog exists
-    doc.SetOwner(PromptOwner::ProgressDialog);
-    core.image.filesUpdated = 0;
-    int result = dirDiff.ApplyPatch(doc, backup, backupExt, &progress);
-    doc.ClosePatchFile();
+    job.SetOwner(PromptOwner::ProgressDialog);
+    const CApplyOutcome outcome = job.Apply(Sheet().applyFolder, backup, backupExt, &progress);
+    job.Close();
     progress.Finish();
 
-    if (result > 0) {
+    if (outcome.kind == CApplyOutcome::Kind::Applied) {
         CSuccessDlg success;
         success.message = "The patch file: " + patchFile + " was successfully applied.";
-        success.ShowBackups(BackupLines(dirDiff.TargetFolder(), dirDiff.backups));
+        success.ShowBackups(outcome.backupLines);
         success.ShowModal();
-    } else if (result == 0 && dirDiff.failure) {
+    } else if (outcome.VerificationFailed()) {
         CErrorsDlg errors(this);
         errors.contact = core.userName + ", " + core.userOrganization;
         errors.ShowModal();
@@ -169,8 +162,7 @@ void CDelvorinWizPage6::ApplyPatchFile(CPatchDoc& doc)
         // Stopped midway (a failure, or a cancel the user confirmed): how far it came, and
         // that applying again finishes the job.
         CWhoopsDlg whoops;
-        whoops.message = std::string(result < 0 ? kApplyCancelledText : "An error occurred while applying the patch file!") +
-                         "\n" + UnfinishedApplyText(core.image.filesUpdated, kApplyAgain);
+        whoops.message = StoppedApplyText(outcome, kApplyAgain, "An error occurred while applying the patch file!");
         whoops.ShowModal();
     }
 }

@@ -6,7 +6,7 @@
 
 #include <string>
 
-class CPatchDoc;
+class CApplyJob;
 
 class CDelvorinWizPage6 : public CWizardPageBase {
 public:
@@ -38,7 +38,7 @@ protected:
 private:
     void StoreFields();
     // Applies the open patch file with the progress dialog and reports the outcome.
-    void ApplyPatchFile(CPatchDoc& doc);
+    void ApplyPatchFile(CApplyJob& job);
 
     wxTextCtrl* patchEdit_ = nullptr;
     wxCheckBox* backupCheck_ = nullptr;

@@ -9,9 +9,6 @@
 
 #include <wx/textctrl.h>
 
-const char kPatchInsideNewFolder[] = "The patch file cannot be created inside the new files folder,\n"
-                                     "since the build would take it for one of the new files.";
-
 // A folder path without trailing '/'s.
 static std::string WithoutTrailingSlash(std::string folder)
 {
@@ -67,18 +64,6 @@ bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std
     request.wildcard = "*.dvp";
     StartAtFile(request, current, "");
     return ChoosePath(parent, request, path);
-}
-
-std::string TextAfterLastDot(const std::string& path)
-{
-    const std::string name = LastComponent(path);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
-}
-
-std::string InHomeFolder(const std::string& name)
-{
-    return fsys::Join(fsys::HomeFolder(), name);
 }
 
 std::string WithPatchExtension(const std::string& path, const std::string& extension)

@@ -29,14 +29,6 @@ bool ChoosePatchFileToSave(wxWindow* parent, bool selfExtract, const std::string
 bool ChoosePatchFileToOpen(wxWindow* parent, const std::string& title, const std::string& current,
                            std::string& path);
 
-// The extension of the file a path names: the text after the last '.' of its last
-// component ("" when there is none).
-std::string TextAfterLastDot(const std::string& path);
-
-// The path of a file name in the user's home folder: where the windows put a patch file
-// named without a folder, as they have no current folder of their own.
-std::string InHomeFolder(const std::string& name);
-
 // The patch file extension rule of the Build page and the Wizard: the text after the last
 // '.' of the file's own name is replaced by extension; a name without a '.' gets '.' and
 // the extension. A '.' in a folder name never counts, so the patch file stays in the
@@ -44,9 +36,6 @@ std::string InHomeFolder(const std::string& name);
 std::string WithPatchExtension(const std::string& path, const std::string& extension);
 // A patch file chosen in a file dialog: ".dvp" is appended when its name has no '.'.
 std::string WithDvpWhenNoExtension(const std::string& path);
-
-// The message that refuses a patch file inside the new files folder.
-extern const char kPatchInsideNewFolder[];
 
 // Writes a text into an edit, leaving it alone when it shows that text already
 // (rewriting it would move the caret of the edit being typed in).

@@ -8,6 +8,7 @@
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/apply/ReplaceQueue.h"
+#include "jobs/BuildJob.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
 #include "platform/ScriptedPrompt.h"
@@ -56,11 +57,8 @@ protected:
         dir.Write("new/fresh.txt", "a new file");
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-build") + "/");
         CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        ASSERT_TRUE(doc.WritePatchHeader());
-        std::string message;
-        ASSERT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, nullptr), 1) << message;
-        ASSERT_TRUE(doc.FinishPatchFile(false));
+        const CBuildOutcome built = CBuildJob(core, dirDiff, {oldFolder, newFolder, patch, "", false}).Run(nullptr);
+        ASSERT_EQ(built.kind, CBuildOutcome::Kind::Built) << built.message << built.refusal.text;
     }
 
     // Writes a patch of hand-made records and applies it to target, which must give the

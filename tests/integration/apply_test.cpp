@@ -11,6 +11,7 @@
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
+#include "jobs/BuildJob.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
@@ -123,12 +124,8 @@ protected:
             dirDiff.AddExcludeFile(newDir + "/" + e);
         for (const auto& r : o.removes)
             dirDiff.AddRemoveFile(oldDir + "/" + r);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        doc.SetOldFolder(oldDir);
-        ASSERT_TRUE(doc.WritePatchHeader());
-        std::string message;
-        ASSERT_EQ(dirDiff.BuildPatch(oldDir, newDir, message, nullptr), 1) << message;
-        ASSERT_TRUE(doc.FinishPatchFile(false));
+        const CBuildOutcome built = CBuildJob(core, dirDiff, {oldDir, newDir, patchFile, "", false}).Run(nullptr);
+        ASSERT_EQ(built.kind, CBuildOutcome::Kind::Built) << built.message << built.refusal.text;
     }
 
     // Writes a hand-made patch file from records and remove entries.

@@ -7,6 +7,7 @@
 #include "engine/common/ByteOrder.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
+#include "jobs/BuildJob.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
@@ -58,18 +59,23 @@ protected:
     CRecordingBuildProgress progress;
     std::string message;
 
-    // Header, build driver and finishing, as a front end runs them.
+    // One build job, as every front end runs it: 1 when the build driver went through
+    // (expectFinished: and a patch file was made), 0 when it failed (message says why),
+    // -1 when it was cancelled.
     int Build(bool expectFinished = true)
     {
-        CPatchDoc doc(core, dirDiff, patch);
-        EXPECT_TRUE(doc.WritePatchHeader());
-        int result = dirDiff.BuildPatch(oldFolder, newFolder, message, &progress);
-        if (result != 1) {
-            doc.AbandonPatchFile();
-            return result;
-        }
-        EXPECT_EQ(doc.FinishPatchFile(false), expectFinished);
-        return result;
+        CBuildJob job(core, dirDiff, {oldFolder, newFolder, patch, "", false});
+        const CBuildOutcome outcome = job.Run(&progress);
+        using Kind = CBuildOutcome::Kind;
+        EXPECT_NE(outcome.kind, Kind::Refused) << outcome.refusal.text;
+        EXPECT_EQ(outcome.message.rfind("Error creating Delvorin file!", 0), std::string::npos) << outcome.message;
+        message = outcome.message;
+        if (outcome.kind == Kind::Cancelled)
+            return -1;
+        if (outcome.kind == Kind::Failed && !outcome.reported)
+            return 0;
+        EXPECT_EQ(outcome.kind == Kind::Built, expectFinished);
+        return 1;
     }
 
     // The records of the finished patch, by name; image receives the decompressed image.

@@ -1,6 +1,6 @@
-#include "cli/Terminal.h"
+#include "terminal/Terminal.h"
 
-#include "cli/Commands.h"
+#include "jobs/ExitStatus.h"
 
 #include <cctype>
 #include <cerrno>
