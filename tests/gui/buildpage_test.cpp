@@ -759,8 +759,11 @@ TEST(BuildPageScreenshots, FilledIn)
     s.oldFolder = "/home/ada/releases/app-1.1";
     s.newFolder = "/home/ada/releases/app-1.2";
     s.defaultFolder = s.oldFolder;
-    s.patchFile = "/home/ada/out/app-1.2.dvp";
+    s.patchFile = "/home/ada/out/app-1.2.exe";
     s.logFile = 1;
+    s.selfExtract = 1; // with the program's system and the patch format chosen
+    s.forWindows = 1;
+    s.compact = 1;
     CExpertWindow window;
     SaveScreenshot(window.frame, std::string(folder) + "/expert_build_page.png");
     ResetExpertSettings();

@@ -699,14 +699,17 @@ T* ShownDialog()
 
 // With DELVORIN_WIZARD_SCREENSHOTS set (see wizard_screenshots.sh), writes the part of
 // the screen the window covers into that folder as name.png.
-void ShootWhenAsked(wxWindow* window, const std::string& name)
+// With another window given, the part of the screen both cover is taken.
+void ShootWhenAsked(wxWindow* window, const std::string& name, wxWindow* over = nullptr)
 {
     const char* folder = std::getenv("DELVORIN_WIZARD_SCREENSHOTS");
     if (!folder)
         return;
     window->Raise();
+    if (over)
+        over->Raise();
     Pump(400);
-    const wxRect rect = window->GetScreenRect();
+    const wxRect rect = over ? window->GetScreenRect().Union(over->GetScreenRect()) : window->GetScreenRect();
     const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
                                 std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
                                 std::to_string(rect.y) + " +repage '" + folder + "/" + name + ".png'";
@@ -715,9 +718,14 @@ void ShootWhenAsked(wxWindow* window, const std::string& name)
 
 // Presses the OK button of the real Whoops box with the mouse once it is up: a timer
 // fires inside the box's own modal loop.
+// With a window and a name, the box over that window goes into the screenshots when they
+// are asked for.
 class COkOnWhoops : public wxTimer {
 public:
-    COkOnWhoops() { Start(200); }
+    explicit COkOnWhoops(wxWindow* under = nullptr, std::string name = "") : under_(under), name_(std::move(name))
+    {
+        Start(200);
+    }
     std::string message;
     void Notify() override
     {
@@ -726,8 +734,14 @@ public:
             return;
         Stop();
         message = whoops->message;
+        if (under_)
+            ShootWhenAsked(under_, name_, whoops);
         RealClick(whoops->FindWindow(wxID_OK));
     }
+
+private:
+    wxWindow* under_;
+    std::string name_;
 };
 
 } // namespace
@@ -750,7 +764,7 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
                 const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
                 Type(wiz.Page4()->PatchFileEdit(), patch);
-                COkOnWhoops ok;
+                COkOnWhoops ok(missingOld ? nullptr : &wiz, "wizard_failed_finish");
                 RealClick(wiz.NextButton());
                 // The system's text, with the cause it reported below.
                 EXPECT_EQ(ok.message, missingOld ? LoadString(108)
