@@ -14,6 +14,9 @@
 # pages, 358x358 and 490x358 for the success and failure dialogs at the usual GTK
 # font). Each picture has its frame's proportions and is drawn a quarter larger, so the
 # picture control only ever scales it down, which keeps it sharp.
+# Every picture but the icon is drawn a second time at twice its size into res/2x/,
+# from the same drawing, for desktops at twice the scale (GDK_SCALE=2): there the frames
+# have twice the pixels on screen, and an enlarged copy of the first drawing looks soft.
 # The 8-bit pictures carry a full 256-entry colour table, as the program's picture
 # loader expects. Needs ImageMagick and rsvg-convert; the build itself only uses the
 # finished files.
@@ -23,6 +26,7 @@ cd "$(dirname "$0")"
 FONT=DejaVu-Sans
 BOLD=DejaVu-Sans-Bold
 work=$(mktemp -d)
+mkdir -p 2x
 trap 'rm -rf "$work"' EXIT
 
 check() { # file width height bits
@@ -41,13 +45,18 @@ check() { # file width height bits
 }
 
 # Renders the SVG drawing on standard input (laid out in the frame's own pixels, given
-# by its viewBox) at width x height and writes it with 256 colours.
-svg8() { # out width height
-    local out=$1 w=$2 h=$3
+# by its viewBox) at width x height into bitmap<id>.bmp, and at twice that into
+# 2x/bitmap<id>.bmp, each with 256 colours.
+svg8() { # id width height
+    local id=$1 w=$2 h=$3 scale out
     cat >"$work/picture.svg"
-    rsvg-convert -w "$w" -h "$h" -b white "$work/picture.svg" -o "$work/picture.png"
-    convert "$work/picture.png" -alpha off +dither -colors 256 -type Palette -compress None BMP3:"$out"
-    check "$out" "$w" "$h" 8
+    for scale in 1 2; do
+        out=bitmap$id.bmp
+        [ "$scale" = 2 ] && out=2x/$out
+        rsvg-convert -w $((w * scale)) -h $((h * scale)) -b white "$work/picture.svg" -o "$work/picture.png"
+        convert "$work/picture.png" -alpha off +dither -colors 256 -type Palette -compress None BMP3:"$out"
+        check "$out" $((w * scale)) $((h * scale)) 8
+    done
 }
 
 # The shared look: a soft gradient with a faint diagonal sheen, and the two fonts.
@@ -85,23 +94,32 @@ EOF
 }
 
 # Splash: deep blue, the product name, a quiet emblem of two folders joined by an arrow.
-convert -size 520x317 gradient:'#16324f-#2c6e91' \
-    -fill '#e8f1f5' -stroke none \
-    -draw "roundrectangle 44,48 124,108 8,8" \
-    -fill '#16324f' -draw "rectangle 44,48 76,58" \
-    -fill '#f4a259' -draw "roundrectangle 176,48 256,108 8,8" \
-    -fill '#16324f' -draw "rectangle 176,48 208,58" \
-    -stroke '#e8f1f5' -strokewidth 6 -draw "line 134,78 154,78" \
-    -fill '#e8f1f5' -stroke none -draw "polygon 152,68 166,78 152,88" \
-    -fill white -font "$BOLD" -pointsize 64 -annotate +40+194 'Delvorin' \
-    -fill '#bcd4e6' -font "$FONT" -pointsize 18 -annotate +372+194 'Version 1.2' \
-    -fill '#e8f1f5' -font "$FONT" -pointsize 17 -annotate +44+236 'Binary patch files for whole folder trees' \
-    -fill '#bcd4e6' -font "$FONT" -pointsize 13 -annotate +44+284 'Copyright (C) Quenmark. All rights reserved.' \
-    +dither -colors 16 -type Palette -compress None BMP3:bitmap102.bmp
-check bitmap102.bmp 520 317 4
+# Drawn with every length times the scale (1, or 2 for the copy in 2x/).
+splash() { # scale out
+    local s=$1 out=$2
+    convert -size $((520 * s))x$((317 * s)) gradient:'#16324f-#2c6e91' \
+        -fill '#e8f1f5' -stroke none \
+        -draw "roundrectangle $((44 * s)),$((48 * s)) $((124 * s)),$((108 * s)) $((8 * s)),$((8 * s))" \
+        -fill '#16324f' -draw "rectangle $((44 * s)),$((48 * s)) $((76 * s)),$((58 * s))" \
+        -fill '#f4a259' -draw "roundrectangle $((176 * s)),$((48 * s)) $((256 * s)),$((108 * s)) $((8 * s)),$((8 * s))" \
+        -fill '#16324f' -draw "rectangle $((176 * s)),$((48 * s)) $((208 * s)),$((58 * s))" \
+        -stroke '#e8f1f5' -strokewidth $((6 * s)) -draw "line $((134 * s)),$((78 * s)) $((154 * s)),$((78 * s))" \
+        -fill '#e8f1f5' -stroke none \
+        -draw "polygon $((152 * s)),$((68 * s)) $((166 * s)),$((78 * s)) $((152 * s)),$((88 * s))" \
+        -fill white -font "$BOLD" -pointsize $((64 * s)) -annotate +$((40 * s))+$((194 * s)) 'Delvorin' \
+        -fill '#bcd4e6' -font "$FONT" -pointsize $((18 * s)) -annotate +$((372 * s))+$((194 * s)) 'Version 1.2' \
+        -fill '#e8f1f5' -font "$FONT" -pointsize $((17 * s)) -annotate +$((44 * s))+$((236 * s)) \
+            'Binary patch files for whole folder trees' \
+        -fill '#bcd4e6' -font "$FONT" -pointsize $((13 * s)) -annotate +$((44 * s))+$((284 * s)) \
+            'Copyright (C) Quenmark. All rights reserved.' \
+        +dither -colors 16 -type Palette -compress None BMP3:"$out"
+    check "$out" $((520 * s)) $((317 * s)) 4
+}
+splash 1 bitmap102.bmp
+splash 2 2x/bitmap102.bmp
 
 # Main dialog: old folder, patch, new folder on a light sky.
-svg8 bitmap130.bmp 538 318 <<EOF
+svg8 130 538 318 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 430 254" font-family="DejaVu Sans">
 $(defs '#f7fbfc' '#bcd9e6')
 <text x="215" y="44" text-anchor="middle" font-size="24" font-weight="bold" fill="#1d4f6b">Delvorin</text>
@@ -120,7 +138,7 @@ $(folder 300 86 100 '#1d4f6b' '#2c6e91')
 EOF
 
 # Wizard, build or apply: three steps on a path.
-svg8 bitmap135.bmp 340 493 <<EOF
+svg8 135 340 493 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
 $(defs '#2c6e91' '#bcd9e6')
 <text x="136" y="58" text-anchor="middle" font-size="28" font-weight="bold" fill="#ffffff">Wizard</text>
@@ -137,7 +155,7 @@ EOF
 
 # Wizard, patch file: a sheet with a seal; it stands for the patch to create and for
 # the patch to apply alike.
-svg8 bitmap137.bmp 340 493 <<EOF
+svg8 137 340 493 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
 $(defs '#e8f1f5' '#6fa7c2')
 <g filter="url(#shadow)">
@@ -151,7 +169,7 @@ $(defs '#e8f1f5' '#6fa7c2')
 EOF
 
 # Success: a calm green check.
-svg8 bitmap139.bmp 448 448 <<EOF
+svg8 139 448 448 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 358 358" font-family="DejaVu Sans">
 $(defs '#f2f9f1' '#b7dfb0')
 <g filter="url(#shadow)"><circle cx="179" cy="158" r="108" fill="#4c9a52"/></g>
@@ -161,7 +179,7 @@ $(defs '#f2f9f1' '#b7dfb0')
 EOF
 
 # Failure: a warm warning sign.
-svg8 bitmap140.bmp 613 448 <<EOF
+svg8 140 613 448 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 490 358" font-family="DejaVu Sans">
 $(defs '#fff7ec' '#f3cf9f')
 <g filter="url(#shadow)">
@@ -175,7 +193,7 @@ EOF
 
 # Wizard, a folder of files: the new files folder of a build and the folder that an
 # apply updates show the same picture, so it names neither.
-svg8 bitmap141.bmp 340 493 <<EOF
+svg8 141 340 493 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
 $(defs '#e8f1f5' '#2c6e91')
 <g filter="url(#shadow)">
@@ -189,7 +207,7 @@ $(defs '#e8f1f5' '#2c6e91')
 EOF
 
 # Wizard, old files folder.
-svg8 bitmap142.bmp 340 493 <<EOF
+svg8 142 340 493 <<EOF
 <svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 272 394" font-family="DejaVu Sans">
 $(defs '#f1f3f4' '#8c9ba5')
 $(folder 56 136 160 '#5f6f7a' '#9aa9b3')

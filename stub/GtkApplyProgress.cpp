@@ -40,7 +40,10 @@ void CGtkApplyProgress::Open(GtkWidget* owner)
     gtk_.gtk_container_add(gtk_.gtk_dialog_get_content_area(window_), box);
     gtk_.gtk_dialog_add_button(window_, "_Cancel", gtk::kCancel);
     // Cancel, and closing the window, only ask the engine to stop at its next check.
+    // Closing (Escape, the title bar's close) must not destroy the window as well: the
+    // cancel question is asked over it.
     Connect(gtk_, window_, "response", &CGtkApplyProgress::OnResponse, this);
+    Connect(gtk_, window_, "delete-event", &CGtkApplyProgress::OnDelete, this);
     statusText_.clear();
     pos_ = 0;
     cancelRequested_ = false;
@@ -58,6 +61,12 @@ void CGtkApplyProgress::Close()
 void CGtkApplyProgress::OnResponse(GtkWidget*, int, gpointer self)
 {
     static_cast<CGtkApplyProgress*>(self)->cancelRequested_ = true;
+}
+
+gboolean CGtkApplyProgress::OnDelete(GtkWidget*, void*, gpointer self)
+{
+    static_cast<CGtkApplyProgress*>(self)->cancelRequested_ = true;
+    return 1; // the window stays
 }
 
 void CGtkApplyProgress::SetStatus(const std::string& text)

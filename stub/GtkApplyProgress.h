@@ -21,6 +21,7 @@ public:
 
 private:
     static void OnResponse(GtkWidget* dialog, int response, gpointer self);
+    static gboolean OnDelete(GtkWidget* dialog, void* event, gpointer self);
     void Refresh(bool now);
 
     const CGtk& gtk_;

@@ -30,16 +30,21 @@ namespace {
 
 const char kPatchExtension[] = "dvp";
 const char kProgramExtension[] = "exe";
-// The rows below the log file row move down by this many dialog units to make room for
-// the thorough matching check box.
+// The rows below the self-extract row move down by this many dialog units to make room
+// for the self-extracting program's system ("for Linux", "for Windows").
+constexpr int kSystemRow = 12;
+// The project and build buttons move down by this many dialog units more, to make room
+// for the thorough matching check box and the patch format's label and two choices.
 constexpr int kThoroughRow = 9;
+constexpr int kFormatRows = 34;
+constexpr int kButtonsDown = kSystemRow + kThoroughRow + kFormatRows;
 
 } // namespace
 
 CBuildPatchPage::CBuildPatchPage(wxWindow* parent) : wxPanel(parent, wxID_ANY)
 {
-    // The form's height and a row for the thorough matching check box.
-    SetMinSize(DluSize(this, 255, 201 + kThoroughRow));
+    // The form's height and the rows for the choices added to it.
+    SetMinSize(DluSize(this, 255, 201 + kButtonsDown));
     SetSize(GetMinSize());
     CreateControls();
 
@@ -49,6 +54,7 @@ CBuildPatchPage::CBuildPatchPage(wxWindow* parent) : wxPanel(parent, wxID_ANY)
     Bind(wxEVT_TEXT, &CBuildPatchPage::OnOldFolderChanged, this, kIdOldFolder);
     Bind(wxEVT_CHECKBOX, &CBuildPatchPage::OnDefaultFollowsOldClicked, this, kIdDefaultFollowsOld);
     Bind(wxEVT_CHECKBOX, &CBuildPatchPage::OnSelfExtractClicked, this, kIdSelfExtract);
+    Bind(wxEVT_RADIOBUTTON, &CBuildPatchPage::OnChoiceClicked, this, kIdForLinux, kIdCompactFormat);
     Bind(wxEVT_BUTTON, &CBuildPatchPage::OnRemoveFiles, this, kIdRemoveFiles);
     Bind(wxEVT_BUTTON, &CBuildPatchPage::OnExcludeFiles, this, kIdExcludeFiles);
     Bind(wxEVT_BUTTON, &CBuildPatchPage::OnSplit, this, kIdSplit);
@@ -139,17 +145,29 @@ void CBuildPatchPage::CreateControls()
     button(kIdBrowsePatch, "Browse ...", 209, 105, 39);
     selfExtractCheck_ = check(kIdSelfExtract, "Create self-extracting patch program", DluPoint(this, 7, 125), 129, 181);
     button(kIdSplit, "Split...", 181, 123, 67);
-    logCheck_ = check(kIdLogFile, "Create log file", DluPoint(this, 7, 143), 57, 71);
-    button(kIdViewLog, "&View Log File...", 71, 141, 61);
-    button(kIdDialogText, "Dialog &Text...", 182, 141, 66);
-    thoroughCheck_ = check(kIdThorough, "Thorough matching (smaller patch, slower build)", DluPoint(this, 7, 158), 241,
-                           255);
-    button(kIdOpenProject, "&Open Project...", 26, 163 + kThoroughRow, 57);
-    button(kIdClearProject, "&Clear Project...", 99, 163 + kThoroughRow, 57);
-    button(kIdSaveProject, "&Save Project...", 172, 163 + kThoroughRow, 57);
-    button(kIdBuild, "&Build Patch", 26, 180 + kThoroughRow, 57);
-    button(kIdHelp, "&Help", 99, 180 + kThoroughRow, 57);
-    button(kIdExit, "E&xit", 172, 180 + kThoroughRow, 57);
+    // The system the self-extracting program is for, under its check box.
+    systemChoice_.Create(this, kIdForLinux, kForLinuxText, DluPoint(this, 17, 136), kIdForWindows, kForWindowsText,
+                         DluPoint(this, 67, 136));
+    logCheck_ = check(kIdLogFile, "Create log file", DluPoint(this, 7, 143 + kSystemRow), 57, 71);
+    button(kIdViewLog, "&View Log File...", 71, 141 + kSystemRow, 61);
+    button(kIdDialogText, "Dialog &Text...", 182, 141 + kSystemRow, 66);
+    thoroughCheck_ = check(kIdThorough, "Thorough matching (smaller patch, slower build)",
+                           DluPoint(this, 7, 158 + kSystemRow), 241, 255);
+    // The patch format: its label, then the two choices one under the other (the
+    // compact one takes two lines).
+    const int formatY = 158 + kSystemRow + 13;
+    label(kPatchFormatLabel, 7, formatY + 1, 50, 8);
+    const int choiceX = std::max(DluPoint(this, 57, 0).x, DluPoint(this, 7, 0).x +
+                                                              GetTextExtent(kPatchFormatLabel).x +
+                                                              DluSize(this, 4, 0).x);
+    formatChoice_.Create(this, kIdClassicFormat, kClassicFormatText, wxPoint(choiceX, DluPoint(this, 0, formatY).y),
+                         kIdCompactFormat, kCompactFormatText, wxPoint(choiceX, DluPoint(this, 0, formatY + 11).y));
+    button(kIdOpenProject, "&Open Project...", 26, 163 + kButtonsDown, 57);
+    button(kIdClearProject, "&Clear Project...", 99, 163 + kButtonsDown, 57);
+    button(kIdSaveProject, "&Save Project...", 172, 163 + kButtonsDown, 57);
+    button(kIdBuild, "&Build Patch", 26, 180 + kButtonsDown, 57);
+    button(kIdHelp, "&Help", 99, 180 + kButtonsDown, 57);
+    button(kIdExit, "E&xit", 172, 180 + kButtonsDown, 57);
 }
 
 void CBuildPatchPage::BindStorePoints()
@@ -193,6 +211,8 @@ void CBuildPatchPage::ReadControls()
     selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
     defaultFollowsOld = defaultFollowsCheck_->GetValue() ? 1 : 0;
     thorough = thoroughCheck_->GetValue() ? 1 : 0;
+    compact = formatChoice_.Value();
+    forWindows = systemChoice_.Value();
 }
 
 void CBuildPatchPage::ShowFields()
@@ -205,6 +225,9 @@ void CBuildPatchPage::ShowFields()
     selfExtractCheck_->SetValue(selfExtract != 0);
     defaultFollowsCheck_->SetValue(defaultFollowsOld != 0);
     thoroughCheck_->SetValue(thorough != 0);
+    formatChoice_.Show(compact);
+    systemChoice_.Show(forWindows);
+    systemChoice_.Enable(selfExtract != 0); // it matters only for a self-extracting program
 }
 
 void CBuildPatchPage::LoadFields()
@@ -218,6 +241,8 @@ void CBuildPatchPage::LoadFields()
     selfExtract = s.selfExtract;
     defaultFollowsOld = s.defaultEqualsNew;
     thorough = s.thorough;
+    compact = s.compact;
+    forWindows = s.forWindows;
 }
 
 void CBuildPatchPage::StoreFields()
@@ -231,6 +256,8 @@ void CBuildPatchPage::StoreFields()
     s.selfExtract = selfExtract;
     s.defaultEqualsNew = defaultFollowsOld;
     s.thorough = thorough;
+    s.compact = compact;
+    s.forWindows = forWindows;
 }
 
 void CBuildPatchPage::ApplyDefaultFolderRule()
@@ -303,6 +330,11 @@ void CBuildPatchPage::OnSelfExtractClicked(wxCommandEvent&)
     ShowFields();
 }
 
+void CBuildPatchPage::OnChoiceClicked(wxCommandEvent&)
+{
+    ReadControls();
+}
+
 void CBuildPatchPage::OnRemoveFiles(wxCommandEvent&)
 {
     ReadControls();
@@ -367,6 +399,8 @@ void CBuildPatchPage::OnOpenProject(wxCommandEvent&)
     patchFile = project.patchFile;
     selfExtract = project.selfExtract ? 1 : 0;
     thorough = project.thorough ? 1 : 0;
+    compact = project.compact ? 1 : 0;
+    forWindows = TheApp().Settings().forWindows; // the project's choice, taken into the settings
     defaultFollowsOld = project.defaultEqualsNew ? 1 : 0;
     oldFolder = project.oldFolder;
     newFolder = project.newFolder;
@@ -383,6 +417,8 @@ void CBuildPatchPage::OnClearProject(wxCommandEvent&)
     patchFile.clear();
     selfExtract = 1;
     thorough = 0;
+    compact = 0;
+    forWindows = 0;
     defaultFolder.clear();
     defaultFollowsOld = 1;
     ShowFields();
@@ -396,7 +432,9 @@ void CBuildPatchPage::OnSaveProject(wxCommandEvent&)
         return;
     path = ProjectPathWithExtension(path);
 
+    TheApp().Settings().forWindows = forWindows; // the project takes it from there
     CProjectData project = ProjectFromSettings(TheApp().Settings(), TheApp().GetDirDiff());
+    project.compact = compact != 0;
     project.defaultEqualsNew = defaultFollowsOld != 0;
     project.patchFile = patchFile;
     project.selfExtract = selfExtract != 0;
@@ -459,11 +497,13 @@ bool CBuildPatchPage::ShowRefusal(CBuildJob& job)
 void CBuildPatchPage::OnBuild(wxCommandEvent&)
 {
     ReadControls();
-    // The log option takes effect even when a check fails; the matching the engine uses
-    // is read there too.
+    // The log option takes effect even when a check fails; the matching, the patch format
+    // and the self-extracting program's system the build uses are read there too.
     CAppCore& core = TheApp().Core();
     core.settings.logFile = logFile;
     core.settings.thorough = thorough;
+    core.settings.compact = compact;
+    core.settings.forWindows = forWindows;
     CBuildJob job(core, TheApp().GetDirDiff(), BuildInputs());
     if (ShowRefusal(job))
         return;

@@ -4,6 +4,7 @@
 // files, and builds the patch file.
 #pragma once
 #include "jobs/BuildJob.h"
+#include "ui/BuildChoices.h"
 
 #include <wx/panel.h>
 
@@ -42,6 +43,10 @@ public:
         kIdOpenProject = 1057,
         kIdSplit = 1059,
         kIdThorough = 1060,
+        kIdForLinux = 1061,
+        kIdForWindows = 1062,
+        kIdClassicFormat = 1063,
+        kIdCompactFormat = 1064,
         kIdSaveProject = 244,
     };
 
@@ -57,12 +62,14 @@ public:
     int selfExtract = 0;
     int defaultFollowsOld = 1;
     int thorough = 0;
+    int compact = 0;    // the patch format: 0 classic, 1 compact
+    int forWindows = 0; // the self-extracting program: 0 for Linux, 1 for Windows
 
     void ReadControls();
     void ShowFields();
     // Load from and store into the settings record: "OldFolder", "NewFolder",
     // "PatchFile", "DefaultFolder", "LogFile", "Self-Extract", "DefaultEqualsNew",
-    // "Thorough".
+    // "Thorough", the patch format and the self-extracting program's system.
     void LoadFields();
     void StoreFields();
 
@@ -74,6 +81,8 @@ public:
     wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
     wxCheckBox* DefaultFollowsOldCheck() const { return defaultFollowsCheck_; }
     wxCheckBox* ThoroughCheck() const { return thoroughCheck_; }
+    const CRadioPair& FormatChoice() const { return formatChoice_; }
+    const CRadioPair& SystemChoice() const { return systemChoice_; }
 
     // Command handlers, public so that the tests can drive the page.
     void OnBrowseOld(wxCommandEvent& event);
@@ -82,6 +91,7 @@ public:
     void OnOldFolderChanged(wxCommandEvent& event);
     void OnDefaultFollowsOldClicked(wxCommandEvent& event);
     void OnSelfExtractClicked(wxCommandEvent& event);
+    void OnChoiceClicked(wxCommandEvent& event);
     void OnRemoveFiles(wxCommandEvent& event);
     void OnExcludeFiles(wxCommandEvent& event);
     void OnSplit(wxCommandEvent& event);
@@ -122,4 +132,6 @@ private:
     wxCheckBox* selfExtractCheck_ = nullptr;
     wxCheckBox* logCheck_ = nullptr;
     wxCheckBox* thoroughCheck_ = nullptr;
+    CRadioPair formatChoice_;
+    CRadioPair systemChoice_;
 };

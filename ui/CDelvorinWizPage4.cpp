@@ -10,6 +10,7 @@
 #include "ui/CPictureCtrl.h"
 #include "ui/CPictureMessageDlg.h"
 #include "ui/DesktopCalls.h"
+#include "ui/DialogUnits.h"
 #include "ui/PageHelpers.h"
 #include "ui/WxText.h"
 
@@ -33,29 +34,35 @@ void ShowPictureMessage(CPictureMessageDlg&& dialog, const std::string& text)
 } // namespace
 
 CDelvorinWizPage4::CDelvorinWizPage4(CDelvorinWiz* sheet)
-    : CWizardPageBase(sheet, "Delvorin Wizard: Build Patch 3 of 3", kHelpContext, 212)
+    : CWizardPageBase(sheet, "Delvorin Wizard: Build Patch 3 of 3", kHelpContext, 240)
 {
     AddText("You are almost ready to create your Delvorin file!", 150, 7, 162, 10);
     AddText("What is the file name of the patch file you want to create?", 150, 18, 162, 19);
     patchEdit_ = AddEdit(kIdPatchFile, 150, 37, 117, 14);
     AddButton(kIdBrowse, "&Browse...", 274, 37, 38, 14);
     selfExtractCheck_ = AddCheck(kIdSelfExtract, "Create self-extracting patch program", 150, 54, 129, 10);
+    systemChoice_.Create(this, kIdForLinux, kForLinuxText, DluPoint(this, 160, 65), kIdForWindows, kForWindowsText,
+                         DluPoint(this, 210, 65));
     AddText("Type in the text you want to display to users in the Delvorin Apply program dialog when they are "
             "applying a patch file you create:",
-            150, 72, 162, 25);
-    textEdit_ = AddEdit(kIdDialogText, 150, 100, 162, 43, wxTE_MULTILINE | wxVSCROLL);
+            150, 77, 162, 25);
+    textEdit_ = AddEdit(kIdDialogText, 150, 104, 162, 39, wxTE_MULTILINE | wxVSCROLL);
     AddText("To type in a carriage return, press <Ctrl>+<Enter>", 150, 146, 162, 8);
     AddText("Press Save to save your Delvorin project settings in a Delvorin project file.  Press Finish to start "
             "building the patch file.",
             152, 159, 160, 26);
-    // The thorough matching option is too long for the right-hand column: it takes the
-    // free row under the picture, beside the Save button.
+    // The thorough matching option and the patch format are too long for the right-hand
+    // column: they take the free rows under the picture, beside the Save button.
     thoroughCheck_ = AddCheck(kIdThorough, "Thorough matching (smaller patch, slower build)", 7, 192, 190, 10);
+    AddText(kPatchFormatLabel, 7, 207, 50, 8);
+    formatChoice_.Create(this, kIdClassicFormat, kClassicFormatText, DluPoint(this, 57, 206), kIdCompactFormat,
+                         kCompactFormatText, DluPoint(this, 57, 217));
     AddButton(kIdSave, "&Save", 205, 190, 50, 14);
     AddPicture(kIdPicture, 7, 7, 136, 175);
     FinishLayout();
 
     Bind(wxEVT_CHECKBOX, &CDelvorinWizPage4::OnSelfExtractClicked, this, kIdSelfExtract);
+    Bind(wxEVT_RADIOBUTTON, &CDelvorinWizPage4::OnChoiceClicked, this, kIdForLinux, kIdCompactFormat);
     Bind(wxEVT_BUTTON, &CDelvorinWizPage4::OnBrowse, this, kIdBrowse);
     Bind(wxEVT_BUTTON, &CDelvorinWizPage4::OnSaveProject, this, kIdSave);
     textEdit_->Bind(wxEVT_KEY_DOWN, &CDelvorinWizPage4::OnDialogTextKey, this);
@@ -67,6 +74,8 @@ void CDelvorinWizPage4::ReadControls()
     dialogText = FromWx(textEdit_->GetValue());
     selfExtract = selfExtractCheck_->GetValue() ? 1 : 0;
     thorough = thoroughCheck_->GetValue() ? 1 : 0;
+    compact = formatChoice_.Value();
+    forWindows = systemChoice_.Value();
 }
 
 void CDelvorinWizPage4::ShowFields()
@@ -79,6 +88,9 @@ void CDelvorinWizPage4::ShowFields()
         textEdit_->ChangeValue(text);
     selfExtractCheck_->SetValue(selfExtract != 0);
     thoroughCheck_->SetValue(thorough != 0);
+    formatChoice_.Show(compact);
+    systemChoice_.Show(forWindows);
+    systemChoice_.Enable(selfExtract != 0); // it matters only for a self-extracting program
 }
 
 void CDelvorinWizPage4::ApplyExtensionRule()
@@ -99,6 +111,8 @@ void CDelvorinWizPage4::OnSetActive()
     patchFile = settings.patchFile;
     selfExtract = settings.selfExtract;
     thorough = settings.thorough;
+    compact = settings.compact;
+    forWindows = settings.forWindows;
     ApplyExtensionRule();
     dialogText = settings.dialogText;
     ShowFields();
@@ -112,6 +126,8 @@ void CDelvorinWizPage4::OnCancel()
     settings.patchFile = patchFile;
     settings.selfExtract = selfExtract;
     settings.thorough = thorough;
+    settings.compact = compact;
+    settings.forWindows = forWindows;
 }
 
 void CDelvorinWizPage4::OnSelfExtractClicked(wxCommandEvent&)
@@ -119,6 +135,11 @@ void CDelvorinWizPage4::OnSelfExtractClicked(wxCommandEvent&)
     ReadControls();
     ApplyExtensionRule();
     ShowFields();
+}
+
+void CDelvorinWizPage4::OnChoiceClicked(wxCommandEvent&)
+{
+    ReadControls();
 }
 
 void CDelvorinWizPage4::OnBrowse(wxCommandEvent&)
@@ -143,7 +164,9 @@ void CDelvorinWizPage4::OnSaveProject(wxCommandEvent&)
     // sheet carries; the split size and both lists as they are now.
     ReadControls();
     const CDelvorinWiz& sheet = Sheet();
+    TheApp().Settings().forWindows = forWindows; // the project takes it from there
     CProjectData project = ProjectFromSettings(TheApp().Settings(), TheApp().GetDirDiff());
+    project.compact = compact != 0;
     project.defaultEqualsNew = sheet.defaultEqualsNew != 0;
     project.patchFile = patchFile;
     project.selfExtract = selfExtract != 0;
@@ -203,6 +226,10 @@ bool CDelvorinWizPage4::OnWizardFinish()
     CAppCore& core = TheApp().Core();
     // Kept before any check, so that the header of the build carries it.
     core.settings.dialogText = dialogText;
+    // The checks, the engine and the packaging read these there.
+    core.settings.thorough = thorough;
+    core.settings.compact = compact;
+    core.settings.forWindows = forWindows;
     const CDelvorinWiz& sheet = Sheet();
     CBuildInputs inputs;
     inputs.oldFolder = sheet.oldFolder;
@@ -224,7 +251,6 @@ bool CDelvorinWizPage4::BuildPatchFile(CBuildJob& job)
 
     CBuildProgressDlg progress;
     progress.Create(&sheet); // the sheet is disabled while the dialog exists
-    core.settings.thorough = thorough; // the engine and the compression read it there
     const CBuildOutcome outcome = job.Run(&progress);
     progress.Finish();
 

@@ -1,9 +1,10 @@
-// Page 4 of the Wizard (build, 3 of 3): the patch file name, the self-extract and
-// thorough matching options, the text the apply program shows, saving the project, and Finish, which builds the
+// Page 4 of the Wizard (build, 3 of 3): the patch file name, the self-extract option
+// with the system its program runs on, thorough matching, the patch format, the text the apply program shows, saving the project, and Finish, which builds the
 // patch file. The page reloads its fields from the settings record every time it
 // becomes current.
 #pragma once
 #include "jobs/BuildJob.h"
+#include "ui/BuildChoices.h"
 #include "ui/CWizardPageBase.h"
 
 #include <string>
@@ -18,6 +19,10 @@ public:
         kIdSave = 1053,
         kIdPicture = 1039,
         kIdThorough = 1060,
+        kIdForLinux = 1061,
+        kIdForWindows = 1062,
+        kIdClassicFormat = 1063,
+        kIdCompactFormat = 1064,
     };
     static constexpr int kPictureId = 137;
     static constexpr int kHelpContext = 9;
@@ -28,6 +33,8 @@ public:
     std::string dialogText;
     int selfExtract = 0;
     int thorough = 0;
+    int compact = 0;    // the patch format: 0 classic, 1 compact
+    int forWindows = 0; // the self-extracting program: 0 for Linux, 1 for Windows
     void ReadControls();
     void ShowFields();
 
@@ -35,9 +42,12 @@ public:
     wxTextCtrl* DialogTextEdit() const { return textEdit_; }
     wxCheckBox* SelfExtractCheck() const { return selfExtractCheck_; }
     wxCheckBox* ThoroughCheck() const { return thoroughCheck_; }
+    const CRadioPair& FormatChoice() const { return formatChoice_; }
+    const CRadioPair& SystemChoice() const { return systemChoice_; }
 
     // Command handlers, public so that the tests can drive the page.
     void OnSelfExtractClicked(wxCommandEvent& event);
+    void OnChoiceClicked(wxCommandEvent& event);
     void OnBrowse(wxCommandEvent& event);
     void OnSaveProject(wxCommandEvent& event);
     // Keys of the dialog text: Enter presses the sheet's default button, Ctrl+Enter
@@ -67,4 +77,6 @@ private:
     wxTextCtrl* textEdit_ = nullptr;
     wxCheckBox* selfExtractCheck_ = nullptr;
     wxCheckBox* thoroughCheck_ = nullptr;
+    CRadioPair formatChoice_;
+    CRadioPair systemChoice_;
 };

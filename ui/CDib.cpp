@@ -55,10 +55,10 @@ uint16_t CDib::U16(size_t offset) const
     return static_cast<uint16_t>(dib_[offset] | dib_[offset + 1] << 8);
 }
 
-int CDib::LoadResource(int id)
+int CDib::LoadResource(int id, int scale)
 {
     Release();
-    CResourceData res = FindBitmapResource(id);
+    CResourceData res = FindBitmapResource(id, scale);
     if (!res.data)
         return 0; // a missing resource leaves the picture empty without a message
     dib_ = res.data;

@@ -23,9 +23,10 @@ public:
     CDib(const CDib&) = delete;
     CDib& operator=(const CDib&) = delete;
 
-    // Bitmap resource id; 1 on success. A missing resource fails silently; a header that
-    // is not the 40-byte info header shows "Invalid bitmap resource".
-    int LoadResource(int id);
+    // Bitmap resource id; 1 on success. At a desktop scale of 2 or more the picture's
+    // drawing at twice the size is taken where there is one. A missing resource fails
+    // silently; a header that is not the 40-byte info header shows "Invalid bitmap resource".
+    int LoadResource(int id, int scale = 1);
     // A bitmap file; a given path replaces the stored one. With search set, the file
     // name alone and then the program folder are tried when the path does not open.
     // Shows "Bitmap file Read error" or "Invalid bitmap file" for a bad file.

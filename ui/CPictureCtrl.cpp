@@ -13,20 +13,34 @@ CPictureCtrl::CPictureCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, 
     Bind(wxEVT_PAINT, &CPictureCtrl::OnPaint, this);
 }
 
+int CPictureCtrl::Scale() const
+{
+    return std::max(1, int(GetContentScaleFactor() + 0.5));
+}
+
 void CPictureCtrl::SetBitmap(int resourceId)
 {
+    resourceId_ = resourceId;
+    Load();
+    Refresh();
+}
+
+void CPictureCtrl::Load()
+{
+    loadedScale_ = Scale();
     dib_ = std::make_unique<CDib>();
     deviceBitmapCreated_ = false;
     scaled_ = wxBitmap();
-    if (dib_->LoadResource(resourceId))
+    if (dib_->LoadResource(resourceId_, loadedScale_))
         dib_->CreatePalette();
-    Refresh();
 }
 
 void CPictureCtrl::Draw(wxDC& dc)
 {
     if (!dib_)
         return;
+    if (Scale() != loadedScale_) // moved to a screen of another scale
+        Load();
     if (!deviceBitmapCreated_) { // made on the first paint only
         dib_->CreateDeviceBitmap();
         deviceBitmapCreated_ = true;

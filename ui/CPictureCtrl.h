@@ -2,7 +2,8 @@
 // inside a one-pixel margin. The frame is sized in dialog units, so its pixel size
 // follows the desktop font: the picture is scaled smoothly to fill it, its proportions
 // kept (what does not fit the frame's proportions is cut off evenly on both sides).
-// The control takes no keyboard focus.
+// At twice the desktop scale the picture's drawing at twice the size is shown, so it stays
+// sharp. The control takes no keyboard focus.
 #pragma once
 #include "ui/CDib.h"
 
@@ -15,7 +16,7 @@ class CPictureCtrl : public wxWindow {
 public:
     CPictureCtrl(wxWindow* parent, wxWindowID id, const wxPoint& pos, const wxSize& size);
 
-    // Loads the bitmap resource and builds its palette.
+    // Loads the bitmap resource for the control's scale and builds its palette.
     void SetBitmap(int resourceId);
     CDib* Dib() { return dib_.get(); }
     // Draws the picture as the paint handler does, into any drawing context of the
@@ -30,8 +31,13 @@ public:
 
 private:
     void OnPaint(wxPaintEvent& event);
+    // The desktop scale rounded to a whole number, at least 1.
+    int Scale() const;
+    void Load();
 
     std::unique_ptr<CDib> dib_;
+    int resourceId_ = 0;
+    int loadedScale_ = 0; // the scale the picture was loaded for
     bool deviceBitmapCreated_ = false;
     wxBitmap scaled_; // the picture at the size it was last drawn
 };

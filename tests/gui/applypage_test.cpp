@@ -7,13 +7,16 @@
 
 #include "app/StringHelpers.h"
 #include "engine/common/CDirDiff.h"
+#include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 #include "ui/CAppliedDlg.h"
+#include "ui/CApplyProgressDlg.h"
 #include "ui/CErrorsDlg.h"
 #include "ui/WxText.h"
 
 #include <wx/button.h>
 #include <wx/stattext.h>
+#include <wx/timer.h>
 #include <wx/utils.h>
 
 #include <cstdlib>
@@ -321,6 +324,90 @@ TEST_F(ApplyPage, ACancelledApplySaysSoAndHowManyFilesWereUpdated)
     EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Apply");
     EXPECT_TRUE(prompts.prompts.Shown()[1].icon == PromptIcon::Stop);
     EXPECT_TRUE(window.frame->IsEnabled());
+}
+
+namespace {
+
+// Presses Cancel on the apply's progress window once the second pass (after the given
+// number of questions) shows the given file number or a later one.
+class CCancelAtFile : public wxTimer {
+public:
+    CCancelAtFile(const CScriptedPrompt& prompts, size_t afterQuestions, int file)
+        : prompts_(prompts), afterQuestions_(afterQuestions), file_(file)
+    {
+        Start(5);
+    }
+    void Notify() override
+    {
+        if (prompts_.Shown().size() < afterQuestions_)
+            return;
+        wxWindow* progress = TestApp().ActiveProgressDialog();
+        auto* label = progress ? dynamic_cast<wxStaticText*>(progress->FindWindow(CApplyProgressDlg::kIdStatus))
+                               : nullptr;
+        long file = 0;
+        const wxString text = label ? label->GetLabelText() : wxString();
+        if (!text.StartsWith("Applying patch to file: ") ||
+            !text.AfterLast(',').Trim(false).AfterFirst(' ').BeforeFirst(' ').ToLong(&file) || file < file_)
+            return;
+        Stop();
+        Click(progress, wxID_CANCEL);
+    }
+
+private:
+    const CScriptedPrompt& prompts_;
+    size_t afterQuestions_;
+    int file_;
+};
+
+} // namespace
+
+// Files replaced one by one (a disk without room to prepare them all first) and a cancel
+// midway: the message counts the files already updated and says that applying again
+// finishes the job.
+TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
+{
+    CTestFolder folder;
+    const int kFiles = 30;
+    for (int i = 0; i < kFiles; ++i) {
+        const std::string name = "/f" + std::to_string(i) + ".bin";
+        folder.WriteBytes("old" + name, RandomBytes(1 << 20, 100 + i));
+        folder.WriteBytes("new" + name, RandomBytes(1 << 20, 200 + i));
+    }
+    const std::string patch = folder / "update.dvp";
+    const char* bin = std::getenv("DELVORIN_BIN");
+    ASSERT_NE(bin, nullptr);
+    const std::string command = std::string("'") + bin + "/delvorin-cli' build '" + folder / "old" + "' '" +
+                                folder / "new" + "' '" + patch + "' </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    // Room for the old files and one more, not for all the new ones beside them.
+    const std::string target = folder / "target";
+    CSmallDisk disk(target, "size=64m,nr_inodes=" + std::to_string(kFiles + 8));
+    if (!disk.Mounted())
+        GTEST_SKIP() << "mounting a small file system needs root (or the right to mount)";
+    ASSERT_TRUE(CopyTree(folder / "old", target));
+
+    CExpertWindow window;
+    Page* page = window.Apply();
+    CDialogScript dialogs; // none may appear
+    CPromptScript prompts;
+    prompts.prompts.Script(PromptAnswer::Yes); // replace the files one by one
+    prompts.prompts.Script(PromptAnswer::Yes); // cancel
+    CCancelAtFile cancel(prompts.prompts, 1, 4);
+    Type(page->FolderEdit(), target);
+    Type(page->PatchFileEdit(), patch);
+    Click(page, Page::kIdApply);
+    ASSERT_EQ(prompts.prompts.Shown().size(), 3u) << prompts.prompts.Shown().back().text;
+    EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Question");
+    EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Warning");
+    int updated = 0;
+    const auto wanted = SnapshotTree(folder / "new");
+    for (const auto& [name, content] : SnapshotTree(target))
+        updated += content == wanted.at(name);
+    ASSERT_GT(updated, 1);
+    ASSERT_LT(updated, kFiles);
+    EXPECT_EQ(prompts.prompts.Shown()[2].text, "The apply was cancelled.\n" + std::to_string(updated) +
+                                                   " files were updated; every other file is as it was.\n"
+                                                   "Applying the patch again finishes the job.");
 }
 
 TEST_F(ApplyPage, StoresItsFieldsWhenLeftClosedAndDestroyed)

@@ -9,6 +9,7 @@
 #include "app/StringTable.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
+#include "support/CliRun.h"
 #include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
 #include "ui/CDialogTextDlg.h"
@@ -77,9 +78,13 @@ TEST_F(BuildPage, HasEveryControlInTheOrderOfTheFormAndRelabelsTheSheet)
         {Page::kIdDefaultFolder, ""}, {Page::kIdDefaultFollowsOld, "Make default folder name same as Old folder."},
         {-1, "Patch file name:"}, {Page::kIdPatchFile, ""}, {Page::kIdBrowsePatch, "Browse ..."},
         {Page::kIdSelfExtract, "Create self-extracting patch program"}, {Page::kIdSplit, "Split..."},
+        {Page::kIdForLinux, "for &Linux"}, {Page::kIdForWindows, "for &Windows"},
         {Page::kIdLogFile, "Create log file"}, {Page::kIdViewLog, "&View Log File..."},
         {Page::kIdDialogText, "Dialog &Text..."},
-        {Page::kIdThorough, "Thorough matching (smaller patch, slower build)"},
+        {Page::kIdThorough, "Thorough matching (smaller patch, slower build)"}, {-1, "Patch format:"},
+        {Page::kIdClassicFormat, "Cl&assic (read by every reader of the format)"},
+        {Page::kIdCompactFormat,
+         "Co&mpact (smallest patches; applied by this program and its self-extracting programs)"},
         {Page::kIdOpenProject, "&Open Project..."},
         {Page::kIdClearProject, "&Clear Project..."}, {Page::kIdSaveProject, "&Save Project..."},
         {Page::kIdBuild, "&Build Patch"}, {Page::kIdHelp, "&Help"}, {Page::kIdExit, "E&xit"},
@@ -482,6 +487,48 @@ TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
     TestApp().Core().programFolder = fsys::ProgramFolder();
 }
 
+// The patch format and the self-extracting program's system, each set with a real click:
+// the build writes a compact patch, and both choices are kept in the settings record (and
+// so in the profile) and shown again by the next Expert mode window.
+TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
+{
+    const char* bin = std::getenv("DELVORIN_BIN");
+    ASSERT_NE(bin, nullptr);
+    CTrees trees;
+    const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
+    {
+        CExpertWindow window;
+        Page* page = window.Build();
+        window.frame->Raise();
+        EXPECT_TRUE(page->FormatChoice().First()->GetValue());
+        EXPECT_FALSE(page->SystemChoice().First()->IsEnabled()); // no self-extracting program yet
+        RealClick(page->FormatChoice().Second());
+        EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
+        ClickCheck(page->SelfExtractCheck());
+        ASSERT_TRUE(page->SystemChoice().Second()->IsEnabled());
+        RealClick(page->SystemChoice().Second());
+        EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
+        ClickCheck(page->SelfExtractCheck()); // a plain patch file is built below
+
+        CDialogScript dialogs;
+        std::string success;
+        dialogs.ExpectMessage<CSuccessDlg>(&success);
+        Type(page->OldFolderEdit(), trees.oldFolder);
+        Type(page->NewFolderEdit(), trees.newFolder);
+        Type(page->PatchFileEdit(), patch);
+        Click(page, Page::kIdBuild);
+        EXPECT_EQ(success, "The Patch File: " + patch + " was successfully created.");
+        EXPECT_EQ(TestApp().Settings().compact, 1);
+    }
+    const std::string output = CommandOutput(Quote(std::string(bin) + "/delvorin-cli") + " info " + Quote(patch));
+    EXPECT_NE(output.find("Format:            compact"), std::string::npos) << output;
+    EXPECT_EQ(TestApp().Settings().forWindows, 1);
+
+    CExpertWindow again;
+    EXPECT_TRUE(again.Build()->FormatChoice().Second()->GetValue());
+    EXPECT_TRUE(again.Build()->SystemChoice().Second()->GetValue());
+}
+
 TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
 {
     CTrees trees;
@@ -712,8 +759,11 @@ TEST(BuildPageScreenshots, FilledIn)
     s.oldFolder = "/home/ada/releases/app-1.1";
     s.newFolder = "/home/ada/releases/app-1.2";
     s.defaultFolder = s.oldFolder;
-    s.patchFile = "/home/ada/out/app-1.2.dvp";
+    s.patchFile = "/home/ada/out/app-1.2.exe";
     s.logFile = 1;
+    s.selfExtract = 1; // with the program's system and the patch format chosen
+    s.forWindows = 1;
+    s.compact = 1;
     CExpertWindow window;
     SaveScreenshot(window.frame, std::string(folder) + "/expert_build_page.png");
     ResetExpertSettings();

@@ -321,6 +321,27 @@ TEST(PictureCtrl, IsDrawnWithThePixelsOfTheScaleInUse)
     const wxSize client = control->GetClientSize();
     EXPECT_EQ(control->ScaledBitmap().GetWidth(), (client.x - 2) * scale);
     EXPECT_EQ(control->ScaledBitmap().GetHeight(), (client.y - 2) * scale);
+
+    // In a frame the size of the picture's drawing for the scale in use (res/2x/ holds the
+    // drawings at twice the size), every pixel shown is the drawing's own: not an
+    // enlarged copy of the drawing for scale 1, which looks soft.
+    const char* source = std::getenv("DELVORIN_SOURCE");
+    ASSERT_NE(source, nullptr);
+    CDib drawing;
+    ASSERT_EQ(drawing.LoadFile(std::string(source) + (scale == 2 ? "/res/2x" : "/res") + "/bitmap130.bmp", false), 1);
+    const wxImage expected = drawing.ToImage();
+    control->SetClientSize(expected.GetWidth() / scale + 2, expected.GetHeight() / scale + 2);
+    DrawControl(control);
+    const wxImage shown = control->ScaledBitmap().ConvertToImage();
+    ASSERT_EQ(shown.GetSize(), expected.GetSize());
+    int differing = 0;
+    for (int y = 0; y < shown.GetHeight(); ++y)
+        for (int x = 0; x < shown.GetWidth(); ++x) {
+            const wxColour a = PixelAt(shown, x, y), b = PixelAt(expected, x, y);
+            differing += std::abs(a.Red() - b.Red()) + std::abs(a.Green() - b.Green()) +
+                             std::abs(a.Blue() - b.Blue()) > 6;
+        }
+    EXPECT_EQ(differing, 0);
     frame->Destroy();
 }
 
@@ -332,6 +353,13 @@ TEST(Splash, ShowsThePictureCentredAndClosesItselfAfterOneAndAHalfSeconds)
     CSplashWnd* splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
     EXPECT_EQ(splash->GetClientSize(), wxSize(520, 317));
+    // At twice the desktop scale (the test runs again with GDK_SCALE=2) the picture drawn
+    // at twice the size fills the window's screen pixels.
+    const char* gdkScale = std::getenv("GDK_SCALE");
+    const int scale = gdkScale && std::string(gdkScale) == "2" ? 2 : 1;
+    EXPECT_EQ(splash->Bitmap().GetWidth(), 520 * scale);
+    EXPECT_EQ(splash->Bitmap().GetHeight(), 317 * scale);
+    EXPECT_EQ(splash->Bitmap().GetScaleFactor(), scale);
     wxRect screen = wxDisplay(0u).GetGeometry();
     EXPECT_EQ(splash->GetPosition(), wxPoint((screen.width - 520) / 2, (screen.height - 317) / 2));
     CSplashWnd::ShowSplashScreen(owner); // only one at a time

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Writes PNGs of the self-extracting patch program's windows (the apply window, the
-# errors list, the success message) into a folder (default:
+# errors list, the success message, the cancel question and what a cancel says) into a
+# folder (default:
 # screenshots/ in the build folder), under a virtual display, driven with xdotool. Not
 # part of the test run: for looking at the windows after a change.
 #   tests/gui/stub_screenshots.sh [BUILD_DIR] [OUTPUT_FOLDER]
@@ -24,6 +25,14 @@ echo "Frobnicator 2.0" > "$work/new/readme.txt"
    >/dev/null)
 cp -r "$work/old" "$work/target"
 cp -r "$work/new" "$work/wrong"
+# A patch that takes some seconds to apply, so that its progress window can be cancelled.
+mkdir -p "$work/bigold" "$work/bignew"
+for i in $(seq 1 40); do
+  head -c 4000000 /dev/urandom > "$work/bigold/part$i.bin"
+  head -c 4000000 /dev/urandom > "$work/bignew/part$i.bin"
+done
+(cd "$work" && "$build/bin/delvorin-cli" build bigold bignew big.exe --self-extract --publisher "Ann Smith" \
+   --organization "Acme & Sons" >/dev/null)
 
 cat > "$work/drive.sh" <<'DRIVE'
 set -u
@@ -44,6 +53,11 @@ xdotool key Return; window "Delvorin Errors"; shot stub-errors
 xdotool key Return; window "Delvorin Apply"; xdotool key Escape; wait $pid
 NO_AT_BRIDGE=1 "$work/update.exe" "$work/target" & pid=$!
 window "Delvorin Apply"; xdotool key alt+a; window "Delvorin Success!"; shot stub-success
+xdotool key Return; wait $pid
+NO_AT_BRIDGE=1 "$work/big.exe" "$work/bigold" & pid=$!
+window "Delvorin Apply"; xdotool key alt+a; window "Applying Patch"; xdotool key Escape
+window "Delvorin Warning"; shot stub-cancel-question
+xdotool key Return; window "Delvorin Whoops!"; shot stub-cancelled
 xdotool key Return; wait $pid
 DRIVE
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$work" "$out"

@@ -221,6 +221,32 @@ TEST_F(StubWindow, AsksForAMissingPart)
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
+// Escape on the progress window (or its close button) is Cancel: the window stays, the
+// question is asked over it, and Yes ends the apply with nothing changed.
+TEST_F(StubWindow, EscapeOnTheProgressWindowAsksBeforeItCancels)
+{
+    // Files enough that the apply takes a while.
+    for (int i = 0; i < 16; ++i) {
+        dir.WriteBytes("bigold/part" + std::to_string(i) + ".bin", RandomBytes(4 << 20, 40 + i));
+        dir.WriteBytes("bignew/part" + std::to_string(i) + ".bin", RandomBytes(4 << 20, 80 + i));
+    }
+    std::string out, err;
+    ASSERT_EQ(RunCli("build bigold bignew big.exe --self-extract", dir.Path(), dir.Path(), out, err), 0) << err;
+    const auto before = SnapshotTree(dir / "bigold");
+    Start(dir / "big.exe", dir / "bigold");
+    ASSERT_FALSE(Focus("Delvorin Apply").empty());
+    Keys("alt+a");
+    ASSERT_FALSE(Focus("Applying Patch").empty()) << "no progress window";
+    Keys("Escape");
+    ASSERT_FALSE(Focus("Delvorin Warning").empty()) << "no cancel question";
+    Keys("Return"); // Yes
+    ASSERT_FALSE(Focus("Delvorin Whoops!").empty()) << "no word of the cancel";
+    Keys("Return");
+    EXPECT_EQ(Wait(), 130);
+    EXPECT_EQ(TreeDifferences(SnapshotTree(dir / "bigold"), before), "");
+    EXPECT_EQ(Entries(dir / "tmp"), "");
+}
+
 // Asked to end while its window waits, it closes and removes its temporary files.
 TEST_F(StubWindow, EndsCleanlyOnSigtermAndSighup)
 {

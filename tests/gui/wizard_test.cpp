@@ -559,6 +559,47 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
     });
 }
 
+// The patch format and the self-extracting program's system on page 4, each set with a
+// real click: Cancel keeps both, the next visit shows them, and Finish builds a compact
+// patch that the command-line program names so.
+TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
+{
+    MakeTrees();
+    {
+        CDelvorinWiz wiz(nullptr);
+        RunWizard(wiz, [&] {
+            ToPage4(wiz, dir / "old", dir / "new");
+            CDelvorinWizPage4* page = wiz.Page4();
+            EXPECT_TRUE(page->FormatChoice().First()->GetValue());
+            Tick(page->SelfExtractCheck(), true);
+            RealClick(page->SystemChoice().Second());
+            EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
+            Tick(page->SelfExtractCheck(), false);
+            EXPECT_FALSE(page->SystemChoice().Second()->IsEnabled());
+            RealClick(page->FormatChoice().Second());
+            EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
+            Cancel(wiz);
+        });
+    }
+    EXPECT_EQ(Settings().compact, 1);
+    EXPECT_EQ(Settings().forWindows, 1);
+
+    const std::string patch = dir / "compact.dvp";
+    CDelvorinWiz wiz(nullptr);
+    int rc = RunWizard(wiz, [&] {
+        ToPage4(wiz, dir / "old", dir / "new");
+        EXPECT_TRUE(wiz.Page4()->FormatChoice().Second()->GetValue());
+        EXPECT_TRUE(wiz.Page4()->SystemChoice().Second()->GetValue());
+        Type(wiz.Page4()->PatchFileEdit(), patch);
+        wxTEST_DIALOG(Next(wiz),
+                      ExpectMessage<CSuccessDlg>("The patch file:  " + patch + " was successfully created."));
+    });
+    EXPECT_EQ(rc, wxID_OK);
+    std::string out, err;
+    ASSERT_EQ(RunCli("info " + Quoted(patch), dir.Path(), dir.Path(), out, err), 0) << err;
+    EXPECT_NE(out.find("Format:            compact"), std::string::npos) << out;
+}
+
 TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
 {
     Settings().dialogText = "before";
@@ -646,24 +687,6 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
 
 namespace {
 
-// A real mouse click on the middle of a window, through the display server. Inside a
-// yield (a timer that fires while the engine works) no events can be pumped: the click
-// is then only sent.
-void RealClick(wxWindow* window, bool pump = true)
-{
-    if (pump)
-        Pump(100);
-    const wxRect r = window->GetScreenRect();
-    wxUIActionSimulator sim;
-    sim.MouseMove(r.x + r.width / 2 - 1, r.y + r.height / 2);
-    sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
-    if (pump)
-        Pump(50);
-    sim.MouseClick();
-    if (pump)
-        Pump(150);
-}
-
 // The modal dialog of type T that is up now, or nullptr.
 template <class T>
 T* ShownDialog()
@@ -674,11 +697,35 @@ T* ShownDialog()
     return nullptr;
 }
 
+// With DELVORIN_WIZARD_SCREENSHOTS set (see wizard_screenshots.sh), writes the part of
+// the screen the window covers into that folder as name.png.
+// With another window given, the part of the screen both cover is taken.
+void ShootWhenAsked(wxWindow* window, const std::string& name, wxWindow* over = nullptr)
+{
+    const char* folder = std::getenv("DELVORIN_WIZARD_SCREENSHOTS");
+    if (!folder)
+        return;
+    window->Raise();
+    if (over)
+        over->Raise();
+    Pump(400);
+    const wxRect rect = over ? window->GetScreenRect().Union(over->GetScreenRect()) : window->GetScreenRect();
+    const std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
+                                std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
+                                std::to_string(rect.y) + " +repage '" + folder + "/" + name + ".png'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
+
 // Presses the OK button of the real Whoops box with the mouse once it is up: a timer
 // fires inside the box's own modal loop.
+// With a window and a name, the box over that window goes into the screenshots when they
+// are asked for.
 class COkOnWhoops : public wxTimer {
 public:
-    COkOnWhoops() { Start(200); }
+    explicit COkOnWhoops(wxWindow* under = nullptr, std::string name = "") : under_(under), name_(std::move(name))
+    {
+        Start(200);
+    }
     std::string message;
     void Notify() override
     {
@@ -687,8 +734,14 @@ public:
             return;
         Stop();
         message = whoops->message;
+        if (under_)
+            ShootWhenAsked(under_, name_, whoops);
         RealClick(whoops->FindWindow(wxID_OK));
     }
+
+private:
+    wxWindow* under_;
+    std::string name_;
 };
 
 } // namespace
@@ -711,11 +764,13 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
                 const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
                 Type(wiz.Page4()->PatchFileEdit(), patch);
-                COkOnWhoops ok;
+                COkOnWhoops ok(missingOld ? nullptr : &wiz, "wizard_failed_finish");
                 RealClick(wiz.NextButton());
                 // The system's text, with the cause it reported below.
                 EXPECT_EQ(ok.message, missingOld ? LoadString(108)
                                                  : "Error creating Delvorin file!\n" + patch + "\nNo such file or directory");
+                if (!missingOld)
+                    ShootWhenAsked(&wiz, "wizard_after_failed_finish");
                 RealClick(wiz.BackButton());
                 EXPECT_EQ(wiz.CurrentPage(), wiz.Page3());
                 RealClick(wiz.CancelButton());
@@ -1067,20 +1122,12 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         check(5);
 
         // Screenshots of the six pages when asked for (see wizard_screenshots.sh).
-        if (const char* folder = std::getenv("DELVORIN_WIZARD_SCREENSHOTS")) {
+        if (std::getenv("DELVORIN_WIZARD_SCREENSHOTS")) {
             Back(wiz);
             Back(wiz);
             wiz.Page1()->BuildRadio()->SetValue(true);
             const char* names[] = {"wizard_page1", "wizard_page2", "wizard_page3", "wizard_page4"};
-            auto shoot = [&](const char* name) {
-                wiz.Raise();
-                Pump(400);
-                wxRect rect = wiz.GetScreenRect();
-                std::string command = "import -window root -crop " + std::to_string(rect.width) + "x" +
-                                      std::to_string(rect.height) + "+" + std::to_string(rect.x) + "+" +
-                                      std::to_string(rect.y) + " +repage '" + folder + "/" + name + ".png'";
-                EXPECT_EQ(std::system(command.c_str()), 0) << command;
-            };
+            auto shoot = [&](const char* name) { ShootWhenAsked(&wiz, name); };
             for (int i = 0; i < 4; ++i) {
                 shoot(names[i]);
                 if (i < 3)

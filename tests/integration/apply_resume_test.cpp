@@ -7,6 +7,7 @@
 // verification.
 #include "support/ApplyRun.h"
 #include "support/RecordingProgress.h"
+#include "support/SmallDisk.h"
 
 #include "platform/FileSystem.h"
 
@@ -129,27 +130,6 @@ TEST(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
     ASSERT_EQ(run.Apply(), 1);
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "b"}}));
 }
-
-// A small file system of its own, mounted by the test (as root) over the target folder.
-class CSmallDisk {
-public:
-    explicit CSmallDisk(const std::string& folder, const std::string& options = "size=256k") : folder_(folder)
-    {
-        fsys::CreateFolder(folder);
-        mounted_ = mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
-    }
-    ~CSmallDisk()
-    {
-        if (mounted_)
-            umount2(folder_.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    bool MakeReadOnly() { return mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0; }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-};
 
 TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
 {

@@ -6,6 +6,7 @@
 #include <wx/button.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
+#include <wx/uiaction.h>
 
 CDelvorinApp& TestApp()
 {
@@ -53,6 +54,21 @@ void PostClick(wxWindow* window, int id)
 {
     wxWindow* button = window->FindWindow(id);
     wxPostEvent((button ? button : window)->GetEventHandler(), ClickEvent(window, id));
+}
+
+void RealClick(wxWindow* window, bool pump)
+{
+    if (pump)
+        Pump(100);
+    const wxRect r = window->GetScreenRect();
+    wxUIActionSimulator sim;
+    sim.MouseMove(r.x + r.width / 2 - 1, r.y + r.height / 2);
+    sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+    if (pump)
+        Pump(50);
+    sim.MouseClick();
+    if (pump)
+        Pump(150);
 }
 
 void Pump(int milliseconds)

@@ -33,5 +33,9 @@ int RunModal(wxDialog& dialog, const std::function<void()>& inside);
 void Click(wxWindow* window, int id);
 // Queues a button click: it is handled the next time pending events are processed.
 void PostClick(wxWindow* window, int id);
+// A real mouse click on the middle of a window, through the display server. Inside a
+// yield (a timer that fires while the engine works) no events can be pumped: the click
+// is then only sent.
+void RealClick(wxWindow* window, bool pump = true);
 // Processes the pending events for about the given time.
 void Pump(int milliseconds = 50);

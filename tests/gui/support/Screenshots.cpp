@@ -1,5 +1,6 @@
 // Draws every window of the program into a PNG file, one per window, for looking at
 // them: gui_screenshots OUTPUT_FOLDER (run by screenshots.sh under Xvfb).
+#include "app/ApplyOutcome.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "ui/CAboutDlg.h"
@@ -51,7 +52,12 @@ void Shoot(wxWindow* window, const std::string& name)
     window->Show();
     window->Raise();
     Settle();
-    wxRect rect = window->GetScreenRect();
+    // The window's place in the screen's pixels: at twice the desktop scale (GDK_SCALE=2)
+    // twice its place in the toolkit's units.
+    const double scale = window->GetContentScaleFactor();
+    const wxRect logical = window->GetScreenRect();
+    const wxRect rect(int(logical.x * scale), int(logical.y * scale), int(logical.width * scale),
+                      int(logical.height * scale));
     // The screen is read by ImageMagick's import: it sees exactly what the X server
     // shows, which the toolkit's own screen drawing context does not on GTK 3.
     std::string path = g_folder + "/" + name + ".png";
@@ -221,6 +227,10 @@ int main(int argc, char** argv)
         main.Show();
         ShootMessageBox(&main, "message_stop", "An Error occurred when the patch file was applied.",
                         "Delvorin Apply", PromptButtons::OK, PromptIcon::Stop);
+        // What the Apply page says after a cancel midway (files replaced one by one).
+        const std::string cancelled = std::string(kApplyCancelledText) + "\n" + UnfinishedApplyText(3, kApplyAgain);
+        ShootMessageBox(&main, "message_apply_cancelled", cancelled.c_str(), "Delvorin Apply", PromptButtons::OK,
+                        PromptIcon::Stop);
         ShootMessageBox(&main, "message_question",
                         "The Delvorin file you are applying is a self-extracting\nexecutable, do you want to execute it?",
                         "Delvorin Question", PromptButtons::YesNo, PromptIcon::Question);
