@@ -2,9 +2,9 @@
 # The Windows apply program's window under Wine on a virtual display, driven with real
 # clicks and keys by xdotool: the apply window (found by its title), the backup choice,
 # the folder typed, Apply clicked, the success box with the backups closed with Enter; the
-# keyboard alone (mnemonic, Enter, Escape) to the errors list; Escape giving up. What the
-# window reported back is checked. With a second argument the windows are photographed
-# into that folder.
+# keyboard alone (mnemonic, Enter, Escape) to the errors list; the folder picker; Escape
+# giving up. What the window reported back is checked. With a second argument the windows
+# are photographed into that folder.
 #   tests/windows/window_test.sh BUILD_DIR [SCREENSHOT_FOLDER]
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -14,6 +14,14 @@ exe=$build/bin/windows/DvApplyWindowTest.exe
 [ -f "$exe" ] || { echo "no $exe: the Windows programs are not built"; exit 77; }
 command -v wine >/dev/null || { echo "wine is not installed"; exit 77; }
 source "$(dirname "$0")/wine_env.sh"
+
+# Linked statically: it imports system DLLs only, and stays small.
+allowed=" KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll COMDLG32.dll SHELL32.dll ole32.dll ADVAPI32.dll msvcrt.dll "
+for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  case "$allowed" in *" $dll "*) ;; *) echo "FAIL: imports $dll"; exit 1 ;; esac
+done
+size=$(stat -c %s "$exe")
+[ "$size" -le 600000 ] || { echo "FAIL: $size bytes"; exit 1; }
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 
@@ -79,10 +87,15 @@ grep -qx 'folder C:\\Frobnicator' "$work/report" || fail "proposed folder not ke
 grep -qx 'backup 1 bak' "$work/report" || fail "Alt+B did not reach the backup choice"
 grep -qx 'result errors' "$work/report" || fail "no errors list shown"
 
-# Escape gives up: nothing is applied.
+# Browse (Alt+R) opens the system's folder picker, which Escape closes; Escape then gives
+# up: nothing is applied.
 rm -f "$work/report"
 wine "$exe" --report "$(winepath -w "$work/report")" & pid=$!
 window "Delvorin Apply"; at apply >/dev/null
+xdotool key alt+r
+window "Choose folder to Apply Patch to..."
+xdotool key Escape
+window "Delvorin Apply"
 xdotool key Escape
 ended $pid 2 "Escape did not give up"
 grep -qx cancelled "$work/report" || fail "Escape did not give up"
