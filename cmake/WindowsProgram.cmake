@@ -1,11 +1,13 @@
 # The Windows programs, cross-compiled with mingw-w64 in a build of their own (its own
 # compiler and toolchain) below <build>/windows, landing in <build>/bin/windows. Built
-# when the cross compiler is installed; DELVORIN_WINDOWS=OFF leaves them out.
+# when the cross compiler is installed; DELVORIN_WINDOWS=OFF leaves them out, and so do
+# the sanitized builds, which check the Linux programs.
 option(DELVORIN_WINDOWS "Cross-compile the Windows programs when mingw-w64 is installed" ON)
 find_program(DELVORIN_MINGW_CXX x86_64-w64-mingw32-g++-posix)
 find_program(DELVORIN_MINGW_RC x86_64-w64-mingw32-windres)
 set(DELVORIN_WINDOWS_BUILT OFF)
-if(DELVORIN_WINDOWS AND DELVORIN_MINGW_CXX AND DELVORIN_MINGW_RC)
+if(DELVORIN_WINDOWS AND DELVORIN_MINGW_CXX AND DELVORIN_MINGW_RC AND NOT DELVORIN_SANITIZE
+   AND NOT DELVORIN_THREAD_SANITIZE)
   include(ExternalProject)
   set(DELVORIN_WINDOWS_BUILT ON)
   set(DELVORIN_WINDOWS_BIN ${CMAKE_BINARY_DIR}/bin/windows)
