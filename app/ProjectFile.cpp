@@ -92,6 +92,7 @@ bool ReadProjectFile(const std::string& path, CProjectData& project)
     // A project written before the option existed has no key and keeps building as it did.
     project.thorough = ini.GetString(kProjectSection, "Thorough") == "true";
     project.compact = ini.GetString(kProjectSection, "PatchFormat") == "compact";
+    project.forWindows = ini.GetString(kProjectSection, "SelfExtractFor") == "windows";
     project.defaultEqualsNew = ReadFlag(ini, "DefaultEqualsNew");
     project.dialogText = ini.GetString(kProjectSection, "DialogText");
     project.oldFolder = ReadPath(ini, kProjectSection, "OldFolder", project);
@@ -122,6 +123,8 @@ bool WriteProjectFile(const std::string& path, const CProjectData& project)
         ini.WriteString(kProjectSection, "Thorough", "true");
     if (project.compact)
         ini.WriteString(kProjectSection, "PatchFormat", "compact");
+    if (project.forWindows)
+        ini.WriteString(kProjectSection, "SelfExtractFor", "windows");
     for (size_t i = 0; i < project.removeList.size(); ++i)
         ini.WriteString(kProjectDeleteSection, kDeletePrefix + std::to_string(i), project.removeList[i]);
     for (size_t i = 0; i < project.excludeList.size(); ++i)
@@ -144,6 +147,7 @@ bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff
     settings.selfExtract = project.selfExtract ? 1 : 0;
     settings.thorough = project.thorough ? 1 : 0;
     settings.compact = project.compact ? 1 : 0;
+    settings.forWindows = project.forWindows ? 1 : 0;
     settings.defaultEqualsNew = project.defaultEqualsNew ? 1 : 0;
     settings.dialogText = project.dialogText;
     settings.newFolder = project.newFolder;
@@ -166,6 +170,7 @@ CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirD
     p.selfExtract = settings.selfExtract != 0;
     p.thorough = settings.thorough != 0;
     p.compact = settings.compact != 0;
+    p.forWindows = settings.forWindows != 0;
     p.defaultEqualsNew = settings.defaultEqualsNew != 0;
     p.dialogText = settings.dialogText;
     p.oldFolder = settings.oldFolder;
@@ -187,6 +192,7 @@ void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff)
     settings.selfExtract = 1;
     settings.thorough = 0;
     settings.compact = 0;
+    settings.forWindows = 0;
     settings.defaultFolder.clear();
     settings.defaultEqualsNew = 1;
 }
@@ -197,6 +203,7 @@ void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff)
     settings.selfExtract = 1;
     settings.thorough = 0;
     settings.compact = 0;
+    settings.forWindows = 0;
     settings.defaultEqualsNew = 1;
     settings.dialogText.clear();
     settings.oldFolder.clear();

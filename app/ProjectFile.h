@@ -11,6 +11,7 @@
 //   NumberOfNamesToDelete=N        SplitSize=KB
 //   Thorough=true                  (only when on: a file without it builds as always)
 //   PatchFormat=compact            (only when chosen: a file without it builds classic patches)
+//   SelfExtractFor=windows         (only when chosen: a file without it makes the Linux program)
 //   [DelvorinFilesToDelete]    FileNameToDelete0=... (the remove list; no section when empty)
 //   [DelvorinFilesToExclude]   FileNameToExclude0=... (the exclude list; no section when empty)
 // A dialog text holding line breaks does not survive: only its first line is read back.
@@ -32,6 +33,7 @@ struct CProjectData {
     uint16_t splitSize = 0;        // KB, 0 for no splitting
     bool thorough = false;         // thorough matching: on only when the value is exactly "true"
     bool compact = false;          // the compact patch format: only when the value is exactly "compact"
+    bool forWindows = false;       // the Windows apply program: only when the value is exactly "windows"
     bool selfExtract = true;
     bool defaultEqualsNew = true;  // the default apply folder follows the old files folder
     std::string dialogText;

@@ -46,6 +46,7 @@ void CSettings::Load(const CProfile& p)
     splitSize = static_cast<uint16_t>(p.GetInt(kSection, "SplitSize", d.splitSize) & 0xFFFF);
     thorough = p.GetInt(kSection, "Thorough", d.thorough);
     compact = p.GetInt(kSection, "PatchFormat", d.compact) == 1 ? 1 : 0;
+    forWindows = p.GetString(kSection, "SelfExtractFor", "") == "windows" ? 1 : 0;
     removeList = LoadList(p, "Remove");
     excludeList = LoadList(p, "Exclude");
 }
@@ -68,6 +69,8 @@ void CSettings::Save(CProfile& p) const
     p.WriteInt(kSection, "Thorough", thorough);
     if (compact || p.GetInt(kSection, "PatchFormat", 0) != 0)
         p.WriteInt(kSection, "PatchFormat", compact);
+    if (forWindows || !p.GetString(kSection, "SelfExtractFor", "").empty())
+        p.WriteString(kSection, "SelfExtractFor", forWindows ? "windows" : "linux");
     SaveList(p, "Remove", removeList);
     SaveList(p, "Exclude", excludeList);
     p.Flush(); // a profile that cannot be written is not reported

@@ -23,7 +23,9 @@ struct CSettings {
     int thorough = 0;             // "Thorough": byte-granular matching and the strongest compression
     int compact = 0;              // "PatchFormat": 1 the compact patch format, 0 the classic one (the
                                   // profile holds the key only once compact was chosen)
-    int forWindows = 0;           // "SelfExtractFor": 1 the self-extracting program for Windows, 0 for Linux
+    int forWindows = 0;           // "SelfExtractFor": 1 when "windows", the program a self-extracting
+                                  // patch is made for (the profile holds the key only once Windows
+                                  // was chosen)
     // The build's lists, kept like the folders: "RemoveCount" and "Remove1".."RemoveN",
     // "ExcludeCount" and "Exclude1".."ExcludeN". A profile without them has empty lists.
     std::vector<std::string> removeList;

@@ -28,6 +28,7 @@ struct CBuildOptions {
     bool selfExtract = false;
     bool thorough = false;
     bool compact = false, hasFormat = false;
+    bool forWindows = false, hasFor = false; // the system the self-extracting program runs on
 };
 
 std::string CurrentFolder()
@@ -99,6 +100,8 @@ int TakeProject(CBuildOptions& o, const std::vector<std::string>& positional)
         o.thorough = p.thorough;
     if (!o.hasFormat)
         o.compact = p.compact;
+    if (!o.hasFor)
+        o.forWindows = p.forWindows;
     // With "DefaultEqualsNew" on, the default folder follows the old folder in use.
     if (!o.hasDefaultFolder && !p.defaultEqualsNew) {
         o.defaultFolder = p.defaultFolder;
@@ -180,6 +183,15 @@ int Parse(const std::vector<std::string>& args, CBuildOptions& o)
             }
             o.compact = v == "compact";
             o.hasFormat = true;
+        } else if (a == "--for") {
+            std::string v;
+            if (!value(v)) return kExitUsage;
+            if (v != "windows" && v != "linux") {
+                PrintError("--for takes windows or linux");
+                return kExitUsage;
+            }
+            o.forWindows = v == "windows";
+            o.hasFor = true;
         } else if (a == "--log") {
             if (!value(o.logFile)) return kExitUsage;
         } else if (a == "--project") {
@@ -257,6 +269,7 @@ int RunBuild(const std::vector<std::string>& args)
     core.settings.selfExtract = o.selfExtract ? 1 : 0;
     core.settings.thorough = o.thorough ? 1 : 0;
     core.settings.compact = o.compact ? 1 : 0;
+    core.settings.forWindows = o.forWindows ? 1 : 0;
 
     CDirDiff dirDiff(core);
     CBuildJob job(core, dirDiff, inputs);
@@ -312,6 +325,8 @@ CCommandRegistration g_build({
     "        --split KB            split into parts of KB x 1000 bytes (0: no split)\n"
     "        --self-extract        make a self-extracting patch program (PATCH_FILE ends in .exe)\n"
     "        --no-self-extract     make a plain patch file (when the project asks for a program)\n"
+    "        --for SYSTEM          the system the self-extracting program runs on: linux (the\n"
+    "                              default) or windows\n"
     "        --thorough            match at byte granularity and compress harder: a smaller\n"
     "                              patch that any apply reads, built more slowly\n"
     "        --no-thorough         the usual matching (when the project asks for thorough)\n"

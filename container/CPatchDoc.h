@@ -90,13 +90,15 @@ public:
     // The name of part i (1, 2, ...) of a patch file: update.dvp -> update.dv001.
     static std::string PartName(const std::string& patchFile, int index);
 
-    // The apply stub "DvApply.exe" that every self-extracting patch program starts with.
-    static std::string StubPath(const std::string& programFolder);
+    // The apply stub "DvApply.exe" that every self-extracting patch program starts with:
+    // the Linux program, or the Windows one (in the folder "windows" beside it).
+    static std::string StubPath(const std::string& programFolder, bool forWindows = false);
     // The refusal of a split size (units of 1,000 bytes) too small for a split
     // self-extracting patch program, whose first file must hold the stub, the marker, the
     // part prefix and some of the patch: the message naming the smallest size that works,
     // or "" when the size will do (or there is no split, or no stub to measure).
-    static std::string SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize);
+    static std::string SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize,
+                                               bool forWindows = false);
 
 private:
     IEngineHost& core_;

@@ -5,6 +5,7 @@
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
 #include "container/SelfExtractReader.h"
+#include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
 
 #include <cctype>
@@ -19,12 +20,15 @@ constexpr size_t kAssembleBuffer = 1048576;
 
 // True when the data at the file's position starts with the two bytes of a gzip
 // stream; the position is kept.
-bool StartsAsGzipStream(CBinFile& in)
+// The first part of a split patch goes on with a gzip stream or a compact image.
+bool StartsAsPatchStream(CBinFile& in)
 {
     const uint64_t at = in.Tell();
-    unsigned char magic[2] = {};
-    const bool gzip = in.ReadExact(magic, sizeof magic) && magic[0] == 0x1f && magic[1] == 0x8b;
-    return in.Seek(at) && gzip;
+    unsigned char magic[sizeof kCompactMagic] = {};
+    const bool read = in.ReadExact(magic, sizeof magic);
+    const bool gzip = read && magic[0] == 0x1f && magic[1] == 0x8b;
+    const bool compact = read && std::memcmp(magic, kCompactMagic, sizeof magic) == 0;
+    return in.Seek(at) && (gzip || compact);
 }
 
 } // namespace
@@ -60,15 +64,16 @@ bool CPatchDoc::AssemblePatchFile()
 
     // A self-extracting patch program carries the patch behind its apply stub and marker
     // (the apply program marks its own file so, whatever it is called now).
+    // A signed program ends in its signature, which is no part of the patch.
     uint64_t start = 0;
+    uint64_t fileLength = in.Length();
     if (selfExtract_ || EndsWithNoCase(pathName_, "exe")) {
         uint64_t markerOffset = 0;
-        if (!FindSelfExtractPayload(pathName_, markerOffset))
+        if (!FindSelfExtractPayload(pathName_, markerOffset, fileLength))
             return fail("The file:\n" + pathName_ + "\nis not a Delvorin self-extracting patch program:\n"
                         "the Delvorin marker behind the apply program is missing or damaged.");
         start = markerOffset + kMarkerLength;
     }
-    const uint64_t fileLength = in.Length();
     if (fileLength < start + kPartPrefixLength || !in.Seek(start))
         return fail("The file:\n" + pathName_ + "\nis too short to be a Delvorin file.");
 
@@ -76,10 +81,10 @@ bool CPatchDoc::AssemblePatchFile()
     if (!in.ReadExact(prefix, sizeof prefix))
         return fail("Unable to read file:\n" + pathName_);
     const int partCount = prefix[0]; // only the lowest byte of the part count is used
-    // The first part of a split patch file goes on with its gzip stream. Any other file
-    // is no patch file: its first byte must not send the user looking for parts, and
-    // the caller says that it cannot be opened.
-    if (partCount > 1 && !StartsAsGzipStream(in)) {
+    // The first part of a split patch file goes on with its gzip stream or compact
+    // image. Any other file is no patch file: its first byte must not send the user
+    // looking for parts, and the caller says that it cannot be opened.
+    if (partCount > 1 && !StartsAsPatchStream(in)) {
         failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return false;
     }

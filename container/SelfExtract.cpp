@@ -31,15 +31,15 @@ bool SplitTooSmall(uint64_t partSize, uint64_t stubLength)
 
 } // namespace
 
-std::string CPatchDoc::StubPath(const std::string& programFolder)
+std::string CPatchDoc::StubPath(const std::string& programFolder, bool forWindows)
 {
-    return fsys::FindProgramFile(programFolder, "DvApply.exe");
+    return fsys::FindProgramFile(programFolder, forWindows ? "windows/DvApply.exe" : "DvApply.exe");
 }
 
-std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize)
+std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder, unsigned splitSize, bool forWindows)
 {
     uint64_t stubLength = 0;
-    if (splitSize == 0 || !fsys::FileLength(StubPath(programFolder), stubLength))
+    if (splitSize == 0 || !fsys::FileLength(StubPath(programFolder, forWindows), stubLength))
         return "";
     return SplitTooSmall(static_cast<uint64_t>(splitSize) * 1000, stubLength) ? SplitTooSmallText(splitSize, stubLength)
                                                                                : "";
@@ -47,9 +47,18 @@ std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder,
 
 bool CPatchDoc::MakeSelfExtracting()
 {
-    const std::string stubName = StubPath(core_.ProgramFolder());
+    const bool forWindows = core_.settings.forWindows != 0;
+    const std::string stubName = StubPath(core_.ProgramFolder(), forWindows);
     CBinFile stub;
-    if (!stub.Open(stubName, CBinFile::Mode::Read)) {
+    if (!stub.Open(stubName, CBinFile::Mode::Read) && forWindows) {
+        ShowError("Cannot find the Windows apply program \"windows/DvApply.exe\" in the Delvorin folder.\n"
+                  "It is required for creating self-extracting patch files for Windows.\n"
+                  "This installation of Delvorin has none: build Delvorin with the Windows cross compiler\n"
+                  "(mingw-w64) or make the patch for Linux.",
+                  owner_);
+        return false;
+    }
+    if (!stub.IsOpen()) {
         ShowError("Cannot find the file \"DvApply.exe\" in the Delvorin folder.\nThis file is required for creating "
                   "self-extracting patch files. \n You must either reinstall Delvorin or copy DvApply.exe to the\n"
                   "Delvorin folder to create a self-extracting patch file.",

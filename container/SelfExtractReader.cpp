@@ -2,6 +2,7 @@
 
 #include "container/CPatchDoc.h"
 #include "container/ContainerUtil.h"
+#include "container/PeLayout.h"
 #include "engine/common/CompactDelta.h"
 #include "platform/BinFile.h"
 
@@ -91,17 +92,62 @@ bool PlausiblePayload(const unsigned char* p, size_t available)
     return std::memcmp(stream, kCompactMagic, std::min(streamBytes, sizeof kCompactMagic)) == 0;
 }
 
+// The end of the patch of a signed program. Signing tools pad the file to a multiple of
+// eight bytes before the certificate table; a gzip stream ends by itself, but the first
+// file of a split patch ends at the part size and a compact image at its own length, so
+// those are taken where they fit.
+uint64_t SignedPayloadEnd(CBinFile& file, uint64_t markerOffset, uint64_t certificateAt)
+{
+    const uint64_t prefixAt = markerOffset + kMarkerLength;
+    unsigned char head[kPartPrefixLength + kCompactFixedSize];
+    const uint64_t available = certificateAt - prefixAt;
+    if (available < kPartPrefixLength || !file.Seek(prefixAt) ||
+        !file.ReadExact(head, static_cast<size_t>(std::min<uint64_t>(available, sizeof head))))
+        return certificateAt;
+    const uint64_t partSize = GetU32(head + 4);
+    if (head[0] > 1) // only the lowest byte of the part count is read
+        return partSize > prefixAt + kPartPrefixLength && partSize <= certificateAt ? partSize : certificateAt;
+    CCompactFixed fixed;
+    if (available < sizeof head || !GetCompactFixed(head + kPartPrefixLength, fixed))
+        return certificateAt;
+    uint64_t end = prefixAt + kPartPrefixLength + kCompactFixedSize + fixed.descriptionPacked;
+    for (const CCompactSpan& span : fixed.spans)
+        end += std::min<uint64_t>(span.packed, certificateAt); // no sum of damaged sizes wraps
+    return end <= certificateAt ? end : certificateAt;
+}
+
 } // namespace
 
 bool FindSelfExtractPayload(const std::string& program, uint64_t& markerOffset)
+{
+    uint64_t payloadEnd = 0;
+    return FindSelfExtractPayload(program, markerOffset, payloadEnd);
+}
+
+bool FindSelfExtractPayload(const std::string& program, uint64_t& markerOffset, uint64_t& payloadEnd)
 {
     CBinFile file;
     if (!file.Open(program, CBinFile::Mode::Read))
         return false;
     const uint64_t length = file.Length();
+    payloadEnd = length;
+
+    // A program that starts as a PE file but whose headers do not fit is no stub.
+    CPeLayout pe;
+    const PeRead peRead = ReadPeLayout(file, length, pe);
+    if (peRead == PeRead::Damaged)
+        return false;
+    if (peRead == PeRead::Read) {
+        const uint64_t end = pe.certificateAt ? pe.certificateAt : length;
+        if (pe.imageEnd > end || end - pe.imageEnd < kMarkerLength || !MarkerAt(file, pe.imageEnd))
+            return false;
+        markerOffset = pe.imageEnd;
+        payloadEnd = pe.certificateAt ? SignedPayloadEnd(file, markerOffset, pe.certificateAt) : length;
+        return true;
+    }
 
     unsigned char magic[4];
-    if (length >= sizeof magic && file.ReadExact(magic, sizeof magic) && std::memcmp(magic, kElfMagic, 4) == 0) {
+    if (length >= sizeof magic && file.Seek(0) && file.ReadExact(magic, sizeof magic) && std::memcmp(magic, kElfMagic, 4) == 0) {
         uint64_t end = 0;
         if (!ElfImageEnd(file, length, end) || end + kMarkerLength > length || !MarkerAt(file, end))
             return false;

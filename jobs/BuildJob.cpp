@@ -69,7 +69,8 @@ CBuildRefusal CBuildJob::Check()
     if (fsys::LiesInsideFolder(in.patchFile, in.newFolder))
         return refuse(Reason::PatchInsideNewFolder, Field::PatchFile, kPatchInsideNewFolder);
     if (in.selfExtract) {
-        std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core_.programFolder, core_.settings.splitSize);
+        std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core_.programFolder, core_.settings.splitSize,
+                                                                 core_.settings.forWindows != 0);
         if (!refusal.empty())
             return refuse(Reason::SelfExtractSplit, Field::None, std::move(refusal));
     }

@@ -1,6 +1,7 @@
 # Installation and the Debian package. `cmake --install <build> [--prefix P]` puts
 #   delvorin, delvorin-cli           P/bin/
 #   DvApply.exe                      P/lib/delvorin/
+#   the Windows DvApply.exe          P/lib/delvorin/windows/ (when cross-built: cmake/WindowsProgram.cmake)
 #   the help book                    P/share/delvorin/help/
 #   desktop entry, icon, metainfo    P/share/applications/, P/share/icons/hicolor/, P/share/metainfo/
 #   man pages, bash completion       P/share/man/man1/, P/share/bash-completion/completions/

@@ -1,5 +1,6 @@
 #include "engine/apply/SafeNames.h"
 
+#include "engine/common/NameComponents.h"
 #include "platform/EntryStatus.h"
 #include "platform/FileSystem.h"
 
@@ -7,22 +8,6 @@
 #include <vector>
 
 namespace {
-
-std::vector<std::string> SplitComponents(const std::string& name)
-{
-    std::vector<std::string> parts;
-    std::string current;
-    for (char c : name) {
-        if (c == '/' || c == '\\') {
-            parts.push_back(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    parts.push_back(current);
-    return parts;
-}
 
 bool IsDrivePrefix(const std::string& component)
 {
@@ -37,7 +22,7 @@ bool IsSafeRelativeName(const std::string& name)
         return false;
     if (name.find('\0') != std::string::npos)
         return false;
-    std::vector<std::string> parts = SplitComponents(name);
+    std::vector<std::string> parts = NameComponents(name);
     if (IsDrivePrefix(parts.front()))
         return false;
     for (const auto& part : parts) {
@@ -50,7 +35,7 @@ bool IsSafeRelativeName(const std::string& name)
 bool PassesLinkedFolder(const std::string& folder, const std::string& name)
 {
     std::string path = fsys::WithoutTrailingSlash(folder);
-    for (const auto& part : SplitComponents(name)) {
+    for (const auto& part : NameComponents(name)) {
         path = fsys::Join(path, part);
         CEntryStatus lst;
         if (!fsys::EntryStatus(path, lst, false))

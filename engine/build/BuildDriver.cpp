@@ -7,6 +7,7 @@
 #include "engine/common/CFilePatch.h"
 #include "engine/common/RemoveEntries.h"
 #include "engine/build/FilePrefetch.h"
+#include "engine/build/WindowsNameCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
@@ -15,6 +16,24 @@
 namespace {
 
 constexpr uint32_t kMaxFileRecords = std::numeric_limits<uint16_t>::max();
+
+// The names of the new files the build takes, checked for a build for Windows.
+bool NewNamesFitWindows(const CDirDiff& dirDiff, const std::string& newFolder, CAppCore& core, std::string& refusal)
+{
+    std::vector<std::string> names;
+    const size_t skip = newFolder.size() + (newFolder.back() == '/' ? 0 : 1);
+    for (size_t i = 0; i < dirDiff.DiffCount(); ++i) {
+        const std::string full = dirDiff.DiffItem(i);
+        if (!dirDiff.IsExcluded(full))
+            names.push_back(full.substr(skip));
+    }
+    return CheckNamesForWindows(
+        names,
+        [&](const std::string& text) {
+            core.Ask(PromptOwner::ProgressDialog, text, "Delvorin Warning", PromptButtons::OK, PromptIcon::Warning);
+        },
+        refusal);
+}
 
 } // namespace
 
@@ -64,6 +83,8 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
             return 0;
         }
     }
+    if (core_.settings.selfExtract && core_.settings.forWindows && !NewNamesFitWindows(*this, newPath, core_, outMessage))
+        return 0;
     int result = CreateFilePatches(progress);
     if (result == 0)
         outMessage = buildRefusal.empty() ? LoadString(111) : buildRefusal;

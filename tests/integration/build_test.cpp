@@ -283,6 +283,38 @@ TEST_F(BuildTest, FolderChecks)
                                                "updated folder. Take it off the list of files to remove.");
 }
 
+TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
+{
+    dir.Write("old/a.txt", "old");
+    dir.Write("new/a.txt", "new");
+    dir.Write("new/aux.log", "device name");
+    dir.Write("new/Readme", "one");
+    dir.Write("new/README", "two");
+    core.settings.selfExtract = 1;
+    // For Linux nothing is said.
+    EXPECT_EQ(Build(), 1) << message;
+    EXPECT_TRUE(prompt.Shown().empty());
+
+    core.settings.forWindows = 1;
+    fsys::DeleteFile(patch);
+    EXPECT_EQ(Build(), 0);
+    EXPECT_TRUE(message.find("Readme  and  README") != std::string::npos ||
+                message.find("README  and  Readme") != std::string::npos) // in the order of the walk
+        << message;
+    EXPECT_NE(message.find("No Delvorin file was created."), std::string::npos);
+    EXPECT_FALSE(fsys::FileExists(patch));
+
+    // With one of the twins left out the build goes on after the warning.
+    dirDiff.AddExcludeFile(newFolder + "/README");
+    EXPECT_EQ(Build(), 1) << message;
+    ASSERT_EQ(prompt.Shown().size(), 1u);
+    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_EQ(prompt.Shown()[0].text, "These names in the new files folder cannot be created on Windows:\n"
+                                      "    aux.log  (a name Windows keeps for a device)\n"
+                                      "The Windows apply program will refuse this patch until they are renamed or "
+                                      "excluded.");
+}
+
 TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
 {
     dir.Write("old/a.txt", "version one");

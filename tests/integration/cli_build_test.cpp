@@ -3,6 +3,7 @@
 // signals that cancel a build.
 #include "platform/FileSystem.h"
 #include "support/CliRun.h"
+#include "support/PeProgram.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -130,6 +131,12 @@ TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
     CRun info = Cli("info split.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_TRUE(Has(info.out, "  big.bin  new=1  old 0 bytes sum 0  new 5000 bytes")) << info.out;
+    // The compact format is split and read back the same way.
+    ASSERT_EQ(Cli("build old new compact.dvp --split 2 --format compact").status, 0);
+    EXPECT_TRUE(fsys::PathExists(dir / "compact.dv001"));
+    info = Cli("info compact.dvp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_TRUE(Has(info.out, "  big.bin  new=1")) << info.out;
 
     // A missing part: no terminal to ask on, so the prompt is cancelled.
     ASSERT_TRUE(fsys::DeleteFile(dir / "split.dv001"));
@@ -246,6 +253,49 @@ TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
     EXPECT_TRUE(Has(small.err, "The smallest split size that works is 41 KB.")) << small.err;
     EXPECT_FALSE(fsys::PathExists(dir / "small.exe"));
     EXPECT_EQ(Cli("build old new fits.exe --self-extract --split 41").status, 0);
+}
+
+// A program for Windows starts with the Windows apply program; signed afterwards, its
+// patch is still found in front of the signature and read whole, and the signature checks.
+TEST_F(CliSelfExtractTest, ProgramForWindowsStillReadsWhenSigned)
+{
+    CRun noStub = Cli("build old new update.exe --self-extract --for windows");
+    EXPECT_EQ(noStub.status, 1);
+    EXPECT_TRUE(Has(noStub.err, "Cannot find the Windows apply program \"windows/DvApply.exe\"")) << noStub.err;
+    EXPECT_EQ(Cli("build old new update.exe --self-extract --for dos").status, 2);
+
+    // The split size is measured against the program chosen: here the Linux one is larger.
+    dir.WriteBytes("prog/DvApply.exe", RandomBytes(40000, 5));
+    const std::vector<unsigned char> stub = MinimalPeProgram();
+    dir.WriteBytes("prog/windows/DvApply.exe", stub);
+    EXPECT_EQ(Cli("build old new small.exe --self-extract --split 2").status, 2);
+    dir.WriteBytes("new/big.bin", RandomBytes(9000, 8)); // a patch of several parts
+    if (CommandOutput("command -v osslsigncode").empty() || CommandOutput("command -v openssl").empty())
+        GTEST_SKIP() << "osslsigncode or openssl is not installed";
+    ASSERT_TRUE(CommandOutput("cd " + Quoted(dir.Path()) +
+                              " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2"
+                              " -subj /CN=Delvorin-test >/dev/null 2>&1 && echo made")
+                    .find("made") != std::string::npos);
+
+    for (const char* options : {"", "--split 2", "--format compact", "--format compact --split 2"}) {
+        SCOPED_TRACE(options);
+        CRun build = Cli(std::string("build old new update.exe --self-extract --for windows ") + options);
+        ASSERT_EQ(build.status, 0) << build.err;
+        std::vector<unsigned char> program = ReadFileBytes(dir / "update.exe");
+        ASSERT_GT(program.size(), stub.size() + 26);
+        EXPECT_EQ(std::vector<unsigned char>(program.begin(), program.begin() + static_cast<long>(stub.size())), stub);
+        const std::string sign = "cd " + Quoted(dir.Path()) +
+                                 " && osslsigncode sign -certs cert.pem -key key.pem -in update.exe -out signed.exe"
+                                 " >/dev/null 2>&1 && mv signed.exe update.exe && osslsigncode verify -CAfile cert.pem"
+                                 " update.exe 2>&1";
+        const std::string verified = CommandOutput(sign);
+        ASSERT_TRUE(Has(verified, "Signature verification: ok")) << verified;
+        ASSERT_GT(ReadFileBytes(dir / "update.exe").size(), program.size());
+
+        CRun info = Cli("info update.exe");
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_TRUE(Has(info.out, "  big.bin  new=1")) << info.out;
+    }
 }
 
 TEST_F(CliBuildTest, SignalsCancelAndLeaveNothing)

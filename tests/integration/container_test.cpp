@@ -7,6 +7,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PeProgram.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -768,6 +769,52 @@ TEST_F(SelfExtractTest, ElfStubEndsWhereItsHeadersSay)
     CPatchDoc reader(core, dirDiff, dir / "moved.exe");
     EXPECT_FALSE(reader.AssemblePatchFile());
     EXPECT_NE(Last().text.find("marker"), std::string::npos);
+}
+
+TEST_F(SelfExtractTest, PeStubEndsAtItsLastSectionAndThePatchBeforeItsCertificates)
+{
+    const std::vector<unsigned char> stub = MinimalPeProgram(1024);
+    dir.WriteBytes("prog/DvApply.exe", stub);
+    const std::vector<unsigned char> stream = Stream(5000);
+    dir.WriteBytes("update.exe", stream);
+    CPatchDoc doc(core, dirDiff, program);
+    ASSERT_TRUE(doc.MakeSelfExtracting());
+    const std::vector<unsigned char> built = ReadFileBytes(program);
+    uint64_t marker = 0, end = 0;
+    ASSERT_TRUE(FindSelfExtractPayload(program, marker, end));
+    EXPECT_EQ(marker, 1536u);
+    EXPECT_EQ(end, built.size());
+
+    // A certificate table behind the patch (as signing appends it, after padding to eight
+    // bytes) is no part of the patch; one that the file cannot hold makes no program.
+    auto withCertificate = [&](uint32_t at, uint32_t size) {
+        std::vector<unsigned char> signedProgram = built;
+        signedProgram.resize(at + 16, 0);
+        const size_t entry = 0x40 + 4 + 20 + 112 + 4 * 8;
+        for (int i = 0; i < 4; ++i) {
+            signedProgram[entry + i] = static_cast<unsigned char>(at >> (8 * i));
+            signedProgram[entry + 4 + i] = static_cast<unsigned char>(size >> (8 * i));
+        }
+        dir.WriteBytes("signed.exe", signedProgram);
+        return dir / "signed.exe";
+    };
+    const uint32_t aligned = static_cast<uint32_t>((built.size() + 7) / 8 * 8);
+    ASSERT_TRUE(FindSelfExtractPayload(withCertificate(aligned, 16), marker, end));
+    EXPECT_EQ(end, aligned);
+    CPatchDoc reader(core, dirDiff, dir / "signed.exe");
+    ASSERT_TRUE(reader.AssemblePatchFile());
+    std::vector<unsigned char> assembled = ReadFileBytes(reader.AssembledFileName());
+    ASSERT_GE(assembled.size(), stream.size());
+    EXPECT_EQ(std::vector<unsigned char>(assembled.begin(), assembled.begin() + static_cast<long>(stream.size())), stream);
+    EXPECT_TRUE(AllZero(assembled, stream.size(), assembled.size())); // only the padding follows
+    EXPECT_FALSE(FindSelfExtractPayload(withCertificate(aligned, 17), marker, end));
+    EXPECT_FALSE(FindSelfExtractPayload(withCertificate(1000, 16), marker, end)); // inside the image
+
+    // A marker anywhere but at the end of the last section is not taken.
+    std::vector<unsigned char> moved = built;
+    moved.insert(moved.begin() + 1536, 8, 0);
+    dir.WriteBytes("moved.exe", moved);
+    EXPECT_FALSE(FindSelfExtractPayload(dir / "moved.exe", marker));
 }
 
 TEST_F(SelfExtractTest, ProgramWithoutMarkerIsRefused)

@@ -51,6 +51,7 @@ void ExpectSame(const CSettings& a, const CSettings& b)
     EXPECT_EQ(a.defaultFolder, b.defaultFolder);
     EXPECT_EQ(a.dialogText, b.dialogText);
     EXPECT_EQ(a.thorough, b.thorough);
+    EXPECT_EQ(a.forWindows, b.forWindows);
 }
 
 TEST_F(SettingsTest, EmptyProfileGivesTheDefaults)
@@ -93,6 +94,7 @@ TEST_F(SettingsTest, EveryKeyRoundTripsThroughTheProfileFile)
     s.defaultEqualsNew = 0;
     s.splitSize = 65535;
     s.thorough = 1;
+    s.forWindows = 1;
     s.defaultFolder = "/opt/app";
     s.dialogText = "Welcome to the update.\nLine two\\n is not a break.\r\n\n  indented\n";
     {
@@ -112,6 +114,26 @@ TEST_F(SettingsTest, EveryKeyRoundTripsThroughTheProfileFile)
     CProfile again("delvorin", ProfilePath());
     again.Load();
     EXPECT_EQ(again.GetString("Settings", "DialogText", "absent"), "");
+}
+
+TEST_F(SettingsTest, TheWindowsChoiceIsStoredOnlyOnceMade)
+{
+    // A profile that never chose Windows is saved without the key, as before it existed.
+    CSettings s;
+    {
+        CProfile profile("delvorin", ProfilePath());
+        s.Save(profile);
+    }
+    CProfile before("delvorin", ProfilePath());
+    before.Load();
+    EXPECT_EQ(before.GetString("Settings", "SelfExtractFor", "absent"), "absent");
+    // Chosen and then given up: the key says so instead of staying "windows".
+    s.forWindows = 1;
+    s.Save(before);
+    EXPECT_EQ(Reload().forWindows, 1);
+    s.forWindows = 0;
+    s.Save(before);
+    EXPECT_EQ(Reload().forWindows, 0);
 }
 
 TEST_F(SettingsTest, SplitSizeKeepsItsLow16Bits)

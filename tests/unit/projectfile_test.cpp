@@ -121,18 +121,21 @@ TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesT
     CProjectData p = SampleProject();
     p.thorough = true;
     p.compact = true;
+    p.forWindows = true;
     std::string path = dir / "thorough.dvj";
     ASSERT_TRUE(WriteProjectFile(path, p));
     std::vector<std::string> lines = SplitLines(ReadFileText(path));
-    ASSERT_GT(lines.size(), 12u);
+    ASSERT_GT(lines.size(), 13u);
     EXPECT_EQ(lines[11], "Thorough=true"); // after SplitSize, in section "Delvorin"
     EXPECT_EQ(lines[12], "PatchFormat=compact");
+    EXPECT_EQ(lines[13], "SelfExtractFor=windows");
 
     CEngine e;
     CProjectData page;
     ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
     EXPECT_EQ(e.core.settings.thorough, 1);
     EXPECT_EQ(e.core.settings.compact, 1);
+    EXPECT_EQ(e.core.settings.forWindows, 1);
     CProjectData save = ProjectFromSettings(e.core.settings, e.dirDiff);
     save.oldFolder = page.oldFolder;
     ASSERT_TRUE(WriteProjectFile(dir / "again.dvj", save));
@@ -143,10 +146,13 @@ TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesT
     ASSERT_TRUE(OpenProject(path, e.core.settings, e.dirDiff, page));
     EXPECT_EQ(e.core.settings.thorough, 0);
     EXPECT_EQ(e.core.settings.compact, 0);
-    for (const char* value : {"True", "1", "yes", ""}) {
-        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\nPatchFormat=" + value + "\n", p);
+    EXPECT_EQ(e.core.settings.forWindows, 0);
+    for (const char* value : {"True", "1", "yes", "", "Windows"}) {
+        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\nPatchFormat=" + value +
+                          "\nSelfExtractFor=" + value + "\n", p);
         EXPECT_FALSE(p.thorough) << value;
         EXPECT_FALSE(p.compact) << value;
+        EXPECT_FALSE(p.forWindows) << value;
     }
     e.core.settings.thorough = 1;
     ClearBuildPageProject(e.core.settings, e.dirDiff);

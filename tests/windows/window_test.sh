@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The Windows apply program's window under Wine on a virtual display, driven with real
+# clicks and keys by xdotool: the apply window (found by its title), the backup choice,
+# the folder typed, Apply clicked, the success box with the backups closed with Enter; the
+# keyboard alone (mnemonic, Enter, Escape) to the errors list; the folder picker; Escape
+# giving up. What the window reported back is checked. With a second argument the windows
+# are photographed into that folder.
+#   tests/windows/window_test.sh BUILD_DIR [SCREENSHOT_FOLDER]
+set -euo pipefail
+build=$(cd "$1" && pwd)
+shots=${2:-}
+[ -n "$shots" ] && mkdir -p "$shots" && shots=$(cd "$shots" && pwd)
+exe=$build/bin/windows/DvApplyWindowTest.exe
+[ -f "$exe" ] || { echo "no $exe: the Windows programs are not built"; exit 77; }
+command -v wine >/dev/null || { echo "wine is not installed"; exit 77; }
+source "$(dirname "$0")/wine_env.sh"
+
+# Linked statically: it imports system DLLs only, and stays small.
+allowed=" KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll COMDLG32.dll SHELL32.dll ole32.dll ADVAPI32.dll msvcrt.dll "
+for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+  case "$allowed" in *" $dll "*) ;; *) echo "FAIL: imports $dll"; exit 1 ;; esac
+done
+size=$(stat -c %s "$exe")
+[ "$size" -le 600000 ] || { echo "FAIL: $size bytes"; exit 1; }
+work=$(mktemp -d)
+trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+
+cat > "$work/drive.sh" <<'DRIVE'
+set -euo pipefail
+exe=$1 work=$2 shots=$3
+fail() { echo "FAIL: $*"; [ -f "$work/report" ] && cat "$work/report"; exit 1; }
+shot() { [ -z "$shots" ] || { sleep 0.5; import -window root "$shots/$1.png"; }; }
+# Waits for a window of the given title and gives it the keyboard.
+window() {
+  local w=""
+  for _ in $(seq 1 150); do
+    w=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || fail "no window \"$1\""
+  xdotool windowactivate --sync "$w" 2>/dev/null || xdotool windowfocus --sync "$w"
+  sleep 0.3
+}
+# The screen position of a control of the apply window, as the program reported it.
+at() {
+  for _ in $(seq 1 50); do
+    grep -q "^$1 " "$work/report" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep "^$1 " "$work/report" | head -1 | cut -d' ' -f2-3
+}
+click() { xdotool mousemove $(at "$1") click 1; sleep 0.2; }
+# Waits for the program (a child of this shell, so not in a subshell); fails unless it
+# ended with the given status.
+ended() {
+  local status=0
+  wait "$1" || status=$?
+  [ "$status" = "$2" ] || fail "$3 (exit status $status)"
+}
+
+# With the mouse: backup on, another folder typed, Apply clicked; the success box lists
+# the backups and closes with Enter.
+rm -f "$work/report"
+wine "$exe" --report "$(winepath -w "$work/report")" --result backups & pid=$!
+window "Delvorin Apply"; shot dvapply_windows_apply
+click backup
+click folder; xdotool key ctrl+a; xdotool type --delay 20 'D:\Frob 2'
+click apply
+window "Delvorin Success!"; shot dvapply_windows_success
+xdotool key Return
+ended $pid 0 "the program did not end well"
+grep -qx 'folder D:\\Frob 2' "$work/report" || fail "folder not taken"
+grep -qx 'backup 1 bak' "$work/report" || fail "backup not taken"
+grep -qx 'result backups' "$work/report" || fail "no success shown"
+
+# With the keyboard alone: Alt+B turns the backup on, Enter applies; the errors list
+# closes with Escape.
+rm -f "$work/report"
+wine "$exe" --report "$(winepath -w "$work/report")" --result errors & pid=$!
+window "Delvorin Apply"; at apply >/dev/null
+xdotool key alt+b Return
+window "Delvorin Errors"; shot dvapply_windows_errors
+xdotool key Escape
+ended $pid 0 "the program did not end well"
+grep -qx 'folder C:\\Frobnicator' "$work/report" || fail "proposed folder not kept"
+grep -qx 'backup 1 bak' "$work/report" || fail "Alt+B did not reach the backup choice"
+grep -qx 'result errors' "$work/report" || fail "no errors list shown"
+
+# Browse (Alt+R) opens the system's folder picker, which Escape closes; Escape then gives
+# up: nothing is applied.
+rm -f "$work/report"
+wine "$exe" --report "$(winepath -w "$work/report")" & pid=$!
+window "Delvorin Apply"; at apply >/dev/null
+xdotool key alt+r
+window "Choose folder to Apply Patch to..."
+xdotool key Escape
+window "Delvorin Apply"
+xdotool key Escape
+ended $pid 2 "Escape did not give up"
+grep -qx cancelled "$work/report" || fail "Escape did not give up"
+echo "window test passed"
+DRIVE
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$exe" "$work" "$shots"
