@@ -8,7 +8,8 @@
 // the file records (CompactRecord.cpp).
 //
 // A build writes the description into the work file and the three streams into work
-// files of their own, and packs all four into the patch file when it is finished.
+// files of their own; when it is finished the four are packed on both cores, each into a
+// work file of its own, and joined behind the fixed start.
 #include "app/AppCore.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
@@ -16,12 +17,20 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "container/PackagingProgress.h"
 #include "platform/FileSystem.h"
+#include "platform/WorkFile.h"
 
 #include <zstd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <iterator>
 #include <memory>
+#include <system_error>
 
 namespace {
 
@@ -35,9 +44,12 @@ void PutText(std::vector<unsigned char>& out, const std::string& text, size_t li
 struct CCctxFree {
     void operator()(ZSTD_CCtx* c) const { ZSTD_freeCCtx(c); }
 };
+// Called with the unpacked bytes a packer has just taken in; false stops it.
+using CPackTick = std::function<bool(uint64_t bytes)>;
+
 // Packs the whole file `from` into one zstd frame appended to `to`; packed receives its
-// length. The coder works on both cores and with a window an apply can hold.
-bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed)
+// length. The window is one an apply can hold. False when a file fails or tick stops it.
+bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, const CPackTick& tick)
 {
     CBinFile in;
     if (!in.Open(from, CBinFile::Mode::Read))
@@ -71,10 +83,90 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed)
                 return false;
             packed += o.pos;
         } while (mode == ZSTD_e_end ? left != 0 : i.pos < i.size);
+        if (!tick(n))
+            return false;
         if (mode == ZSTD_e_end)
             return true;
     }
 }
+
+// The four parts of a compact image (description, controls, differences, literals),
+// packed on both cores: each into a work file of its own, the largest first, by this
+// thread and a helper taking the next part as they finish. Only this thread shows
+// progress and asks about a cancel; the helper stops at its next piece once told.
+class CImagePacker {
+public:
+    struct Part {
+        std::string from;
+        uint64_t raw = 0;
+        CWorkFile packedFile;
+        CBinFile packed;
+        uint64_t packedLength = 0;
+        bool ok = false;
+    };
+
+    CImagePacker(Part (&parts)[kCompactStreams + 1], CPackagingProgress& progress) : parts_(parts), progress_(progress)
+    {
+        for (size_t i = 0; i < std::size(order_); ++i)
+            order_[i] = i;
+        std::stable_sort(std::begin(order_), std::end(order_),
+                         [&](size_t a, size_t b) { return parts_[a].raw > parts_[b].raw; });
+    }
+
+    // False when a part failed or the user cancelled (Cancelled() tells).
+    bool Run()
+    {
+        std::future<void> helper;
+        try {
+            helper = std::async(std::launch::async, [this] { Work(false); });
+        } catch (const std::system_error&) {
+            // Without a helper this thread packs every part.
+        }
+        Work(true);
+        if (helper.valid()) {
+            while (helper.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+                Show();
+            helper.get();
+        }
+        if (cancelled_ || !Show())
+            return false;
+        for (const Part& p : parts_)
+            if (!p.ok)
+                return false;
+        return true;
+    }
+    bool Cancelled() const { return cancelled_; }
+
+private:
+    void Work(bool showing)
+    {
+        for (size_t next; !stop_ && (next = next_++) < std::size(order_);) {
+            Part& p = parts_[order_[next]];
+            p.ok = PackFile(p.from, p.packed, p.packedLength, [&](uint64_t bytes) {
+                done_ += bytes;
+                return showing ? Show() : !stop_.load();
+            });
+            if (!p.ok)
+                stop_ = true;
+        }
+    }
+    // Shows the bytes packed so far; false (and every packer told to stop) once the user
+    // cancelled.
+    bool Show()
+    {
+        if (!cancelled_ && !progress_.Reached(done_))
+            cancelled_ = stop_ = true;
+        return !cancelled_;
+    }
+
+    Part (&parts_)[kCompactStreams + 1];
+    CPackagingProgress& progress_;
+    size_t order_[kCompactStreams + 1];
+    std::atomic<size_t> next_{0};
+    std::atomic<uint64_t> done_{0};
+    std::atomic<bool> stop_{false};
+    bool cancelled_ = false; // read and written by this thread only
+};
 
 } // namespace
 
@@ -144,23 +236,44 @@ void CPatchDoc::RemoveCompactStreams()
 
 bool CPatchDoc::PackCompactPatch()
 {
-    CCompactFixed fixed;
     bool ok = true;
     for (CBinFile& stream : core_.compactStreams)
         ok = stream.Close() && ok;
+    CImagePacker::Part parts[kCompactStreams + 1];
+    uint64_t total = 0;
+    for (int i = 0; ok && i <= kCompactStreams; ++i) {
+        CImagePacker::Part& p = parts[i];
+        p.from = i == 0 ? workFileName_ : compactStreamFiles_[i - 1].Path();
+        ok = fsys::FileLength(p.from, p.raw) &&
+             p.packedFile.Create(SetExtension(pathName_, "~dz" + std::to_string(i)), p.packed);
+        total += p.raw;
+    }
+    ok = ok && parts[0].raw <= kMaxCompactDescription;
     CBinFile out;
     ok = ok && out.Open(pathName_, CBinFile::Mode::CreateAlways);
     unsigned char start[kCompactFixedSize] = {};
     ok = ok && out.Write(start, sizeof start);
-    uint64_t packed = 0;
-    uint64_t length = 0;
-    ok = ok && fsys::FileLength(workFileName_, length) && length <= kMaxCompactDescription &&
-         PackFile(workFileName_, out, packed);
-    fixed.descriptionRaw = static_cast<uint32_t>(length);
-    fixed.descriptionPacked = static_cast<uint32_t>(packed);
-    for (int i = 0; ok && i < kCompactStreams; ++i)
-        ok = fsys::FileLength(compactStreamFiles_[i].Path(), fixed.spans[i].raw) &&
-             PackFile(compactStreamFiles_[i].Path(), out, fixed.spans[i].packed);
+
+    CPackagingProgress progress(core_, progress_, "Compressing Delvorin File...", LastComponent(pathName_), total);
+    CImagePacker packer(parts, progress);
+    ok = ok && packer.Run();
+    if (packer.Cancelled()) {
+        cancelled_ = true; // the caller deletes the patch file
+        out.Close();
+        RemoveCompactStreams();
+        return false;
+    }
+    // The packed parts, one after the other behind the fixed start.
+    CCompactFixed fixed;
+    fixed.descriptionRaw = static_cast<uint32_t>(parts[0].raw);
+    fixed.descriptionPacked = static_cast<uint32_t>(parts[0].packedLength);
+    std::vector<unsigned char> buffer(kCompactChunk);
+    for (int i = 0; ok && i <= kCompactStreams; ++i) {
+        CImagePacker::Part& p = parts[i];
+        if (i > 0)
+            fixed.spans[i - 1] = CCompactSpan{p.raw, p.packedLength, 0};
+        ok = p.packed.Seek(0) && CopyBytes(p.packed, out, p.packedLength, buffer) == CopyResult::Ok;
+    }
     PutCompactFixed(start, fixed);
     ok = ok && out.Seek(0) && out.Write(start, sizeof start);
     ok = out.Close() && ok;
