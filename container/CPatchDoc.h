@@ -122,7 +122,7 @@ private:
     enum class ImageUse { None, Build, Apply } imageUse_ = ImageUse::None;
 
     bool PrepareRemoveFields(std::string& fields);
-    // The compact format (CompactImage.cpp): the description's header and the three
+    // The compact format (CompactImageWriter.cpp, CompactImageReader.cpp): the description's header and the three
     // stream work files; the patch file packed from them; the image unpacked from it.
     bool WriteCompactHeader(int32_t dateSum);
     bool ReadCompactHeader();

@@ -47,7 +47,7 @@ std::string CPatchDoc::SelfExtractSplitRefusal(const std::string& programFolder,
 
 bool CPatchDoc::MakeSelfExtracting()
 {
-    const bool forWindows = core_.settings.forWindows != 0;
+    const bool forWindows = core_.Settings().forWindows != 0;
     const std::string stubName = StubPath(core_.ProgramFolder(), forWindows);
     CBinFile stub;
     if (!stub.Open(stubName, CBinFile::Mode::Read) && forWindows) {

@@ -183,11 +183,15 @@ bool CFileApply::CheckTarget()
         return Done();
     }
 
+    // Where the old and the new file agree in length and byte sum, only the digests tell
+    // a target that is done already (a patch run again) from one still to be patched.
+    const bool sumsAlike = record_.checks && record_.oldLength == record_.newLength &&
+                           record_.oldByteSum == record_.newByteSum;
     if (!record_.newFileFlag && oldSize_ == record_.oldLength && !inMemory_ && record_.Rebuilds() && !backup_ &&
         record_.oldLength >= kCheckBesideFrom) {
         try {
-            besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_] {
-                return SummarizeOpenFile(fd, length, false);
+            besideCheck_ = std::async(std::launch::async, [fd = oldFd_, length = oldSize_, sumsAlike] {
+                return SummarizeOpenFile(fd, length, sumsAlike);
             });
             return true; // decided beside the rebuild
         } catch (const std::system_error&) {
@@ -202,7 +206,7 @@ bool CFileApply::CheckTarget()
                             ? &buffers.oldBytes
                             : nullptr;
     // The verification has compared the hashes: this second look compares the sums.
-    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, false, keep);
+    std::optional<CContentSummary> content = SummarizeOpenFile(oldFd_, oldSize_, sumsAlike, keep);
     const CTargetState state = content ? StateOfTarget(record_, *content) : CTargetState::Different;
     if (state == CTargetState::New)
         return Done();

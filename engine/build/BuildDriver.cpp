@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t kMaxFileRecords = std::numeric_limits<uint16_t>::max();
 
 // The names of the new files the build takes, checked for a build for Windows.
-bool NewNamesFitWindows(const CDirDiff& dirDiff, const std::string& newFolder, CAppCore& core, std::string& refusal)
+bool NewNamesFitWindows(const CDirDiff& dirDiff, const std::string& newFolder, IEngineHost& core, std::string& refusal)
 {
     std::vector<std::string> names;
     const size_t skip = newFolder.size() + (newFolder.back() == '/' ? 0 : 1);
@@ -83,7 +83,7 @@ int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& ne
             return 0;
         }
     }
-    if (core_.settings.selfExtract && core_.settings.forWindows && !NewNamesFitWindows(*this, newPath, core_, outMessage))
+    if (core_.Settings().selfExtract && core_.Settings().forWindows && !NewNamesFitWindows(*this, newPath, core_, outMessage))
         return 0;
     int result = CreateFilePatches(progress);
     if (result == 0)

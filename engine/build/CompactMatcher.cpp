@@ -3,7 +3,10 @@
 #include <divsufsort.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <future>
+#include <system_error>
 
 namespace {
 
@@ -14,6 +17,8 @@ namespace {
 // binaries within 7 % of it.
 constexpr int64_t kBetterBy = 24;
 constexpr size_t kProgressEvery = size_t{1} << 20;
+// New files from this length on are matched in two halves at once.
+constexpr size_t kSplitMatching = size_t{1} << 20;
 
 size_t CommonLength(const unsigned char* a, size_t aLength, const unsigned char* b, size_t bLength)
 {
@@ -119,6 +124,7 @@ public:
         if (copy)
             cursor_ = oldFrom + copy;
     }
+    size_t Cursor() const { return cursor_; }
 
 private:
     const unsigned char* old_;
@@ -127,12 +133,12 @@ private:
     size_t cursor_ = 0;
 };
 
-} // namespace
-
-bool CompactMatch(const unsigned char* oldData, size_t oldLength, const unsigned char* newData, size_t newLength,
-                  CCompactRaw& raw, const CCompactProgress& progress)
+// Matches newData[0, newLength) against the whole old file into raw, its old-file cursor
+// starting at 0; cursor receives where the last step left it. False when stopped.
+bool MatchRange(const CSuffixSearch& search, const unsigned char* oldData, size_t oldLength,
+                const unsigned char* newData, size_t newLength, CCompactRaw& raw, const CCompactProgress& progress,
+                size_t& cursor)
 {
-    const CSuffixSearch search(oldData, oldLength);
     CStepWriter writer(oldData, newData, raw);
     const int64_t oldSize = static_cast<int64_t>(oldLength);
     const int64_t newSize = static_cast<int64_t>(newLength);
@@ -217,6 +223,76 @@ bool CompactMatch(const unsigned char* oldData, size_t oldLength, const unsigned
                 return false;
         }
     }
+    cursor = writer.Cursor();
+    return true;
+}
+
+// Appends the steps of a later stretch of the new file, matched with its cursor starting
+// at 0, to those of the stretch before it, which left the cursor at `cursor`: only the
+// later stretch's first move changes, as every later move is relative.
+void AppendStretch(CCompactRaw& raw, CCompactRaw& later, size_t cursor)
+{
+    const std::vector<unsigned char>& controls = later.streams[kControls];
+    if (!controls.empty()) {
+        size_t at = 0;
+        auto next = [&] {
+            uint64_t v = 0;
+            for (int shift = 0;; shift += 7) {
+                const unsigned char b = controls[at++];
+                v |= uint64_t{b & 0x7Fu} << shift;
+                if (!(b & 0x80))
+                    return v;
+            }
+        };
+        CCompactStep first;
+        first.copy = static_cast<uint32_t>(next());
+        first.literal = static_cast<uint32_t>(next());
+        first.move = Unzigzag(next()) - static_cast<int64_t>(cursor);
+        PutStep(raw.streams[kControls], first);
+        raw.streams[kControls].insert(raw.streams[kControls].end(), controls.begin() + static_cast<std::ptrdiff_t>(at),
+                                      controls.end());
+    }
+    for (int i = kDifferences; i < kCompactStreams; ++i) {
+        raw.streams[i].insert(raw.streams[i].end(), later.streams[i].begin(), later.streams[i].end());
+        std::vector<unsigned char>().swap(later.streams[i]);
+    }
+}
+
+} // namespace
+
+bool CompactMatch(const unsigned char* oldData, size_t oldLength, const unsigned char* newData, size_t newLength,
+                  CCompactRaw& raw, const CCompactProgress& progress)
+{
+    const CSuffixSearch search(oldData, oldLength);
+    size_t cursor = 0;
+    if (newLength < kSplitMatching)
+        return MatchRange(search, oldData, oldLength, newData, newLength, raw, progress, cursor);
+    // A large new file is matched in two halves on both cores; only this thread shows
+    // progress and takes a cancel, the helper stops at its next MiB once told.
+    const size_t half = newLength / 2;
+    CCompactRaw second;
+    std::atomic<bool> stop{false};
+    std::future<bool> helper;
+    try {
+        helper = std::async(std::launch::async, [&] {
+            size_t ignored = 0;
+            return MatchRange(search, oldData, oldLength, newData + half, newLength - half, second,
+                              [&](double) { return !stop.load(); }, ignored);
+        });
+    } catch (const std::system_error&) {
+        return MatchRange(search, oldData, oldLength, newData, newLength, raw, progress, cursor);
+    }
+    bool ok = false;
+    try {
+        ok = MatchRange(search, oldData, oldLength, newData, half, raw, progress, cursor);
+    } catch (...) {
+        stop = true;
+        throw; // the helper is waited for as its future goes
+    }
+    stop = !ok;
+    if (!helper.get() || !ok)
+        return false;
+    AppendStretch(raw, second, cursor);
     return true;
 }
 

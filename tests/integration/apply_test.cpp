@@ -298,6 +298,21 @@ TEST_F(ApplyTest, CompactPatchTurnsOldTreeIntoNewTree)
     // The pairs of the thorough matcher, with a file removed and one left out; applied
     // twice, the second apply finds every file done (and the removed file gone).
     WriteThoroughPairs(root, false);
+    // New files of more than 1 MiB are matched in two halves whose steps are joined: the
+    // later half begins with a copy (the old file rotated) or with literals (new bytes
+    // inserted where the new file's middle is). The rotated file keeps the old length and
+    // byte sum: only its digest shows the second apply that it is done.
+    std::vector<unsigned char> large = RandomBytes((1 << 20) + 400000, 31);
+    std::vector<unsigned char> rotated(large.begin() + 700000, large.end());
+    rotated.insert(rotated.end(), large.begin(), large.begin() + 700000);
+    std::vector<unsigned char> inserted = large;
+    const std::vector<unsigned char> middle = RandomBytes(3000, 32);
+    inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>((large.size() + middle.size()) / 2), middle.begin(),
+                    middle.end());
+    for (const char* side : {"old/", "new/"})
+        root.WriteBytes(std::string(side) + "large/rotated.bin", side[0] == 'o' ? large : rotated);
+    root.WriteBytes("old/large/inserted.bin", large);
+    root.WriteBytes("new/large/inserted.bin", inserted);
     root.Write("old/gone.txt", "to be removed");
     root.Write("old/kept.txt", "old kept");
     root.Write("new/kept.txt", "new kept");

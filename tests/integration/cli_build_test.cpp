@@ -324,21 +324,24 @@ TEST_F(CliBuildTest, SignalsCancelAndLeaveNothing)
 }
 
 // Ctrl-C while the patch is compressed (the files are done; the compressed patch file is
-// being written): the build is cancelled, and neither the patch file nor its work file
-// is left.
+// being written), in both formats: the build is cancelled, and neither the patch file nor
+// its work files are left.
 TEST_F(CliBuildTest, CtrlCWhileCompressingCancelsAndLeavesNothing)
 {
     for (int i = 0; i < 6; ++i)
         dir.WriteBytes("new/data/" + std::to_string(i) + ".bin", RandomBytes(8 << 20, 20 + i));
-    const std::string patch = dir / "late.dvp", tmp = dir.MakeFolder("tmp");
-    int pid = SpawnCli({"build", oldFolder, newFolder, patch}, "/dev/null", dir / "err.txt", tmp);
-    ASSERT_GT(pid, 0);
-    // The compressed patch file is created once the files are done.
-    ASSERT_TRUE(WaitFor([&] { return fsys::PathExists(patch); }));
-    kill(pid, SIGINT);
-    EXPECT_EQ(WaitCli(pid), 130);
-    EXPECT_EQ(FilesIn(dir.Path(), "late."), std::vector<std::string>());
-    EXPECT_TRUE(Has(ReadFileText(dir / "err.txt"), "build cancelled; no patch file was created"));
+    for (const char* format : {"classic", "compact"}) {
+        SCOPED_TRACE(format);
+        const std::string patch = dir / "late.dvp", tmp = dir.MakeFolder(std::string("tmp-") + format);
+        int pid = SpawnCli({"build", oldFolder, newFolder, patch, "--format", format}, "/dev/null", dir / "err.txt", tmp);
+        ASSERT_GT(pid, 0);
+        // The compressed patch file is created once the files are done.
+        ASSERT_TRUE(WaitFor([&] { return fsys::PathExists(patch); }));
+        kill(pid, SIGINT);
+        EXPECT_EQ(WaitCli(pid), 130);
+        EXPECT_EQ(FilesIn(dir.Path(), "late."), std::vector<std::string>());
+        EXPECT_TRUE(Has(ReadFileText(dir / "err.txt"), "build cancelled; no patch file was created"));
+    }
 }
 
 } // namespace

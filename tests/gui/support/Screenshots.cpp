@@ -1,6 +1,6 @@
 // Draws every window of the program into a PNG file, one per window, for looking at
 // them: gui_screenshots OUTPUT_FOLDER (run by screenshots.sh under Xvfb).
-#include "app/ApplyOutcome.h"
+#include "jobs/ApplyOutcome.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "ui/CAboutDlg.h"
