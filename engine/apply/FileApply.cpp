@@ -12,12 +12,11 @@
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
+#include "platform/OpenFiles.h"
 
 #include <algorithm>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -48,17 +47,6 @@ bool AskAbort(IEngineHost& core, const std::string& text)
            PromptAnswer::Yes;
 }
 
-// Permission bits of a file created new (the mask is read once: reading it means
-// setting it).
-unsigned NewFileMode()
-{
-    static const unsigned mode = [] {
-        mode_t mask = umask(0);
-        umask(mask);
-        return 0666 & ~static_cast<unsigned>(mask);
-    }();
-    return mode;
-}
 
 } // namespace
 
@@ -76,7 +64,7 @@ CFileApply::~CFileApply()
     if (!staged_.empty())
         folder_->Remove(staged_);
     if (oldFd_ >= 0)
-        close(oldFd_);
+        fsys::CloseFile(oldFd_);
 }
 
 int CFileApply::Run()
@@ -172,10 +160,10 @@ bool CFileApply::CheckTarget()
             return TargetModified();
         }
     }
-    struct stat opened;
-    if (fstat(oldFd_, &opened) != 0)
+    CEntryStatus opened;
+    if (!fsys::OpenFileStatus(oldFd_, opened))
         return TargetModified();
-    oldSize_ = static_cast<uint64_t>(opened.st_size);
+    oldSize_ = opened.size;
     // A file another program writes to is not replaced under it: its later writes would
     // go to the old file, which the rename takes away.
     if (record_.Rebuilds() && IsOpenForWriting(oldFd_) && (record_.newFileFlag || oldSize_ == record_.oldLength)) {
@@ -417,16 +405,11 @@ void CFileApply::NoteBackup(const std::string& backupLeaf)
 bool CFileApply::ReplaceTargetFile()
 {
     // The new file keeps the old one's permission bits and owner.
-    struct stat st;
-    unsigned mode = NewFileMode();
-    if (oldFd_ >= 0 && fstat(oldFd_, &st) == 0) {
-        mode = st.st_mode & 07777;
-        if (st.st_uid != geteuid() || st.st_gid != getegid()) {
-            // Only possible for a privileged user; a failure keeps the apply's own owner.
-            [[maybe_unused]] int ignored = fchown(out_.Fd(), st.st_uid, st.st_gid);
-        }
-    }
-    fchmod(out_.Fd(), mode);
+    fsys::CFileAttributes old;
+    if (oldFd_ >= 0 && fsys::GetAttributes(oldFd_, old))
+        fsys::SetOwnerAndPermissions(out_.Fd(), old);
+    else
+        fsys::SetPermissions(out_.Fd(), fsys::NewFileMode());
     SetOpenFileTimes(out_.Fd(), record_.newTimes);
     if (!out_.Close())
         return Fail("Unable to write file:\n" + fsys::Join(folderPath_, staged_));

@@ -14,17 +14,15 @@
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
+#include "platform/OpenFiles.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -50,15 +48,15 @@ namespace {
 // Opened without waiting, so that a named pipe at the name cannot stall the check.
 int OpenRegularFile(const std::string& path, uint64_t& length)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    int fd = fsys::OpenFileForReading(path);
     if (fd < 0)
         return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
+    CEntryStatus st;
+    if (!fsys::OpenFileStatus(fd, st) || !st.IsFile()) {
+        fsys::CloseFile(fd);
         return -1;
     }
-    length = static_cast<uint64_t>(st.st_size);
+    length = st.size;
     return fd;
 }
 
@@ -109,19 +107,19 @@ bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expect
     // as the same unsigned value, not as a negative number.
     const uint64_t wanted = static_cast<uint32_t>(expectedLength);
     if (length != wanted) {
-        ::close(fd);
+        fsys::CloseFile(fd);
         return false;
     }
 
     if (keep) {
         keep->resize(static_cast<size_t>(length));
         const bool whole = fsys::ReadAt(fd, keep->data(), keep->size(), 0);
-        ::close(fd);
+        fsys::CloseFile(fd);
         return whole && ByteSum(keep->data(), keep->size()) == expectedSum;
     }
 
     const bool matches = SumFile(fd, length) == std::optional<uint32_t>(expectedSum);
-    ::close(fd);
+    fsys::CloseFile(fd);
     return matches;
 }
 
@@ -333,7 +331,7 @@ int CFilePatch::VerifyTargetFile(char* entry)
             int fd = root.OpenForReading(name);
             if (fd >= 0) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
-                ::close(fd);
+                fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
@@ -345,14 +343,14 @@ int CFilePatch::VerifyTargetFile(char* entry)
     int fd = root.OpenForReading(name);
     if (fd < 0)
         return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
-    struct stat st;
-    const bool known = fstat(fd, &st) == 0;
-    const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
+    CEntryStatus st;
+    const bool known = fsys::OpenFileStatus(fd, st);
+    const uint64_t length = known ? st.size : 0;
     // Only a file of one of the two lengths needs to be read.
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
         content = SummarizeOpenFile(fd, length, checks.has_value());
-    ::close(fd);
+    fsys::CloseFile(fd);
     const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);

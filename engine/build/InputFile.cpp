@@ -1,16 +1,16 @@
 // A regular file opened for a build (see InputFile.h).
 #include "engine/build/InputFile.h"
 
+#include "platform/OpenFiles.h"
+
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 bool CInputFile::Open(const std::string& path, CFileTimes& times)
 {
     Close();
     missing_ = false;
     // Without waiting: a named pipe at the name is refused, not read from.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    fd_ = fsys::OpenFileForReading(path);
     if (fd_ < 0) {
         missing_ = errno == ENOENT;
         return false;
@@ -28,7 +28,7 @@ bool CInputFile::Open(const std::string& path, CFileTimes& times)
 void CInputFile::Close()
 {
     if (fd_ >= 0)
-        ::close(fd_);
+        fsys::CloseFile(fd_);
     fd_ = -1;
     length_ = 0;
 }
