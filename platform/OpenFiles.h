@@ -3,6 +3,7 @@
 // times a copy takes over from its original.
 #pragma once
 #include "platform/EntryStatus.h"
+#include "platform/FileHandle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -11,24 +12,24 @@
 namespace fsys {
 
 // Opens the file at path for reading without waiting (a named pipe at the name is never
-// waited on); -1 when it cannot be opened (errno set: ENOENT when nothing is there).
-int OpenFileForReading(const std::string& path);
+// waited on); an invalid one when it cannot be opened (errno set: ENOENT when nothing is there).
+CFileRef OpenFileForReading(const std::string& path);
 // Closes the file; false when the system reported an error (written data may be lost).
-bool CloseFile(int file);
+bool CloseFile(CFileRef file);
 // What the open file is, and its length.
-bool OpenFileStatus(int file, CEntryStatus& st);
+bool OpenFileStatus(CFileRef file, CEntryStatus& st);
 // Reads up to size bytes at offset; the number read (0 at the end), -1 on an error. A
 // read interrupted by a signal is repeated.
-int64_t ReadSomeAt(int file, void* data, size_t size, uint64_t offset);
+int64_t ReadSomeAt(CFileRef file, void* data, size_t size, uint64_t offset);
 // Writes all size bytes at offset; false when they could not all be written.
-bool WriteAllAt(int file, const void* data, size_t size, uint64_t offset);
+bool WriteAllAt(CFileRef file, const void* data, size_t size, uint64_t offset);
 // Gives the file its length, with its blocks taken at once where the file system can.
 // False when the disk has no room for it (or the length cannot be set).
-bool ReserveLength(int file, uint64_t length);
+bool ReserveLength(CFileRef file, uint64_t length);
 // Starts writing what was written so far to the disk, without waiting for it.
-void StartWriteback(int file);
+void StartWriteback(CFileRef file);
 // Makes the file's data and length durable on its disk.
-bool FlushFile(int file);
+bool FlushFile(CFileRef file);
 
 // The owner, permission bits and exact times of a file, for a copy that stands in for it.
 struct CFileAttributes {
@@ -40,14 +41,14 @@ struct CFileAttributes {
     int64_t writeSeconds = 0;
     uint32_t writeNanoseconds = 0;
 };
-bool GetAttributes(int file, CFileAttributes& attributes);
+bool GetAttributes(CFileRef file, CFileAttributes& attributes);
 // Gives the file the owner (where this process may: a failure keeps its own) and the
 // permission bits; false when the bits could not be set.
-bool SetOwnerAndPermissions(int file, const CFileAttributes& attributes);
-bool SetPermissions(int file, unsigned permissions);
+bool SetOwnerAndPermissions(CFileRef file, const CFileAttributes& attributes);
+bool SetPermissions(CFileRef file, unsigned permissions);
 // The permission bits of a file created new: 0666 less the process's creation mask.
 unsigned NewFileMode();
 // Sets the last access and last write times exactly.
-bool SetExactTimes(int file, const CFileAttributes& attributes);
+bool SetExactTimes(CFileRef file, const CFileAttributes& attributes);
 
 } // namespace fsys

@@ -15,7 +15,7 @@ namespace {
 constexpr int kMaxNumber = 9999;
 
 // Copies the open file fd into the open file out, from the start.
-bool CopyAll(int fd, int out)
+bool CopyAll(CFileRef fd, CFileRef out)
 {
     std::vector<unsigned char> buffer(size_t{1} << 20);
     uint64_t at = 0;
@@ -33,10 +33,10 @@ bool CopyAll(int fd, int out)
 
 // A copy of fd staged in the folder with the old file's permissions, owner and times,
 // on the disk; its name in staged.
-bool StageCopy(const CFolderHandle& folder, int fd, std::string& staged)
+bool StageCopy(const CFolderHandle& folder, CFileRef fd, std::string& staged)
 {
-    int out = folder.CreateUnique(kStagedPrefix, staged);
-    if (out < 0)
+    const CFileRef out = folder.CreateUnique(kStagedPrefix, staged);
+    if (!out.Valid())
         return false;
     // The times are taken before the copy reads the file.
     fsys::CFileAttributes attributes;
@@ -60,7 +60,7 @@ std::string BackupName(const std::string& leaf, const std::string& ext, int numb
     return plain.substr(0, plain.size() - ext.size()) + std::to_string(number) + "." + ext;
 }
 
-bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd, bool copy, const std::string& ext,
+bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, CFileRef oldFd, bool copy, const std::string& ext,
                  std::string& backupLeaf)
 {
     int number = 0;
@@ -74,7 +74,7 @@ bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd
         }
     }
     std::string staged;
-    if (oldFd < 0 || !StageCopy(folder, oldFd, staged))
+    if (!oldFd.Valid() || !StageCopy(folder, oldFd, staged))
         return false;
     for (number = 0; number <= kMaxNumber; ++number) {
         backupLeaf = BackupName(leaf, ext, number);

@@ -63,7 +63,7 @@ CFileApply::~CFileApply()
     out_.Close();
     if (!staged_.empty())
         folder_->Remove(staged_);
-    if (oldFd_ >= 0)
+    if (oldFd_.Valid())
         fsys::CloseFile(oldFd_);
 }
 
@@ -151,11 +151,11 @@ bool CFileApply::CheckTarget()
         // A link that leads out of the target folder (or nowhere) is not read: it is
         // replaced as the link it is.
         oldFd_ = context_.root.OpenForReading(record_.name);
-        if (oldFd_ < 0)
+        if (!oldFd_.Valid())
             return true;
     } else {
         oldFd_ = context_.root.OpenForReading(record_.name);
-        if (oldFd_ < 0) {
+        if (!oldFd_.Valid()) {
             ReportFileSum(core_, target_, CSumCheck::CannotOpen);
             return TargetModified();
         }
@@ -204,7 +204,7 @@ int CFileApply::GiveTimesOnly()
 {
     // The content stays, so no backup is taken. A staged apply gives the times in its
     // commit.
-    if (context_.staged && oldFd_ >= 0) {
+    if (context_.staged && oldFd_.Valid()) {
         CReplaceQueue::CEntry entry;
         entry.folder = folder_;
         entry.leaf = leaf_;
@@ -214,7 +214,7 @@ int CFileApply::GiveTimesOnly()
         return context_.queue->Add(std::move(entry), 0) ? 1 : 0;
     }
     // A target that cannot be given its times keeps them, without a message.
-    if (oldFd_ >= 0)
+    if (oldFd_.Valid())
         SetOpenFileTimes(oldFd_, record_.newTimes);
     return 1;
 }
@@ -222,8 +222,8 @@ int CFileApply::GiveTimesOnly()
 bool CFileApply::Stage()
 {
     // Beside the target, so that the final rename stays in one file system.
-    int fd = folder_->CreateUnique(kStagedPrefix, staged_);
-    if (fd < 0) {
+    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_);
+    if (!fd.Valid()) {
         staged_.clear();
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX"));
     }
@@ -244,7 +244,7 @@ void CFileApply::LogObject(size_t index, const CNewPatch& object)
 bool CFileApply::Rebuild()
 {
     const std::string stagedPath = fsys::Join(folderPath_, staged_);
-    const int imageFd = core_.Image().file.Fd();
+    const CFileRef imageFd = core_.Image().file.Fd();
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
         if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
@@ -259,7 +259,7 @@ bool CFileApply::Rebuild()
         return Fail("Unable to create file:\n" + stagedPath);
     if (record_.compact)
         return RebuildCompactFile(stagedPath);
-    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
+    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && !oldFd_.Valid())
         return Fail("Unable to open file:\n" + target_);
     if (record_.objectsStreamed)
         return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
@@ -321,11 +321,11 @@ bool CFileApply::RebuildObjectByObject()
 {
     // A record of very many objects: each is copied on its own, in the record's order,
     // through one buffer, and the rebuilt file is read back for its sum.
-    const int imageFd = core_.Image().file.Fd();
+    const CFileRef imageFd = core_.Image().file.Fd();
     CByteBuffer& buffer = context_.buffers.newBytes;
     if (buffer.size() < CWindowRebuild::kWindow)
         buffer.resize(CWindowRebuild::kWindow);
-    auto copy = [&](int from, uint64_t fromAt, uint64_t to, uint32_t length) {
+    auto copy = [&](CFileRef from, uint64_t fromAt, uint64_t to, uint32_t length) {
         for (uint64_t done = 0; done < length;) {
             const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - done));
             if (!fsys::ReadAt(from, buffer.data(), chunk, fromAt + done) || !out_.WriteAt(buffer.data(), chunk, to + done))
@@ -406,7 +406,7 @@ bool CFileApply::ReplaceTargetFile()
 {
     // The new file keeps the old one's permission bits and owner.
     fsys::CFileAttributes old;
-    if (oldFd_ >= 0 && fsys::GetAttributes(oldFd_, old))
+    if (oldFd_.Valid() && fsys::GetAttributes(oldFd_, old))
         fsys::SetOwnerAndPermissions(out_.Fd(), old);
     else
         fsys::SetPermissions(out_.Fd(), fsys::NewFileMode());

@@ -36,10 +36,10 @@ bool CRebuildFile::WriteAt(const unsigned char* data, size_t length, uint64_t of
 
 bool CRebuildFile::Close()
 {
-    if (fd_ < 0)
+    if (!fd_.Valid())
         return true;
     bool ok = fsys::CloseFile(fd_);
-    fd_ = -1;
+    fd_ = CFileRef();
     return ok;
 }
 
@@ -61,7 +61,7 @@ void NewDataSpan(const std::vector<CNewPatch>& objects, uint64_t& first, uint64_
         first = end = 0;
 }
 
-bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, int imageFd,
+bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, CFileRef imageFd,
                      uint64_t first, uint64_t end, const CObjectLogger& logObject)
 {
     // The buffers have room for all of it already (FitBuffer before the check).

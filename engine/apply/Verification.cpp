@@ -44,17 +44,18 @@ constexpr const char* kLinkOutText =
 
 namespace {
 
-// Opens path for reading when it is a regular file (a link to one counts); -1 otherwise.
+// Opens path for reading when it is a regular file (a link to one counts); an invalid
+// file otherwise.
 // Opened without waiting, so that a named pipe at the name cannot stall the check.
-int OpenRegularFile(const std::string& path, uint64_t& length)
+CFileRef OpenRegularFile(const std::string& path, uint64_t& length)
 {
-    int fd = fsys::OpenFileForReading(path);
-    if (fd < 0)
-        return -1;
+    CFileRef fd = fsys::OpenFileForReading(path);
+    if (!fd.Valid())
+        return CFileRef();
     CEntryStatus st;
     if (!fsys::OpenFileStatus(fd, st) || !st.IsFile()) {
         fsys::CloseFile(fd);
-        return -1;
+        return CFileRef();
     }
     length = st.size;
     return fd;
@@ -62,7 +63,7 @@ int OpenRegularFile(const std::string& path, uint64_t& length)
 
 // The sum of the bytes [from, to) of the open file fd; nothing when the file ends
 // before to or cannot be read.
-std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
+std::optional<uint32_t> SumRange(CFileRef fd, uint64_t from, uint64_t to)
 {
     // One buffer per thread, kept: checks come once or twice per file of an apply.
     thread_local std::vector<unsigned char> buffer(kSumChunk);
@@ -79,7 +80,7 @@ std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
 // The sum of the first length bytes of the open file fd. A large file is shared out: a
 // helper thread takes the second half while this one takes the first (byte sums add up
 // modulo 2^32 in any order).
-std::optional<uint32_t> SumFile(int fd, uint64_t length)
+std::optional<uint32_t> SumFile(CFileRef fd, uint64_t length)
 {
     if (length >= kTwoThreadsFrom) {
         const uint64_t half = length / 2 / kSumChunk * kSumChunk;
@@ -100,7 +101,7 @@ std::optional<uint32_t> SumFile(int fd, uint64_t length)
 
 // True when the open file fd, of the given length, has the expected length and byte sum.
 // With keep, the bytes are read whole into *keep. Closes fd.
-bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
+bool SumMatches(CFileRef fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
                 CByteBuffer* keep = nullptr)
 {
     // The record stores an unsigned 32-bit length: files of 2 GiB and more must compare
@@ -131,8 +132,8 @@ CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t 
     // Only a regular file can be the file a patch was built from; anything else (a
     // folder, a pipe that would block the read) counts as a file that cannot be opened.
     uint64_t length = 0;
-    int fd = OpenRegularFile(path, length);
-    if (fd < 0)
+    CFileRef fd = OpenRegularFile(path, length);
+    if (!fd.Valid())
         return CSumCheck::CannotOpen;
     return SumMatches(fd, length, expectedLength, expectedSum, keep) ? CSumCheck::Matches : CSumCheck::Differs;
 }
@@ -174,7 +175,7 @@ CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool st
     return summary;
 }
 
-std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep)
+std::optional<CContentSummary> SummarizeOpenFile(CFileRef fd, uint64_t length, bool strong, CByteBuffer* keep)
 {
     if (!strong) {
         std::optional<uint32_t> sum = SumOpenFile(fd, length, keep);
@@ -204,7 +205,7 @@ std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool s
     return summary;
 }
 
-std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
+std::optional<uint32_t> SumOpenFile(CFileRef fd, uint64_t length, CByteBuffer* keep)
 {
     if (!keep)
         return SumFile(fd, length);
@@ -239,7 +240,7 @@ namespace {
 // The coverage of a record of very many objects: marked in a bitmap of one stretch of the
 // new file at a time (256 MiB of file in 32 MiB), the objects of a record that does not
 // hold them read again from the image for each stretch.
-bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+bool StreamedObjectsCoverNewFile(const CFilePatch& record, CFileRef imageFd)
 {
     constexpr uint64_t kStretch = uint64_t{1} << 28;
     std::vector<uint64_t> bits;
@@ -277,7 +278,7 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 } // namespace
 
-bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+bool ObjectsCoverNewFile(const CFilePatch& record, CFileRef imageFd)
 {
     if (record.compact)
         return CompactControlsValid(record, imageFd);
@@ -328,8 +329,8 @@ int CFilePatch::VerifyTargetFile(char* entry)
         // A file of the new length may be the new file already (an interrupted apply
         // put it in place): then it is written no more.
         if (st.IsFile() && st.size == newLength) {
-            int fd = root.OpenForReading(name);
-            if (fd >= 0) {
+            CFileRef fd = root.OpenForReading(name);
+            if (fd.Valid()) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
                 fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
@@ -340,8 +341,8 @@ int CFilePatch::VerifyTargetFile(char* entry)
 
     // The file is opened beneath the target folder: a link that leads out of it is
     // refused by the kernel. One that can be opened is summed through that opening.
-    int fd = root.OpenForReading(name);
-    if (fd < 0)
+    CFileRef fd = root.OpenForReading(name);
+    if (!fd.Valid())
         return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
     CEntryStatus st;
     const bool known = fsys::OpenFileStatus(fd, st);

@@ -11,7 +11,7 @@ bool CInputFile::Open(const std::string& path, CFileTimes& times)
     missing_ = false;
     // Without waiting: a named pipe at the name is refused, not read from.
     fd_ = fsys::OpenFileForReading(path);
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         missing_ = errno == ENOENT;
         return false;
     }
@@ -27,8 +27,8 @@ bool CInputFile::Open(const std::string& path, CFileTimes& times)
 
 void CInputFile::Close()
 {
-    if (fd_ >= 0)
+    if (fd_.Valid())
         fsys::CloseFile(fd_);
-    fd_ = -1;
+    fd_ = CFileRef();
     length_ = 0;
 }

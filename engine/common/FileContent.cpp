@@ -6,7 +6,7 @@
 #include <new>
 #include <utility>
 
-CFileContent::LoadResult CFileContent::Load(int fd, size_t length, uint64_t offset)
+CFileContent::LoadResult CFileContent::Load(CFileRef fd, size_t length, uint64_t offset)
 {
     clear();
     if (length == 0)

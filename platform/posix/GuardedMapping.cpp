@@ -91,8 +91,9 @@ void ReleaseGuard(int index)
 
 namespace fsys {
 
-MapResult MapGuarded(int file, size_t length, uint64_t offset, void*& map, int& guard)
+MapResult MapGuarded(CFileRef handle, size_t length, uint64_t offset, void*& map, int& guard)
 {
+    const int file = handle.Native();
     std::call_once(g_installed, InstallHandler);
     void* at = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, file, static_cast<off_t>(offset));
     if (at == MAP_FAILED)

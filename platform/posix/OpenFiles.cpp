@@ -1,5 +1,6 @@
 #include "platform/OpenFiles.h"
 
+#include "platform/FileSystem.h"
 #include "platform/posix/NativeStatus.h"
 
 #include <cerrno>
@@ -9,18 +10,20 @@
 
 namespace fsys {
 
-int OpenFileForReading(const std::string& path)
+CFileRef OpenFileForReading(const std::string& path)
 {
-    return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    return CFileRef(open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
 }
 
-bool CloseFile(int file)
+bool CloseFile(CFileRef handle)
 {
+    const int file = handle.Native();
     return close(file) == 0;
 }
 
-bool OpenFileStatus(int file, CEntryStatus& st)
+bool OpenFileStatus(CFileRef handle, CEntryStatus& st)
 {
+    const int file = handle.Native();
     struct stat native;
     if (fstat(file, &native) != 0)
         return false;
@@ -28,8 +31,9 @@ bool OpenFileStatus(int file, CEntryStatus& st)
     return true;
 }
 
-int64_t ReadSomeAt(int file, void* data, size_t size, uint64_t offset)
+int64_t ReadSomeAt(CFileRef handle, void* data, size_t size, uint64_t offset)
 {
+    const int file = handle.Native();
     ssize_t n;
     do {
         n = pread(file, data, size, static_cast<off_t>(offset));
@@ -37,12 +41,14 @@ int64_t ReadSomeAt(int file, void* data, size_t size, uint64_t offset)
     return n;
 }
 
-bool WriteAllAt(int file, const void* data, size_t size, uint64_t offset)
+// Moves all size bytes at offset with transfer (pread or pwrite), piece by piece; false
+// when the file ends first or fails.
+template <class Bytes, class Transfer>
+bool TransferAllAt(int file, Bytes* data, size_t size, uint64_t offset, Transfer transfer)
 {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = pwrite(file, p + done, size - done, static_cast<off_t>(offset + done));
+        ssize_t n = transfer(file, data + done, size - done, static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -52,8 +58,21 @@ bool WriteAllAt(int file, const void* data, size_t size, uint64_t offset)
     return true;
 }
 
-bool ReserveLength(int file, uint64_t length)
+bool ReadAt(CFileRef handle, void* data, size_t size, uint64_t offset)
 {
+    const int fd = handle.Native();
+    return TransferAllAt(fd, static_cast<unsigned char*>(data), size, offset, pread);
+}
+
+bool WriteAllAt(CFileRef handle, const void* data, size_t size, uint64_t offset)
+{
+    const int file = handle.Native();
+    return TransferAllAt(file, static_cast<const unsigned char*>(data), size, offset, pwrite);
+}
+
+bool ReserveLength(CFileRef handle, uint64_t length)
+{
+    const int file = handle.Native();
     if (length > 0) {
         if (fallocate(file, 0, 0, static_cast<off_t>(length)) == 0)
             return true;
@@ -63,18 +82,21 @@ bool ReserveLength(int file, uint64_t length)
     return ftruncate(file, static_cast<off_t>(length)) == 0;
 }
 
-void StartWriteback(int file)
+void StartWriteback(CFileRef handle)
 {
+    const int file = handle.Native();
     sync_file_range(file, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
-bool FlushFile(int file)
+bool FlushFile(CFileRef handle)
 {
+    const int file = handle.Native();
     return fsync(file) == 0;
 }
 
-bool GetAttributes(int file, CFileAttributes& attributes)
+bool GetAttributes(CFileRef handle, CFileAttributes& attributes)
 {
+    const int file = handle.Native();
     struct stat st;
     if (fstat(file, &st) != 0)
         return false;
@@ -88,16 +110,18 @@ bool GetAttributes(int file, CFileAttributes& attributes)
     return true;
 }
 
-bool SetOwnerAndPermissions(int file, const CFileAttributes& attributes)
+bool SetOwnerAndPermissions(CFileRef handle, const CFileAttributes& attributes)
 {
+    const int file = handle.Native();
     // Only a privileged user can give the file another owner.
     if (attributes.owner != geteuid() || attributes.group != getegid())
         [[maybe_unused]] int ignored = fchown(file, attributes.owner, attributes.group);
-    return SetPermissions(file, attributes.permissions);
+    return SetPermissions(handle, attributes.permissions);
 }
 
-bool SetPermissions(int file, unsigned permissions)
+bool SetPermissions(CFileRef handle, unsigned permissions)
 {
+    const int file = handle.Native();
     return fchmod(file, permissions) == 0;
 }
 
@@ -112,8 +136,9 @@ unsigned NewFileMode()
     return mode;
 }
 
-bool SetExactTimes(int file, const CFileAttributes& attributes)
+bool SetExactTimes(CFileRef handle, const CFileAttributes& attributes)
 {
+    const int file = handle.Native();
     struct timespec times[2];
     times[0].tv_sec = attributes.accessSeconds;
     times[0].tv_nsec = attributes.accessNanoseconds;
