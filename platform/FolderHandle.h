@@ -34,7 +34,6 @@ public:
     // Opens the folder at path (as the user gave it; links on the way are followed).
     bool Open(const std::string& path);
     bool Valid() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
     // Takes the folder's apply lock, held until this handle and its copies are closed
     // (or the process ends, however it ends). False only while another process holds
     // it: where the file system has no locks, nobody is kept out.
