@@ -1,6 +1,7 @@
 #include "app/LogFile.h"
 
 #include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdio>
@@ -10,7 +11,7 @@ std::string CLogFile::HeaderLine(time_t when)
 {
     char buf[256];
     struct tm local;
-    localtime_r(&when, &local);
+    fsys::ToLocalTime(when, local);
     size_t n = strftime(buf, sizeof buf, "%A, %B %d, %Y at %H:%M:%S", &local);
     return "Delvorin Log File created on... " + std::string(buf, n);
 }

@@ -7,6 +7,7 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
+#include "platform/LocalTime.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,7 +32,7 @@ int32_t LocalDateSum()
 {
     std::time_t now = std::time(nullptr);
     std::tm local = {};
-    localtime_r(&now, &local);
+    fsys::ToLocalTime(now, local);
     return (local.tm_year + 1900) + (local.tm_mon + 1) + local.tm_mday;
 }
 

@@ -3,6 +3,8 @@
 // truncation.
 // Reads and writes are buffered; every failure is reported by the return value.
 #pragma once
+#include "platform/FileHandle.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -39,9 +41,9 @@ public:
     uint64_t Length() const;
     bool Flush();
     bool HadError() const;
-    // The descriptor of the open file (-1 when closed), for copies at explicit offsets
-    // that leave the stream's position alone.
-    int Fd() const;
+    // The open file (invalid when closed), for copies at explicit offsets that leave
+    // the stream's position alone.
+    CFileRef Fd() const;
 
 private:
     void Advance(size_t bytes);

@@ -2,6 +2,8 @@
 // the entry kinds and attributes the walk filters on, creation, deletion, renaming,
 // whole-file reads and the folders the program works in.
 #pragma once
+#include "platform/FileHandle.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,9 +34,9 @@ bool RenameFile(const std::string& from, const std::string& to);
 // Length of a regular file; false when it cannot be had.
 bool FileLength(const std::string& path, uint64_t& length);
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data);
-// Reads exactly size bytes at offset of the open file fd; false when the file ends
+// Reads exactly size bytes at offset of the open file; false when the file ends
 // first or cannot be read.
-bool ReadAt(int fd, void* data, size_t size, uint64_t offset);
+bool ReadAt(CFileRef file, void* data, size_t size, uint64_t offset);
 bool WriteWholeFile(const std::string& path, const void* data, size_t size);
 // Appends bytes at the end of the file, creating it when it is missing. False only when
 // the file can be neither opened nor created (a failed write is not told).

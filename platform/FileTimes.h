@@ -1,6 +1,8 @@
 // The three file times as 64-bit counts of 100-nanosecond intervals since
 // 1 January 1601 UTC, the unit the patch file stores.
 #pragma once
+#include "platform/FileHandle.h"
+
 #include <cstdint>
 #include <string>
 
@@ -26,8 +28,8 @@ struct CFileStatus {
     bool regular = false;
 };
 // The times, length and kind of an open file in one query (no second walk of its path).
-bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status);
+bool GetOpenFileStatus(CFileRef file, CFileTimes& times, CFileStatus& status);
 // Sets last access and last write; the creation time cannot be set on this platform.
 bool SetFileTimes(const std::string& path, const CFileTimes& times);
 // The same for an open file (no walk of its path).
-bool SetOpenFileTimes(int fd, const CFileTimes& times);
+bool SetOpenFileTimes(CFileRef file, const CFileTimes& times);

@@ -6,6 +6,7 @@
 // swapped for a link to elsewhere) can turn a checked name into a place outside.
 #pragma once
 #include "platform/EntryStatus.h"
+#include "platform/FileHandle.h"
 
 #include <cstdint>
 #include <string>
@@ -33,7 +34,6 @@ public:
     // Opens the folder at path (as the user gave it; links on the way are followed).
     bool Open(const std::string& path);
     bool Valid() const { return fd_ >= 0; }
-    int Fd() const { return fd_; }
     // Takes the folder's apply lock, held until this handle and its copies are closed
     // (or the process ends, however it ends). False only while another process holds
     // it: where the file system has no locks, nobody is kept out.
@@ -49,14 +49,14 @@ public:
                               std::vector<std::string>* made = nullptr) const;
     // Opens the regular file at the relative name for reading: links are followed only
     // while they stay beneath this folder, and a pipe at the name is never waited on.
-    // -1 when it cannot be opened (errno set; ENODEV for a file that is not regular).
-    int OpenForReading(const std::string& relative) const;
+    // An invalid file when it cannot be opened (errno set; ENODEV for a file that is not regular).
+    CFileRef OpenForReading(const std::string& relative) const;
 
     // Operations on one entry of this folder (a name without '/'). Links at the name
     // are never followed.
     // Creates a new, empty file named prefix + six letters or digits that nothing had;
-    // returns its descriptor (open for reading and writing) and sets name.
-    int CreateUnique(const std::string& prefix, std::string& name) const;
+    // returns it (open for reading and writing) and sets name.
+    CFileRef CreateUnique(const std::string& prefix, std::string& name) const;
     // Moves from over to, replacing whatever is at to.
     bool Rename(const std::string& from, const std::string& to) const;
     // Moves from to to only where nothing is at to (EEXIST otherwise): never replaces.
@@ -81,8 +81,8 @@ public:
     bool Writable() const;
     // The names of the folder's entries, in the order the file system returns them.
     bool ListNames(std::vector<std::string>& names) const;
-    // Opens the entry as it is (never through a link) for reading; -1 when it cannot.
-    int OpenEntry(const std::string& name) const;
+    // Opens the entry as it is (never through a link) for reading; an invalid file when it cannot.
+    CFileRef OpenEntry(const std::string& name) const;
     // Makes the folder's entries durable: its own, or those of its whole file system.
     bool Flush() const;
     bool FlushFileSystem() const;

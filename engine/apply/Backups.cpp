@@ -4,9 +4,9 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/StagedNames.h"
 
+#include "platform/OpenFiles.h"
+
 #include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -15,48 +15,36 @@ namespace {
 constexpr int kMaxNumber = 9999;
 
 // Copies the open file fd into the open file out, from the start.
-bool CopyAll(int fd, int out)
+bool CopyAll(CFileRef fd, CFileRef out)
 {
     std::vector<unsigned char> buffer(size_t{1} << 20);
-    off_t at = 0;
+    uint64_t at = 0;
     for (;;) {
-        ssize_t n = pread(fd, buffer.data(), buffer.size(), at);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const int64_t n = fsys::ReadSomeAt(fd, buffer.data(), buffer.size(), at);
         if (n < 0)
             return false;
         if (n == 0)
             return true;
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buffer.data() + done, static_cast<size_t>(n - done));
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0)
-                return false;
-            done += w;
-        }
-        at += n;
+        if (!fsys::WriteAllAt(out, buffer.data(), static_cast<size_t>(n), at))
+            return false;
+        at += static_cast<uint64_t>(n);
     }
 }
 
 // A copy of fd staged in the folder with the old file's permissions, owner and times,
 // on the disk; its name in staged.
-bool StageCopy(const CFolderHandle& folder, int fd, std::string& staged)
+bool StageCopy(const CFolderHandle& folder, CFileRef fd, std::string& staged)
 {
-    int out = folder.CreateUnique(kStagedPrefix, staged);
-    if (out < 0)
+    const CFileRef out = folder.CreateUnique(kStagedPrefix, staged);
+    if (!out.Valid())
         return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && CopyAll(fd, out);
-    if (ok) {
-        // Only a privileged user can give the copy another owner; a failure keeps the
-        // apply's own.
-        if (st.st_uid != geteuid() || st.st_gid != getegid())
-            [[maybe_unused]] int ignored = fchown(out, st.st_uid, st.st_gid);
-        const struct timespec times[2] = {st.st_atim, st.st_mtim};
-        ok = fchmod(out, st.st_mode & 07777) == 0 && futimens(out, times) == 0 && fsync(out) == 0;
-    }
-    ok = close(out) == 0 && ok;
+    // The times are taken before the copy reads the file.
+    fsys::CFileAttributes attributes;
+    bool ok = fsys::GetAttributes(fd, attributes) && CopyAll(fd, out);
+    if (ok)
+        ok = fsys::SetOwnerAndPermissions(out, attributes) && fsys::SetExactTimes(out, attributes) &&
+             fsys::FlushFile(out);
+    ok = fsys::CloseFile(out) && ok;
     if (!ok)
         folder.Remove(staged);
     return ok;
@@ -72,7 +60,7 @@ std::string BackupName(const std::string& leaf, const std::string& ext, int numb
     return plain.substr(0, plain.size() - ext.size()) + std::to_string(number) + "." + ext;
 }
 
-bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd, bool copy, const std::string& ext,
+bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, CFileRef oldFd, bool copy, const std::string& ext,
                  std::string& backupLeaf)
 {
     int number = 0;
@@ -86,7 +74,7 @@ bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd
         }
     }
     std::string staged;
-    if (oldFd < 0 || !StageCopy(folder, oldFd, staged))
+    if (!oldFd.Valid() || !StageCopy(folder, oldFd, staged))
         return false;
     for (number = 0; number <= kMaxNumber; ++number) {
         backupLeaf = BackupName(leaf, ext, number);

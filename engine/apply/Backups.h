@@ -4,6 +4,7 @@
 // existing file is never replaced, so two targets that map to one backup name both
 // keep theirs.
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/FolderHandle.h"
 
@@ -21,7 +22,7 @@ std::string BackupName(const std::string& leaf, const std::string& ext, int numb
 // rename that puts the new file in place replaces only the target's name); with copy,
 // or where no second link can be made, it is a copy read from oldFd, staged under a
 // rebuild name and renamed to the free name. False when no backup could be made.
-bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, int oldFd, bool copy, const std::string& ext,
+bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, CFileRef oldFd, bool copy, const std::string& ext,
                  std::string& backupLeaf);
 
 // The backup name the entry leaf of the folder would take now: the first that no entry

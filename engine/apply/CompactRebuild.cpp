@@ -18,7 +18,7 @@ constexpr size_t kChunk = size_t{1} << 20;
 // part is reached by unpacking and passing over what lies before it.
 class CUnpacker {
 public:
-    CUnpacker(int imageFd, const CCompactSpan& span) : fd_(imageFd), next_(span.position), left_(span.packed), raw_(span.raw)
+    CUnpacker(CFileRef imageFd, const CCompactSpan& span) : fd_(imageFd), next_(span.position), left_(span.packed), raw_(span.raw)
     {
         if (span.packed == 0)
             return;
@@ -83,7 +83,7 @@ private:
         return true;
     }
 
-    int fd_;
+    CFileRef fd_;
     uint64_t next_;
     uint64_t left_;
     uint64_t raw_;
@@ -100,7 +100,7 @@ private:
 // The three streams of one pass over a compact patch's records.
 class CCompactReaders {
 public:
-    CCompactReaders(int imageFd, const CCompactDelta& delta)
+    CCompactReaders(CFileRef imageFd, const CCompactDelta& delta)
         : controls(imageFd, delta.spans[kControls]), differences(imageFd, delta.spans[kDifferences]),
           literals(imageFd, delta.spans[kLiterals])
     {
@@ -112,7 +112,7 @@ namespace {
 
 // The readers of the record's apply (made by its first compact record, and again when a
 // record lies behind where they are: the next pass over the records), or of its own.
-CCompactReaders& ReadersFor(const CFilePatch& record, int imageFd, std::unique_ptr<CCompactReaders>& own)
+CCompactReaders& ReadersFor(const CFilePatch& record, CFileRef imageFd, std::unique_ptr<CCompactReaders>& own)
 {
     if (!record.applyContext) {
         own = std::make_unique<CCompactReaders>(imageFd, record.compactDelta);
@@ -192,7 +192,7 @@ private:
 
 } // namespace
 
-bool CompactControlsValid(const CFilePatch& record, int imageFd)
+bool CompactControlsValid(const CFilePatch& record, CFileRef imageFd)
 {
     if (!record.compactDelta.present)
         return true;
@@ -204,7 +204,7 @@ bool CompactControlsValid(const CFilePatch& record, int imageFd)
     return steps.Complete();
 }
 
-CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd, const CCompactWriter& write)
+CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write)
 {
     const CCompactDelta& delta = record.compactDelta;
     std::vector<unsigned char> out(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
@@ -240,7 +240,7 @@ CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd,
             for (uint32_t left = step.copy; left > 0;) {
                 const size_t n = std::min<size_t>(left, out.size() - fill);
                 old.resize(std::max(old.size(), n));
-                if (oldFd < 0 || !fsys::ReadAt(oldFd, old.data(), n, from))
+                if (!oldFd.Valid() || !fsys::ReadAt(oldFd, old.data(), n, from))
                     return CCompactRebuild::ReadFailed;
                 if (!differences.Read(out.data() + fill, n))
                     return CCompactRebuild::Damaged;

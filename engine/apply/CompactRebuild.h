@@ -4,6 +4,7 @@
 // length: each stream is unpacked with a window of at most 16 MiB, and the old file and
 // the new one pass through buffers of 1 MiB.
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/apply/Verification.h"
 #include "engine/common/CFilePatch.h"
 
@@ -13,7 +14,7 @@
 
 // True when the record's controls can be unpacked and every step keeps within the old
 // file, the new file and the two byte streams, and together they write the whole new file.
-bool CompactControlsValid(const CFilePatch& record, int imageFd);
+bool CompactControlsValid(const CFilePatch& record, CFileRef imageFd);
 
 // Writes length bytes at offset of the new file; false when they cannot be written.
 using CCompactWriter = std::function<bool(const unsigned char* data, size_t length, uint64_t offset)>;
@@ -23,4 +24,4 @@ enum class CCompactRebuild { Ok, Damaged, ReadFailed, WriteFailed };
 // Rebuilds the record's new file from the old file oldFd (-1 for a new file) into
 // write. Ok only when the streams were consistent and the result has the record's
 // length, byte sum and SHA-256.
-CCompactRebuild RebuildCompact(const CFilePatch& record, int imageFd, int oldFd, const CCompactWriter& write);
+CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write);

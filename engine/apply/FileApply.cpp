@@ -12,12 +12,11 @@
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
+#include "platform/OpenFiles.h"
 
 #include <algorithm>
 #include <new>
-#include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -48,17 +47,6 @@ bool AskAbort(IEngineHost& core, const std::string& text)
            PromptAnswer::Yes;
 }
 
-// Permission bits of a file created new (the mask is read once: reading it means
-// setting it).
-unsigned NewFileMode()
-{
-    static const unsigned mode = [] {
-        mode_t mask = umask(0);
-        umask(mask);
-        return 0666 & ~static_cast<unsigned>(mask);
-    }();
-    return mode;
-}
 
 } // namespace
 
@@ -75,8 +63,8 @@ CFileApply::~CFileApply()
     out_.Close();
     if (!staged_.empty())
         folder_->Remove(staged_);
-    if (oldFd_ >= 0)
-        close(oldFd_);
+    if (oldFd_.Valid())
+        fsys::CloseFile(oldFd_);
 }
 
 int CFileApply::Run()
@@ -163,19 +151,19 @@ bool CFileApply::CheckTarget()
         // A link that leads out of the target folder (or nowhere) is not read: it is
         // replaced as the link it is.
         oldFd_ = context_.root.OpenForReading(record_.name);
-        if (oldFd_ < 0)
+        if (!oldFd_.Valid())
             return true;
     } else {
         oldFd_ = context_.root.OpenForReading(record_.name);
-        if (oldFd_ < 0) {
+        if (!oldFd_.Valid()) {
             ReportFileSum(core_, target_, CSumCheck::CannotOpen);
             return TargetModified();
         }
     }
-    struct stat opened;
-    if (fstat(oldFd_, &opened) != 0)
+    CEntryStatus opened;
+    if (!fsys::OpenFileStatus(oldFd_, opened))
         return TargetModified();
-    oldSize_ = static_cast<uint64_t>(opened.st_size);
+    oldSize_ = opened.size;
     // A file another program writes to is not replaced under it: its later writes would
     // go to the old file, which the rename takes away.
     if (record_.Rebuilds() && IsOpenForWriting(oldFd_) && (record_.newFileFlag || oldSize_ == record_.oldLength)) {
@@ -220,7 +208,7 @@ int CFileApply::GiveTimesOnly()
 {
     // The content stays, so no backup is taken. A staged apply gives the times in its
     // commit.
-    if (context_.staged && oldFd_ >= 0) {
+    if (context_.staged && oldFd_.Valid()) {
         CReplaceQueue::CEntry entry;
         entry.folder = folder_;
         entry.leaf = leaf_;
@@ -230,7 +218,7 @@ int CFileApply::GiveTimesOnly()
         return context_.queue->Add(std::move(entry), 0) ? 1 : 0;
     }
     // A target that cannot be given its times keeps them, without a message.
-    if (oldFd_ >= 0)
+    if (oldFd_.Valid())
         SetOpenFileTimes(oldFd_, record_.newTimes);
     return 1;
 }
@@ -238,8 +226,8 @@ int CFileApply::GiveTimesOnly()
 bool CFileApply::Stage()
 {
     // Beside the target, so that the final rename stays in one file system.
-    int fd = folder_->CreateUnique(kStagedPrefix, staged_);
-    if (fd < 0) {
+    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_);
+    if (!fd.Valid()) {
         staged_.clear();
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX"));
     }
@@ -260,7 +248,7 @@ void CFileApply::LogObject(size_t index, const CNewPatch& object)
 bool CFileApply::Rebuild()
 {
     const std::string stagedPath = fsys::Join(folderPath_, staged_);
-    const int imageFd = core_.Image().file.Fd();
+    const CFileRef imageFd = core_.Image().file.Fd();
     CRebuildBuffers& buffers = context_.buffers;
     if (inMemory_) {
         if (!RebuildInMemory(out_, buffers, record_, imageFd, spanFirst_, spanEnd_,
@@ -275,7 +263,7 @@ bool CFileApply::Rebuild()
         return Fail("Unable to create file:\n" + stagedPath);
     if (record_.compact)
         return RebuildCompactFile(stagedPath);
-    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && oldFd_ < 0)
+    if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && !oldFd_.Valid())
         return Fail("Unable to open file:\n" + target_);
     if (record_.objectsStreamed)
         return RebuildObjectByObject() || Fail("Unable to write file:\n" + stagedPath);
@@ -337,11 +325,11 @@ bool CFileApply::RebuildObjectByObject()
 {
     // A record of very many objects: each is copied on its own, in the record's order,
     // through one buffer, and the rebuilt file is read back for its sum.
-    const int imageFd = core_.Image().file.Fd();
+    const CFileRef imageFd = core_.Image().file.Fd();
     CByteBuffer& buffer = context_.buffers.newBytes;
     if (buffer.size() < CWindowRebuild::kWindow)
         buffer.resize(CWindowRebuild::kWindow);
-    auto copy = [&](int from, uint64_t fromAt, uint64_t to, uint32_t length) {
+    auto copy = [&](CFileRef from, uint64_t fromAt, uint64_t to, uint32_t length) {
         for (uint64_t done = 0; done < length;) {
             const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), length - done));
             if (!fsys::ReadAt(from, buffer.data(), chunk, fromAt + done) || !out_.WriteAt(buffer.data(), chunk, to + done))
@@ -421,16 +409,11 @@ void CFileApply::NoteBackup(const std::string& backupLeaf)
 bool CFileApply::ReplaceTargetFile()
 {
     // The new file keeps the old one's permission bits and owner.
-    struct stat st;
-    unsigned mode = NewFileMode();
-    if (oldFd_ >= 0 && fstat(oldFd_, &st) == 0) {
-        mode = st.st_mode & 07777;
-        if (st.st_uid != geteuid() || st.st_gid != getegid()) {
-            // Only possible for a privileged user; a failure keeps the apply's own owner.
-            [[maybe_unused]] int ignored = fchown(out_.Fd(), st.st_uid, st.st_gid);
-        }
-    }
-    fchmod(out_.Fd(), mode);
+    fsys::CFileAttributes old;
+    if (oldFd_.Valid() && fsys::GetAttributes(oldFd_, old))
+        fsys::SetOwnerAndPermissions(out_.Fd(), old);
+    else
+        fsys::SetPermissions(out_.Fd(), fsys::NewFileMode());
     SetOpenFileTimes(out_.Fd(), record_.newTimes);
     if (!out_.Close())
         return Fail("Unable to write file:\n" + fsys::Join(folderPath_, staged_));

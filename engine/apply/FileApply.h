@@ -9,6 +9,7 @@
 // on with the next record (the file is done, passed over, or was done already by an
 // earlier apply of the same patch), 0 to abandon the apply (the user has been told).
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/Verification.h"
@@ -74,7 +75,7 @@ private:
     std::string folderPath_; // the target's folder, for messages
     std::string leaf_;
     bool existed_ = false; // something was at the target's name before
-    int oldFd_ = -1;       // the old file, open for reading
+    CFileRef oldFd_;       // the old file, open for reading
     uint64_t oldSize_ = 0;
     std::future<std::optional<CContentSummary>> besideCheck_;
 

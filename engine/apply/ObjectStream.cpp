@@ -3,9 +3,9 @@
 #include "engine/common/ByteOrder.h"
 #include "platform/FileSystem.h"
 
+#include "platform/OpenFiles.h"
+
 #include <algorithm>
-#include <cerrno>
-#include <unistd.h>
 
 namespace {
 constexpr size_t kStreamBuffer = size_t{1} << 20;
@@ -15,11 +15,8 @@ const unsigned char* CObjectStream::Take(size_t size)
 {
     if (position_ < bufferStart_ || position_ + size > bufferStart_ + buffer_.size()) {
         buffer_.resize(kStreamBuffer);
-        ssize_t n;
-        do {
-            n = pread(fd_, buffer_.data(), buffer_.size(), static_cast<off_t>(position_));
-        } while (n < 0 && errno == EINTR);
-        if (n < static_cast<ssize_t>(size))
+        const int64_t n = fsys::ReadSomeAt(fd_, buffer_.data(), buffer_.size(), position_);
+        if (n < static_cast<int64_t>(size))
             return nullptr;
         buffer_.resize(static_cast<size_t>(n));
         bufferStart_ = position_;

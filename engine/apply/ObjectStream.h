@@ -3,6 +3,7 @@
 // data, in the record's order. The reader of the record has checked every one of them
 // already; the stream only reads them back through a buffer of its own.
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/common/CFilePatch.h"
 
 #include <cstdint>
@@ -10,13 +11,13 @@
 
 class CObjectStream {
 public:
-    CObjectStream(int imageFd, uint64_t position) : fd_(imageFd), position_(position) {}
+    CObjectStream(CFileRef imageFd, uint64_t position) : fd_(imageFd), position_(position) {}
     bool NextOld(COldPatch& object);
     bool NextNew(CNewPatch& object);
 
 private:
     const unsigned char* Take(size_t size);
-    int fd_;
+    CFileRef fd_;
     uint64_t position_;          // of the next object in the image
     std::vector<unsigned char> buffer_;
     uint64_t bufferStart_ = 0;   // image position of buffer_[0]
@@ -26,7 +27,7 @@ private:
 // object of the record, from memory or read again from the image. False when the image
 // cannot be read or a call returns false.
 template <class OldFn, class NewFn>
-bool ForEachObject(const CFilePatch& record, int imageFd, OldFn&& old, NewFn&& added)
+bool ForEachObject(const CFilePatch& record, CFileRef imageFd, OldFn&& old, NewFn&& added)
 {
     if (!record.objectsStreamed) {
         for (const COldPatch& o : record.oldPatches)

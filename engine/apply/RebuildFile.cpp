@@ -2,27 +2,20 @@
 
 #include "platform/FileSystem.h"
 
+#include "platform/OpenFiles.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 bool CRebuildFile::SetLength(uint32_t length)
 {
-    if (length > 0) {
-        if (fallocate(fd_, 0, 0, static_cast<off_t>(length)) == 0)
-            return true;
-        if (errno == ENOSPC || errno == EDQUOT)
-            return false;
-    }
-    return ftruncate(fd_, static_cast<off_t>(length)) == 0;
+    return fsys::ReserveLength(fd_, length);
 }
 
 void CRebuildFile::StartWriteback()
 {
-    sync_file_range(fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+    fsys::StartWriteback(fd_);
     sinceWriteback_ = 0;
 }
 
@@ -31,13 +24,10 @@ bool CRebuildFile::WriteAt(const unsigned char* data, size_t length, uint64_t of
     size_t done = 0;
     while (done < length) {
         const size_t chunk = std::min(length - done, kWritebackStep);
-        ssize_t n = pwrite(fd_, data + done, chunk, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
+        if (!fsys::WriteAllAt(fd_, data + done, chunk, offset + done))
             return false;
-        done += static_cast<size_t>(n);
-        sinceWriteback_ += static_cast<size_t>(n);
+        done += chunk;
+        sinceWriteback_ += chunk;
         if (early_ && sinceWriteback_ >= kWritebackStep)
             StartWriteback();
     }
@@ -46,10 +36,10 @@ bool CRebuildFile::WriteAt(const unsigned char* data, size_t length, uint64_t of
 
 bool CRebuildFile::Close()
 {
-    if (fd_ < 0)
+    if (!fd_.Valid())
         return true;
-    bool ok = close(fd_) == 0;
-    fd_ = -1;
+    bool ok = fsys::CloseFile(fd_);
+    fd_ = CFileRef();
     return ok;
 }
 
@@ -71,7 +61,7 @@ void NewDataSpan(const std::vector<CNewPatch>& objects, uint64_t& first, uint64_
         first = end = 0;
 }
 
-bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, int imageFd,
+bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, CFileRef imageFd,
                      uint64_t first, uint64_t end, const CObjectLogger& logObject)
 {
     // The buffers have room for all of it already (FitBuffer before the check).

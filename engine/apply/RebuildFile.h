@@ -3,6 +3,7 @@
 // disk early. And the two ways of filling it: a small file in memory, in one write; a
 // larger one a window at a time (WindowRebuild).
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/ByteBuffer.h"
 
@@ -27,8 +28,8 @@ constexpr uint32_t kRebuildInMemory = uint32_t{8} << 20;
 class CRebuildFile {
 public:
     ~CRebuildFile() { Close(); }
-    void Adopt(int fd) { fd_ = fd; }
-    int Fd() const { return fd_; }
+    void Adopt(CFileRef fd) { fd_ = fd; }
+    CFileRef Fd() const { return fd_; }
     // Gives the file its length, and its blocks at once where the file system can: the
     // rebuild then writes into blocks allocated in one piece instead of having them
     // allocated stretch by stretch while the early writeback runs (64 MiB apply about
@@ -48,7 +49,7 @@ public:
 
 private:
     static constexpr size_t kWritebackStep = size_t{8} << 20;
-    int fd_ = -1;
+    CFileRef fd_;
     bool early_ = false;
     size_t sinceWriteback_ = 0;
 };
@@ -68,5 +69,5 @@ using CObjectLogger = std::function<void(size_t index, const CNewPatch& object)>
 // newLength zero bytes that the objects overwrite in order, old copies from the bytes
 // the target's check read (buffers.oldBytes), new data from one read of [first, end)
 // of the image.
-bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, int imageFd,
+bool RebuildInMemory(CRebuildFile& out, CRebuildBuffers& buffers, const CFilePatch& record, CFileRef imageFd,
                      uint64_t first, uint64_t end, const CObjectLogger& logObject);

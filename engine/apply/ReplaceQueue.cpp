@@ -33,9 +33,9 @@ bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
             flushed.insert(st.device);
             continue;
         }
-        int fd = e.folder->OpenEntry(e.staged);
-        const bool ok = fd >= 0 && fsys::FlushFile(fd);
-        if (fd >= 0)
+        CFileRef fd = e.folder->OpenEntry(e.staged);
+        const bool ok = fd.Valid() && fsys::FlushFile(fd);
+        if (fd.Valid())
             fsys::CloseFile(fd);
         if (!ok)
             return false;
@@ -43,8 +43,8 @@ bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
     return true;
 }
 
-// Opens the entry's target as it is (never through a link) for reading; -1 when it cannot.
-int OpenTarget(const CReplaceQueue::CEntry& e)
+// Opens the entry's target as it is (never through a link) for reading; an invalid file when it cannot.
+CFileRef OpenTarget(const CReplaceQueue::CEntry& e)
 {
     return e.folder->OpenEntry(e.leaf);
 }
@@ -103,9 +103,9 @@ bool CReplaceQueue::Commit(const CEntry& e)
         std::string backupLeaf;
         if (e.folder->Status(e.leaf, st)) {
             // A link is kept as the link it is; only a copy needs the file open.
-            const int fd = OpenTarget(e);
+            const CFileRef fd = OpenTarget(e);
             const bool kept = BackUpEntry(*e.folder, e.leaf, fd, false, backupExt_, backupLeaf);
-            if (fd >= 0)
+            if (fd.Valid())
                 fsys::CloseFile(fd);
             const std::string folder = fsys::FolderOf(e.target);
             if (!kept)
@@ -115,8 +115,8 @@ bool CReplaceQueue::Commit(const CEntry& e)
     }
     if (e.timesOnly) {
         // A target that cannot be given its times keeps them, without a message.
-        int fd = OpenTarget(e);
-        if (fd >= 0) {
+        CFileRef fd = OpenTarget(e);
+        if (fd.Valid()) {
             SetOpenFileTimes(fd, e.times);
             fsys::CloseFile(fd);
         }

@@ -14,17 +14,15 @@
 #include "platform/BinFile.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
+#include "platform/OpenFiles.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,25 +44,26 @@ constexpr const char* kLinkOutText =
 
 namespace {
 
-// Opens path for reading when it is a regular file (a link to one counts); -1 otherwise.
+// Opens path for reading when it is a regular file (a link to one counts); an invalid
+// file otherwise.
 // Opened without waiting, so that a named pipe at the name cannot stall the check.
-int OpenRegularFile(const std::string& path, uint64_t& length)
+CFileRef OpenRegularFile(const std::string& path, uint64_t& length)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return -1;
+    CFileRef fd = fsys::OpenFileForReading(path);
+    if (!fd.Valid())
+        return CFileRef();
+    CEntryStatus st;
+    if (!fsys::OpenFileStatus(fd, st) || !st.IsFile()) {
+        fsys::CloseFile(fd);
+        return CFileRef();
     }
-    length = static_cast<uint64_t>(st.st_size);
+    length = st.size;
     return fd;
 }
 
 // The sum of the bytes [from, to) of the open file fd; nothing when the file ends
 // before to or cannot be read.
-std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
+std::optional<uint32_t> SumRange(CFileRef fd, uint64_t from, uint64_t to)
 {
     // One buffer per thread, kept: checks come once or twice per file of an apply.
     thread_local std::vector<unsigned char> buffer(kSumChunk);
@@ -81,7 +80,7 @@ std::optional<uint32_t> SumRange(int fd, uint64_t from, uint64_t to)
 // The sum of the first length bytes of the open file fd. A large file is shared out: a
 // helper thread takes the second half while this one takes the first (byte sums add up
 // modulo 2^32 in any order).
-std::optional<uint32_t> SumFile(int fd, uint64_t length)
+std::optional<uint32_t> SumFile(CFileRef fd, uint64_t length)
 {
     if (length >= kTwoThreadsFrom) {
         const uint64_t half = length / 2 / kSumChunk * kSumChunk;
@@ -102,26 +101,26 @@ std::optional<uint32_t> SumFile(int fd, uint64_t length)
 
 // True when the open file fd, of the given length, has the expected length and byte sum.
 // With keep, the bytes are read whole into *keep. Closes fd.
-bool SumMatches(int fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
+bool SumMatches(CFileRef fd, uint64_t length, int32_t expectedLength, uint32_t expectedSum,
                 CByteBuffer* keep = nullptr)
 {
     // The record stores an unsigned 32-bit length: files of 2 GiB and more must compare
     // as the same unsigned value, not as a negative number.
     const uint64_t wanted = static_cast<uint32_t>(expectedLength);
     if (length != wanted) {
-        ::close(fd);
+        fsys::CloseFile(fd);
         return false;
     }
 
     if (keep) {
         keep->resize(static_cast<size_t>(length));
         const bool whole = fsys::ReadAt(fd, keep->data(), keep->size(), 0);
-        ::close(fd);
+        fsys::CloseFile(fd);
         return whole && ByteSum(keep->data(), keep->size()) == expectedSum;
     }
 
     const bool matches = SumFile(fd, length) == std::optional<uint32_t>(expectedSum);
-    ::close(fd);
+    fsys::CloseFile(fd);
     return matches;
 }
 
@@ -133,8 +132,8 @@ CSumCheck TestFileSum(const std::string& path, int32_t expectedLength, uint32_t 
     // Only a regular file can be the file a patch was built from; anything else (a
     // folder, a pipe that would block the read) counts as a file that cannot be opened.
     uint64_t length = 0;
-    int fd = OpenRegularFile(path, length);
-    if (fd < 0)
+    CFileRef fd = OpenRegularFile(path, length);
+    if (!fd.Valid())
         return CSumCheck::CannotOpen;
     return SumMatches(fd, length, expectedLength, expectedSum, keep) ? CSumCheck::Matches : CSumCheck::Differs;
 }
@@ -176,7 +175,7 @@ CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool st
     return summary;
 }
 
-std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep)
+std::optional<CContentSummary> SummarizeOpenFile(CFileRef fd, uint64_t length, bool strong, CByteBuffer* keep)
 {
     if (!strong) {
         std::optional<uint32_t> sum = SumOpenFile(fd, length, keep);
@@ -206,7 +205,7 @@ std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool s
     return summary;
 }
 
-std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep)
+std::optional<uint32_t> SumOpenFile(CFileRef fd, uint64_t length, CByteBuffer* keep)
 {
     if (!keep)
         return SumFile(fd, length);
@@ -241,7 +240,7 @@ namespace {
 // The coverage of a record of very many objects: marked in a bitmap of one stretch of the
 // new file at a time (256 MiB of file in 32 MiB), the objects of a record that does not
 // hold them read again from the image for each stretch.
-bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+bool StreamedObjectsCoverNewFile(const CFilePatch& record, CFileRef imageFd)
 {
     constexpr uint64_t kStretch = uint64_t{1} << 28;
     std::vector<uint64_t> bits;
@@ -279,7 +278,7 @@ bool StreamedObjectsCoverNewFile(const CFilePatch& record, int imageFd)
 
 } // namespace
 
-bool ObjectsCoverNewFile(const CFilePatch& record, int imageFd)
+bool ObjectsCoverNewFile(const CFilePatch& record, CFileRef imageFd)
 {
     if (record.compact)
         return CompactControlsValid(record, imageFd);
@@ -330,10 +329,10 @@ int CFilePatch::VerifyTargetFile(char* entry)
         // A file of the new length may be the new file already (an interrupted apply
         // put it in place): then it is written no more.
         if (st.IsFile() && st.size == newLength) {
-            int fd = root.OpenForReading(name);
-            if (fd >= 0) {
+            CFileRef fd = root.OpenForReading(name);
+            if (fd.Valid()) {
                 std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
-                ::close(fd);
+                fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
             }
         }
@@ -342,17 +341,17 @@ int CFilePatch::VerifyTargetFile(char* entry)
 
     // The file is opened beneath the target folder: a link that leads out of it is
     // refused by the kernel. One that can be opened is summed through that opening.
-    int fd = root.OpenForReading(name);
-    if (fd < 0)
+    CFileRef fd = root.OpenForReading(name);
+    if (!fd.Valid())
         return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
-    struct stat st;
-    const bool known = fstat(fd, &st) == 0;
-    const uint64_t length = known ? static_cast<uint64_t>(st.st_size) : 0;
+    CEntryStatus st;
+    const bool known = fsys::OpenFileStatus(fd, st);
+    const uint64_t length = known ? st.size : 0;
     // Only a file of one of the two lengths needs to be read.
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
         content = SummarizeOpenFile(fd, length, checks.has_value());
-    ::close(fd);
+    fsys::CloseFile(fd);
     const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);

@@ -1,6 +1,7 @@
 // The length-and-sum test that decides whether a file is the file a patch was built
 // from (before an apply) or the file it should produce (after a rebuild).
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/common/Sha256.h"
 #include "platform/ByteBuffer.h"
 
@@ -30,7 +31,7 @@ bool ReportFileSum(IEngineHost& core, const std::string& path, CSumCheck outcome
 // The byte sum of the first length bytes of the open file fd (a large file summed by two
 // threads); nothing when the file ends first or cannot be read. With keep, the bytes are
 // read whole into *keep and stay there.
-std::optional<uint32_t> SumOpenFile(int fd, uint64_t length, CByteBuffer* keep = nullptr);
+std::optional<uint32_t> SumOpenFile(CFileRef fd, uint64_t length, CByteBuffer* keep = nullptr);
 
 // What a check learns of a file's content: its length and byte sum, and its SHA-256
 // when the patch carries strong checks.
@@ -42,7 +43,7 @@ struct CContentSummary {
 // The summary of the first length bytes of the open file fd, read once: the byte sum and,
 // with strong, the SHA-256 are taken of each piece as it is read. Nothing when the file
 // ends first or cannot be read. With keep, the bytes are read whole into *keep and stay.
-std::optional<CContentSummary> SummarizeOpenFile(int fd, uint64_t length, bool strong, CByteBuffer* keep = nullptr);
+std::optional<CContentSummary> SummarizeOpenFile(CFileRef fd, uint64_t length, bool strong, CByteBuffer* keep = nullptr);
 // The summary of bytes in memory.
 CContentSummary SummarizeBytes(const unsigned char* data, size_t length, bool strong);
 
@@ -66,7 +67,7 @@ bool IsNewContent(const class CFilePatch& record, const CContentSummary& content
 // outside it (they may overlap). A record that leaves bytes undescribed is damaged: it
 // would make the apply write a file the patch holds no data for. imageFd is the patch
 // image, from which a record that does not hold its objects reads them again.
-bool ObjectsCoverNewFile(const class CFilePatch& record, int imageFd);
+bool ObjectsCoverNewFile(const class CFilePatch& record, CFileRef imageFd);
 
 // Writes an errors-table entry: format holds one %s, replaced by text. When the result
 // would not fit the entry (at most entrySize - 1 characters), the front of text is

@@ -97,7 +97,7 @@ void CWindowRebuild::ZeroUncovered(unsigned char* window, uint64_t start, uint64
         std::memset(window + (at - start), 0, static_cast<size_t>(end - at));
 }
 
-bool CWindowRebuild::Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write)
+bool CWindowRebuild::Run(CFileRef oldFd, CFileRef imageFd, CByteBuffer& window, const WriteFn& write)
 {
     sum_ = 0;
     for (Lane* lane : {&old_, &new_}) {

@@ -7,6 +7,7 @@
 // at a window boundary, and the rebuilt bytes are summed while they are at hand
 // instead of being read back for the check.
 #pragma once
+#include "platform/FileHandle.h"
 #include "engine/common/CFilePatch.h"
 #include "engine/common/Sha256.h"
 
@@ -29,7 +30,7 @@ public:
     // there are old copies) and imageFd (the patch image) into window-sized pieces
     // handed to write. False when a read comes short or a write fails. window is the
     // caller's memory, grown to one window.
-    bool Run(int oldFd, int imageFd, CByteBuffer& window, const WriteFn& write);
+    bool Run(CFileRef oldFd, CFileRef imageFd, CByteBuffer& window, const WriteFn& write);
     // The byte sum of everything Run wrote.
     uint32_t Sum() const { return sum_; }
     // Run also adds every window it writes, in order, to hash.

@@ -1,17 +1,17 @@
 // A regular file opened for a build (see InputFile.h).
 #include "engine/build/InputFile.h"
 
+#include "platform/OpenFiles.h"
+
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 bool CInputFile::Open(const std::string& path, CFileTimes& times)
 {
     Close();
     missing_ = false;
     // Without waiting: a named pipe at the name is refused, not read from.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_ = fsys::OpenFileForReading(path);
+    if (!fd_.Valid()) {
         missing_ = errno == ENOENT;
         return false;
     }
@@ -27,8 +27,8 @@ bool CInputFile::Open(const std::string& path, CFileTimes& times)
 
 void CInputFile::Close()
 {
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = -1;
+    if (fd_.Valid())
+        fsys::CloseFile(fd_);
+    fd_ = CFileRef();
     length_ = 0;
 }

@@ -2,6 +2,7 @@
 // is refused without waiting for a writer), with its length and times from the one
 // status query of the open file. Closed when it goes.
 #pragma once
+#include "platform/FileHandle.h"
 #include "platform/FileTimes.h"
 
 #include <cstdint>
@@ -19,13 +20,13 @@ public:
     // After a failed Open: true when nothing was at the name at all.
     bool Missing() const { return missing_; }
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_.Valid(); }
     uint64_t Length() const { return length_; }
-    int Fd() const { return fd_; }
+    CFileRef Fd() const { return fd_; }
     void Close();
 
 private:
-    int fd_ = -1;
+    CFileRef fd_;
     uint64_t length_ = 0;
     bool missing_ = false;
 };

@@ -4,6 +4,7 @@
 // program fail on its missing pages; instead those pages read as zeros and the content
 // reports itself damaged, so the build can refuse it like a short read.
 #pragma once
+#include "platform/FileHandle.h"
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
@@ -23,7 +24,7 @@ public:
 
     // Takes length bytes of the open file fd from offset on (offset a multiple of the
     // page size when length is kMapFrom or more).
-    LoadResult Load(int fd, size_t length, uint64_t offset = 0);
+    LoadResult Load(CFileRef fd, size_t length, uint64_t offset = 0);
     // True when the file lost bytes while it was mapped: the content is not the file's.
     bool Damaged() const;
 

@@ -176,7 +176,7 @@ bool CBinFile::HadError() const
     return !file_ || std::ferror(file_) != 0;
 }
 
-int CBinFile::Fd() const
+CFileRef CBinFile::Fd() const
 {
-    return file_ ? fileno(file_) : -1;
+    return CFileRef(file_ ? fileno(file_) : -1);
 }

@@ -113,21 +113,6 @@ bool FileLength(const std::string& path, uint64_t& length)
     return true;
 }
 
-bool ReadAt(int fd, void* data, size_t size, uint64_t offset)
-{
-    unsigned char* bytes = static_cast<unsigned char*>(data);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
 {
     data.clear();
@@ -141,7 +126,7 @@ bool ReadWholeFile(const std::string& path, std::vector<unsigned char>& data)
         return false;
     }
     data.resize(static_cast<size_t>(st.st_size));
-    const bool whole = ReadAt(fd, data.data(), data.size(), 0);
+    const bool whole = ReadAt(CFileRef(fd), data.data(), data.size(), 0);
     close(fd);
     if (!whole) {
         data.clear();

@@ -50,8 +50,9 @@ bool GetFileTimes(const std::string& path, CFileTimes& times)
     return StatxTimes(AT_FDCWD, path.c_str(), 0, times, sx);
 }
 
-bool GetOpenFileStatus(int fd, CFileTimes& times, CFileStatus& status)
+bool GetOpenFileStatus(CFileRef handle, CFileTimes& times, CFileStatus& status)
 {
+    const int fd = handle.Native();
     struct statx sx;
     if (!StatxTimes(fd, "", AT_EMPTY_PATH, times, sx))
         return false;
@@ -67,8 +68,9 @@ bool SetFileTimes(const std::string& path, const CFileTimes& times)
     return utimensat(AT_FDCWD, path.c_str(), ts, 0) == 0;
 }
 
-bool SetOpenFileTimes(int fd, const CFileTimes& times)
+bool SetOpenFileTimes(CFileRef handle, const CFileTimes& times)
 {
+    const int fd = handle.Native();
     struct timespec ts[2];
     ToTimespecs(times, ts);
     return futimens(fd, ts) == 0;

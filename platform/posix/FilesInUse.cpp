@@ -4,8 +4,9 @@
 #include <csignal>
 #include <fcntl.h>
 
-bool IsOpenForWriting(int fd)
+bool IsOpenForWriting(CFileRef handle)
 {
+    const int fd = handle.Native();
     // A program that opens the file for writing while the lease is held breaks it, and
     // the lease holder is sent SIGIO, which ends a process that does not handle it: the
     // signal is ignored unless something else wants it.

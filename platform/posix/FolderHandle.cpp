@@ -156,21 +156,21 @@ CFolderHandle CFolderHandle::MakeFolders(const std::string& relative, std::strin
     return current;
 }
 
-int CFolderHandle::OpenForReading(const std::string& relative) const
+CFileRef CFolderHandle::OpenForReading(const std::string& relative) const
 {
     int fd = OpenBeneath(fd_, relative, O_RDONLY | O_NONBLOCK, 0);
     if (fd < 0)
-        return -1;
+        return CFileRef();
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         close(fd);
         errno = ENODEV;
-        return -1;
+        return CFileRef();
     }
-    return fd;
+    return CFileRef(fd);
 }
 
-int CFolderHandle::CreateUnique(const std::string& prefix, std::string& name) const
+CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& name) const
 {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
@@ -181,9 +181,9 @@ int CFolderHandle::CreateUnique(const std::string& prefix, std::string& name) co
             name += kLetters[pick(random)];
         int fd = openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0 || errno != EEXIST)
-            return fd;
+            return CFileRef(fd);
     }
-    return -1;
+    return CFileRef();
 }
 
 bool CFolderHandle::Rename(const std::string& from, const std::string& to) const
@@ -286,9 +286,9 @@ bool CFolderHandle::ListNames(std::vector<std::string>& names) const
     return true;
 }
 
-int CFolderHandle::OpenEntry(const std::string& name) const
+CFileRef CFolderHandle::OpenEntry(const std::string& name) const
 {
-    return openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return CFileRef(openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
 }
 
 bool CFolderHandle::Flush() const

@@ -129,7 +129,7 @@ TEST_F(FileContentTest, SmallAndLargeFilesHoldTheirBytes)
         const std::string path = dir.WriteBytes("f" + std::to_string(length), bytes);
         int fd = Open(path);
         CFileContent content;
-        ASSERT_EQ(content.Load(fd, length), CFileContent::LoadResult::Ok);
+        ASSERT_EQ(content.Load(CFileRef(fd), length), CFileContent::LoadResult::Ok);
         ::close(fd);
         ASSERT_EQ(content.size(), length);
         EXPECT_EQ(content.empty(), length == 0);
@@ -148,7 +148,7 @@ TEST_F(FileContentTest, PartsFromAnOffset)
     for (auto [offset, length] : {std::pair<size_t, size_t>{CFileContent::kMapFrom, CFileContent::kMapFrom * 2},
                                   {4096, 100}, {CFileContent::kMapFrom * 2, CFileContent::kMapFrom}}) {
         CFileContent part;
-        ASSERT_EQ(part.Load(fd, length, offset), CFileContent::LoadResult::Ok);
+        ASSERT_EQ(part.Load(CFileRef(fd), length, offset), CFileContent::LoadResult::Ok);
         EXPECT_TRUE(std::equal(bytes.begin() + static_cast<long>(offset),
                                bytes.begin() + static_cast<long>(offset + length), part.data()));
     }
@@ -191,7 +191,7 @@ TEST_F(FileContentTest, ReadingMoreThanTheFileHoldsFails)
     const std::string path = dir.WriteBytes("short", RandomBytes(100, 1));
     int fd = Open(path);
     CFileContent content;
-    EXPECT_EQ(content.Load(fd, 200), CFileContent::LoadResult::ReadError);
+    EXPECT_EQ(content.Load(CFileRef(fd), 200), CFileContent::LoadResult::ReadError);
     EXPECT_TRUE(content.empty());
     ::close(fd);
 }
@@ -203,11 +203,11 @@ TEST_F(FileContentTest, FileThatShrinksWhileMappedReadsZerosAndIsDamaged)
     const std::string path = dir.WriteBytes("shrinks", bytes);
     int fd = Open(path);
     CFileContent content;
-    ASSERT_EQ(content.Load(fd, length), CFileContent::LoadResult::Ok);
+    ASSERT_EQ(content.Load(CFileRef(fd), length), CFileContent::LoadResult::Ok);
     CFileContent other; // a second mapping that stays whole
     const std::string otherPath = dir.WriteBytes("stays", bytes);
     int otherFd = Open(otherPath);
-    ASSERT_EQ(other.Load(otherFd, length), CFileContent::LoadResult::Ok);
+    ASSERT_EQ(other.Load(CFileRef(otherFd), length), CFileContent::LoadResult::Ok);
 
     ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(length / 4)), 0);
     uint64_t sum = 0;

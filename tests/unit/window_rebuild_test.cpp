@@ -55,7 +55,7 @@ protected:
         CWindowRebuild rebuild(olds, news, newLength);
         if (dataInMemory)
             rebuild.NewDataInMemory(image.data(), 0, image.size());
-        const bool ok = rebuild.Run(oldFd, imageFd, window, [&](const unsigned char* data, size_t length,
+        const bool ok = rebuild.Run(CFileRef(oldFd), CFileRef(imageFd), window, [&](const unsigned char* data, size_t length,
                                                                  uint64_t offset) {
             EXPECT_EQ(offset, expectedOffset);
             EXPECT_TRUE(length == kWindow || offset + length == newLength);
@@ -139,7 +139,7 @@ TEST_F(WindowRebuildTest, ShortReadsAndFailedWritesAreReported)
     // A write that fails ends the rebuild at once.
     int writes = 0;
     CWindowRebuild rebuild({}, {}, newLength);
-    EXPECT_FALSE(rebuild.Run(oldFd, imageFd, window, [&](const unsigned char*, size_t, uint64_t) {
+    EXPECT_FALSE(rebuild.Run(CFileRef(oldFd), CFileRef(imageFd), window, [&](const unsigned char*, size_t, uint64_t) {
         ++writes;
         return false;
     }));
