@@ -33,11 +33,14 @@ CPackagingProgress::CPackagingProgress(IEngineHost& core, IBuildProgress* progre
 bool CPackagingProgress::Reached(uint64_t done)
 {
     done_ = done;
+    if (cancelled_)
+        return false;
     if (!progress_)
         return true;
     progress_->SetStatus(step_ + " " + ByteAmountText(done) + " of " + ByteAmountText(total_));
     progress_->SetFilePos(total_ == 0 ? 100 : static_cast<int>(static_cast<double>(done) / total_ * 100.0));
-    return !(progress_->CheckCancelButton() &&
-             core_.Ask(PromptOwner::ProgressDialog, kBuildCancelQuestion, "Delvorin Warning", PromptButtons::YesNo,
-                       PromptIcon::None) == PromptAnswer::Yes);
+    cancelled_ = progress_->CheckCancelButton() &&
+                 core_.Ask(PromptOwner::ProgressDialog, kBuildCancelQuestion, "Delvorin Warning", PromptButtons::YesNo,
+                           PromptIcon::None) == PromptAnswer::Yes;
+    return !cancelled_;
 }

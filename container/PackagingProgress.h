@@ -16,7 +16,8 @@ public:
     CPackagingProgress(IEngineHost& core, IBuildProgress* progress, const std::string& step, const std::string& fileName,
                        uint64_t total);
     // Shows that done bytes of the total are handled and takes a cancel request: false
-    // once the user confirmed that the build is to be cancelled.
+    // once the user confirmed that the build is to be cancelled, and from then on (a
+    // cancel confirmed when the step began is kept for its first check).
     bool Reached(uint64_t done);
     bool Advance(uint64_t count) { return Reached(done_ + count); }
 
@@ -26,6 +27,7 @@ private:
     std::string step_;
     uint64_t total_;
     uint64_t done_ = 0;
+    bool cancelled_ = false;
 };
 
 // "12.5 MB", "300 KB", "12 bytes": an amount of bytes as the status line shows it.

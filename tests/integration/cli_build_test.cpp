@@ -338,7 +338,7 @@ TEST_F(CliBuildTest, CtrlCWhileCompressingCancelsAndLeavesNothing)
         // The compressed patch file is created once the files are done.
         ASSERT_TRUE(WaitFor([&] { return fsys::PathExists(patch); }));
         kill(pid, SIGINT);
-        EXPECT_EQ(WaitCli(pid), 130);
+        EXPECT_EQ(WaitCli(pid), 130) << ReadFileText(dir / "err.txt");
         EXPECT_EQ(FilesIn(dir.Path(), "late."), std::vector<std::string>());
         EXPECT_TRUE(Has(ReadFileText(dir / "err.txt"), "build cancelled; no patch file was created"));
     }
