@@ -90,6 +90,48 @@ void AppendSummary(IEngineHost& core, uint32_t count, uint64_t total)
     core.AppendToLogFile(kPlusLine);
 }
 
+// Gap filling: a new-data object for every part of the new file that no old-copy object
+// covers, in order, with its trace lines and summary when logging.
+void FillGaps(CFilePatch& r, bool oldPresent, bool logging)
+{
+    IEngineHost& core = r.Core();
+    const std::vector<COldPatch>& oldPatches = r.oldPatches;
+    const uint32_t newLength = r.newLength;
+    uint32_t count = 0;
+    uint64_t total = 0;
+    auto addNewData = [&](uint32_t offset, uint32_t length, bool logged) {
+        r.newPatches.push_back(CNewPatch{offset, length, 0});
+        if (!logged)
+            return;
+        ++count;
+        total += length;
+        if (logging) {
+            core.AppendToLogFile("New Patch start in new file ( " + r.name + " ): " + std::to_string(offset));
+            core.AppendToLogFile("New Patch size: " + std::to_string(length));
+        }
+    };
+    if (!oldPresent || oldPatches.empty()) {
+        addNewData(0, newLength, true);
+        if (logging)
+            core.AppendToLogFile("Size of object: " + std::to_string(140));
+    } else {
+        const COldPatch& first = oldPatches.front();
+        if (first.newOffset > 0)
+            addNewData(0, first.newOffset, true);
+        for (size_t i = 1; i < oldPatches.size(); ++i) {
+            uint32_t previousEnd = oldPatches[i - 1].newOffset + oldPatches[i - 1].length;
+            if (oldPatches[i].newOffset > previousEnd)
+                addNewData(previousEnd, oldPatches[i].newOffset - previousEnd, true);
+        }
+        uint32_t lastEnd = oldPatches.back().newOffset + oldPatches.back().length;
+        // The trailing gap appears in the trace only when there is a single old-copy object.
+        if (lastEnd < newLength)
+            addNewData(lastEnd, newLength - lastEnd, oldPatches.size() == 1);
+    }
+    if (logging)
+        AppendSummary(core, count, total);
+}
+
 } // namespace
 
 namespace {
@@ -560,41 +602,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             core_.AppendToLogFile(kPlusLine);
         }
 
-        // Gap filling: every part of the new file that no old-copy object covers.
-        count = 0;
-        total = 0;
-        auto addNewData = [&](uint32_t offset, uint32_t length, bool logged) {
-            newPatches.push_back(CNewPatch{offset, length, 0});
-            if (!logged)
-                return;
-            ++count;
-            total += length;
-            if (logging) {
-                core_.AppendToLogFile("New Patch start in new file ( " + name + " ): " + std::to_string(offset));
-                core_.AppendToLogFile("New Patch size: " + std::to_string(length));
-            }
-        };
-        if (!oldPresent || oldPatches.empty()) {
-            addNewData(0, newLength, true);
-            if (logging)
-                core_.AppendToLogFile("Size of object: " + std::to_string(140));
-        } else {
-            const COldPatch& first = oldPatches.front();
-            if (first.newOffset > 0)
-                addNewData(0, first.newOffset, true);
-            for (size_t i = 1; i < oldPatches.size(); ++i) {
-                uint32_t previousEnd = oldPatches[i - 1].newOffset + oldPatches[i - 1].length;
-                if (oldPatches[i].newOffset > previousEnd)
-                    addNewData(previousEnd, oldPatches[i].newOffset - previousEnd, true);
-            }
-            uint32_t lastEnd = oldPatches.back().newOffset + oldPatches.back().length;
-            // The trailing gap appears in the trace only when there is a single old-copy object.
-            if (lastEnd < newLength)
-                addNewData(lastEnd, newLength - lastEnd, oldPatches.size() == 1);
-        }
-
-        if (logging)
-            AppendSummary(core_, count, total);
+        FillGaps(*this, oldPresent, logging);
     } catch (const std::bad_alloc&) {
         ahead.reset();
         ReleaseContents(*this);
