@@ -424,6 +424,104 @@ bool CFilePatch::OpenAndLoad(const std::string& oldFilePath, const std::string& 
     return true;
 }
 
+namespace {
+
+// Index step: the old file's byte statistics choose the separator and give its sum; its
+// blocks go into the index that the scan looks the new file's blocks up in.
+void IndexOldFile(CFilePatch& r)
+{
+    const unsigned char* oldData = r.oldContent.data();
+    CGapStats stats[256];
+    GapStatistics(oldData, r.oldLength, stats);
+    r.separator = SeparatorFromStatistics(stats, r.oldLength);
+    r.oldByteSum = ByteSumFromStatistics(stats);
+    // The blocks after the first each start with a separator byte.
+    r.blockIndex.Build(oldData, r.oldLength, r.separator, stats[r.separator].numberOfGaps);
+}
+
+// Scan step: the new file's blocks are looked up in the index and each hit grows into an
+// old-copy object; blocks that start inside the previous hit are skipped. count and total
+// sum the objects for the log. False when the user confirmed a cancel.
+bool ScanForCopies(CFilePatch& r, const std::string& oldFilePath, IBuildProgress* progress, bool logging,
+                   std::optional<CScanAhead>& ahead, uint32_t& count, uint64_t& total)
+{
+    IEngineHost& core = r.Core();
+    const unsigned char* oldData = r.oldContent.data();
+    const unsigned char* newData = r.newContent.data();
+    const uint32_t oldLength = r.oldLength;
+    const uint32_t newLength = r.newLength;
+    CBlockNode block;
+    const unsigned char* cursor = newData;
+    const unsigned char* end = newData + newLength;
+    bool haveHit = false;
+    uint64_t hitEnd = 0;
+    if (newLength >= kScanAheadFrom) {
+        try {
+            ahead.emplace(newData, newLength, r.separator);
+        } catch (const std::system_error&) {
+            // No helper: the scan cuts the new file itself.
+        }
+    }
+    const std::vector<CScanAhead::CBounds>* run = nullptr;
+    size_t inRun = 0;
+    // The next block of the new file, from the helper or cut here. The index was
+    // made by Build, so the blocks need no byte sums.
+    auto nextBlock = [&] {
+        if (!ahead)
+            return block.CutBounds(cursor, end, r.separator);
+        if (!run || inRun == run->size()) {
+            run = &ahead->Next();
+            inRun = 0;
+            if (run->empty())
+                return false;
+        }
+        const CScanAhead::CBounds& b = (*run)[inRun++];
+        block.start = newData + b.offset;
+        block.length = b.length;
+        return true;
+    };
+    while (nextBlock()) {
+        uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
+        if (haveHit && blockOffset < hitEnd)
+            continue;
+        const CBlockNode* hit = r.blockIndex.Find(block);
+        if (!hit)
+            continue;
+        COldPatch patch;
+        patch.Extend(oldData, newData, static_cast<uint32_t>(hit->start - oldData), blockOffset, hit->length,
+                     oldLength, newLength);
+        if (logging) {
+            core.AppendToLogFile("Old Patch start in old file ( " + oldFilePath +
+                                 " ): " + std::to_string(patch.oldOffset));
+            core.AppendToLogFile("Old Patch start in new file ( " + r.name +
+                                 " ): " + std::to_string(patch.newOffset));
+            core.AppendToLogFile("Old Patch size: " + std::to_string(patch.length));
+        }
+        uint64_t patchEnd = static_cast<uint64_t>(patch.newOffset) + patch.length;
+        if (progress) {
+            if (progress->CheckCancelButton() &&
+                core.Ask(PromptOwner::ProgressDialog,
+                         "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                         "Do you really want to cancel this process?",
+                         "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
+                ahead.reset(); // the helper reads the contents
+                ReleaseContents(r);
+                return false;
+            }
+            progress->SetFilePos(
+                static_cast<int>(static_cast<double>(patchEnd) / newLength * kProgressScale));
+        }
+        r.oldPatches.push_back(patch);
+        ++count;
+        total += patch.length;
+        haveHit = true;
+        hitEnd = patchEnd;
+    }
+    return true;
+}
+
+} // namespace
+
 int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
                             const std::string& newFolder, IBuildProgress* progress)
 {
@@ -516,81 +614,9 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             return 1;
         }
         if (oldPresent) {
-            CGapStats stats[256];
-            GapStatistics(oldData, oldLength, stats);
-            separator = SeparatorFromStatistics(stats, oldLength);
-            oldByteSum = ByteSumFromStatistics(stats);
-            // The blocks after the first each start with a separator byte.
-            blockIndex.Build(oldData, oldLength, separator, stats[separator].numberOfGaps);
-
-            // Matching scan: blocks that start inside the previous hit are skipped.
-            CBlockNode block;
-            const unsigned char* cursor = newData;
-            const unsigned char* end = newData + newLength;
-            bool haveHit = false;
-            uint64_t hitEnd = 0;
-            if (newLength >= kScanAheadFrom) {
-                try {
-                    ahead.emplace(newData, newLength, separator);
-                } catch (const std::system_error&) {
-                    // No helper: the scan cuts the new file itself.
-                }
-            }
-            const std::vector<CScanAhead::CBounds>* run = nullptr;
-            size_t inRun = 0;
-            // The next block of the new file, from the helper or cut here. The index was
-            // made by Build, so the blocks need no byte sums.
-            auto nextBlock = [&] {
-                if (!ahead)
-                    return block.CutBounds(cursor, end, separator);
-                if (!run || inRun == run->size()) {
-                    run = &ahead->Next();
-                    inRun = 0;
-                    if (run->empty())
-                        return false;
-                }
-                const CScanAhead::CBounds& b = (*run)[inRun++];
-                block.start = newData + b.offset;
-                block.length = b.length;
-                return true;
-            };
-            while (nextBlock()) {
-                uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
-                if (haveHit && blockOffset < hitEnd)
-                    continue;
-                const CBlockNode* hit = blockIndex.Find(block);
-                if (!hit)
-                    continue;
-                COldPatch patch;
-                patch.Extend(oldData, newData, static_cast<uint32_t>(hit->start - oldData), blockOffset, hit->length,
-                             oldLength, newLength);
-                if (logging) {
-                    core_.AppendToLogFile("Old Patch start in old file ( " + oldFilePath +
-                                          " ): " + std::to_string(patch.oldOffset));
-                    core_.AppendToLogFile("Old Patch start in new file ( " + name +
-                                          " ): " + std::to_string(patch.newOffset));
-                    core_.AppendToLogFile("Old Patch size: " + std::to_string(patch.length));
-                }
-                uint64_t patchEnd = static_cast<uint64_t>(patch.newOffset) + patch.length;
-                if (progress) {
-                    if (progress->CheckCancelButton() &&
-                        core_.Ask(PromptOwner::ProgressDialog,
-                                  "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-                                  "Do you really want to cancel this process?",
-                                  "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
-                        ahead.reset(); // the helper reads the contents
-                        ReleaseContents(*this);
-                        return -1;
-                    }
-                    progress->SetFilePos(
-                        static_cast<int>(static_cast<double>(patchEnd) / newLength * kProgressScale));
-                }
-                oldPatches.push_back(patch);
-                ++count;
-                total += patch.length;
-                haveHit = true;
-                hitEnd = patchEnd;
-            }
+            IndexOldFile(*this);
+            if (!ScanForCopies(*this, oldFilePath, progress, logging, ahead, count, total))
+                return -1;
             newByteSum = ahead ? ahead->Sum() : ByteSum(newData, newLength);
             ahead.reset();
         }
