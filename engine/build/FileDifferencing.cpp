@@ -522,11 +522,8 @@ bool ScanForCopies(CFilePatch& r, const std::string& oldFilePath, IBuildProgress
 
 } // namespace
 
-int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
-                            const std::string& newFolder, IBuildProgress* progress)
+bool CFilePatch::LoadPair(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent)
 {
-    if (oldFilePath.empty() || newFilePath.empty())
-        return 0;
     FreeBuffers();
     oldPath = oldFilePath;
     name = newFilePath;
@@ -537,7 +534,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     newTimes = CFileTimes{};
     oldTimes = CFileTimes{};
 
-    bool oldPresent = false;
+    oldPresent = false;
     if (std::unique_ptr<CPrefetchedPair> pair = std::move(prefetched_)) {
         // Read ahead: both files are small regular files (or the old one is missing).
         oldPresent = pair->oldFile.present;
@@ -549,9 +546,19 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         newLength = pair->newFile.length;
         oldContent.swap(pair->oldFile.content);
         newContent.swap(pair->newFile.content);
-    } else if (!OpenAndLoad(oldFilePath, newFilePath, oldPresent)) {
-        return 0;
+        return true;
     }
+    return OpenAndLoad(oldFilePath, newFilePath, oldPresent);
+}
+
+int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
+                            const std::string& newFolder, IBuildProgress* progress)
+{
+    if (oldFilePath.empty() || newFilePath.empty())
+        return 0;
+    bool oldPresent = false;
+    if (!LoadPair(oldFilePath, newFilePath, oldPresent))
+        return 0;
 
     // The name below the new folder.
     std::string prefix = newFolder;
