@@ -2,7 +2,6 @@
 
 #include "app/IniFile.h"
 #include "app/Settings.h"
-#include "engine/common/CDirDiff.h"
 
 #include <algorithm>
 #include <cctype>
@@ -139,9 +138,8 @@ std::string ProjectPathWithExtension(const std::string& path)
     return path + "." + kProjectExtension;
 }
 
-bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff, CProjectData& project)
+void ProjectToSettings(const CProjectData& project, CSettings& settings)
 {
-    bool loaded = ReadProjectFile(path, project);
     settings.patchFile = project.patchFile;
     settings.splitSize = project.splitSize;
     settings.selfExtract = project.selfExtract ? 1 : 0;
@@ -152,17 +150,9 @@ bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff
     settings.dialogText = project.dialogText;
     settings.newFolder = project.newFolder;
     settings.defaultFolder = project.defaultFolder;
-
-    dirDiff.ClearExcludeList();
-    dirDiff.ClearRemoveList();
-    for (const std::string& name : project.removeList)
-        dirDiff.AddRemoveFile(name);
-    for (const std::string& name : project.excludeList)
-        dirDiff.AddExcludeFile(name);
-    return loaded;
 }
 
-CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirDiff)
+CProjectData ProjectFromSettings(const CSettings& settings)
 {
     CProjectData p;
     p.patchFile = settings.patchFile;
@@ -176,15 +166,11 @@ CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirD
     p.oldFolder = settings.oldFolder;
     p.newFolder = settings.newFolder;
     p.defaultFolder = settings.defaultFolder;
-    p.removeList = dirDiff.RemoveList();
-    p.excludeList = dirDiff.ExcludeList();
     return p;
 }
 
-void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff)
+void ClearBuildPageSettings(CSettings& settings)
 {
-    dirDiff.ClearExcludeList();
-    dirDiff.ClearRemoveList();
     settings.logFile = 0;
     settings.oldFolder.clear();
     settings.newFolder.clear();
@@ -197,7 +183,7 @@ void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff)
     settings.defaultEqualsNew = 1;
 }
 
-void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff)
+void ClearWizardSettings(CSettings& settings)
 {
     settings.patchFile.clear();
     settings.selfExtract = 1;
@@ -210,6 +196,4 @@ void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff)
     settings.newFolder.clear();
     settings.defaultFolder.clear();
     settings.splitSize = 0;
-    dirDiff.ClearRemoveList();
-    dirDiff.ClearExcludeList();
 }

@@ -21,7 +21,6 @@
 #include <vector>
 
 struct CSettings;
-class CDirDiff;
 
 inline constexpr const char* kProjectExtension = "dvj";
 inline constexpr const char* kProjectSection = "Delvorin";
@@ -65,23 +64,20 @@ bool WriteProjectFile(const std::string& path, const CProjectData& project);
 // no "." at all ("/proj/build1" -> "/proj/build1.dvj", "/proj.old/build1" unchanged).
 std::string ProjectPathWithExtension(const std::string& path);
 
-// Open Project: reads the file and hands its values to the settings record and the
-// engine's lists: "PatchFile", "SplitSize", "Self-Extract", "Thorough", "DefaultEqualsNew",
-// "DialogText", "NewFolder" and "DefaultFolder" are set, "OldFolder" is not (the old
-// folder goes to the window's field only). Both lists are cleared and refilled. The
-// values for the window's fields are returned in project. Returns what ReadProjectFile
-// returns.
-bool OpenProject(const std::string& path, CSettings& settings, CDirDiff& dirDiff, CProjectData& project);
+// Open Project, the settings part: "PatchFile", "SplitSize", "Self-Extract", "Thorough",
+// "DefaultEqualsNew", "DialogText", "NewFolder" and "DefaultFolder" take the project's
+// values, "OldFolder" does not (the old folder goes to the window's field only).
+void ProjectToSettings(const CProjectData& project, CSettings& settings);
 
-// The project as the settings record and the engine's lists hold it, for Save Project:
-// the window puts its own field values over the fields it shows.
-CProjectData ProjectFromSettings(const CSettings& settings, const CDirDiff& dirDiff);
+// The project as the settings record holds it, without the two lists: the window puts its
+// own field values over the fields it shows.
+CProjectData ProjectFromSettings(const CSettings& settings);
 
-// Clear Project of the Build page: both lists emptied, "LogFile" 0, old and new folder,
-// patch file and default folder empty, "Self-Extract" and "DefaultEqualsNew" 1, "Thorough" 0;
-// "DialogText" and "SplitSize" keep their values.
-void ClearBuildPageProject(CSettings& settings, CDirDiff& dirDiff);
+// Clear Project of the Build page, the settings part: "LogFile" 0, old and new folder,
+// patch file and default folder empty, "Self-Extract" and "DefaultEqualsNew" 1,
+// "Thorough" 0; "DialogText" and "SplitSize" keep their values.
+void ClearBuildPageSettings(CSettings& settings);
 
-// Clear Project of the Wizard: as the Build page's, but "DialogText" is emptied too,
-// "SplitSize" becomes 0 and "LogFile" is left alone.
-void ClearWizardProject(CSettings& settings, CDirDiff& dirDiff);
+// Clear Project of the Wizard, the settings part: as the Build page's, but "DialogText" is
+// emptied too, "SplitSize" becomes 0 and "LogFile" is left alone.
+void ClearWizardSettings(CSettings& settings);

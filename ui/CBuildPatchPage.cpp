@@ -1,6 +1,6 @@
 #include "ui/CBuildPatchPage.h"
 
-#include "app/ProjectFile.h"
+#include "jobs/BuildProject.h"
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "engine/common/CDirDiff.h"

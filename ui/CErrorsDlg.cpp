@@ -11,6 +11,7 @@
 #include <wx/stattext.h>
 
 #include <algorithm>
+#include <utility>
 
 CErrorsDlg::CErrorsDlg(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, "Delvorin Errors", wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX)
@@ -39,11 +40,10 @@ CErrorsDlg::CErrorsDlg(wxWindow* parent)
     Bind(wxEVT_INIT_DIALOG, &CErrorsDlg::OnInitDialog, this);
 }
 
-void CErrorsDlg::SetErrorTable(const char* fields, int count, size_t fieldSize)
+void CErrorsDlg::SetErrors(std::vector<std::string> entries)
 {
-    fields_ = fields;
-    count_ = count;
-    fieldSize_ = fieldSize;
+    entries_ = std::move(entries);
+    entriesGiven_ = true;
 }
 
 std::vector<std::string> CErrorsDlg::SplitMessage(const char* field, size_t fieldSize)
@@ -75,21 +75,17 @@ void CErrorsDlg::OnInitDialog(wxInitDialogEvent& event)
     wxSize size = GetSize();
     Move(screen.x + (screen.width - size.x) / 2, screen.y + (screen.height - size.y) / 2);
 
-    const char* fields = fields_;
-    int count = count_;
-    size_t fieldSize = fieldSize_;
-    if (count < 0) {
+    const std::vector<std::string>* entries = &entries_;
+    if (!entriesGiven_) {
         if (!TheApp().HasDirDiff())
             return;
-        CDirDiff& engine = TheApp().GetDirDiff();
-        fields = &engine.errors[0][0];
-        count = engine.errorCount;
-        fieldSize = CDirDiff::kErrorTextSize;
+        entries = &TheApp().GetDirDiff().ErrorEntries();
     }
-    count = std::clamp(count, 0, int(CDirDiff::kMaxErrors));
+    const size_t count = std::min(entries->size(), size_t(CDirDiff::kMaxErrors));
     list_->Clear();
-    for (int i = 0; i < count && fields; ++i) {
-        for (const std::string& line : SplitMessage(fields + size_t(i) * fieldSize, fieldSize))
+    for (size_t i = 0; i < count; ++i) {
+        const std::string& entry = (*entries)[i];
+        for (const std::string& line : SplitMessage(entry.c_str(), entry.size() + 1))
             list_->Append(ToWx(line));
     }
 }

@@ -18,9 +18,9 @@ public:
     // Set by the caller before the run: the application's user name, ", " and its
     // organisation.
     std::string contact;
-    // The messages to list, each a field of fieldSize bytes; by default the errors
-    // table of the engine object.
-    void SetErrorTable(const char* fields, int count, size_t fieldSize);
+    // The messages to list (at most the first 99); by default the errors list of the
+    // engine object.
+    void SetErrors(std::vector<std::string> entries);
 
     // The list lines of one message field: split at line feeds, empty lines dropped,
     // ended by its zero byte; without one, the text after the last line feed is dropped.
@@ -33,7 +33,6 @@ public:
 private:
     wxListBox* list_ = nullptr;
     wxStaticText* contactLabel_ = nullptr;
-    const char* fields_ = nullptr;
-    int count_ = -1; // -1: the engine's table
-    size_t fieldSize_ = 0;
+    std::vector<std::string> entries_;
+    bool entriesGiven_ = false; // false: the engine's list
 };

@@ -80,9 +80,10 @@ void AddError(CDirDiff& dirDiff, ErrorKind kind, const char* format, const std::
     dirDiff.failure = 1;
     if (kind == ErrorKind::Refusal)
         ++dirDiff.refusals;
-    if (dirDiff.errorCount < CDirDiff::kMaxErrors) {
-        FormatErrorEntry(dirDiff.errors[dirDiff.errorCount], CDirDiff::kErrorTextSize, format, text);
-        ++dirDiff.errorCount;
+    if (!dirDiff.ErrorsFull()) {
+        char entry[CDirDiff::kErrorTextSize];
+        FormatErrorEntry(entry, sizeof entry, format, text);
+        dirDiff.AddErrorEntry(entry);
     }
 }
 
@@ -99,6 +100,7 @@ bool EmptyPatch(CDirDiff& dirDiff)
 void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWritePlan& plan)
 {
     const std::string& folder = dirDiff.TargetFolder();
+    char targetError[CDirDiff::kErrorTextSize] = "";
     if (!IsSafeRelativeName(record.name)) {
         AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, record.name);
     } else if (PassesLinkedFolder(folder, record.name)) {
@@ -113,9 +115,9 @@ void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWrite
         AddError(dirDiff, ErrorKind::Mismatch, kBlockedText, blocked);
     } else if (const std::string tooLong = plan.TooLong(record); !tooLong.empty()) {
         AddError(dirDiff, ErrorKind::Refusal, kTooLongText, tooLong);
-    } else if (!record.VerifyTargetFile(dirDiff.errors[dirDiff.errorCount])) {
+    } else if (!record.VerifyTargetFile(targetError)) {
         dirDiff.failure = 1;
-        ++dirDiff.errorCount;
+        dirDiff.AddErrorEntry(targetError);
     } else {
         const std::string unwritable = plan.Add(record);
         if (!unwritable.empty())
@@ -136,7 +138,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     if (!context.root.Valid() && (!fsys::FolderExists(context.rootPath) || !context.root.Open(context.rootPath)))
         AddError(dirDiff, ErrorKind::Mismatch, kNoFolderText, context.rootPath);
 
-    for (int i = 0; i < count && dirDiff.errorCount < CDirDiff::kMaxErrors; ++i) {
+    for (int i = 0; i < count && !dirDiff.ErrorsFull(); ++i) {
         CFilePatch record(core);
         record.applyContext = &context;
         if (!record.ReadWrite(false)) {
@@ -152,7 +154,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     }
     // The strong checks follow the last record directly: records that run into them, or
     // bytes between, make the patch damaged.
-    if (dirDiff.patchChecks.present && dirDiff.errorCount < CDirDiff::kMaxErrors &&
+    if (dirDiff.patchChecks.present && !dirDiff.ErrorsFull() &&
         core.Image().file.Tell() != dirDiff.patchChecks.start)
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
     // Backups of the files of the remove list take names as well.

@@ -90,6 +90,48 @@ void AppendSummary(IEngineHost& core, uint32_t count, uint64_t total)
     core.AppendToLogFile(kPlusLine);
 }
 
+// Gap filling: a new-data object for every part of the new file that no old-copy object
+// covers, in order, with its trace lines and summary when logging.
+void FillGaps(CFilePatch& r, bool oldPresent, bool logging)
+{
+    IEngineHost& core = r.Core();
+    const std::vector<COldPatch>& oldPatches = r.oldPatches;
+    const uint32_t newLength = r.newLength;
+    uint32_t count = 0;
+    uint64_t total = 0;
+    auto addNewData = [&](uint32_t offset, uint32_t length, bool logged) {
+        r.newPatches.push_back(CNewPatch{offset, length, 0});
+        if (!logged)
+            return;
+        ++count;
+        total += length;
+        if (logging) {
+            core.AppendToLogFile("New Patch start in new file ( " + r.name + " ): " + std::to_string(offset));
+            core.AppendToLogFile("New Patch size: " + std::to_string(length));
+        }
+    };
+    if (!oldPresent || oldPatches.empty()) {
+        addNewData(0, newLength, true);
+        if (logging)
+            core.AppendToLogFile("Size of object: " + std::to_string(140));
+    } else {
+        const COldPatch& first = oldPatches.front();
+        if (first.newOffset > 0)
+            addNewData(0, first.newOffset, true);
+        for (size_t i = 1; i < oldPatches.size(); ++i) {
+            uint32_t previousEnd = oldPatches[i - 1].newOffset + oldPatches[i - 1].length;
+            if (oldPatches[i].newOffset > previousEnd)
+                addNewData(previousEnd, oldPatches[i].newOffset - previousEnd, true);
+        }
+        uint32_t lastEnd = oldPatches.back().newOffset + oldPatches.back().length;
+        // The trailing gap appears in the trace only when there is a single old-copy object.
+        if (lastEnd < newLength)
+            addNewData(lastEnd, newLength - lastEnd, oldPatches.size() == 1);
+    }
+    if (logging)
+        AppendSummary(core, count, total);
+}
+
 } // namespace
 
 namespace {
@@ -382,11 +424,106 @@ bool CFilePatch::OpenAndLoad(const std::string& oldFilePath, const std::string& 
     return true;
 }
 
-int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
-                            const std::string& newFolder, IBuildProgress* progress)
+namespace {
+
+// Index step: the old file's byte statistics choose the separator and give its sum; its
+// blocks go into the index that the scan looks the new file's blocks up in.
+void IndexOldFile(CFilePatch& r)
 {
-    if (oldFilePath.empty() || newFilePath.empty())
-        return 0;
+    const unsigned char* oldData = r.oldContent.data();
+    CGapStats stats[256];
+    GapStatistics(oldData, r.oldLength, stats);
+    r.separator = SeparatorFromStatistics(stats, r.oldLength);
+    r.oldByteSum = ByteSumFromStatistics(stats);
+    // The blocks after the first each start with a separator byte.
+    r.blockIndex.Build(oldData, r.oldLength, r.separator, stats[r.separator].numberOfGaps);
+}
+
+// Scan step: the new file's blocks are looked up in the index and each hit grows into an
+// old-copy object; blocks that start inside the previous hit are skipped. count and total
+// sum the objects for the log. False when the user confirmed a cancel.
+bool ScanForCopies(CFilePatch& r, const std::string& oldFilePath, IBuildProgress* progress, bool logging,
+                   std::optional<CScanAhead>& ahead, uint32_t& count, uint64_t& total)
+{
+    IEngineHost& core = r.Core();
+    const unsigned char* oldData = r.oldContent.data();
+    const unsigned char* newData = r.newContent.data();
+    const uint32_t oldLength = r.oldLength;
+    const uint32_t newLength = r.newLength;
+    CBlockNode block;
+    const unsigned char* cursor = newData;
+    const unsigned char* end = newData + newLength;
+    bool haveHit = false;
+    uint64_t hitEnd = 0;
+    if (newLength >= kScanAheadFrom) {
+        try {
+            ahead.emplace(newData, newLength, r.separator);
+        } catch (const std::system_error&) {
+            // No helper: the scan cuts the new file itself.
+        }
+    }
+    const std::vector<CScanAhead::CBounds>* run = nullptr;
+    size_t inRun = 0;
+    // The next block of the new file, from the helper or cut here. The index was
+    // made by Build, so the blocks need no byte sums.
+    auto nextBlock = [&] {
+        if (!ahead)
+            return block.CutBounds(cursor, end, r.separator);
+        if (!run || inRun == run->size()) {
+            run = &ahead->Next();
+            inRun = 0;
+            if (run->empty())
+                return false;
+        }
+        const CScanAhead::CBounds& b = (*run)[inRun++];
+        block.start = newData + b.offset;
+        block.length = b.length;
+        return true;
+    };
+    while (nextBlock()) {
+        uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
+        if (haveHit && blockOffset < hitEnd)
+            continue;
+        const CBlockNode* hit = r.blockIndex.Find(block);
+        if (!hit)
+            continue;
+        COldPatch patch;
+        patch.Extend(oldData, newData, static_cast<uint32_t>(hit->start - oldData), blockOffset, hit->length,
+                     oldLength, newLength);
+        if (logging) {
+            core.AppendToLogFile("Old Patch start in old file ( " + oldFilePath +
+                                 " ): " + std::to_string(patch.oldOffset));
+            core.AppendToLogFile("Old Patch start in new file ( " + r.name +
+                                 " ): " + std::to_string(patch.newOffset));
+            core.AppendToLogFile("Old Patch size: " + std::to_string(patch.length));
+        }
+        uint64_t patchEnd = static_cast<uint64_t>(patch.newOffset) + patch.length;
+        if (progress) {
+            if (progress->CheckCancelButton() &&
+                core.Ask(PromptOwner::ProgressDialog,
+                         "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
+                         "Do you really want to cancel this process?",
+                         "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
+                ahead.reset(); // the helper reads the contents
+                ReleaseContents(r);
+                return false;
+            }
+            progress->SetFilePos(
+                static_cast<int>(static_cast<double>(patchEnd) / newLength * kProgressScale));
+        }
+        r.oldPatches.push_back(patch);
+        ++count;
+        total += patch.length;
+        haveHit = true;
+        hitEnd = patchEnd;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CFilePatch::LoadPair(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent)
+{
     FreeBuffers();
     oldPath = oldFilePath;
     name = newFilePath;
@@ -397,7 +534,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
     newTimes = CFileTimes{};
     oldTimes = CFileTimes{};
 
-    bool oldPresent = false;
+    oldPresent = false;
     if (std::unique_ptr<CPrefetchedPair> pair = std::move(prefetched_)) {
         // Read ahead: both files are small regular files (or the old one is missing).
         oldPresent = pair->oldFile.present;
@@ -409,9 +546,19 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
         newLength = pair->newFile.length;
         oldContent.swap(pair->oldFile.content);
         newContent.swap(pair->newFile.content);
-    } else if (!OpenAndLoad(oldFilePath, newFilePath, oldPresent)) {
-        return 0;
+        return true;
     }
+    return OpenAndLoad(oldFilePath, newFilePath, oldPresent);
+}
+
+int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& newFilePath,
+                            const std::string& newFolder, IBuildProgress* progress)
+{
+    if (oldFilePath.empty() || newFilePath.empty())
+        return 0;
+    bool oldPresent = false;
+    if (!LoadPair(oldFilePath, newFilePath, oldPresent))
+        return 0;
 
     // The name below the new folder.
     std::string prefix = newFolder;
@@ -474,81 +621,9 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             return 1;
         }
         if (oldPresent) {
-            CGapStats stats[256];
-            GapStatistics(oldData, oldLength, stats);
-            separator = SeparatorFromStatistics(stats, oldLength);
-            oldByteSum = ByteSumFromStatistics(stats);
-            // The blocks after the first each start with a separator byte.
-            blockIndex.Build(oldData, oldLength, separator, stats[separator].numberOfGaps);
-
-            // Matching scan: blocks that start inside the previous hit are skipped.
-            CBlockNode block;
-            const unsigned char* cursor = newData;
-            const unsigned char* end = newData + newLength;
-            bool haveHit = false;
-            uint64_t hitEnd = 0;
-            if (newLength >= kScanAheadFrom) {
-                try {
-                    ahead.emplace(newData, newLength, separator);
-                } catch (const std::system_error&) {
-                    // No helper: the scan cuts the new file itself.
-                }
-            }
-            const std::vector<CScanAhead::CBounds>* run = nullptr;
-            size_t inRun = 0;
-            // The next block of the new file, from the helper or cut here. The index was
-            // made by Build, so the blocks need no byte sums.
-            auto nextBlock = [&] {
-                if (!ahead)
-                    return block.CutBounds(cursor, end, separator);
-                if (!run || inRun == run->size()) {
-                    run = &ahead->Next();
-                    inRun = 0;
-                    if (run->empty())
-                        return false;
-                }
-                const CScanAhead::CBounds& b = (*run)[inRun++];
-                block.start = newData + b.offset;
-                block.length = b.length;
-                return true;
-            };
-            while (nextBlock()) {
-                uint32_t blockOffset = static_cast<uint32_t>(block.start - newData);
-                if (haveHit && blockOffset < hitEnd)
-                    continue;
-                const CBlockNode* hit = blockIndex.Find(block);
-                if (!hit)
-                    continue;
-                COldPatch patch;
-                patch.Extend(oldData, newData, static_cast<uint32_t>(hit->start - oldData), blockOffset, hit->length,
-                             oldLength, newLength);
-                if (logging) {
-                    core_.AppendToLogFile("Old Patch start in old file ( " + oldFilePath +
-                                          " ): " + std::to_string(patch.oldOffset));
-                    core_.AppendToLogFile("Old Patch start in new file ( " + name +
-                                          " ): " + std::to_string(patch.newOffset));
-                    core_.AppendToLogFile("Old Patch size: " + std::to_string(patch.length));
-                }
-                uint64_t patchEnd = static_cast<uint64_t>(patch.newOffset) + patch.length;
-                if (progress) {
-                    if (progress->CheckCancelButton() &&
-                        core_.Ask(PromptOwner::ProgressDialog,
-                                  "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-                                  "Do you really want to cancel this process?",
-                                  "Delvorin Warning", PromptButtons::YesNo) == PromptAnswer::Yes) {
-                        ahead.reset(); // the helper reads the contents
-                        ReleaseContents(*this);
-                        return -1;
-                    }
-                    progress->SetFilePos(
-                        static_cast<int>(static_cast<double>(patchEnd) / newLength * kProgressScale));
-                }
-                oldPatches.push_back(patch);
-                ++count;
-                total += patch.length;
-                haveHit = true;
-                hitEnd = patchEnd;
-            }
+            IndexOldFile(*this);
+            if (!ScanForCopies(*this, oldFilePath, progress, logging, ahead, count, total))
+                return -1;
             newByteSum = ahead ? ahead->Sum() : ByteSum(newData, newLength);
             ahead.reset();
         }
@@ -560,41 +635,7 @@ int CFilePatch::CreatePatch(const std::string& oldFilePath, const std::string& n
             core_.AppendToLogFile(kPlusLine);
         }
 
-        // Gap filling: every part of the new file that no old-copy object covers.
-        count = 0;
-        total = 0;
-        auto addNewData = [&](uint32_t offset, uint32_t length, bool logged) {
-            newPatches.push_back(CNewPatch{offset, length, 0});
-            if (!logged)
-                return;
-            ++count;
-            total += length;
-            if (logging) {
-                core_.AppendToLogFile("New Patch start in new file ( " + name + " ): " + std::to_string(offset));
-                core_.AppendToLogFile("New Patch size: " + std::to_string(length));
-            }
-        };
-        if (!oldPresent || oldPatches.empty()) {
-            addNewData(0, newLength, true);
-            if (logging)
-                core_.AppendToLogFile("Size of object: " + std::to_string(140));
-        } else {
-            const COldPatch& first = oldPatches.front();
-            if (first.newOffset > 0)
-                addNewData(0, first.newOffset, true);
-            for (size_t i = 1; i < oldPatches.size(); ++i) {
-                uint32_t previousEnd = oldPatches[i - 1].newOffset + oldPatches[i - 1].length;
-                if (oldPatches[i].newOffset > previousEnd)
-                    addNewData(previousEnd, oldPatches[i].newOffset - previousEnd, true);
-            }
-            uint32_t lastEnd = oldPatches.back().newOffset + oldPatches.back().length;
-            // The trailing gap appears in the trace only when there is a single old-copy object.
-            if (lastEnd < newLength)
-                addNewData(lastEnd, newLength - lastEnd, oldPatches.size() == 1);
-        }
-
-        if (logging)
-            AppendSummary(core_, count, total);
+        FillGaps(*this, oldPresent, logging);
     } catch (const std::bad_alloc&) {
         ahead.reset();
         ReleaseContents(*this);

@@ -7,7 +7,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -104,8 +103,7 @@ bool CDirDiff::IsExcluded(const std::string& path) const
 
 void CDirDiff::ClearErrors()
 {
-    std::memset(errors, 0, sizeof errors);
-    errorCount = 0;
+    errors_.clear();
     failure = 0;
     refusals = 0;
     backups.clear();
@@ -113,11 +111,8 @@ void CDirDiff::ClearErrors()
     changedNothing = false;
 }
 
-std::vector<std::string> CDirDiff::ErrorEntries() const
+void CDirDiff::AddErrorEntry(const std::string& entry)
 {
-    std::vector<std::string> out;
-    int32_t count = errorCount < 0 ? 0 : (errorCount > kMaxErrors ? kMaxErrors : errorCount);
-    for (int32_t i = 0; i < count; ++i)
-        out.emplace_back(errors[i], strnlen(errors[i], kErrorTextSize));
-    return out;
+    if (!ErrorsFull())
+        errors_.push_back(entry);
 }

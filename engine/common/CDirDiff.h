@@ -87,9 +87,13 @@ public:
     std::string newFolder; // the target folder during an apply
     std::string& TargetFolder() { return newFolder; }
 
-    // Errors table of the verification.
-    char errors[kMaxErrors][kErrorTextSize] = {};
-    int32_t errorCount = 0;
+    // The verification's errors list: at most kMaxErrors entries, each shorter than
+    // kErrorTextSize characters, in the order they were found.
+    const std::vector<std::string>& ErrorEntries() const { return errors_; }
+    size_t ErrorCount() const { return errors_.size(); }
+    bool ErrorsFull() const { return errors_.size() >= kMaxErrors; }
+    // Adds an entry; one more than the list holds is dropped.
+    void AddErrorEntry(const std::string& entry);
     int32_t failure = 0;
     // Entries that say the patch itself cannot be applied (damaged, unsafe, or a target
     // that cannot be written), as against files of the target that do not match.
@@ -109,7 +113,6 @@ public:
     // of room), and by an apply that stopped before it changed anything.
     bool needsFileByFile = false;
     bool changedNothing = false;
-    std::vector<std::string> ErrorEntries() const;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets
 
@@ -127,4 +130,5 @@ private:
     CUniqueList diff_;
     CUniqueList remove_;
     CUniqueList exclude_;
+    std::vector<std::string> errors_;
 };

@@ -122,125 +122,182 @@ bool WriteRecord(CFilePatch& r)
     return true;
 }
 
+// Reads one record of a classic patch from the image, step by step. Every length it
+// meets is checked against what the image really holds before anything is read.
+class CRecordReader {
+public:
+    explicit CRecordReader(IEngineHost& core)
+        : core_(core), image_(core.Image().file), imageLength_(image_.Length()), position_(image_.Tell())
+    {
+    }
+
+    bool Read(CFilePatch& r)
+    {
+        std::string storedName;
+        unsigned char fixed[kFixedFieldsSize];
+        if (!ReadCheckBlock() || !ReadName(storedName))
+            return false;
+        const std::string shownName = Printable(storedName); // for the messages
+        if (!ReadFixedFields(fixed, shownName))
+            return false;
+        TakeFixedFields(r, fixed, storedName);
+        const std::string outside = "The file record of " + shownName + " describes bytes outside the ";
+        return ReadCopyObjects(r, outside) && ReadDataObjects(r, outside);
+    }
+
+private:
+    uint64_t Remaining() const { return position_ <= imageLength_ ? imageLength_ - position_ : 0; }
+
+    // Reads size bytes that the image is known to hold: a short read is a read error.
+    bool Take(void* data, size_t size)
+    {
+        position_ += size;
+        return image_.ReadExact(data, size);
+    }
+
+    // The bytes that open every record.
+    bool ReadCheckBlock()
+    {
+        unsigned char check[sizeof kCheckBlock];
+        if (Remaining() < sizeof check)
+            return Damaged(core_, kPastEnd);
+        if (!Take(check, sizeof check))
+            return Refuse(core_, kReadError);
+        if (std::memcmp(check, kCheckBlock, kCheckBlockCompared) != 0)
+            return Refuse(core_, "Check block error occurred reading patch file!");
+        return true;
+    }
+
+    // The name field: its length, then the name up to its terminating zero byte.
+    bool ReadName(std::string& storedName)
+    {
+        unsigned char lengthField[2];
+        if (Remaining() < sizeof lengthField)
+            return Damaged(core_, kPastEnd);
+        if (!Take(lengthField, sizeof lengthField))
+            return Refuse(core_, kReadError);
+        uint16_t nameField = GetU16(lengthField);
+        if (nameField == 0 || nameField > CFilePatch::kMaxNameField)
+            return Damaged(core_, "A file name field of " + std::to_string(nameField) +
+                                      " bytes is not allowed (1 to 260 bytes).");
+        if (Remaining() < nameField)
+            return Damaged(core_, kPastEnd);
+        unsigned char nameBytes[CFilePatch::kMaxNameField];
+        if (!Take(nameBytes, nameField))
+            return Refuse(core_, kReadError);
+        const void* zero = std::memchr(nameBytes, 0, nameField);
+        if (!zero)
+            return Damaged(core_, "A file name has no terminating zero byte.");
+        storedName.assign(reinterpret_cast<const char*>(nameBytes), static_cast<const unsigned char*>(zero) - nameBytes);
+        return true;
+    }
+
+    // The fixed fields after the name: the flag and object counts must make sense, and
+    // every object takes at least its fixed bytes, so the counts are bounded by the image.
+    bool ReadFixedFields(unsigned char (&fixed)[kFixedFieldsSize], const std::string& shownName)
+    {
+        if (Remaining() < sizeof fixed)
+            return Damaged(core_, kPastEnd);
+        if (!Take(fixed, sizeof fixed))
+            return Refuse(core_, kReadError);
+        const uint32_t flag = GetU32(fixed);
+        const uint32_t oldCount = GetU32(fixed + 44);
+        const uint32_t newCount = GetU32(fixed + 48);
+        if (flag > 1)
+            return Damaged(core_, "The file record of " + shownName + " has an unknown new-file flag.");
+        if (flag == 1 && oldCount > 0)
+            return Damaged(core_, "The file record of the new file " + shownName + " copies parts of an old file.");
+        const uint64_t objectBytes =
+            uint64_t{oldCount} * COldPatch::kSize + uint64_t{newCount} * CNewPatch::kHeaderSize;
+        if (objectBytes > Remaining())
+            return Damaged(core_, "The file record of " + shownName +
+                                      " counts more patch objects than the patch file holds.");
+        return true;
+    }
+
+    // Fills the record from checked fixed fields and makes room for its objects. A record
+    // of very many objects keeps none of them: they are read again from the image where
+    // they are needed, so that the memory an apply takes does not grow with their number.
+    void TakeFixedFields(CFilePatch& r, const unsigned char* fixed, const std::string& storedName)
+    {
+        const uint32_t oldCount = GetU32(fixed + 44);
+        const uint32_t newCount = GetU32(fixed + 48);
+        r.name = FromStoredName(storedName);
+        r.newFileFlag = GetU32(fixed);
+        r.oldByteSum = GetU32(fixed + 4);
+        r.newByteSum = GetU32(fixed + 8);
+        r.oldLength = GetU32(fixed + 12);
+        r.newLength = GetU32(fixed + 16);
+        r.newTimes.creation = GetU64(fixed + 20);
+        r.newTimes.lastAccess = GetU64(fixed + 28);
+        r.newTimes.lastWrite = GetU64(fixed + 36);
+        r.oldCopyCount = oldCount;
+        r.newDataCount = newCount;
+
+        r.oldPatches.clear();
+        r.newPatches.clear();
+        r.objectsStreamed = uint64_t{oldCount} + newCount > CFilePatch::kMaxHeldObjects;
+        r.objectsPosition = position_;
+        if (!r.objectsStreamed) {
+            r.oldPatches.reserve(oldCount);
+            r.newPatches.reserve(newCount);
+        }
+    }
+
+    // The objects that copy a part of the old file.
+    bool ReadCopyObjects(CFilePatch& r, const std::string& outside)
+    {
+        for (uint32_t i = 0; i < r.oldCopyCount; ++i) {
+            COldPatch o;
+            position_ += COldPatch::kSize; // within the image: the counts were checked
+            switch (o.Read(image_)) {
+            case CObjectRead::Ok: break;
+            case CObjectRead::BadTag: return Refuse(core_, "OldPatch Error occurred reading patch file!");
+            case CObjectRead::PastEnd: return Damaged(core_, kPastEnd);
+            case CObjectRead::ReadError: return Refuse(core_, kReadError);
+            }
+            if (!Within(o.oldOffset, o.length, r.oldLength))
+                return Damaged(core_, outside + "old file.");
+            if (!Within(o.newOffset, o.length, r.newLength))
+                return Damaged(core_, outside + "new file.");
+            if (!r.objectsStreamed)
+                r.oldPatches.push_back(o);
+        }
+        return true;
+    }
+
+    // The objects that carry bytes of the new file.
+    bool ReadDataObjects(CFilePatch& r, const std::string& outside)
+    {
+        for (uint32_t i = 0; i < r.newDataCount; ++i) {
+            CNewPatch n;
+            // The data of the objects before may have taken the room the counts promised.
+            if (Remaining() < CNewPatch::kHeaderSize)
+                return Damaged(core_, kPastEnd);
+            switch (n.Read(image_, imageLength_)) {
+            case CObjectRead::Ok: break;
+            case CObjectRead::BadTag: return Refuse(core_, "NewPatch Error occurred reading patch file!");
+            case CObjectRead::PastEnd: return Damaged(core_, kPastEnd);
+            case CObjectRead::ReadError: return Refuse(core_, kReadError);
+            }
+            if (!Within(n.newOffset, n.length, r.newLength))
+                return Damaged(core_, outside + "new file.");
+            position_ = n.dataPosition + n.length;
+            if (!r.objectsStreamed)
+                r.newPatches.push_back(n);
+        }
+        return true;
+    }
+
+    IEngineHost& core_;
+    CBinFile& image_;
+    const uint64_t imageLength_;
+    uint64_t position_;
+};
+
 bool ReadRecord(CFilePatch& r)
 {
-    IEngineHost& core = r.Core();
-    CBinFile& image = core.Image().file;
-    // Everything below is checked against what the image really holds.
-    const uint64_t imageLength = image.Length();
-    uint64_t position = image.Tell();
-    auto remaining = [&] { return position <= imageLength ? imageLength - position : 0; };
-    auto take = [&](void* data, size_t size) {
-        position += size;
-        return image.ReadExact(data, size);
-    };
-
-    unsigned char check[sizeof kCheckBlock];
-    if (remaining() < sizeof check)
-        return Damaged(core, kPastEnd);
-    if (!take(check, sizeof check))
-        return Refuse(core, kReadError);
-    if (std::memcmp(check, kCheckBlock, kCheckBlockCompared) != 0)
-        return Refuse(core, "Check block error occurred reading patch file!");
-
-    unsigned char lengthField[2];
-    if (remaining() < sizeof lengthField)
-        return Damaged(core, kPastEnd);
-    if (!take(lengthField, sizeof lengthField))
-        return Refuse(core, kReadError);
-    uint16_t nameField = GetU16(lengthField);
-    if (nameField == 0 || nameField > CFilePatch::kMaxNameField)
-        return Damaged(core, "A file name field of " + std::to_string(nameField) +
-                                 " bytes is not allowed (1 to 260 bytes).");
-    if (remaining() < nameField)
-        return Damaged(core, kPastEnd);
-    unsigned char nameBytes[CFilePatch::kMaxNameField];
-    if (!take(nameBytes, nameField))
-        return Refuse(core, kReadError);
-    const void* zero = std::memchr(nameBytes, 0, nameField);
-    if (!zero)
-        return Damaged(core, "A file name has no terminating zero byte.");
-    std::string storedName(reinterpret_cast<const char*>(nameBytes),
-                           static_cast<const unsigned char*>(zero) - nameBytes);
-    const std::string shownName = Printable(storedName); // for the messages
-
-    unsigned char fixed[kFixedFieldsSize];
-    if (remaining() < sizeof fixed)
-        return Damaged(core, kPastEnd);
-    if (!take(fixed, sizeof fixed))
-        return Refuse(core, kReadError);
-    const uint32_t flag = GetU32(fixed);
-    const uint32_t oldCount = GetU32(fixed + 44);
-    const uint32_t newCount = GetU32(fixed + 48);
-    if (flag > 1)
-        return Damaged(core, "The file record of " + shownName + " has an unknown new-file flag.");
-    if (flag == 1 && oldCount > 0)
-        return Damaged(core, "The file record of the new file " + shownName + " copies parts of an old file.");
-    // Every object takes at least its fixed bytes, so the counts are bounded by the image.
-    const uint64_t objectBytes = uint64_t{oldCount} * COldPatch::kSize + uint64_t{newCount} * CNewPatch::kHeaderSize;
-    if (objectBytes > remaining())
-        return Damaged(core, "The file record of " + shownName +
-                                 " counts more patch objects than the patch file holds.");
-
-    r.name = FromStoredName(storedName);
-    r.newFileFlag = flag;
-    r.oldByteSum = GetU32(fixed + 4);
-    r.newByteSum = GetU32(fixed + 8);
-    r.oldLength = GetU32(fixed + 12);
-    r.newLength = GetU32(fixed + 16);
-    r.newTimes.creation = GetU64(fixed + 20);
-    r.newTimes.lastAccess = GetU64(fixed + 28);
-    r.newTimes.lastWrite = GetU64(fixed + 36);
-    r.oldCopyCount = oldCount;
-    r.newDataCount = newCount;
-
-    r.oldPatches.clear();
-    r.newPatches.clear();
-    // A record of very many objects keeps none of them: they are read again from the
-    // image where they are needed, so that the memory an apply takes does not grow with
-    // their number.
-    r.objectsStreamed = uint64_t{oldCount} + newCount > CFilePatch::kMaxHeldObjects;
-    r.objectsPosition = position;
-    if (!r.objectsStreamed) {
-        r.oldPatches.reserve(oldCount);
-        r.newPatches.reserve(newCount);
-    }
-    const std::string outside = "The file record of " + shownName + " describes bytes outside the ";
-
-    for (uint32_t i = 0; i < oldCount; ++i) {
-        COldPatch o;
-        position += COldPatch::kSize; // within the image: the counts were checked above
-        switch (o.Read(image)) {
-        case CObjectRead::Ok: break;
-        case CObjectRead::BadTag: return Refuse(core, "OldPatch Error occurred reading patch file!");
-        case CObjectRead::PastEnd: return Damaged(core, kPastEnd);
-        case CObjectRead::ReadError: return Refuse(core, kReadError);
-        }
-        if (!Within(o.oldOffset, o.length, r.oldLength))
-            return Damaged(core, outside + "old file.");
-        if (!Within(o.newOffset, o.length, r.newLength))
-            return Damaged(core, outside + "new file.");
-        if (!r.objectsStreamed)
-            r.oldPatches.push_back(o);
-    }
-    for (uint32_t i = 0; i < newCount; ++i) {
-        CNewPatch n;
-        // The data of the objects before may have taken the room the counts promised.
-        if (remaining() < CNewPatch::kHeaderSize)
-            return Damaged(core, kPastEnd);
-        switch (n.Read(image, imageLength)) {
-        case CObjectRead::Ok: break;
-        case CObjectRead::BadTag: return Refuse(core, "NewPatch Error occurred reading patch file!");
-        case CObjectRead::PastEnd: return Damaged(core, kPastEnd);
-        case CObjectRead::ReadError: return Refuse(core, kReadError);
-        }
-        if (!Within(n.newOffset, n.length, r.newLength))
-            return Damaged(core, outside + "new file.");
-        position = n.dataPosition + n.length;
-        if (!r.objectsStreamed)
-            r.newPatches.push_back(n);
-    }
-    return true;
+    return CRecordReader(r.Core()).Read(r);
 }
 
 } // namespace

@@ -158,6 +158,10 @@ private:
     // The thorough matcher's objects and byte sums for a file whose old file is present
     // and differs: 1 success, -1 cancel confirmed. Throws std::bad_alloc.
     int MatchThoroughly(const std::string& oldFilePath, IBuildProgress* progress);
+    // Load step of CreatePatch: the record reset for the pair, then both files' contents,
+    // lengths and times, from the read-ahead when it has them. False when a file could not
+    // be read (the user was told).
+    bool LoadPair(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);
     bool OpenAndLoad(const std::string& oldFilePath, const std::string& newFilePath, bool& oldPresent);
 
     IEngineHost& core_;

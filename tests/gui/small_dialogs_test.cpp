@@ -157,9 +157,8 @@ TEST(ErrorsDlg, ListsTheEngineMessagesInOrderWithTheContactLine)
 {
     CDirDiff& engine = TestApp().GetDirDiff();
     engine.ClearErrors();
-    std::strcpy(engine.errors[0], "The following file to be updated is missing:\nb.txt\n\n");
-    std::strcpy(engine.errors[1], "The following file has been changed:\na.txt\n\n");
-    engine.errorCount = 2;
+    engine.AddErrorEntry("The following file to be updated is missing:\nb.txt\n\n");
+    engine.AddErrorEntry("The following file has been changed:\na.txt\n\n");
     engine.failure = 1;
 
     CErrorsDlg dlg(nullptr);
@@ -184,11 +183,11 @@ TEST(ErrorsDlg, ListsTheEngineMessagesInOrderWithTheContactLine)
 
 TEST(ErrorsDlg, ListsAtMostNinetyNineMessages)
 {
-    std::vector<char> table(120 * CDirDiff::kErrorTextSize, 0);
+    std::vector<std::string> entries;
     for (int i = 0; i < 120; ++i)
-        std::strcpy(&table[size_t(i) * CDirDiff::kErrorTextSize], ("missing:\nfile" + std::to_string(i)).c_str());
+        entries.push_back("missing:\nfile" + std::to_string(i));
     CErrorsDlg dlg(nullptr);
-    dlg.SetErrorTable(table.data(), 120, CDirDiff::kErrorTextSize);
+    dlg.SetErrors(entries);
     dlg.InitDialog();
     EXPECT_EQ(dlg.List()->GetCount(), 198u);
     EXPECT_EQ(dlg.List()->GetString(197), "file98");

@@ -203,24 +203,25 @@ TEST_F(DirDiffTest, ErrorEntriesStayWithinTheTable)
 {
     dirDiff.ClearErrors();
     EXPECT_TRUE(dirDiff.ErrorEntries().empty());
-    std::strcpy(dirDiff.errors[0], "first");
-    std::memset(dirDiff.errors[1], 'x', CDirDiff::kErrorTextSize); // no terminating zero
-    dirDiff.errorCount = 2;
+    dirDiff.AddErrorEntry("first");
+    dirDiff.AddErrorEntry(std::string(CDirDiff::kErrorTextSize - 1, 'x'));
     std::vector<std::string> entries = dirDiff.ErrorEntries();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0], "first");
-    EXPECT_EQ(entries[1], std::string(CDirDiff::kErrorTextSize, 'x'));
+    EXPECT_EQ(entries[1], std::string(CDirDiff::kErrorTextSize - 1, 'x'));
 
-    dirDiff.errorCount = 1000;
+    // Entries past the 99th are dropped; the first ones stay.
+    for (int i = 0; i < 1000; ++i)
+        dirDiff.AddErrorEntry("more");
     EXPECT_EQ(dirDiff.ErrorEntries().size(), static_cast<size_t>(CDirDiff::kMaxErrors));
-    dirDiff.errorCount = -5;
-    EXPECT_TRUE(dirDiff.ErrorEntries().empty());
+    EXPECT_TRUE(dirDiff.ErrorsFull());
+    EXPECT_EQ(dirDiff.ErrorEntries()[0], "first");
 
     dirDiff.failure = 1;
     dirDiff.ClearErrors();
-    EXPECT_EQ(dirDiff.errorCount, 0);
+    EXPECT_EQ(dirDiff.ErrorCount(), 0u);
     EXPECT_EQ(dirDiff.failure, 0);
-    EXPECT_EQ(dirDiff.errors[1][0], 0);
+    EXPECT_FALSE(dirDiff.ErrorsFull());
 }
 
 } // namespace

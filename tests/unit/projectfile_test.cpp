@@ -1,7 +1,7 @@
 // Project files: saving, reading back with the reading rules, and what Open and Clear
 // Project do to the settings record and the engine's two lists.
 #include "app/AppCore.h"
-#include "app/ProjectFile.h"
+#include "jobs/BuildProject.h"
 #include "engine/common/CDirDiff.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/TestFolder.h"

@@ -188,9 +188,8 @@ int main(int argc, char** argv)
 
         CDirDiff& engine = app->GetDirDiff();
         engine.ClearErrors();
-        std::strcpy(engine.errors[0], "The following file to be updated is missing:\n/opt/app/bin/tool\n\n");
-        std::strcpy(engine.errors[1], "The following file has been changed:\n/opt/app/share/data.bin\n\n");
-        engine.errorCount = 2;
+        engine.AddErrorEntry("The following file to be updated is missing:\n/opt/app/bin/tool\n\n");
+        engine.AddErrorEntry("The following file has been changed:\n/opt/app/share/data.bin\n\n");
         CErrorsDlg errors(&main);
         errors.contact = app->Core().userName + ", " + app->Core().userOrganization;
         Shoot(&errors, "errors");
