@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Progress.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -215,7 +216,7 @@ bool RemoveListed(CDirDiff& dirDiff, const CFolderHandle& root, const std::strin
             NoteBackup(dirDiff.Core(), &dirDiff.backups, target, fsys::Join(fsys::FolderOf(target), backupLeaf));
             return true;
         }
-        if (errno != EEXIST)
+        if (LastSystemError() != SystemError::Exists)
             return false;
     }
     return false;
