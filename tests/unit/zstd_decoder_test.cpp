@@ -1,0 +1,250 @@
+// The Windows programs' own zstd frame decoder must give exactly what the zstd library
+// gives, for every kind of content and compression setting and with input and output in
+// pieces of any size; from damaged frames it must give an error or the library's output,
+// never anything else.
+#include "codec/ZstdFrameDecoder.h"
+#include "support/TestFolder.h"
+
+#include <gtest/gtest.h>
+#include <zstd.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+Bytes Runs(size_t size, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size)
+        out.insert(out.end(), std::min<size_t>(rng() % 3000 + 1, size - out.size()), static_cast<unsigned char>(rng() % 4));
+    return out;
+}
+
+Bytes TextLike(size_t size, uint32_t seed)
+{
+    static const char* const kWords[] = {"patch ", "folder ", "the ", "file ", "old ", "new ", "of ", "and\n",
+                                         "Delvorin ", "apply ", "record ", "window ", "copy ", "stream ", "a ", "is "};
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size) {
+        // Skewed choice, so the literals' code has long and short symbols.
+        const unsigned w = std::min(rng() % 16, rng() % 16);
+        for (const char* c = kWords[w]; *c && out.size() < size; ++c)
+            out.push_back(static_cast<unsigned char>(*c));
+    }
+    return out;
+}
+
+// Pieces of every kind, and repeats of earlier pieces at near and far distances.
+Bytes Mixed(size_t size, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    Bytes out;
+    while (out.size() < size) {
+        Bytes piece;
+        const size_t length = rng() % 60000 + 1;
+        switch (rng() % 5) {
+        case 0: piece = TextLike(length, rng()); break;
+        case 1: piece = RandomBytes(length, rng()); break;
+        case 2: piece = Runs(length, rng()); break;
+        case 3:
+            for (size_t i = 0; i < length; ++i)
+                piece.push_back(static_cast<unsigned char>(rng() % 7 + 'a')); // small alphabet
+            break;
+        default:
+            if (!out.empty()) {
+                const size_t from = rng() % out.size();
+                piece.assign(out.begin() + from, out.begin() + std::min(out.size(), from + length));
+                if (rng() % 2 && !piece.empty())
+                    piece[rng() % piece.size()] ^= 0x20; // a repeat with a change
+            }
+        }
+        out.insert(out.end(), piece.begin(), piece.end());
+    }
+    out.resize(size);
+    return out;
+}
+
+// Random content whose first part comes again after more than 8 MiB.
+Bytes FarRepeat()
+{
+    Bytes out = RandomBytes(9u << 20, 77);
+    out.insert(out.end(), out.begin() + 1000, out.begin() + 1000 + (2u << 20));
+    return out;
+}
+
+struct Settings {
+    const char* name;
+    int level;
+    bool checksum;
+    bool contentSize;
+    int frames; // the content split into this many frames, a skippable frame after the first
+    bool longDistance = false;
+};
+
+const Settings kSettings[] = {
+    {"level1_checksum", 1, true, true, 1},
+    {"level3_unsized", 3, false, false, 1},
+    {"level9_frames", 9, true, false, 3},
+    {"level19", 19, false, true, 1},
+    {"level19_long", 19, true, true, 1, true},
+    {"level3_frames_sized", 3, true, true, 3},
+};
+
+Bytes Compress(const Bytes& data, const Settings& s)
+{
+    ZSTD_CCtx* cctx = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, s.level);
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_checksumFlag, s.checksum ? 1 : 0);
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_contentSizeFlag, s.contentSize ? 1 : 0);
+    if (s.longDistance) {
+        ZSTD_CCtx_setParameter(cctx, ZSTD_c_enableLongDistanceMatching, 1);
+        ZSTD_CCtx_setParameter(cctx, ZSTD_c_windowLog, 27);
+    }
+    Bytes out;
+    const size_t part = data.size() / s.frames + 1;
+    for (int f = 0; f < s.frames; ++f) {
+        const size_t from = std::min(data.size(), f * part), to = std::min(data.size(), from + part);
+        Bytes frame(ZSTD_compressBound(to - from));
+        const size_t n = ZSTD_compress2(cctx, frame.data(), frame.size(), data.data() + from, to - from);
+        EXPECT_FALSE(ZSTD_isError(n)) << ZSTD_getErrorName(n);
+        out.insert(out.end(), frame.begin(), frame.begin() + n);
+        if (f == 0 && s.frames > 1) {
+            const unsigned char skippable[] = {0x5A, 0x2A, 0x4D, 0x18, 3, 0, 0, 0, 1, 2, 3};
+            out.insert(out.end(), std::begin(skippable), std::end(skippable));
+        }
+    }
+    ZSTD_freeCCtx(cctx);
+    return out;
+}
+
+struct Decoded {
+    Bytes data;
+    bool ok = false; // no error, and every frame complete
+};
+
+// Our decoder, fed and drained in random pieces (mostly small, sometimes large).
+Decoded DecodeOurs(const Bytes& packed, uint32_t seed, unsigned windowLogMax = 0)
+{
+    std::mt19937 rng(seed);
+    auto pieceSize = [&] { return rng() % 4 == 0 ? rng() % 300000 + 1 : rng() % 5000 + 1; };
+    codec::CZstdFrameDecoder decoder;
+    EXPECT_TRUE(decoder.SetWindowLogMax(windowLogMax));
+    Decoded result;
+    Bytes out(300000);
+    size_t at = 0, last = 1;
+    for (int idle = 0; idle < 3;) {
+        codec::ZstdInput in{packed.data() + at, std::min(packed.size() - at, pieceSize()), 0};
+        codec::ZstdOutput o{out.data(), pieceSize(), 0};
+        last = decoder.Decode(o, in);
+        if (codec::ZstdIsError(last))
+            return result;
+        result.data.insert(result.data.end(), out.begin(), out.begin() + o.pos);
+        at += in.pos;
+        idle = in.pos == 0 && o.pos == 0 ? idle + 1 : 0;
+        if (at == packed.size() && last == 0)
+            break;
+    }
+    result.ok = at == packed.size() && last == 0;
+    return result;
+}
+
+Decoded DecodeLibrary(const Bytes& packed)
+{
+    ZSTD_DCtx* dctx = ZSTD_createDCtx();
+    Decoded result;
+    Bytes out(ZSTD_DStreamOutSize());
+    ZSTD_inBuffer in{packed.data(), packed.size(), 0};
+    size_t last = 1;
+    for (;;) {
+        ZSTD_outBuffer o{out.data(), out.size(), 0};
+        last = ZSTD_decompressStream(dctx, &o, &in);
+        if (ZSTD_isError(last))
+            break;
+        result.data.insert(result.data.end(), out.begin(), out.begin() + o.pos);
+        if (in.pos == in.size && o.pos < o.size)
+            break;
+    }
+    result.ok = !ZSTD_isError(last) && last == 0;
+    ZSTD_freeDCtx(dctx);
+    return result;
+}
+
+struct Input {
+    const char* name;
+    Bytes data;
+    bool large; // compressed with the quick and the long-window settings only
+};
+
+const std::vector<Input>& Inputs()
+{
+    static const std::vector<Input> inputs = {
+        {"empty", {}, false},
+        {"one_byte", {42}, false},
+        {"runs", Runs(300000, 1), false},
+        {"random", RandomBytes(200000, 2), false},
+        {"text", TextLike(500000, 3), false},
+        {"mixed", Mixed((3u << 19) + 12345, 4), false},
+        {"far_repeat", FarRepeat(), true},
+    };
+    return inputs;
+}
+
+TEST(ZstdDecoderTest, DecodesWhatTheLibraryEncodes)
+{
+    uint32_t seed = 1;
+    for (const Input& input : Inputs()) {
+        for (const Settings& s : kSettings) {
+            if (input.large && s.level != 1 && !s.longDistance)
+                continue;
+            SCOPED_TRACE(std::string(input.name) + " " + s.name);
+            const Bytes packed = Compress(input.data, s);
+            const Decoded ours = DecodeOurs(packed, ++seed);
+            EXPECT_TRUE(ours.ok);
+            EXPECT_TRUE(ours.data == input.data) << ours.data.size() << " bytes of " << input.data.size();
+        }
+    }
+}
+
+// Frames whose window exceeds the limit are refused, as the library refuses them.
+TEST(ZstdDecoderTest, RefusesWindowsBeyondTheLimit)
+{
+    const Bytes packed = Compress(Inputs().back().data, kSettings[4]);
+    EXPECT_FALSE(DecodeOurs(packed, 5, 23).ok);
+    EXPECT_TRUE(DecodeOurs(packed, 5, 24).ok);
+}
+
+TEST(ZstdDecoderTest, DamagedFramesGiveAnErrorOrTheLibrarysOutput)
+{
+    std::mt19937 rng(99);
+    for (const Input& input : Inputs()) {
+        if (input.large || input.data.empty())
+            continue;
+        for (const Settings& s : kSettings) {
+            SCOPED_TRACE(std::string(input.name) + " " + s.name);
+            const Bytes packed = Compress(input.data, s);
+            for (int trial = 0; trial < 40; ++trial) {
+                Bytes damaged = packed;
+                if (trial % 4 == 0) {
+                    damaged.resize(rng() % packed.size()); // cut short
+                } else {
+                    for (unsigned flips = rng() % 3 + 1; flips > 0; --flips)
+                        damaged[rng() % damaged.size()] ^= static_cast<unsigned char>(1u << (rng() % 8));
+                }
+                const Decoded ours = DecodeOurs(damaged, rng());
+                if (!ours.ok)
+                    continue;
+                const Decoded library = DecodeLibrary(damaged);
+                EXPECT_TRUE(library.ok) << "trial " << trial;
+                EXPECT_TRUE(library.data == ours.data) << "trial " << trial;
+            }
+        }
+    }
+}
+
+} // namespace
