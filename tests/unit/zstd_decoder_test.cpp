@@ -230,7 +230,9 @@ TEST(ZstdDecoderTest, DamagedFramesGiveAnErrorOrTheLibrarysOutput)
             const Bytes packed = Compress(input.data, s);
             for (int trial = 0; trial < 40; ++trial) {
                 Bytes damaged = packed;
-                if (trial % 4 == 0) {
+                if (trial == 1) {
+                    damaged.back() ^= 1; // the checksum, when the frame has one
+                } else if (trial % 4 == 0) {
                     damaged.resize(rng() % packed.size()); // cut short
                 } else {
                     for (unsigned flips = rng() % 3 + 1; flips > 0; --flips)
