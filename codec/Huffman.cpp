@@ -125,4 +125,29 @@ bool CHuffmanTable::DecodeStream(const uint8_t* src, size_t size, uint8_t* out, 
     return bits.Finished();
 }
 
+bool CHuffmanTable::DecodeFourStreams(const uint8_t* const src[4], const size_t size[4], uint8_t* out, size_t quarter,
+                                      size_t count) const
+{
+    CBackwardBits bits[4];
+    for (int i = 0; i < 4; ++i)
+        if (!Ready() || !bits[i].Init(src[i], size[i]))
+            return false;
+    const unsigned maxBits = maxBits_;
+    const size_t lastCount = count - 3 * quarter;
+    // The streams are independent, so decoding them in turns keeps the processor busy.
+    auto decodeOne = [&](int i, size_t k) {
+        const Entry e = entries_[bits[i].Peek(maxBits)];
+        out[i * quarter + k] = e.symbol;
+        bits[i].Skip(e.bits);
+    };
+    size_t k = 0;
+    for (; k < lastCount; ++k)
+        for (int i = 0; i < 4; ++i)
+            decodeOne(i, k);
+    for (; k < quarter; ++k)
+        for (int i = 0; i < 3; ++i)
+            decodeOne(i, k);
+    return bits[0].Finished() && bits[1].Finished() && bits[2].Finished() && bits[3].Finished();
+}
+
 } // namespace codec

@@ -18,6 +18,10 @@ public:
     void Forget() { maxBits_ = 0; }
     // Decodes count literals from one stream that must be used up exactly.
     bool DecodeStream(const uint8_t* src, size_t size, uint8_t* out, size_t count) const;
+    // Decodes four streams at once, each but the last into quarter literals and the last
+    // into the rest of count, one after the other in out.
+    bool DecodeFourStreams(const uint8_t* const src[4], const size_t size[4], uint8_t* out, size_t quarter,
+                           size_t count) const;
 
 private:
     bool Build(uint8_t* weights, unsigned count);

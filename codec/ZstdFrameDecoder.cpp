@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace codec {
@@ -81,7 +82,7 @@ size_t CZstdFrameDecoder::Step(ZstdOutput& out, ZstdInput& in)
         // What is decoded is handed out before anything else is read.
         if (flushed_ < end_) {
             const size_t n = std::min(end_ - flushed_, out.size - out.pos);
-            std::memcpy(static_cast<uint8_t*>(out.dst) + out.pos, history_.data() + flushed_, n);
+            std::memcpy(static_cast<uint8_t*>(out.dst) + out.pos, history_.get() + flushed_, n);
             out.pos += n;
             flushed_ += n;
             if (flushed_ < end_)
@@ -138,13 +139,22 @@ size_t CZstdFrameDecoder::Step(ZstdOutput& out, ZstdInput& in)
         }
         case Stage::Block: {
             const size_t want = blockType_ == kRleBlock ? 1 : blockSize_;
-            const size_t take = std::min(want - blockHave_, in.size - in.pos);
-            std::memcpy(block_.data() + blockHave_, static_cast<const uint8_t*>(in.src) + in.pos, take);
-            in.pos += take;
-            blockHave_ += take;
-            if (blockHave_ < want)
-                return want - blockHave_;
-            const size_t r = DecodeBlock();
+            const uint8_t* next = static_cast<const uint8_t*>(in.src) + in.pos;
+            const size_t available = in.size - in.pos;
+            const uint8_t* body = block_.data();
+            if (blockHave_ == 0 && available >= want + kZstdSlack) {
+                body = next; // whole in the input, with bytes to spare behind it
+                in.pos += want;
+            } else {
+                const size_t take = std::min(want - blockHave_, available);
+                std::memcpy(block_.data() + blockHave_, next, take);
+                in.pos += take;
+                blockHave_ += take;
+                if (blockHave_ < want)
+                    return want - blockHave_;
+                std::memset(block_.data() + blockSize_, 0, kZstdSlack);
+            }
+            const size_t r = DecodeBlock(body);
             if (ZstdIsError(r))
                 return r;
             stage_ = !lastBlock_ ? Stage::BlockHeader : checksum_ ? Stage::Checksum : Stage::Done;
@@ -197,6 +207,7 @@ size_t CZstdFrameDecoder::ReadFrameHeader()
     if (window > (uint64_t{1} << windowLogMax_))
         return Fail(ZstdError::WindowTooLarge);
     window_ = window;
+    PrepareHistory();
     checksum_ = (d >> 2) & 1;
     fieldSize_ = 0;
     produced_ = 0;
@@ -224,43 +235,53 @@ size_t CZstdFrameDecoder::ReadBlockHeader()
     return 0;
 }
 
-// Keeps room for one more block behind the window: the buffer grows while the frame is
-// young, and later the window's bytes move to its start.
-void CZstdFrameDecoder::MakeRoom()
+// Holds the window and room for a block behind it: two windows, so that the window's
+// bytes move to the start at most once per window decoded; no more than the frame's
+// content when its size is known. The buffer is kept for the next frame.
+void CZstdFrameDecoder::PrepareHistory()
 {
-    const size_t need = end_ + kZstdBlockMax + kZstdSlack;
-    if (history_.size() >= need)
-        return;
-    const size_t window = static_cast<size_t>(window_);
-    const size_t cap = window + window / 4 + 2 * kZstdBlockMax + kZstdSlack;
-    if (history_.size() < cap)
-        history_.resize(std::min(cap, std::max(need, 2 * history_.size())));
-    if (history_.size() < need) {
-        std::memmove(history_.data(), history_.data() + end_ - window, window);
-        end_ = flushed_ = window;
+    const size_t room = kZstdBlockMax + kZstdSlack;
+    uint64_t want = 2 * window_ + room;
+    if (knownSize_)
+        want = std::min(want, contentSize_ + room);
+    if (historySize_ < want) {
+        history_.reset();
+        historySize_ = 0;
+        history_.reset(new uint8_t[static_cast<size_t>(want)]);
+        historySize_ = static_cast<size_t>(want);
     }
 }
 
-size_t CZstdFrameDecoder::DecodeBlock()
+// Keeps room for one more block behind the window, moving the window to the start of
+// the buffer when the room runs out.
+void CZstdFrameDecoder::MakeRoom()
+{
+    if (historySize_ - end_ >= kZstdBlockMax + kZstdSlack)
+        return;
+    const size_t window = static_cast<size_t>(window_);
+    std::memmove(history_.get(), history_.get() + end_ - window, window);
+    end_ = flushed_ = window;
+}
+
+size_t CZstdFrameDecoder::DecodeBlock(const uint8_t* body)
 {
     MakeRoom();
-    uint8_t* dst = history_.data() + end_;
+    uint8_t* dst = history_.get() + end_;
     size_t n;
     switch (blockType_) {
     case kRawBlock:
         n = blockSize_;
-        std::memcpy(dst, block_.data(), n);
+        std::memcpy(dst, body, n);
         break;
     case kRleBlock:
         n = blockSize_;
-        std::memset(dst, block_[0], n);
+        std::memset(dst, body[0], n);
         break;
     default: {
-        std::memset(block_.data() + blockSize_, 0, kZstdSlack);
-        const size_t used = literals_.Read(block_.data(), blockSize_);
+        const size_t used = literals_.Read(body, blockSize_);
         if (used == 0)
             return Fail(ZstdError::Corrupt);
-        n = sequences_.Run(block_.data() + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, end_,
+        n = sequences_.Run(body + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, end_,
                            window_);
         if (ZstdIsError(n))
             return Fail(ZstdError::Corrupt);

@@ -3,8 +3,9 @@
 // writes what it can, and returns 0 once a frame is complete and handed out, a positive
 // hint while the frame goes on, or an error (ZstdIsError) for a damaged or unsupported
 // frame, after which it only gives that error until Reset. Frames that need a window of
-// more than 2^windowLogMax bytes or a dictionary are refused; memory stays within about
-// 1.25 windows. Skippable frames are passed over.
+// more than 2^windowLogMax bytes or a dictionary are refused; memory stays within two
+// windows (or the frame's content size, when smaller) and a few blocks. Skippable
+// frames are passed over.
 #pragma once
 #include "codec/XxHash64.h"
 #include "codec/ZstdFormat.h"
@@ -13,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace codec {
@@ -45,7 +47,9 @@ private:
     bool Gather(ZstdInput& in, size_t want);
     size_t ReadFrameHeader();
     size_t ReadBlockHeader();
-    size_t DecodeBlock();
+    // Decodes the block whose bytes are at body, followed by kZstdSlack readable bytes.
+    size_t DecodeBlock(const uint8_t* body);
+    void PrepareHistory();
     void MakeRoom();
     size_t Fail(ZstdError e);
 
@@ -73,7 +77,8 @@ private:
 
     // The window: the frame's recent output, and past flushed_ what the caller has yet
     // to take.
-    std::vector<uint8_t> history_;
+    std::unique_ptr<uint8_t[]> history_;
+    size_t historySize_ = 0;
     size_t end_ = 0;
     size_t flushed_ = 0;
 };

@@ -91,13 +91,10 @@ size_t CZstdLiterals::ReadCoded(const uint8_t* src, size_t size)
         const size_t quarter = (regenerated + 3) / 4;
         if (3 * quarter > regenerated)
             return 0;
-        const uint8_t* stream = p + 6;
-        for (int i = 0; i < 4; ++i) {
-            const size_t count = i < 3 ? quarter : regenerated - 3 * quarter;
-            if (!huffman_.DecodeStream(stream, sizes[i], out + i * quarter, count))
-                return 0;
-            stream += sizes[i];
-        }
+        const uint8_t* const streams[4] = {p + 6, p + 6 + sizes[0], p + 6 + sizes[0] + sizes[1],
+                                           p + 6 + firstThree};
+        if (!huffman_.DecodeFourStreams(streams, sizes, out, quarter, regenerated))
+            return 0;
     }
     data_ = out;
     size_ = regenerated;

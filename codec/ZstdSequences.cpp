@@ -53,17 +53,32 @@ constexpr uint8_t kMatchExtra[53] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0
 
 constexpr size_t kDamaged = ~size_t{0};
 
-// Copies a match of length bytes from offset bytes back; may write up to 7 bytes past
-// its end when the offset allows whole words.
+// Copies length bytes from src to dst in whole 16-byte pieces, so up to 15 bytes past
+// the end of both are touched; for literals, whose buffers are padded.
+void CopyLiterals(uint8_t* dst, const uint8_t* src, size_t length)
+{
+    for (size_t i = 0; i < length; i += 16)
+        std::memcpy(dst + i, src + i, 16);
+}
+
+// Copies a match of length bytes from offset bytes back; may write up to 15 bytes past
+// its end. A short offset repeats a pattern: once a few bytes are copied one at a time,
+// a multiple of the offset of at least 8 gives the same bytes in whole words.
 void CopyMatch(uint8_t* op, uint64_t offset, size_t length)
 {
-    const uint8_t* from = op - offset;
-    if (offset >= 8) {
-        for (size_t i = 0; i < length; i += 8)
-            std::memcpy(op + i, from + i, 8);
-    } else {
-        for (size_t i = 0; i < length; ++i)
+    size_t distance = static_cast<size_t>(offset), i = 0;
+    if (offset < 8) {
+        const uint8_t* from = op - offset;
+        distance = offset * ((8 + offset - 1) / offset);
+        for (; i < length && i < distance; ++i)
             op[i] = from[i];
+    }
+    if (distance >= 16) {
+        for (; i < length; i += 16)
+            std::memcpy(op + i, op + i - distance, 16);
+    } else {
+        for (; i < length; i += 8)
+            std::memcpy(op + i, op + i - distance, 8);
     }
 }
 
@@ -193,7 +208,7 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
         if (literalLength > static_cast<size_t>(litEnd - lit) ||
             literalLength + matchLength > static_cast<size_t>(limit - op))
             return corrupt;
-        std::memcpy(op, lit, literalLength);
+        CopyLiterals(op, lit, literalLength);
         op += literalLength;
         lit += literalLength;
         const uint64_t reach = static_cast<uint64_t>(op - dst) + history;
