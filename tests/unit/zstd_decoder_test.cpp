@@ -4,6 +4,7 @@
 // never anything else.
 #include "codec/ZstdFrameDecoder.h"
 #include "support/TestFolder.h"
+#include "support/ZstdDecoding.h"
 
 #include <gtest/gtest.h>
 #include <zstd.h>
@@ -14,6 +15,7 @@
 
 namespace {
 
+using zstdcheck::Decoded;
 using Bytes = std::vector<unsigned char>;
 
 Bytes Runs(size_t size, uint32_t seed)
@@ -123,56 +125,12 @@ Bytes Compress(const Bytes& data, const Settings& s)
     return out;
 }
 
-struct Decoded {
-    Bytes data;
-    bool ok = false; // no error, and every frame complete
-};
-
 // Our decoder, fed and drained in random pieces (mostly small, sometimes large).
 Decoded DecodeOurs(const Bytes& packed, uint32_t seed, unsigned windowLogMax = 0)
 {
     std::mt19937 rng(seed);
-    auto pieceSize = [&] { return rng() % 4 == 0 ? rng() % 300000 + 1 : rng() % 5000 + 1; };
-    codec::CZstdFrameDecoder decoder;
-    EXPECT_TRUE(decoder.SetWindowLogMax(windowLogMax));
-    Decoded result;
-    Bytes out(300000);
-    size_t at = 0, last = 1;
-    for (int idle = 0; idle < 3;) {
-        codec::ZstdInput in{packed.data() + at, std::min(packed.size() - at, pieceSize()), 0};
-        codec::ZstdOutput o{out.data(), pieceSize(), 0};
-        last = decoder.Decode(o, in);
-        if (codec::ZstdIsError(last))
-            return result;
-        result.data.insert(result.data.end(), out.begin(), out.begin() + o.pos);
-        at += in.pos;
-        idle = in.pos == 0 && o.pos == 0 ? idle + 1 : 0;
-        if (at == packed.size() && last == 0)
-            break;
-    }
-    result.ok = at == packed.size() && last == 0;
-    return result;
-}
-
-Decoded DecodeLibrary(const Bytes& packed)
-{
-    ZSTD_DCtx* dctx = ZSTD_createDCtx();
-    Decoded result;
-    Bytes out(ZSTD_DStreamOutSize());
-    ZSTD_inBuffer in{packed.data(), packed.size(), 0};
-    size_t last = 1;
-    for (;;) {
-        ZSTD_outBuffer o{out.data(), out.size(), 0};
-        last = ZSTD_decompressStream(dctx, &o, &in);
-        if (ZSTD_isError(last))
-            break;
-        result.data.insert(result.data.end(), out.begin(), out.begin() + o.pos);
-        if (in.pos == in.size && o.pos < o.size)
-            break;
-    }
-    result.ok = !ZSTD_isError(last) && last == 0;
-    ZSTD_freeDCtx(dctx);
-    return result;
+    auto piece = [&]() -> size_t { return rng() % 4 == 0 ? rng() % 300000 + 1 : rng() % 5000 + 1; };
+    return zstdcheck::DecodeOurs(packed.data(), packed.size(), piece, piece, windowLogMax);
 }
 
 struct Input {
@@ -205,7 +163,7 @@ TEST(ZstdDecoderTest, DecodesWhatTheLibraryEncodes)
             SCOPED_TRACE(std::string(input.name) + " " + s.name);
             const Bytes packed = Compress(input.data, s);
             const Decoded ours = DecodeOurs(packed, ++seed);
-            EXPECT_TRUE(ours.ok);
+            EXPECT_TRUE(ours.complete);
             EXPECT_TRUE(ours.data == input.data) << ours.data.size() << " bytes of " << input.data.size();
         }
     }
@@ -215,8 +173,8 @@ TEST(ZstdDecoderTest, DecodesWhatTheLibraryEncodes)
 TEST(ZstdDecoderTest, RefusesWindowsBeyondTheLimit)
 {
     const Bytes packed = Compress(Inputs().back().data, kSettings[4]);
-    EXPECT_FALSE(DecodeOurs(packed, 5, 23).ok);
-    EXPECT_TRUE(DecodeOurs(packed, 5, 24).ok);
+    EXPECT_FALSE(DecodeOurs(packed, 5, 23).complete);
+    EXPECT_TRUE(DecodeOurs(packed, 5, 24).complete);
 }
 
 TEST(ZstdDecoderTest, DamagedFramesGiveAnErrorOrTheLibrarysOutput)
@@ -239,10 +197,10 @@ TEST(ZstdDecoderTest, DamagedFramesGiveAnErrorOrTheLibrarysOutput)
                         damaged[rng() % damaged.size()] ^= static_cast<unsigned char>(1u << (rng() % 8));
                 }
                 const Decoded ours = DecodeOurs(damaged, rng());
-                if (!ours.ok)
+                if (!ours.complete)
                     continue;
-                const Decoded library = DecodeLibrary(damaged);
-                EXPECT_TRUE(library.ok) << "trial " << trial;
+                const Decoded library = zstdcheck::DecodeLibrary(damaged.data(), damaged.size());
+                EXPECT_TRUE(library.complete) << "trial " << trial;
                 EXPECT_TRUE(library.data == ours.data) << "trial " << trial;
             }
         }
