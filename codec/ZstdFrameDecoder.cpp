@@ -242,8 +242,8 @@ void CZstdFrameDecoder::PrepareHistory()
 {
     const size_t room = kZstdBlockMax + kZstdSlack;
     uint64_t want = 2 * window_ + room;
-    if (knownSize_)
-        want = std::min(want, contentSize_ + room);
+    if (knownSize_ && contentSize_ < 2 * window_)
+        want = contentSize_ + room;
     if (historySize_ < want) {
         history_.reset();
         historySize_ = 0;

@@ -196,6 +196,36 @@ TEST(ZstdDecoderTest, RefusesWindowsBeyondTheLimit)
     EXPECT_TRUE(DecodeOurs(packed, 5, 24).complete);
 }
 
+// Hand-made frames whose header asks for what the decoder must not do.
+TEST(ZstdDecoderTest, RefusesFramesItCannotHonour)
+{
+    const Bytes magic = {0x28, 0xB5, 0x2F, 0xFD};
+    // A last raw block of 2000 bytes.
+    Bytes rawBlock = {(2000 << 3 | 1) & 0xFF, (2000 << 3) >> 8 & 0xFF, 0};
+    rawBlock.resize(rawBlock.size() + 2000, 'x');
+    struct Case {
+        const char* name;
+        Bytes header; // after the magic number
+    };
+    const Case cases[] = {
+        // A 1 KiB window and a content size no frame can have.
+        {"endless_content", {0xC0, 0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        // One segment of 2^40 bytes: the window is the whole content.
+        {"single_segment_beyond_limit", {0xE0, 0, 0, 0, 0, 0, 1, 0, 0}},
+        {"window_beyond_limit", {0x00, 0x90}},
+        {"dictionary", {0x01, 0x00, 0x07}},
+        {"reserved_bit", {0x08, 0x00}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes frame = magic;
+        frame.insert(frame.end(), c.header.begin(), c.header.end());
+        frame.insert(frame.end(), rawBlock.begin(), rawBlock.end());
+        EXPECT_FALSE(DecodeOurs(frame, 3).complete);
+        EXPECT_FALSE(zstdcheck::DecodeLibrary(frame.data(), frame.size()).complete);
+    }
+}
+
 TEST(ZstdDecoderTest, DamagedFramesGiveAnErrorOrTheLibrarysOutput)
 {
     std::mt19937 rng(99);
