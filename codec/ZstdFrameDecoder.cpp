@@ -69,7 +69,8 @@ bool CZstdFrameDecoder::Gather(ZstdInput& in, size_t want)
 {
     if (fieldSize_ < want) {
         const size_t take = std::min(want - fieldSize_, in.size - in.pos);
-        std::memcpy(field_ + fieldSize_, static_cast<const uint8_t*>(in.src) + in.pos, take);
+        if (take > 0) // the input may be empty, with no buffer at all
+            std::memcpy(field_ + fieldSize_, static_cast<const uint8_t*>(in.src) + in.pos, take);
         in.pos += take;
         fieldSize_ += take;
     }
@@ -82,7 +83,8 @@ size_t CZstdFrameDecoder::Step(ZstdOutput& out, ZstdInput& in)
         // What is decoded is handed out before anything else is read.
         if (flushed_ < end_) {
             const size_t n = std::min(end_ - flushed_, out.size - out.pos);
-            std::memcpy(static_cast<uint8_t*>(out.dst) + out.pos, history_.get() + flushed_, n);
+            if (n > 0)
+                std::memcpy(static_cast<uint8_t*>(out.dst) + out.pos, history_.get() + flushed_, n);
             out.pos += n;
             flushed_ += n;
             if (flushed_ < end_)
@@ -147,7 +149,8 @@ size_t CZstdFrameDecoder::Step(ZstdOutput& out, ZstdInput& in)
                 in.pos += want;
             } else {
                 const size_t take = std::min(want - blockHave_, available);
-                std::memcpy(block_.data() + blockHave_, next, take);
+                if (take > 0)
+                    std::memcpy(block_.data() + blockHave_, next, take);
                 in.pos += take;
                 blockHave_ += take;
                 if (blockHave_ < want)

@@ -29,7 +29,8 @@ Decoded DecodeOurs(const unsigned char* packed, size_t size, InPiece inPiece, Ou
     size_t at = 0, last = 1;
     for (int idle = 0; idle < 3;) {
         out.resize(outPiece());
-        codec::ZstdInput in{packed + at, std::min<size_t>(size - at, inPiece()), 0};
+        // Once the input is all given, no buffer at all, as the compact reader does.
+        codec::ZstdInput in{at < size ? packed + at : nullptr, std::min<size_t>(size - at, inPiece()), 0};
         codec::ZstdOutput o{out.data(), out.size(), 0};
         last = decoder.Decode(o, in);
         if (codec::ZstdIsError(last))
