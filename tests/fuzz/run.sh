@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the patch-reader fuzzer with clang and runs it for SECONDS seconds (default 60)
 # on a copy of the seed corpus; with "compact" as second argument the compact reader's
-# fuzzer on its own seeds (corpus-compact). Exits non-zero on any finding; the input that caused it
+# fuzzer on its own seeds (corpus-compact); with "zstd" the Windows programs' zstd decoder
+# against the zstd library (corpus-zstd). Exits non-zero on any finding; the input that caused it
 # is kept in build-fuzz/artifacts/.
 set -euo pipefail
 seconds="${1:-60}"
@@ -10,6 +11,9 @@ seeds=corpus
 if [ "${2:-}" = compact ]; then
   target=fuzz_compact_reader
   seeds=corpus-compact
+elif [ "${2:-}" = zstd ]; then
+  target=fuzz_zstd_decoder
+  seeds=corpus-zstd
 fi
 here="$(cd "$(dirname "$0")" && pwd)"
 source_dir="$(cd "$here/../.." && pwd)"
