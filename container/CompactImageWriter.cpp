@@ -17,6 +17,7 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "engine/common/Sha256.h"
 #include "container/PackagingProgress.h"
 #include "platform/FileSystem.h"
 #include "platform/WorkFile.h"
@@ -215,6 +216,7 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
         PutText(bytes, name, kCompactRemoveNameLimit);
 
     CBinFile& image = core_.Image().file;
+    core_.Image().compactNewDigests.clear();
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
     workFileName_ = buildWorkFile_.Path();
@@ -275,6 +277,10 @@ bool CPatchDoc::PackCompactPatch()
             fixed.spans[i - 1] = CCompactSpan{p.raw, p.packedLength, 0};
         ok = p.packed.Seek(0) && CopyBytes(p.packed, out, p.packedLength, buffer) == CopyResult::Ok;
     }
+    const std::vector<unsigned char>& digests = core_.Image().compactNewDigests;
+    const CSha256::Digest tree = CSha256::Of(digests.data(), digests.size());
+    std::copy(tree.begin(), tree.end(), fixed.treeDigest);
+    std::vector<unsigned char>().swap(core_.Image().compactNewDigests);
     PutCompactFixed(start, fixed);
     ok = ok && out.Seek(0) && out.Write(start, sizeof start);
     ok = out.Close() && ok;

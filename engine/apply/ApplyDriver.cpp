@@ -10,6 +10,7 @@
 #include "engine/common/OpenPatch.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/CompactTree.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
 #include "engine/apply/Verification.h"
@@ -41,6 +42,9 @@ constexpr const char* kInUseText = "The following file is open for writing in an
                                    "that use them and run the patch again):\n%s\n\n";
 constexpr const char* kNoRoomToStageText =
     "There is not enough room on the disk to prepare every file before the files are replaced:\n%s\n\n";
+constexpr const char* kTreeWrongText =
+    "The files of the following folder do not come out as the patch file says: a file differs from the one the "
+    "patch was built from, or the patch file is damaged:\n%s\n\n";
 constexpr const char* kCommitText = "Putting the new files in place.";
 
 enum class Step { Go, Cancelled };
@@ -58,6 +62,8 @@ Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IAppl
         progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " +
                             std::to_string(index + 1) + " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
+    if (record.applyContext)
+        AtCompactRecord(*record.applyContext, static_cast<size_t>(index), record);
     if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
         record.checks = *checks;
     if (progress && progress->CheckCancelButton()) {
@@ -132,6 +138,8 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
 {
     IEngineHost& core = dirDiff.Core();
     const int count = core.Image().fileCount;
+    if (core.Image().format == CPatchFormat::Compact)
+        StartCompactTree(context, static_cast<size_t>(count));
 
     // Missing folders are created only below the target folder, never the folder itself
     // or anything above it.
@@ -258,7 +266,12 @@ int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
     CApplyContext context;
     context.rootPath = TargetFolder();
     CWritePlan plan(context.root, context.rootPath, false, "bak");
-    return VerificationPass(*this, doc, context, plan, progress);
+    const int verified = VerificationPass(*this, doc, context, plan, progress);
+    if (verified == 1 && core_.Image().format == CPatchFormat::Compact && !RebuildCompactTree(doc, core_, context)) {
+        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+        return 0;
+    }
+    return verified;
 }
 
 int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backupExt, IApplyProgress* progress)
@@ -307,6 +320,14 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     }
     replacements.KeepBackups(&backups, backupExt);
 
+    // Files replaced as they go are put in place before the last one is rebuilt: the
+    // digest of a compact patch's new tree is checked by a rebuild that writes nothing
+    // first.
+    const bool compact = core_.Image().format == CPatchFormat::Compact;
+    if (compact && !context.staged && !RebuildCompactTree(doc, core_, context)) {
+        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+        return 0;
+    }
     if (!doc.RewindToFileRecords())
         return 0;
 
@@ -342,6 +363,10 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     }
     if (!context.damaged.empty() || !context.inUse.empty())
         return stop(0);
+    if (compact && !CompactTreeMatches(context, core_)) {
+        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+        return stop(0);
+    }
 
     // The commit: every file is staged and checked.
     if (progress && context.staged)

@@ -4,6 +4,7 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/CompactRebuild.h"
+#include "engine/apply/CompactTree.h"
 #include "platform/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -300,11 +301,13 @@ bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
 {
     // A rebuild that finds the streams inconsistent, or a result that is not the new file
     // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
-    switch (RebuildCompact(record_, core_.Image().file.Fd(), oldFd_,
-                           [&](const unsigned char* data, size_t length, uint64_t at) {
-                               return out_.WriteAt(data, length, at);
-                           })) {
+    CSha256::Digest digest;
+    switch (RebuildCompact(
+        record_, core_.Image().file.Fd(), oldFd_,
+        [&](const unsigned char* data, size_t length, uint64_t at) { return out_.WriteAt(data, length, at); },
+        &digest)) {
     case CCompactRebuild::Ok:
+        NoteCompactDigest(record_, digest);
         // The rebuild has checked the length, byte sum and SHA-256 of what it wrote.
         rebuilt_ = CContentSummary{record_.newLength, record_.newByteSum, std::nullopt};
         if (record_.checks)

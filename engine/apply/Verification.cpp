@@ -7,6 +7,7 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/CompactRebuild.h"
+#include "engine/apply/CompactTree.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
@@ -331,9 +332,11 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (st.IsFile() && st.size == newLength) {
             CFileRef fd = root.OpenForReading(name);
             if (fd.Valid()) {
-                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
+                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value() || compact);
                 fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
+                if (targetHoldsNew && content->digest)
+                    NoteCompactDigest(*this, *content->digest);
             }
         }
         return 1;
@@ -350,11 +353,13 @@ int CFilePatch::VerifyTargetFile(char* entry)
     // Only a file of one of the two lengths needs to be read.
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
-        content = SummarizeOpenFile(fd, length, checks.has_value());
+        content = SummarizeOpenFile(fd, length, checks.has_value() || compact);
     fsys::CloseFile(fd);
     const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;
+    if (targetHoldsNew && content->digest)
+        NoteCompactDigest(*this, *content->digest);
     return 1;
 }
