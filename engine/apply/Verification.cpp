@@ -332,7 +332,7 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (st.IsFile() && st.size == newLength) {
             CFileRef fd = root.OpenForReading(name);
             if (fd.Valid()) {
-                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value() || compact);
+                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value() || compactDelta.present);
                 fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
                 if (targetHoldsNew && content->digest)
@@ -353,9 +353,16 @@ int CFilePatch::VerifyTargetFile(char* entry)
     // Only a file of one of the two lengths needs to be read.
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
-        content = SummarizeOpenFile(fd, length, checks.has_value() || compact);
+        content = SummarizeOpenFile(fd, length, checks.has_value());
+    CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
+    // A compact target to be patched is checked through its rebuild; one done already
+    // (an interrupted apply) gives its digest to the new tree's, and is read again for it.
+    if (state == CTargetState::New && compactDelta.present && !content->digest) {
+        content = SummarizeOpenFile(fd, length, true);
+        if (!content || !IsNewContent(*this, *content))
+            state = CTargetState::Different;
+    }
     fsys::CloseFile(fd);
-    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;
