@@ -332,7 +332,8 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (st.IsFile() && st.size == newLength) {
             CFileRef fd = root.OpenForReading(name);
             if (fd.Valid()) {
-                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value() || compactDelta.present);
+                std::optional<CContentSummary> content =
+                    SummarizeOpenFile(fd, newLength, checks.has_value() || compactDelta.present);
                 fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
                 if (targetHoldsNew && content->digest)

@@ -76,8 +76,9 @@ bool WriteCompactRecord(CFilePatch& r)
     PutU16(bytes, static_cast<uint16_t>(stored.size()));
     bytes.insert(bytes.end(), stored.begin(), stored.end());
     const bool digests = SumsAlike(r, r.compactDelta.present);
-    bytes.push_back(static_cast<unsigned char>((r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0) |
-                                               (digests ? kHasDigests : 0)));
+    const unsigned flags =
+        (r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0) | (digests ? kHasDigests : 0);
+    bytes.push_back(static_cast<unsigned char>(flags));
     PutU32(bytes, r.oldLength);
     PutU32(bytes, r.newLength);
     PutU32(bytes, r.oldByteSum);
