@@ -70,10 +70,12 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, const CPa
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
     if (length > 3 * kSplitPiece) {
         // A long stream is packed in pieces on both cores, each piece seeing the last
-        // eighth of the window before it: about half a per cent larger (8 MiB of new
-        // files' literals), in about half the time.
+        // eighth of the window before it, in about half the time. Two pieces where the
+        // stream is up to 16 MiB: 8 MiB of new files' literals come out 0.3 % larger than
+        // in one piece, against 0.7 % in pieces of 2 MiB.
+        const uint64_t piece = std::clamp<uint64_t>((length + 1) / 2, kSplitPiece, 4 * kSplitPiece);
         ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_nbWorkers, 2);
-        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_jobSize, static_cast<int>(kSplitPiece));
+        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_jobSize, static_cast<int>(piece));
         ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_overlapLog, 6);
     }
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
