@@ -177,6 +177,30 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     return dirDiff.failure ? 0 : 1;
 }
 
+// Before anything changes, where no staging will check it: rebuilds every compact
+// record whose new content is not known yet without writing it, and checks the digest
+// of the new tree. 1 when it matches, 0 when not (the error is listed), -1 when a cancel
+// was confirmed.
+int CompactTreePass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context, IApplyProgress* progress)
+{
+    IEngineHost& core = dirDiff.Core();
+    bool ok = doc.RewindToFileRecords();
+    const int count = core.Image().fileCount;
+    for (int i = 0; ok && i < count; ++i) {
+        CFilePatch record(core);
+        record.applyContext = &context;
+        if (!record.ReadWrite(false))
+            return 0; // the reader has shown its message
+        if (Preamble(dirDiff, record, i, count, progress) == Step::Cancelled)
+            return -1;
+        ok = RebuildForCompactTree(record, core, context);
+    }
+    if (ok && CompactTreeMatches(context, core))
+        return 1;
+    AddError(dirDiff, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+    return 0;
+}
+
 // Deletes one entry of the remove list: only a file (or a link to one) inside the target
 // folder, reached beneath its handle. Removal only deletes, so an entry that names
 // nothing deletable there is passed over; false then. With backups, the file is moved
@@ -267,10 +291,8 @@ int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
     context.rootPath = TargetFolder();
     CWritePlan plan(context.root, context.rootPath, false, "bak");
     const int verified = VerificationPass(*this, doc, context, plan, progress);
-    if (verified == 1 && core_.Image().format == CPatchFormat::Compact && !RebuildCompactTree(doc, core_, context)) {
-        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
-        return 0;
-    }
+    if (verified == 1 && core_.Image().format == CPatchFormat::Compact)
+        return CompactTreePass(*this, doc, context, progress);
     return verified;
 }
 
@@ -311,6 +333,15 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
             AddError(*this, ErrorKind::Refusal, kNoRoomToStageText, folder);
         return 0;
     }
+    // Files replaced as they go are put in place before the last one is rebuilt: the
+    // digest of a compact patch's new tree is checked by a rebuild that writes nothing
+    // first.
+    const bool compact = core_.Image().format == CPatchFormat::Compact;
+    if (compact && !context.staged) {
+        const int checked = CompactTreePass(*this, doc, context, progress);
+        if (checked != 1)
+            return checked;
+    }
     changedNothing = context.staged;
     if (context.staged) {
         replacements.NoLimits();
@@ -320,14 +351,6 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     }
     replacements.KeepBackups(&backups, backupExt);
 
-    // Files replaced as they go are put in place before the last one is rebuilt: the
-    // digest of a compact patch's new tree is checked by a rebuild that writes nothing
-    // first.
-    const bool compact = core_.Image().format == CPatchFormat::Compact;
-    if (compact && !context.staged && !RebuildCompactTree(doc, core_, context)) {
-        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
-        return 0;
-    }
     if (!doc.RewindToFileRecords())
         return 0;
 

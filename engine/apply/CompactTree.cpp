@@ -4,7 +4,6 @@
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/CompactRebuild.h"
 #include "engine/common/CFilePatch.h"
-#include "engine/common/OpenPatch.h"
 #include "platform/FileSystem.h"
 #include "platform/OpenFiles.h"
 
@@ -44,31 +43,22 @@ bool CompactTreeMatches(const CApplyContext& context, IEngineHost& core)
     return std::equal(digest.begin(), digest.end(), core.Image().compactTree.begin());
 }
 
-bool RebuildCompactTree(IOpenPatch& doc, IEngineHost& core, CApplyContext& context)
+bool RebuildForCompactTree(const CFilePatch& record, IEngineHost& core, CApplyContext& context)
 {
-    if (!doc.RewindToFileRecords())
+    const size_t i = context.current;
+    if (i >= context.wantsDigest.size() || !context.wantsDigest[i] || context.newDigests[i])
+        return true;
+    // A target to be patched, as the verification found it; a new file copies nothing.
+    CFileRef oldFd;
+    if (!record.newFileFlag)
+        oldFd = context.root.OpenForReading(record.name);
+    CSha256::Digest digest;
+    const CCompactRebuild rebuilt = RebuildCompact(
+        record, core.Image().file.Fd(), oldFd, [](const unsigned char*, size_t, uint64_t) { return true; }, &digest);
+    if (oldFd.Valid())
+        fsys::CloseFile(oldFd);
+    if (rebuilt != CCompactRebuild::Ok)
         return false;
-    const CFileRef imageFd = core.Image().file.Fd();
-    for (size_t i = 0; i < context.wantsDigest.size(); ++i) {
-        CFilePatch record(core);
-        record.applyContext = &context;
-        if (!record.ReadWrite(false))
-            return false;
-        if (!context.wantsDigest[i] || context.newDigests[i])
-            continue;
-        context.current = i;
-        // A target to be patched, as the verification found it; a new file copies nothing.
-        CFileRef oldFd;
-        if (!record.newFileFlag)
-            oldFd = context.root.OpenForReading(record.name);
-        CSha256::Digest digest;
-        const CCompactRebuild rebuilt = RebuildCompact(
-            record, imageFd, oldFd, [](const unsigned char*, size_t, uint64_t) { return true; }, &digest);
-        if (oldFd.Valid())
-            fsys::CloseFile(oldFd);
-        if (rebuilt != CCompactRebuild::Ok)
-            return false;
-        context.newDigests[i] = digest;
-    }
-    return CompactTreeMatches(context, core);
+    context.newDigests[i] = digest;
+    return true;
 }

@@ -23,8 +23,7 @@ void NoteCompactDigest(const CFilePatch& record, const CSha256::Digest& digest);
 // True when every record with a delta has its digest and together they give the
 // patch's digest of the new tree.
 bool CompactTreeMatches(const CApplyContext& context, IEngineHost& core);
-// For an apply that replaces files as it goes, and for a verification: rebuilds every
-// record whose digest is not known yet without writing anything (reading the records
-// once more from the first), then checks the tree. False when it does not match or a
-// record cannot be read or rebuilt.
-bool RebuildCompactTree(IOpenPatch& doc, IEngineHost& core, CApplyContext& context);
+// For an apply that replaces files as it goes, and for a verification, before anything
+// changes: rebuilds the record at hand without writing anything when its digest is not
+// known yet, and notes the digest. False when it cannot be rebuilt.
+bool RebuildForCompactTree(const CFilePatch& record, IEngineHost& core, CApplyContext& context);
