@@ -5,7 +5,9 @@
 #pragma once
 #include "platform/BinFile.h"
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
 // Classic: one gzip stream of fixed-layout records, read by every reader of the format.
 // Compact: records with zstd-packed deltas and SHA-256 checks, read by this program.
@@ -18,6 +20,10 @@ struct CPatchImage {
     // A compact build: the controls, differences and literals of all its records, each
     // written unpacked into a work file of its own until the patch file is made.
     CBinFile compactStreams[3];
+    // A compact build: the SHA-256 of the new content of every record with a delta, in
+    // record order, of which the patch stores one digest. A compact apply: that digest.
+    std::vector<unsigned char> compactNewDigests;
+    std::array<unsigned char, 32> compactTree{};
     uint16_t fileCount = 0;
     // The target files an apply has replaced so far; its caller sets it to 0 first.
     int filesUpdated = 0;

@@ -64,7 +64,9 @@ int RunInfo(const std::vector<std::string>& args)
         std::cout << "  remove " << Printable(r) << "\n";
     const unsigned count = core.image.fileCount;
     std::cout << "Strong checks:     "
-              << (dirDiff.patchChecks.present ? "SHA-256 of every file's old and new content" : "none (byte sums only)")
+              << (core.image.format == CPatchFormat::Compact ? "SHA-256 of the whole new tree"
+                  : dirDiff.patchChecks.present              ? "SHA-256 of every file's old and new content"
+                                                             : "none (byte sums only)")
               << "\n"
               << "File records:      " << count << "\n";
 

@@ -117,8 +117,9 @@ bool CPatchDoc::ReadCompactHeader()
         !GetCompactFixed(start, fixed))
         return reject("the header is incomplete.");
     if (fixed.version != kCompactVersion)
-        return reject("it was made in a newer compact format (version " + std::to_string(fixed.version) +
-                      ") than this program reads.");
+        return reject("it was made in " + std::string(fixed.version > kCompactVersion ? "a newer" : "an older") +
+                      " compact format (version " + std::to_string(fixed.version) + ") than this program reads.");
+    std::copy(std::begin(fixed.treeDigest), std::end(fixed.treeDigest), core_.Image().compactTree.begin());
     // The description ends where the packed streams begin.
     const uint64_t length = kCompactFixedSize + uint64_t{fixed.descriptionRaw};
     uint64_t position = kCompactFixedSize;

@@ -17,6 +17,7 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "engine/common/Sha256.h"
 #include "container/PackagingProgress.h"
 #include "platform/FileSystem.h"
 #include "platform/WorkFile.h"
@@ -69,10 +70,12 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, const CPa
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
     if (length > 3 * kSplitPiece) {
         // A long stream is packed in pieces on both cores, each piece seeing the last
-        // eighth of the window before it: about half a per cent larger (8 MiB of new
-        // files' literals), in about half the time.
+        // eighth of the window before it, in about half the time. Two pieces where the
+        // stream is up to 16 MiB: 8 MiB of new files' literals come out 0.3 % larger than
+        // in one piece, against 0.7 % in pieces of 2 MiB.
+        const uint64_t piece = std::clamp<uint64_t>((length + 1) / 2, kSplitPiece, 4 * kSplitPiece);
         ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_nbWorkers, 2);
-        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_jobSize, static_cast<int>(kSplitPiece));
+        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_jobSize, static_cast<int>(piece));
         ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_overlapLog, 6);
     }
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
@@ -215,6 +218,7 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
         PutText(bytes, name, kCompactRemoveNameLimit);
 
     CBinFile& image = core_.Image().file;
+    core_.Image().compactNewDigests.clear();
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
     workFileName_ = buildWorkFile_.Path();
@@ -275,6 +279,10 @@ bool CPatchDoc::PackCompactPatch()
             fixed.spans[i - 1] = CCompactSpan{p.raw, p.packedLength, 0};
         ok = p.packed.Seek(0) && CopyBytes(p.packed, out, p.packedLength, buffer) == CopyResult::Ok;
     }
+    const std::vector<unsigned char>& digests = core_.Image().compactNewDigests;
+    const CSha256::Digest tree = CSha256::Of(digests.data(), digests.size());
+    std::copy(tree.begin(), tree.end(), fixed.treeDigest);
+    std::vector<unsigned char>().swap(core_.Image().compactNewDigests);
     PutCompactFixed(start, fixed);
     ok = ok && out.Seek(0) && out.Write(start, sizeof start);
     ok = out.Close() && ok;

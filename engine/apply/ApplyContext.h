@@ -5,9 +5,11 @@
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/Sha256.h"
 #include "platform/FolderHandle.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -39,4 +41,11 @@ struct CApplyContext {
     std::vector<std::string> inUse;
     // A compact patch: its three streams, unpacked as the records go by (CompactRebuild.h).
     std::shared_ptr<CCompactReaders> compact;
+    // A compact patch: for every record with a delta (by record index), the SHA-256 of
+    // its new content, as the verification found it in a target done already or a
+    // rebuild made it. Together they must give the patch's digest of the new tree before
+    // any target changes (CompactTree.h).
+    std::vector<bool> wantsDigest;
+    std::vector<std::optional<CSha256::Digest>> newDigests;
+    size_t current = 0; // index of the record at hand
 };

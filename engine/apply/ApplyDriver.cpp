@@ -10,6 +10,7 @@
 #include "engine/common/OpenPatch.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/CompactTree.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
 #include "engine/apply/Verification.h"
@@ -46,6 +47,9 @@ constexpr const char* kNoRoomToStageText =
 constexpr const char* kUnfitForWindowsText = "The following file name cannot be made on Windows:\n%s\n\n";
 constexpr const char* kCaseTwinsText =
     "The following file names are one name on Windows, which ignores letter case:\n%s\n\n";
+constexpr const char* kTreeWrongText =
+    "The files of the following folder do not come out as the patch file says: a file differs from the one the "
+    "patch was built from, or the patch file is damaged:\n%s\n\n";
 constexpr const char* kCommitText = "Putting the new files in place.";
 
 enum class Step { Go, Cancelled };
@@ -63,6 +67,8 @@ Step Preamble(CDirDiff& dirDiff, CFilePatch& record, int index, int count, IAppl
         progress->SetStatus("Applying patch to file: " + Printable(record.name) + ", file " +
                             std::to_string(index + 1) + " of " + std::to_string(count) + ".");
     record.oldPath = fsys::Join(dirDiff.TargetFolder(), record.name);
+    if (record.applyContext)
+        AtCompactRecord(*record.applyContext, static_cast<size_t>(index), record);
     if (const CRecordChecks* checks = dirDiff.patchChecks.For(static_cast<size_t>(index)))
         record.checks = *checks;
     if (progress && progress->CheckCancelButton()) {
@@ -148,6 +154,8 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
 {
     IEngineHost& core = dirDiff.Core();
     const int count = core.Image().fileCount;
+    if (core.Image().format == CPatchFormat::Compact)
+        StartCompactTree(context, static_cast<size_t>(count));
 
     // Missing folders are created only below the target folder, never the folder itself
     // or anything above it.
@@ -188,6 +196,30 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
         AddError(dirDiff, ErrorKind::Refusal, kNoRoomText, folder);
     dirDiff.needsFileByFile = noRoom.empty() && !plan.FoldersWithoutRoom(CWritePlan::Order::Staged).empty();
     return dirDiff.failure ? 0 : 1;
+}
+
+// Before anything changes, where no staging will check it: rebuilds every compact
+// record whose new content is not known yet without writing it, and checks the digest
+// of the new tree. 1 when it matches, 0 when not (the error is listed), -1 when a cancel
+// was confirmed.
+int CompactTreePass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context, IApplyProgress* progress)
+{
+    IEngineHost& core = dirDiff.Core();
+    bool ok = doc.RewindToFileRecords();
+    const int count = core.Image().fileCount;
+    for (int i = 0; ok && i < count; ++i) {
+        CFilePatch record(core);
+        record.applyContext = &context;
+        if (!record.ReadWrite(false))
+            return 0; // the reader has shown its message
+        if (Preamble(dirDiff, record, i, count, progress) == Step::Cancelled)
+            return -1;
+        ok = RebuildForCompactTree(record, core, context);
+    }
+    if (ok && CompactTreeMatches(context, core))
+        return 1;
+    AddError(dirDiff, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+    return 0;
 }
 
 // Deletes one entry of the remove list: only a file (or a link to one) inside the target
@@ -279,7 +311,10 @@ int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
     CApplyContext context;
     context.rootPath = TargetFolder();
     CWritePlan plan(context.root, context.rootPath, false, "bak");
-    return VerificationPass(*this, doc, context, plan, progress);
+    const int verified = VerificationPass(*this, doc, context, plan, progress);
+    if (verified == 1 && core_.Image().format == CPatchFormat::Compact)
+        return CompactTreePass(*this, doc, context, progress);
+    return verified;
 }
 
 int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backupExt, IApplyProgress* progress)
@@ -318,6 +353,15 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
         for (const std::string& folder : plan.FoldersWithoutRoom(CWritePlan::Order::Staged))
             AddError(*this, ErrorKind::Refusal, kNoRoomToStageText, folder);
         return 0;
+    }
+    // Files replaced as they go are put in place before the last one is rebuilt: the
+    // digest of a compact patch's new tree is checked by a rebuild that writes nothing
+    // first.
+    const bool compact = core_.Image().format == CPatchFormat::Compact;
+    if (compact && !context.staged) {
+        const int checked = CompactTreePass(*this, doc, context, progress);
+        if (checked != 1)
+            return checked;
     }
     changedNothing = context.staged;
     if (context.staged) {
@@ -363,6 +407,10 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     }
     if (!context.damaged.empty() || !context.inUse.empty())
         return stop(0);
+    if (compact && !CompactTreeMatches(context, core_)) {
+        AddError(*this, ErrorKind::Refusal, kTreeWrongText, context.rootPath);
+        return stop(0);
+    }
 
     // The commit: every file is staged and checked.
     if (progress && context.staged)

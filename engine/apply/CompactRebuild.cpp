@@ -204,7 +204,8 @@ bool CompactControlsValid(const CFilePatch& record, CFileRef imageFd)
     return steps.Complete();
 }
 
-CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write)
+CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write,
+                               CSha256::Digest* digest)
 {
     const CCompactDelta& delta = record.compactDelta;
     std::vector<unsigned char> out(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
@@ -267,7 +268,10 @@ CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFile
     }
     if (!flush())
         return CCompactRebuild::WriteFailed;
-    if (written != record.newLength || sum != record.newByteSum || sha.Final() != record.newSha)
+    const CSha256::Digest result = sha.Final();
+    if (digest)
+        *digest = result;
+    if (written != record.newLength || sum != record.newByteSum || (record.checks && result != record.checks->newHash))
         return CCompactRebuild::Damaged;
     return CCompactRebuild::Ok;
 }

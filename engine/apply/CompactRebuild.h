@@ -23,5 +23,7 @@ enum class CCompactRebuild { Ok, Damaged, ReadFailed, WriteFailed };
 
 // Rebuilds the record's new file from the old file oldFd (-1 for a new file) into
 // write. Ok only when the streams were consistent and the result has the record's
-// length, byte sum and SHA-256.
-CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write);
+// length and byte sum, and its SHA-256 where the record carries one; digest, when
+// given, receives the SHA-256 of the result (for the digest of the new tree).
+CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write,
+                               CSha256::Digest* digest = nullptr);

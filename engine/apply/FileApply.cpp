@@ -4,6 +4,7 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/Backups.h"
 #include "engine/apply/CompactRebuild.h"
+#include "engine/apply/CompactTree.h"
 #include "platform/FilesInUse.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
@@ -300,15 +301,16 @@ bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
 {
     // A rebuild that finds the streams inconsistent, or a result that is not the new file
     // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
-    switch (RebuildCompact(record_, core_.Image().file.Fd(), oldFd_,
-                           [&](const unsigned char* data, size_t length, uint64_t at) {
-                               return out_.WriteAt(data, length, at);
-                           })) {
+    CSha256::Digest digest;
+    switch (RebuildCompact(
+        record_, core_.Image().file.Fd(), oldFd_,
+        [&](const unsigned char* data, size_t length, uint64_t at) { return out_.WriteAt(data, length, at); },
+        &digest)) {
     case CCompactRebuild::Ok:
-        // The rebuild has checked the length, byte sum and SHA-256 of what it wrote.
-        rebuilt_ = CContentSummary{record_.newLength, record_.newByteSum, std::nullopt};
-        if (record_.checks)
-            rebuilt_.digest = record_.checks->newHash;
+        // The rebuild has checked the length and byte sum (and the SHA-256 where the
+        // record has one) of what it wrote; its digest goes to the new tree's once the
+        // target proves to be the old file (CheckResult).
+        rebuilt_ = CContentSummary{record_.newLength, record_.newByteSum, digest};
         return true;
     case CCompactRebuild::Damaged:
         rebuilt_ = CContentSummary{record_.newLength, ~record_.newByteSum, std::nullopt};
@@ -359,8 +361,11 @@ bool CFileApply::CheckResult()
         return false;
     if (record_.newLength >= kWritebackFrom)
         out_.StartWriteback();
-    if (NewFileMatches())
+    if (NewFileMatches()) {
+        if (record_.compact && rebuilt_.digest)
+            NoteCompactDigest(record_, *rebuilt_.digest);
         return true;
+    }
     if (context_.staged)
         return Damaged();
     // The target keeps its old content (a new file does not appear); the staged file

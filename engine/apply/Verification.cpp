@@ -7,6 +7,7 @@
 #include "app/StringHelpers.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/CompactRebuild.h"
+#include "engine/apply/CompactTree.h"
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/common/CDirDiff.h"
@@ -331,9 +332,12 @@ int CFilePatch::VerifyTargetFile(char* entry)
         if (st.IsFile() && st.size == newLength) {
             CFileRef fd = root.OpenForReading(name);
             if (fd.Valid()) {
-                std::optional<CContentSummary> content = SummarizeOpenFile(fd, newLength, checks.has_value());
+                std::optional<CContentSummary> content =
+                    SummarizeOpenFile(fd, newLength, checks.has_value() || compactDelta.present);
                 fsys::CloseFile(fd);
                 targetHoldsNew = content && IsNewContent(*this, *content);
+                if (targetHoldsNew && content->digest)
+                    NoteCompactDigest(*this, *content->digest);
             }
         }
         return 1;
@@ -355,10 +359,19 @@ int CFilePatch::VerifyTargetFile(char* entry)
     std::optional<CContentSummary> content;
     if (known && (length == oldLength || length == newLength))
         content = SummarizeOpenFile(fd, length, checks.has_value());
+    CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
+    // A compact target to be patched is checked through its rebuild; one done already
+    // (an interrupted apply) gives its digest to the new tree's, and is read again for it.
+    if (state == CTargetState::New && compactDelta.present && !content->digest) {
+        content = SummarizeOpenFile(fd, length, true);
+        if (!content || !IsNewContent(*this, *content))
+            state = CTargetState::Different;
+    }
     fsys::CloseFile(fd);
-    const CTargetState state = content ? StateOfTarget(*this, *content) : CTargetState::Different;
     if (state == CTargetState::Different)
         return fail(kMismatchText);
     targetHoldsNew = state == CTargetState::New;
+    if (targetHoldsNew && content->digest)
+        NoteCompactDigest(*this, *content->digest);
     return 1;
 }

@@ -44,12 +44,16 @@ struct CCompactDelta {
 
 // The start of a compact image after the part prefix (little-endian): the magic, the
 // version (16 bits), flags (16 bits, 0), the unpacked and packed length of the
-// description (32 bits each: header fields, remove list and records), and for each of
-// the three streams its unpacked and packed length (64 bits each). The packed
-// description follows, then the three packed streams.
+// description (32 bits each: header fields, remove list and records), for each of the
+// three streams its unpacked and packed length (64 bits each), and the digest of the new
+// tree (32 bytes): the SHA-256 of the SHA-256 digests of the new contents of every
+// record with a delta, one after the other in record order. An apply checks it against
+// what it rebuilt and found before any target changes. The packed description follows,
+// then the three packed streams.
 inline constexpr unsigned char kCompactMagic[8] = {'D', 'V', 'C', 'P', 0x0D, 0x0A, 0x1A, 0x0A};
-inline constexpr uint16_t kCompactVersion = 1;
-inline constexpr size_t kCompactFixedSize = 8 + 2 + 2 + 4 + 4 + kCompactStreams * 16;
+inline constexpr uint16_t kCompactVersion = 2;
+inline constexpr size_t kCompactTreeDigestSize = 32;
+inline constexpr size_t kCompactFixedSize = 8 + 2 + 2 + 4 + 4 + kCompactStreams * 16 + kCompactTreeDigestSize;
 // The description is unpacked into the temporary folder before an apply; this bounds it
 // (65535 records and as many remove entries need less than 64 MiB).
 inline constexpr uint32_t kMaxCompactDescription = uint32_t{64} << 20;
@@ -59,6 +63,7 @@ struct CCompactFixed {
     uint32_t descriptionRaw = 0;
     uint32_t descriptionPacked = 0;
     CCompactSpan spans[kCompactStreams];
+    unsigned char treeDigest[kCompactTreeDigestSize] = {};
 };
 
 // One step of the controls.
@@ -149,6 +154,7 @@ inline void PutCompactFixed(unsigned char* p, const CCompactFixed& f)
         put(s.raw, 8);
         put(s.packed, 8);
     }
+    std::memcpy(p, f.treeDigest, sizeof f.treeDigest);
 }
 
 // Reads the fixed start; false when the magic is not there. The positions of the packed
@@ -172,5 +178,6 @@ inline bool GetCompactFixed(const unsigned char* p, CCompactFixed& f)
         s.raw = get(8);
         s.packed = get(8);
     }
+    std::memcpy(f.treeDigest, p, sizeof f.treeDigest);
     return true;
 }

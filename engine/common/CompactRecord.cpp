@@ -1,10 +1,16 @@
 // Compact file record, byte by byte (little-endian):
 //   "cfil", name length (16 bits, 1 to 259), the stored name ('\' between components),
-//   flags (8 bits: 1 new file, 2 delta present), old length, new length, old byte sum,
-//   new byte sum (32 bits each), creation, last-access and last-write time (64 bits
-//   each), SHA-256 of the old and of the new content (32 bytes each); with a delta, for
-//   the controls, differences and literals in that order the offset of the record's
-//   part in the unpacked stream (64 bits) and its length (32 bits).
+//   flags (8 bits: 1 new file, 2 delta present, 4 digests present), old length, new
+//   length, old byte sum, new byte sum (32 bits each), creation, last-access and
+//   last-write time (64 bits each); with digests, the SHA-256 of the old and of the new
+//   content (32 bytes each); with a delta, for the controls, differences and literals in
+//   that order the offset of the record's part in the unpacked stream (64 bits) and its
+//   length (32 bits).
+// A changed file carries its own digests only where its old and new content agree in
+// length and byte sum: there they tell a target already done from one to be patched.
+// Every other record's new content is checked through the digest of the new tree
+// (CompactDelta.h), and a target of the wrong content makes its rebuild, and so that
+// digest, come out wrong before anything is replaced.
 // The records lie in the image's description; the streams follow it (CompactDelta.h).
 #include "engine/common/CompactRecord.h"
 
@@ -21,7 +27,8 @@ namespace {
 const unsigned char kTag[4] = {'c', 'f', 'i', 'l'};
 constexpr unsigned kNewFile = 1;
 constexpr unsigned kHasDelta = 2;
-constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8 + 2 * 32;
+constexpr unsigned kHasDigests = 4;
+constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8;
 constexpr size_t kStreamTableSize = kCompactStreams * 12;
 
 bool Refuse(IEngineHost& core, const std::string& text)
@@ -51,6 +58,12 @@ std::string StreamProblem(const CFilePatch& r)
     return "";
 }
 
+// True for a changed file whose old and new content agree in length and byte sum.
+bool SumsAlike(const CFilePatch& r, bool hasDelta)
+{
+    return !r.newFileFlag && hasDelta && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum;
+}
+
 } // namespace
 
 bool WriteCompactRecord(CFilePatch& r)
@@ -62,7 +75,10 @@ bool WriteCompactRecord(CFilePatch& r)
     std::vector<unsigned char> bytes(kTag, kTag + sizeof kTag);
     PutU16(bytes, static_cast<uint16_t>(stored.size()));
     bytes.insert(bytes.end(), stored.begin(), stored.end());
-    bytes.push_back(static_cast<unsigned char>((r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0)));
+    const bool digests = SumsAlike(r, r.compactDelta.present);
+    const unsigned flags =
+        (r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0) | (digests ? kHasDigests : 0);
+    bytes.push_back(static_cast<unsigned char>(flags));
     PutU32(bytes, r.oldLength);
     PutU32(bytes, r.newLength);
     PutU32(bytes, r.oldByteSum);
@@ -70,10 +86,14 @@ bool WriteCompactRecord(CFilePatch& r)
     PutU64(bytes, r.newTimes.creation);
     PutU64(bytes, r.newTimes.lastAccess);
     PutU64(bytes, r.newTimes.lastWrite);
-    bytes.insert(bytes.end(), r.oldSha.begin(), r.oldSha.end());
-    bytes.insert(bytes.end(), r.newSha.begin(), r.newSha.end());
+    if (digests) {
+        bytes.insert(bytes.end(), r.oldSha.begin(), r.oldSha.end());
+        bytes.insert(bytes.end(), r.newSha.begin(), r.newSha.end());
+    }
     CCompactDelta& delta = r.compactDelta;
     if (delta.present) {
+        std::vector<unsigned char>& tree = core.Image().compactNewDigests;
+        tree.insert(tree.end(), r.newSha.begin(), r.newSha.end());
         for (int i = 0; i < kCompactStreams; ++i) {
             PutU64(bytes, core.Image().compactStreams[i].Tell());
             PutU32(bytes, static_cast<uint32_t>(delta.rawBytes[i].size()));
@@ -128,7 +148,7 @@ bool ReadCompactRecord(CFilePatch& r)
         return Damaged(core, pastEnd);
     const unsigned char* f = fields;
     const unsigned flags = f[0];
-    if (flags > (kNewFile | kHasDelta))
+    if (flags > (kNewFile | kHasDelta | kHasDigests))
         return Damaged(core, "The file record of " + stored + " has unknown flags.");
     r.name = FromStoredName(stored);
     r.compact = true;
@@ -140,8 +160,6 @@ bool ReadCompactRecord(CFilePatch& r)
     r.newTimes.creation = GetU64(f + 17);
     r.newTimes.lastAccess = GetU64(f + 25);
     r.newTimes.lastWrite = GetU64(f + 33);
-    std::memcpy(r.oldSha.data(), f + 41, 32);
-    std::memcpy(r.newSha.data(), f + 73, 32);
     r.oldPatches.clear();
     r.newPatches.clear();
     r.oldCopyCount = r.newDataCount = 0;
@@ -149,12 +167,26 @@ bool ReadCompactRecord(CFilePatch& r)
     r.checks.reset();
     if (r.newFileFlag && (r.oldLength != 0 || r.oldByteSum != 0))
         return Damaged(core, "The file record of the new file " + stored + " names an old file.");
+    // The digests come exactly with a changed file whose old and new content agree in
+    // length and byte sum.
+    if (((flags & kHasDigests) != 0) != SumsAlike(r, (flags & kHasDelta) != 0))
+        return Damaged(core, "The file record of " + stored + " has its digests where none belong, or none where they do.");
+    r.oldSha = r.newSha = CSha256::Digest{};
+    if (flags & kHasDigests) {
+        unsigned char digests[64];
+        if (!take(digests, sizeof digests))
+            return Damaged(core, pastEnd);
+        std::memcpy(r.oldSha.data(), digests, 32);
+        std::memcpy(r.newSha.data(), digests + 32, 32);
+        // Targets and rebuilt files are checked by these digests, as a classic record
+        // with strong checks is.
+        r.checks = CRecordChecks{true, r.oldSha, r.newSha};
+    }
 
     if (!(flags & kHasDelta)) {
         // Without a delta the record only gives times (the contents are equal), or makes
         // an empty new file.
-        const bool timesOnly = !r.newFileFlag && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum &&
-                               r.oldSha == r.newSha;
+        const bool timesOnly = !r.newFileFlag && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum;
         if (!timesOnly && !(r.newFileFlag && r.newLength == 0))
             return Damaged(core, "The file record of " + stored + " has no delta for a changed file.");
         return true;
@@ -164,9 +196,6 @@ bool ReadCompactRecord(CFilePatch& r)
     if (!take(table, sizeof table))
         return Damaged(core, pastEnd);
     r.compactDelta.present = true;
-    // Targets and rebuilt files are checked by these digests, as a classic record with strong
-    // checks is.
-    r.checks = CRecordChecks{r.newFileFlag == 0, r.oldSha, r.newSha};
     uint64_t at = kCompactFixedSize + uint64_t{fixed.descriptionRaw}; // in the unpacked image
     for (int i = 0; i < kCompactStreams; ++i) {
         CCompactStream& s = r.compactDelta.streams[i];

@@ -33,7 +33,7 @@ import struct, subprocess, sys
 d = open(sys.argv[1], 'rb').read()[8:]
 raw, packed = struct.unpack('<II', d[12:20])
 lengths = [packed] + [struct.unpack('<QQ', d[20 + 16 * i:36 + 16 * i])[1] for i in range(3)]
-at, parts = 68, []
+at, parts = 100, []
 for n in lengths:
     frame = d[at:at + n]
     at += n

@@ -6,6 +6,7 @@
 // room, something other than a file where a file goes) stops the apply in the
 // verification.
 #include "support/ApplyRun.h"
+#include "support/CompactImage.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallDisk.h"
 
@@ -207,6 +208,35 @@ TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
                                                    "before the files are replaced:\n" +
                                                    run.target + "\n\n"});
     EXPECT_EQ(SnapshotTree(run.target), before);
+    run.prompt.Clear();
+    run.prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
+    EXPECT_EQ(SnapshotTree(run.target), after);
+
+    // A compact patch replaced one by one checks the digest of its new tree by a rebuild
+    // that writes nothing first: a target with two bytes swapped (same length and byte
+    // sum) is refused before any file is replaced.
+    std::vector<compact::Record> compactChanged;
+    for (int i = 0; i < 50; ++i) {
+        const std::string name = "f" + std::to_string(i);
+        compactChanged.push_back(compact::Changed(name, "old " + name, "new " + name));
+    }
+    root.Write("update.dvp", compact::PatchFile(compact::Image(compactChanged)));
+    run.patchFile = root / "update.dvp";
+    for (int i = 0; i < 50; ++i)
+        root.Write("target/f" + std::to_string(i), "old f" + std::to_string(i));
+    root.Write("target/f49", "odl f49");
+    const auto wrong = SnapshotTree(run.target);
+    run.prompt.Clear();
+    run.prompt.Script(PromptAnswer::Yes);
+    EXPECT_EQ(run.Apply(), 0);
+    EXPECT_EQ(run.errors, std::vector<std::string>{"The files of the following folder do not come out as the patch "
+                                                   "file says: a file differs from the one the patch was built "
+                                                   "from, or the patch file is damaged:\n" +
+                                                   run.target + "\n\n"});
+    EXPECT_EQ(SnapshotTree(run.target), wrong);
+
+    root.Write("target/f49", "old f49");
     run.prompt.Clear();
     run.prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);

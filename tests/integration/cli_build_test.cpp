@@ -137,6 +137,7 @@ TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
     info = Cli("info compact.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_TRUE(Has(info.out, "  big.bin  new=1")) << info.out;
+    EXPECT_TRUE(Has(info.out, "Strong checks:     SHA-256 of the whole new tree")) << info.out;
 
     // A missing part: no terminal to ask on, so the prompt is cancelled.
     ASSERT_TRUE(fsys::DeleteFile(dir / "split.dv001"));

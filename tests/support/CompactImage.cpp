@@ -53,8 +53,10 @@ std::string Record::Bytes(std::string streams[3]) const
     image::Put64(out, 0);
     image::Put64(out, 0);
     image::Put64(out, 0);
-    out.append(oldSha.begin(), oldSha.end());
-    out.append(newSha.begin(), newSha.end());
+    if (flags & 4) {
+        out.append(oldSha.begin(), oldSha.end());
+        out.append(newSha.begin(), newSha.end());
+    }
     if (!(flags & 2))
         return out;
     std::string controls;
@@ -86,6 +88,8 @@ Record Changed(const std::string& storedName, const std::string& oldContent, con
     for (size_t i = 0; i < common; ++i)
         r.differences += static_cast<char>(newContent[i] - oldContent[i]);
     r.literals = newContent.substr(common);
+    if (r.oldLength == r.newLength && r.oldSum == r.newSum)
+        r.flags |= 4;
     r.steps.push_back({static_cast<uint32_t>(common), static_cast<uint32_t>(newContent.size() - common), 0});
     return r;
 }
@@ -110,8 +114,12 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
         PutText(description, name);
     image::Put16(description, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
     std::string streams[3];
-    for (const Record& r : records)
+    CSha256 tree;
+    for (const Record& r : records) {
         description += r.Bytes(streams);
+        if (r.flags & 2)
+            tree.Update(r.newSha.data(), r.newSha.size());
+    }
 
     const std::string packedDescription = Pack(description);
     std::string out("DVCP\r\n\x1a\n", 8);
@@ -125,6 +133,8 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
         image::Put64(out, streams[i].size());
         image::Put64(out, packed[i].size());
     }
+    const CSha256::Digest treeDigest = tree.Final();
+    out.append(treeDigest.begin(), treeDigest.end());
     return out + packedDescription + packed[0] + packed[1] + packed[2];
 }
 

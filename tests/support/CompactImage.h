@@ -17,8 +17,9 @@ struct Step {
 
 struct Record {
     std::string storedName; // with '\' between components
-    unsigned flags = 2;     // 1 new file, 2 delta present
+    unsigned flags = 2;     // 1 new file, 2 delta present, 4 digests present
     uint32_t oldLength = 0, newLength = 0, oldSum = 0, newSum = 0;
+    // Stored with flag 4 only; the new one also goes into the digest of the new tree.
     std::array<uint8_t, 32> oldSha{}, newSha{};
     std::vector<Step> steps;
     std::string differences, literals;
@@ -36,10 +37,11 @@ struct Record {
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent);
 Record NewFile(const std::string& storedName, const std::string& content);
 
-// The image: the fixed start, the packed description (header texts, remove list, file
-// count, records) and the three packed streams of all records.
+// The image: the fixed start (with the digest of the records' new contents), the packed
+// description (header texts, remove list, file count, records) and the three packed
+// streams of all records.
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
-                  int fileCount = -1, uint16_t version = 1);
+                  int fileCount = -1, uint16_t version = 2);
 // The patch file: the part prefix, then the image.
 std::string PatchFile(const std::string& image);
 
