@@ -36,6 +36,17 @@ CBinFile::~CBinFile()
     Close();
 }
 
+void CBinFile::Adopt(std::FILE* file, const std::string& path, Mode mode, uint64_t length)
+{
+    file_ = file;
+    buffer_ = std::make_unique<char[]>(kStreamBuffer);
+    setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
+    path_ = path;
+    readOnly_ = mode == Mode::Read;
+    openLength_ = length;
+    position_ = 0;
+}
+
 bool CBinFile::Close()
 {
     if (!file_)

@@ -50,6 +50,9 @@ public:
 
 private:
     void Advance(size_t bytes);
+    // Takes the stream just opened on the file at path (of length bytes) and gives it
+    // its buffer.
+    void Adopt(std::FILE* file, const std::string& path, Mode mode, uint64_t length);
 
     std::FILE* file_ = nullptr;
     std::string path_;

@@ -27,17 +27,12 @@ bool CBinFile::Open(const std::string& path, Mode mode)
         ::close(fd);
         return false;
     }
-    file_ = fdopen(fd, fmode);
-    if (!file_) {
+    std::FILE* file = fdopen(fd, fmode);
+    if (!file) {
         ::close(fd);
         return false;
     }
-    buffer_ = std::make_unique<char[]>(kStreamBuffer);
-    setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
-    path_ = path;
-    readOnly_ = mode == Mode::Read;
-    openLength_ = static_cast<uint64_t>(st.st_size);
-    position_ = 0;
+    Adopt(file, path, mode, static_cast<uint64_t>(st.st_size));
     return true;
 }
 

@@ -36,17 +36,12 @@ bool CBinFile::Open(const std::string& path, Mode mode)
         CloseHandle(h);
         return false;
     }
-    file_ = _fdopen(fd, fmode);
-    if (!file_) {
+    std::FILE* file = _fdopen(fd, fmode);
+    if (!file) {
         _close(fd);
         return false;
     }
-    buffer_ = std::make_unique<char[]>(kStreamBuffer);
-    setvbuf(file_, buffer_.get(), _IOFBF, kStreamBuffer);
-    path_ = path;
-    readOnly_ = mode == Mode::Read;
-    openLength_ = static_cast<uint64_t>(length.QuadPart);
-    position_ = 0;
+    Adopt(file, path, mode, static_cast<uint64_t>(length.QuadPart));
     return true;
 }
 
