@@ -1,9 +1,10 @@
 #include "app/IniFile.h"
 
+#include "platform/FileSystem.h"
+
 #include <algorithm>
 #include <cctype>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -109,14 +110,12 @@ void CIniFile::LoadText(const std::string& text)
 
 bool CIniFile::Load(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::vector<unsigned char> bytes;
+    if (!fsys::ReadWholeFile(path, bytes)) {
         sections_.clear();
         return false;
     }
-    std::ostringstream buf;
-    buf << in.rdbuf();
-    LoadText(buf.str());
+    LoadText(std::string(bytes.begin(), bytes.end()));
     return true;
 }
 
@@ -131,13 +130,8 @@ std::string CIniFile::Text() const
 
 bool CIniFile::Save(const std::string& path) const
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out)
-        return false;
-    std::string text = Text();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    return !out.fail();
+    const std::string text = Text();
+    return fsys::WriteWholeFile(path, text.data(), text.size());
 }
 
 const CIniFile::Line* CIniFile::Find(const std::string& section, const std::string& key) const

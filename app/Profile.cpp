@@ -3,8 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 namespace {
 
@@ -59,9 +58,16 @@ std::string CProfile::DefaultPath(const std::string& programName)
 void CProfile::Load()
 {
     values_.clear();
-    std::ifstream in(path_, std::ios::binary);
-    std::string line, section;
-    while (std::getline(in, line)) {
+    std::vector<unsigned char> bytes;
+    fsys::ReadWholeFile(path_, bytes);
+    const std::string text(bytes.begin(), bytes.end());
+    std::string section;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
         if (line.empty())
             continue;
         if (line.front() == '[' && line.back() == ']') {
@@ -79,13 +85,12 @@ bool CProfile::Flush() const
 {
     if (!fsys::CreateFolders(fsys::FolderOf(path_)))
         return false;
-    std::ostringstream out;
+    std::string text;
     for (const auto& [section, keys] : values_) {
-        out << '[' << section << "]\n";
+        text += '[' + section + "]\n";
         for (const auto& [key, value] : keys)
-            out << Escape(key) << '=' << Escape(value) << '\n';
+            text += Escape(key) + '=' + Escape(value) + '\n';
     }
-    std::string text = out.str();
     std::string tmp = path_ + ".new";
     if (!fsys::WriteWholeFile(tmp, text.data(), text.size()))
         return false;

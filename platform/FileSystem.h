@@ -57,6 +57,11 @@ std::string Join(const std::string& folder, const std::string& name);
 // The folder path without trailing '/' (the root stays "/").
 std::string WithoutTrailingSlash(const std::string& path);
 
+#ifdef _WIN32
+// The full path of a path given relative to the current folder ("C:/a/b" style).
+std::string AbsolutePath(const std::string& path);
+#endif
+
 // The folder of the running executable, without a trailing '/'.
 std::string ProgramFolder();
 // The running executable's full path.

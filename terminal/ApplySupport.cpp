@@ -8,6 +8,9 @@
 
 std::string AbsoluteFolder(const std::string& folder)
 {
+#ifdef _WIN32
+    return fsys::AbsolutePath(folder);
+#endif
     if (!folder.empty() && folder[0] == '/')
         return fsys::WithoutTrailingSlash(folder);
     std::string current;

@@ -4,12 +4,16 @@
 
 #include <cctype>
 #include <cerrno>
-#include <poll.h>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <unistd.h>
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <poll.h>
+#endif
 
 namespace {
 
@@ -46,6 +50,30 @@ const char* ButtonsHint(PromptButtons b)
     return "";
 }
 
+#ifdef _WIN32
+// One line of standard input without its line ending; false at its end, on an error, or
+// once the program is asked to end. Ctrl-C or a closed console ends a waiting read of
+// the console, so nothing is left blocked.
+bool ReadLine(std::string& line)
+{
+    line.clear();
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    for (;;) {
+        if (TerminationRequested())
+            return false;
+        char c;
+        DWORD got = 0;
+        if (!ReadFile(input, &c, 1, &got, nullptr) || got == 0)
+            return !TerminationRequested() && !line.empty();
+        if (c == '\n') {
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
+            return true;
+        }
+        line += c;
+    }
+}
+#else
 // One line of standard input without its line feed; false at its end, on an error, or
 // once a signal has asked the program to end. The descriptor is read directly and waited
 // on in short turns, so a signal that lands just before the wait is seen within a tenth
@@ -73,6 +101,7 @@ bool ReadLine(std::string& line)
         line += c;
     }
 }
+#endif
 
 } // namespace
 

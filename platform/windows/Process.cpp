@@ -1,0 +1,8 @@
+#include "platform/Process.h"
+
+namespace fsys {
+
+// Windows sets no limit on the number of handles a process holds open.
+void RaiseOpenFileLimit() {}
+
+} // namespace fsys

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The Windows apply program under Wine: a patch built for Windows from an old and a new
+# tree (names with letters beyond ASCII, paths longer than the old 260-character limit
+# of Windows once below the target folder) applied on the console to a copy of the old
+# tree makes it equal to the new one, with
+# exit status 0; applied again to the updated tree it changes nothing and ends as the
+# Linux program does.
+#   tests/windows/round_trip.sh BUILD_DIR
+set -euo pipefail
+source "$(dirname "$0")/windows_apply.sh" "$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+old=$work/old new=$work/new
+long=$(printf 'folder-with-a-long-name-%02d/' 1 2 3 4 5 6 7)
+deep=$work/$(printf 'the-target-lies-deep-%02d/' 1 2 3 4 5)
+mkdir -p "$old/bin" "$old/Größe/Ærø" "$old/$long" "$new/bin" "$new/Größe/Ærø" "$new/$long" "$new/Νέα"
+head -c 300000 /dev/urandom >"$old/bin/tool.dll"
+{ cat "$old/bin/tool.dll"; echo appended; } >"$new/bin/tool.dll"
+echo "das alte Maß" >"$old/Größe/Ærø/grüße.txt"
+echo "das neue Maß" >"$new/Größe/Ærø/grüße.txt"
+echo "deep and old" >"$old/${long}tief-ß.txt"
+echo "deep and new" >"$new/${long}tief-ß.txt"
+echo "unchanged" | tee "$old/same.txt" >"$new/same.txt"
+echo "νέο αρχείο" >"$new/Νέα/αρχείο.txt"
+
+make_windows_program "$old" "$new" "$work/Update.exe"
+mkdir -p "$deep"
+cp -a "$old" "$deep/target"
+[ $(( $(winepath -w "$deep/target/$long" | wc -c) )) -gt 260 ] || fail "the long path is too short"
+run_windows_program "$work/Update.exe" "$deep/target"
+[ "$status" = 0 ] || fail "the apply ended with $status"
+diff -r "$deep/target" "$new" || fail "the updated tree differs from the new one"
+
+# Again on the updated tree: as the Linux program, it applies nothing new.
+"$cli" build "$old" "$new" "$work/Linux.exe" --self-extract >/dev/null
+cp -a "$new" "$work/linux-target"
+linux_status=0
+"$work/Linux.exe" --console "$work/linux-target" </dev/null >/dev/null 2>&1 || linux_status=$?
+run_windows_program "$work/Update.exe" "$deep/target"
+[ "$status" = "$linux_status" ] || fail "applied again: exit $status where the Linux program gives $linux_status"
+diff -r "$deep/target" "$new" || fail "applying again changed the tree"
+echo "round trip passed"
