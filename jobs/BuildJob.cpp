@@ -11,6 +11,8 @@
 namespace {
 
 constexpr char kProgramExtension[] = "exe";
+constexpr char kClassicOnlyForWindows[] =
+    "The self-extracting program for Windows reads classic patches only: choose the classic format.";
 constexpr char kPatchInsideNewFolder[] = "The patch file cannot be created inside the new files folder,\n"
                                          "since the build would take it for one of the new files.";
 
@@ -68,6 +70,9 @@ CBuildRefusal CBuildJob::Check()
     // folder: inside that folder it would be taken for one of the new files.
     if (fsys::LiesInsideFolder(in.patchFile, in.newFolder))
         return refuse(Reason::PatchInsideNewFolder, Field::PatchFile, kPatchInsideNewFolder);
+    // The program for Windows carries no decoder of the compact format's streams.
+    if (in.selfExtract && core_.settings.forWindows != 0 && core_.settings.compact != 0)
+        return refuse(Reason::ClassicOnlyForWindows, Field::None, kClassicOnlyForWindows);
     if (in.selfExtract) {
         std::string refusal = CPatchDoc::SelfExtractSplitRefusal(core_.programFolder, core_.settings.splitSize,
                                                                  core_.settings.forWindows != 0);

@@ -36,6 +36,7 @@ struct CBuildRefusal {
         NotProgramName,       // a self-extracting program whose name does not end in "exe"
         PatchInsideNewFolder, // the work file would be taken for one of the new files
         SelfExtractSplit,     // the apply program is missing or cannot be split as asked
+        ClassicOnlyForWindows, // a compact self-extracting program for Windows, which reads classic ones only
     };
     enum class Field { None, OldFolder, NewFolder, PatchFile, DefaultFolder };
 

@@ -16,6 +16,7 @@
 #include "engine/apply/WritePlan.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/common/WindowsNames.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Progress.h"
@@ -41,6 +42,9 @@ constexpr const char* kInUseText = "The following file is open for writing in an
                                    "that use them and run the patch again):\n%s\n\n";
 constexpr const char* kNoRoomToStageText =
     "There is not enough room on the disk to prepare every file before the files are replaced:\n%s\n\n";
+constexpr const char* kUnfitForWindowsText = "The following file name cannot be made on Windows:\n%s\n\n";
+constexpr const char* kCaseTwinsText =
+    "The following file names are one name on Windows, which ignores letter case:\n%s\n\n";
 constexpr const char* kCommitText = "Putting the new files in place.";
 
 enum class Step { Go, Cancelled };
@@ -125,6 +129,17 @@ void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWrite
     }
 }
 
+// Refuses the names of the patch that Windows cannot hold, naming each file.
+void VerifyWindowsNames(CDirDiff& dirDiff, const std::vector<std::string>& names)
+{
+    const CWindowsNameReport report = FindWindowsNameProblems(names);
+    for (const auto& [name, problem] : report.unfit)
+        AddError(dirDiff, ErrorKind::Refusal, kUnfitForWindowsText,
+                 Printable(name) + " (" + WindowsNameProblemText(problem) + ")");
+    for (const auto& [first, second] : report.caseTwins)
+        AddError(dirDiff, ErrorKind::Refusal, kCaseTwinsText, Printable(first) + " and " + Printable(second));
+}
+
 // The first pass: 1 when every record passed, 0 when errors were collected (the failure
 // flag is set), -1 when a cancel was confirmed.
 int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context, CWritePlan& plan,
@@ -138,6 +153,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     if (!context.root.Valid() && (!fsys::FolderExists(context.rootPath) || !context.root.Open(context.rootPath)))
         AddError(dirDiff, ErrorKind::Mismatch, kNoFolderText, context.rootPath);
 
+    std::vector<std::string> names;
     for (int i = 0; i < count && !dirDiff.ErrorsFull(); ++i) {
         CFilePatch record(core);
         record.applyContext = &context;
@@ -151,7 +167,11 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
             return -1;
         if (context.root.Valid())
             VerifyRecord(dirDiff, doc, record, plan);
+        if (dirDiff.windowsNames)
+            names.push_back(record.name);
     }
+    if (dirDiff.windowsNames)
+        VerifyWindowsNames(dirDiff, names);
     // The strong checks follow the last record directly: records that run into them, or
     // bytes between, make the patch damaged.
     if (dirDiff.patchChecks.present && !dirDiff.ErrorsFull() &&

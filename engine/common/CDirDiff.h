@@ -4,6 +4,7 @@
 // operations.
 #pragma once
 #include "engine/common/RecordChecks.h"
+#include "platform/FileSystem.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdint>
@@ -113,6 +114,9 @@ public:
     // of room), and by an apply that stopped before it changed anything.
     bool needsFileByFile = false;
     bool changedNothing = false;
+    // Names that Windows cannot hold are refused by the verification, before anything
+    // changes: a tree built elsewhere may carry them.
+    bool windowsNames = fsys::kWindowsFileSystem;
 
     uint32_t seenFiles = 0; // numbers each file a walk meets
 

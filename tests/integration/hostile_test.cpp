@@ -51,6 +51,7 @@ struct CCase {
     std::function<std::string(const std::string& outside)> patch;
     Expect expect;
     std::string entry; // text the errors table must hold (ApplyRefused)
+    bool windowsNames = false; // applied as the program for Windows does
 };
 
 void PrintTo(const CCase& c, std::ostream* os)
@@ -113,6 +114,12 @@ std::vector<CCase> Cases()
     auto damaged = [](const Record& r) { return [r](const std::string&) { return Patch({Good(), r}); }; };
     return {
         {"parent component", evil("..\\outside\\evil"), Expect::ApplyRefused, kNotAllowed},
+        {"a name Windows reserves, on Windows", evil("sub\\aux.txt"), Expect::ApplyRefused,
+         "cannot be made on Windows:\nsub/aux.txt (", true},
+        {"a folder name with a trailing dot, on Windows", evil("dir.\\x.txt"), Expect::ApplyRefused,
+         "dir./x.txt (", true},
+        {"names equal but for letter case, on Windows", evil("A.TXT"), Expect::ApplyRefused,
+         "ignores letter case:\na.txt and A.TXT", true},
         {"parent components inside", evil("sub\\..\\..\\outside\\evil"), Expect::ApplyRefused, kNotAllowed},
         {"parent of the target", evil("..\\x"), Expect::ApplyRefused, kNotAllowed},
         {"absolute with backslashes",
@@ -409,6 +416,7 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
 {
     const CCase& c = GetParam();
     root.Write("p.dvp", c.patch(outside));
+    run.windowsNames = c.windowsNames;
     const auto before = SnapshotTree(root.Path());
 
     int result = Apply();

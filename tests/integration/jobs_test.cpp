@@ -33,6 +33,8 @@ TEST(BuildJob, ChecksComeInOrderAndNameTheInputToCorrect)
         Reason reason;
         Field field;
         std::string text;
+        int forWindows = 0;
+        int compact = 0;
     };
     const std::string patch = dir / "out/update.dvp";
     const Row rows[] = {
@@ -57,6 +59,11 @@ TEST(BuildJob, ChecksComeInOrderAndNameTheInputToCorrect)
          "the new files."},
         {"parts smaller than the apply program", {old, fresh, dir / "update.EXE", "", true}, 2,
          Reason::SelfExtractSplit, Field::None, ""},
+        {"a compact program for Windows, before its program is looked for", {old, fresh, dir / "update.exe", "", true},
+         0, Reason::ClassicOnlyForWindows, Field::None,
+         "The self-extracting program for Windows reads classic patches only: choose the classic format.", 1, 1},
+        {"a compact plain patch with Windows chosen", {old, fresh, patch, "", false}, 0, Reason::None, Field::None, "",
+         1, 1},
         {"everything in order", {old, fresh, dir / "update.EXE", "", true}, 0, Reason::None, Field::None, ""},
         {"any name the file system takes, from the command line", {old + "|", fresh, dir / "a?.exe", "C:\\x", true, false},
          0, Reason::None, Field::None, ""},
@@ -66,6 +73,8 @@ TEST(BuildJob, ChecksComeInOrderAndNameTheInputToCorrect)
         CScriptedPrompt prompt;
         CAppCore core(&prompt, prog, dir.MakeFolder("tmp"));
         core.settings.splitSize = static_cast<uint16_t>(row.splitSize);
+        core.settings.forWindows = row.forWindows;
+        core.settings.compact = row.compact;
         CDirDiff dirDiff(core);
         CBuildJob job(core, dirDiff, row.in);
         const CBuildRefusal refusal = job.Check();

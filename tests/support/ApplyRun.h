@@ -27,6 +27,8 @@ public:
     CTestFolder& root;
     CScriptedPrompt prompt;
     std::string target, patchFile, logFile;
+    // Names Windows cannot hold are refused, as by the program for Windows.
+    bool windowsNames = false;
     std::vector<std::string> errors;
     int failure = 0;
     bool mismatchOnly = false;
