@@ -1,9 +1,9 @@
 #include "stub/StubSession.h"
 
 #include "container/SelfExtractReader.h"
-#include "stub/AdministratorOffer.h"
 #include "platform/FileSystem.h"
 #include "platform/Interrupts.h"
+#include "stub/AdministratorOffer.h"
 #include "terminal/ApplySupport.h"
 
 #include <cstdlib>
