@@ -7,9 +7,9 @@
 #include "container/SelfExtractReader.h"
 #include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -58,7 +58,7 @@ bool CPatchDoc::AssemblePatchFile()
     CBinFile in;
     if (!in.Open(pathName_, CBinFile::Mode::Read)) {
         // The caller's message says it, with this cause below.
-        failureCause_ = pathName_ + "\n" + std::strerror(errno);
+        failureCause_ = pathName_ + "\n" + LastSystemErrorText();
         return false;
     }
 

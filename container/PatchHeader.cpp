@@ -9,8 +9,8 @@
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -94,7 +94,7 @@ bool CPatchDoc::ReadPatchHeader()
         return false;
     CBinFile& image = core_.Image().file;
     if (!image.Open(workFileName_, CBinFile::Mode::Read)) {
-        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
+        failureCause_ = workFileName_ + "\n" + LastSystemErrorText();
         return false;
     }
     imageUse_ = ImageUse::Apply;

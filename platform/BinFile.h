@@ -19,6 +19,9 @@ public:
         CreateNew,         // a file that must not exist yet (no link followed), read and write
     };
 
+    // The size of the stream's buffer.
+    static constexpr size_t kStreamBuffer = 1 << 16;
+
     CBinFile() = default;
     ~CBinFile();
     CBinFile(const CBinFile&) = delete;

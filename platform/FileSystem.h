@@ -10,14 +10,6 @@
 
 namespace fsys {
 
-// True where the files are made by Windows, whose file systems cannot hold some names
-// other systems take (reserved device names, some characters, names equal but for case).
-#ifdef _WIN32
-inline constexpr bool kWindowsFileSystem = true;
-#else
-inline constexpr bool kWindowsFileSystem = false;
-#endif
-
 // One entry of a folder listing, in the order the file system returns them.
 struct DirEntry {
     std::string name;

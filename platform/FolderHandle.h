@@ -40,7 +40,7 @@ public:
     bool TryLock() const;
 
     // The folder at the relative name below this one; a link anywhere in the name is
-    // refused. An invalid handle (errno set) when it cannot be opened.
+    // refused. An invalid handle (LastSystemError() tells why) when it cannot be opened.
     CFolderHandle Folder(const std::string& relative) const;
     // The same, creating the folders of the name that are missing, outermost first. On
     // a failure, failedAt is the relative name of the folder that could not be made.
@@ -49,7 +49,8 @@ public:
                               std::vector<std::string>* made = nullptr) const;
     // Opens the regular file at the relative name for reading: links are followed only
     // while they stay beneath this folder, and a pipe at the name is never waited on.
-    // An invalid file when it cannot be opened (errno set; ENODEV for a file that is not regular).
+    // An invalid file when it cannot be opened (LastSystemError() tells why: NotRegular for
+    // a file that is not regular, LinkOut for a link refused).
     CFileRef OpenForReading(const std::string& relative) const;
 
     // Operations on one entry of this folder (a name without '/'). Links at the name
@@ -59,9 +60,10 @@ public:
     CFileRef CreateUnique(const std::string& prefix, std::string& name) const;
     // Moves from over to, replacing whatever is at to.
     bool Rename(const std::string& from, const std::string& to) const;
-    // Moves from to to only where nothing is at to (EEXIST otherwise): never replaces.
+    // Moves from to to only where nothing is at to (LastSystemError() Exists
+    // otherwise): never replaces.
     bool RenameNoReplace(const std::string& from, const std::string& to) const;
-    // Gives the entry from a second name to, only where nothing is at to (EEXIST
+    // Gives the entry from a second name to, only where nothing is at to (Exists
     // otherwise); a link at from is linked as the link it is.
     bool Link(const std::string& from, const std::string& to) const;
     // Deletes the entry (never a folder).

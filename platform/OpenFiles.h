@@ -12,7 +12,8 @@
 namespace fsys {
 
 // Opens the file at path for reading without waiting (a named pipe at the name is never
-// waited on); an invalid one when it cannot be opened (errno set: ENOENT when nothing is there).
+// waited on); an invalid one when it cannot be opened (LastSystemError()
+// NotFound when nothing is there).
 CFileRef OpenFileForReading(const std::string& path);
 // Closes the file; false when the system reported an error (written data may be lost).
 bool CloseFile(CFileRef file);

@@ -20,6 +20,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Progress.h"
+#include "platform/SystemError.h"
 
 namespace {
 
@@ -132,7 +133,7 @@ void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWrite
 // Refuses the names of the patch that Windows cannot hold, naming each file.
 void VerifyWindowsNames(CDirDiff& dirDiff, const std::vector<std::string>& names)
 {
-    const CWindowsNameReport report = FindWindowsNameProblems(names);
+    const CWindowsNameReport report = dirDiff.windowsNameCheck(names);
     for (const auto& [name, problem] : report.unfit)
         AddError(dirDiff, ErrorKind::Refusal, kUnfitForWindowsText,
                  Printable(name) + " (" + WindowsNameProblemText(problem) + ")");
@@ -167,10 +168,10 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
             return -1;
         if (context.root.Valid())
             VerifyRecord(dirDiff, doc, record, plan);
-        if (dirDiff.windowsNames)
+        if (dirDiff.windowsNameCheck)
             names.push_back(record.name);
     }
-    if (dirDiff.windowsNames)
+    if (dirDiff.windowsNameCheck)
         VerifyWindowsNames(dirDiff, names);
     // The strong checks follow the last record directly: records that run into them, or
     // bytes between, make the patch damaged.
@@ -215,7 +216,7 @@ bool RemoveListed(CDirDiff& dirDiff, const CFolderHandle& root, const std::strin
             NoteBackup(dirDiff.Core(), &dirDiff.backups, target, fsys::Join(fsys::FolderOf(target), backupLeaf));
             return true;
         }
-        if (errno != EEXIST)
+        if (LastSystemError() != SystemError::Exists)
             return false;
     }
     return false;

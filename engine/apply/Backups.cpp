@@ -5,8 +5,8 @@
 #include "engine/apply/StagedNames.h"
 
 #include "platform/OpenFiles.h"
+#include "platform/SystemError.h"
 
-#include <cerrno>
 #include <vector>
 
 namespace {
@@ -69,7 +69,7 @@ bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, CFileRef 
             backupLeaf = BackupName(leaf, ext, number);
             if (folder.Link(leaf, backupLeaf))
                 return true;
-            if (errno != EEXIST)
+            if (LastSystemError() != SystemError::Exists)
                 break; // no second link here: copy instead
         }
     }
@@ -80,7 +80,7 @@ bool BackUpEntry(const CFolderHandle& folder, const std::string& leaf, CFileRef 
         backupLeaf = BackupName(leaf, ext, number);
         if (folder.RenameNoReplace(staged, backupLeaf))
             return true;
-        if (errno != EEXIST)
+        if (LastSystemError() != SystemError::Exists)
             break;
     }
     folder.Remove(staged);

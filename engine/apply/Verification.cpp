@@ -15,9 +15,9 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
 #include "platform/OpenFiles.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -342,8 +342,12 @@ int CFilePatch::VerifyTargetFile(char* entry)
     // The file is opened beneath the target folder: a link that leads out of it is
     // refused by the kernel. One that can be opened is summed through that opening.
     CFileRef fd = root.OpenForReading(name);
-    if (!fd.Valid())
-        return fail(errno == ENODEV ? kNotRegularText : errno == EXDEV || errno == ELOOP ? kLinkOutText : kMissingText);
+    if (!fd.Valid()) {
+        const SystemError why = LastSystemError();
+        return fail(why == SystemError::NotRegular ? kNotRegularText
+                    : why == SystemError::LinkOut  ? kLinkOutText
+                                                   : kMissingText);
+    }
     CEntryStatus st;
     const bool known = fsys::OpenFileStatus(fd, st);
     const uint64_t length = known ? st.size : 0;

@@ -5,9 +5,9 @@
 #include "engine/apply/StagedNames.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -46,7 +46,7 @@ CWritePlan::CFolder& CWritePlan::Look(const std::string& folder)
     // above it that exists: new folders are made there.
     std::string at = folder;
     CFolderHandle handle = root_.Folder(at);
-    while (!handle.Valid() && (errno == ENOENT || errno == ENAMETOOLONG) && !at.empty()) {
+    while (!handle.Valid() && (LastSystemError() == SystemError::NotFound || LastSystemError() == SystemError::NameTooLong) && !at.empty()) {
         at = OuterFolder(at);
         handle = root_.Folder(at);
     }

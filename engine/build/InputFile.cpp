@@ -2,8 +2,7 @@
 #include "engine/build/InputFile.h"
 
 #include "platform/OpenFiles.h"
-
-#include <cerrno>
+#include "platform/SystemError.h"
 
 bool CInputFile::Open(const std::string& path, CFileTimes& times)
 {
@@ -12,7 +11,7 @@ bool CInputFile::Open(const std::string& path, CFileTimes& times)
     // Without waiting: a named pipe at the name is refused, not read from.
     fd_ = fsys::OpenFileForReading(path);
     if (!fd_.Valid()) {
-        missing_ = errno == ENOENT;
+        missing_ = LastSystemError() == SystemError::NotFound;
         return false;
     }
     CFileStatus status;

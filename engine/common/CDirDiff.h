@@ -4,7 +4,7 @@
 // operations.
 #pragma once
 #include "engine/common/RecordChecks.h"
-#include "platform/FileSystem.h"
+#include "engine/common/WindowsNames.h"
 #include "platform/UserPrompt.h"
 
 #include <cstdint>
@@ -114,9 +114,15 @@ public:
     // of room), and by an apply that stopped before it changed anything.
     bool needsFileByFile = false;
     bool changedNothing = false;
-    // Names that Windows cannot hold are refused by the verification, before anything
-    // changes: a tree built elsewhere may carry them.
-    bool windowsNames = fsys::kWindowsFileSystem;
+    // Where the files are made by Windows, the verification refuses the names of the
+    // patch that Windows cannot hold (found by this check), before anything changes: a
+    // tree built elsewhere may carry them. Elsewhere no check is linked in.
+    using WindowsNameCheck = CWindowsNameReport (*)(const std::vector<std::string>& relativeNames);
+#ifdef _WIN32
+    WindowsNameCheck windowsNameCheck = &FindWindowsNameProblems;
+#else
+    WindowsNameCheck windowsNameCheck = nullptr;
+#endif
 
     uint32_t seenFiles = 0; // numbers each file a walk meets
 

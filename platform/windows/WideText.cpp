@@ -15,6 +15,21 @@ std::wstring Convert(UINT codePage, DWORD flags, const std::string& text)
     return wide;
 }
 
+// The code page of the system's locale for programs without Unicode. The program runs
+// with UTF-8 as its own code page (its manifest says so), so CP_ACP would be UTF-8 again.
+UINT SystemCodePage()
+{
+    static const UINT codePage = [] {
+        DWORD value = 0;
+        if (GetLocaleInfoEx(LOCALE_NAME_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE | LOCALE_RETURN_NUMBER,
+                            reinterpret_cast<LPWSTR>(&value), sizeof value / sizeof(wchar_t)) == 0 ||
+            value == 0 || value == CP_UTF8)
+            return UINT{1252};
+        return static_cast<UINT>(value);
+    }();
+    return codePage;
+}
+
 } // namespace
 
 std::wstring Widen(const std::string& text)
@@ -22,7 +37,7 @@ std::wstring Widen(const std::string& text)
     if (text.empty())
         return std::wstring();
     std::wstring wide = Convert(CP_UTF8, MB_ERR_INVALID_CHARS, text);
-    return wide.empty() ? Convert(CP_ACP, 0, text) : wide;
+    return wide.empty() ? Convert(SystemCodePage(), 0, text) : wide;
 }
 
 std::string Narrow(const std::wstring& text)

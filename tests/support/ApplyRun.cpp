@@ -28,7 +28,8 @@ int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progres
     if (!doc.ReadPatchHeader())
         return 99;
     dirDiff.TargetFolder() = target;
-    dirDiff.windowsNames = windowsNames;
+    if (windowsNames)
+        dirDiff.windowsNameCheck = &FindWindowsNameProblems;
     int result = dirDiff.ApplyPatch(doc, backup, ext, progress);
     errors = dirDiff.ErrorEntries();
     failure = dirDiff.failure;
