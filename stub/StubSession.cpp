@@ -3,6 +3,7 @@
 #include "container/SelfExtractReader.h"
 #include "platform/FileSystem.h"
 #include "platform/Interrupts.h"
+#include "stub/AdministratorOffer.h"
 #include "terminal/ApplySupport.h"
 
 #include <cstdlib>
@@ -180,6 +181,7 @@ std::string CStubPatch::NoPayloadMessage() const
 namespace {
 
 constexpr const char* kValidationTitle = "Delvorin Error!";
+constexpr const char* kQuestionTitle = "Delvorin Question";
 constexpr const char* kAgain = "Running this program again";
 
 // Empty when the choice can be applied, else the message that says why not.
@@ -192,6 +194,27 @@ std::string CheckChoice(const CStubChoice& choice)
     if (choice.backup)
         return CheckBackupExtension(choice.backupExt);
     return "";
+}
+
+enum class AdministratorOffer { NotNeeded, Restarted, NotTaken };
+
+// Offers to start the program again as an administrator when the user may not change
+// files in the chosen folder. Restarted: the restarted program ran, and status is its
+// exit status. NotTaken: the user said No or the restart failed; the choice is made again.
+AdministratorOffer OfferAdministrator(IStubUi& ui, const CStubChoice& choice, int& status)
+{
+    IAdministratorRestart* administrator = ui.AdministratorRestart();
+    if (!administrator || !administrator->NeedsAdministrator(choice.folder))
+        return AdministratorOffer::NotNeeded;
+    if (ui.Ask(PromptOwner::MainWindow, AdministratorQuestion(choice.folder), kQuestionTitle, PromptButtons::YesNo,
+               PromptIcon::Question) != PromptAnswer::Yes)
+        return AdministratorOffer::NotTaken;
+    std::string why;
+    if (administrator->RestartAsAdministrator(choice, status, why))
+        return AdministratorOffer::Restarted;
+    if (!why.empty())
+        ui.Ask(PromptOwner::MainWindow, why, kValidationTitle, PromptButtons::OK, PromptIcon::Stop);
+    return AdministratorOffer::NotTaken;
 }
 
 } // namespace
@@ -225,6 +248,13 @@ int RunStubSession(IStubUi& ui, const CStubOptions& options, const std::string& 
             ui.Ask(PromptOwner::MainWindow, problem, kValidationTitle, PromptButtons::OK, PromptIcon::Stop);
             continue;
         }
+        // The restarted program does the apply; this one only passes its status on.
+        int restarted = kStubExitFailure;
+        const AdministratorOffer offer = OfferAdministrator(ui, choice, restarted);
+        if (offer == AdministratorOffer::Restarted)
+            return restarted;
+        if (offer == AdministratorOffer::NotTaken)
+            continue;
         int backup = choice.backup ? 1 : 0;
         const CApplyOutcome outcome = patch.Apply(choice.folder, backup, choice.backupExt, &ui.BeginProgress());
         ui.EndProgress();

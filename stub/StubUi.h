@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+class IAdministratorRestart;
+
 // The folder to update and the backup choice.
 struct CStubChoice {
     std::string folder;
@@ -44,4 +46,7 @@ public:
     virtual void ShowResult(const CStubResult& result) = 0;
     // After a folder that did not match: true when the user may choose another one.
     virtual bool MayRetry() const = 0;
+    // Where a folder may be closed to this user but open to an administrator (the Windows
+    // window): the probe and the restart. Null where the offer is not made.
+    virtual IAdministratorRestart* AdministratorRestart() { return nullptr; }
 };

@@ -5,6 +5,7 @@
 // with whom to contact, or the failure. It has the face of the Linux program's window.
 #pragma once
 #include "stub/StubUi.h"
+#include "stub/windows/Win32AdministratorRestart.h"
 #include "stub/windows/Win32ApplyProgress.h"
 
 #include <windows.h>
@@ -25,6 +26,7 @@ public:
     void EndProgress() override;
     void ShowResult(const CStubResult& result) override;
     bool MayRetry() const override { return true; }
+    IAdministratorRestart* AdministratorRestart() override { return &administrator_; }
 
     // The apply window while it is open (for tests that look at it).
     HWND Form() const { return form_; }
@@ -42,4 +44,5 @@ private:
     HICON icon_ = nullptr, smallIcon_ = nullptr;
     int answer_ = 0; // IDOK or IDCANCEL once the user has decided, 0 while the form waits
     CWin32ApplyProgress progress_;
+    CWin32AdministratorRestart administrator_{&form_};
 };

@@ -4,6 +4,12 @@
 // the report file, and the screen rectangles of the apply window's buttons beside it, so
 // that a test can click them.
 //   DvApplyWindowTest.exe --report FILE [--folder DIR] [--result applied|backups|errors|failed]
+// With --probe DIR it shows nothing and only reports whether the folder is closed to this
+// user ("denied 1") and whether it runs as an administrator ("administrator 1"): what the
+// offer to start again as an administrator rests on. With --restart DIR it starts itself
+// again as an administrator for DIR with a backup, as the offer does, and reports how the
+// restart ended; the restarted program writes the arguments it got to "restarted.txt" in
+// its working folder and ends with status 42.
 #include "stub/windows/Resources.h"
 #include "stub/windows/Win32StubUi.h"
 
@@ -76,6 +82,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     CStubChoice choice;
     choice.folder = "C:\\Frobnicator";
     std::string resultKind = "applied";
+    std::wstring probe, restart;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::wstring option = argv[i];
         if (option == L"--report")
@@ -84,8 +91,32 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
             choice.folder = Narrow(argv[i + 1]);
         else if (option == L"--result")
             resultKind = Narrow(argv[i + 1]);
+        else if (option == L"--probe")
+            probe = argv[i + 1];
+        else if (option == L"--restart")
+            restart = argv[i + 1];
+    }
+    if (argc > 1 && (std::wstring(argv[1]) == L"--" || std::wstring(argv[1]).rfind(L"--backup=", 0) == 0)) {
+        for (int i = 1; i < argc; ++i)
+            Report(L"restarted.txt", Narrow(argv[i]));
+        LocalFree(argv);
+        return 42;
     }
     LocalFree(argv);
+    if (!restart.empty()) {
+        CWin32AdministratorRestart administrator(nullptr);
+        int status = -1;
+        std::string why;
+        const bool ran = administrator.RestartAsAdministrator(CStubChoice{Narrow(restart), true, "old bak"}, status, why);
+        Report(g_report, "restart ran " + std::string(ran ? "1" : "0") + " status " + std::to_string(status) + why);
+        return 0;
+    }
+    if (!probe.empty()) {
+        Report(g_report, std::string("denied ") + (CWin32AdministratorRestart::AccessDenied(Narrow(probe)) ? "1" : "0"));
+        Report(g_report,
+               std::string("administrator ") + (CWin32AdministratorRestart::RunsAsAdministrator() ? "1" : "0"));
+        return 0;
+    }
 
     CWin32StubUi ui;
     CStubIntro intro;

@@ -5,6 +5,7 @@
 // start; and its session driven here through a scripted face. Skipped when the build
 // has no DvApply.exe.
 #include "platform/FileSystem.h"
+#include "stub/AdministratorOffer.h"
 #include "stub/StubSession.h"
 #include "support/CliRun.h"
 #include "support/RecordingProgress.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/wait.h>
@@ -128,6 +130,7 @@ std::string OldCopy(CTestFolder& dir, const std::string& name)
 class CScriptedStubUi : public IStubUi {
 public:
     std::vector<CStubChoice> choices; // given in turn; after the last the user gives up
+    std::vector<PromptAnswer> answers; // to the questions, in turn; then the safe answer
     bool mayRetry = true;
     CStubIntro intro;
     std::vector<std::string> proposals; // the folder each question proposed
@@ -139,7 +142,9 @@ public:
                      PromptIcon) override
     {
         messages.push_back(text);
-        return SafeAnswer(buttons);
+        if (buttons == PromptButtons::OK || answered_ == answers.size())
+            return SafeAnswer(buttons);
+        return answers[answered_++];
     }
     bool AskFolder(const CStubIntro& shown, CStubChoice& choice) override
     {
@@ -154,9 +159,36 @@ public:
     void EndProgress() override {}
     void ShowResult(const CStubResult& result) override { results.push_back(result); }
     bool MayRetry() const override { return mayRetry; }
+    IAdministratorRestart* AdministratorRestart() override { return administrator; }
+    IAdministratorRestart* administrator = nullptr;
 
 private:
     size_t next_ = 0;
+    size_t answered_ = 0;
+};
+
+// Folders closed to this user, and restarts that end in turn with a status, fail, or are
+// declined at the system's question.
+class CScriptedAdministrator : public IAdministratorRestart {
+public:
+    std::set<std::string> closed;
+    struct Restart {
+        bool ran;
+        int status;
+        std::string why;
+    };
+    std::vector<Restart> restarts;
+    std::vector<CStubChoice> asked; // the choice of each restart
+
+    bool NeedsAdministrator(const std::string& folder) override { return closed.count(folder) != 0; }
+    bool RestartAsAdministrator(const CStubChoice& choice, int& status, std::string& why) override
+    {
+        const Restart r = restarts.at(asked.size());
+        asked.push_back(choice);
+        status = r.status;
+        why = r.why;
+        return r.ran;
+    }
 };
 
 // Keeps /proc mounted in a test's root folder while it lives.
@@ -576,4 +608,69 @@ TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoe
     EXPECT_EQ(RunStubSession(givesUp, CStubOptions{}, dir / "dist/update.exe"), 1);
     EXPECT_TRUE(givesUp.results.empty());
     EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), wrongBefore), "");
+}
+
+// A folder closed to this user: the session asks whether to start again as an
+// administrator. No, or a restart that did not run, brings back the choice with nothing
+// changed; a restart that ran ends this program with its status, and this program applies
+// nothing itself.
+TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
+{
+    REQUIRE_STUB();
+    CTestFolder dir;
+    MakeTrees(dir);
+    dir.MakeFolder("dist");
+    BuildProgram(dir);
+    const std::string closed = OldCopy(dir, "closed");
+    const std::string open = OldCopy(dir, "open");
+    const auto before = SnapshotTree(closed);
+
+    CScriptedAdministrator administrator;
+    administrator.closed = {closed};
+    administrator.restarts = {{false, 0, ""}, {false, 0, "It could not be started."}, {true, 3, ""}};
+    CScriptedStubUi ui;
+    ui.administrator = &administrator;
+    const CStubChoice withBackup{closed, true, "orig"};
+    ui.choices = {CStubChoice{closed}, CStubChoice{closed}, CStubChoice{closed}, withBackup};
+    ui.answers = {PromptAnswer::No, PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
+    EXPECT_EQ(RunStubSession(ui, CStubOptions{}, dir / "dist/update.exe"), 3);
+    const std::string question = AdministratorQuestion(closed);
+    EXPECT_NE(question.find(closed), std::string::npos);
+    EXPECT_EQ(ui.messages, (std::vector<std::string>{question, question, question, "It could not be started.", question}));
+    ASSERT_EQ(administrator.asked.size(), 3u);
+    EXPECT_EQ(administrator.asked[2].folder, closed);
+    EXPECT_TRUE(administrator.asked[2].backup);
+    EXPECT_EQ(administrator.asked[2].backupExt, "orig");
+    EXPECT_TRUE(ui.results.empty());
+    EXPECT_TRUE(ui.progress.calls.empty());
+    EXPECT_EQ(TreeDifferences(SnapshotTree(closed), before), "");
+
+    // After No another folder is chosen, and that one is updated here.
+    CScriptedStubUi other;
+    other.administrator = &administrator;
+    other.choices = {CStubChoice{closed}, CStubChoice{open}};
+    other.answers = {PromptAnswer::No};
+    EXPECT_EQ(RunStubSession(other, CStubOptions{}, dir / "dist/update.exe"), 0);
+    EXPECT_EQ(administrator.asked.size(), 3u);
+    EXPECT_EQ(TreeDifferences(SnapshotTree(open), SnapshotTree(dir / "new")), "");
+    EXPECT_EQ(TreeDifferences(SnapshotTree(closed), before), "");
+}
+
+// The restarted program's command line gives back the folder and the backup exactly, as
+// the C runtime of Windows splits it.
+TEST(SelfExtracting, RestartCommandLineKeepsTheChoiceWhole)
+{
+    const struct {
+        CStubChoice choice;
+        const char* line;
+    } rows[] = {
+        {{"C:\\Frob"}, "-- C:\\Frob"},
+        {{"C:\\Program Files\\Frob\\"}, "-- \"C:\\Program Files\\Frob\\\\\""},
+        {{"-odd", true, "old bak"}, "\"--backup=old bak\" -- -odd"},
+        {{"a\\\"b c"}, "-- \"a\\\\\\\"b c\""},
+        {{"D:\\x", true, "bak"}, "--backup=bak -- D:\\x"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(RestartCommandLine(row.choice), row.line) << row.choice.folder;
+    EXPECT_EQ(QuoteWindowsArgument(""), "\"\"");
 }

@@ -4,7 +4,10 @@
 # the folder typed, Apply clicked, the success box with the backups closed with Enter; the
 # keyboard alone (mnemonic, Enter, Escape) to the errors list; the folder picker; Escape
 # giving up. What the window reported back is checked. With a second argument the windows
-# are photographed into that folder.
+# are photographed into that folder. Then what the offer to start again as an
+# administrator rests on: a folder closed to the user (an immutable one: as root nothing
+# else is refused) is told from an open one, and the restart runs the program again with
+# the folder and backup on its command line and passes its exit status back.
 #   tests/windows/window_test.sh BUILD_DIR [SCREENSHOT_FOLDER]
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -23,7 +26,7 @@ done
 size=$(stat -c %s "$exe")
 [ "$size" -le 600000 ] || { echo "FAIL: $size bytes"; exit 1; }
 work=$(mktemp -d)
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'wineserver -k 2>/dev/null || true; chattr -i "$work/closed" 2>/dev/null; rm -rf "$work"' EXIT
 
 cat > "$work/drive.sh" <<'DRIVE'
 set -euo pipefail
@@ -102,3 +105,23 @@ grep -qx cancelled "$work/report" || fail "Escape did not give up"
 echo "window test passed"
 DRIVE
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$exe" "$work" "$shots"
+wineserver -w
+
+mkdir -p "$work/open" "$work/closed" "$work/Program Files/Frob"
+probe() { wine "$exe" --report "$(winepath -w "$work/probe")" --probe "$(winepath -w "$1")"; wineserver -w; }
+if chattr +i "$work/closed" 2>/dev/null; then
+  probe "$work/open"
+  probe "$work/closed"
+  [ "$(grep ^denied "$work/probe" | tr '\n' ' ')" = "denied 0 denied 1 " ] ||
+    { echo "FAIL: the closed folder is not told from the open one: $(cat "$work/probe")"; exit 1; }
+  [ -z "$(ls -A "$work/open")" ] || { echo "FAIL: the probe left $(ls -A "$work/open")"; exit 1; }
+  chattr -i "$work/closed"
+else
+  echo "chattr +i is not allowed here: the probe of a closed folder is left out"
+fi
+(cd "$work" && wine "$exe" --report "$(winepath -w "$work/probe")" --restart "$(winepath -w "$work/Program Files/Frob")\\")
+wineserver -w
+grep -qx "restart ran 1 status 42" "$work/probe" || { echo "FAIL: the restart: $(cat "$work/probe")"; exit 1; }
+[ "$(cat "$work/restarted.txt")" = "$(printf -- '--backup=old bak\n--\n%s\\' "$(winepath -w "$work/Program Files/Frob")")" ] ||
+  { echo "FAIL: the restarted program got: $(cat "$work/restarted.txt")"; exit 1; }
+echo "administrator offer test passed"
