@@ -210,6 +210,9 @@ size_t CZstdFrameDecoder::ReadFrameHeader()
     if (window > (uint64_t{1} << windowLogMax_))
         return Fail(ZstdError::WindowTooLarge);
     window_ = window;
+    // No block holds more than the window, packed or unpacked (a window of at least
+    // 1 KiB: frames of one small segment have a smaller one).
+    blockMax_ = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(window, 1024), kZstdBlockMax));
     PrepareHistory();
     checksum_ = (d >> 2) & 1;
     fieldSize_ = 0;
@@ -229,7 +232,7 @@ size_t CZstdFrameDecoder::ReadBlockHeader()
     lastBlock_ = h & 1;
     blockType_ = (h >> 1) & 3;
     blockSize_ = h >> 3;
-    if (blockType_ == 3 || blockSize_ > kZstdBlockMax)
+    if (blockType_ == 3 || blockSize_ > blockMax_)
         return Fail(ZstdError::Corrupt);
     if (block_.empty())
         block_.resize(kZstdBlockMax + kZstdSlack);
@@ -284,8 +287,8 @@ size_t CZstdFrameDecoder::DecodeBlock(const uint8_t* body)
         const size_t used = literals_.Read(body, blockSize_);
         if (used == 0)
             return Fail(ZstdError::Corrupt);
-        n = sequences_.Run(body + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, end_,
-                           window_);
+        n = sequences_.Run(body + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, blockMax_,
+                           end_, window_);
         if (ZstdIsError(n))
             return Fail(ZstdError::Corrupt);
         break;

@@ -63,6 +63,7 @@ private:
 
     // The frame in progress.
     uint64_t window_ = 0;
+    size_t blockMax_ = kZstdBlockMax;
     uint64_t contentSize_ = 0;
     bool knownSize_ = false;
     bool checksum_ = false;

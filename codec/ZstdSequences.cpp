@@ -119,10 +119,10 @@ size_t CZstdSequences::ReadTable(Kind kind, unsigned mode, const uint8_t* src, s
 }
 
 size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* literals, size_t literalsSize,
-                           uint8_t* dst, size_t history, uint64_t window)
+                           uint8_t* dst, size_t capacity, size_t history, uint64_t window)
 {
     const size_t corrupt = ZstdFail(ZstdError::Corrupt);
-    if (size == 0 || literalsSize > kZstdBlockMax)
+    if (size == 0 || literalsSize > capacity)
         return corrupt;
     size_t count, p;
     if (src[0] < 128) {
@@ -169,7 +169,7 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
     unsigned ml = static_cast<unsigned>(bits.Read(mlTable.log));
 
     uint8_t* op = dst;
-    uint8_t* const limit = dst + kZstdBlockMax;
+    uint8_t* const limit = dst + capacity;
     const uint8_t* lit = literals;
     const uint8_t* const litEnd = literals + literalsSize;
     for (size_t i = 0; i < count; ++i) {

@@ -15,12 +15,12 @@ public:
     // A new frame: the first offsets again, and no tables to repeat.
     void Reset();
     // Reads the section (the rest of a block, size bytes, padded as CBackwardBits wants)
-    // and runs its sequences over the literals, writing at dst, where the history bytes
-    // before dst are earlier output of the frame and at most kZstdBlockMax (plus
-    // kZstdSlack) bytes may be written. Matches reach at most window bytes back.
-    // Returns the bytes produced, or an error (ZstdIsError).
+    // and runs its sequences over the literals, writing at dst at most capacity bytes
+    // (capacity <= kZstdBlockMax; up to kZstdSlack more may be touched), where the
+    // history bytes before dst are earlier output of the frame. Matches reach at most
+    // window bytes back. Returns the bytes produced, or an error (ZstdIsError).
     size_t Run(const uint8_t* src, size_t size, const uint8_t* literals, size_t literalsSize, uint8_t* dst,
-               size_t history, uint64_t window);
+               size_t capacity, size_t history, uint64_t window);
 
 private:
     enum Kind { kLiteralLength, kOffset, kMatchLength };

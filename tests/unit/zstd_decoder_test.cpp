@@ -213,6 +213,8 @@ TEST(ZstdDecoderTest, RefusesFramesItCannotHonour)
         // One segment of 2^40 bytes: the window is the whole content.
         {"single_segment_beyond_limit", {0xE0, 0, 0, 0, 0, 0, 1, 0, 0}},
         {"window_beyond_limit", {0x00, 0x90}},
+        // A 1 KiB window: no block may hold more.
+        {"block_beyond_the_window", {0x00, 0x00}},
         {"dictionary", {0x01, 0x00, 0x07}},
         {"reserved_bit", {0x08, 0x00}},
     };
