@@ -225,7 +225,7 @@ INT_PTR CALLBACK CWin32StubUi::FormProc(HWND window, UINT message, WPARAM w, LPA
 void CWin32StubUi::Browse()
 {
     IFileOpenDialog* picker = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&picker))))
+    if (FAILED(CoCreateInstance(__uuidof(FileOpenDialog), nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&picker))))
         return;
     FILEOPENDIALOGOPTIONS options = 0;
     picker->GetOptions(&options);

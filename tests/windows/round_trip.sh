@@ -2,9 +2,9 @@
 # The Windows apply program under Wine: a patch built for Windows from an old and a new
 # tree (names with letters beyond ASCII, paths longer than the old 260-character limit
 # of Windows once below the target folder) applied on the console to a copy of the old
-# tree makes it equal to the new one, with
-# exit status 0; applied again to the updated tree it changes nothing and ends as the
-# Linux program does.
+# tree makes it equal to the new one, with exit status 0, in both patch formats; applied
+# again to the updated tree it changes nothing and ends as the Linux program does. The
+# program itself imports system DLLs only and stays small.
 #   tests/windows/round_trip.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/windows_apply.sh" "$1"
@@ -24,13 +24,17 @@ echo "deep and new" >"$new/${long}tief-ß.txt"
 echo "unchanged" | tee "$old/same.txt" >"$new/same.txt"
 echo "νέο αρχείο" >"$new/Νέα/αρχείο.txt"
 
-make_windows_program "$old" "$new" "$work/Update.exe"
+check_windows_program "$build/bin/windows/DvApply.exe"
 mkdir -p "$deep"
-cp -a "$old" "$deep/target"
-[ $(( $(winepath -w "$deep/target/$long" | wc -c) )) -gt 260 ] || fail "the long path is too short"
-run_windows_program "$work/Update.exe" "$deep/target"
-[ "$status" = 0 ] || fail "the apply ended with $status"
-diff -r "$deep/target" "$new" || fail "the updated tree differs from the new one"
+for format in compact classic; do
+  make_windows_program "$old" "$new" "$work/Update.exe" --format "$format"
+  rm -rf "$deep/target"
+  cp -a "$old" "$deep/target"
+  [ $(( $(winepath -w "$deep/target/$long" | wc -c) )) -gt 260 ] || fail "the long path is too short"
+  run_windows_program "$work/Update.exe" "$deep/target"
+  [ "$status" = 0 ] || fail "the $format apply ended with $status"
+  diff -r "$deep/target" "$new" || fail "the updated tree differs from the new one ($format)"
+done
 
 # Again on the updated tree: as the Linux program, it applies nothing new.
 "$cli" build "$old" "$new" "$work/Linux.exe" --self-extract >/dev/null

@@ -18,13 +18,7 @@ exe=$build/bin/windows/DvApplyWindowTest.exe
 command -v wine >/dev/null || { echo "wine is not installed"; exit 77; }
 source "$(dirname "$0")/wine_env.sh"
 
-# Linked statically: it imports system DLLs only, and stays small.
-allowed=" KERNEL32.dll USER32.dll GDI32.dll COMCTL32.dll COMDLG32.dll SHELL32.dll ole32.dll ADVAPI32.dll msvcrt.dll "
-for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
-  case "$allowed" in *" $dll "*) ;; *) echo "FAIL: imports $dll"; exit 1 ;; esac
-done
-size=$(stat -c %s "$exe")
-[ "$size" -le 600000 ] || { echo "FAIL: $size bytes"; exit 1; }
+check_windows_program "$exe"
 work=$(mktemp -d)
 trap 'wineserver -k 2>/dev/null || true; chattr -i "$work/closed" 2>/dev/null; rm -rf "$work"' EXIT
 
