@@ -1,10 +1,12 @@
 // Ctrl-C, Ctrl-Break, a closed console window, log-off and shutdown turned into the
-// cancel request of the terminal programs. The system calls the handler on a thread of
-// its own: Ctrl-C and Ctrl-Break ask for a cancel as SIGINT does elsewhere (a second one
-// before the engine took the first ends the process at once); closing the console, log-off
-// and shutdown end the process within seconds whatever it does, so they ask for the
-// cancel, give the engine a moment to take it, and then remove the work files and the
-// private temporary folder themselves and end with 128 + the matching signal.
+// cancel request of the terminal programs. The system calls the console handler on a
+// thread of its own: Ctrl-C and Ctrl-Break ask for a cancel as SIGINT does elsewhere (a
+// second one before the engine took the first ends the process at once); closing the
+// console, log-off and shutdown end the process within seconds whatever it does, so they
+// ask for the cancel, give the engine a moment to take it, and then remove the work files
+// and the private temporary folder themselves and end with 128 + the matching signal.
+// A program with windows hears of log-off and shutdown as window messages instead (see
+// WatchSessionEnd).
 #include "platform/Interrupts.h"
 
 #include "platform/FileSystem.h"
@@ -67,9 +69,42 @@ BOOL WINAPI OnConsoleEvent(DWORD event)
     EndNow(signal);
 }
 
+// A program with windows hears of log-off and shutdown through its windows, not its
+// console: a hidden top-level window of the thread that shows them takes the message.
+// The session then ends as soon as the message is answered, and the engine, which runs
+// on this same thread, cannot be waited for: the work files and the private temporary
+// folder are removed and the process ends with 128 + SIGTERM. Every file of the target
+// is then either old or new, as after any interruption, and applying again finishes.
+LRESULT CALLBACK OnSessionMessage(HWND window, UINT message, WPARAM w, LPARAM l)
+{
+    if (message == WM_QUERYENDSESSION)
+        return TRUE;
+    if (message == WM_ENDSESSION && w) {
+        g_lastSignal = kTerminate;
+        g_terminate = true;
+        EndNow(kTerminate);
+    }
+    return DefWindowProcW(window, message, w, l);
+}
+
+void WatchSessionEnd()
+{
+    static bool made = false;
+    if (made)
+        return;
+    made = true;
+    WNDCLASSW type{};
+    type.lpfnWndProc = OnSessionMessage;
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.lpszClassName = L"DelvorinSessionEnd";
+    if (RegisterClassW(&type))
+        CreateWindowExW(0, type.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, type.hInstance, nullptr);
+}
+
 void InstallHandlers()
 {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+    WatchSessionEnd();
 }
 
 } // namespace

@@ -4,7 +4,8 @@
 # of Windows once below the target folder) applied on the console to a copy of the old
 # tree makes it equal to the new one, with exit status 0, in both patch formats; applied
 # again to the updated tree it changes nothing and ends as the Linux program does. The
-# program itself imports system DLLs only and stays small.
+# program itself imports system DLLs only and stays small, and the end of the session
+# while its window is open is no success.
 #   tests/windows/round_trip.sh BUILD_DIR
 set -euo pipefail
 source "$(dirname "$0")/windows_apply.sh" "$1"
@@ -44,4 +45,24 @@ linux_status=0
 run_windows_program "$work/Update.exe" "$deep/target"
 [ "$status" = "$linux_status" ] || fail "applied again: exit $status where the Linux program gives $linux_status"
 diff -r "$deep/target" "$new" || fail "applying again changed the tree"
+# Log-off or shutdown while the program shows its window: it ends as after SIGTERM (143),
+# not as a success, and the tree is left as it was.
+rm -rf "$deep/target"
+cp -a "$old" "$deep/target"
+cat >"$work/end_session.sh" <<'SESSION'
+wine "$1" "$(winepath -w "$2")" >/dev/null 2>&1 & program=$!
+for _ in $(seq 1 150); do
+  xdotool search --onlyvisible --name "^Delvorin Apply\$" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+wineboot --end-session
+status=0
+wait $program || status=$?
+wineserver -w
+exit $status
+SESSION
+status=0
+xvfb-run -a bash "$work/end_session.sh" "$work/Update.exe" "$deep/target" || status=$?
+[ "$status" = 143 ] || fail "the session's end gave exit $status"
+diff -r "$deep/target" "$old" || fail "the session's end changed the tree"
 echo "round trip passed"
