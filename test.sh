@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, then the
 # AddressSanitizer/UndefinedBehaviorSanitizer build, the tests of the code that runs in
-# several threads under ThreadSanitizer, then the fuzzers of both patch readers.
+# several threads under ThreadSanitizer, then the fuzzers of both patch readers and of
+# the Windows programs' zstd decoder.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -28,4 +29,5 @@ if [ -x tests/fuzz/run.sh ]; then
   echo "== Fuzzing"
   tests/fuzz/run.sh 45
   tests/fuzz/run.sh 45 compact
+  tests/fuzz/run.sh 30 zstd
 fi
