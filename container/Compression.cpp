@@ -6,8 +6,8 @@
 #include "container/ContainerUtil.h"
 #include "container/WholeImageGzip.h"
 #include "platform/FileSystem.h"
+#include "platform/SystemError.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -65,7 +65,7 @@ bool CPatchDoc::CompressWorkFile()
         size_t n = std::fread(buffer.data(), 1, buffer.size(), in);
         if (std::ferror(in)) {
             readFailed = true;
-            readError = std::strerror(errno);
+            readError = LastSystemErrorText();
             break;
         }
         if (n == 0)

@@ -8,8 +8,8 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
 #include "platform/LocalTime.h"
+#include "platform/SystemError.h"
 
-#include <cerrno>
 #include <cstring>
 #include <ctime>
 
@@ -100,7 +100,7 @@ bool CPatchDoc::WritePatchHeader()
 
     CBinFile& image = core_.Image().file;
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image)) {
-        failureCause_ = pathName_ + "\n" + std::strerror(errno);
+        failureCause_ = pathName_ + "\n" + LastSystemErrorText();
         return false;
     }
     workFileName_ = buildWorkFile_.Path();
@@ -113,7 +113,7 @@ bool CPatchDoc::WritePatchHeader()
     PutLE32(tail + 2, static_cast<uint32_t>(countPosition_ + sizeof tail));
     ok = ok && image.Write(tail, sizeof tail) && image.Flush();
     if (!ok) {
-        failureCause_ = workFileName_ + "\n" + std::strerror(errno);
+        failureCause_ = workFileName_ + "\n" + LastSystemErrorText();
         AbandonPatchFile();
         return false;
     }
