@@ -255,16 +255,17 @@ void CheckTimes(const CFolderHandle& top)
     const std::string path = g_work + "/times/t.txt";
     struct {
         const char* how;
+        bool throughOpenFile;
         CFileTimes times;
     } const rows[] = {
-        {"through the open file", {UnixToFileTime(1000000000, 0), UnixToFileTime(1100000000, 123456700),
+        {"through the open file", true, {UnixToFileTime(1000000000, 0), UnixToFileTime(1100000000, 123456700),
                                    UnixToFileTime(1200000000, 987654300)}},
-        {"by path", {UnixToFileTime(1300000000, 0), UnixToFileTime(1400000000, 500),
+        {"by path", false, {UnixToFileTime(1300000000, 0), UnixToFileTime(1400000000, 500),
                      UnixToFileTime(1500000000, 100)}},
     };
     for (const auto& row : rows) {
         bool set = false;
-        if (row.how[0] == 't') {
+        if (row.throughOpenFile) {
             CFileRef file = folder.OpenEntry("t.txt");
             set = SetOpenFileTimes(file, row.times);
             fsys::CloseFile(file);
