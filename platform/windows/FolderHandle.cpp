@@ -53,6 +53,17 @@ void CloseFolder(int fd)
     }
 }
 
+// Opens the entry to be deleted when the handle closes, a read-only one too.
+HANDLE OpenForDeletion(HANDLE folder, const std::string& name, ULONG options)
+{
+    HANDLE h = INVALID_HANDLE_VALUE;
+    winfs::IgnoringReadOnly(folder, name, [&] {
+        h = OpenBeneath(folder, name, DELETE, FILE_OPEN, options | FILE_DELETE_ON_CLOSE, winfs::AtLink::Open);
+        return h != INVALID_HANDLE_VALUE;
+    });
+    return h;
+}
+
 std::string RandomLetters(int count)
 {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -211,15 +222,13 @@ bool CFolderHandle::Link(const std::string& from, const std::string& to) const
 bool CFolderHandle::Remove(const std::string& name) const
 {
     // Deleted when the handle closes; a folder is never taken.
-    HANDLE h = OpenBeneath(H(fd_), name, DELETE, FILE_OPEN, FILE_NON_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE,
-                           winfs::AtLink::Open);
+    HANDLE h = OpenForDeletion(H(fd_), name, FILE_NON_DIRECTORY_FILE);
     return h != INVALID_HANDLE_VALUE && CloseHandle(h);
 }
 
 bool CFolderHandle::RemoveFolder(const std::string& name) const
 {
-    HANDLE h = OpenBeneath(H(fd_), name, DELETE, FILE_OPEN, FILE_DIRECTORY_FILE | FILE_DELETE_ON_CLOSE,
-                           winfs::AtLink::Open);
+    HANDLE h = OpenForDeletion(H(fd_), name, FILE_DIRECTORY_FILE);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     // A folder that is not empty stays: the deletion is refused when the handle closes.

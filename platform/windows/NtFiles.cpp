@@ -47,6 +47,8 @@ const CNative& Native()
 constexpr ULONG kFileRenameInformationEx = 65;
 constexpr ULONG kRenameReplaceIfExists = 0x1;
 constexpr ULONG kRenamePosixSemantics = 0x2;
+// Replaces a read-only file as any other (Windows 10 1809 on).
+constexpr ULONG kRenameIgnoreReadOnly = 0x40;
 
 struct CRenameInformationEx {
     ULONG flags;
@@ -279,12 +281,17 @@ bool RenameBeneath(HANDLE folder, const std::string& from, const std::string& to
     HANDLE file = OpenOne(folder, from, DELETE | FILE_READ_ATTRIBUTES, FILE_OPEN, 0);
     if (file == INVALID_HANDLE_VALUE)
         return false;
-    bool ok = SetNameInformation(file, folder, to,
-                                 kFileRenameInformationEx,
-                                 (replace ? kRenameReplaceIfExists : 0) | kRenamePosixSemantics);
-    // Systems before Windows 10 1709 (and Wine) know only the classic rename.
-    if (!ok && errno == ENOSYS)
-        ok = SetNameInformation(file, folder, to, FileRenameInformation, replace ? 1 : 0);
+    const auto rename = [&] {
+        bool ok = SetNameInformation(file, folder, to, kFileRenameInformationEx,
+                                     replace ? kRenameReplaceIfExists | kRenameIgnoreReadOnly | kRenamePosixSemantics
+                                             : kRenamePosixSemantics);
+        // Systems before Windows 10 1709 (and Wine) know only the classic rename, which
+        // refuses to replace a read-only file.
+        if (!ok && errno == ENOSYS)
+            ok = SetNameInformation(file, folder, to, FileRenameInformation, replace ? 1 : 0);
+        return ok;
+    };
+    const bool ok = replace ? IgnoringReadOnly(folder, to, rename) : rename();
     const int saved = errno;
     CloseHandle(file);
     errno = saved;
@@ -301,6 +308,57 @@ bool LinkBeneath(HANDLE folder, const std::string& from, const std::string& to)
     CloseHandle(file);
     errno = saved;
     return ok;
+}
+
+namespace {
+
+// The attributes of the entry name of the folder (never followed through a link), read
+// and, where set is not null, changed to *set; false when it cannot be opened.
+bool EntryAttributes(HANDLE folder, const std::string& name, DWORD& attributes, const DWORD* set)
+{
+    HANDLE entry = OpenBeneath(folder, name, FILE_WRITE_ATTRIBUTES, FILE_OPEN, 0, AtLink::Open);
+    if (entry == INVALID_HANDLE_VALUE)
+        return false;
+    FILE_BASIC_INFO basic{};
+    bool ok = GetFileInformationByHandleEx(entry, FileBasicInfo, &basic, sizeof basic) != 0;
+    attributes = basic.FileAttributes;
+    if (ok && set) {
+        // Times of 0 are left as they are.
+        FILE_BASIC_INFO changed{};
+        changed.FileAttributes = *set ? *set : FILE_ATTRIBUTE_NORMAL;
+        ok = SetFileInformationByHandle(entry, FileBasicInfo, &changed, sizeof changed) != 0;
+    }
+    CloseHandle(entry);
+    return ok;
+}
+
+} // namespace
+
+bool IgnoringReadOnly(HANDLE folder, const std::string& name, const std::function<bool()>& attempt)
+{
+    if (attempt())
+        return true;
+    if (errno != EACCES)
+        return false;
+    DWORD attributes = 0;
+    if (!EntryAttributes(folder, name, attributes, nullptr) || !(attributes & FILE_ATTRIBUTE_READONLY)) {
+        errno = EACCES;
+        return false;
+    }
+    // The entry is closed again before the second attempt: the classic rename does not
+    // replace a file that is open.
+    const DWORD cleared = attributes & ~FILE_ATTRIBUTE_READONLY;
+    DWORD ignored = 0;
+    if (!EntryAttributes(folder, name, ignored, &cleared)) {
+        errno = EACCES;
+        return false;
+    }
+    if (attempt())
+        return true;
+    const int saved = errno;
+    EntryAttributes(folder, name, ignored, &attributes);
+    errno = saved;
+    return false;
 }
 
 HANDLE Reopen(HANDLE h, DWORD access)

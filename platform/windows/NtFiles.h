@@ -7,6 +7,7 @@
 #include "platform/EntryStatus.h"
 #include "platform/FileHandle.h"
 
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -66,6 +67,13 @@ HANDLE OpenBeneath(HANDLE root, const std::string& relative, ACCESS_MASK access,
 bool RenameBeneath(HANDLE folder, const std::string& from, const std::string& to, bool replace);
 // Gives the entry a second name in the same folder; never replaces.
 bool LinkBeneath(HANDLE folder, const std::string& from, const std::string& to);
+
+// Runs attempt (which sets errno when it fails); when it is refused (EACCES) because the
+// entry name of the folder is read-only, runs it again with that attribute cleared: an
+// apply deletes and replaces entries whatever their read-only attribute says, as the
+// other systems ignore a file's own permissions for these. The attribute comes back when
+// the second attempt fails too.
+bool IgnoringReadOnly(HANDLE folder, const std::string& name, const std::function<bool()>& attempt);
 
 // A second handle of an open file with other access rights.
 HANDLE Reopen(HANDLE h, DWORD access);
