@@ -125,8 +125,12 @@ bool CFolderHandle::TryLock() const
     // folder's volume and file number, which the system drops when the process ends.
     const std::wstring name = L"Global\\Delvorin.Apply." + std::to_wstring(st.device) + L"." + std::to_wstring(st.fileId);
     HANDLE mutex = CreateMutexW(nullptr, FALSE, name.c_str());
+    // Access denied means the mutex exists under another account's protection (an apply
+    // started by another user or as an administrator still runs: the mutex lives only as
+    // long as a process holds it), so this folder is taken. Any other failure leaves no
+    // lock to be had, and nobody is kept out.
     if (!mutex)
-        return true; // no lock to be had: nobody is kept out
+        return GetLastError() != ERROR_ACCESS_DENIED;
     if (GetLastError() == ERROR_ALREADY_EXISTS) {
         CloseHandle(mutex);
         std::lock_guard<std::mutex> hold(g_locksMutex);
