@@ -370,8 +370,8 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
     const int kFiles = 30;
     for (int i = 0; i < kFiles; ++i) {
         const std::string name = "/f" + std::to_string(i) + ".bin";
-        folder.WriteBytes("old" + name, RandomBytes(1 << 20, 100 + i));
-        folder.WriteBytes("new" + name, RandomBytes(1 << 20, 200 + i));
+        folder.WriteBytes("old" + name, RandomBytes(4 << 20, 100 + i));
+        folder.WriteBytes("new" + name, RandomBytes(4 << 20, 200 + i));
     }
     const std::string patch = folder / "update.dvp";
     const char* bin = std::getenv("DELVORIN_BIN");
@@ -381,7 +381,9 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     // Room for the old files and one more, not for all the new ones beside them.
     const std::string target = folder / "target";
-    CSmallDisk disk(target, "size=64m,nr_inodes=" + std::to_string(kFiles + 8));
+    // The files are large enough that the replacing takes several of the progress
+    // window's rounds of events, in which the test's timer presses Cancel.
+    CSmallDisk disk(target, "size=256m,nr_inodes=" + std::to_string(kFiles + 8));
     if (!disk.Mounted())
         GTEST_SKIP() << "mounting a small file system needs root (or the right to mount)";
     ASSERT_TRUE(CopyTree(folder / "old", target));
