@@ -100,3 +100,6 @@ private:
 // Splits a relative name into its folder part ("" for a name in the top folder) and its
 // last component.
 void SplitRelativeName(const std::string& relative, std::string& folder, std::string& leaf);
+// The components of a relative name, cut at any of the separators; empty ones (a doubled
+// or trailing separator) left out.
+std::vector<std::string> RelativeNameComponents(const std::string& relative, const char* separators);

@@ -21,26 +21,11 @@ std::atomic<bool> g_walkOnly{false};
 // Cleared when the kernel turns out not to know openat2.
 std::atomic<bool> g_haveOpenat2{true};
 
-std::vector<std::string> Components(const std::string& relative)
-{
-    std::vector<std::string> parts;
-    size_t at = 0;
-    while (at <= relative.size()) {
-        size_t slash = relative.find('/', at);
-        if (slash == std::string::npos)
-            slash = relative.size();
-        if (slash > at)
-            parts.push_back(relative.substr(at, slash - at));
-        at = slash + 1;
-    }
-    return parts;
-}
-
 // One component at a time from root, following no link: folders on the way opened with
 // O_NOFOLLOW, the last component opened with flags and O_NOFOLLOW.
 int WalkOpen(int root, const std::string& relative, int flags)
 {
-    std::vector<std::string> parts = Components(relative);
+    std::vector<std::string> parts = RelativeNameComponents(relative, "/");
     if (parts.empty()) {
         errno = ENOENT;
         return -1;
@@ -82,13 +67,6 @@ int OpenBeneath(int root, const std::string& relative, int flags, uint64_t resol
 }
 
 } // namespace
-
-void SplitRelativeName(const std::string& relative, std::string& folder, std::string& leaf)
-{
-    const size_t slash = relative.rfind('/');
-    folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
-    leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
-}
 
 CFolderHandle::~CFolderHandle()
 {
@@ -139,7 +117,7 @@ CFolderHandle CFolderHandle::MakeFolders(const std::string& relative, std::strin
 {
     CFolderHandle current(fcntl(fd_, F_DUPFD_CLOEXEC, 0));
     std::string done;
-    for (const std::string& part : Components(relative)) {
+    for (const std::string& part : RelativeNameComponents(relative, "/")) {
         done = done.empty() ? part : done + "/" + part;
         int next = openat(current.fd_, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         if (next < 0 && errno == ENOENT && mkdirat(current.fd_, part.c_str(), 0777) == 0) {

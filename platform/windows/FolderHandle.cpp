@@ -77,13 +77,6 @@ std::string RandomLetters(int count)
 
 } // namespace
 
-void SplitRelativeName(const std::string& relative, std::string& folder, std::string& leaf)
-{
-    const size_t slash = relative.rfind('/');
-    folder = slash == std::string::npos ? std::string() : relative.substr(0, slash);
-    leaf = slash == std::string::npos ? relative : relative.substr(slash + 1);
-}
-
 CFolderHandle::~CFolderHandle()
 {
     CloseFolder(fd_);

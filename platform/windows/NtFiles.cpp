@@ -1,5 +1,6 @@
 #include "platform/windows/NtFiles.h"
 
+#include "platform/FolderHandle.h"
 #include "platform/windows/WideText.h"
 
 #include <cerrno>
@@ -97,21 +98,6 @@ std::wstring WideName(const std::string& name)
         if (c == L'/')
             c = L'\\';
     return wide;
-}
-
-std::vector<std::string> Components(const std::string& relative)
-{
-    std::vector<std::string> parts;
-    size_t at = 0;
-    while (at <= relative.size()) {
-        size_t slash = relative.find_first_of("/\\", at);
-        if (slash == std::string::npos)
-            slash = relative.size();
-        if (slash > at)
-            parts.push_back(relative.substr(at, slash - at));
-        at = slash + 1;
-    }
-    return parts;
 }
 
 // Opens one name of the folder root with the native call.
@@ -249,7 +235,7 @@ bool StatusOf(HANDLE h, CEntryStatus& st)
 HANDLE OpenBeneath(HANDLE root, const std::string& relative, ACCESS_MASK access, ULONG disposition, ULONG options,
                    AtLink atLink)
 {
-    const std::vector<std::string> parts = Components(relative);
+    const std::vector<std::string> parts = RelativeNameComponents(relative, "/\\");
     if (parts.empty()) {
         errno = ENOENT;
         return INVALID_HANDLE_VALUE;
