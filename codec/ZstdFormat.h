@@ -27,6 +27,7 @@ enum class ZstdError : unsigned {
     Checksum = 22,
     Dictionary = 32,
     Parameter = 42,
+    StageWrong = 60,
     Memory = 64,
 };
 

@@ -38,12 +38,33 @@ bool CZstdFrameDecoder::SetWindowLogMax(unsigned log)
     return true;
 }
 
+bool CZstdFrameDecoder::RefPrefix(const void* prefix, size_t size)
+{
+    if (stage_ != Stage::Magic || fieldSize_ > 0)
+        return false;
+    const bool none = prefix == nullptr || size == 0;
+    nextPrefix_ = none ? nullptr : static_cast<const uint8_t*>(prefix);
+    nextPrefixSize_ = none ? 0 : size;
+    return true;
+}
+
 void CZstdFrameDecoder::Reset()
 {
     stage_ = Stage::Magic;
     error_ = 0;
     fieldSize_ = 0;
     end_ = flushed_ = 0;
+    prefix_ = nullptr;
+    prefixSize_ = 0;
+}
+
+// A frame begins: the prefix given for it is its own, and the next frame has none.
+void CZstdFrameDecoder::TakePrefix()
+{
+    prefix_ = nextPrefix_;
+    prefixSize_ = nextPrefixSize_;
+    nextPrefix_ = nullptr;
+    nextPrefixSize_ = 0;
 }
 
 size_t CZstdFrameDecoder::Fail(ZstdError e)
@@ -96,6 +117,7 @@ size_t CZstdFrameDecoder::Step(ZstdOutput& out, ZstdInput& in)
                 return 4 - fieldSize_;
             const uint32_t magic = Load32(field_);
             fieldSize_ = 0;
+            TakePrefix();
             if (magic == kFrameMagic)
                 stage_ = Stage::Header;
             else if ((magic & ~0xFu) == kSkippableMagic)
@@ -287,8 +309,14 @@ size_t CZstdFrameDecoder::DecodeBlock(const uint8_t* body)
         const size_t used = literals_.Read(body, blockSize_);
         if (used == 0)
             return Fail(ZstdError::Corrupt);
+        // The prefix lies right before the buffer's start while that is the frame's.
+        ZstdHistory history{end_, window_};
+        if (produced_ == end_) {
+            history.prefixEnd = prefix_ + prefixSize_;
+            history.prefixSize = prefixSize_;
+        }
         n = sequences_.Run(body + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, blockMax_,
-                           end_, window_);
+                           history);
         if (ZstdIsError(n))
             return Fail(ZstdError::Corrupt);
         break;

@@ -5,7 +5,9 @@
 // frame, after which it only gives that error until Reset. Frames that need a window of
 // more than 2^windowLogMax bytes or a dictionary are refused; memory stays within two
 // windows (or the frame's content size, when smaller) and a few blocks. Skippable
-// frames are passed over.
+// frames are passed over. A frame may continue a prefix, raw content its matches copy
+// from as if the frame's output followed it (a delta against an old file): the caller
+// keeps the prefix, which is only referred to, never copied.
 #pragma once
 #include "codec/XxHash64.h"
 #include "codec/ZstdFormat.h"
@@ -35,7 +37,11 @@ class CZstdFrameDecoder {
 public:
     // 0 restores the default; false (and no change) outside 10..31.
     bool SetWindowLogMax(unsigned log);
-    // Forgets any frame in progress and any error.
+    // The next frame, skippable or not, continues these bytes, which must stay as they
+    // are until that frame is decoded; none (nullptr or 0 bytes) forgets a prefix given
+    // before. False (and no change) while a frame is in progress.
+    bool RefPrefix(const void* prefix, size_t size);
+    // Forgets any frame in progress and any error; a prefix given for the next frame stays.
     void Reset();
     size_t Decode(ZstdOutput& out, ZstdInput& in);
 
@@ -52,6 +58,7 @@ private:
     void PrepareHistory();
     void MakeRoom();
     size_t Fail(ZstdError e);
+    void TakePrefix();
 
     unsigned windowLogMax_ = kZstdDefaultWindowLogMax;
     Stage stage_ = Stage::Magic;
@@ -72,6 +79,11 @@ private:
     unsigned blockType_ = 0;
     size_t blockSize_ = 0;
     bool lastBlock_ = false;
+    // The prefix of the frame in progress, and the one given for the next frame.
+    const uint8_t* prefix_ = nullptr;
+    size_t prefixSize_ = 0;
+    const uint8_t* nextPrefix_ = nullptr;
+    size_t nextPrefixSize_ = 0;
     CXxHash64 hash_;
     CZstdLiterals literals_;
     CZstdSequences sequences_;

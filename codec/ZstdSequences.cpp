@@ -3,6 +3,7 @@
 #include "codec/BackwardBits.h"
 #include "codec/ZstdFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace codec {
@@ -119,7 +120,7 @@ size_t CZstdSequences::ReadTable(Kind kind, unsigned mode, const uint8_t* src, s
 }
 
 size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* literals, size_t literalsSize,
-                           uint8_t* dst, size_t capacity, size_t history, uint64_t window)
+                           uint8_t* dst, size_t capacity, const ZstdHistory& history)
 {
     const size_t corrupt = ZstdFail(ZstdError::Corrupt);
     if (size == 0 || literalsSize > capacity)
@@ -172,6 +173,7 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
     uint8_t* const limit = dst + capacity;
     const uint8_t* lit = literals;
     const uint8_t* const litEnd = literals + literalsSize;
+    uint64_t farthest = 0;
     for (size_t i = 0; i < count; ++i) {
         const unsigned ofCode = ofTable.entries[of].symbol;
         const unsigned mlCode = mlTable.entries[ml].symbol;
@@ -211,10 +213,20 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
         CopyLiterals(op, lit, literalLength);
         op += literalLength;
         lit += literalLength;
-        const uint64_t reach = static_cast<uint64_t>(op - dst) + history;
-        if (offset == 0 || offset > reach || offset > window)
+        const uint64_t reach = static_cast<uint64_t>(op - dst) + history.size;
+        if (offset == 0 || offset > reach + history.prefixSize)
             return corrupt;
-        CopyMatch(op, offset, matchLength);
+        farthest = std::max(farthest, offset);
+        if (offset > reach) {
+            // From the prefix, and on from the start of the output when it runs out.
+            const size_t back = static_cast<size_t>(offset - reach);
+            const size_t fromPrefix = std::min(back, matchLength);
+            std::memcpy(op, history.prefixEnd - back, fromPrefix);
+            if (fromPrefix < matchLength)
+                CopyMatch(op + fromPrefix, offset, matchLength - fromPrefix);
+        } else {
+            CopyMatch(op, offset, matchLength);
+        }
         op += matchLength;
     }
     if (!bits.Finished())
@@ -223,7 +235,10 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
     if (rest > static_cast<size_t>(limit - op))
         return corrupt;
     std::memcpy(op, lit, rest);
-    return static_cast<size_t>(op - dst) + rest;
+    const size_t produced = static_cast<size_t>(op - dst) + rest;
+    if (farthest > history.window && history.size + produced > history.window)
+        return corrupt;
+    return produced;
 }
 
 } // namespace codec

@@ -10,17 +10,28 @@
 
 namespace codec {
 
+// What a block's matches may copy from: the frame's earlier output, of which size bytes
+// lie right before the block's output, and, while those bytes are all the frame's output
+// so far, the prefix the frame continues (prefixSize bytes ending at prefixEnd). Matches
+// reach at most window bytes back; in a block that ends within the frame's first window
+// they reach into the whole prefix, which the encoder keeps in view until then.
+struct ZstdHistory {
+    size_t size;
+    uint64_t window;
+    const uint8_t* prefixEnd = nullptr;
+    size_t prefixSize = 0;
+};
+
 class CZstdSequences {
 public:
     // A new frame: the first offsets again, and no tables to repeat.
     void Reset();
     // Reads the section (the rest of a block, size bytes, padded as CBackwardBits wants)
     // and runs its sequences over the literals, writing at dst at most capacity bytes
-    // (capacity <= kZstdBlockMax; up to kZstdSlack more may be touched), where the
-    // history bytes before dst are earlier output of the frame. Matches reach at most
-    // window bytes back. Returns the bytes produced, or an error (ZstdIsError).
+    // (capacity <= kZstdBlockMax; up to kZstdSlack more may be touched), its matches
+    // copying from history. Returns the bytes produced, or an error (ZstdIsError).
     size_t Run(const uint8_t* src, size_t size, const uint8_t* literals, size_t literalsSize, uint8_t* dst,
-               size_t capacity, size_t history, uint64_t window);
+               size_t capacity, const ZstdHistory& history);
 
 private:
     enum Kind { kLiteralLength, kOffset, kMatchLength };

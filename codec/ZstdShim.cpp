@@ -26,6 +26,13 @@ size_t ZSTD_DCtx_setParameter(ZSTD_DCtx* dctx, ZSTD_dParameter param, int value)
     return 0;
 }
 
+size_t ZSTD_DCtx_refPrefix(ZSTD_DCtx* dctx, const void* prefix, size_t prefixSize)
+{
+    if (!dctx)
+        return codec::ZstdFail(codec::ZstdError::Generic);
+    return dctx->decoder.RefPrefix(prefix, prefixSize) ? 0 : codec::ZstdFail(codec::ZstdError::StageWrong);
+}
+
 size_t ZSTD_decompressStream(ZSTD_DCtx* dctx, ZSTD_outBuffer* output, ZSTD_inBuffer* input)
 {
     if (!dctx || !output || !input)

@@ -30,6 +30,10 @@ typedef enum { ZSTD_d_windowLogMax = 100 } ZSTD_dParameter;
 ZSTD_DCtx* ZSTD_createDCtx(void);
 size_t ZSTD_freeDCtx(ZSTD_DCtx* dctx);
 size_t ZSTD_DCtx_setParameter(ZSTD_DCtx* dctx, ZSTD_dParameter param, int value);
+/* The next frame continues the prefix: its matches may copy from these bytes, which
+ * stay the caller's and must stay valid until that frame is decoded. An error while a
+ * frame is in progress. */
+size_t ZSTD_DCtx_refPrefix(ZSTD_DCtx* dctx, const void* prefix, size_t prefixSize);
 /* 0 once a frame is complete and handed out, a positive hint while it goes on, or an
  * error (ZSTD_isError). */
 size_t ZSTD_decompressStream(ZSTD_DCtx* dctx, ZSTD_outBuffer* output, ZSTD_inBuffer* input);
