@@ -54,15 +54,15 @@ void CZstdFrameDecoder::Reset()
     error_ = 0;
     fieldSize_ = 0;
     end_ = flushed_ = 0;
-    prefix_ = nullptr;
-    prefixSize_ = 0;
+    earlierEnd_ = nullptr;
+    earlierSize_ = 0;
 }
 
 // A frame begins: the prefix given for it is its own, and the next frame has none.
 void CZstdFrameDecoder::TakePrefix()
 {
-    prefix_ = nextPrefix_;
-    prefixSize_ = nextPrefixSize_;
+    earlierEnd_ = nextPrefix_ + nextPrefixSize_;
+    earlierSize_ = nextPrefixSize_;
     nextPrefix_ = nullptr;
     nextPrefixSize_ = 0;
 }
@@ -263,14 +263,14 @@ size_t CZstdFrameDecoder::ReadBlockHeader()
     return 0;
 }
 
-// Holds the window and room for a block behind it: two windows, so that the window's
-// bytes move to the start at most once per window decoded; no more than the frame's
-// content when its size is known. The buffer is kept for the next frame.
+// Holds the window and room for two blocks: when writing starts over at the buffer's
+// start, the window's older part lies past the room the next block takes. No more than
+// the frame's content when its size is known. The buffer is kept for the next frame.
 void CZstdFrameDecoder::PrepareHistory()
 {
     const size_t room = kZstdBlockMax + kZstdSlack;
-    uint64_t want = 2 * window_ + room;
-    if (knownSize_ && contentSize_ < 2 * window_)
+    uint64_t want = window_ + 2 * room;
+    if (knownSize_ && contentSize_ <= window_ + room)
         want = contentSize_ + room;
     if (historySize_ < want) {
         history_.reset();
@@ -280,15 +280,16 @@ void CZstdFrameDecoder::PrepareHistory()
     }
 }
 
-// Keeps room for one more block behind the window, moving the window to the start of
-// the buffer when the room runs out.
+// Keeps room for one more block, starting over at the buffer's start when the room runs
+// out (all output is handed out by then): the buffer's bytes become the earlier ones,
+// at least the window and a block's room of them.
 void CZstdFrameDecoder::MakeRoom()
 {
     if (historySize_ - end_ >= kZstdBlockMax + kZstdSlack)
         return;
-    const size_t window = static_cast<size_t>(window_);
-    std::memmove(history_.get(), history_.get() + end_ - window, window);
-    end_ = flushed_ = window;
+    earlierEnd_ = history_.get() + end_;
+    earlierSize_ = end_;
+    end_ = flushed_ = 0;
 }
 
 size_t CZstdFrameDecoder::DecodeBlock(const uint8_t* body)
@@ -309,12 +310,7 @@ size_t CZstdFrameDecoder::DecodeBlock(const uint8_t* body)
         const size_t used = literals_.Read(body, blockSize_);
         if (used == 0)
             return Fail(ZstdError::Corrupt);
-        // The prefix lies right before the buffer's start while that is the frame's.
-        ZstdHistory history{end_, window_};
-        if (produced_ == end_) {
-            history.prefixEnd = prefix_ + prefixSize_;
-            history.prefixSize = prefixSize_;
-        }
+        const ZstdHistory history{end_, produced_, window_, earlierEnd_, earlierSize_};
         n = sequences_.Run(body + used, blockSize_ - used, literals_.Data(), literals_.Size(), dst, blockMax_,
                            history);
         if (ZstdIsError(n))

@@ -3,8 +3,8 @@
 // writes what it can, and returns 0 once a frame is complete and handed out, a positive
 // hint while the frame goes on, or an error (ZstdIsError) for a damaged or unsupported
 // frame, after which it only gives that error until Reset. Frames that need a window of
-// more than 2^windowLogMax bytes or a dictionary are refused; memory stays within two
-// windows (or the frame's content size, when smaller) and a few blocks. Skippable
+// more than 2^windowLogMax bytes or a dictionary are refused; memory stays within the
+// window (or the frame's content size, when smaller) and two blocks. Skippable
 // frames are passed over. A frame may continue a prefix, raw content its matches copy
 // from as if the frame's output followed it (a delta against an old file): the caller
 // keeps the prefix, which is only referred to, never copied.
@@ -79,9 +79,7 @@ private:
     unsigned blockType_ = 0;
     size_t blockSize_ = 0;
     bool lastBlock_ = false;
-    // The prefix of the frame in progress, and the one given for the next frame.
-    const uint8_t* prefix_ = nullptr;
-    size_t prefixSize_ = 0;
+    // The prefix given for the next frame.
     const uint8_t* nextPrefix_ = nullptr;
     size_t nextPrefixSize_ = 0;
     CXxHash64 hash_;
@@ -89,11 +87,15 @@ private:
     CZstdSequences sequences_;
 
     // The window: the frame's recent output, and past flushed_ what the caller has yet
-    // to take.
+    // to take. The buffer is filled from its start; when it is full, writing starts over
+    // at the start and what it held, up to end_, becomes the earlier bytes the next
+    // matches may reach, in place of the frame's prefix.
     std::unique_ptr<uint8_t[]> history_;
     size_t historySize_ = 0;
     size_t end_ = 0;
     size_t flushed_ = 0;
+    const uint8_t* earlierEnd_ = nullptr;
+    size_t earlierSize_ = 0;
 };
 
 } // namespace codec

@@ -214,16 +214,17 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
         op += literalLength;
         lit += literalLength;
         const uint64_t reach = static_cast<uint64_t>(op - dst) + history.size;
-        if (offset == 0 || offset > reach + history.prefixSize)
+        const uint64_t at = static_cast<uint64_t>(op - dst) + history.position;
+        if (offset == 0 || offset > reach + history.earlierSize || (offset > history.window && at > history.window))
             return corrupt;
         farthest = std::max(farthest, offset);
         if (offset > reach) {
-            // From the prefix, and on from the start of the output when it runs out.
+            // From the earlier bytes, and on from the buffer's start when they run out.
             const size_t back = static_cast<size_t>(offset - reach);
-            const size_t fromPrefix = std::min(back, matchLength);
-            std::memcpy(op, history.prefixEnd - back, fromPrefix);
-            if (fromPrefix < matchLength)
-                CopyMatch(op + fromPrefix, offset, matchLength - fromPrefix);
+            const size_t fromEarlier = std::min(back, matchLength);
+            std::memcpy(op, history.earlierEnd - back, fromEarlier);
+            if (fromEarlier < matchLength)
+                CopyMatch(op + fromEarlier, offset, matchLength - fromEarlier);
         } else {
             CopyMatch(op, offset, matchLength);
         }
@@ -236,7 +237,7 @@ size_t CZstdSequences::Run(const uint8_t* src, size_t size, const uint8_t* liter
         return corrupt;
     std::memcpy(op, lit, rest);
     const size_t produced = static_cast<size_t>(op - dst) + rest;
-    if (farthest > history.window && history.size + produced > history.window)
+    if (farthest > history.window && history.position + produced > history.window)
         return corrupt;
     return produced;
 }

@@ -10,16 +10,17 @@
 
 namespace codec {
 
-// What a block's matches may copy from: the frame's earlier output, of which size bytes
-// lie right before the block's output, and, while those bytes are all the frame's output
-// so far, the prefix the frame continues (prefixSize bytes ending at prefixEnd). Matches
-// reach at most window bytes back; in a block that ends within the frame's first window
-// they reach into the whole prefix, which the encoder keeps in view until then.
+// What a block's matches may copy from: size bytes of the frame's output right before
+// the block's, and before those earlierSize bytes ending at earlierEnd (the prefix the
+// frame continues, or its output from before the buffer started over). Matches reach
+// at most window bytes back; in a block that ends within the frame's first window they
+// reach into the whole prefix, which the encoder keeps in view until then.
 struct ZstdHistory {
     size_t size;
+    uint64_t position; // the frame's output before the block
     uint64_t window;
-    const uint8_t* prefixEnd = nullptr;
-    size_t prefixSize = 0;
+    const uint8_t* earlierEnd;
+    size_t earlierSize;
 };
 
 class CZstdSequences {

@@ -133,6 +133,8 @@ const Settings kSettings[] = {
     {"level19", 19, false, true, 1, false},
     {"level19_long", 19, true, true, 1, true, 27, true},
     {"level3_frames_sized", 3, true, true, 3, false},
+    // A window smaller than the content: matches reach back across the buffer's start.
+    {"level19_window20", 19, true, true, 1, false, 20},
     // What compact patches are packed with, for short and for long streams.
     {"compact_short", 22, false, true, 1, false, 24, true},
     {"compact_long", 19, false, true, 1, true, 24, true, 2},
