@@ -50,9 +50,10 @@ struct CCctxFree {
 using CPackTick = std::function<bool(uint64_t bytes)>;
 
 // Packs the whole file `from` into one zstd frame appended to `to`; packed receives its
-// length. The window is one an apply can hold; twoPieces packs it on both cores. False
-// when a file fails or tick stops it.
-bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool twoPieces, const CPackTick& tick)
+// length. The window is one an apply can hold; differences says the file is that stream,
+// twoPieces packs it on both cores. False when a file fails or tick stops it.
+bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool differences, bool twoPieces,
+              const CPackTick& tick)
 {
     CBinFile in;
     if (!in.Open(from, CBinFile::Mode::Read))
@@ -64,7 +65,7 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool twoP
     std::unique_ptr<ZSTD_CCtx, CCctxFree> cctx(ZSTD_createCCtx());
     if (!cctx)
         return false;
-    SetPackingParameters(cctx.get(), length, twoPieces);
+    SetPackingParameters(cctx.get(), length, differences, twoPieces);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
     std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
     for (uint64_t done = 0;;) {
@@ -143,8 +144,8 @@ private:
     {
         for (size_t next; !stop_ && (next = next_++) < std::size(order_);) {
             Part& p = parts_[order_[next]];
-            p.ok = PackFile(p.from, p.packed, p.packedLength, PackInTwoPieces(p.raw, total_ - p.raw),
-                            [&](uint64_t bytes) {
+            p.ok = PackFile(p.from, p.packed, p.packedLength, order_[next] == 1 + kDifferences,
+                            PackInTwoPieces(p.raw, total_ - p.raw), [&](uint64_t bytes) {
                 done_ += bytes;
                 return showing ? Show() : !stop_.load();
             });
