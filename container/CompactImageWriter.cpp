@@ -65,9 +65,15 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool diff
     std::unique_ptr<ZSTD_CCtx, CCctxFree> cctx(ZSTD_createCCtx());
     if (!cctx)
         return false;
+    std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
+    if (twoPieces && differences) {
+        const size_t start = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length));
+        if (!in.ReadExact(input.data(), start) || !in.Seek(0))
+            return false;
+        twoPieces = !FewDifferences(input.data(), start);
+    }
     SetPackingParameters(cctx.get(), length, differences, twoPieces);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
-    std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
     for (uint64_t done = 0;;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length - done));
         if (n > 0 && !in.ReadExact(input.data(), n))

@@ -35,6 +35,18 @@ inline bool PackInTwoPieces(uint64_t length, uint64_t othersLength)
     return length >= kTwoPiecesFrom && length > othersLength;
 }
 
+// Differences of which fewer than one byte in a hundred is non-zero (a changed text file
+// or a file with scattered edits) pack in one piece in a fraction of the time of those of
+// a native binary (7 % non-zero), so they stay in one piece: three's 4.4 MiB come out
+// 250 bytes smaller than in two. Judged on the stream's start.
+inline bool FewDifferences(const unsigned char* start, size_t length)
+{
+    size_t nonZero = 0;
+    for (size_t i = 0; i < length; ++i)
+        nonZero += start[i] != 0;
+    return nonZero * 100 < length;
+}
+
 // Sets the parameters of a part of `length` bytes on cctx, the two pieces included.
 inline void SetPackingParameters(ZSTD_CCtx* cctx, uint64_t length, bool differences, bool twoPieces)
 {
