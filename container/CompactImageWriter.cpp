@@ -14,6 +14,7 @@
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
 #include "container/CompactImageLimits.h"
+#include "container/CompressionParameters.h"
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
@@ -45,15 +46,14 @@ void PutText(std::vector<unsigned char>& out, const std::string& text, size_t li
 struct CCctxFree {
     void operator()(ZSTD_CCtx* c) const { ZSTD_freeCCtx(c); }
 };
-// The piece a long stream is cut into for the two cores.
-constexpr uint64_t kSplitPiece = uint64_t{2} << 20;
-
 // Called with the unpacked bytes a packer has just taken in; false stops it.
 using CPackTick = std::function<bool(uint64_t bytes)>;
 
 // Packs the whole file `from` into one zstd frame appended to `to`; packed receives its
-// length. The window is one an apply can hold. False when a file fails or tick stops it.
-bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, const CPackTick& tick)
+// length. The window is one an apply can hold; differences says the file is that stream,
+// twoPieces packs it on both cores. False when a file fails or tick stops it.
+bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool differences, bool twoPieces,
+              const CPackTick& tick)
 {
     CBinFile in;
     if (!in.Open(from, CBinFile::Mode::Read))
@@ -65,21 +65,15 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, const CPa
     std::unique_ptr<ZSTD_CCtx, CCctxFree> cctx(ZSTD_createCCtx());
     if (!cctx)
         return false;
-    ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, length <= (uint64_t{16} << 20) ? 22 : 19);
-    ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_windowLog, kCompactWindowLog);
-    ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_enableLongDistanceMatching, 1);
-    if (length > 3 * kSplitPiece) {
-        // A long stream is packed in pieces on both cores, each piece seeing the last
-        // eighth of the window before it, in about half the time. Two pieces where the
-        // stream is up to 16 MiB: 8 MiB of new files' literals come out 0.3 % larger than
-        // in one piece, against 0.7 % in pieces of 2 MiB.
-        const uint64_t piece = std::clamp<uint64_t>((length + 1) / 2, kSplitPiece, 4 * kSplitPiece);
-        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_nbWorkers, 2);
-        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_jobSize, static_cast<int>(piece));
-        ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_overlapLog, 6);
-    }
-    ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
     std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
+    if (twoPieces && differences) {
+        const size_t start = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length));
+        if (!in.ReadExact(input.data(), start) || !in.Seek(0))
+            return false;
+        twoPieces = !FewDifferences(input.data(), start);
+    }
+    SetPackingParameters(cctx.get(), length, differences, twoPieces);
+    ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
     for (uint64_t done = 0;;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length - done));
         if (n > 0 && !in.ReadExact(input.data(), n))
@@ -123,6 +117,8 @@ public:
             order_[i] = i;
         std::stable_sort(std::begin(order_), std::end(order_),
                          [&](size_t a, size_t b) { return parts_[a].raw > parts_[b].raw; });
+        for (const Part& p : parts_)
+            total_ += p.raw;
     }
 
     // False when a part failed or the user cancelled (Cancelled() tells).
@@ -154,7 +150,8 @@ private:
     {
         for (size_t next; !stop_ && (next = next_++) < std::size(order_);) {
             Part& p = parts_[order_[next]];
-            p.ok = PackFile(p.from, p.packed, p.packedLength, [&](uint64_t bytes) {
+            p.ok = PackFile(p.from, p.packed, p.packedLength, order_[next] == 1 + kDifferences,
+                            PackInTwoPieces(p.raw, total_ - p.raw), [&](uint64_t bytes) {
                 done_ += bytes;
                 return showing ? Show() : !stop_.load();
             });
@@ -174,6 +171,7 @@ private:
     Part (&parts_)[kCompactStreams + 1];
     CPackagingProgress& progress_;
     size_t order_[kCompactStreams + 1];
+    uint64_t total_ = 0;
     std::atomic<size_t> next_{0};
     std::atomic<uint64_t> done_{0};
     std::atomic<bool> stop_{false};

@@ -38,13 +38,29 @@ size_t CommonLength(const unsigned char* a, size_t aLength, const unsigned char*
 }
 
 // The longest prefix of `want` that occurs in the old file, and where: the suffixes next
-// to where `want` would be sorted in are the ones that share the most with it.
+// to where `want` would be sorted in are the ones that share the most with it. The
+// search starts among the suffixes that begin with want's first two bytes, found in a
+// table: a handful of steps instead of one per halving of the whole array, each of them
+// a cache miss.
 class CSuffixSearch {
 public:
-    CSuffixSearch(const unsigned char* old, size_t length) : old_(old), length_(length), sa_(length)
+    CSuffixSearch(const unsigned char* old, size_t length)
+        : old_(old), length_(length), sa_(length), firstWith_(length > 0 ? kPairs + 1 : 0)
     {
-        if (length > 0)
-            divsufsort(old, sa_.data(), static_cast<saidx_t>(length));
+        if (length == 0)
+            return;
+        divsufsort(old, sa_.data(), static_cast<saidx_t>(length));
+        // firstWith_[k]: the first suffix whose first two bytes are k or more (a suffix
+        // of one byte x sorts before every "x\0...", so it counts as the pair x, 0).
+        size_t next = 0;
+        for (size_t i = 0; i < length; ++i) {
+            const size_t from = static_cast<size_t>(sa_[i]);
+            const size_t pair = size_t{old[from]} << 8 | (from + 1 < length ? old[from + 1] : 0u);
+            while (next <= pair)
+                firstWith_[next++] = static_cast<saidx_t>(i);
+        }
+        while (next <= kPairs)
+            firstWith_[next++] = static_cast<saidx_t>(length);
     }
 
     size_t Longest(const unsigned char* want, size_t wantLength, size_t& at) const
@@ -53,6 +69,15 @@ public:
         if (length_ == 0 || wantLength == 0)
             return 0;
         size_t lo = 0, hi = length_; // the answer lies in [lo, hi)
+        if (wantLength >= 2) {
+            const size_t pair = size_t{want[0]} << 8 | want[1];
+            const size_t first = static_cast<size_t>(firstWith_[pair]);
+            const size_t end = static_cast<size_t>(firstWith_[pair + 1]);
+            if (first < end) {
+                lo = first;
+                hi = end;
+            }
+        }
         size_t loCommon = 0, hiCommon = 0;
         while (hi - lo > 1) {
             const size_t mid = lo + (hi - lo) / 2;
@@ -92,9 +117,11 @@ public:
     }
 
 private:
+    static constexpr size_t kPairs = 65536;
     const unsigned char* old_;
     size_t length_;
     std::vector<saidx_t> sa_;
+    std::vector<saidx_t> firstWith_;
 };
 
 // Collects the steps, folding one that writes nothing into the next one's move.
