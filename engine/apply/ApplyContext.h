@@ -2,6 +2,7 @@
 // name is resolved beneath, the replacements waiting for one disk flush, the memory of
 // in-memory rebuilds, and the list of where the backups went.
 #pragma once
+#include "engine/apply/FolderCache.h"
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "engine/common/CDirDiff.h"
@@ -19,6 +20,8 @@ class CCompactReaders;
 struct CApplyContext {
     CFolderHandle root;
     std::string rootPath; // the target folder as the user gave it, for messages
+    // The folders of the records as the verification looks at them, each once.
+    CFolderCache folders{root, rootPath};
     CReplaceQueue* queue = nullptr;
     CRebuildBuffers buffers;
     BackupList* backups = nullptr;

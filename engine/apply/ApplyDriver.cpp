@@ -108,13 +108,12 @@ bool EmptyPatch(CDirDiff& dirDiff)
 }
 
 // One record of the first pass: its name, its objects and its target.
-void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWritePlan& plan)
+void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CApplyContext& context, CWritePlan& plan)
 {
-    const std::string& folder = dirDiff.TargetFolder();
     char targetError[CDirDiff::kErrorTextSize] = "";
     if (!IsSafeRelativeName(record.name)) {
         AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, record.name);
-    } else if (PassesLinkedFolder(folder, record.name)) {
+    } else if (context.folders.PassesLinkedFolder(record.name)) {
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
     } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().Image().file.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
@@ -175,7 +174,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
         if (Preamble(dirDiff, record, i, count, progress) == Step::Cancelled)
             return -1;
         if (context.root.Valid())
-            VerifyRecord(dirDiff, doc, record, plan);
+            VerifyRecord(dirDiff, doc, record, context, plan);
         if (dirDiff.windowsNameCheck)
             names.push_back(record.name);
     }
@@ -191,6 +190,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
         if (context.root.Valid() && IsSafeRelativeName(entry))
             if (const std::string tooLong = plan.RemovalTooLong(entry); !tooLong.empty())
                 AddError(dirDiff, ErrorKind::Refusal, kTooLongText, tooLong);
+    context.folders.Clear();
     const std::vector<std::string> noRoom = plan.FoldersWithoutRoom(CWritePlan::Order::OneByOne);
     for (const std::string& folder : noRoom)
         AddError(dirDiff, ErrorKind::Refusal, kNoRoomText, folder);
@@ -310,7 +310,7 @@ int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
         return 0;
     CApplyContext context;
     context.rootPath = TargetFolder();
-    CWritePlan plan(context.root, context.rootPath, false, "bak");
+    CWritePlan plan(context.folders, context.root, context.rootPath, false, "bak");
     const int verified = VerificationPass(*this, doc, context, plan, progress);
     if (verified == 1 && core_.Image().format == CPatchFormat::Compact)
         return CompactTreePass(*this, doc, context, progress);
@@ -331,7 +331,7 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     context.rootPath = TargetFolder();
     context.queue = &replacements;
     context.backups = &backups;
-    CWritePlan plan(context.root, context.rootPath, backup != 0, backupExt);
+    CWritePlan plan(context.folders, context.root, context.rootPath, backup != 0, backupExt);
     // The extension takes the place of each backed-up file's own: a '/' would lead the
     // backups into other folders.
     if (backup != 0 && backupExt.find('/') != std::string::npos) {

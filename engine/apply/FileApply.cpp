@@ -32,6 +32,11 @@ constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
 // waits much of its time for the disk.
 constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
 
+// A compact file shorter than this is written in one piece: the write finds a disk
+// without room as surely as taking the file's blocks first would, which would only add a
+// system call for each of many small files.
+constexpr uint32_t kReserveFrom = uint32_t{64} << 10;
+
 // A file rebuilt a window at a time reads its new data from the image in one piece when
 // they lie within this many bytes of it.
 constexpr uint64_t kNewDataInMemory = uint64_t{32} << 20;
@@ -226,8 +231,12 @@ int CFileApply::GiveTimesOnly()
 
 bool CFileApply::Stage()
 {
-    // Beside the target, so that the final rename stays in one file system.
-    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_);
+    // Beside the target, so that the final rename stays in one file system. A file with
+    // no target to take its permissions from is made with those of a new file at once;
+    // one that replaces a file stays private until it gets the old file's.
+    modeGiven_ = !oldFd_.Valid();
+    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_,
+                                        modeGiven_ ? fsys::NewFileMode() : CFolderHandle::kPrivateMode);
     if (!fd.Valid()) {
         staged_.clear();
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX"));
@@ -260,7 +269,7 @@ bool CFileApply::Rebuild()
     }
     // The file gets its length first, so that a disk without room says so before
     // anything is written. Old copies read the target as it was checked.
-    if (!out_.SetLength(record_.newLength))
+    if ((!record_.compact || record_.newLength >= kReserveFrom) && !out_.SetLength(record_.newLength))
         return Fail("Unable to create file:\n" + stagedPath);
     if (record_.compact)
         return RebuildCompactFile(stagedPath);
@@ -417,7 +426,7 @@ bool CFileApply::ReplaceTargetFile()
     fsys::CFileAttributes old;
     if (oldFd_.Valid() && fsys::GetAttributes(oldFd_, old))
         fsys::SetOwnerAndPermissions(out_.Fd(), old);
-    else
+    else if (!modeGiven_)
         fsys::SetPermissions(out_.Fd(), fsys::NewFileMode());
     SetOpenFileTimes(out_.Fd(), record_.newTimes);
     if (!out_.Close())

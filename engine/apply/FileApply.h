@@ -83,6 +83,7 @@ private:
     uint64_t spanFirst_ = 0;
     uint64_t spanEnd_ = 0;
     std::string staged_; // the staged file's name in the folder, until it is handed on
+    bool modeGiven_ = false; // the staged file was made with a new file's permissions
     CRebuildFile out_;
     bool backupInCommit_ = false; // a staged apply backs the target up in its commit
     CContentSummary rebuilt_; // of the staged file, for the result check
