@@ -16,6 +16,7 @@
 #include <vector>
 
 class CCompactReaders;
+class CStagingWriter;
 
 struct CApplyContext {
     CFolderHandle root;
@@ -23,6 +24,8 @@ struct CApplyContext {
     // The folders of the records as the verification looks at them, each once.
     CFolderCache folders{root, rootPath};
     CReplaceQueue* queue = nullptr;
+    // A staged apply: writes small new files beside the rebuild (StagingWriter.h).
+    CStagingWriter* writer = nullptr;
     CRebuildBuffers buffers;
     BackupList* backups = nullptr;
     // The folders of the records (relative name and handle), each opened once for all

@@ -13,6 +13,7 @@
 #include "engine/apply/CompactTree.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
+#include "engine/apply/StagingWriter.h"
 #include "engine/apply/Verification.h"
 #include "engine/apply/WritePlan.h"
 #include "engine/common/CDirDiff.h"
@@ -22,6 +23,8 @@
 #include "platform/Process.h"
 #include "platform/Progress.h"
 #include "platform/SystemError.h"
+
+#include <optional>
 
 namespace {
 
@@ -364,9 +367,12 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
             return checked;
     }
     changedNothing = context.staged;
+    // Declared after the queue: ended (and its thread joined) before it.
+    std::optional<CStagingWriter> writer;
     if (context.staged) {
         replacements.NoLimits();
         AllowManyOpenFolders();
+        context.writer = &writer.emplace(replacements);
     } else if (!plan.FoldersWithoutRoom(CWritePlan::Order::Batched).empty()) {
         replacements.SetLimits(0, 1);
     }
@@ -386,6 +392,8 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     // Before the commit, a stop takes away what was staged: nothing has changed. An
     // apply that replaces the files as it goes puts the ones done before in place.
     auto stop = [&](int result) {
+        if (writer)
+            writer->Finish(); // what it wrote goes with the rest
         ListStagingErrors(*this, context);
         if (context.staged) {
             UndoStaging(context, replacements);
@@ -404,6 +412,12 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
             return stop(-1);
         if (!record.ApplyFileRecord(backup, backupExt, progress))
             return stop(0);
+    }
+    if (writer && !writer->Finish()) {
+        // A new file could not be written: as where the apply writes it itself.
+        core_.Ask(PromptOwner::MainWindow, writer->Failure() + "\n\nNothing was changed.", kAppName,
+                  PromptButtons::OK, PromptIcon::None);
+        return stop(0);
     }
     if (!context.damaged.empty() || !context.inUse.empty())
         return stop(0);

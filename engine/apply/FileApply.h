@@ -11,6 +11,7 @@
 #pragma once
 #include "platform/FileHandle.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/Verification.h"
 
@@ -39,7 +40,10 @@ private:
     bool Stage();
     bool Rebuild();
     bool RebuildObjectByObject();
-    bool RebuildCompactFile(const std::string& stagedPath);
+    bool RebuildCompactFile(const CCompactWriter& write, const std::string& stagedPath);
+    // A small new file with nothing at its name: rebuilt and checked in memory, and
+    // handed to the apply's staging writer. The record's result.
+    int StageBeside();
     bool CheckResult();
     // True when the staged file is the new file the record describes (length is given
     // by construction; its byte sum, rebuiltSum_).
