@@ -93,9 +93,16 @@ int CFileApply::StageBeside()
     // makes it beside its target while the apply goes on.
     CStagingWriter::CFile file;
     std::vector<unsigned char>& bytes = file.bytes;
+    bytes.reserve(record_.newLength);
     const std::string stagedPath = fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX");
     if (!RebuildCompactFile(
             [&](const unsigned char* data, size_t length, uint64_t at) {
+                // The rebuild writes from the start on, piece after piece: appended
+                // without clearing the memory first.
+                if (at == bytes.size()) {
+                    bytes.insert(bytes.end(), data, data + length);
+                    return true;
+                }
                 if (at + length > bytes.size())
                     bytes.resize(static_cast<size_t>(at + length));
                 std::copy(data, data + length, bytes.begin() + static_cast<std::ptrdiff_t>(at));
