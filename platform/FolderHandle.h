@@ -56,8 +56,11 @@ public:
     // Operations on one entry of this folder (a name without '/'). Links at the name
     // are never followed.
     // Creates a new, empty file named prefix + six letters or digits that nothing had;
-    // returns it (open for reading and writing) and sets name.
-    CFileRef CreateUnique(const std::string& prefix, std::string& name) const;
+    // returns it (open for reading and writing) and sets name. The file gets the
+    // permission bits of mode less those the process masks (where the system has them):
+    // by default only its owner may read it.
+    static constexpr unsigned kPrivateMode = 0600;
+    CFileRef CreateUnique(const std::string& prefix, std::string& name, unsigned mode = kPrivateMode) const;
     // Moves from over to, replacing whatever is at to.
     bool Rename(const std::string& from, const std::string& to) const;
     // Moves from to to only where nothing is at to (LastSystemError() Exists

@@ -2,6 +2,7 @@
 // name is resolved beneath, the replacements waiting for one disk flush, the memory of
 // in-memory rebuilds, and the list of where the backups went.
 #pragma once
+#include "engine/apply/FolderCache.h"
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/ReplaceQueue.h"
 #include "engine/common/CDirDiff.h"
@@ -15,11 +16,16 @@
 #include <vector>
 
 class CCompactReaders;
+class CStagingWriter;
 
 struct CApplyContext {
     CFolderHandle root;
     std::string rootPath; // the target folder as the user gave it, for messages
+    // The folders of the records as the verification looks at them, each once.
+    CFolderCache folders{root, rootPath};
     CReplaceQueue* queue = nullptr;
+    // A staged apply: writes small new files beside the rebuild (StagingWriter.h).
+    CStagingWriter* writer = nullptr;
     CRebuildBuffers buffers;
     BackupList* backups = nullptr;
     // The folders of the records (relative name and handle), each opened once for all

@@ -13,6 +13,7 @@
 #include "engine/apply/CompactTree.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
+#include "engine/apply/StagingWriter.h"
 #include "engine/apply/Verification.h"
 #include "engine/apply/WritePlan.h"
 #include "engine/common/CDirDiff.h"
@@ -22,6 +23,8 @@
 #include "platform/Process.h"
 #include "platform/Progress.h"
 #include "platform/SystemError.h"
+
+#include <optional>
 
 namespace {
 
@@ -108,13 +111,12 @@ bool EmptyPatch(CDirDiff& dirDiff)
 }
 
 // One record of the first pass: its name, its objects and its target.
-void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CWritePlan& plan)
+void VerifyRecord(CDirDiff& dirDiff, IOpenPatch& doc, CFilePatch& record, CApplyContext& context, CWritePlan& plan)
 {
-    const std::string& folder = dirDiff.TargetFolder();
     char targetError[CDirDiff::kErrorTextSize] = "";
     if (!IsSafeRelativeName(record.name)) {
         AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, record.name);
-    } else if (PassesLinkedFolder(folder, record.name)) {
+    } else if (context.folders.PassesLinkedFolder(record.name)) {
         AddError(dirDiff, ErrorKind::Mismatch, kLinkedFolderText, record.oldPath);
     } else if (record.Rebuilds() && !ObjectsCoverNewFile(record, dirDiff.Core().Image().file.Fd())) {
         AddError(dirDiff, ErrorKind::Refusal, kDamagedText, doc.PathName());
@@ -175,7 +177,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
         if (Preamble(dirDiff, record, i, count, progress) == Step::Cancelled)
             return -1;
         if (context.root.Valid())
-            VerifyRecord(dirDiff, doc, record, plan);
+            VerifyRecord(dirDiff, doc, record, context, plan);
         if (dirDiff.windowsNameCheck)
             names.push_back(record.name);
     }
@@ -191,6 +193,7 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
         if (context.root.Valid() && IsSafeRelativeName(entry))
             if (const std::string tooLong = plan.RemovalTooLong(entry); !tooLong.empty())
                 AddError(dirDiff, ErrorKind::Refusal, kTooLongText, tooLong);
+    context.folders.Clear();
     const std::vector<std::string> noRoom = plan.FoldersWithoutRoom(CWritePlan::Order::OneByOne);
     for (const std::string& folder : noRoom)
         AddError(dirDiff, ErrorKind::Refusal, kNoRoomText, folder);
@@ -310,7 +313,7 @@ int CDirDiff::VerifyPatch(IOpenPatch& doc, IApplyProgress* progress)
         return 0;
     CApplyContext context;
     context.rootPath = TargetFolder();
-    CWritePlan plan(context.root, context.rootPath, false, "bak");
+    CWritePlan plan(context.folders, context.root, context.rootPath, false, "bak");
     const int verified = VerificationPass(*this, doc, context, plan, progress);
     if (verified == 1 && core_.Image().format == CPatchFormat::Compact)
         return CompactTreePass(*this, doc, context, progress);
@@ -331,7 +334,7 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     context.rootPath = TargetFolder();
     context.queue = &replacements;
     context.backups = &backups;
-    CWritePlan plan(context.root, context.rootPath, backup != 0, backupExt);
+    CWritePlan plan(context.folders, context.root, context.rootPath, backup != 0, backupExt);
     // The extension takes the place of each backed-up file's own: a '/' would lead the
     // backups into other folders.
     if (backup != 0 && backupExt.find('/') != std::string::npos) {
@@ -364,9 +367,12 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
             return checked;
     }
     changedNothing = context.staged;
+    // Declared after the queue: ended (and its thread joined) before it.
+    std::optional<CStagingWriter> writer;
     if (context.staged) {
         replacements.NoLimits();
         AllowManyOpenFolders();
+        context.writer = &writer.emplace(replacements);
     } else if (!plan.FoldersWithoutRoom(CWritePlan::Order::Batched).empty()) {
         replacements.SetLimits(0, 1);
     }
@@ -386,6 +392,8 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
     // Before the commit, a stop takes away what was staged: nothing has changed. An
     // apply that replaces the files as it goes puts the ones done before in place.
     auto stop = [&](int result) {
+        if (writer)
+            writer->Finish(); // what it wrote goes with the rest
         ListStagingErrors(*this, context);
         if (context.staged) {
             UndoStaging(context, replacements);
@@ -404,6 +412,12 @@ int CDirDiff::ApplyPatch(IOpenPatch& doc, int& backup, const std::string& backup
             return stop(-1);
         if (!record.ApplyFileRecord(backup, backupExt, progress))
             return stop(0);
+    }
+    if (writer && !writer->Finish()) {
+        // A new file could not be written: as where the apply writes it itself.
+        core_.Ask(PromptOwner::MainWindow, writer->Failure() + "\n\nNothing was changed.", kAppName,
+                  PromptButtons::OK, PromptIcon::None);
+        return stop(0);
     }
     if (!context.damaged.empty() || !context.inUse.empty())
         return stop(0);

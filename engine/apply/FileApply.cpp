@@ -9,6 +9,7 @@
 #include "engine/apply/ObjectStream.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
+#include "engine/apply/StagingWriter.h"
 #include "engine/apply/WindowRebuild.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
@@ -31,6 +32,11 @@ constexpr uint32_t kWritebackFrom = uint32_t{64} << 10;
 // helper thread, rather than before it: the rebuild writes only the staged file and
 // waits much of its time for the disk.
 constexpr uint32_t kCheckBesideFrom = uint32_t{16} << 20;
+
+// A compact file shorter than this is written in one piece: the write finds a disk
+// without room as surely as taking the file's blocks first would, which would only add a
+// system call for each of many small files.
+constexpr uint32_t kReserveFrom = uint32_t{64} << 10;
 
 // A file rebuilt a window at a time reads its new data from the image in one piece when
 // they lie within this many bytes of it.
@@ -74,9 +80,48 @@ int CFileApply::Run()
         return result_;
     if (!record_.Rebuilds())
         return GiveTimesOnly();
+    if (context_.writer && record_.compact && !existed_ && record_.newLength <= CStagingWriter::kLargestFile)
+        return StageBeside();
     if (Stage() && Rebuild() && CheckResult() && BackupTargetFile() && ReplaceTargetFile())
         result_ = 1;
     return result_;
+}
+
+int CFileApply::StageBeside()
+{
+    // A new file with nothing at its name is rebuilt and checked in memory; the writer
+    // makes it beside its target while the apply goes on.
+    CStagingWriter::CFile file;
+    std::vector<unsigned char>& bytes = file.bytes;
+    bytes.reserve(record_.newLength);
+    const std::string stagedPath = fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX");
+    if (!RebuildCompactFile(
+            [&](const unsigned char* data, size_t length, uint64_t at) {
+                // The rebuild writes from the start on, piece after piece: appended
+                // without clearing the memory first.
+                if (at == bytes.size()) {
+                    bytes.insert(bytes.end(), data, data + length);
+                    return true;
+                }
+                if (at + length > bytes.size())
+                    bytes.resize(static_cast<size_t>(at + length));
+                std::copy(data, data + length, bytes.begin() + static_cast<std::ptrdiff_t>(at));
+                return true;
+            },
+            stagedPath) ||
+        !CheckResult())
+        return result_;
+    file.folder = folder_;
+    file.folderPath = folderPath_;
+    file.leaf = leaf_;
+    file.target = target_;
+    file.times = record_.newTimes;
+    file.mode = fsys::NewFileMode();
+    if (!context_.writer->Add(std::move(file))) {
+        Fail(context_.writer->Failure());
+        return result_;
+    }
+    return 1;
 }
 
 bool CFileApply::FindFolder()
@@ -86,7 +131,7 @@ bool CFileApply::FindFolder()
     // An earlier record's replacement of this target must be in place before this one
     // looks at it. A staged apply puts nothing in place before its commit: two records
     // of one file make the patch damaged (the verification refuses such a patch first).
-    if (context_.queue->Holds(target_)) {
+    if (context_.queue->Holds(target_) || (context_.writer && context_.writer->Holds(target_))) {
         if (context_.staged)
             return Damaged();
         if (!context_.queue->Flush())
@@ -226,8 +271,12 @@ int CFileApply::GiveTimesOnly()
 
 bool CFileApply::Stage()
 {
-    // Beside the target, so that the final rename stays in one file system.
-    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_);
+    // Beside the target, so that the final rename stays in one file system. A file with
+    // no target to take its permissions from is made with those of a new file at once;
+    // one that replaces a file stays private until it gets the old file's.
+    modeGiven_ = !oldFd_.Valid();
+    CFileRef fd = folder_->CreateUnique(kStagedPrefix, staged_,
+                                        modeGiven_ ? fsys::NewFileMode() : CFolderHandle::kPrivateMode);
     if (!fd.Valid()) {
         staged_.clear();
         return Fail("Unable to create file:\n" + fsys::Join(folderPath_, std::string(kStagedPrefix) + "XXXXXX"));
@@ -260,10 +309,12 @@ bool CFileApply::Rebuild()
     }
     // The file gets its length first, so that a disk without room says so before
     // anything is written. Old copies read the target as it was checked.
-    if (!out_.SetLength(record_.newLength))
+    if ((!record_.compact || record_.newLength >= kReserveFrom) && !out_.SetLength(record_.newLength))
         return Fail("Unable to create file:\n" + stagedPath);
     if (record_.compact)
-        return RebuildCompactFile(stagedPath);
+        return RebuildCompactFile(
+            [&](const unsigned char* data, size_t length, uint64_t at) { return out_.WriteAt(data, length, at); },
+            stagedPath);
     if ((record_.oldCopyCount != 0 || !record_.oldPatches.empty()) && !oldFd_.Valid())
         return Fail("Unable to open file:\n" + target_);
     if (record_.objectsStreamed)
@@ -297,15 +348,12 @@ bool CFileApply::Rebuild()
     return true;
 }
 
-bool CFileApply::RebuildCompactFile(const std::string& stagedPath)
+bool CFileApply::RebuildCompactFile(const CCompactWriter& write, const std::string& stagedPath)
 {
     // A rebuild that finds the streams inconsistent, or a result that is not the new file
     // (length, byte sum and SHA-256), is taken as a wrong sum by CheckResult.
     CSha256::Digest digest;
-    switch (RebuildCompact(
-        record_, core_.Image().file.Fd(), oldFd_,
-        [&](const unsigned char* data, size_t length, uint64_t at) { return out_.WriteAt(data, length, at); },
-        &digest)) {
+    switch (RebuildCompact(record_, core_.Image().file.Fd(), oldFd_, write, &digest)) {
     case CCompactRebuild::Ok:
         // The rebuild has checked the length and byte sum (and the SHA-256 where the
         // record has one) of what it wrote; its digest goes to the new tree's once the
@@ -359,7 +407,7 @@ bool CFileApply::CheckResult()
 {
     if (!TargetStillOld())
         return false;
-    if (record_.newLength >= kWritebackFrom)
+    if (record_.newLength >= kWritebackFrom && out_.Fd().Valid())
         out_.StartWriteback();
     if (NewFileMatches()) {
         if (record_.compact && rebuilt_.digest)
@@ -417,7 +465,7 @@ bool CFileApply::ReplaceTargetFile()
     fsys::CFileAttributes old;
     if (oldFd_.Valid() && fsys::GetAttributes(oldFd_, old))
         fsys::SetOwnerAndPermissions(out_.Fd(), old);
-    else
+    else if (!modeGiven_)
         fsys::SetPermissions(out_.Fd(), fsys::NewFileMode());
     SetOpenFileTimes(out_.Fd(), record_.newTimes);
     if (!out_.Close())

@@ -11,6 +11,7 @@
 #pragma once
 #include "platform/FileHandle.h"
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/CompactRebuild.h"
 #include "engine/apply/RebuildFile.h"
 #include "engine/apply/Verification.h"
 
@@ -39,7 +40,10 @@ private:
     bool Stage();
     bool Rebuild();
     bool RebuildObjectByObject();
-    bool RebuildCompactFile(const std::string& stagedPath);
+    bool RebuildCompactFile(const CCompactWriter& write, const std::string& stagedPath);
+    // A small new file with nothing at its name: rebuilt and checked in memory, and
+    // handed to the apply's staging writer. The record's result.
+    int StageBeside();
     bool CheckResult();
     // True when the staged file is the new file the record describes (length is given
     // by construction; its byte sum, rebuiltSum_).
@@ -83,6 +87,7 @@ private:
     uint64_t spanFirst_ = 0;
     uint64_t spanEnd_ = 0;
     std::string staged_; // the staged file's name in the folder, until it is handed on
+    bool modeGiven_ = false; // the staged file was made with a new file's permissions
     CRebuildFile out_;
     bool backupInCommit_ = false; // a staged apply backs the target up in its commit
     CContentSummary rebuilt_; // of the staged file, for the result check

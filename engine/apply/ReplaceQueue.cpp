@@ -140,7 +140,9 @@ bool CReplaceQueue::Flush()
     targets_.clear();
     bytes_ = 0;
     const bool durable = MakeDurable(entries);
-    // Each folder once, however many handles of it the entries hold.
+    // Each folder once, however many handles of it the entries hold; a handle is looked
+    // at once, however many entries share it.
+    std::set<const CFolderHandle*> handles;
     std::set<std::pair<uint64_t, uint64_t>> seen;
     std::map<uint64_t, std::vector<const CFolderHandle*>> folders;
     bool ok = true;
@@ -151,6 +153,8 @@ bool CReplaceQueue::Flush()
             if (!e.timesOnly)
                 ++core_.Image().filesUpdated;
             CEntryStatus st;
+            if (!handles.insert(e.folder.get()).second)
+                continue;
             if (!e.folder->Status(st))
                 e.folder->Flush(); // a folder that cannot be told apart is flushed now
             else if (seen.insert({st.device, st.fileId}).second)

@@ -1,8 +1,6 @@
 #include "engine/apply/SafeNames.h"
 
 #include "engine/common/NameComponents.h"
-#include "platform/EntryStatus.h"
-#include "platform/FileSystem.h"
 
 #include <cctype>
 #include <vector>
@@ -30,26 +28,6 @@ bool IsSafeRelativeName(const std::string& name)
             return false;
     }
     return true;
-}
-
-bool PassesLinkedFolder(const std::string& folder, const std::string& name)
-{
-    std::string path = fsys::WithoutTrailingSlash(folder);
-    for (const auto& part : NameComponents(name)) {
-        path = fsys::Join(path, part);
-        CEntryStatus lst;
-        if (!fsys::EntryStatus(path, lst, false))
-            return false; // nothing exists from here on
-        if (lst.IsLink()) {
-            CEntryStatus st;
-            if (fsys::EntryStatus(path, st, true) && st.IsFolder())
-                return true;
-            return false; // a link to a file or a broken link: nothing can lie below it
-        }
-        if (!lst.IsFolder())
-            return false;
-    }
-    return false;
 }
 
 bool TargetFolderOf(const std::string& fullPath, const std::string& name, std::string& folder)

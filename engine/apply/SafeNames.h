@@ -9,11 +9,6 @@
 // "." or ".." component. Both "/" and "\" count as separators.
 bool IsSafeRelativeName(const std::string& name);
 
-// True when an existing component of folder + "/" + name below the folder (the last
-// one included) is a symbolic link to a folder: writing or deleting through it could
-// reach a place outside the folder.
-bool PassesLinkedFolder(const std::string& folder, const std::string& name);
-
 // The target folder of a full target path formed as folder + "/" + name; false when
 // the path does not end in "/" + name.
 bool TargetFolderOf(const std::string& fullPath, const std::string& name, std::string& folder);

@@ -321,7 +321,9 @@ int CFilePatch::VerifyTargetFile(char* entry)
         // replaced, which only a file (or a link) can be.
         std::string folder, leaf;
         SplitRelativeName(name, folder, leaf);
-        CFolderHandle parent = root.Folder(folder);
+        CFolderHandle ownParent;
+        const CFolderHandle& parent =
+            applyContext ? applyContext->folders.Folder(folder) : (ownParent = root.Folder(folder));
         CEntryStatus st;
         if (!parent.Valid() || !parent.Status(leaf, st))
             return 1;

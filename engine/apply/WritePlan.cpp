@@ -124,7 +124,7 @@ std::string CWritePlan::TooLongBackup(const std::string& folder, const std::stri
     // Only a file that is there gets a backup, and only in a folder that is there.
     if (!backup_ || !entry.exists)
         return "";
-    CFolderHandle handle = root_.Folder(folder);
+    const CFolderHandle& handle = cache_.Folder(folder);
     CEntryStatus st;
     if (!handle.Valid() || !handle.Status(leaf, st))
         return "";
@@ -184,7 +184,7 @@ std::string CWritePlan::Add(const CFilePatch& record)
     bool replacing = !record.newFileFlag;
     uint64_t replaced = record.newFileFlag ? 0 : record.oldLength;
     if (record.newFileFlag && entry.exists) {
-        CFolderHandle handle = root_.Folder(folder);
+        const CFolderHandle& handle = cache_.Folder(folder);
         CEntryStatus st;
         if (handle.Valid() && handle.Status(leaf, st) && st.IsFile()) {
             replaced = st.size;

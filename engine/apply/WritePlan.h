@@ -12,6 +12,7 @@
 // blocks); the replaced files waiting in its queue are counted as still taken. The
 // files of the remove list, deleted last, are not counted.
 #pragma once
+#include "engine/apply/FolderCache.h"
 #include "platform/FolderHandle.h"
 
 #include <cstdint>
@@ -24,8 +25,10 @@ class CFilePatch;
 
 class CWritePlan {
 public:
-    CWritePlan(const CFolderHandle& root, const std::string& rootPath, bool backup, const std::string& backupExt)
-        : root_(root), rootPath_(rootPath), backup_(backup), backupExt_(backupExt)
+    // The folders are looked at through the verification's cache of them.
+    CWritePlan(CFolderCache& folders, const CFolderHandle& root, const std::string& rootPath, bool backup,
+               const std::string& backupExt)
+        : cache_(folders), root_(root), rootPath_(rootPath), backup_(backup), backupExt_(backupExt)
     {
     }
 
@@ -91,6 +94,7 @@ private:
     // longer than the file system holds, else "". The name is taken for later backups.
     std::string TooLongBackup(const std::string& folder, const std::string& leaf, const CFolder& entry);
 
+    CFolderCache& cache_;
     const CFolderHandle& root_;
     const std::string rootPath_;
     const bool backup_;

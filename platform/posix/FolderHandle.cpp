@@ -148,7 +148,7 @@ CFileRef CFolderHandle::OpenForReading(const std::string& relative) const
     return CFileRef(fd);
 }
 
-CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& name) const
+CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& name, unsigned mode) const
 {
     static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
@@ -157,7 +157,7 @@ CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& nam
         name = prefix;
         for (int i = 0; i < 6; ++i)
             name += kLetters[pick(random)];
-        int fd = openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, static_cast<mode_t>(mode));
         if (fd >= 0 || errno != EEXIST)
             return CFileRef(fd);
     }

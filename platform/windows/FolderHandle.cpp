@@ -189,8 +189,9 @@ CFileRef CFolderHandle::OpenForReading(const std::string& relative) const
     return FromHandle(h);
 }
 
-CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& name) const
+CFileRef CFolderHandle::CreateUnique(const std::string& prefix, std::string& name, unsigned) const
 {
+    // Windows has no permission bits: a file gets its folder's inherited access.
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = prefix + RandomLetters(6);
         HANDLE h = OpenBeneath(H(fd_), name, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_CREATE,

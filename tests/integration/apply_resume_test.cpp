@@ -137,8 +137,7 @@ TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     CTestFolder root;
     CApplyRun run(root);
     CSmallDisk disk(run.target);
-    if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a small file system needs root (or the right to mount): " << strerror(errno);
+    SKIP_WITHOUT_SMALL_DISK(disk);
     root.Write("target/a.txt", "old a");
     run.Craft({Changed("a.txt", "old a", "new a"), NewFile("big.bin", std::string(400 << 10, 'z'))});
     EXPECT_EQ(run.Apply(), 0);
@@ -168,6 +167,48 @@ TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
 }
 
+TEST(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
+{
+    // Another program takes the last room on the disk after the verification: the new
+    // files of a compact patch, written beside the rebuild, fail to be written, and the
+    // apply says so and takes away everything it staged.
+    CTestFolder root;
+    CApplyRun run(root);
+    CSmallDisk disk(run.target, "size=512k");
+    SKIP_WITHOUT_SMALL_DISK(disk);
+    root.Write("target/a.txt", "old a");
+    std::vector<compact::Record> records = {compact::Changed("a.txt", "old a", "new a")};
+    for (int i = 0; i < 40; ++i)
+        records.push_back(compact::NewFile("sub\\f" + std::to_string(i), std::string(3000, char('a' + i % 26))));
+    root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
+    run.patchFile = root / "update.dvp";
+    const std::string filler = run.target + "/filler";
+    struct CFillingProgress : CRecordingApplyProgress {
+        std::string path;
+        bool CheckCancelButton() override
+        {
+            const bool cancel = CRecordingApplyProgress::CheckCancelButton();
+            if (checks == 41 + 10) { // the tenth new file of the changing pass
+                const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+                const std::string block(4096, 'x');
+                while (fd >= 0 && write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
+                }
+                close(fd);
+            }
+            return cancel;
+        }
+    } progress;
+    progress.path = filler;
+    EXPECT_EQ(run.Apply(0, "bak", &progress), 0);
+    ASSERT_EQ(run.Texts().size(), 1u);
+    const std::string text = run.Texts()[0];
+    EXPECT_EQ(text.rfind("Unable to write file:\n" + run.target + "/sub/.~dvp-rebuild-", 0), 0u) << text;
+    EXPECT_NE(text.find(".~dvp-rebuild-"), std::string::npos);
+    EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nNothing was changed.") << text;
+    fsys::DeleteFile(filler);
+    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+}
+
 TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
 {
     // A file system with few inodes: the files and folders an apply makes need them as
@@ -176,8 +217,7 @@ TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     CTestFolder root;
     CApplyRun run(root);
     CSmallDisk disk(run.target, "size=1m,nr_inodes=64");
-    if (!disk.Mounted())
-        GTEST_SKIP() << "mounting a small file system needs root (or the right to mount): " << strerror(errno);
+    SKIP_WITHOUT_SMALL_DISK(disk);
     root.Write("target/a.txt", "old a");
     std::vector<image::Record> folders = {Changed("a.txt", "old a", "new a")};
     for (int i = 0; i < 40; ++i)

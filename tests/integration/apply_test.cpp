@@ -14,6 +14,7 @@
 #include "jobs/BuildJob.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
+#include "platform/OpenFiles.h"
 #include "platform/ScriptedPrompt.h"
 
 #include <gtest/gtest.h>
@@ -327,12 +328,16 @@ TEST_F(ApplyTest, CompactPatchTurnsOldTreeIntoNewTree)
     root.Write("new/kept.txt", "new kept");
     Build({0, {"gone.txt"}, {"kept.txt"}, false, true});
     ASSERT_TRUE(CopyTree(oldDir, target));
+    ASSERT_TRUE(fsys::SetPermissions(target + "/one.txt", 0600));
     for (int run = 0; run < 2; ++run) {
         ASSERT_EQ(Apply(), 1) << run;
         EXPECT_EQ(Texts().size(), size_t(run)) << run;
         auto expected = SnapshotTree(newDir);
         expected["kept.txt"] = "old kept";
         EXPECT_EQ(TreeDifferences(SnapshotTree(target), expected), "");
+        // A new file is as readable as any new file; a replaced one keeps its old rights.
+        EXPECT_EQ(Mode(target + "/added.txt"), fsys::NewFileMode()) << run;
+        EXPECT_EQ(Mode(target + "/one.txt"), 0600u) << run;
     }
 }
 

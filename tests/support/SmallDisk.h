@@ -4,6 +4,8 @@
 #pragma once
 #include "platform/FileSystem.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include <sys/mount.h>
@@ -29,3 +31,8 @@ private:
     std::string folder_;
     bool mounted_ = false;
 };
+
+// Skips the test where the small file system could not be mounted.
+#define SKIP_WITHOUT_SMALL_DISK(disk)                                                                                \
+    if (!(disk).Mounted())                                                                                           \
+    GTEST_SKIP() << "mounting a small file system needs root (or the right to mount): " << strerror(errno)

@@ -1,0 +1,142 @@
+#include "engine/apply/StagingWriter.h"
+
+#include "engine/apply/StagedNames.h"
+#include "platform/FileSystem.h"
+#include "platform/OpenFiles.h"
+
+#include <system_error>
+#include <utility>
+
+CStagingWriter::CStagingWriter(CReplaceQueue& queue) : queue_(queue)
+{
+    // The permissions of new files are read before the helper makes any: reading the
+    // process's mask means setting it for a moment.
+    fsys::NewFileMode();
+}
+
+CStagingWriter::~CStagingWriter()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ending_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable())
+        thread_.join();
+    // Files written but never put in the queue are not left behind.
+    for (const auto& [entry, bytes] : written_)
+        entry.folder->Remove(entry.staged);
+}
+
+bool CStagingWriter::Add(CFile file)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return !failure_.empty() || waitingBytes_ < kMaxWaiting; });
+    if (!failure_.empty())
+        return false;
+    if (!thread_.joinable()) {
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            // No thread could be started: the file is written here and now.
+            targets_.insert(file.target);
+            CReplaceQueue::CEntry entry;
+            if (!Write(file, entry, failure_))
+                return false;
+            written_.emplace_back(std::move(entry), file.bytes.size());
+            return true;
+        }
+    }
+    targets_.insert(file.target);
+    waitingBytes_ += file.bytes.size();
+    waiting_.push_back(std::move(file));
+    const bool wake = sleeping_ && BatchReady();
+    lock.unlock();
+    if (wake)
+        changed_.notify_all();
+    return true;
+}
+
+bool CStagingWriter::BatchReady() const
+{
+    return !waiting_.empty() && (finishing_ || waiting_.size() >= kBatchFiles || waitingBytes_ >= kBatchBytes);
+}
+
+void CStagingWriter::Run()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        // Once woken, the helper writes every file waiting before it sleeps again.
+        if (waiting_.empty()) {
+            sleeping_ = true;
+            changed_.wait(lock, [&] { return ending_ || BatchReady(); });
+            sleeping_ = false;
+        }
+        if (waiting_.empty())
+            return; // ending, with nothing left
+        CFile file = std::move(waiting_.front());
+        waiting_.pop_front();
+        busy_ = true;
+        const bool skip = !failure_.empty(); // after a failure nothing more is written
+        lock.unlock();
+        CReplaceQueue::CEntry entry;
+        std::string failure;
+        const uint64_t bytes = file.bytes.size();
+        const bool ok = skip || Write(file, entry, failure);
+        lock.lock();
+        busy_ = false;
+        waitingBytes_ -= bytes;
+        if (!ok && failure_.empty())
+            failure_ = failure;
+        else if (ok && !skip)
+            written_.emplace_back(std::move(entry), bytes);
+        changed_.notify_all();
+    }
+}
+
+bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::string& failure)
+{
+    std::string staged;
+    const CFileRef fd = file.folder->CreateUnique(kStagedPrefix, staged, file.mode);
+    if (!fd.Valid()) {
+        failure = "Unable to create file:\n" + fsys::Join(file.folderPath, std::string(kStagedPrefix) + "XXXXXX");
+        return false;
+    }
+    const bool written = fsys::WriteAllAt(fd, file.bytes.data(), file.bytes.size(), 0);
+    if (written)
+        SetOpenFileTimes(fd, file.times);
+    // A file that cannot be closed may have lost its bytes.
+    if (!fsys::CloseFile(fd) || !written) {
+        file.folder->Remove(staged);
+        failure = "Unable to write file:\n" + fsys::Join(file.folderPath, staged);
+        return false;
+    }
+    entry.folder = file.folder;
+    entry.staged = staged;
+    entry.leaf = file.leaf;
+    entry.target = file.target;
+    return true;
+}
+
+bool CStagingWriter::Finish()
+{
+    std::vector<std::pair<CReplaceQueue::CEntry, uint64_t>> written;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        finishing_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return waiting_.empty() && !busy_; });
+        finishing_ = false;
+        written.swap(written_);
+    }
+    // Without limits the queue only collects: nothing is flushed here.
+    for (auto& [entry, bytes] : written)
+        queue_.Add(std::move(entry), bytes);
+    return Failure().empty();
+}
+
+std::string CStagingWriter::Failure() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+}
