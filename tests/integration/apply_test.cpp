@@ -381,6 +381,54 @@ TEST_F(ApplyTest, CompactTargetsOfTheRightLengthAndSumButOtherContentChangeNothi
     }
 }
 
+TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
+{
+    // Two new files nearly alike whose old files are nothing like them: the later one is
+    // packed with the earlier one's new content (its twin) in its prefix.
+    auto words = [](uint32_t seed) {
+        std::string text;
+        for (unsigned char b : RandomBytes(64 << 10, seed))
+            text += b % 7 == 0 ? ' ' : static_cast<char>('a' + b % 26);
+        return text;
+    };
+    const std::string shared = words(3);
+    root.Write("old/js/app.js", words(4));
+    root.Write("old/js/app.mjs", words(5));
+    root.Write("new/js/app.js", "// app\n" + shared);
+    root.Write("new/js/app.mjs", "export\n" + shared);
+    root.Write("old/kept.txt", "kept");
+    root.Write("new/kept.txt", "kept");
+    Build({0, {}, {}, false, true});
+    std::string twin;
+    {
+        CAppCore core(&prompt, progFolder);
+        CDirDiff dirDiff(core);
+        CPatchDoc doc(core, dirDiff, patchFile);
+        ASSERT_TRUE(doc.ReadPatchHeader());
+        std::vector<std::string> names;
+        for (int i = 0; i < core.image.fileCount; ++i) {
+            CFilePatch record(core);
+            ASSERT_TRUE(record.ReadWrite(false));
+            names.push_back(record.name);
+            if (record.compactDelta.twin != 0)
+                twin = names.at(record.compactDelta.twin - 1u);
+        }
+        doc.ClosePatchFile();
+    }
+    ASSERT_FALSE(twin.empty());
+    // Then as if an interrupted commit had put the twin in place already: the other file
+    // takes the twin's content from its target.
+    for (bool twinDone : {false, true}) {
+        ASSERT_TRUE(CopyTree(oldDir, target));
+        if (twinDone)
+            root.Write("target/" + twin, ReadFileText(newDir + "/" + twin));
+        EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1) << twinDone << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(Apply(), 1) << twinDone << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "") << twinDone;
+        ASSERT_TRUE(fsys::RemoveTree(target));
+    }
+}
+
 TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)
 {
     WriteThoroughPairs(root, true);

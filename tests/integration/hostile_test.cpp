@@ -366,6 +366,39 @@ std::vector<CCase> Cases()
          Expect::ApplyRefused, kDamaged},
         {"compact: newer version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 4)); },
          Expect::HeaderRefused, ""},
+        {"compact: older version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 2)); },
+         Expect::HeaderRefused, ""},
+        {"compact: packed delta whose twin is itself",
+         compactPatch({CGood(), compact::Packed("n.txt", "", "new a!x", 2, "new a!")}), Expect::ApplyRefused, kDamaged},
+        {"compact: packed delta whose twin is past the last record",
+         compactPatch({CGood(), compact::Packed("n.txt", "", "new a!x", 40000, "new a!")}), Expect::ApplyRefused, kDamaged},
+        {"compact: packed delta whose twin has a twin",
+         compactPatch({CGood(), compact::Packed("n.txt", "", "new a!x", 1, "new a!"),
+                       compact::Packed("m.txt", "", "new a!xy", 2, "new a!x")}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: packed delta whose twin has no delta",
+         compactPatch({CWith(compact::Changed("sub\\b.txt", "old b", "old b"), [](compact::Record& r) { r.flags = 0; }),
+                       compact::Packed("n.txt", "", "old bx", 1, "old b")}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: frame longer than the frames",
+         compactPatch({CWith(compact::Packed("a.txt", "old a", "new a!"), [](compact::Record& r) {
+             r.frameLength = static_cast<uint32_t>(r.frame.size() + 1);
+         })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: frames not used up",
+         compactPatch({CWith(compact::Packed("a.txt", "old a", "new a!"), [](compact::Record& r) {
+             r.frameLength = static_cast<uint32_t>(r.frame.size() - 1);
+         })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: packed delta of an old file too long for a prefix",
+         compactPatch({CWith(compact::Packed("a.txt", "old a", "new a!"), [](compact::Record& r) {
+             r.oldLength = (16u << 20) + 1;
+         })}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: frame of another length than the new file",
+         compactPatch({CWith(compact::Packed("a.txt", "old a", "new a!"),
+                             [](compact::Record& r) { r.frame = compact::Packed("a.txt", "old a", "new a!!").frame; })}),
+         Expect::ApplyRefused, "did not come out as the patch file says"},
         {"compact: remove count without its entries",
          [](const std::string&) {
              const std::string img = compact::Image({}, {"a", "b"});
