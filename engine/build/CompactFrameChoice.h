@@ -10,10 +10,11 @@
 #include <string>
 #include <vector>
 
-// The earlier records a packed delta may take as its twin, with their new contents (the
-// latest ones, up to 32 MiB in all), and the twins taken so far: an apply holds each
-// from its own record to the last one that names it, and those held at once must fit
-// kMaxHeldTwins together.
+// What the choice knows of the earlier records: those a packed delta may take as its
+// twin, with their new contents (the latest ones, up to 32 MiB in all), the twins taken
+// so far (an apply holds each from its own record to the last one that names it, and
+// those held at once must fit kMaxHeldTwins together), and the latest 1 MiB of each
+// stream, which a stepped delta's cost is taken against.
 class CCompactTwins {
 public:
     struct Candidate {
@@ -28,6 +29,9 @@ public:
     void Note(uint16_t index, const std::string& name, const unsigned char* content, size_t length);
     // The record at index took the candidate as its twin.
     void Used(uint16_t index, const Candidate& twin);
+    // A stepped delta's streams went into the patch's.
+    void Streamed(const std::vector<unsigned char> (&streams)[kCompactStreams]);
+    const std::vector<unsigned char> (&Tails() const)[kCompactStreams] { return tails_; }
 
 private:
     struct Taken {
@@ -39,6 +43,7 @@ private:
     std::deque<Candidate> candidates_;
     size_t held_ = 0;
     std::vector<Taken> taken_;
+    std::vector<unsigned char> tails_[kCompactStreams];
 };
 
 // The trial of the packed kind for one file, in two rounds so that it costs little where
@@ -50,7 +55,7 @@ class CFrameChoice {
 public:
     // newFile: there is no old content; twin may be null.
     CFrameChoice(const unsigned char* oldData, size_t oldLength, bool newFile, const unsigned char* newData,
-                 size_t newLength, const CCompactTwins::Candidate* twin);
+                 size_t newLength, const CCompactTwins& twins, const CCompactTwins::Candidate* twin);
     // The quick frame with the old content as prefix (for a changed file).
     void QuickAlone();
     // After the matching: true when a frame is smaller than the stepped streams; frame
@@ -67,5 +72,6 @@ private:
     const unsigned char* newData_;
     size_t newLength_;
     const CCompactTwins::Candidate* twin_;
+    const std::vector<unsigned char> (&tails_)[kCompactStreams];
     size_t quickAlone_ = 0;
 };

@@ -383,48 +383,24 @@ TEST_F(ApplyTest, CompactTargetsOfTheRightLengthAndSumButOtherContentChangeNothi
 
 TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
 {
-    // Two new files nearly alike whose old files are nothing like them: the later one is
-    // packed with the earlier one's new content (its twin) in its prefix.
-    auto words = [](uint32_t seed) {
-        std::string text;
-        for (unsigned char b : RandomBytes(64 << 10, seed))
-            text += b % 7 == 0 ? ' ' : static_cast<char>('a' + b % 26);
-        return text;
-    };
-    const std::string shared = words(3);
-    root.Write("old/js/app.js", words(4));
-    root.Write("old/js/app.mjs", words(5));
-    root.Write("new/js/app.js", "// app\n" + shared);
-    root.Write("new/js/app.mjs", "export\n" + shared);
-    root.Write("old/kept.txt", "kept");
-    root.Write("new/kept.txt", "kept");
-    Build({0, {}, {}, false, true});
-    std::string twin;
-    {
-        CAppCore core(&prompt, progFolder);
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        ASSERT_TRUE(doc.ReadPatchHeader());
-        std::vector<std::string> names;
-        for (int i = 0; i < core.image.fileCount; ++i) {
-            CFilePatch record(core);
-            ASSERT_TRUE(record.ReadWrite(false));
-            names.push_back(record.name);
-            if (record.compactDelta.twin != 0)
-                twin = names.at(record.compactDelta.twin - 1u);
-        }
-        doc.ClosePatchFile();
-    }
-    ASSERT_FALSE(twin.empty());
-    // Then as if an interrupted commit had put the twin in place already: the other file
-    // takes the twin's content from its target.
+    // app.mjs and the new n.mjs are packed with app.js's new content (their twin) in
+    // their prefix.
+    const std::string twinOld = "// app 1\nlet a = 1;\n", twinNew = "// app 2\nlet a = 2; let b = a;\n";
+    const std::vector<compact::Record> records = {
+        compact::Changed("js\\app.js", twinOld, twinNew),
+        compact::Packed("js\\app.mjs", "export old;\n", "export\n" + twinNew, 1, twinNew),
+        compact::Packed("js\\n.mjs", "", twinNew + "export {a};\n", 1, twinNew)};
+    root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
+    const std::map<std::string, std::string> after = {
+        {"js/app.js", twinNew}, {"js/app.mjs", "export\n" + twinNew}, {"js/n.mjs", twinNew + "export {a};\n"}};
+    // Then as if an interrupted commit had put the twin in place already: the others take
+    // the twin's content from its target.
     for (bool twinDone : {false, true}) {
-        ASSERT_TRUE(CopyTree(oldDir, target));
-        if (twinDone)
-            root.Write("target/" + twin, ReadFileText(newDir + "/" + twin));
+        root.Write("target/js/app.js", twinDone ? twinNew : twinOld);
+        root.Write("target/js/app.mjs", "export old;\n");
         EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1) << twinDone << (errors.empty() ? "" : errors[0]);
         EXPECT_EQ(Apply(), 1) << twinDone << (errors.empty() ? "" : errors[0]);
-        EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(newDir)), "") << twinDone;
+        EXPECT_EQ(SnapshotTree(target), after) << twinDone;
         ASSERT_TRUE(fsys::RemoveTree(target));
     }
 }

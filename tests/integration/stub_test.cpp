@@ -281,13 +281,7 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
 
-    // A compact patch: its frames go through the zstd decoder linked into the program,
-    // app.mjs's packed one with app.js's new content as its prefix.
-    std::string words;
-    for (unsigned char b : RandomBytes(40000, 3))
-        words += b % 7 == 0 ? ' ' : static_cast<char>('a' + b % 26);
-    dir.Write("new/lib/app.js", "// app\n" + words);
-    dir.Write("new/lib/app.mjs", "export\n" + words);
+    // A compact patch: its frames go through the zstd decoder linked into the program.
     BuildProgram(dir, "--remove obsolete.cfg --format compact");
     target = OldCopy(dir, "compact");
     r = RunProgram(dir / "dist/update.exe", "--console " + Quoted(target), dir);
