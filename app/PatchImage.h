@@ -7,19 +7,28 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Classic: one gzip stream of fixed-layout records, read by every reader of the format.
 // Compact: records with zstd-packed deltas and SHA-256 checks, read by this program.
 enum class CPatchFormat { Classic, Compact };
 
+class CCompactLayout;
+class CCompactTwins;
+
 struct CPatchImage {
     CBinFile file;
     // Chosen for a build, found in the patch for an apply.
     CPatchFormat format = CPatchFormat::Classic;
-    // A compact build: the controls, differences and literals of all its records, each
-    // written unpacked into a work file of its own until the patch file is made.
-    CBinFile compactStreams[3];
+    // A compact build: the controls, differences and literals of all its records, and the
+    // frames of its packed deltas, each written into a work file of its own until the
+    // patch file is made.
+    CBinFile compactStreams[4];
+    // A compact build: the earlier records a packed delta may take as its twin.
+    std::shared_ptr<CCompactTwins> compactTwins;
+    // A compact apply: where every record read so far finds its delta.
+    std::shared_ptr<CCompactLayout> compactLayout;
     // A compact build: the SHA-256 of the new content of every record with a delta, in
     // record order, of which the patch stores one digest. A compact apply: that digest.
     std::vector<unsigned char> compactNewDigests;

@@ -81,7 +81,11 @@ int RunInfo(const std::vector<std::string>& args)
         std::cout << "  " << Printable(record.name) << "  new=" << record.newFileFlag << "  old " << record.oldLength << " bytes sum "
                   << record.oldByteSum << "  new " << record.newLength << " bytes sum " << record.newByteSum
                   << "  objects old-copy " << record.oldCopyCount << " new-data " << record.newDataCount;
-        if (record.compactDelta.present) {
+        if (record.compactDelta.packed) {
+            std::cout << "  packed delta " << record.compactDelta.frameLength << " bytes";
+            if (record.compactDelta.twin != 0)
+                std::cout << " twin " << record.compactDelta.twin;
+        } else if (record.compactDelta.present) {
             const CCompactStream* s = record.compactDelta.streams;
             std::cout << "  delta controls " << s[kControls].raw << " differences " << s[kDifferences].raw
                       << " literals " << s[kLiterals].raw << " bytes";

@@ -129,7 +129,7 @@ private:
     bool PackCompactPatch();
     bool UnpackCompactImage();
     void RemoveCompactStreams();
-    CWorkFile compactStreamFiles_[3];
+    CWorkFile compactStreamFiles_[4]; // the three streams and the frames
     bool StoredRemoveName(const std::string& entry, std::string& stored);
     void ShowError(const std::string& text, PromptOwner owner, PromptIcon icon = PromptIcon::Stop);
 };

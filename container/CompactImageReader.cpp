@@ -1,7 +1,7 @@
 // The reader of a compact patch file (after the part prefix; the layout is told in
 // CompactImageWriter.cpp): an apply unpacks the description into the temporary folder,
-// behind the fixed start and before the packed streams, which are read from there as the
-// files are rebuilt. Unpacking only: the apply side carries no compressor.
+// behind the fixed start and before the packed streams and the frames, which are read
+// from there as the files are rebuilt. Unpacking only: the apply side carries no compressor.
 #include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
@@ -9,6 +9,7 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "engine/common/CompactLayout.h"
 #include "platform/FileSystem.h"
 
 #include <zstd.h>
@@ -45,6 +46,9 @@ bool CPatchDoc::UnpackCompactImage()
             return damaged();
         expected += s.packed;
     }
+    if (fixed.frames > in.Length())
+        return damaged();
+    expected += fixed.frames;
     if (expected != in.Length() || fixed.descriptionRaw > kMaxCompactDescription)
         return damaged();
     if (!out.Open(workFileName_, CBinFile::Mode::CreateAlways)) {
@@ -88,7 +92,7 @@ bool CPatchDoc::UnpackCompactImage()
         out.Close();
         return damaged();
     }
-    // The packed streams, as they are.
+    // The packed streams and the frames, as they are.
     std::vector<unsigned char> copy(kCompactChunk);
     const CopyResult copied = CopyBytes(in, out, in.Length() - in.Tell(), copy);
     if (!out.Close() || copied != CopyResult::Ok) {
@@ -165,6 +169,7 @@ bool CPatchDoc::ReadCompactHeader()
         return reject("the header is incomplete.");
     core_.Image().fileCount = GetU16(count);
     core_.Image().format = CPatchFormat::Compact;
+    core_.Image().compactLayout = std::make_shared<CCompactLayout>(fixed, core_.Image().fileCount);
     header_.recordsOffset = static_cast<uint32_t>(position);
     firstRecordPosition_ = position;
     return true;
@@ -174,7 +179,7 @@ bool CPatchDoc::ReadCompactHeader()
 // abandoned, so it sits with the reading side every program links.
 void CPatchDoc::RemoveCompactStreams()
 {
-    for (int i = 0; i < kCompactStreams; ++i) {
+    for (int i = 0; i <= kCompactStreams; ++i) {
         core_.Image().compactStreams[i].Close();
         compactStreamFiles_[i].Remove();
     }

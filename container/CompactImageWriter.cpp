@@ -1,15 +1,16 @@
 // The writer of a compact patch file (after the part prefix): the fixed start of
 // CompactDelta.h, the packed description, then the packed controls, differences and
-// literals of all records.
+// literals of all records, then the frames of the packed deltas as they are.
 // The description (little-endian): date sum (signed 32 bits), publisher name,
 // organisation, default folder and dialog text (each a 16-bit length and its bytes, at
 // most 64, 65, 256 and 256 bytes), the remove count (16 bits) and as many names (16-bit
 // length, at most 256 bytes, '\' between components), the file count (16 bits), then
 // the file records (CompactRecord.cpp).
 //
-// A build writes the description into the work file and the three streams into work
-// files of their own; when it is finished the four are packed on both cores, each into a
-// work file of its own, and joined behind the fixed start.
+// A build writes the description into the work file and the three streams and the frames
+// into work files of their own; when it is finished the description and the streams are
+// packed on both cores, each into a work file of its own, and joined behind the fixed
+// start with the frames.
 #include "app/EngineHost.h"
 #include "app/StringHelpers.h"
 #include "container/CPatchDoc.h"
@@ -217,11 +218,12 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
 
     CBinFile& image = core_.Image().file;
     core_.Image().compactNewDigests.clear();
+    core_.Image().compactTwins.reset();
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
     workFileName_ = buildWorkFile_.Path();
     imageUse_ = ImageUse::Build;
-    for (int i = 0; i < kCompactStreams; ++i) {
+    for (int i = 0; i <= kCompactStreams; ++i) {
         if (!compactStreamFiles_[i].Create(SetExtension(pathName_, "~dv" + std::to_string(i)),
                                            core_.Image().compactStreams[i])) {
             AbandonPatchFile();
@@ -242,6 +244,8 @@ bool CPatchDoc::PackCompactPatch()
     bool ok = true;
     for (CBinFile& stream : core_.Image().compactStreams)
         ok = stream.Close() && ok;
+    CBinFile frames;
+    ok = ok && frames.Open(compactStreamFiles_[kCompactStreams].Path(), CBinFile::Mode::Read);
     CImagePacker::Part parts[kCompactStreams + 1];
     uint64_t total = 0;
     for (int i = 0; ok && i <= kCompactStreams; ++i) {
@@ -277,10 +281,14 @@ bool CPatchDoc::PackCompactPatch()
             fixed.spans[i - 1] = CCompactSpan{p.raw, p.packedLength, 0};
         ok = p.packed.Seek(0) && CopyBytes(p.packed, out, p.packedLength, buffer) == CopyResult::Ok;
     }
+    fixed.frames = ok ? frames.Length() : 0;
+    ok = ok && CopyBytes(frames, out, fixed.frames, buffer) == CopyResult::Ok;
+    frames.Close();
     const std::vector<unsigned char>& digests = core_.Image().compactNewDigests;
     const CSha256::Digest tree = CSha256::Of(digests.data(), digests.size());
     std::copy(tree.begin(), tree.end(), fixed.treeDigest);
     std::vector<unsigned char>().swap(core_.Image().compactNewDigests);
+    core_.Image().compactTwins.reset();
     PutCompactFixed(start, fixed);
     ok = ok && out.Seek(0) && out.Write(start, sizeof start);
     ok = out.Close() && ok;

@@ -113,6 +113,7 @@ uint64_t SignedPayloadEnd(CBinFile& file, uint64_t markerOffset, uint64_t certif
     uint64_t end = prefixAt + kPartPrefixLength + kCompactFixedSize + fixed.descriptionPacked;
     for (const CCompactSpan& span : fixed.spans)
         end += std::min<uint64_t>(span.packed, certificateAt); // no sum of damaged sizes wraps
+    end += std::min<uint64_t>(fixed.frames, certificateAt);
     return end <= certificateAt ? end : certificateAt;
 }
 

@@ -1,6 +1,8 @@
 #include "engine/apply/CompactRebuild.h"
 
 #include "engine/apply/ApplyContext.h"
+#include "engine/apply/CompactPacked.h"
+#include "engine/common/CompactUnpacker.h"
 #include "platform/FileSystem.h"
 
 #include <zstd.h>
@@ -11,89 +13,8 @@
 
 namespace {
 
-constexpr size_t kInputChunk = size_t{128} << 10;
 constexpr size_t kChunk = size_t{1} << 20;
-
-// One packed stream of the patch, unpacked on demand from the start on; a record's
-// part is reached by unpacking and passing over what lies before it.
-class CUnpacker {
-public:
-    CUnpacker(CFileRef imageFd, const CCompactSpan& span) : fd_(imageFd), next_(span.position), left_(span.packed), raw_(span.raw)
-    {
-        if (span.packed == 0)
-            return;
-        dctx_ = ZSTD_createDCtx();
-        input_.resize(kInputChunk);
-        if (dctx_)
-            ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, kCompactWindowLog);
-    }
-    ~CUnpacker() { ZSTD_freeDCtx(dctx_); }
-    CUnpacker(const CUnpacker&) = delete;
-    CUnpacker& operator=(const CUnpacker&) = delete;
-
-    uint64_t Position() const { return produced_; }
-    // Passes over the stream up to offset; false when it lies behind or past the end.
-    bool SkipTo(uint64_t offset)
-    {
-        if (offset < produced_ || offset > raw_)
-            return false;
-        unsigned char scrap[16384];
-        while (produced_ < offset)
-            if (!Read(scrap, static_cast<size_t>(std::min<uint64_t>(sizeof scrap, offset - produced_))))
-                return false;
-        return true;
-    }
-    // Exactly n bytes of the stream; false when it ends first or is damaged.
-    bool Read(unsigned char* out, size_t n)
-    {
-        if (n > raw_ - produced_)
-            return false;
-        ZSTD_outBuffer o{out, n, 0};
-        while (o.pos < n) {
-            if (!Unpack(o))
-                return false;
-        }
-        produced_ += n;
-        return true;
-    }
-
-private:
-    // One call of the decoder, with input fetched when it has none; false when it
-    // cannot go on.
-    bool Unpack(ZSTD_outBuffer& o)
-    {
-        if (!dctx_ || failed_ || frameDone_)
-            return false; // no stream, a damaged one, or one that ended before its length
-        if (in_.pos == in_.size && left_ > 0) {
-            const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, input_.size()));
-            if (!fsys::ReadAt(fd_, input_.data(), take, next_))
-                return failed_ = true, false;
-            next_ += take;
-            left_ -= take;
-            in_ = ZSTD_inBuffer{input_.data(), take, 0};
-        }
-        const size_t before = o.pos, inBefore = in_.pos;
-        const size_t r = ZSTD_decompressStream(dctx_, &o, &in_);
-        if (ZSTD_isError(r))
-            return failed_ = true, false;
-        if (r == 0)
-            frameDone_ = true; // the frame has given all it holds
-        if (o.pos == before && in_.pos == inBefore && left_ == 0)
-            return failed_ = true, false; // the stream is cut short
-        return true;
-    }
-
-    CFileRef fd_;
-    uint64_t next_;
-    uint64_t left_;
-    uint64_t raw_;
-    uint64_t produced_ = 0;
-    ZSTD_DCtx* dctx_ = nullptr;
-    std::vector<unsigned char> input_;
-    ZSTD_inBuffer in_{nullptr, 0, 0};
-    bool frameDone_ = false;
-    bool failed_ = false;
-};
+using CUnpacker = CCompactUnpacker;
 
 } // namespace
 
@@ -141,16 +62,7 @@ public:
     {
         if (damaged_ || (left_ == 0 && at_ == buffer_.size()))
             return false;
-        uint64_t copy, literal, move;
-        if (!Varint(copy) || !Varint(literal) || !Varint(move) || copy > UINT32_MAX || literal > UINT32_MAX ||
-            move > (uint64_t{1} << 34)) {
-            damaged_ = true;
-            return false;
-        }
-        step.copy = static_cast<uint32_t>(copy);
-        step.literal = static_cast<uint32_t>(literal);
-        step.move = Unzigzag(move);
-        if (!check_.Take(step)) {
+        if (!ReadStep(step, [this](unsigned char& b) { return NextByte(b); }) || !check_.Take(step)) {
             damaged_ = true;
             return false;
         }
@@ -162,24 +74,18 @@ public:
     bool Complete() const { return !damaged_ && check_.Complete() && left_ == 0 && at_ == buffer_.size(); }
 
 private:
-    bool Varint(uint64_t& v)
+    bool NextByte(unsigned char& b)
     {
-        v = 0;
-        for (int shift = 0; shift < 42; shift += 7) {
-            if (at_ == buffer_.size()) {
-                const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, 64 << 10));
-                buffer_.resize(take);
-                at_ = 0;
-                if (take == 0 || !unpacker_.Read(buffer_.data(), take))
-                    return false;
-                left_ -= take;
-            }
-            const unsigned char b = buffer_[at_++];
-            v |= uint64_t{b & 0x7Fu} << shift;
-            if (!(b & 0x80))
-                return true;
+        if (at_ == buffer_.size()) {
+            const size_t take = static_cast<size_t>(std::min<uint64_t>(left_, 64 << 10));
+            buffer_.resize(take);
+            at_ = 0;
+            if (take == 0 || !unpacker_.Read(buffer_.data(), take))
+                return false;
+            left_ -= take;
         }
-        return false;
+        b = buffer_[at_++];
+        return true;
     }
 
     CUnpacker& unpacker_;
@@ -190,88 +96,84 @@ private:
     bool damaged_ = false;
 };
 
-} // namespace
-
-bool CompactControlsValid(const CFilePatch& record, CFileRef imageFd)
+CCompactRebuild RebuildStepped(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, CCompactOutput& output)
 {
-    if (!record.compactDelta.present)
-        return true;
+    const CCompactDelta& delta = record.compactDelta;
+    std::vector<unsigned char> out(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
+    std::vector<unsigned char> old;
+    size_t fill = 0;
+    auto flush = [&] {
+        const bool ok = fill == 0 || output.Put(out.data(), fill);
+        fill = 0;
+        return ok;
+    };
     std::unique_ptr<CCompactReaders> own;
-    CStepReader steps(record, ReadersFor(record, imageFd, own).controls);
+    CCompactReaders& readers = ReadersFor(record, imageFd, own);
+    CStepReader steps(record, readers.controls);
+    CUnpacker& differences = readers.differences;
+    CUnpacker& literals = readers.literals;
+    if (!differences.SkipTo(delta.streams[kDifferences].offset) || !literals.SkipTo(delta.streams[kLiterals].offset))
+        return CCompactRebuild::Damaged;
     CCompactStep step;
     while (steps.Next(step)) {
+        uint64_t from = steps.CopyFrom();
+        for (uint32_t left = step.copy; left > 0;) {
+            const size_t n = std::min<size_t>(left, out.size() - fill);
+            old.resize(std::max(old.size(), n));
+            if (!oldFd.Valid() || !fsys::ReadAt(oldFd, old.data(), n, from))
+                return CCompactRebuild::ReadFailed;
+            if (!differences.Read(out.data() + fill, n))
+                return CCompactRebuild::Damaged;
+            for (size_t i = 0; i < n; ++i)
+                out[fill + i] = static_cast<unsigned char>(out[fill + i] + old[i]);
+            fill += n;
+            from += n;
+            left -= static_cast<uint32_t>(n);
+            if (fill == out.size() && !flush())
+                return CCompactRebuild::WriteFailed;
+        }
+        for (uint32_t left = step.literal; left > 0;) {
+            const size_t n = std::min<size_t>(left, out.size() - fill);
+            if (!literals.Read(out.data() + fill, n))
+                return CCompactRebuild::Damaged;
+            fill += n;
+            left -= static_cast<uint32_t>(n);
+            if (fill == out.size() && !flush())
+                return CCompactRebuild::WriteFailed;
+        }
     }
-    return steps.Complete();
+    if (!steps.Complete())
+        return CCompactRebuild::Damaged;
+    return flush() ? CCompactRebuild::Ok : CCompactRebuild::WriteFailed;
+}
+
+} // namespace
+
+bool CompactControlsValid(const CFilePatch& record, CFileRef /*imageFd*/)
+{
+    // The reader walked the record's steps, with every check a rebuild makes, when it
+    // read the record the first time (CompactLayout.h); a packed frame is checked as it
+    // is unpacked.
+    return record.compact;
 }
 
 CCompactRebuild RebuildCompact(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, const CCompactWriter& write,
                                CSha256::Digest* digest)
 {
     const CCompactDelta& delta = record.compactDelta;
-    std::vector<unsigned char> out(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
-    std::vector<unsigned char> old;
-    size_t fill = 0;
-    uint64_t written = 0;
-    uint32_t sum = 0;
-    CSha256 sha;
-    auto flush = [&] {
-        if (fill == 0)
-            return true;
-        if (!write(out.data(), fill, written))
-            return false;
-        sum += ByteSum(out.data(), fill);
-        sha.Update(out.data(), fill);
-        written += fill;
-        fill = 0;
-        return true;
-    };
-
-    if (delta.present) {
-        std::unique_ptr<CCompactReaders> own;
-        CCompactReaders& readers = ReadersFor(record, imageFd, own);
-        CStepReader steps(record, readers.controls);
-        CUnpacker& differences = readers.differences;
-        CUnpacker& literals = readers.literals;
-        if (!differences.SkipTo(delta.streams[kDifferences].offset) ||
-            !literals.SkipTo(delta.streams[kLiterals].offset))
-            return CCompactRebuild::Damaged;
-        CCompactStep step;
-        while (steps.Next(step)) {
-            uint64_t from = steps.CopyFrom();
-            for (uint32_t left = step.copy; left > 0;) {
-                const size_t n = std::min<size_t>(left, out.size() - fill);
-                old.resize(std::max(old.size(), n));
-                if (!oldFd.Valid() || !fsys::ReadAt(oldFd, old.data(), n, from))
-                    return CCompactRebuild::ReadFailed;
-                if (!differences.Read(out.data() + fill, n))
-                    return CCompactRebuild::Damaged;
-                for (size_t i = 0; i < n; ++i)
-                    out[fill + i] = static_cast<unsigned char>(out[fill + i] + old[i]);
-                fill += n;
-                from += n;
-                left -= static_cast<uint32_t>(n);
-                if (fill == out.size() && !flush())
-                    return CCompactRebuild::WriteFailed;
-            }
-            for (uint32_t left = step.literal; left > 0;) {
-                const size_t n = std::min<size_t>(left, out.size() - fill);
-                if (!literals.Read(out.data() + fill, n))
-                    return CCompactRebuild::Damaged;
-                fill += n;
-                left -= static_cast<uint32_t>(n);
-                if (fill == out.size() && !flush())
-                    return CCompactRebuild::WriteFailed;
-            }
-        }
-        if (!steps.Complete())
-            return CCompactRebuild::Damaged;
-    }
-    if (!flush())
-        return CCompactRebuild::WriteFailed;
-    const CSha256::Digest result = sha.Final();
+    CCompactOutput output(write, record);
+    CCompactRebuild result = CCompactRebuild::Ok;
+    if (delta.present && delta.packed)
+        result = RebuildPacked(record, imageFd, oldFd, output);
+    else if (delta.present)
+        result = RebuildStepped(record, imageFd, oldFd, output);
+    if (result != CCompactRebuild::Ok)
+        return result;
+    const CSha256::Digest got = output.Finish();
     if (digest)
-        *digest = result;
-    if (written != record.newLength || sum != record.newByteSum || (record.checks && result != record.checks->newHash))
+        *digest = got;
+    if (output.Written() != record.newLength || output.Sum() != record.newByteSum ||
+        (record.checks && got != record.checks->newHash))
         return CCompactRebuild::Damaged;
     return CCompactRebuild::Ok;
 }

@@ -1,8 +1,8 @@
-// The apply side of the compact format: the check of a record's controls before
-// anything changes, the strong check of a target, and the rebuild of the new file from
-// the old one and the three packed streams. Memory stays bounded whatever the file's
-// length: each stream is unpacked with a window of at most 16 MiB, and the old file and
-// the new one pass through buffers of 1 MiB.
+// The apply side of the compact format: the rebuild of the new file from the old one
+// and the record's delta, stepped (the three packed streams) or packed (its frame,
+// CompactPacked.h). Memory stays bounded whatever the file's length: each stream is
+// unpacked with a window of at most 16 MiB, and the old file and the new one pass
+// through buffers of 1 MiB; a packed delta's files are at most 16 MiB each.
 #pragma once
 #include "platform/FileHandle.h"
 #include "engine/apply/Verification.h"
@@ -12,8 +12,9 @@
 #include <functional>
 #include <optional>
 
-// True when the record's controls can be unpacked and every step keeps within the old
-// file, the new file and the two byte streams, and together they write the whole new file.
+// True for a compact record: its reader has walked its controls, and checked that every
+// step keeps within the old file, the new file and the two byte streams and that
+// together they write the whole new file (CompactLayout.h).
 bool CompactControlsValid(const CFilePatch& record, CFileRef imageFd);
 
 // Writes length bytes at offset of the new file; false when they cannot be written.

@@ -2,7 +2,7 @@
 
 #include "app/EngineHost.h"
 #include "engine/apply/ApplyContext.h"
-#include "engine/apply/CompactRebuild.h"
+#include "engine/apply/CompactPacked.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/FileSystem.h"
 #include "platform/OpenFiles.h"
@@ -27,6 +27,7 @@ void NoteCompactDigest(const CFilePatch& record, const CSha256::Digest& digest)
     CApplyContext* context = record.applyContext;
     if (context && record.compact && context->current < context->newDigests.size())
         context->newDigests[context->current] = digest;
+    ConfirmCompactTwin(record);
 }
 
 bool CompactTreeMatches(const CApplyContext& context, IEngineHost& core)
@@ -60,5 +61,6 @@ bool RebuildForCompactTree(const CFilePatch& record, IEngineHost& core, CApplyCo
     if (rebuilt != CCompactRebuild::Ok)
         return false;
     context.newDigests[i] = digest;
+    ConfirmCompactTwin(record);
     return true;
 }

@@ -1,8 +1,11 @@
 // The compact record of one file pair: byte sums, SHA-256 of both contents and the
-// delta's three streams, made from the contents CreatePatch loaded. The record writer
-// adds the streams to the patch's; they are packed when the patch file is made.
+// delta, made from the contents CreatePatch loaded: the three streams of a stepped
+// delta, or a packed frame where that is smaller (CompactFrameChoice.h). The record
+// writer adds them to the patch's; the streams are packed when the patch file is made.
 #include "app/EngineHost.h"
 #include "engine/build/BuildReport.h"
+#include "engine/build/CompactFrameChoice.h"
+#include "engine/build/RunBeside.h"
 #include "engine/build/CompactMatcher.h"
 #include "engine/common/CFilePatch.h"
 #include "platform/Progress.h"
@@ -14,7 +17,11 @@
 
 namespace {
 constexpr double kProgressScale = 90.0;
-}
+// Files shorter than this keep the stepped delta: in the streams of all files they share
+// what they have in common with the others, which a frame of their own loses (three's
+// patch: 44.2 KB against 44.3 KB from 8 KiB on and 45.3 KB from 4 KiB on).
+constexpr uint32_t kPackedFrom = 16384;
+} // namespace
 
 int CFilePatch::MakeCompact(IBuildProgress* progress)
 {
@@ -31,20 +38,25 @@ int CFilePatch::MakeCompact(IBuildProgress* progress)
     const unsigned char* oldData = oldContent.data();
     const unsigned char* newData = newContent.data();
     CCompactRaw raw;
+    std::shared_ptr<CCompactTwins>& twins = core_.Image().compactTwins;
+    const uint16_t index = static_cast<uint16_t>(core_.Image().fileCount);
     try {
-        // The strong checks are taken beside the matching.
-        std::future<void> sums;
-        auto takeSums = [&] {
+        if (!twins)
+            twins = std::make_shared<CCompactTwins>();
+        // A packed frame may pay for a file not too long for one; its twin is chosen now.
+        const bool packable = newLength >= kPackedFrom && newLength <= kMaxPackedLength && oldLength <= kMaxPackedLength;
+        const CCompactTwins::Candidate* twin = packable ? twins->Find(name, newLength) : nullptr;
+        // The strong checks, and the quick frame with the old content as its prefix, are
+        // made beside the matching.
+        CFrameChoice choice(oldData, oldLength, newFileFlag != 0, newData, newLength, *twins, twin);
+        std::future<void> sums = RunBeside([&] {
             oldByteSum = ByteSum(oldData, oldLength);
             newByteSum = ByteSum(newData, newLength);
             oldSha = CSha256::Of(oldData, oldLength);
             newSha = CSha256::Of(newData, newLength);
-        };
-        try {
-            sums = std::async(std::launch::async, takeSums);
-        } catch (const std::system_error&) {
-            takeSums();
-        }
+            if (packable)
+                choice.QuickAlone();
+        });
         bool matched = true;
         if (newFileFlag)
             CompactFromObjects({}, oldData, newData, newLength, raw);
@@ -59,8 +71,20 @@ int CFilePatch::MakeCompact(IBuildProgress* progress)
             FreeBuffers();
             return -1;
         }
-        for (int i = 0; i < kCompactStreams; ++i)
-            compactDelta.rawBytes[i] = std::move(raw.streams[i]);
+        bool withTwin = false;
+        if (packable && choice.Choose(raw.streams, compactDelta.frame, withTwin)) {
+            compactDelta.packed = true;
+            if (withTwin) {
+                compactDelta.twin = static_cast<uint16_t>(twin->index + 1);
+                twins->Used(index, *twin);
+            }
+        } else {
+            twins->Streamed(raw.streams);
+            for (int i = 0; i < kCompactStreams; ++i)
+                compactDelta.rawBytes[i] = std::move(raw.streams[i]);
+        }
+        if (compactDelta.twin == 0 && !(newFileFlag && newLength == 0))
+            twins->Note(index, name, newData, newLength);
     } catch (const std::bad_alloc&) {
         FreeBuffers();
         core_.Ask(PromptOwner::ProgressDialog,

@@ -131,7 +131,7 @@ public:
     CSha256::Digest newSha{};
     CCompactDelta compactDelta;
 
-    IEngineHost& Core() { return core_; }
+    IEngineHost& Core() const { return core_; }
     // Apply: what the records of the apply share (the target folder's handle above all);
     // set by the driver before a record is verified or applied.
     CApplyContext* applyContext = nullptr;

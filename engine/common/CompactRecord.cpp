@@ -1,11 +1,11 @@
 // Compact file record, byte by byte (little-endian):
 //   "cfil", name length (16 bits, 1 to 259), the stored name ('\' between components),
-//   flags (8 bits: 1 new file, 2 delta present, 4 digests present), old length, new
-//   length, old byte sum, new byte sum (32 bits each), creation, last-access and
-//   last-write time (64 bits each); with digests, the SHA-256 of the old and of the new
-//   content (32 bytes each); with a delta, for the controls, differences and literals in
-//   that order the offset of the record's part in the unpacked stream (64 bits) and its
-//   length (32 bits).
+//   flags (8 bits: 1 new file, 2 delta present, 4 digests present, 8 the delta is of the
+//   packed kind), old length, new length, old byte sum, new byte sum (32 bits each),
+//   creation, last-access and last-write time (64 bits each); with digests, the SHA-256
+//   of the old and of the new content (32 bytes each); with a packed delta, the length of
+//   its frame (32 bits) and its twin (16 bits: 0 for none, or the record's number from 1).
+// A stepped delta's parts of the streams are not stored (CompactLayout.h).
 // A changed file carries its own digests only where its old and new content agree in
 // length and byte sum: there they tell a target already done from one to be patched.
 // Every other record's new content is checked through the digest of the new tree
@@ -18,6 +18,7 @@
 #include "app/StringHelpers.h"
 #include "engine/common/ByteOrder.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/common/CompactLayout.h"
 #include "platform/FileSystem.h"
 
 #include <cstring>
@@ -28,8 +29,8 @@ const unsigned char kTag[4] = {'c', 'f', 'i', 'l'};
 constexpr unsigned kNewFile = 1;
 constexpr unsigned kHasDelta = 2;
 constexpr unsigned kHasDigests = 4;
+constexpr unsigned kPacked = 8;
 constexpr size_t kFixedSize = 1 + 4 * 4 + 3 * 8;
-constexpr size_t kStreamTableSize = kCompactStreams * 12;
 
 bool Refuse(IEngineHost& core, const std::string& text)
 {
@@ -42,26 +43,22 @@ bool Damaged(IEngineHost& core, const std::string& what)
     return Refuse(core, "The patch file is damaged:\n" + what);
 }
 
-// What the stream table of a record must satisfy, whatever the streams hold: the two
-// byte streams give the new file's bytes between them, the controls are no longer than
-// one step per new byte needs, and nothing is packed that is empty.
-std::string StreamProblem(const CFilePatch& r)
-{
-    const CCompactStream* s = r.compactDelta.streams;
-    if (uint64_t{s[kDifferences].raw} + s[kLiterals].raw != r.newLength)
-        return "its differences and literals do not add up to the new file.";
-    if (r.newFileFlag && s[kDifferences].raw != 0)
-        return "it copies from an old file that a new file does not have.";
-    // Every step writes at least one byte; an empty new file takes no step.
-    if ((s[kControls].raw == 0) != (r.newLength == 0) || s[kControls].raw > kMaxStepBytes * r.newLength)
-        return "its controls have an impossible length.";
-    return "";
-}
-
 // True for a changed file whose old and new content agree in length and byte sum.
 bool SumsAlike(const CFilePatch& r, bool hasDelta)
 {
     return !r.newFileFlag && hasDelta && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum;
+}
+
+// Gives the record just read its place among the patch's deltas (CompactLayout.h).
+bool Placed(IEngineHost& core, CFilePatch& r, const std::string& stored, uint64_t recordAt)
+{
+    std::shared_ptr<CCompactLayout>& layout = core.Image().compactLayout;
+    if (!layout)
+        return Refuse(core, "Error reading patch file!");
+    const std::string problem = layout->Place(recordAt, r, core.Image().file.Fd());
+    if (!problem.empty())
+        return Damaged(core, "The file record of " + stored + " is not consistent: " + problem);
+    return true;
 }
 
 } // namespace
@@ -76,8 +73,10 @@ bool WriteCompactRecord(CFilePatch& r)
     PutU16(bytes, static_cast<uint16_t>(stored.size()));
     bytes.insert(bytes.end(), stored.begin(), stored.end());
     const bool digests = SumsAlike(r, r.compactDelta.present);
-    const unsigned flags =
-        (r.newFileFlag ? kNewFile : 0) | (r.compactDelta.present ? kHasDelta : 0) | (digests ? kHasDigests : 0);
+    CCompactDelta& delta = r.compactDelta;
+    const bool packed = delta.present && delta.packed;
+    const unsigned flags = (r.newFileFlag ? kNewFile : 0) | (delta.present ? kHasDelta : 0) |
+                           (digests ? kHasDigests : 0) | (packed ? kPacked : 0);
     bytes.push_back(static_cast<unsigned char>(flags));
     PutU32(bytes, r.oldLength);
     PutU32(bytes, r.newLength);
@@ -90,20 +89,23 @@ bool WriteCompactRecord(CFilePatch& r)
         bytes.insert(bytes.end(), r.oldSha.begin(), r.oldSha.end());
         bytes.insert(bytes.end(), r.newSha.begin(), r.newSha.end());
     }
-    CCompactDelta& delta = r.compactDelta;
+    if (packed) {
+        PutU32(bytes, static_cast<uint32_t>(delta.frame.size()));
+        PutU16(bytes, delta.twin);
+    }
     if (delta.present) {
         std::vector<unsigned char>& tree = core.Image().compactNewDigests;
         tree.insert(tree.end(), r.newSha.begin(), r.newSha.end());
-        for (int i = 0; i < kCompactStreams; ++i) {
-            PutU64(bytes, core.Image().compactStreams[i].Tell());
-            PutU32(bytes, static_cast<uint32_t>(delta.rawBytes[i].size()));
-        }
     }
     bool ok = core.Image().file.Write(bytes.data(), bytes.size());
-    for (int i = 0; ok && delta.present && i < kCompactStreams; ++i)
-        ok = delta.rawBytes[i].empty() || core.Image().compactStreams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
+    CBinFile* streams = core.Image().compactStreams;
+    for (int i = 0; ok && delta.present && !packed && i < kCompactStreams; ++i)
+        ok = delta.rawBytes[i].empty() || streams[i].Write(delta.rawBytes[i].data(), delta.rawBytes[i].size());
+    if (ok && packed)
+        ok = streams[kCompactStreams].Write(delta.frame.data(), delta.frame.size());
     for (std::vector<unsigned char>& raw : delta.rawBytes)
         std::vector<unsigned char>().swap(raw);
+    std::vector<unsigned char>().swap(delta.frame);
     if (!ok)
         return Refuse(core, "Error writing patch file!");
     return true;
@@ -121,6 +123,7 @@ bool ReadCompactRecord(CFilePatch& r)
         return Refuse(core, "Error reading patch file!");
     const uint64_t imageLength = kCompactFixedSize + uint64_t{fixed.descriptionRaw};
     uint64_t position = image.Tell();
+    const uint64_t recordAt = position;
     const char* const pastEnd = "A file record runs past the end of the patch file.";
     auto take = [&](void* data, size_t size) {
         if (position > imageLength || imageLength - position < size)
@@ -148,7 +151,7 @@ bool ReadCompactRecord(CFilePatch& r)
         return Damaged(core, pastEnd);
     const unsigned char* f = fields;
     const unsigned flags = f[0];
-    if (flags > (kNewFile | kHasDelta | kHasDigests))
+    if (flags > (kNewFile | kHasDelta | kHasDigests | kPacked) || ((flags & kPacked) && !(flags & kHasDelta)))
         return Damaged(core, "The file record of " + stored + " has unknown flags.");
     r.name = FromStoredName(stored);
     r.compact = true;
@@ -189,27 +192,17 @@ bool ReadCompactRecord(CFilePatch& r)
         const bool timesOnly = !r.newFileFlag && r.oldLength == r.newLength && r.oldByteSum == r.newByteSum;
         if (!timesOnly && !(r.newFileFlag && r.newLength == 0))
             return Damaged(core, "The file record of " + stored + " has no delta for a changed file.");
-        return true;
+        return Placed(core, r, stored, recordAt);
     }
 
-    unsigned char table[kStreamTableSize];
-    if (!take(table, sizeof table))
-        return Damaged(core, pastEnd);
     r.compactDelta.present = true;
-    uint64_t at = kCompactFixedSize + uint64_t{fixed.descriptionRaw}; // in the unpacked image
-    for (int i = 0; i < kCompactStreams; ++i) {
-        CCompactStream& s = r.compactDelta.streams[i];
-        s.offset = GetU64(table + 12 * i);
-        s.raw = GetU32(table + 12 * i + 8);
-        CCompactSpan& span = r.compactDelta.spans[i];
-        span = fixed.spans[i];
-        span.position = at;
-        at += span.packed;
-        if (s.offset > span.raw || span.raw - s.offset < s.raw)
-            return Damaged(core, "The file record of " + stored + " names bytes past the end of a stream.");
+    if (flags & kPacked) {
+        unsigned char packed[6];
+        if (!take(packed, sizeof packed))
+            return Damaged(core, pastEnd);
+        r.compactDelta.packed = true;
+        r.compactDelta.frameLength = GetU32(packed);
+        r.compactDelta.twin = GetU16(packed + 4);
     }
-    const std::string problem = StreamProblem(r);
-    if (!problem.empty())
-        return Damaged(core, "The file record of " + stored + " is not consistent: " + problem);
-    return true;
+    return Placed(core, r, stored, recordAt);
 }

@@ -3,9 +3,10 @@
 // scratch folder that holds a small fixed set of old files.
 //
 // Built as fuzz_compact_reader (DELVORIN_FUZZ_COMPACT), the input is the unpacked
-// content of a compact patch: the description, the controls, the differences and the
-// literals, each but the last behind its 32-bit length. The target packs each part and
-// puts them together as a compact patch, so that the fuzzer reaches the records and
+// content of a compact patch: the description, the controls, the differences, the
+// literals and the frames of the packed deltas, each but the last behind its 32-bit
+// length. The target packs each part but the frames and puts them together as a
+// compact patch, so that the fuzzer reaches the records and
 // the rebuild rather than stopping at the packing. Besides the sanitizers'
 // findings, anything created, changed or deleted beside the scratch target folder is a
 // finding: the apply must never reach outside its target.
@@ -107,11 +108,11 @@ void CheckOutside(const CScratch& s)
 } // namespace
 
 #ifdef DELVORIN_FUZZ_COMPACT
-// The compact patch image made of the four unpacked parts of the input.
+// The compact patch image made of the five unpacked parts of the input.
 std::string CompactImage(const uint8_t* data, size_t size)
 {
-    std::string parts[4];
-    for (int i = 0; i < 3; ++i) {
+    std::string parts[5];
+    for (int i = 0; i < 4; ++i) {
         uint32_t n = 0;
         if (size >= 4) {
             n = static_cast<uint32_t>(data[0] | data[1] << 8 | data[2] << 16 | uint32_t{data[3]} << 24);
@@ -123,7 +124,7 @@ std::string CompactImage(const uint8_t* data, size_t size)
         data += n;
         size -= n;
     }
-    parts[3].assign(reinterpret_cast<const char*>(data), size);
+    parts[4].assign(reinterpret_cast<const char*>(data), size);
     std::string packed[4];
     for (int i = 0; i < 4; ++i) {
         if (parts[i].empty())
@@ -138,9 +139,10 @@ std::string CompactImage(const uint8_t* data, size_t size)
         fixed.spans[i].raw = parts[i + 1].size();
         fixed.spans[i].packed = packed[i + 1].size();
     }
+    fixed.frames = parts[4].size();
     std::string image(kCompactFixedSize, '\0');
     PutCompactFixed(reinterpret_cast<unsigned char*>(image.data()), fixed);
-    return image + packed[0] + packed[1] + packed[2] + packed[3];
+    return image + packed[0] + packed[1] + packed[2] + packed[3] + parts[4];
 }
 #endif
 

@@ -22,8 +22,9 @@ image() { # name old new [build options...]
   tail -c +9 "$work/$name.dvp" | gunzip > "$here/corpus/$name"
 }
 
-# The compact fuzzer's seed: a compact patch's unpacked description, controls and
-# differences, each behind its 32-bit length, then its literals (fuzz_patch_reader.cpp).
+# The compact fuzzer's seed: a compact patch's unpacked description, controls,
+# differences and literals, each behind its 32-bit length, then its frames
+# (fuzz_patch_reader.cpp).
 compact_seed() { # name old new [build options...]
   local name="$1" old="$2" new="$3"
   shift 3
@@ -33,12 +34,13 @@ import struct, subprocess, sys
 d = open(sys.argv[1], 'rb').read()[8:]
 raw, packed = struct.unpack('<II', d[12:20])
 lengths = [packed] + [struct.unpack('<QQ', d[20 + 16 * i:36 + 16 * i])[1] for i in range(3)]
-at, parts = 100, []
+at, parts = 108, []
 for n in lengths:
     frame = d[at:at + n]
     at += n
     parts.append(subprocess.run(['zstd', '-dcq'], input=frame, capture_output=True, check=True).stdout if n else b'')
-open(sys.argv[2], 'wb').write(b''.join(struct.pack('<I', len(p)) + p for p in parts[:3]) + parts[3])
+parts.append(d[at:])
+open(sys.argv[2], 'wb').write(b''.join(struct.pack('<I', len(p)) + p for p in parts[:4]) + parts[4])
 PY
 }
 
@@ -66,6 +68,13 @@ printf 'only new\n' > "$work/new3/x/n.txt"
 : > "$work/new3/empty.txt"
 image newfiles "$work/empty" "$work/new3"
 compact_seed newfiles "$work/empty" "$work/new3"
+
+# Two new files nearly alike: the second one's packed delta has the first as its twin.
+mkdir -p "$work/new5/x"
+python3 -c 'import random; random.seed(5); print(" ".join(random.choice(["let","var","fn","x","y","return"]) for _ in range(5000)))' \
+  > "$work/new5/x/p.js"
+{ printf 'export\n'; cat "$work/new5/x/p.js"; } > "$work/new5/x/p.mjs"
+compact_seed twins "$work/empty" "$work/new5"
 
 # The same content with other times: records without objects.
 old_files "$work/new4"

@@ -386,6 +386,30 @@ TEST_F(ApplyTest, CompactTargetsOfTheRightLengthAndSumButOtherContentChangeNothi
     }
 }
 
+TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
+{
+    // app.mjs and the new n.mjs are packed with app.js's new content (their twin) in
+    // their prefix.
+    const std::string twinOld = "// app 1\nlet a = 1;\n", twinNew = "// app 2\nlet a = 2; let b = a;\n";
+    const std::vector<compact::Record> records = {
+        compact::Changed("js\\app.js", twinOld, twinNew),
+        compact::Packed("js\\app.mjs", "export old;\n", "export\n" + twinNew, 1, twinNew),
+        compact::Packed("js\\n.mjs", "", twinNew + "export {a};\n", 1, twinNew)};
+    root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
+    const std::map<std::string, std::string> after = {
+        {"js/app.js", twinNew}, {"js/app.mjs", "export\n" + twinNew}, {"js/n.mjs", twinNew + "export {a};\n"}};
+    // Then as if an interrupted commit had put the twin in place already: the others take
+    // the twin's content from its target.
+    for (bool twinDone : {false, true}) {
+        root.Write("target/js/app.js", twinDone ? twinNew : twinOld);
+        root.Write("target/js/app.mjs", "export old;\n");
+        EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1) << twinDone << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(Apply(), 1) << twinDone << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(SnapshotTree(target), after) << twinDone;
+        ASSERT_TRUE(fsys::RemoveTree(target));
+    }
+}
+
 TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)
 {
     WriteThoroughPairs(root, true);

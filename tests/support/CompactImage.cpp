@@ -41,7 +41,7 @@ void PutText(std::string& out, const std::string& text)
 
 } // namespace
 
-std::string Record::Bytes(std::string streams[3]) const
+std::string Record::Bytes(std::string streams[4]) const
 {
     std::string out = "cfil";
     PutText(out, storedName);
@@ -59,6 +59,12 @@ std::string Record::Bytes(std::string streams[3]) const
     }
     if (!(flags & 2))
         return out;
+    if (flags & 8) {
+        image::Put32(out, frameLength.value_or(static_cast<uint32_t>(frame.size())));
+        image::Put16(out, twin);
+        streams[3] += frame;
+        return out;
+    }
     std::string controls;
     for (const Step& s : steps) {
         PutVarint(controls, s.copy);
@@ -67,9 +73,10 @@ std::string Record::Bytes(std::string streams[3]) const
     }
     const std::string rawStreams[3] = {controls, differences, literals};
     for (int i = 0; i < 3; ++i) {
-        image::Put64(out, offset[i].value_or(streams[i].size()));
-        image::Put32(out, raw[i].value_or(static_cast<uint32_t>(rawStreams[i].size())));
-        streams[i] += rawStreams[i];
+        std::string part = rawStreams[i];
+        if (raw[i])
+            part.resize(*raw[i], '\0');
+        streams[i] += std::string(static_cast<size_t>(offset[i].value_or(0)), '\0') + part;
     }
     return out;
 }
@@ -94,6 +101,27 @@ Record Changed(const std::string& storedName, const std::string& oldContent, con
     return r;
 }
 
+Record Packed(const std::string& storedName, const std::string& oldContent, const std::string& newContent,
+              uint16_t twin, const std::string& twinContent)
+{
+    Record r = oldContent.empty() && twin != 0 ? NewFile(storedName, newContent) : Changed(storedName, oldContent, newContent);
+    r.flags |= 8;
+    r.steps.clear();
+    r.differences.clear();
+    r.literals.clear();
+    r.twin = twin;
+    const std::string prefix = twinContent + oldContent;
+    ZSTD_CCtx* cctx = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, 3);
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_contentSizeFlag, 1);
+    if (!prefix.empty())
+        ZSTD_CCtx_refPrefix(cctx, prefix.data(), prefix.size());
+    r.frame.assign(ZSTD_compressBound(newContent.size()), '\0');
+    r.frame.resize(ZSTD_compress2(cctx, r.frame.data(), r.frame.size(), newContent.data(), newContent.size()));
+    ZSTD_freeCCtx(cctx);
+    return r;
+}
+
 Record NewFile(const std::string& storedName, const std::string& content)
 {
     Record r = Changed(storedName, "", content);
@@ -113,7 +141,7 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
     for (const std::string& name : storedRemoveNames)
         PutText(description, name);
     image::Put16(description, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
-    std::string streams[3];
+    std::string streams[4];
     CSha256 tree;
     for (const Record& r : records) {
         description += r.Bytes(streams);
@@ -133,9 +161,10 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
         image::Put64(out, streams[i].size());
         image::Put64(out, packed[i].size());
     }
+    image::Put64(out, streams[3].size());
     const CSha256::Digest treeDigest = tree.Final();
     out.append(treeDigest.begin(), treeDigest.end());
-    return out + packedDescription + packed[0] + packed[1] + packed[2];
+    return out + packedDescription + packed[0] + packed[1] + packed[2] + streams[3];
 }
 
 std::string PatchFile(const std::string& image)

@@ -17,31 +17,41 @@ struct Step {
 
 struct Record {
     std::string storedName; // with '\' between components
-    unsigned flags = 2;     // 1 new file, 2 delta present, 4 digests present
+    unsigned flags = 2;     // 1 new file, 2 delta present, 4 digests present, 8 packed delta
     uint32_t oldLength = 0, newLength = 0, oldSum = 0, newSum = 0;
     // Stored with flag 4 only; the new one also goes into the digest of the new tree.
     std::array<uint8_t, 32> oldSha{}, newSha{};
     std::vector<Step> steps;
     std::string differences, literals;
-    // Stream table entries other than the true ones (controls, differences, literals).
+    // Parts of the streams (controls, differences, literals) other than the true ones:
+    // the part cut or padded with zero bytes to raw, and offset zero bytes put before it.
     std::optional<uint32_t> raw[3];
     std::optional<uint64_t> offset[3];
+    // With flag 8: the frame (appended to the frames) and the twin's number from 1; a
+    // stored frame length other than the frame's.
+    std::string frame;
+    uint16_t twin = 0;
+    std::optional<uint32_t> frameLength;
 
-    // The record's bytes in the description; its parts of the three streams are appended
-    // to streams, whose lengths give their offsets.
-    std::string Bytes(std::string streams[3]) const;
+    // The record's bytes in the description; its parts of the three streams and its frame
+    // are appended to streams (the fourth holds the frames).
+    std::string Bytes(std::string streams[4]) const;
 };
 
 // A record that turns oldContent into newContent: one step copying what the two have in
 // common in length (with its differences), then the rest of the new content as literals.
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent);
 Record NewFile(const std::string& storedName, const std::string& content);
+// A record whose packed delta is one zstd frame of newContent seeing the prefix
+// (the twin's new content, then oldContent); twin is the twin's number from 1, or 0.
+Record Packed(const std::string& storedName, const std::string& oldContent, const std::string& newContent,
+              uint16_t twin = 0, const std::string& twinContent = "");
 
 // The image: the fixed start (with the digest of the records' new contents), the packed
-// description (header texts, remove list, file count, records) and the three packed
-// streams of all records.
+// description (header texts, remove list, file count, records), the three packed
+// streams of all records and their frames.
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
-                  int fileCount = -1, uint16_t version = 2);
+                  int fileCount = -1, uint16_t version = 3);
 // The patch file: the part prefix, then the image.
 std::string PatchFile(const std::string& image);
 
