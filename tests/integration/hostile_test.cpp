@@ -582,26 +582,30 @@ TEST_F(HostileTest, FolderSwappedForALinkWhileAFileIsRebuiltIsNotFollowed)
     root.Write("target/sub/b.txt", "old b");
     root.Write("outside/b.txt", "old b");
     root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
-    // Reads the log line by line; at the first one, swaps the folder for a link.
+    // Reads the log as it comes; at the first line, swaps the folder for a link. The swap
+    // is made as soon as the line is read. Mostly the apply waits meanwhile to open the log
+    // for its next line; where that writer found the pipe still open, it is not held, and
+    // the swap comes later in the apply or after it (the outcome must be the same).
     std::thread reader([&] {
         bool swapped = false;
+        std::string text;
         for (;;) {
             int fd = open(log.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0)
                 return;
-            std::string text;
             char buffer[4096];
             ssize_t n;
-            while ((n = read(fd, buffer, sizeof buffer)) > 0)
+            while ((n = read(fd, buffer, sizeof buffer)) > 0) {
                 text.append(buffer, static_cast<size_t>(n));
+                if (!swapped && text.find("Applying patch #0") != std::string::npos) {
+                    swapped = true;
+                    rename((target + "/sub").c_str(), (target + "/moved").c_str());
+                    symlink(outside.c_str(), (target + "/sub").c_str());
+                }
+            }
             close(fd);
             if (text.find("end of test") != std::string::npos)
                 return;
-            if (!swapped && text.find("Applying patch #0") != std::string::npos) {
-                swapped = true;
-                rename((target + "/sub").c_str(), (target + "/moved").c_str());
-                symlink(outside.c_str(), (target + "/sub").c_str());
-            }
         }
     });
     const int result = Apply(nullptr, log);
