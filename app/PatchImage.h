@@ -15,6 +15,7 @@
 enum class CPatchFormat { Classic, Compact };
 
 class CCompactLayout;
+struct CCompactLead;
 class CCompactTwins;
 
 struct CPatchImage {
@@ -27,6 +28,9 @@ struct CPatchImage {
     CBinFile compactStreams[4];
     // A compact build: the earlier records a packed delta may take as its twin.
     std::shared_ptr<CCompactTwins> compactTwins;
+    // A compact patch: the files left alone that lead its literals, their contents chosen
+    // by a build, or read and checked by an apply (CompactLead.h).
+    std::shared_ptr<CCompactLead> compactLead;
     // A compact apply: where every record read so far finds its delta.
     std::shared_ptr<CCompactLayout> compactLayout;
     // A compact build: the SHA-256 of the new content of every record with a delta, in

@@ -9,7 +9,9 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "engine/common/CFilePatch.h"
 #include "engine/common/CompactLayout.h"
+#include "engine/common/CompactLead.h"
 #include "platform/FileSystem.h"
 
 #include <zstd.h>
@@ -168,8 +170,33 @@ bool CPatchDoc::ReadCompactHeader()
     if (!take(count, 2))
         return reject("the header is incomplete.");
     core_.Image().fileCount = GetU16(count);
+    // The files left alone that lead the literals: names as a record's, lengths that an
+    // apply may hold together, and the digest of their contents.
+    if (!take(count, 2))
+        return reject("the header is incomplete.");
+    auto lead = std::make_shared<CCompactLead>();
+    const uint16_t leadCount = GetU16(count);
+    if (uint64_t{leadCount} * 6 > length - position)
+        return reject("the list of files that lead the literals runs past the end of the file.");
+    for (uint16_t i = 0; i < leadCount; ++i) {
+        std::string name;
+        unsigned char fileLength[4];
+        if (!text(name, CFilePatch::kMaxNameField - 1) || name.empty() || !take(fileLength, sizeof fileLength) ||
+            GetU32(fileLength) == 0)
+            return reject("the list of files that lead the literals cannot be read.");
+        lead->names.push_back(FromStoredName(name));
+        lead->lengths.push_back(GetU32(fileLength));
+        if (lead->Length() > kMaxCompactLead)
+            return reject("the files that lead the literals are longer together than an apply holds.");
+    }
+    if (leadCount > 0 && !take(lead->digest.data(), lead->digest.size()))
+        return reject("the list of files that lead the literals cannot be read.");
+    core_.Image().compactLead = lead;
     core_.Image().format = CPatchFormat::Compact;
     core_.Image().compactLayout = std::make_shared<CCompactLayout>(fixed, core_.Image().fileCount);
+    if (const std::string problem = core_.Image().compactLayout->LeftAlone(lead->names, dirDiff_.RemoveList());
+        !problem.empty())
+        return reject(problem);
     header_.recordsOffset = static_cast<uint32_t>(position);
     firstRecordPosition_ = position;
     return true;

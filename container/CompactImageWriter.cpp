@@ -4,8 +4,11 @@
 // The description (little-endian): date sum (signed 32 bits), publisher name,
 // organisation, default folder and dialog text (each a 16-bit length and its bytes, at
 // most 64, 65, 256 and 256 bytes), the remove count (16 bits) and as many names (16-bit
-// length, at most 256 bytes, '\' between components), the file count (16 bits), then
-// the file records (CompactRecord.cpp).
+// length, at most 256 bytes, '\' between components), the file count (16 bits), the
+// files left alone that lead the literals (CompactLead.h: their count (16 bits), each
+// one's name as a record's and length (32 bits), and with any, the SHA-256 of their
+// contents together), then the file records (CompactRecord.cpp). The literals are packed
+// as if the lead's contents came just before them.
 //
 // A build writes the description into the work file and the three streams and the frames
 // into work files of their own; when it is finished the description and the streams are
@@ -19,6 +22,7 @@
 #include "container/ContainerUtil.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CompactDelta.h"
+#include "engine/common/CompactLead.h"
 #include "engine/common/Sha256.h"
 #include "container/PackagingProgress.h"
 #include "platform/FileSystem.h"
@@ -52,9 +56,10 @@ using CPackTick = std::function<bool(uint64_t bytes)>;
 
 // Packs the whole file `from` into one zstd frame appended to `to`; packed receives its
 // length. The window is one an apply can hold; differences says the file is that stream,
-// twoPieces packs it on both cores. False when a file fails or tick stops it.
+// twoPieces packs it on both cores, lead (or null) is the content packed as if it came
+// just before it. False when a file fails or tick stops it.
 bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool differences, bool twoPieces,
-              const CPackTick& tick)
+              const std::vector<unsigned char>* lead, const CPackTick& tick)
 {
     CBinFile in;
     if (!in.Open(from, CBinFile::Mode::Read))
@@ -75,6 +80,8 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool diff
     }
     SetPackingParameters(cctx.get(), length, differences, twoPieces);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
+    if (lead && !lead->empty() && ZSTD_isError(ZSTD_CCtx_refPrefix(cctx.get(), lead->data(), lead->size())))
+        return false;
     for (uint64_t done = 0;;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length - done));
         if (n > 0 && !in.ReadExact(input.data(), n))
@@ -112,7 +119,9 @@ public:
         bool ok = false;
     };
 
-    CImagePacker(Part (&parts)[kCompactStreams + 1], CPackagingProgress& progress) : parts_(parts), progress_(progress)
+    CImagePacker(Part (&parts)[kCompactStreams + 1], CPackagingProgress& progress,
+                 const std::vector<unsigned char>* literalsLead)
+        : parts_(parts), progress_(progress), literalsLead_(literalsLead)
     {
         for (size_t i = 0; i < std::size(order_); ++i)
             order_[i] = i;
@@ -152,7 +161,8 @@ private:
         for (size_t next; !stop_ && (next = next_++) < std::size(order_);) {
             Part& p = parts_[order_[next]];
             p.ok = PackFile(p.from, p.packed, p.packedLength, order_[next] == 1 + kDifferences,
-                            PackInTwoPieces(p.raw, total_ - p.raw), [&](uint64_t bytes) {
+                            PackInTwoPieces(p.raw, total_ - p.raw),
+                            order_[next] == 1 + kLiterals ? literalsLead_ : nullptr, [&](uint64_t bytes) {
                 done_ += bytes;
                 return showing ? Show() : !stop_.load();
             });
@@ -171,6 +181,7 @@ private:
 
     Part (&parts_)[kCompactStreams + 1];
     CPackagingProgress& progress_;
+    const std::vector<unsigned char>* literalsLead_;
     size_t order_[kCompactStreams + 1];
     uint64_t total_ = 0;
     std::atomic<size_t> next_{0};
@@ -219,6 +230,7 @@ bool CPatchDoc::WriteCompactHeader(int32_t dateSum)
     CBinFile& image = core_.Image().file;
     core_.Image().compactNewDigests.clear();
     core_.Image().compactTwins.reset();
+    core_.Image().compactLead.reset();
     if (!buildWorkFile_.Create(SetExtension(pathName_, "~dvp"), image))
         return false;
     workFileName_ = buildWorkFile_.Path();
@@ -262,7 +274,8 @@ bool CPatchDoc::PackCompactPatch()
     ok = ok && out.Write(start, sizeof start);
 
     CPackagingProgress progress(core_, progress_, "Compressing Delvorin File...", LastComponent(pathName_), total);
-    CImagePacker packer(parts, progress);
+    const std::shared_ptr<CCompactLead>& lead = core_.Image().compactLead;
+    CImagePacker packer(parts, progress, lead ? &lead->content : nullptr);
     ok = ok && packer.Run();
     if (packer.Cancelled()) {
         cancelled_ = true; // the caller deletes the patch file
@@ -289,6 +302,7 @@ bool CPatchDoc::PackCompactPatch()
     std::copy(tree.begin(), tree.end(), fixed.treeDigest);
     std::vector<unsigned char>().swap(core_.Image().compactNewDigests);
     core_.Image().compactTwins.reset();
+    core_.Image().compactLead.reset();
     PutCompactFixed(start, fixed);
     ok = ok && out.Seek(0) && out.Write(start, sizeof start);
     ok = out.Close() && ok;

@@ -10,6 +10,7 @@
 #include "engine/common/OpenPatch.h"
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/Backups.h"
+#include "engine/apply/CompactLead.h"
 #include "engine/apply/CompactTree.h"
 #include "engine/apply/SafeNames.h"
 #include "engine/apply/StagedNames.h"
@@ -24,6 +25,7 @@
 #include "platform/Progress.h"
 #include "platform/SystemError.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -53,6 +55,9 @@ constexpr const char* kCaseTwinsText =
 constexpr const char* kTreeWrongText =
     "The files of the following folder do not come out as the patch file says: a file differs from the one the "
     "patch was built from, or the patch file is damaged:\n%s\n\n";
+constexpr const char* kLeadMissingText = "The following file, which the patch needs as it is, is missing:\n%s\n\n";
+constexpr const char* kLeadMismatchText =
+    "The following file, which the patch needs as it is, does not match the file it was built with:\n%s\n\n";
 constexpr const char* kCommitText = "Putting the new files in place.";
 
 enum class Step { Go, Cancelled };
@@ -163,6 +168,21 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     // or anything above it.
     if (!context.root.Valid() && (!fsys::FolderExists(context.rootPath) || !context.root.Open(context.rootPath)))
         AddError(dirDiff, ErrorKind::Mismatch, kNoFolderText, context.rootPath);
+
+    // The files left alone that a compact patch's literals need, read before any record.
+    if (const std::shared_ptr<CCompactLead>& lead = core.Image().compactLead;
+        lead && core.Image().format == CPatchFormat::Compact && context.root.Valid()) {
+        std::string problem;
+        const auto unsafe = std::find_if(lead->names.begin(), lead->names.end(),
+                                         [](const std::string& name) { return !IsSafeRelativeName(name); });
+        const CLeadFound found =
+            unsafe != lead->names.end() ? CLeadFound::Missing : LoadCompactLead(*lead, context.root, problem);
+        if (unsafe != lead->names.end())
+            AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, Printable(*unsafe));
+        else if (found != CLeadFound::Read)
+            AddError(dirDiff, ErrorKind::Mismatch, found == CLeadFound::Missing ? kLeadMissingText : kLeadMismatchText,
+                     problem.empty() ? context.rootPath : fsys::Join(context.rootPath, problem));
+    }
 
     std::vector<std::string> names;
     for (int i = 0; i < count && !dirDiff.ErrorsFull(); ++i) {

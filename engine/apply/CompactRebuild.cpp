@@ -2,6 +2,8 @@
 
 #include "engine/apply/ApplyContext.h"
 #include "engine/apply/CompactPacked.h"
+#include "app/EngineHost.h"
+#include "engine/common/CompactLead.h"
 #include "engine/common/CompactUnpacker.h"
 #include "platform/FileSystem.h"
 
@@ -21,9 +23,9 @@ using CUnpacker = CCompactUnpacker;
 // The three streams of one pass over a compact patch's records.
 class CCompactReaders {
 public:
-    CCompactReaders(CFileRef imageFd, const CCompactDelta& delta)
+    CCompactReaders(CFileRef imageFd, const CCompactDelta& delta, const CCompactLead* lead)
         : controls(imageFd, delta.spans[kControls]), differences(imageFd, delta.spans[kDifferences]),
-          literals(imageFd, delta.spans[kLiterals])
+          literals(imageFd, delta.spans[kLiterals], lead)
     {
     }
     CUnpacker controls, differences, literals;
@@ -35,15 +37,16 @@ namespace {
 // record lies behind where they are: the next pass over the records), or of its own.
 CCompactReaders& ReadersFor(const CFilePatch& record, CFileRef imageFd, std::unique_ptr<CCompactReaders>& own)
 {
+    const CCompactLead* lead = record.Core().Image().compactLead.get();
     if (!record.applyContext) {
-        own = std::make_unique<CCompactReaders>(imageFd, record.compactDelta);
+        own = std::make_unique<CCompactReaders>(imageFd, record.compactDelta, lead);
         return *own;
     }
     std::shared_ptr<CCompactReaders>& readers = record.applyContext->compact;
     const CCompactStream* s = record.compactDelta.streams;
     if (!readers || s[kControls].offset < readers->controls.Position() ||
         s[kDifferences].offset < readers->differences.Position() || s[kLiterals].offset < readers->literals.Position())
-        readers = std::make_shared<CCompactReaders>(imageFd, record.compactDelta);
+        readers = std::make_shared<CCompactReaders>(imageFd, record.compactDelta, lead);
     return *readers;
 }
 

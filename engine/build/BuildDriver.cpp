@@ -4,14 +4,19 @@
 #include "app/StringHelpers.h"
 #include "app/StringTable.h"
 #include "engine/common/CDirDiff.h"
+#include "engine/common/ByteOrder.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/common/CompactLead.h"
 #include "engine/common/RemoveEntries.h"
+#include "engine/build/CompactLeadChoice.h"
 #include "engine/build/FilePrefetch.h"
 #include "engine/build/WindowsNameCheck.h"
 #include "platform/FileSystem.h"
 #include "platform/Progress.h"
 
 #include <limits>
+#include <memory>
+#include <set>
 
 namespace {
 
@@ -36,6 +41,38 @@ bool NewNamesFitWindows(const CDirDiff& dirDiff, const std::string& newFolder, I
 }
 
 } // namespace
+
+bool CDirDiff::WriteCompactLead()
+{
+    // The files left alone that lead the literals, chosen among those the build takes and
+    // does not remove, and named before the records.
+    std::set<std::string> removed;
+    for (const std::string& entry : RemoveList()) {
+        std::string relative;
+        if (!entry.empty() && RemoveEntryRelativeName(entry, core_.Settings().defaultFolder, oldFolder, relative))
+            removed.insert(relative);
+    }
+    CLeadTrees trees{oldFolder, newFolder, {}, [&removed](const std::string& name) { return removed.count(name) != 0; }};
+    const size_t skip = newFolder.size() + (newFolder.back() == '/' ? 0 : 1);
+    for (size_t i = 0; i < DiffCount(); ++i) {
+        const std::string full = DiffItem(i);
+        if (!IsExcluded(full) && full.size() > skip)
+            trees.newFiles.push_back(full.substr(skip));
+    }
+    auto lead = std::make_shared<CCompactLead>(ChooseCompactLead(trees));
+    std::vector<unsigned char> bytes;
+    PutU16(bytes, static_cast<uint16_t>(lead->names.size()));
+    for (size_t i = 0; i < lead->names.size(); ++i) {
+        const std::string stored = ToStoredName(lead->names[i]);
+        PutU16(bytes, static_cast<uint16_t>(stored.size()));
+        bytes.insert(bytes.end(), stored.begin(), stored.end());
+        PutU32(bytes, lead->lengths[i]);
+    }
+    if (!lead->Empty())
+        bytes.insert(bytes.end(), lead->digest.begin(), lead->digest.end());
+    core_.Image().compactLead = lead;
+    return core_.Image().file.Write(bytes.data(), bytes.size());
+}
 
 int CDirDiff::BuildPatch(const std::string& oldFolderPath, const std::string& newFolderPath, std::string& outMessage,
                          IBuildProgress* progress)
@@ -113,6 +150,8 @@ int CDirDiff::CreateFilePatches(IBuildProgress* progress)
 int CDirDiff::CreateRecords(IBuildProgress* progress)
 {
     const size_t n = DiffCount();
+    if (core_.Image().format == CPatchFormat::Compact && !WriteCompactLead())
+        return 0;
     // The small file pairs that come next are read by helper threads meanwhile.
     CFilePrefetch prefetch(n, [this](size_t index, std::string& oldPath, std::string& newPath) {
         newPath = DiffItem(index);

@@ -135,6 +135,8 @@ public:
 private:
     // The loop of CreateFilePatches over the diff array, with its read-ahead.
     int CreateRecords(IBuildProgress* progress);
+    // A compact build: names the files left alone that lead the literals (CompactLead.h).
+    bool WriteCompactLead();
 
     IEngineHost& core_;
     CUniqueList diff_;

@@ -73,7 +73,7 @@ inline constexpr int kPackedWindowLog = 26;
 // what it rebuilt and found before any target changes. The packed description follows,
 // then the three packed streams, then the frames.
 inline constexpr unsigned char kCompactMagic[8] = {'D', 'V', 'C', 'P', 0x0D, 0x0A, 0x1A, 0x0A};
-inline constexpr uint16_t kCompactVersion = 3;
+inline constexpr uint16_t kCompactVersion = 4;
 inline constexpr size_t kCompactTreeDigestSize = 32;
 inline constexpr size_t kCompactFixedSize = 8 + 2 + 2 + 4 + 4 + kCompactStreams * 16 + 8 + kCompactTreeDigestSize;
 // The description is unpacked into the temporary folder before an apply; this bounds it

@@ -4,6 +4,19 @@
 #include "engine/common/CompactUnpacker.h"
 
 #include <algorithm>
+#include <cctype>
+
+namespace {
+
+std::string Folded(const std::string& name)
+{
+    std::string folded = name;
+    for (char& c : folded)
+        c = c == '\\' ? '/' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return folded;
+}
+
+} // namespace
 
 CCompactLayout::CCompactLayout(const CCompactFixed& fixed, uint16_t recordCount) : fixed_(fixed), count_(recordCount)
 {
@@ -84,6 +97,17 @@ void CCompactLayout::DropTwinsBefore(size_t index)
     }
 }
 
+std::string CCompactLayout::LeftAlone(const std::vector<std::string>& lead, const std::vector<std::string>& removed)
+{
+    lead_.clear();
+    for (const std::string& name : lead)
+        lead_.insert(Folded(name));
+    for (const std::string& name : removed)
+        if (lead_.count(Folded(name)))
+            return "a file that leads its literals is one it removes.";
+    return "";
+}
+
 std::string CCompactLayout::Place(uint64_t position, CFilePatch& r, CFileRef imageFd)
 {
     CCompactDelta& d = r.compactDelta;
@@ -109,6 +133,8 @@ std::string CCompactLayout::Place(uint64_t position, CFilePatch& r, CFileRef ima
         std::copy(std::begin(next_), std::end(next_), place.offsets);
         place.frameOffset = nextFrame_;
         place.frameLength = d.frameLength;
+        if (d.present && lead_.count(Folded(r.name)))
+            return "it changes a file that leads its literals.";
         if (d.present && !d.packed) {
             const std::string problem = Walk(r, place, imageFd);
             if (!problem.empty())

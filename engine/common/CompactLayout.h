@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,10 @@ public:
     std::map<size_t, CHeldTwin> heldTwins;
     // Lets go of the twins that the record at index and those after it do not need.
     void DropTwinsBefore(size_t index);
+    // The files left alone that lead the literals and the files the patch removes, read
+    // before the records: empty when none of the former is among the latter, otherwise
+    // why the patch is damaged. A record with a delta for one of them is damaged too.
+    std::string LeftAlone(const std::vector<std::string>& lead, const std::vector<std::string>& removed);
 
 private:
     std::string TwinsFit() const;
@@ -76,4 +81,7 @@ private:
     std::vector<unsigned char> buffer_;
     size_t at_ = 0;
     uint64_t controlsRead_ = 0; // bytes taken from the controls so far
+    // The names of the files that lead the literals, in lower case with '/' (a file
+    // system may not tell the cases apart).
+    std::set<std::string> lead_;
 };

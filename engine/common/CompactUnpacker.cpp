@@ -1,5 +1,6 @@
 #include "engine/common/CompactUnpacker.h"
 
+#include "engine/common/CompactLead.h"
 #include "platform/FileSystem.h"
 
 #include <algorithm>
@@ -8,7 +9,7 @@ namespace {
 constexpr size_t kInputChunk = size_t{128} << 10;
 }
 
-CCompactUnpacker::CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span)
+CCompactUnpacker::CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span, const CCompactLead* lead)
     : fd_(imageFd), next_(span.position), left_(span.packed), raw_(span.raw)
 {
     if (span.packed == 0)
@@ -17,6 +18,12 @@ CCompactUnpacker::CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span)
     input_.resize(kInputChunk);
     if (dctx_)
         ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, kCompactWindowLog);
+    if (dctx_ && lead && !lead->Empty()) {
+        // The lead's contents are referred to, never copied: they stay with the patch
+        // image for the whole apply.
+        failed_ = !lead->loaded ||
+                  ZSTD_isError(ZSTD_DCtx_refPrefix(dctx_, lead->content.data(), lead->content.size()));
+    }
 }
 
 CCompactUnpacker::~CCompactUnpacker()

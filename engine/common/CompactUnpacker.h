@@ -11,9 +11,13 @@
 #include <cstdint>
 #include <vector>
 
+struct CCompactLead;
+
 class CCompactUnpacker {
 public:
-    CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span);
+    // With lead, the stream was packed as if the lead's contents came just before it: a
+    // lead not read and checked yet makes every read fail.
+    CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span, const CCompactLead* lead = nullptr);
     ~CCompactUnpacker();
     CCompactUnpacker(const CCompactUnpacker&) = delete;
     CCompactUnpacker& operator=(const CCompactUnpacker&) = delete;

@@ -410,6 +410,45 @@ TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
     }
 }
 
+TEST_F(ApplyTest, CompactNewFileLedByAFileLeftAloneNeedsThatFileAsItWas)
+{
+    // The new module shares most of its text with the one beside it, which the patch
+    // leaves alone: the literals are packed after that file's content, so an apply reads
+    // it first and refuses a target folder where it is missing or another.
+    std::string module;
+    for (int i = 0; i < 60; ++i)
+        module += "export function value" + std::to_string(i) + "(node) { return node.value * " + std::to_string(i) + "; }\n";
+    root.Write("old/mods/base.js", module);
+    root.Write("new/mods/base.js", module);
+    root.Write("new/mods/added.js", module + "export const added = true;\n");
+    root.Write("old/other.txt", "old other");
+    root.Write("new/other.txt", "new other, longer");
+    Build({0, {}, {}, false, true});
+    std::string other = module;
+    other[20] = 'X';
+    for (const std::string& found : {std::string("is missing"), std::string("does not match")}) {
+        ASSERT_TRUE(CopyTree(oldDir, target));
+        if (found == "is missing")
+            ASSERT_TRUE(fsys::DeleteFile(target + "/mods/base.js"));
+        else
+            root.Write("target/mods/base.js", other);
+        const auto before = SnapshotTree(target);
+        EXPECT_EQ(Apply(), 0) << found;
+        ASSERT_EQ(errors.size(), 1u) << found;
+        EXPECT_NE(errors[0].find("which the patch needs as it is, " + found), std::string::npos) << errors[0];
+        EXPECT_NE(errors[0].find(target + "/mods/base.js"), std::string::npos) << errors[0];
+        EXPECT_EQ(SnapshotTree(target), before) << found;
+        ASSERT_TRUE(fsys::RemoveTree(target));
+    }
+    // As it was: a verification, the apply, and a run again that finds all done.
+    ASSERT_TRUE(CopyTree(oldDir, target));
+    EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1) << (errors.empty() ? "" : errors[0]);
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_EQ(Apply(), 1) << run << (errors.empty() ? "" : errors[0]);
+        EXPECT_EQ(SnapshotTree(target), SnapshotTree(newDir)) << run;
+    }
+}
+
 TEST_F(ApplyTest, ThoroughPatchOfScatteredEditsIsSmallerAndApplies)
 {
     WriteThoroughPairs(root, true);

@@ -42,6 +42,8 @@ constexpr const char* kLinked = "lies behind a symbolic link to a folder";
 constexpr const char* kLinkOut = "is a symbolic link that leads out of the folder to be updated";
 constexpr const char* kBlocked = "The following file stands where the patch needs a folder:\n";
 constexpr const char* kTooLong = "The following name is longer than the file system holds:\n";
+constexpr const char* kLeadMismatch = "which the patch needs as it is, does not match";
+constexpr const char* kLeadMissing = "which the patch needs as it is, is missing";
 constexpr const char* kRemovalWarning =
     "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n";
 
@@ -104,6 +106,16 @@ compact::Record CWith(compact::Record r, const std::function<void(compact::Recor
 std::function<std::string(const std::string&)> compactPatch(const std::vector<compact::Record>& records)
 {
     return [records](const std::string&) { return compact::PatchFile(compact::Image(records)); };
+}
+
+// A compact patch whose literals are led by the given files left alone.
+std::function<std::string(const std::string&)> compactLedBy(const std::vector<compact::LeadFile>& lead,
+                                                            const std::vector<std::string>& removes = {})
+{
+    return [lead, removes](const std::string&) {
+        return compact::PatchFile(
+            compact::Image({CGood(), compact::NewFile("n.txt", "old b, new")}, removes, -1, 4, lead));
+    };
 }
 
 std::vector<CCase> Cases()
@@ -364,9 +376,28 @@ std::vector<CCase> Cases()
         {"compact: file count above the records present",
          [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, 3)); },
          Expect::ApplyRefused, kDamaged},
-        {"compact: newer version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 4)); },
+        {"compact: newer version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 5)); },
          Expect::HeaderRefused, ""},
         {"compact: older version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 2)); },
+         Expect::HeaderRefused, ""},
+        {"compact: version 3, without the files that lead the literals",
+         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 3)); },
+         Expect::HeaderRefused, ""},
+        {"compact: lead file out of the folder", compactLedBy({{"..\\outside\\x", "outside x", {}}}),
+         Expect::ApplyRefused, kNotAllowed},
+        {"compact: lead file behind a link to a folder", compactLedBy({{"link\\x", "outside x", {}}}),
+         Expect::ApplyRefused, kLeadMissing},
+        {"compact: lead file that is a link, its content alike", compactLedBy({{"out.txt", "outside x", {}}}),
+         Expect::ApplyRefused, kLeadMissing},
+        {"compact: lead file of other content", compactLedBy({{"sub\\b.txt", "old c", {}}}), Expect::ApplyRefused,
+         kLeadMismatch},
+        {"compact: lead file that a record changes", compactLedBy({{"sub\\b.txt", "old b", {}}, {"a.txt", "old a", {}}}),
+         Expect::ApplyRefused, kDamaged},
+        {"compact: lead file that the patch removes", compactLedBy({{"sub\\b.txt", "old b", {}}}, {"sub\\B.txt"}),
+         Expect::HeaderRefused, ""},
+        {"compact: lead files longer together than an apply holds",
+         compactLedBy({{"sub\\b.txt", "old b", {}}, {"x", "x", 4u << 20}}), Expect::HeaderRefused, ""},
+        {"compact: lead file named in 300 bytes", compactLedBy({{std::string(300, 'n'), "x", {}}}),
          Expect::HeaderRefused, ""},
         {"compact: packed delta whose twin is itself",
          compactPatch({CGood(), compact::Packed("n.txt", "", "new a!x", 2, "new a!")}), Expect::ApplyRefused, kDamaged},
@@ -487,7 +518,8 @@ TEST_P(HostileTest, IsRefusedAndChangesNothing)
     } else {
         // A patch that cannot be applied as it is exits otherwise than a target that does
         // not match.
-        EXPECT_FALSE(mismatchOnly && c.entry != kLinked && c.entry != kLinkOut && c.entry != kBlocked)
+        EXPECT_FALSE(mismatchOnly && c.entry != kLinked && c.entry != kLinkOut && c.entry != kBlocked &&
+                     c.entry != kLeadMissing && c.entry != kLeadMismatch)
             << "counted as a mismatch";
         EXPECT_EQ(result, 0);
         EXPECT_EQ(failure, 1);

@@ -12,12 +12,17 @@ namespace compact {
 
 namespace {
 
-std::string Pack(const std::string& raw)
+std::string Pack(const std::string& raw, const std::string& prefix = "")
 {
     if (raw.empty())
         return "";
     std::string out(ZSTD_compressBound(raw.size()), '\0');
-    out.resize(ZSTD_compress(out.data(), out.size(), raw.data(), raw.size(), 3));
+    ZSTD_CCtx* cctx = ZSTD_createCCtx();
+    ZSTD_CCtx_setParameter(cctx, ZSTD_c_compressionLevel, 3);
+    if (!prefix.empty())
+        ZSTD_CCtx_refPrefix(cctx, prefix.data(), prefix.size());
+    out.resize(ZSTD_compress2(cctx, out.data(), out.size(), raw.data(), raw.size()));
+    ZSTD_freeCCtx(cctx);
     return out;
 }
 
@@ -131,7 +136,7 @@ Record NewFile(const std::string& storedName, const std::string& content)
 }
 
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount,
-                  uint16_t version)
+                  uint16_t version, const std::vector<LeadFile>& lead)
 {
     std::string description;
     image::Put32(description, 2044);
@@ -141,6 +146,17 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
     for (const std::string& name : storedRemoveNames)
         PutText(description, name);
     image::Put16(description, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    std::string leadContent;
+    image::Put16(description, static_cast<uint16_t>(lead.size()));
+    for (const LeadFile& file : lead) {
+        PutText(description, file.storedName);
+        image::Put32(description, file.length.value_or(static_cast<uint32_t>(file.content.size())));
+        leadContent += file.content;
+    }
+    if (!lead.empty()) {
+        const std::array<uint8_t, 32> leadDigest = Digest(leadContent);
+        description.append(leadDigest.begin(), leadDigest.end());
+    }
     std::string streams[4];
     CSha256 tree;
     for (const Record& r : records) {
@@ -157,7 +173,7 @@ std::string Image(const std::vector<Record>& records, const std::vector<std::str
     image::Put32(out, static_cast<uint32_t>(packedDescription.size()));
     std::string packed[3];
     for (int i = 0; i < 3; ++i) {
-        packed[i] = Pack(streams[i]);
+        packed[i] = Pack(streams[i], i == 2 ? leadContent : "");
         image::Put64(out, streams[i].size());
         image::Put64(out, packed[i].size());
     }

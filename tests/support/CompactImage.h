@@ -47,11 +47,19 @@ Record NewFile(const std::string& storedName, const std::string& content);
 Record Packed(const std::string& storedName, const std::string& oldContent, const std::string& newContent,
               uint16_t twin = 0, const std::string& twinContent = "");
 
+// A file left alone that leads the literals: its name, its content (which the literals
+// are packed after, and the digest is taken of) and a stored length other than the
+// content's.
+struct LeadFile {
+    std::string storedName, content;
+    std::optional<uint32_t> length;
+};
+
 // The image: the fixed start (with the digest of the records' new contents), the packed
-// description (header texts, remove list, file count, records), the three packed
-// streams of all records and their frames.
+// description (header texts, remove list, file count, lead files, records), the three
+// packed streams of all records (the literals after the lead's contents) and their frames.
 std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
-                  int fileCount = -1, uint16_t version = 3);
+                  int fileCount = -1, uint16_t version = 4, const std::vector<LeadFile>& lead = {});
 // The patch file: the part prefix, then the image.
 std::string PatchFile(const std::string& image);
 
