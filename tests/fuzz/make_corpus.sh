@@ -29,16 +29,38 @@ compact_seed() { # name old new [build options...]
   local name="$1" old="$2" new="$3"
   shift 3
   "$bin/delvorin-cli" build "$old" "$new" "$work/$name-compact.dvp" --publisher fuzz --format compact "$@" >/dev/null
-  python3 - "$work/$name-compact.dvp" "$here/corpus-compact/$name" <<'PY'
-import struct, subprocess, sys
+  python3 - "$work/$name-compact.dvp" "$here/corpus-compact/$name" "$old" "$work/lead" <<'PY'
+import os, struct, subprocess, sys
 d = open(sys.argv[1], 'rb').read()[8:]
 raw, packed = struct.unpack('<II', d[12:20])
 lengths = [packed] + [struct.unpack('<QQ', d[20 + 16 * i:36 + 16 * i])[1] for i in range(3)]
 at, parts = 108, []
-for n in lengths:
+for i, n in enumerate(lengths):
     frame = d[at:at + n]
     at += n
-    parts.append(subprocess.run(['zstd', '-dcq'], input=frame, capture_output=True, check=True).stdout if n else b'')
+    # The literals are unpacked after the contents of the lead files the description names.
+    lead = []
+    if i == 3:
+        desc, p = parts[0], 4
+        for _ in range(4):
+            p += 2 + struct.unpack('<H', desc[p:p + 2])[0]
+        removes = struct.unpack('<H', desc[p:p + 2])[0]
+        p += 2
+        for _ in range(removes):
+            p += 2 + struct.unpack('<H', desc[p:p + 2])[0]
+        p += 2
+        count = struct.unpack('<H', desc[p:p + 2])[0]
+        p += 2
+        for _ in range(count):
+            k = struct.unpack('<H', desc[p:p + 2])[0]
+            name = desc[p + 2:p + 2 + k].decode().replace('\\', '/')
+            p += 2 + k + 4
+            lead.append(open(os.path.join(sys.argv[3], name), 'rb').read())
+    args = ['zstd', '-dcq']
+    if lead:
+        open(sys.argv[4], 'wb').write(b''.join(lead))
+        args.append('--patch-from=' + sys.argv[4])
+    parts.append(subprocess.run(args, input=frame, capture_output=True, check=True).stdout if n else b'')
 parts.append(d[at:])
 open(sys.argv[2], 'wb').write(b''.join(struct.pack('<I', len(p)) + p for p in parts[:4]) + parts[4])
 PY
@@ -75,6 +97,11 @@ python3 -c 'import random; random.seed(5); print(" ".join(random.choice(["let","
   > "$work/new5/x/p.js"
 { printf 'export\n'; cat "$work/new5/x/p.js"; } > "$work/new5/x/p.mjs"
 compact_seed twins "$work/empty" "$work/new5"
+
+# A new file much like a file left alone beside it: that file leads the literals.
+old_files "$work/new6"
+{ cat "$work/new6/a.txt"; printf 'and one more line\n'; } > "$work/new6/n.txt"
+compact_seed lead "$work/old" "$work/new6"
 
 # The same content with other times: records without objects.
 old_files "$work/new4"
