@@ -1,6 +1,6 @@
 // The build's choice of the files left alone that lead a compact patch's literals
-// (CompactLead.h): for every small new file, the files of its folder that are the same in
-// both trees and share the most of its text, a few each.
+// (CompactLead.h): for every small new or changed file, the files of its folder that are
+// the same in both trees and share the most of the text it brings, a few each.
 #pragma once
 #include "engine/common/CompactLead.h"
 
