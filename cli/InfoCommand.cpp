@@ -6,6 +6,7 @@
 #include "container/CPatchDoc.h"
 #include "engine/common/CDirDiff.h"
 #include "engine/common/CFilePatch.h"
+#include "engine/common/CompactLead.h"
 #include "platform/FileSystem.h"
 
 #include <climits>
@@ -67,8 +68,15 @@ int RunInfo(const std::vector<std::string>& args)
               << (core.image.format == CPatchFormat::Compact ? "SHA-256 of the whole new tree"
                   : dirDiff.patchChecks.present              ? "SHA-256 of every file's old and new content"
                                                              : "none (byte sums only)")
-              << "\n"
-              << "File records:      " << count << "\n";
+              << "\n";
+    // A compact patch's literals may be led by files it leaves alone.
+    if (const std::shared_ptr<CCompactLead>& lead = core.image.compactLead;
+        core.image.format == CPatchFormat::Compact && lead) {
+        std::cout << "Lead files:        " << lead->names.size() << " (" << lead->Length() << " bytes)\n";
+        for (size_t i = 0; i < lead->names.size(); ++i)
+            std::cout << "  lead " << Printable(lead->names[i]) << "  " << lead->lengths[i] << " bytes\n";
+    }
+    std::cout << "File records:      " << count << "\n";
 
     int status = kExitOk;
     for (unsigned i = 0; i < count; ++i) {
