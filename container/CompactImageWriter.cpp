@@ -67,13 +67,17 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool diff
     if (!cctx)
         return false;
     std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
-    if (twoPieces && differences) {
+    bool text = false;
+    if (twoPieces) {
         const size_t start = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length));
         if (!in.ReadExact(input.data(), start) || !in.Seek(0))
             return false;
-        twoPieces = !FewDifferences(input.data(), start);
+        if (differences)
+            twoPieces = !FewDifferences(input.data(), start);
+        else
+            text = MostlyText(input.data(), start);
     }
-    SetPackingParameters(cctx.get(), length, differences, twoPieces);
+    SetPackingParameters(cctx.get(), length, differences, twoPieces, text);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
     for (uint64_t done = 0;;) {
         const size_t n = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length - done));
