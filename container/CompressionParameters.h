@@ -1,11 +1,12 @@
 // The zstd parameters the parts of a compact image are packed with, and when a part is
 // packed in two pieces on both cores.
 //
-// Every part is packed at level 22 (the strongest search and parse) with a window an
-// apply can hold. The level's own hash table is narrowed to 2^18 entries: the binary
-// tree behind it finds the same matches (the patches come out byte for byte the same on
-// the benchmark's corpora), and the build stops spending a quarter of its packing time
-// clearing and faulting in a 64 MiB table per stream. The differences (mostly zeros,
+// Every part is packed at level 22 (the strongest search and parse; long text in two
+// pieces with a narrower search, below) with a window an apply can hold. The level's own
+// hash table is narrowed to 2^18 entries: the binary tree behind it finds the same
+// matches (the patches come out byte for byte the same on the benchmark's corpora), and
+// the build stops spending a quarter of its packing time clearing and faulting in a
+// 64 MiB table per stream. The differences (mostly zeros,
 // their matches runs of zeros and repeats close by) search a binary tree over the last
 // 256 KiB only: a native binary's 2.3 MiB of differences are packed in four fifths of
 // the time, 130 bytes larger, a JavaScript bundle's 4.4 MiB in half the time, 13 bytes
@@ -31,13 +32,13 @@ inline constexpr int kPackingHashLog = 18;
 inline constexpr int kDifferencesChainLog = 19;
 inline constexpr int kPieceChainLog = 23;
 // Two pieces of text (new files' text among the literals, up to 16 MiB together): each
-// searches a tree over its last 2 MiB (16 MiB of memory per core instead of 64), sees
+// searches a tree over its last 1 MiB (8 MiB of memory per core instead of 32), sees
 // 256 KiB of the first piece (overlap log 3) and looks for matches of 6 bytes or more
 // along 32 branches, with the plain optimal parse and without the long-distance finder
 // (which made them 2 KB larger). 7 MiB of generated text and 1 MiB of random bytes pack
-// in about 0.55 times the processor time and half the elapsed time of trees over 8 MiB
-// seeing 2 MiB, 0.8 % larger. A native binary's bytes would come out 11 % larger so:
-// other literals keep the wider trees.
+// in a little over half the processor time of trees over 4 MiB seeing 2 MiB, 0.8 %
+// larger. A native binary's bytes would come out 11 % larger so: other literals keep
+// the wider trees.
 inline constexpr int kTextPieceChainLog = 21;
 inline constexpr int kTextPieceOverlapLog = 3;
 inline constexpr uint64_t kTextPieceSees = uint64_t{256} << 10;
