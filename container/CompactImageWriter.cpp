@@ -72,13 +72,17 @@ bool PackFile(const std::string& from, CBinFile& to, uint64_t& packed, bool diff
     if (!cctx)
         return false;
     std::vector<unsigned char> input(kCompactChunk), output(ZSTD_CStreamOutSize());
-    if (twoPieces && differences) {
+    bool text = false;
+    if (twoPieces) {
         const size_t start = static_cast<size_t>(std::min<uint64_t>(kCompactChunk, length));
         if (!in.ReadExact(input.data(), start) || !in.Seek(0))
             return false;
-        twoPieces = !FewDifferences(input.data(), start);
+        if (differences)
+            twoPieces = !FewDifferences(input.data(), start);
+        else
+            text = MostlyText(input.data(), start);
     }
-    SetPackingParameters(cctx.get(), length, differences, twoPieces);
+    SetPackingParameters(cctx.get(), length, differences, twoPieces, text);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
     if (lead && !lead->empty() && ZSTD_isError(ZSTD_CCtx_refPrefix(cctx.get(), lead->data(), lead->size())))
         return false;

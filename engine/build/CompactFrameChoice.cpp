@@ -33,7 +33,7 @@ void SplitName(const std::string& name, std::string& folder, std::string& stem)
 
 // Packs content into one zstd frame seeing prefix (empty for none), that names its
 // length; the frame's size, or 0 when it could not be made.
-size_t PackWithPrefix(const std::vector<unsigned char>& prefix, const unsigned char* content, size_t length,
+size_t PackWithPrefix(const unsigned char* prefix, size_t prefixLength, const unsigned char* content, size_t length,
                       std::vector<unsigned char>& frame, int level)
 {
     std::unique_ptr<ZSTD_CCtx, CCctxFree> cctx(ZSTD_createCCtx());
@@ -41,14 +41,14 @@ size_t PackWithPrefix(const std::vector<unsigned char>& prefix, const unsigned c
         return 0;
     // The window reaches over the whole prefix and the content.
     int windowLog = 10;
-    while (windowLog < kPackedWindowLog && (uint64_t{1} << windowLog) < prefix.size() + length)
+    while (windowLog < kPackedWindowLog && (uint64_t{1} << windowLog) < prefixLength + length)
         ++windowLog;
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_compressionLevel, level);
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_windowLog, windowLog);
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_contentSizeFlag, 1);
     ZSTD_CCtx_setParameter(cctx.get(), ZSTD_c_checksumFlag, 0);
     ZSTD_CCtx_setPledgedSrcSize(cctx.get(), length);
-    if (!prefix.empty() && ZSTD_isError(ZSTD_CCtx_refPrefix(cctx.get(), prefix.data(), prefix.size())))
+    if (prefixLength > 0 && ZSTD_isError(ZSTD_CCtx_refPrefix(cctx.get(), prefix, prefixLength)))
         return 0;
     frame.resize(ZSTD_compressBound(length));
     const size_t n = ZSTD_compress2(cctx.get(), frame.data(), frame.size(), content, length);
@@ -56,6 +56,12 @@ size_t PackWithPrefix(const std::vector<unsigned char>& prefix, const unsigned c
         return 0;
     frame.resize(n);
     return n;
+}
+
+size_t PackWithPrefix(const std::vector<unsigned char>& prefix, const unsigned char* content, size_t length,
+                      std::vector<unsigned char>& frame, int level)
+{
+    return PackWithPrefix(prefix.data(), prefix.size(), content, length, frame, level);
 }
 
 // What a stepped delta's streams cost in the patch's streams: each packed seeing the
@@ -71,7 +77,8 @@ size_t SteppedCost(const std::vector<unsigned char> (&streams)[kCompactStreams],
         if (s.empty())
             continue;
         // The frame's own header and block header are not paid in the patch.
-        const size_t n = PackWithPrefix(tails[i], s.data(), s.size(), packed, level);
+        const size_t seen = std::min(tails[i].size(), kTail);
+        const size_t n = PackWithPrefix(tails[i].data() + tails[i].size() - seen, seen, s.data(), s.size(), packed, level);
         cost += n == 0 ? s.size() : n - std::min<size_t>(n, kFrameOverhead);
     }
     return cost;
@@ -120,7 +127,9 @@ void CCompactTwins::Streamed(const std::vector<unsigned char> (&streams)[kCompac
     for (int i = 0; i < kCompactStreams; ++i) {
         std::vector<unsigned char>& tail = tails_[i];
         tail.insert(tail.end(), streams[i].begin(), streams[i].end());
-        if (tail.size() > kTail)
+        // Cut back to the latest kTail bytes once twice that is held, not after every
+        // record: 2,000 small new files each moved a MiB.
+        if (tail.size() > 2 * kTail)
             tail.erase(tail.begin(), tail.end() - static_cast<std::ptrdiff_t>(kTail));
     }
 }

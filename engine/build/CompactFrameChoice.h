@@ -31,6 +31,7 @@ public:
     void Used(uint16_t index, const Candidate& twin);
     // A stepped delta's streams went into the patch's.
     void Streamed(const std::vector<unsigned char> (&streams)[kCompactStreams]);
+    // The latest bytes of each stream, up to 2 MiB; costs are taken against the last MiB.
     const std::vector<unsigned char> (&Tails() const)[kCompactStreams] { return tails_; }
 
 private:

@@ -20,6 +20,17 @@ constexpr size_t kProgressEvery = size_t{1} << 20;
 // New files from this length on are matched in two halves at once.
 constexpr size_t kSplitMatching = size_t{1} << 20;
 
+// Asks for the cache line at p ahead of its use. (GCC drops __builtin_prefetch from the
+// suffix search below, so x86 gets the instruction itself.)
+inline void PrefetchLine(const void* p)
+{
+#if defined(__x86_64__) || defined(__i386__)
+    asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+    __builtin_prefetch(p);
+#endif
+}
+
 size_t CommonLength(const unsigned char* a, size_t aLength, const unsigned char* b, size_t bLength)
 {
     const size_t n = std::min(aLength, bLength);
@@ -81,6 +92,7 @@ public:
         size_t loCommon = 0, hiCommon = 0;
         while (hi - lo > 1) {
             const size_t mid = lo + (hi - lo) / 2;
+            Prefetch(lo, mid, hi);
             const size_t from = static_cast<size_t>(sa_[mid]);
             // Both neighbours share min(loCommon, hiCommon) bytes with want already.
             const size_t skip = std::min(loCommon, hiCommon);
@@ -117,6 +129,22 @@ public:
     }
 
 private:
+    // Each halving waits for two cache misses, the array entry and the old bytes it
+    // points to. Asked for ahead, both of the next halving's possible entries' old
+    // bytes and the four possible entries after it are on their way while this one is
+    // compared.
+    void Prefetch(size_t lo, size_t mid, size_t hi) const
+    {
+        const saidx_t* sa = sa_.data();
+        const size_t below = lo + (mid - lo) / 2, above = mid + (hi - mid) / 2;
+        PrefetchLine(old_ + sa[below]);
+        PrefetchLine(old_ + sa[above]);
+        PrefetchLine(sa + lo + (below - lo) / 2);
+        PrefetchLine(sa + below + (mid - below) / 2);
+        PrefetchLine(sa + mid + (above - mid) / 2);
+        PrefetchLine(sa + above + (hi - above) / 2);
+    }
+
     static constexpr size_t kPairs = 65536;
     const unsigned char* old_;
     size_t length_;

@@ -4,6 +4,7 @@
 // content); from damaged frames it must give an error or the library's output, never
 // anything else.
 #include "codec/ZstdFrameDecoder.h"
+#include "container/CompressionParameters.h"
 #include "support/TestFolder.h"
 #include "support/ZstdDecoding.h"
 
@@ -124,6 +125,7 @@ struct Settings {
     int windowLog = 0;
     bool longDistance = false;
     int workers = 0; // a frame made in pieces on other threads
+    bool textPieces = false; // the packer's own settings for long streams of text
 };
 
 const Settings kSettings[] = {
@@ -138,6 +140,7 @@ const Settings kSettings[] = {
     // What compact patches are packed with, for short and for long streams.
     {"compact_short", 22, false, true, 1, false, 24, true},
     {"compact_long", 19, false, true, 1, true, 24, true, 2},
+    {"compact_text_pieces", 22, false, true, 1, true, 24, false, 0, true},
 };
 
 Bytes Compress(const Bytes& data, const Settings& s)
@@ -153,6 +156,8 @@ Bytes Compress(const Bytes& data, const Settings& s)
         ZSTD_CCtx_setParameter(cctx, ZSTD_c_jobSize, 2 << 20);
         ZSTD_CCtx_setParameter(cctx, ZSTD_c_overlapLog, 6);
     }
+    if (s.textPieces)
+        SetPackingParameters(cctx, data.size(), false, true, true);
     Bytes out;
     const size_t part = data.size() / s.frames + 1;
     for (int f = 0; f < s.frames; ++f) {
