@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/OpenFiles.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -24,8 +25,8 @@ CStagingWriter::~CStagingWriter()
     if (thread_.joinable())
         thread_.join();
     // Files written but never put in the queue are not left behind.
-    for (const auto& [entry, bytes] : written_)
-        entry.folder->Remove(entry.staged);
+    for (const CWritten& written : written_)
+        written.entry.folder->Remove(written.entry.staged);
 }
 
 bool CStagingWriter::Add(CFile file)
@@ -43,13 +44,13 @@ bool CStagingWriter::Add(CFile file)
             CReplaceQueue::CEntry entry;
             if (!Write(file, entry, failure_))
                 return false;
-            written_.emplace_back(std::move(entry), file.bytes.size());
+            written_.push_back(CWritten{std::move(entry), file.bytes.size(), handedOn_++});
             return true;
         }
     }
     targets_.insert(file.target);
     waitingBytes_ += file.bytes.size();
-    waiting_.push_back(std::move(file));
+    waiting_.emplace_back(std::move(file), handedOn_++);
     const bool wake = sleeping_ && BatchReady();
     lock.unlock();
     if (wake)
@@ -74,24 +75,29 @@ void CStagingWriter::Run()
         }
         if (waiting_.empty())
             return; // ending, with nothing left
-        CFile file = std::move(waiting_.front());
-        waiting_.pop_front();
-        busy_ = true;
-        const bool skip = !failure_.empty(); // after a failure nothing more is written
-        lock.unlock();
-        CReplaceQueue::CEntry entry;
-        std::string failure;
-        const uint64_t bytes = file.bytes.size();
-        const bool ok = skip || Write(file, entry, failure);
-        lock.lock();
-        busy_ = false;
-        waitingBytes_ -= bytes;
-        if (!ok && failure_.empty())
-            failure_ = failure;
-        else if (ok && !skip)
-            written_.emplace_back(std::move(entry), bytes);
-        changed_.notify_all();
+        WriteNext(lock);
     }
+}
+
+void CStagingWriter::WriteNext(std::unique_lock<std::mutex>& lock)
+{
+    auto [file, place] = std::move(waiting_.front());
+    waiting_.pop_front();
+    ++busy_;
+    const bool skip = !failure_.empty(); // after a failure nothing more is written
+    lock.unlock();
+    CReplaceQueue::CEntry entry;
+    std::string failure;
+    const uint64_t bytes = file.bytes.size();
+    const bool ok = skip || Write(file, entry, failure);
+    lock.lock();
+    --busy_;
+    waitingBytes_ -= bytes;
+    if (!ok && failure_.empty())
+        failure_ = failure;
+    else if (ok && !skip)
+        written_.push_back(CWritten{std::move(entry), bytes, place});
+    changed_.notify_all();
 }
 
 bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::string& failure)
@@ -103,8 +109,12 @@ bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::strin
         return false;
     }
     const bool written = fsys::WriteAllAt(fd, file.bytes.data(), file.bytes.size(), 0);
-    if (written)
+    if (written) {
         SetOpenFileTimes(fd, file.times);
+        // The disk starts on the file now, beside the files still to come: the flush
+        // before the commit then finds little left to write.
+        fsys::StartWriteback(fd);
+    }
     // A file that cannot be closed may have lost its bytes.
     if (!fsys::CloseFile(fd) || !written) {
         file.folder->Remove(staged);
@@ -120,18 +130,23 @@ bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::strin
 
 bool CStagingWriter::Finish()
 {
-    std::vector<std::pair<CReplaceQueue::CEntry, uint64_t>> written;
+    std::vector<CWritten> written;
     {
         std::unique_lock<std::mutex> lock(mutex_);
         finishing_ = true;
         changed_.notify_all();
-        changed_.wait(lock, [&] { return waiting_.empty() && !busy_; });
+        // Making files is most of the work left: this thread makes them too.
+        while (!waiting_.empty())
+            WriteNext(lock);
+        changed_.wait(lock, [&] { return waiting_.empty() && busy_ == 0; });
         finishing_ = false;
         written.swap(written_);
     }
+    std::sort(written.begin(), written.end(),
+              [](const CWritten& a, const CWritten& b) { return a.place < b.place; });
     // Without limits the queue only collects: nothing is flushed here.
-    for (auto& [entry, bytes] : written)
-        queue_.Add(std::move(entry), bytes);
+    for (CWritten& w : written)
+        queue_.Add(std::move(w.entry), w.bytes);
     return Failure().empty();
 }
 

@@ -51,14 +51,19 @@ public:
     bool Add(CFile file);
     // True when a file for the target (full path) was handed on.
     bool Holds(const std::string& target) const { return targets_.count(target) != 0; }
-    // Waits until every file handed on is written and puts the written ones in the
-    // replace queue. False when one could not be written (Failure() says which).
+    // Writes the files still waiting beside the helper (both make files then), waits
+    // until every file handed on is written and puts the written ones in the replace
+    // queue, in the order they were handed on. False when one could not be written
+    // (Failure() says which).
     bool Finish();
     // The message for the first file that could not be written ("" when none).
     std::string Failure() const;
 
 private:
     void Run();
+    // Takes the first waiting file and writes it, the lock released meanwhile (it is
+    // held on entry and on return).
+    void WriteNext(std::unique_lock<std::mutex>& lock);
     // True when the helper has enough to do to be woken (the lock held).
     bool BatchReady() const;
     // Makes, writes and closes the staged file; the entry for the queue, or the message.
@@ -70,12 +75,18 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<CFile> waiting_;
+    std::deque<std::pair<CFile, size_t>> waiting_; // each with its place in the handing on
+    size_t handedOn_ = 0;
     uint64_t waitingBytes_ = 0;
-    bool busy_ = false;     // a file is being written
+    int busy_ = 0;          // files being written
     bool sleeping_ = false; // the helper waits for files
     bool finishing_ = false; // Finish waits for every file
     bool ending_ = false;
-    std::vector<std::pair<CReplaceQueue::CEntry, uint64_t>> written_;
+    struct CWritten {
+        CReplaceQueue::CEntry entry;
+        uint64_t bytes = 0;
+        size_t place = 0;
+    };
+    std::vector<CWritten> written_;
     std::string failure_;
 };
