@@ -109,12 +109,8 @@ bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::strin
         return false;
     }
     const bool written = fsys::WriteAllAt(fd, file.bytes.data(), file.bytes.size(), 0);
-    if (written) {
+    if (written)
         SetOpenFileTimes(fd, file.times);
-        // The disk starts on the file now, beside the files still to come: the flush
-        // before the commit then finds little left to write.
-        fsys::StartWriteback(fd);
-    }
     // A file that cannot be closed may have lost its bytes.
     if (!fsys::CloseFile(fd) || !written) {
         file.folder->Remove(staged);
