@@ -20,10 +20,13 @@ CStagingWriter::~CStagingWriter()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         ending_ = true;
+        stopFlushing_ = true;
     }
     changed_.notify_all();
     if (thread_.joinable())
         thread_.join();
+    if (flusher_.joinable())
+        flusher_.join();
     // Files written but never put in the queue are not left behind.
     for (const CWritten& written : written_)
         written.entry.folder->Remove(written.entry.staged);
@@ -38,6 +41,7 @@ bool CStagingWriter::Add(CFile file)
     if (!thread_.joinable()) {
         try {
             thread_ = std::thread([this] { Run(); });
+            StartFlusher();
         } catch (const std::system_error&) {
             // No thread could be started: the file is written here and now.
             targets_.insert(file.target);
@@ -95,9 +99,40 @@ void CStagingWriter::WriteNext(std::unique_lock<std::mutex>& lock)
     waitingBytes_ -= bytes;
     if (!ok && failure_.empty())
         failure_ = failure;
-    else if (ok && !skip)
+    else if (ok && !skip) {
+        lastFolder_ = entry.folder;
+        unflushed_ += bytes;
         written_.push_back(CWritten{std::move(entry), bytes, place});
+    }
     changed_.notify_all();
+}
+
+void CStagingWriter::StartFlusher()
+{
+    try {
+        flusher_ = std::thread([this] { FlushEarly(); });
+    } catch (const std::system_error&) {
+        // Without it the flush before the commit does all the work.
+    }
+}
+
+void CStagingWriter::FlushEarly()
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [&] { return stopFlushing_ || unflushed_ >= kEarlyFlushBytes; });
+        if (stopFlushing_)
+            return;
+        std::shared_ptr<const CFolderHandle> folder = lastFolder_;
+        unflushed_ = 0;
+        lock.unlock();
+        // Only sooner: the flush before the commit is made all the same. A file system
+        // that cannot be flushed whole is not tried again.
+        const bool flushed = folder->FlushFileSystem();
+        lock.lock();
+        if (!flushed)
+            return;
+    }
 }
 
 bool CStagingWriter::Write(CFile& file, CReplaceQueue::CEntry& entry, std::string& failure)
@@ -136,8 +171,12 @@ bool CStagingWriter::Finish()
             WriteNext(lock);
         changed_.wait(lock, [&] { return waiting_.empty() && busy_ == 0; });
         finishing_ = false;
+        stopFlushing_ = true;
         written.swap(written_);
     }
+    changed_.notify_all();
+    if (flusher_.joinable())
+        flusher_.join();
     std::sort(written.begin(), written.end(),
               [](const CWritten& a, const CWritten& b) { return a.place < b.place; });
     // Without limits the queue only collects: nothing is flushed here.

@@ -30,6 +30,10 @@ public:
     // The helper is woken for this many files or bytes at a time, not for every file.
     static constexpr size_t kBatchFiles = 64;
     static constexpr uint64_t kBatchBytes = uint64_t{1} << 20;
+    // Whenever this many bytes have been written, a third thread sends them to the disk
+    // (a flush of their file system) while the next files are made: the flush before the
+    // commit, which the apply waits for, then finds less left to write.
+    static constexpr uint64_t kEarlyFlushBytes = uint64_t{2} << 20;
 
     struct CFile {
         std::shared_ptr<const CFolderHandle> folder; // where the target lies
@@ -61,6 +65,9 @@ public:
 
 private:
     void Run();
+    // Starts the third thread, whose loop flushes while files are written, until Finish.
+    void StartFlusher();
+    void FlushEarly();
     // Takes the first waiting file and writes it, the lock released meanwhile (it is
     // held on entry and on return).
     void WriteNext(std::unique_lock<std::mutex>& lock);
@@ -72,6 +79,7 @@ private:
     CReplaceQueue& queue_;
     std::unordered_set<std::string> targets_; // handed on (the apply's thread only)
     std::thread thread_;
+    std::thread flusher_;
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
@@ -82,6 +90,9 @@ private:
     bool sleeping_ = false; // the helper waits for files
     bool finishing_ = false; // Finish waits for every file
     bool ending_ = false;
+    bool stopFlushing_ = false;
+    uint64_t unflushed_ = 0; // written since the last early flush
+    std::shared_ptr<const CFolderHandle> lastFolder_; // of the file written last
     struct CWritten {
         CReplaceQueue::CEntry entry;
         uint64_t bytes = 0;
