@@ -174,9 +174,8 @@ bool CStagingWriter::Finish()
         stopFlushing_ = true;
         written.swap(written_);
     }
+    // An early flush under way goes on beside the commit's own (joined at the end).
     changed_.notify_all();
-    if (flusher_.joinable())
-        flusher_.join();
     std::sort(written.begin(), written.end(),
               [](const CWritten& a, const CWritten& b) { return a.place < b.place; });
     // Without limits the queue only collects: nothing is flushed here.
