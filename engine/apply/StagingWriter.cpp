@@ -22,6 +22,7 @@ CStagingWriter::~CStagingWriter()
         ending_ = true;
         stopFlushing_ = true;
     }
+    flushDue_.notify_all();
     changed_.notify_all();
     if (thread_.joinable())
         thread_.join();
@@ -96,6 +97,9 @@ void CStagingWriter::WriteNext(std::unique_lock<std::mutex>& lock)
     const bool ok = skip || Write(file, entry, failure);
     lock.lock();
     --busy_;
+    // Only a thread that can be waiting for this file is woken: Add while too many bytes
+    // waited, Finish, and Add after a failure.
+    const bool wake = waitingBytes_ >= kMaxWaiting || finishing_ || !ok;
     waitingBytes_ -= bytes;
     if (!ok && failure_.empty())
         failure_ = failure;
@@ -103,8 +107,11 @@ void CStagingWriter::WriteNext(std::unique_lock<std::mutex>& lock)
         lastFolder_ = entry.folder;
         unflushed_ += bytes;
         written_.push_back(CWritten{std::move(entry), bytes, place});
+        if (unflushed_ >= kEarlyFlushBytes)
+            flushDue_.notify_one();
     }
-    changed_.notify_all();
+    if (wake)
+        changed_.notify_all();
 }
 
 void CStagingWriter::StartFlusher()
@@ -120,7 +127,7 @@ void CStagingWriter::FlushEarly()
 {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopFlushing_ || unflushed_ >= kEarlyFlushBytes; });
+        flushDue_.wait(lock, [&] { return stopFlushing_ || unflushed_ >= kEarlyFlushBytes; });
         if (stopFlushing_)
             return;
         std::shared_ptr<const CFolderHandle> folder = lastFolder_;
@@ -175,7 +182,7 @@ bool CStagingWriter::Finish()
         written.swap(written_);
     }
     // An early flush under way goes on beside the commit's own (joined at the end).
-    changed_.notify_all();
+    flushDue_.notify_all();
     std::sort(written.begin(), written.end(),
               [](const CWritten& a, const CWritten& b) { return a.place < b.place; });
     // Without limits the queue only collects: nothing is flushed here.

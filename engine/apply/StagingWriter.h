@@ -83,6 +83,7 @@ private:
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;
+    std::condition_variable flushDue_; // wakes the third thread
     std::deque<std::pair<CFile, size_t>> waiting_; // each with its place in the handing on
     size_t handedOn_ = 0;
     uint64_t waitingBytes_ = 0;
