@@ -114,7 +114,7 @@ bool CPatchDoc::AssemblePatchFile()
     }
     streamFile_ = assembledFileName_;
     streamStart_ = 0;
-    streamEnd_ = fileLength - start - kPartPrefixLength;
+    streamEnd_ = 0; // grows with every part joined
 
     CBinFile out;
     if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))
@@ -129,7 +129,7 @@ bool CPatchDoc::AssemblePatchFile()
 
     auto copyFile = [&](CBinFile& from, uint64_t count, const std::string& name) {
         switch (CopyBytes(from, out, count, buffer)) {
-        case CopyResult::Ok: return true;
+        case CopyResult::Ok: streamEnd_ += count; return true;
         case CopyResult::ReadFailed: return fail("Unable to read file:\n" + name);
         case CopyResult::WriteFailed: return fail("Unable to write work file:\n" + assembledFileName_);
         case CopyResult::Cancelled: break; // this copy shows no progress
