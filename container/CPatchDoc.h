@@ -108,6 +108,11 @@ private:
     // The build's work file (the patch image before compression), removed on every way out.
     CWorkFile buildWorkFile_;
     std::string assembledFileName_;
+    // Where the patch stream lies for the decompression: the assembled work file, or, for
+    // a compact patch in one file, the patch file itself (read in place, not copied).
+    std::string streamFile_;
+    uint64_t streamStart_ = 0;
+    uint64_t streamEnd_ = 0;
     PromptOwner owner_ = PromptOwner::MainWindow;
     IBuildProgress* progress_ = nullptr;
     bool cancelled_ = false;

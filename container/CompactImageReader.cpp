@@ -38,20 +38,21 @@ bool CPatchDoc::UnpackCompactImage()
     CBinFile in, out;
     unsigned char start[kCompactFixedSize];
     CCompactFixed fixed;
-    if (!in.Open(assembledFileName_, CBinFile::Mode::Read) || !in.ReadExact(start, sizeof start) ||
-        !GetCompactFixed(start, fixed))
+    if (!in.Open(streamFile_, CBinFile::Mode::Read) || streamEnd_ < streamStart_ || !in.Seek(streamStart_) ||
+        !in.ReadExact(start, sizeof start) || !GetCompactFixed(start, fixed))
         return damaged();
-    // The packed parts must fill the file exactly.
+    // The packed parts must fill the patch exactly.
+    const uint64_t length = streamEnd_ - streamStart_;
     uint64_t expected = kCompactFixedSize + uint64_t{fixed.descriptionPacked};
     for (const CCompactSpan& s : fixed.spans) {
-        if (s.packed > in.Length())
+        if (s.packed > length)
             return damaged();
         expected += s.packed;
     }
-    if (fixed.frames > in.Length())
+    if (fixed.frames > length)
         return damaged();
     expected += fixed.frames;
-    if (expected != in.Length() || fixed.descriptionRaw > kMaxCompactDescription)
+    if (expected != length || fixed.descriptionRaw > kMaxCompactDescription)
         return damaged();
     if (!out.Open(workFileName_, CBinFile::Mode::CreateAlways)) {
         ShowError("Error creating file:\n" + workFileName_ + "\nfor decompression.", owner);
@@ -62,7 +63,8 @@ bool CPatchDoc::UnpackCompactImage()
     // The description, unpacked to exactly its length, with a window an apply can hold.
     std::unique_ptr<ZSTD_DCtx, CDctxFree> dctx(ZSTD_createDCtx());
     ok = ok && dctx && !ZSTD_isError(ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kCompactWindowLog));
-    std::vector<unsigned char> input(kCompactChunk), output(ZSTD_DStreamOutSize());
+    std::vector<unsigned char> input(std::min<size_t>(kCompactChunk, std::max<size_t>(fixed.descriptionPacked, 1)));
+    std::vector<unsigned char> output(ZSTD_DStreamOutSize());
     uint64_t left = fixed.descriptionPacked, produced = 0;
     size_t last = 1;
     while (ok && left > 0) {
@@ -94,9 +96,8 @@ bool CPatchDoc::UnpackCompactImage()
         out.Close();
         return damaged();
     }
-    // The packed streams and the frames, as they are.
-    std::vector<unsigned char> copy(kCompactChunk);
-    const CopyResult copied = CopyBytes(in, out, in.Length() - in.Tell(), copy);
+    // The packed streams and the frames, as they are (through the buffer already at hand).
+    const CopyResult copied = CopyBytes(in, out, streamEnd_ - in.Tell(), output);
     if (!out.Close() || copied != CopyResult::Ok) {
         fsys::DeleteFile(workFileName_);
         ShowError("The temporary folder could not be written:\n" + core_.TempFolder() +

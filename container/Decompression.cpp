@@ -26,7 +26,7 @@ bool CPatchDoc::DecompressPatchFile()
     // A compact patch is no gzip stream: it has its own magic where the stream would begin.
     unsigned char start[sizeof kCompactMagic] = {};
     CBinFile assembled;
-    const bool compact = assembled.Open(assembledFileName_, CBinFile::Mode::Read) &&
+    const bool compact = assembled.Open(streamFile_, CBinFile::Mode::Read) && assembled.Seek(streamStart_) &&
                          assembled.ReadExact(start, sizeof start) &&
                          std::memcmp(start, kCompactMagic, sizeof kCompactMagic) == 0;
     assembled.Close();

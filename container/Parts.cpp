@@ -18,17 +18,32 @@ namespace {
 
 constexpr size_t kAssembleBuffer = 1048576;
 
-// True when the data at the file's position starts with the two bytes of a gzip
-// stream; the position is kept.
-// The first part of a split patch goes on with a gzip stream or a compact image.
-bool StartsAsPatchStream(CBinFile& in)
+// True when the data at the file's position start with the two bytes of a gzip stream
+// (gzip) or with the magic of a compact image (compact); the position is kept.
+void LookAtPatchStream(CBinFile& in, bool& gzip, bool& compact)
 {
     const uint64_t at = in.Tell();
     unsigned char magic[sizeof kCompactMagic] = {};
     const bool read = in.ReadExact(magic, sizeof magic);
-    const bool gzip = read && magic[0] == 0x1f && magic[1] == 0x8b;
-    const bool compact = read && std::memcmp(magic, kCompactMagic, sizeof magic) == 0;
-    return in.Seek(at) && (gzip || compact);
+    gzip = read && magic[0] == 0x1f && magic[1] == 0x8b;
+    compact = read && std::memcmp(magic, kCompactMagic, sizeof magic) == 0;
+    if (!in.Seek(at))
+        gzip = compact = false;
+}
+
+// The first part of a split patch goes on with a gzip stream or a compact image.
+bool StartsAsPatchStream(CBinFile& in)
+{
+    bool gzip = false, compact = false;
+    LookAtPatchStream(in, gzip, compact);
+    return gzip || compact;
+}
+
+bool StartsAsCompactImage(CBinFile& in)
+{
+    bool gzip = false, compact = false;
+    LookAtPatchStream(in, gzip, compact);
+    return compact;
 }
 
 } // namespace
@@ -89,6 +104,18 @@ bool CPatchDoc::AssemblePatchFile()
         return false;
     }
 
+    // A compact patch in one file is read where it lies: its reader takes the image's
+    // parts from it directly, so the copy would only cost a work file.
+    if (partCount <= 1 && StartsAsCompactImage(in)) {
+        streamFile_ = pathName_;
+        streamStart_ = start + kPartPrefixLength;
+        streamEnd_ = fileLength;
+        return true;
+    }
+    streamFile_ = assembledFileName_;
+    streamStart_ = 0;
+    streamEnd_ = 0; // grows with every part joined
+
     CBinFile out;
     if (!out.Open(assembledFileName_, CBinFile::Mode::CreateAlways))
         return fail("Unable to create work file:\n" + assembledFileName_);
@@ -102,7 +129,7 @@ bool CPatchDoc::AssemblePatchFile()
 
     auto copyFile = [&](CBinFile& from, uint64_t count, const std::string& name) {
         switch (CopyBytes(from, out, count, buffer)) {
-        case CopyResult::Ok: return true;
+        case CopyResult::Ok: streamEnd_ += count; return true;
         case CopyResult::ReadFailed: return fail("Unable to read file:\n" + name);
         case CopyResult::WriteFailed: return fail("Unable to write work file:\n" + assembledFileName_);
         case CopyResult::Cancelled: break; // this copy shows no progress

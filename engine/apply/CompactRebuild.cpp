@@ -6,17 +6,68 @@
 #include "engine/common/CompactLead.h"
 #include "engine/common/CompactUnpacker.h"
 #include "platform/FileSystem.h"
+#include "platform/GuardedMapping.h"
 
 #include <zstd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace {
 
 constexpr size_t kChunk = size_t{1} << 20;
+// Old files from this length on are mapped for the copies: a stepped delta copies from
+// all over the old file in short pieces, one read each otherwise.
+constexpr uint64_t kMapOldFrom = uint64_t{256} << 10;
 using CUnpacker = CCompactUnpacker;
+
+// The old file as the copies read it: mapped where it can be, else read piece by piece.
+class COldFile {
+public:
+    COldFile(CFileRef fd, uint64_t length) : fd_(fd)
+    {
+        if (fd.Valid() && length >= kMapOldFrom && length <= SIZE_MAX &&
+            fsys::MapGuarded(fd, static_cast<size_t>(length), 0, map_, guard_) == fsys::MapResult::Mapped)
+            length_ = static_cast<size_t>(length);
+        else
+            map_ = nullptr;
+    }
+    ~COldFile()
+    {
+        if (map_)
+            fsys::UnmapGuarded(map_, length_, guard_);
+    }
+    COldFile(const COldFile&) = delete;
+    COldFile& operator=(const COldFile&) = delete;
+
+    // n bytes from offset: in the mapping, or read into buffer. Null when they cannot be read.
+    const unsigned char* At(uint64_t offset, size_t n, std::vector<unsigned char>& buffer)
+    {
+        if (map_) // the steps were checked to keep within the old file's recorded length
+            return offset + n <= length_ ? static_cast<const unsigned char*>(map_) + offset : nullptr;
+        buffer.resize(std::max(buffer.size(), n));
+        return fd_.Valid() && fsys::ReadAt(fd_, buffer.data(), n, offset) ? buffer.data() : nullptr;
+    }
+    // False when the mapped file lost bytes while it was read (they read as zeros).
+    bool Intact() const { return !map_ || !fsys::GuardedMappingDamaged(guard_); }
+
+private:
+    CFileRef fd_;
+    void* map_ = nullptr;
+    size_t length_ = 0;
+    int guard_ = -1;
+};
+
+// A piece of memory the rebuild writes into.
+struct CSpan {
+    unsigned char* bytes;
+    size_t length;
+    size_t size() const { return length; }
+    unsigned char* data() const { return bytes; }
+    unsigned char& operator[](size_t i) const { return bytes[i]; }
+};
 
 } // namespace
 
@@ -102,8 +153,16 @@ private:
 CCompactRebuild RebuildStepped(const CFilePatch& record, CFileRef imageFd, CFileRef oldFd, CCompactOutput& output)
 {
     const CCompactDelta& delta = record.compactDelta;
-    std::vector<unsigned char> out(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
+    // The new file is assembled piece by piece in the apply's buffer for rebuilt bytes,
+    // taken once for all records (fresh memory costs a page fault per page touched).
+    CByteBuffer ownBuffer;
+    CByteBuffer& buffer = record.applyContext ? record.applyContext->buffers.newBytes : ownBuffer;
+    const size_t piece = static_cast<size_t>(std::min<uint64_t>(std::max<uint64_t>(record.newLength, 1), kChunk));
+    if (buffer.size() < piece)
+        buffer.resize(piece);
+    const CSpan out{buffer.data(), piece};
     std::vector<unsigned char> old;
+    COldFile oldFile(oldFd, record.oldLength);
     size_t fill = 0;
     auto flush = [&] {
         const bool ok = fill == 0 || output.Put(out.data(), fill);
@@ -122,13 +181,13 @@ CCompactRebuild RebuildStepped(const CFilePatch& record, CFileRef imageFd, CFile
         uint64_t from = steps.CopyFrom();
         for (uint32_t left = step.copy; left > 0;) {
             const size_t n = std::min<size_t>(left, out.size() - fill);
-            old.resize(std::max(old.size(), n));
-            if (!oldFd.Valid() || !fsys::ReadAt(oldFd, old.data(), n, from))
+            const unsigned char* source = oldFile.At(from, n, old);
+            if (!source)
                 return CCompactRebuild::ReadFailed;
             if (!differences.Read(out.data() + fill, n))
                 return CCompactRebuild::Damaged;
             for (size_t i = 0; i < n; ++i)
-                out[fill + i] = static_cast<unsigned char>(out[fill + i] + old[i]);
+                out[fill + i] = static_cast<unsigned char>(out[fill + i] + source[i]);
             fill += n;
             from += n;
             left -= static_cast<uint32_t>(n);
@@ -147,6 +206,8 @@ CCompactRebuild RebuildStepped(const CFilePatch& record, CFileRef imageFd, CFile
     }
     if (!steps.Complete())
         return CCompactRebuild::Damaged;
+    if (!oldFile.Intact())
+        return CCompactRebuild::ReadFailed;
     return flush() ? CCompactRebuild::Ok : CCompactRebuild::WriteFailed;
 }
 

@@ -14,12 +14,45 @@ namespace {
 
 // More folders than this on one file system are flushed with it.
 constexpr size_t kFoldersFlushedOneByOne = 16;
+// Up to this many staged files are flushed each on its own: a flush of the whole file
+// system would also wait for whatever other programs have not written yet.
+constexpr size_t kFilesFlushedOneByOne = 16;
 
-// Flushes the file system of every entry's folder once; where a file system cannot be
-// flushed whole, the staged file itself is. False when a staged file is gone or cannot
-// be flushed.
+// Flushes each staged file of the entries: every one is sent to the disk first, so that
+// the flushes after the first find little left to wait for. False when a staged file is
+// gone or cannot be flushed.
+bool FlushEachFile(const std::vector<const CReplaceQueue::CEntry*>& staged)
+{
+    std::vector<CFileRef> files;
+    bool ok = true;
+    for (const CReplaceQueue::CEntry* e : staged) {
+        CEntryStatus st;
+        const CFileRef fd = e->folder->Status(e->staged, st) && st.IsFile() ? e->folder->OpenEntry(e->staged) : CFileRef();
+        if (!fd.Valid()) {
+            ok = false;
+            break;
+        }
+        fsys::StartWriteback(fd);
+        files.push_back(fd);
+    }
+    for (const CFileRef fd : files) {
+        ok = ok && fsys::FlushFile(fd);
+        fsys::CloseFile(fd);
+    }
+    return ok;
+}
+
+// Flushes the file system of every entry's folder once (few staged files each on its
+// own instead); where a file system cannot be flushed whole, the staged file itself is.
+// False when a staged file is gone or cannot be flushed.
 bool MakeDurable(const std::vector<CReplaceQueue::CEntry>& entries)
 {
+    std::vector<const CReplaceQueue::CEntry*> staged;
+    for (const CReplaceQueue::CEntry& e : entries)
+        if (!e.timesOnly)
+            staged.push_back(&e);
+    if (staged.size() <= kFilesFlushedOneByOne)
+        return FlushEachFile(staged);
     std::set<uint64_t> flushed;
     for (const CReplaceQueue::CEntry& e : entries) {
         if (e.timesOnly)

@@ -51,6 +51,8 @@ public:
     // Empty when it fits, otherwise why the patch is damaged.
     std::string Place(uint64_t position, CFilePatch& record, CFileRef imageFd);
     const CCompactPlace* At(size_t index) const { return index < places_.size() ? &places_[index] : nullptr; }
+    // The patch's fixed start, as its reader found it.
+    const CCompactFixed& Fixed() const { return fixed_; }
 
     // An apply: the new contents of the twins rebuilt (by index) for the records that
     // name them; one counts once its rebuild proved to come from the old file.

@@ -115,13 +115,12 @@ bool ReadCompactRecord(CFilePatch& r)
 {
     IEngineHost& core = r.Core();
     CBinFile& image = core.Image().file;
-    // The records end where the description does; the spans of the streams are read
-    // from the image's fixed start.
-    unsigned char start[kCompactFixedSize];
-    CCompactFixed fixed;
-    if (!fsys::ReadAt(image.Fd(), start, sizeof start, 0) || !GetCompactFixed(start, fixed))
+    // The records end where the description does, as the image's fixed start says (read
+    // once, with the header).
+    const CCompactLayout* layout = core.Image().compactLayout.get();
+    if (!layout)
         return Refuse(core, "Error reading patch file!");
-    const uint64_t imageLength = kCompactFixedSize + uint64_t{fixed.descriptionRaw};
+    const uint64_t imageLength = kCompactFixedSize + uint64_t{layout->Fixed().descriptionRaw};
     uint64_t position = image.Tell();
     const uint64_t recordAt = position;
     const char* const pastEnd = "A file record runs past the end of the patch file.";

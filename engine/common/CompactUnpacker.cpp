@@ -15,7 +15,7 @@ CCompactUnpacker::CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span, c
     if (span.packed == 0)
         return;
     dctx_ = ZSTD_createDCtx();
-    input_.resize(kInputChunk);
+    input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputChunk, span.packed)));
     if (dctx_)
         ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, kCompactWindowLog);
     if (dctx_ && lead && !lead->Empty()) {

@@ -251,6 +251,32 @@ TEST_F(ApplyCopyTest, QueuedReplacementsOnTwoFileSystemsAndAFailedFlush)
         EXPECT_FALSE(fsys::PathExists(fsys::FolderOf(target) + "/r"));
     }
     fsys::RemoveTree(shm);
+
+    // So too where the waiting files are many (their file system is flushed whole, not
+    // each file on its own).
+    const std::string many = dir.MakeFolder("many");
+    auto folder = std::make_shared<CFolderHandle>();
+    ASSERT_TRUE(folder->Open(many));
+    {
+        CReplaceQueue queue(core);
+        for (int i = 0; i < 20; ++i) {
+            const std::string n = std::to_string(i);
+            ASSERT_TRUE(fsys::WriteWholeFile(many + "/t" + n, "old", 3));
+            ASSERT_TRUE(fsys::WriteWholeFile(many + "/r" + n, "new", 3));
+            CReplaceQueue::CEntry entry;
+            entry.folder = folder;
+            entry.staged = "r" + n;
+            entry.leaf = "t" + n;
+            entry.target = many + "/t" + n;
+            ASSERT_TRUE(queue.Add(std::move(entry), 3));
+        }
+        fsys::DeleteFile(many + "/r7");
+        EXPECT_FALSE(queue.Flush());
+    }
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(ReadFileText(many + "/t" + std::to_string(i)), "old") << i;
+        EXPECT_FALSE(fsys::PathExists(many + "/r" + std::to_string(i))) << i;
+    }
 }
 
 } // namespace
