@@ -18,32 +18,20 @@ namespace {
 
 constexpr size_t kAssembleBuffer = 1048576;
 
-// True when the data at the file's position start with the two bytes of a gzip stream
-// (gzip) or with the magic of a compact image (compact); the position is kept.
-void LookAtPatchStream(CBinFile& in, bool& gzip, bool& compact)
+enum class StreamKind { None, Gzip, Compact };
+
+// What the data at the file's position start with: the two bytes of a gzip stream, the
+// magic of a compact image, or neither; the position is kept.
+StreamKind PatchStreamAt(CBinFile& in)
 {
     const uint64_t at = in.Tell();
     unsigned char magic[sizeof kCompactMagic] = {};
     const bool read = in.ReadExact(magic, sizeof magic);
-    gzip = read && magic[0] == 0x1f && magic[1] == 0x8b;
-    compact = read && std::memcmp(magic, kCompactMagic, sizeof magic) == 0;
-    if (!in.Seek(at))
-        gzip = compact = false;
-}
-
-// The first part of a split patch goes on with a gzip stream or a compact image.
-bool StartsAsPatchStream(CBinFile& in)
-{
-    bool gzip = false, compact = false;
-    LookAtPatchStream(in, gzip, compact);
-    return gzip || compact;
-}
-
-bool StartsAsCompactImage(CBinFile& in)
-{
-    bool gzip = false, compact = false;
-    LookAtPatchStream(in, gzip, compact);
-    return compact;
+    if (!in.Seek(at) || !read)
+        return StreamKind::None;
+    if (magic[0] == 0x1f && magic[1] == 0x8b)
+        return StreamKind::Gzip;
+    return std::memcmp(magic, kCompactMagic, sizeof magic) == 0 ? StreamKind::Compact : StreamKind::None;
 }
 
 } // namespace
@@ -99,14 +87,14 @@ bool CPatchDoc::AssemblePatchFile()
     // The first part of a split patch file goes on with its gzip stream or compact
     // image. Any other file is no patch file: its first byte must not send the user
     // looking for parts, and the caller says that it cannot be opened.
-    if (partCount > 1 && !StartsAsPatchStream(in)) {
+    if (partCount > 1 && PatchStreamAt(in) == StreamKind::None) {
         failureCause_ = pathName_ + "\nThis is not a Delvorin patch file.";
         return false;
     }
 
     // A compact patch in one file is read where it lies: its reader takes the image's
     // parts from it directly, so the copy would only cost a work file.
-    if (partCount <= 1 && StartsAsCompactImage(in)) {
+    if (partCount <= 1 && PatchStreamAt(in) == StreamKind::Compact) {
         streamFile_ = pathName_;
         streamStart_ = start + kPartPrefixLength;
         streamEnd_ = fileLength;

@@ -25,7 +25,6 @@
 #include "platform/Progress.h"
 #include "platform/SystemError.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace {
@@ -173,12 +172,9 @@ int VerificationPass(CDirDiff& dirDiff, IOpenPatch& doc, CApplyContext& context,
     if (const std::shared_ptr<CCompactLead>& lead = core.Image().compactLead;
         lead && core.Image().format == CPatchFormat::Compact && context.root.Valid()) {
         std::string problem;
-        const auto unsafe = std::find_if(lead->names.begin(), lead->names.end(),
-                                         [](const std::string& name) { return !IsSafeRelativeName(name); });
-        const CLeadFound found =
-            unsafe != lead->names.end() ? CLeadFound::Missing : LoadCompactLead(*lead, context.root, problem);
-        if (unsafe != lead->names.end())
-            AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, Printable(*unsafe));
+        const CLeadFound found = LoadCompactLead(*lead, context.root, problem);
+        if (found == CLeadFound::NotAllowed)
+            AddError(dirDiff, ErrorKind::Refusal, kNotAllowedText, Printable(problem));
         else if (found != CLeadFound::Read)
             AddError(dirDiff, ErrorKind::Mismatch, found == CLeadFound::Missing ? kLeadMissingText : kLeadMismatchText,
                      problem.empty() ? context.rootPath : fsys::Join(context.rootPath, problem));

@@ -21,7 +21,7 @@ CLeadFound LoadCompactLead(CCompactLead& lead, const CFolderHandle& root, std::s
         const std::string& name = lead.names[i];
         problem = name;
         if (!IsSafeRelativeName(name))
-            return CLeadFound::Missing;
+            return CLeadFound::NotAllowed;
         // The folders of the name refuse links; the file itself must be a regular file.
         std::string folder, leaf;
         SplitRelativeName(name, folder, leaf);

@@ -9,9 +9,9 @@
 
 class CFolderHandle;
 
-enum class CLeadFound { Read, Missing, Different };
+enum class CLeadFound { Read, NotAllowed, Missing, Different };
 
 // Reads the lead's files below root into lead.content (loaded once they all match);
-// problem receives the relative name of a file missing or different, or is left empty
-// when the digest of several differs.
+// problem receives the relative name of a file not allowed (a name that climbs out or is
+// absolute), missing or different, or is left empty when the digest of several differs.
 CLeadFound LoadCompactLead(CCompactLead& lead, const CFolderHandle& root, std::string& problem);

@@ -63,12 +63,6 @@ size_t Shared(const std::vector<uint64_t>& a, const std::vector<uint64_t>& b)
     return n;
 }
 
-std::string FolderOfRelative(const std::string& name)
-{
-    const size_t slash = name.rfind('/');
-    return slash == std::string::npos ? std::string() : name.substr(0, slash);
-}
-
 // A regular file (no link) of up to kLookedAtUpTo bytes, read whole.
 bool ReadRegular(const std::string& path, std::vector<unsigned char>& content, uint64_t& read)
 {
@@ -101,7 +95,7 @@ CCompactLead ChooseCompactLead(const CLeadTrees& trees)
     std::map<std::string, std::vector<std::string>> newByFolder, keptByFolder;
     for (const std::string& name : trees.newFiles) {
         const std::string oldPath = fsys::Join(trees.oldFolder, name);
-        (fsys::PathExists(oldPath) ? keptByFolder : newByFolder)[FolderOfRelative(name)].push_back(name);
+        (fsys::PathExists(oldPath) ? keptByFolder : newByFolder)[fsys::FolderOf(name)].push_back(name);
     }
     uint64_t read = 0, total = 0;
     for (const auto& [folder, keptNames] : keptByFolder) {
