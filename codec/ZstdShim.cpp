@@ -13,6 +13,8 @@ struct ZSTD_DCtx_s {
 
 ZSTD_DCtx* ZSTD_createDCtx(void) { return new (std::nothrow) ZSTD_DCtx_s; }
 
+ZSTD_DCtx* ZSTD_createDCtx_advanced(ZSTD_customMem) { return ZSTD_createDCtx(); }
+
 size_t ZSTD_freeDCtx(ZSTD_DCtx* dctx)
 {
     delete dctx;

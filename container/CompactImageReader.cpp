@@ -12,20 +12,13 @@
 #include "engine/common/CFilePatch.h"
 #include "engine/common/CompactLayout.h"
 #include "engine/common/CompactLead.h"
+#include "engine/common/UnpackingContext.h"
 #include "platform/FileSystem.h"
 
 #include <zstd.h>
 
 #include <algorithm>
 #include <memory>
-
-namespace {
-
-struct CDctxFree {
-    void operator()(ZSTD_DCtx* d) const { ZSTD_freeDCtx(d); }
-};
-
-} // namespace
 
 bool CPatchDoc::UnpackCompactImage()
 {
@@ -61,8 +54,8 @@ bool CPatchDoc::UnpackCompactImage()
     bool ok = out.Write(start, sizeof start);
 
     // The description, unpacked to exactly its length, with a window an apply can hold.
-    std::unique_ptr<ZSTD_DCtx, CDctxFree> dctx(ZSTD_createDCtx());
-    ok = ok && dctx && !ZSTD_isError(ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kCompactWindowLog));
+    const CUnpackingContext dctx = NewUnpackingContext(kCompactWindowLog);
+    ok = ok && dctx;
     std::vector<unsigned char> input(std::min<size_t>(kCompactChunk, std::max<size_t>(fixed.descriptionPacked, 1)));
     std::vector<unsigned char> output(ZSTD_DStreamOutSize());
     uint64_t left = fixed.descriptionPacked, produced = 0;

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 class CCompactReaders;
@@ -40,6 +41,10 @@ struct CApplyContext {
     // The folders the apply made for new files (relative, outermost first), removed
     // again when it stops before its commit.
     std::vector<std::string> madeFolders;
+    // Those of them that hold nothing but what this apply puts there: a new file's name in
+    // one needs no look before it is staged (what another program may put there meanwhile
+    // could as well come after such a look; the commit's rename meets it either way).
+    std::unordered_set<std::string> emptyMadeFolders;
     // Found while staging, reported together before anything changes: targets whose
     // rebuilt file does not come out as the patch says (the patch is damaged), and
     // targets another program has open for writing.

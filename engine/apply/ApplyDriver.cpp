@@ -318,6 +318,7 @@ void UndoStaging(CApplyContext& context, CReplaceQueue& replacements)
             folder.RemoveFolder(leaf);
     }
     context.madeFolders.clear();
+    context.emptyMadeFolders.clear();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/apply/ApplyContext.h"
 #include "engine/common/CompactLayout.h"
 #include "engine/common/CompactRecord.h"
+#include "engine/common/UnpackingContext.h"
 #include "platform/FileSystem.h"
 #include "platform/OpenFiles.h"
 
@@ -15,10 +16,6 @@
 namespace {
 
 constexpr size_t kInputChunk = size_t{128} << 10;
-
-struct CDctxFree {
-    void operator()(ZSTD_DCtx* d) const { ZSTD_freeDCtx(d); }
-};
 
 CCompactLayout* LayoutOf(const CFilePatch& record)
 {
@@ -80,8 +77,8 @@ CCompactRebuild Unpack(const CFilePatch& record, CFileRef imageFd, const std::ve
                        CCompactOutput& output)
 {
     const CCompactDelta& delta = record.compactDelta;
-    std::unique_ptr<ZSTD_DCtx, CDctxFree> dctx(ZSTD_createDCtx());
-    if (!dctx || ZSTD_isError(ZSTD_DCtx_setParameter(dctx.get(), ZSTD_d_windowLogMax, kPackedWindowLog)) ||
+    const CUnpackingContext dctx = NewUnpackingContext(kPackedWindowLog);
+    if (!dctx ||
         (!prefix.empty() && ZSTD_isError(ZSTD_DCtx_refPrefix(dctx.get(), prefix.data(), prefix.size()))))
         return CCompactRebuild::ReadFailed;
     std::vector<unsigned char> input(static_cast<size_t>(std::min<uint64_t>(delta.frameLength, kInputChunk)));

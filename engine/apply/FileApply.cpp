@@ -142,16 +142,22 @@ bool CFileApply::FindFolder()
     folderPath_ = fsys::FolderOf(target_);
     if (auto known = context_.openFolders.find(folder); known != context_.openFolders.end()) {
         folder_ = known->second;
+        inEmptyMadeFolder_ = context_.emptyMadeFolders.count(folder) != 0;
         return true;
     }
     if (record_.newFileFlag) {
         // The folders of a new file are made where missing, one at a time beneath the
         // target folder.
         std::string failedAt;
+        const size_t made = context_.madeFolders.size();
         folder_ = std::make_shared<CFolderHandle>(
             context_.root.MakeFolders(folder, failedAt, context_.staged ? &context_.madeFolders : nullptr));
         if (!folder_->Valid())
             return Fail("Unable to create directory:\n" + fsys::Join(context_.rootPath, failedAt));
+        if (context_.madeFolders.size() > made && context_.madeFolders.back() == folder) {
+            context_.emptyMadeFolders.insert(folder);
+            inEmptyMadeFolder_ = true;
+        }
     } else {
         folder_ = std::make_shared<CFolderHandle>(context_.root.Folder(folder));
         if (!folder_->Valid()) {
@@ -169,7 +175,7 @@ bool CFileApply::FindFolder()
 bool CFileApply::CheckTarget()
 {
     CEntryStatus st;
-    existed_ = folder_->Status(leaf_, st);
+    existed_ = !(record_.newFileFlag && inEmptyMadeFolder_) && folder_->Status(leaf_, st);
     uint64_t spanBytes = 0;
     NewDataSpan(record_.newPatches, spanFirst_, spanEnd_);
     spanBytes = spanEnd_ - spanFirst_;

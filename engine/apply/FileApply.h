@@ -79,6 +79,7 @@ private:
     std::string folderPath_; // the target's folder, for messages
     std::string leaf_;
     bool existed_ = false; // something was at the target's name before
+    bool inEmptyMadeFolder_ = false; // the folder was made empty by this apply
     CFileRef oldFd_;       // the old file, open for reading
     uint64_t oldSize_ = 0;
     std::future<std::optional<CContentSummary>> besideCheck_;

@@ -14,21 +14,14 @@ CCompactUnpacker::CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span, c
 {
     if (span.packed == 0)
         return;
-    dctx_ = ZSTD_createDCtx();
+    dctx_ = NewUnpackingContext(kCompactWindowLog);
     input_.resize(static_cast<size_t>(std::min<uint64_t>(kInputChunk, span.packed)));
-    if (dctx_)
-        ZSTD_DCtx_setParameter(dctx_, ZSTD_d_windowLogMax, kCompactWindowLog);
     if (dctx_ && lead && !lead->Empty()) {
         // The lead's contents are referred to, never copied: they stay with the patch
         // image for the whole apply.
         failed_ = !lead->loaded ||
-                  ZSTD_isError(ZSTD_DCtx_refPrefix(dctx_, lead->content.data(), lead->content.size()));
+                  ZSTD_isError(ZSTD_DCtx_refPrefix(dctx_.get(), lead->content.data(), lead->content.size()));
     }
-}
-
-CCompactUnpacker::~CCompactUnpacker()
-{
-    ZSTD_freeDCtx(dctx_);
 }
 
 bool CCompactUnpacker::SkipTo(uint64_t offset)
@@ -70,7 +63,7 @@ bool CCompactUnpacker::Unpack(ZSTD_outBuffer& o)
         in_ = ZSTD_inBuffer{input_.data(), take, 0};
     }
     const size_t before = o.pos, inBefore = in_.pos;
-    const size_t r = ZSTD_decompressStream(dctx_, &o, &in_);
+    const size_t r = ZSTD_decompressStream(dctx_.get(), &o, &in_);
     if (ZSTD_isError(r))
         return failed_ = true, false;
     if (r == 0)

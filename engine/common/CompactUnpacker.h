@@ -3,6 +3,7 @@
 // what lies before it.
 #pragma once
 #include "engine/common/CompactDelta.h"
+#include "engine/common/UnpackingContext.h"
 #include "platform/FileHandle.h"
 
 #include <zstd.h>
@@ -18,7 +19,6 @@ public:
     // With lead, the stream was packed as if the lead's contents came just before it: a
     // lead not read and checked yet makes every read fail.
     CCompactUnpacker(CFileRef imageFd, const CCompactSpan& span, const CCompactLead* lead = nullptr);
-    ~CCompactUnpacker();
     CCompactUnpacker(const CCompactUnpacker&) = delete;
     CCompactUnpacker& operator=(const CCompactUnpacker&) = delete;
 
@@ -36,7 +36,7 @@ private:
     uint64_t left_;
     uint64_t raw_;
     uint64_t produced_ = 0;
-    ZSTD_DCtx* dctx_ = nullptr;
+    CUnpackingContext dctx_;
     std::vector<unsigned char> input_;
     ZSTD_inBuffer in_{nullptr, 0, 0};
     bool frameDone_ = false;

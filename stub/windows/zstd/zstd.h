@@ -28,6 +28,15 @@ typedef struct ZSTD_outBuffer_s {
 typedef enum { ZSTD_d_windowLogMax = 100 } ZSTD_dParameter;
 
 ZSTD_DCtx* ZSTD_createDCtx(void);
+/* The caller's allocator is not used: the project's decoder takes its memory itself. */
+typedef void* (*ZSTD_allocFunction)(void* opaque, size_t size);
+typedef void (*ZSTD_freeFunction)(void* opaque, void* address);
+typedef struct {
+    ZSTD_allocFunction customAlloc;
+    ZSTD_freeFunction customFree;
+    void* opaque;
+} ZSTD_customMem;
+ZSTD_DCtx* ZSTD_createDCtx_advanced(ZSTD_customMem customMem);
 size_t ZSTD_freeDCtx(ZSTD_DCtx* dctx);
 size_t ZSTD_DCtx_setParameter(ZSTD_DCtx* dctx, ZSTD_dParameter param, int value);
 /* The next frame continues the prefix: its matches may copy from these bytes, which
