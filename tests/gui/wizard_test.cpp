@@ -40,7 +40,7 @@
 #include <wx/uiaction.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
-#include <zlib.h>
+#include "support/Gzip.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -115,29 +115,6 @@ void Tick(wxCheckBox* box, bool on)
     click.SetEventObject(box);
     click.SetInt(on ? 1 : 0);
     box->GetEventHandler()->ProcessEvent(click);
-}
-
-// The uncompressed patch image of a patch file that is neither split nor self-extracting.
-std::string PatchImage(const std::string& path)
-{
-    std::vector<unsigned char> file = ReadFileBytes(path);
-    if (file.size() < 8)
-        return {};
-    z_stream stream{};
-    inflateInit2(&stream, 16 + MAX_WBITS);
-    stream.next_in = file.data() + 8;
-    stream.avail_in = static_cast<uInt>(file.size() - 8);
-    std::string image;
-    char buffer[65536];
-    int rc;
-    do {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        rc = inflate(&stream, Z_NO_FLUSH);
-        image.append(buffer, sizeof buffer - stream.avail_out);
-    } while (rc == Z_OK);
-    inflateEnd(&stream);
-    return rc == Z_STREAM_END ? image : std::string();
 }
 
 class Wizard : public testing::Test {
@@ -280,16 +257,13 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
     EXPECT_EQ(Settings().dialogText, "Welcome to version 2.");
     EXPECT_EQ(Settings().selfExtract, 0);
 
-    std::string out, err;
     const std::string cliPatch = dir / "cli.dvp";
-    ASSERT_EQ(RunCli("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
-                         " --remove gone.txt --exclude skip.txt --dialog-text " + Quoted("Welcome to version 2.") +
-                         " --publisher " + Quoted("Ada Lovelace") + " --organization " +
-                         Quoted("Analytical Engines Ltd"),
-                     dir.Path(), dir.Path(), out, err),
-              0)
-        << err;
-    std::string wizardImage = PatchImage(patch), cliImage = PatchImage(cliPatch);
+    ASSERT_TRUE(CliSucceeds("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
+                                " --remove gone.txt --exclude skip.txt --dialog-text " + Quoted("Welcome to version 2.") +
+                                " --publisher " + Quoted("Ada Lovelace") + " --organization " +
+                                Quoted("Analytical Engines Ltd"),
+                            dir.Path()));
+    std::string wizardImage = PlainPatchImage(patch), cliImage = PlainPatchImage(cliPatch);
     ASSERT_GT(wizardImage.size(), 1000u);
     ASSERT_EQ(wizardImage.size(), cliImage.size());
     wizardImage.replace(64, 4, 4, '\0'); // the date word
@@ -302,8 +276,7 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
 {
     MakeTrees();
     const std::string patch = dir / "update.dvp";
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new update.dvp --remove gone.txt", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp --remove gone.txt", dir.Path()));
     ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
     const std::string target = dir / "target";
     // The remove list kept for the next build survives the patch's own.
@@ -595,9 +568,9 @@ TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
                       ExpectMessage<CSuccessDlg>("The patch file:  " + patch + " was successfully created."));
     });
     EXPECT_EQ(rc, wxID_OK);
-    std::string out, err;
-    ASSERT_EQ(RunCli("info " + Quoted(patch), dir.Path(), dir.Path(), out, err), 0) << err;
-    EXPECT_NE(out.find("Format:            compact"), std::string::npos) << out;
+    const CRun info = RunCliIn("info " + Quoted(patch), dir.Path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Format:            compact"), std::string::npos) << info.out;
 }
 
 TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
@@ -906,8 +879,7 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
 TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNothingWasChanged)
 {
     MakeTrees();
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new update.dvp", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp", dir.Path()));
     const std::string patch = dir / "update.dvp";
     {
         // The target lacks the files: the verification lists them, nothing changes.
@@ -1077,28 +1049,15 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         wiz.GetEventHandler()->ProcessEvent(f1);
         EXPECT_EQ(TestApp().LastHelpContext(), expected[index].context);
 
-        wxSize client = page->GetClientSize();
-        std::vector<wxRect> rects;
-        for (wxWindow* child : page->GetChildren()) {
-            wxRect r = child->GetRect();
-            EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
-            EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
-            if (auto* text = dynamic_cast<wxStaticText*>(child)) {
-                wxClientDC dc(text);
-                dc.SetFont(text->GetFont());
-                EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
-                // Texts of one line in the template do not wrap.
-                for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
-                                            "You are almost ready", "Choose Finish"}) {
-                    if (text->GetLabel().StartsWith(oneLine)) {
-                        EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
-                    }
+        ExpectChildrenInsideAndApart(page);
+        ExpectTextsFit(page, false);
+        // Texts of one line in the template do not wrap.
+        for (wxWindow* child : page->GetChildren())
+            for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
+                                        "You are almost ready", "Choose Finish"})
+                if (dynamic_cast<wxStaticText*>(child) && child->GetLabel().StartsWith(oneLine)) {
+                    EXPECT_FALSE(child->GetLabel().Contains("\n")) << child->GetLabel();
                 }
-            }
-            for (const wxRect& other : rects)
-                EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
-            rects.push_back(r);
-        }
     };
     RunWizard(wiz, [&] {
         check(0);

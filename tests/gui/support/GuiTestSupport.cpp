@@ -4,9 +4,15 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/dcclient.h>
 #include <wx/evtloop.h>
+#include <wx/stattext.h>
 #include <wx/stopwatch.h>
 #include <wx/uiaction.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
 
 CDelvorinApp& TestApp()
 {
@@ -79,4 +85,34 @@ void Pump(int milliseconds)
         wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_ALL);
         wxMilliSleep(5);
     } while (watch.Time() < milliseconds);
+}
+
+void ExpectTextsFit(wxWindow* window, bool width)
+{
+    for (wxWindow* child : window->GetChildren()) {
+        auto* text = dynamic_cast<wxStaticText*>(child);
+        if (!text)
+            continue;
+        wxClientDC dc(text);
+        dc.SetFont(text->GetFont());
+        wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
+        if (width) {
+            EXPECT_LE(needed.x, text->GetSize().x) << window->GetLabel() << ": " << text->GetLabel();
+        }
+        EXPECT_LE(needed.y, text->GetSize().y) << window->GetLabel() << ": " << text->GetLabel();
+    }
+}
+
+void ExpectChildrenInsideAndApart(wxWindow* window)
+{
+    const wxSize client = window->GetClientSize();
+    std::vector<wxRect> rects;
+    for (wxWindow* child : window->GetChildren()) {
+        const wxRect r = child->GetRect();
+        EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
+        EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
+        for (const wxRect& other : rects)
+            EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
+        rects.push_back(r);
+    }
 }

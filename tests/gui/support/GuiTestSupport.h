@@ -39,3 +39,8 @@ void PostClick(wxWindow* window, int id);
 void RealClick(wxWindow* window, bool pump = true);
 // Processes the pending events for about the given time.
 void Pump(int milliseconds = 50);
+// Every static text among the window's children shows its whole text with the desktop's
+// font: its height, and its width too when width is set.
+void ExpectTextsFit(wxWindow* window, bool width = true);
+// Every child of the window lies inside its client area and overlaps no other child.
+void ExpectChildrenInsideAndApart(wxWindow* window);
