@@ -214,22 +214,7 @@ inline void ExpectForm(wxWindow* form, const std::vector<CFormControl>& expected
 // Clicks a check box as the user does: the box changes and its command is sent.
 inline void ClickCheck(wxCheckBox* box)
 {
-    box->SetValue(!box->GetValue());
-    wxCommandEvent event(wxEVT_CHECKBOX, box->GetId());
-    event.SetInt(box->GetValue() ? 1 : 0);
-    event.SetEventObject(box);
-    box->GetEventHandler()->ProcessEvent(event);
-}
-
-// Types text into an edit: the edit gets it and sends its change notification.
-inline void Type(wxTextCtrl* edit, const std::string& text)
-{
-    edit->SetValue(wxString::FromUTF8(text.c_str()));
-}
-
-inline std::string Value(wxTextCtrl* edit)
-{
-    return std::string(edit->GetValue().utf8_str());
+    Tick(box, !box->GetValue());
 }
 
 // The patch image of a patch file: the stub and marker skipped (stubLength > 0 for a

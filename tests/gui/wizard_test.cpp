@@ -105,18 +105,6 @@ void Next(CDelvorinWiz& wiz) { Click(&wiz, wxID_FORWARD); }
 void Back(CDelvorinWiz& wiz) { Click(&wiz, wxID_BACKWARD); }
 void Cancel(CDelvorinWiz& wiz) { Click(&wiz, wxID_CANCEL); }
 
-void Type(wxTextCtrl* edit, const std::string& text) { edit->SetValue(wxString::FromUTF8(text)); }
-std::string Text(wxTextCtrl* edit) { return std::string(edit->GetValue().utf8_str()); }
-
-void Tick(wxCheckBox* box, bool on)
-{
-    box->SetValue(on);
-    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
-    click.SetEventObject(box);
-    click.SetInt(on ? 1 : 0);
-    box->GetEventHandler()->ProcessEvent(click);
-}
-
 class Wizard : public testing::Test {
 protected:
     CPromptScript script;
@@ -235,7 +223,7 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 2 of 3");
         // No default apply folder stored yet: the old folder is proposed.
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), oldFolder);
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), oldFolder);
         Type(wiz.Page3()->NewFolderEdit(), newFolder);
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 3 of 3");
@@ -298,7 +286,7 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
         // Backup off: the extension edit shows the stored extension but takes no input.
         EXPECT_FALSE(wiz.Page6()->BackupCheck()->GetValue());
         EXPECT_FALSE(wiz.Page6()->BackupExtEdit()->IsEnabled());
-        EXPECT_EQ(Text(wiz.Page6()->BackupExtEdit()), "bak");
+        EXPECT_EQ(Value(wiz.Page6()->BackupExtEdit()), "bak");
         Type(wiz.Page6()->PatchFileEdit(), patch);
         wxTEST_DIALOG(Next(wiz), ExpectMessage<CSuccessDlg>("The patch file: " + patch + " was successfully applied."));
     });
@@ -419,21 +407,21 @@ TEST_F(Wizard, Page3ReloadsTheStoredFoldersEveryTimeAndPage2KeepsItsOwn)
     CDelvorinWiz wiz(nullptr);
     RunWizard(wiz, [&] {
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/stored/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/stored/old");
         Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
         Back(wiz);
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/typed/old");
         Next(wiz);
         CDelvorinWizPage3* page3 = wiz.Page3();
-        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
-        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Value(page3->DefaultFolderEdit()), "/typed/old");
         Type(page3->NewFolderEdit(), "/typed/new");
         Type(page3->DefaultFolderEdit(), "/typed/default");
         Back(wiz);
         Next(wiz);
-        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
-        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Value(page3->DefaultFolderEdit()), "/typed/old");
     });
 }
 
@@ -500,24 +488,24 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
     RunWizard(wiz, [&] {
         ToPage4(wiz, "/a", "/b");
         CDelvorinWizPage4* page4 = wiz.Page4();
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
         Tick(page4->SelfExtractCheck(), true);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.exe");
         Tick(page4->SelfExtractCheck(), false);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
 
         // Only the file's own name counts: the "." of a folder name is not an extension.
         Type(page4->PatchFileEdit(), "/my.files/patch");
         Tick(page4->SelfExtractCheck(), false);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/my.files/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/my.files/patch.dvp");
 
         // Browsing: ".dvp" for a name without a ".", then the rule.
         answers = {"/out/update", "/home/me/.cache/update"};
         Click(page4, CDelvorinWizPage4::kIdBrowse);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/update.dvp");
         Tick(page4->SelfExtractCheck(), true);
         Click(page4, CDelvorinWizPage4::kIdBrowse);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(requests[0].title, "Save Patch File As");
         // The dialog opens at the patch file named so far: its folder when it exists,
@@ -528,7 +516,7 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
         EXPECT_TRUE(requests[0].overwritePrompt);
         EXPECT_EQ(requests[1].wildcard, "*.exe");
         Click(page4, CDelvorinWizPage4::kIdBrowse); // cancelled: nothing changes
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
     });
 }
 
@@ -649,7 +637,7 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
                       }));
         EXPECT_TRUE(wiz.IsModal());
         EXPECT_EQ(wiz.CurrentPage(), page4);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), dir / "out.EXE");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), dir / "out.EXE");
         EXPECT_TRUE(page4->SelfExtractCheck()->GetValue());
     });
     EXPECT_EQ(rc, wxID_CANCEL); // ended by the test, not by Finish
@@ -940,19 +928,19 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         EXPECT_EQ(requests.back().title, "Open Delvorin Project File");
         EXPECT_EQ(requests.back().defaultFile, "");
         EXPECT_EQ(requests.back().wildcard, "*.dvj");
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/proj/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/proj/old");
         EXPECT_EQ(Settings().oldFolder, "/settings/old"); // Next stores it
         EXPECT_EQ(Settings().splitSize, 720);
         EXPECT_EQ(wiz.defaultEqualsNew, 0);
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/proj/old/gone.txt"});
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/proj/new");
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/opt/app");
+        EXPECT_EQ(Value(wiz.Page3()->NewFolderEdit()), "/proj/new");
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), "/opt/app");
         Next(wiz);
         // The project has no "SelfExtract": the option is on.
         EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
-        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "/out/release.exe");
-        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "Hello");
+        EXPECT_EQ(Value(wiz.Page4()->PatchFileEdit()), "/out/release.exe");
+        EXPECT_EQ(Value(wiz.Page4()->DialogTextEdit()), "Hello");
 
         answers = {dir / "saved"};
         Click(wiz.Page4(), CDelvorinWizPage4::kIdSave);
@@ -961,15 +949,15 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         Back(wiz);
         Back(wiz);
         Click(wiz.Page2(), CDelvorinWizPage2::kIdClearProject);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "");
         Type(wiz.Page2()->OldFolderEdit(), "/x/old");
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/x/old");
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), "/x/old");
         Type(wiz.Page3()->NewFolderEdit(), "/x/new");
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "");
+        EXPECT_EQ(Value(wiz.Page4()->PatchFileEdit()), "");
         EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
-        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "");
+        EXPECT_EQ(Value(wiz.Page4()->DialogTextEdit()), "");
     });
     EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(Settings().splitSize, 0);
@@ -1016,7 +1004,7 @@ TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
         answers = {"/chosen/new"};
         Click(wiz.Page3(), CDelvorinWizPage3::kIdBrowse);
         EXPECT_EQ(requests.back().title, "Browse for New Files Folder");
-        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/chosen/new");
+        EXPECT_EQ(Value(wiz.Page3()->NewFolderEdit()), "/chosen/new");
     });
     EXPECT_TRUE(Shown().empty());
 }

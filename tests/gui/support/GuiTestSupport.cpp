@@ -4,10 +4,12 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/dcclient.h>
 #include <wx/evtloop.h>
 #include <wx/stattext.h>
 #include <wx/stopwatch.h>
+#include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
 #include <gtest/gtest.h>
@@ -115,4 +117,23 @@ void ExpectChildrenInsideAndApart(wxWindow* window)
             EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
         rects.push_back(r);
     }
+}
+
+void Type(wxTextCtrl* edit, const std::string& text)
+{
+    edit->SetValue(wxString::FromUTF8(text));
+}
+
+std::string Value(wxTextCtrl* edit)
+{
+    return std::string(edit->GetValue().utf8_str());
+}
+
+void Tick(wxCheckBox* box, bool on)
+{
+    box->SetValue(on);
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(on ? 1 : 0);
+    box->GetEventHandler()->ProcessEvent(click);
 }

@@ -11,6 +11,8 @@
 #include <string>
 
 class CDelvorinApp;
+class wxCheckBox;
+class wxTextCtrl;
 
 // The application object of the test program.
 CDelvorinApp& TestApp();
@@ -44,3 +46,9 @@ void Pump(int milliseconds = 50);
 void ExpectTextsFit(wxWindow* window, bool width = true);
 // Every child of the window lies inside its client area and overlaps no other child.
 void ExpectChildrenInsideAndApart(wxWindow* window);
+// Types text into an edit: the edit gets it and sends its change notification.
+void Type(wxTextCtrl* edit, const std::string& text);
+// The text in an edit.
+std::string Value(wxTextCtrl* edit);
+// Sets a check box as the user's click does: the box changes and its command is sent.
+void Tick(wxCheckBox* box, bool on);
