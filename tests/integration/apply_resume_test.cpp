@@ -171,22 +171,15 @@ TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
     run.patchFile = root / "update.dvp";
     const std::string filler = run.target + "/filler";
-    struct CFillingProgress : CRecordingApplyProgress {
-        std::string path;
-        bool CheckCancelButton() override
-        {
-            const bool cancel = CRecordingApplyProgress::CheckCancelButton();
-            if (checks == 41 + 10) { // the tenth new file of the changing pass
-                const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                const std::string block(4096, 'x');
-                while (fd >= 0 && write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
-                }
-                close(fd);
-            }
-            return cancel;
+    CRecordingApplyProgress progress;
+    progress.hookAt = 41 + 10; // the tenth new file of the changing pass
+    progress.hook = [&filler] {
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string block(4096, 'x');
+        while (fd >= 0 && write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
         }
-    } progress;
-    progress.path = filler;
+        close(fd);
+    };
     EXPECT_EQ(run.Apply(0, "bak", &progress), 0);
     ASSERT_EQ(run.Texts().size(), 1u);
     const std::string text = run.Texts()[0];

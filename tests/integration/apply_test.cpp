@@ -89,20 +89,6 @@ bool HasWorkFiles(const std::map<std::string, std::string>& tree)
     return false;
 }
 
-// A progress object that runs a test's action at a given cancel check.
-class CHookedProgress : public CRecordingApplyProgress {
-public:
-    bool CheckCancelButton() override
-    {
-        bool cancel = CRecordingApplyProgress::CheckCancelButton();
-        if (checks == hookAt && hook)
-            hook();
-        return cancel;
-    }
-    int hookAt = 0;
-    std::function<void()> hook;
-};
-
 // The test's folder; a base of its own so it is made before the apply run that uses it.
 struct CRootFolder {
     CTestFolder root;
@@ -663,7 +649,7 @@ TEST_F(ApplyTest, TargetModifiedBetweenThePasses)
         fsys::RemoveTree(target);
         prompt.Clear();
         ThreeChangedFiles();
-        CHookedProgress progress;
+        CRecordingApplyProgress progress;
         progress.hookAt = 4; // the first check of the second pass
         progress.hook = [&] { root.Write("target/b.txt", "edited meanwhile"); };
         prompt.Script(answer);
@@ -698,7 +684,7 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
             Craft({r, image::Changed("next.txt", "old next", "new next")});
             root.Write("target/big.bin", before);
             root.Write("target/next.txt", "old next");
-            CHookedProgress progress;
+            CRecordingApplyProgress progress;
             progress.hookAt = 3; // the first record of the second pass
             progress.hook = [&] {
                 if (change == Change::Edited) {

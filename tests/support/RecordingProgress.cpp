@@ -7,6 +7,8 @@ bool CProgressRecord::RecordCancelCheck()
     ++checks;
     bool cancel = std::find(cancelAt.begin(), cancelAt.end(), checks) != cancelAt.end();
     calls.push_back({"cancel", "", cancel ? 1 : 0});
+    if (checks == hookAt && hook)
+        hook();
     return cancel;
 }
 

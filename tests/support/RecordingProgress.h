@@ -3,6 +3,7 @@
 #pragma once
 #include "platform/Progress.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,9 +22,13 @@ public:
     std::vector<CProgressCall> calls;
     std::vector<int> cancelAt;
     int checks = 0;
+    // A test's action, run at the cancel check hookAt (counting from 1).
+    int hookAt = 0;
+    std::function<void()> hook;
 
 protected:
-    // Counts a cancel check and records it; true when a request was asked for at it.
+    // Counts a cancel check, records it and runs the hook when its turn has come; true
+    // when a request was asked for at it.
     bool RecordCancelCheck();
 };
 
