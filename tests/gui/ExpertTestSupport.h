@@ -3,6 +3,8 @@
 // that also note where the keyboard focus was, and reading a patch file's image back.
 #pragma once
 #include "support/GuiTestSupport.h"
+#include "support/Gzip.h"
+#include "support/TestFolder.h"
 
 #include "engine/common/CDirDiff.h"
 #include "platform/FileSystem.h"
@@ -21,7 +23,6 @@
 #include <wx/modalhook.h>
 #include <wx/notebook.h>
 #include <wx/textctrl.h>
-#include <zlib.h>
 
 #include <deque>
 #include <fstream>
@@ -213,49 +214,7 @@ inline void ExpectForm(wxWindow* form, const std::vector<CFormControl>& expected
 // Clicks a check box as the user does: the box changes and its command is sent.
 inline void ClickCheck(wxCheckBox* box)
 {
-    box->SetValue(!box->GetValue());
-    wxCommandEvent event(wxEVT_CHECKBOX, box->GetId());
-    event.SetInt(box->GetValue() ? 1 : 0);
-    event.SetEventObject(box);
-    box->GetEventHandler()->ProcessEvent(event);
-}
-
-// Types text into an edit: the edit gets it and sends its change notification.
-inline void Type(wxTextCtrl* edit, const std::string& text)
-{
-    edit->SetValue(wxString::FromUTF8(text.c_str()));
-}
-
-inline std::string Value(wxTextCtrl* edit)
-{
-    return std::string(edit->GetValue().utf8_str());
-}
-
-inline std::vector<unsigned char> ReadBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
-}
-
-inline std::vector<unsigned char> Gunzip(const std::vector<unsigned char>& stream)
-{
-    std::vector<unsigned char> out;
-    z_stream zs{};
-    if (inflateInit2(&zs, 16 + MAX_WBITS) != Z_OK)
-        return out;
-    zs.next_in = const_cast<unsigned char*>(stream.data());
-    zs.avail_in = static_cast<uInt>(stream.size());
-    unsigned char buffer[65536];
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        zs.next_out = buffer;
-        zs.avail_out = sizeof buffer;
-        rc = inflate(&zs, Z_NO_FLUSH);
-        out.insert(out.end(), buffer, buffer + (sizeof buffer - zs.avail_out));
-    }
-    inflateEnd(&zs);
-    EXPECT_EQ(rc, Z_STREAM_END) << "the gzip stream is damaged";
-    return out;
+    Tick(box, !box->GetValue());
 }
 
 // The patch image of a patch file: the stub and marker skipped (stubLength > 0 for a
@@ -263,7 +222,7 @@ inline std::vector<unsigned char> Gunzip(const std::vector<unsigned char>& strea
 // on joined, and the gzip stream decompressed. partCount receives the prefix's count.
 inline std::vector<unsigned char> PatchImage(const std::string& path, size_t stubLength, int& partCount)
 {
-    std::vector<unsigned char> first = ReadBytes(path);
+    std::vector<unsigned char> first = ReadFileBytes(path);
     size_t at = stubLength == 0 ? 0 : stubLength + 18;
     if (first.size() < at + 8) {
         ADD_FAILURE() << path << " is too short";
@@ -275,11 +234,11 @@ inline std::vector<unsigned char> PatchImage(const std::string& path, size_t stu
     for (int i = 1; i < partCount; ++i) {
         char ext[16];
         std::snprintf(ext, sizeof ext, ".dv%03d", i);
-        std::vector<unsigned char> part = ReadBytes(base + ext);
+        std::vector<unsigned char> part = ReadFileBytes(base + ext);
         EXPECT_FALSE(part.empty()) << base + ext;
         stream.insert(stream.end(), part.begin(), part.end());
     }
-    return Gunzip(stream);
+    return Gunzip(stream.data(), stream.size());
 }
 
 // The image with the date word (bytes 64 to 67) blanked.

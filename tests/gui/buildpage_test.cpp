@@ -365,18 +365,8 @@ struct CTrees {
         folder.Write("new/notes.txt", "second notes, longer\n");
         folder.Write("new/skip.txt", "left out of the patch\n");
         folder.Write("old/obsolete.txt", "removed by the patch\n");
-        FixTimes(oldFolder);
-        FixTimes(newFolder);
-    }
-    // Reading a file may move its access time, which the patch records. An access time
-    // after the last change and not yet a day old stays where it is, so every build of
-    // the trees sees the same times.
-    static void FixTimes(const std::string& tree)
-    {
-        const uint64_t changed = UnixToFileTime(1600000000, 0);
-        const uint64_t accessed = UnixToFileTime(static_cast<int64_t>(std::time(nullptr)) + 3600, 0);
-        for (const auto& file : SnapshotTree(tree))
-            SetFileTimes(fsys::Join(tree, file.first), CFileTimes{0, accessed, changed});
+        PinTreeTimes(oldFolder, 1600000000);
+        PinTreeTimes(newFolder, 1600000000);
     }
 };
 
@@ -533,7 +523,7 @@ TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
 {
     CTrees trees;
     ASSERT_TRUE(CopyTree(trees.oldFolder, trees.folder / "same"));
-    CTrees::FixTimes(trees.folder / "same");
+    PinTreeTimes(trees.folder / "same", 1600000000);
     CExpertWindow window;
     Page* page = window.Build();
     CDialogScript dialogs; // no picture dialog may appear

@@ -79,23 +79,8 @@ TEST(MainDialog, HasTheTemplateTextsButtonsAndPicture)
 TEST(MainDialog, NoTextIsCutOffAndNothingOverlaps)
 {
     CDelvorinDlg dlg;
-    wxSize client = dlg.GetClientSize();
-    std::vector<wxRect> rects;
-    for (wxWindow* child : dlg.GetChildren()) {
-        wxRect r = child->GetRect();
-        EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
-        EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
-        if (auto* text = dynamic_cast<wxStaticText*>(child)) {
-            wxClientDC dc(text);
-            dc.SetFont(text->GetFont());
-            wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
-            EXPECT_LE(needed.y, r.height) << text->GetLabel();
-            EXPECT_LE(needed.x, r.width) << text->GetLabel();
-        }
-        for (const wxRect& other : rects)
-            EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
-        rects.push_back(r);
-    }
+    ExpectChildrenInsideAndApart(&dlg);
+    ExpectTextsFit(&dlg);
 }
 
 TEST(MainDialog, OpensWithTheFocusOnExitAndTabsInTheOrderOfTheForm)

@@ -217,23 +217,6 @@ TEST(PictureDialogs, ShowTheirPictureAndMessage)
     EXPECT_EQ(rc, wxID_OK);
 }
 
-namespace {
-// Every static text of the window shows its whole text with the desktop's font.
-void ExpectTextsFit(wxWindow* window)
-{
-    for (wxWindow* child : window->GetChildren()) {
-        auto* text = dynamic_cast<wxStaticText*>(child);
-        if (!text)
-            continue;
-        wxClientDC dc(text);
-        dc.SetFont(text->GetFont());
-        wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
-        EXPECT_LE(needed.x, text->GetSize().x) << window->GetLabel() << ": " << text->GetLabel();
-        EXPECT_LE(needed.y, text->GetSize().y) << window->GetLabel() << ": " << text->GetLabel();
-    }
-}
-} // namespace
-
 TEST(SmallDialogs, NoTextIsCutOff)
 {
     CSplitDlg split(nullptr);

@@ -72,12 +72,9 @@ protected:
         core.insert(core.begin() + 700, 300, 'y');
         dir.WriteBytes("new/lib/core.bin", core);
         dir.Write("new/docs/changes.txt", "more frobs\n");
-        std::string out, err;
-        ASSERT_EQ(RunCli("build old new update.exe --self-extract --dialog-text 'This updates Frobnicator to "
-                         "2.0.\r\nClose it first.' --publisher 'Ann Smith' --organization 'Acme & Sons'",
-                         dir.Path(), dir.Path(), out, err),
-                  0)
-            << err;
+        ASSERT_TRUE(CliSucceeds("build old new update.exe --self-extract --dialog-text 'This updates Frobnicator to "
+                                "2.0.\r\nClose it first.' --publisher 'Ann Smith' --organization 'Acme & Sons'",
+                                dir.Path()));
         program = dir / "update.exe";
         target = dir / "target";
         ASSERT_TRUE(CopyTree(dir / "old", target));
@@ -201,11 +198,9 @@ TEST_F(StubWindow, AsksForAMissingPart)
     ASSERT_TRUE(fsys::FileLength(std::string(std::getenv("DELVORIN_BIN")) + "/DvApply.exe", stubLength));
     dir.WriteBytes("new/big.bin", RandomBytes(200000, 9)); // the patch outgrows the first part
     dir.MakeFolder("dist");
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new dist/update.exe --self-extract --split " + std::to_string(stubLength / 1000 + 50),
-                     dir.Path(), dir.Path(), out, err),
-              0)
-        << err;
+    ASSERT_TRUE(
+        CliSucceeds("build old new dist/update.exe --self-extract --split " + std::to_string(stubLength / 1000 + 50),
+                    dir.Path()));
     ASSERT_TRUE(fsys::FileExists(dir / "dist/update.dv001"));
     dir.WriteBytes("disk/update.exe", ReadFileBytes(dir / "dist/update.exe"));
     ASSERT_TRUE(fsys::SetPermissions(dir / "disk/update.exe", 0755));
@@ -230,8 +225,7 @@ TEST_F(StubWindow, EscapeOnTheProgressWindowAsksBeforeItCancels)
         dir.WriteBytes("bigold/part" + std::to_string(i) + ".bin", RandomBytes(4 << 20, 40 + i));
         dir.WriteBytes("bignew/part" + std::to_string(i) + ".bin", RandomBytes(4 << 20, 80 + i));
     }
-    std::string out, err;
-    ASSERT_EQ(RunCli("build bigold bignew big.exe --self-extract", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CliSucceeds("build bigold bignew big.exe --self-extract", dir.Path()));
     const auto before = SnapshotTree(dir / "bigold");
     Start(dir / "big.exe", dir / "bigold");
     ASSERT_FALSE(Focus("Delvorin Apply").empty());

@@ -40,7 +40,7 @@
 #include <wx/uiaction.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
-#include <zlib.h>
+#include "support/Gzip.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -105,41 +105,6 @@ void Next(CDelvorinWiz& wiz) { Click(&wiz, wxID_FORWARD); }
 void Back(CDelvorinWiz& wiz) { Click(&wiz, wxID_BACKWARD); }
 void Cancel(CDelvorinWiz& wiz) { Click(&wiz, wxID_CANCEL); }
 
-void Type(wxTextCtrl* edit, const std::string& text) { edit->SetValue(wxString::FromUTF8(text)); }
-std::string Text(wxTextCtrl* edit) { return std::string(edit->GetValue().utf8_str()); }
-
-void Tick(wxCheckBox* box, bool on)
-{
-    box->SetValue(on);
-    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
-    click.SetEventObject(box);
-    click.SetInt(on ? 1 : 0);
-    box->GetEventHandler()->ProcessEvent(click);
-}
-
-// The uncompressed patch image of a patch file that is neither split nor self-extracting.
-std::string PatchImage(const std::string& path)
-{
-    std::vector<unsigned char> file = ReadFileBytes(path);
-    if (file.size() < 8)
-        return {};
-    z_stream stream{};
-    inflateInit2(&stream, 16 + MAX_WBITS);
-    stream.next_in = file.data() + 8;
-    stream.avail_in = static_cast<uInt>(file.size() - 8);
-    std::string image;
-    char buffer[65536];
-    int rc;
-    do {
-        stream.next_out = reinterpret_cast<Bytef*>(buffer);
-        stream.avail_out = sizeof buffer;
-        rc = inflate(&stream, Z_NO_FLUSH);
-        image.append(buffer, sizeof buffer - stream.avail_out);
-    } while (rc == Z_OK);
-    inflateEnd(&stream);
-    return rc == Z_STREAM_END ? image : std::string();
-}
-
 class Wizard : public testing::Test {
 protected:
     CPromptScript script;
@@ -203,14 +168,8 @@ protected:
         dir.Write("new/added/notes.txt", "a new file");
         dir.Write("new/skip.txt", "left out of the patch");
         dir.Write("old/gone.txt", "removed by the patch");
-        // Last access after last write and last change: reading the files during a
-        // build then leaves their times (which the records carry) as they are.
-        CFileTimes times;
-        times.lastWrite = UnixToFileTime(1577836800, 0);
-        times.lastAccess = UnixToFileTime(std::time(nullptr) + 3600, 0);
         for (const char* tree : {"old", "new"})
-            for (const auto& [name, content] : SnapshotTree(dir / tree))
-                SetFileTimes(dir / tree + "/" + name, times);
+            PinTreeTimes(dir / tree, 1577836800);
     }
 
     // Walks from page 1 to page 4 with the given folders.
@@ -258,7 +217,7 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 2 of 3");
         // No default apply folder stored yet: the old folder is proposed.
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), oldFolder);
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), oldFolder);
         Type(wiz.Page3()->NewFolderEdit(), newFolder);
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 3 of 3");
@@ -280,16 +239,13 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
     EXPECT_EQ(Settings().dialogText, "Welcome to version 2.");
     EXPECT_EQ(Settings().selfExtract, 0);
 
-    std::string out, err;
     const std::string cliPatch = dir / "cli.dvp";
-    ASSERT_EQ(RunCli("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
-                         " --remove gone.txt --exclude skip.txt --dialog-text " + Quoted("Welcome to version 2.") +
-                         " --publisher " + Quoted("Ada Lovelace") + " --organization " +
-                         Quoted("Analytical Engines Ltd"),
-                     dir.Path(), dir.Path(), out, err),
-              0)
-        << err;
-    std::string wizardImage = PatchImage(patch), cliImage = PatchImage(cliPatch);
+    ASSERT_TRUE(CliSucceeds("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
+                                " --remove gone.txt --exclude skip.txt --dialog-text " + Quoted("Welcome to version 2.") +
+                                " --publisher " + Quoted("Ada Lovelace") + " --organization " +
+                                Quoted("Analytical Engines Ltd"),
+                            dir.Path()));
+    std::string wizardImage = PlainPatchImage(patch), cliImage = PlainPatchImage(cliPatch);
     ASSERT_GT(wizardImage.size(), 1000u);
     ASSERT_EQ(wizardImage.size(), cliImage.size());
     wizardImage.replace(64, 4, 4, '\0'); // the date word
@@ -302,8 +258,7 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
 {
     MakeTrees();
     const std::string patch = dir / "update.dvp";
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new update.dvp --remove gone.txt", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp --remove gone.txt", dir.Path()));
     ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
     const std::string target = dir / "target";
     // The remove list kept for the next build survives the patch's own.
@@ -325,7 +280,7 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
         // Backup off: the extension edit shows the stored extension but takes no input.
         EXPECT_FALSE(wiz.Page6()->BackupCheck()->GetValue());
         EXPECT_FALSE(wiz.Page6()->BackupExtEdit()->IsEnabled());
-        EXPECT_EQ(Text(wiz.Page6()->BackupExtEdit()), "bak");
+        EXPECT_EQ(Value(wiz.Page6()->BackupExtEdit()), "bak");
         Type(wiz.Page6()->PatchFileEdit(), patch);
         wxTEST_DIALOG(Next(wiz), ExpectMessage<CSuccessDlg>("The patch file: " + patch + " was successfully applied."));
     });
@@ -446,21 +401,21 @@ TEST_F(Wizard, Page3ReloadsTheStoredFoldersEveryTimeAndPage2KeepsItsOwn)
     CDelvorinWiz wiz(nullptr);
     RunWizard(wiz, [&] {
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/stored/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/stored/old");
         Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
         Back(wiz);
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/typed/old");
         Next(wiz);
         CDelvorinWizPage3* page3 = wiz.Page3();
-        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
-        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Value(page3->DefaultFolderEdit()), "/typed/old");
         Type(page3->NewFolderEdit(), "/typed/new");
         Type(page3->DefaultFolderEdit(), "/typed/default");
         Back(wiz);
         Next(wiz);
-        EXPECT_EQ(Text(page3->NewFolderEdit()), "/stored/new");
-        EXPECT_EQ(Text(page3->DefaultFolderEdit()), "/typed/old");
+        EXPECT_EQ(Value(page3->NewFolderEdit()), "/stored/new");
+        EXPECT_EQ(Value(page3->DefaultFolderEdit()), "/typed/old");
     });
 }
 
@@ -527,24 +482,24 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
     RunWizard(wiz, [&] {
         ToPage4(wiz, "/a", "/b");
         CDelvorinWizPage4* page4 = wiz.Page4();
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
         Tick(page4->SelfExtractCheck(), true);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.exe");
         Tick(page4->SelfExtractCheck(), false);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
 
         // Only the file's own name counts: the "." of a folder name is not an extension.
         Type(page4->PatchFileEdit(), "/my.files/patch");
         Tick(page4->SelfExtractCheck(), false);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/my.files/patch.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/my.files/patch.dvp");
 
         // Browsing: ".dvp" for a name without a ".", then the rule.
         answers = {"/out/update", "/home/me/.cache/update"};
         Click(page4, CDelvorinWizPage4::kIdBrowse);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/out/update.dvp");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/update.dvp");
         Tick(page4->SelfExtractCheck(), true);
         Click(page4, CDelvorinWizPage4::kIdBrowse);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(requests[0].title, "Save Patch File As");
         // The dialog opens at the patch file named so far: its folder when it exists,
@@ -555,7 +510,7 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
         EXPECT_TRUE(requests[0].overwritePrompt);
         EXPECT_EQ(requests[1].wildcard, "*.exe");
         Click(page4, CDelvorinWizPage4::kIdBrowse); // cancelled: nothing changes
-        EXPECT_EQ(Text(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), "/home/me/.cache/update.exe");
     });
 }
 
@@ -595,9 +550,9 @@ TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
                       ExpectMessage<CSuccessDlg>("The patch file:  " + patch + " was successfully created."));
     });
     EXPECT_EQ(rc, wxID_OK);
-    std::string out, err;
-    ASSERT_EQ(RunCli("info " + Quoted(patch), dir.Path(), dir.Path(), out, err), 0) << err;
-    EXPECT_NE(out.find("Format:            compact"), std::string::npos) << out;
+    const CRun info = RunCliIn("info " + Quoted(patch), dir.Path());
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Format:            compact"), std::string::npos) << info.out;
 }
 
 TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
@@ -676,7 +631,7 @@ TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
                       }));
         EXPECT_TRUE(wiz.IsModal());
         EXPECT_EQ(wiz.CurrentPage(), page4);
-        EXPECT_EQ(Text(page4->PatchFileEdit()), dir / "out.EXE");
+        EXPECT_EQ(Value(page4->PatchFileEdit()), dir / "out.EXE");
         EXPECT_TRUE(page4->SelfExtractCheck()->GetValue());
     });
     EXPECT_EQ(rc, wxID_CANCEL); // ended by the test, not by Finish
@@ -906,8 +861,7 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
 TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNothingWasChanged)
 {
     MakeTrees();
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new update.dvp", dir.Path(), dir.Path(), out, err), 0) << err;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp", dir.Path()));
     const std::string patch = dir / "update.dvp";
     {
         // The target lacks the files: the verification lists them, nothing changes.
@@ -968,19 +922,19 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         EXPECT_EQ(requests.back().title, "Open Delvorin Project File");
         EXPECT_EQ(requests.back().defaultFile, "");
         EXPECT_EQ(requests.back().wildcard, "*.dvj");
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "/proj/old");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/proj/old");
         EXPECT_EQ(Settings().oldFolder, "/settings/old"); // Next stores it
         EXPECT_EQ(Settings().splitSize, 720);
         EXPECT_EQ(wiz.defaultEqualsNew, 0);
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/proj/old/gone.txt"});
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/proj/new");
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/opt/app");
+        EXPECT_EQ(Value(wiz.Page3()->NewFolderEdit()), "/proj/new");
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), "/opt/app");
         Next(wiz);
         // The project has no "SelfExtract": the option is on.
         EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
-        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "/out/release.exe");
-        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "Hello");
+        EXPECT_EQ(Value(wiz.Page4()->PatchFileEdit()), "/out/release.exe");
+        EXPECT_EQ(Value(wiz.Page4()->DialogTextEdit()), "Hello");
 
         answers = {dir / "saved"};
         Click(wiz.Page4(), CDelvorinWizPage4::kIdSave);
@@ -989,15 +943,15 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         Back(wiz);
         Back(wiz);
         Click(wiz.Page2(), CDelvorinWizPage2::kIdClearProject);
-        EXPECT_EQ(Text(wiz.Page2()->OldFolderEdit()), "");
+        EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "");
         Type(wiz.Page2()->OldFolderEdit(), "/x/old");
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page3()->DefaultFolderEdit()), "/x/old");
+        EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), "/x/old");
         Type(wiz.Page3()->NewFolderEdit(), "/x/new");
         Next(wiz);
-        EXPECT_EQ(Text(wiz.Page4()->PatchFileEdit()), "");
+        EXPECT_EQ(Value(wiz.Page4()->PatchFileEdit()), "");
         EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
-        EXPECT_EQ(Text(wiz.Page4()->DialogTextEdit()), "");
+        EXPECT_EQ(Value(wiz.Page4()->DialogTextEdit()), "");
     });
     EXPECT_TRUE(Shown().empty());
     EXPECT_EQ(Settings().splitSize, 0);
@@ -1044,7 +998,7 @@ TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
         answers = {"/chosen/new"};
         Click(wiz.Page3(), CDelvorinWizPage3::kIdBrowse);
         EXPECT_EQ(requests.back().title, "Browse for New Files Folder");
-        EXPECT_EQ(Text(wiz.Page3()->NewFolderEdit()), "/chosen/new");
+        EXPECT_EQ(Value(wiz.Page3()->NewFolderEdit()), "/chosen/new");
     });
     EXPECT_TRUE(Shown().empty());
 }
@@ -1077,28 +1031,15 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         wiz.GetEventHandler()->ProcessEvent(f1);
         EXPECT_EQ(TestApp().LastHelpContext(), expected[index].context);
 
-        wxSize client = page->GetClientSize();
-        std::vector<wxRect> rects;
-        for (wxWindow* child : page->GetChildren()) {
-            wxRect r = child->GetRect();
-            EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
-            EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
-            if (auto* text = dynamic_cast<wxStaticText*>(child)) {
-                wxClientDC dc(text);
-                dc.SetFont(text->GetFont());
-                EXPECT_LE(dc.GetMultiLineTextExtent(text->GetLabel()).y, r.height) << text->GetLabel();
-                // Texts of one line in the template do not wrap.
-                for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
-                                            "You are almost ready", "Choose Finish"}) {
-                    if (text->GetLabel().StartsWith(oneLine)) {
-                        EXPECT_FALSE(text->GetLabel().Contains("\n")) << text->GetLabel();
-                    }
+        ExpectChildrenInsideAndApart(page);
+        ExpectTextsFit(page, false);
+        // Texts of one line in the template do not wrap.
+        for (wxWindow* child : page->GetChildren())
+            for (const char* oneLine : {"To type in a carriage return", "What is the name of the patch file you",
+                                        "You are almost ready", "Choose Finish"})
+                if (dynamic_cast<wxStaticText*>(child) && child->GetLabel().StartsWith(oneLine)) {
+                    EXPECT_FALSE(child->GetLabel().Contains("\n")) << child->GetLabel();
                 }
-            }
-            for (const wxRect& other : rects)
-                EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
-            rects.push_back(r);
-        }
     };
     RunWizard(wiz, [&] {
         check(0);

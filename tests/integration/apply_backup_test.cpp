@@ -13,13 +13,13 @@
 
 namespace {
 
+using ApplyBackup = CApplyRunTest;
+
 using image::Changed;
 using image::NewFile;
 
-TEST(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
+TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/app.cfg", "old cfg");
     root.Write("target/app.bak", "the user's own file");
     root.Write("target/prog.exe", "old exe");
@@ -60,10 +60,8 @@ TEST(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
     EXPECT_EQ(tree["prog.1.bak"], "old dll");
 }
 
-TEST(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
+TEST_F(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/fresh.bak", "keep me");
     run.Craft({NewFile("fresh.txt", "fresh"), NewFile("sub\\deeper.txt", "deeper")});
     ASSERT_EQ(run.Apply(1, "bak"), 1);
@@ -73,11 +71,9 @@ TEST(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
                         {"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
 }
 
-TEST(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
+TEST_F(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
 {
     // The Apply page and the Wizard take the extension as typed.
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     root.Write("target/b.txt", "old b");
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
@@ -87,12 +83,10 @@ TEST(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
               (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
 }
 
-TEST(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
+TEST_F(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
 {
     // A long file name whose plain backup name is taken gets the number: 256 bytes. A
     // long extension makes every backup name too long.
-    CTestFolder root;
-    CApplyRun run(root);
     const std::string stem(250, 'n');
     root.Write("target/a.txt", "old a");
     root.Write("target/" + stem + ".txt", "old long");
@@ -108,10 +102,8 @@ TEST(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
     EXPECT_EQ(SnapshotTree(run.target), before);
 }
 
-TEST(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
+TEST_F(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/gone.txt", "removed by the patch");
     root.Write("target/gone.bak", "the user's own file");
     root.Write("target/same.txt", "same");

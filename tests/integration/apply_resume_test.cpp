@@ -22,13 +22,13 @@
 
 namespace {
 
+using ApplyResume = CApplyRunTest;
+
 using image::Changed;
 using image::NewFile;
 
-TEST(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
+TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     root.Write("target/b.txt", "old b");
     root.Write("target/gone.txt", "to be removed");
@@ -54,10 +54,8 @@ TEST(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
                                             {"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
 }
 
-TEST(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
+TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/local.txt", "the user's file at a new file's name");
     image::Record over = NewFile("local.txt", "replacement");
     over.newSum += 1;
@@ -69,10 +67,8 @@ TEST(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
               (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"}}));
 }
 
-TEST(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
+TEST_F(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/sub/a.txt", "old a");
     root.Write("target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply");
     root.Write("target/.~dvp-rebuild-x9Y8z7", "left by a killed apply");
@@ -92,10 +88,8 @@ TEST(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
                                             {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
 }
 
-TEST(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
+TEST_F(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     ASSERT_EQ(mkfifo((run.target + "/pipe.txt").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo((run.target + "/changed-pipe.txt").c_str(), 0644), 0);
@@ -112,12 +106,10 @@ TEST(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
     EXPECT_EQ(ReadFileText(run.target + "/a.txt"), "old a");
 }
 
-TEST(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
+TEST_F(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
 {
     // Two applies at once would each take the other's half-updated files for old ones,
     // and the second would clear away the first one's rebuild files as leftovers.
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     run.Craft({Changed("a.txt", "old a", "new a"), NewFile("b.txt", "b")});
     int other = open(run.target.c_str(), O_RDONLY | O_DIRECTORY);
@@ -132,10 +124,8 @@ TEST(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "b"}}));
 }
 
-TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
+TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     CSmallDisk disk(run.target);
     SKIP_WITHOUT_SMALL_DISK(disk);
     root.Write("target/a.txt", "old a");
@@ -167,13 +157,11 @@ TEST(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
 }
 
-TEST(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
+TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
 {
     // Another program takes the last room on the disk after the verification: the new
     // files of a compact patch, written beside the rebuild, fail to be written, and the
     // apply says so and takes away everything it staged.
-    CTestFolder root;
-    CApplyRun run(root);
     CSmallDisk disk(run.target, "size=512k");
     SKIP_WITHOUT_SMALL_DISK(disk);
     root.Write("target/a.txt", "old a");
@@ -183,22 +171,15 @@ TEST(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
     run.patchFile = root / "update.dvp";
     const std::string filler = run.target + "/filler";
-    struct CFillingProgress : CRecordingApplyProgress {
-        std::string path;
-        bool CheckCancelButton() override
-        {
-            const bool cancel = CRecordingApplyProgress::CheckCancelButton();
-            if (checks == 41 + 10) { // the tenth new file of the changing pass
-                const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-                const std::string block(4096, 'x');
-                while (fd >= 0 && write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
-                }
-                close(fd);
-            }
-            return cancel;
+    CRecordingApplyProgress progress;
+    progress.hookAt = 41 + 10; // the tenth new file of the changing pass
+    progress.hook = [&filler] {
+        const int fd = open(filler.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const std::string block(4096, 'x');
+        while (fd >= 0 && write(fd, block.data(), block.size()) == static_cast<ssize_t>(block.size())) {
         }
-    } progress;
-    progress.path = filler;
+        close(fd);
+    };
     EXPECT_EQ(run.Apply(0, "bak", &progress), 0);
     ASSERT_EQ(run.Texts().size(), 1u);
     const std::string text = run.Texts()[0];
@@ -209,13 +190,11 @@ TEST(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
 }
 
-TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
+TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
 {
     // A file system with few inodes: the files and folders an apply makes need them as
     // much as blocks.
     const std::string kNoRoom = "There is not enough room on the disk for the files to be written in:\n";
-    CTestFolder root;
-    CApplyRun run(root);
     CSmallDisk disk(run.target, "size=1m,nr_inodes=64");
     SKIP_WITHOUT_SMALL_DISK(disk);
     root.Write("target/a.txt", "old a");
@@ -283,10 +262,8 @@ TEST(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     EXPECT_EQ(SnapshotTree(run.target), after);
 }
 
-TEST(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
+TEST_F(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
 {
-    CTestFolder root;
-    CApplyRun run(root);
     root.Write("target/a.txt", "old a");
     root.Write("target/b.txt", "old b");
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});

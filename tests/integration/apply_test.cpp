@@ -1,6 +1,7 @@
 // Applying patch files: round trips of trees built by the engine, split patches, and
 // every way an apply can stop, with the exact messages and the target folder's state
 // afterwards.
+#include "support/ApplyRun.h"
 #include "support/CompactImage.h"
 #include "support/PatchImage.h"
 #include "support/RecordingProgress.h"
@@ -88,29 +89,22 @@ bool HasWorkFiles(const std::map<std::string, std::string>& tree)
     return false;
 }
 
-// A progress object that runs a test's action at a given cancel check.
-class CHookedProgress : public CRecordingApplyProgress {
-public:
-    bool CheckCancelButton() override
-    {
-        bool cancel = CRecordingApplyProgress::CheckCancelButton();
-        if (checks == hookAt && hook)
-            hook();
-        return cancel;
-    }
-    int hookAt = 0;
-    std::function<void()> hook;
+// The test's folder; a base of its own so it is made before the apply run that uses it.
+struct CRootFolder {
+    CTestFolder root;
 };
 
-class ApplyTest : public ::testing::Test {
+class ApplyTest : public ::testing::Test, protected CRootFolder, protected CApplyRun {
 protected:
+    using CRootFolder::root;
+
+    ApplyTest() : CApplyRun(CRootFolder::root) {}
+
     void SetUp() override
     {
         oldDir = root.MakeFolder("old");
         newDir = root.MakeFolder("new");
         progFolder = root.MakeFolder("prog");
-        target = root / "target";
-        patchFile = root / "update.dvp";
     }
 
     struct BuildOptions {
@@ -138,43 +132,6 @@ protected:
         ASSERT_EQ(built.kind, CBuildOutcome::Kind::Built) << built.message << built.refusal.text;
     }
 
-    // Writes a hand-made patch file from records and remove entries.
-    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {},
-               const std::string& checks = "")
-    {
-        std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
-        for (const auto& r : records)
-            img += r.Bytes();
-        root.Write("update.dvp", image::PatchFile(img + checks));
-    }
-
-    int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
-              const std::function<void(CAppCore&)>& setup = nullptr, bool verifyOnly = false)
-    {
-        CAppCore core(&prompt, progFolder);
-        if (setup)
-            setup(core);
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patchFile);
-        if (!doc.ReadPatchHeader())
-            return kHeaderRefused;
-        dirDiff.TargetFolder() = target;
-        int result = verifyOnly ? dirDiff.VerifyPatch(doc, progress)
-                                : dirDiff.ApplyPatch(doc, backup, ext, progress);
-        errors = dirDiff.ErrorEntries();
-        failure = dirDiff.failure;
-        doc.ClosePatchFile();
-        return result;
-    }
-
-    std::vector<std::string> Texts() const
-    {
-        std::vector<std::string> out;
-        for (const auto& s : prompt.Shown())
-            out.push_back(s.text);
-        return out;
-    }
-
     // Three changed files a.txt, b.txt, c.txt and their patch.
     void ThreeChangedFiles(std::vector<image::Record>* records = nullptr)
     {
@@ -190,11 +147,7 @@ protected:
             Craft(r);
     }
 
-    CTestFolder root;
-    CScriptedPrompt prompt;
-    std::string oldDir, newDir, progFolder, target, patchFile;
-    std::vector<std::string> errors;
-    int failure = 0;
+    std::string oldDir, newDir, progFolder;
 };
 
 TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
@@ -696,7 +649,7 @@ TEST_F(ApplyTest, TargetModifiedBetweenThePasses)
         fsys::RemoveTree(target);
         prompt.Clear();
         ThreeChangedFiles();
-        CHookedProgress progress;
+        CRecordingApplyProgress progress;
         progress.hookAt = 4; // the first check of the second pass
         progress.hook = [&] { root.Write("target/b.txt", "edited meanwhile"); };
         prompt.Script(answer);
@@ -731,7 +684,7 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
             Craft({r, image::Changed("next.txt", "old next", "new next")});
             root.Write("target/big.bin", before);
             root.Write("target/next.txt", "old next");
-            CHookedProgress progress;
+            CRecordingApplyProgress progress;
             progress.hookAt = 3; // the first record of the second pass
             progress.hook = [&] {
                 if (change == Change::Edited) {

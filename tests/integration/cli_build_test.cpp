@@ -16,11 +16,6 @@
 
 namespace {
 
-struct CRun {
-    int status = -1;
-    std::string out, err;
-};
-
 bool Has(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -56,12 +51,7 @@ protected:
         newFolder = dir / "new";
     }
 
-    CRun Cli(const std::string& arguments)
-    {
-        CRun r;
-        r.status = RunCli(arguments, dir.Path(), dir.Path(), r.out, r.err);
-        return r;
-    }
+    CRun Cli(const std::string& arguments) { return RunCliIn(arguments, dir.Path()); }
 };
 
 TEST_F(CliBuildTest, BuildThenInfo)

@@ -11,18 +11,12 @@
 
 namespace {
 
-struct CRun {
-    int status = -1;
-    std::string output; // standard output and standard error together
-};
-
+// A run of delvorin-cli, its standard output and standard error together in out.
 CRun Cli(const std::string& arguments)
 {
     static CTestFolder scratch;
-    CRun run;
-    std::string out, err;
-    run.status = RunCli(arguments, scratch.Path(), scratch.Path(), out, err);
-    run.output = out + err;
+    CRun run = RunCliIn(arguments, scratch.Path());
+    run.out += run.err;
     return run;
 }
 
@@ -72,18 +66,18 @@ TEST(CliProject, BuildsFromTheProjectAlone)
     ASSERT_TRUE(WriteProjectFile(project, r.Project()));
 
     CRun build = Cli("build --project " + Quoted(project));
-    ASSERT_EQ(build.status, 0) << build.output;
+    ASSERT_EQ(build.status, 0) << build.out;
     std::string patch = r.dir / "out/update.dvp";
-    EXPECT_TRUE(Has(build.output, "The Patch File: " + patch + " was successfully created.")) << build.output;
+    EXPECT_TRUE(Has(build.out, "The Patch File: " + patch + " was successfully created.")) << build.out;
 
     CRun info = Cli("info " + Quoted(patch));
-    ASSERT_EQ(info.status, 0) << info.output;
-    EXPECT_TRUE(Has(info.output, "Default folder:    /opt/sample\n")) << info.output;
-    EXPECT_TRUE(Has(info.output, "Dialog text:       Sample update\n")) << info.output;
-    EXPECT_TRUE(Has(info.output, "Files to remove:   1\n")) << info.output;
-    EXPECT_TRUE(Has(info.output, "File records:      2\n")) << info.output; // both excluded files left out
-    EXPECT_TRUE(Has(info.output, "app.txt")) << info.output;
-    EXPECT_FALSE(Has(info.output, "secret.key")) << info.output;
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_TRUE(Has(info.out, "Default folder:    /opt/sample\n")) << info.out;
+    EXPECT_TRUE(Has(info.out, "Dialog text:       Sample update\n")) << info.out;
+    EXPECT_TRUE(Has(info.out, "Files to remove:   1\n")) << info.out;
+    EXPECT_TRUE(Has(info.out, "File records:      2\n")) << info.out; // both excluded files left out
+    EXPECT_TRUE(Has(info.out, "app.txt")) << info.out;
+    EXPECT_FALSE(Has(info.out, "secret.key")) << info.out;
 }
 
 TEST(CliProject, CommandLineOverridesTheProject)
@@ -102,15 +96,15 @@ TEST(CliProject, CommandLineOverridesTheProject)
     std::string patch = r.dir / "elsewhere/patch.dvp";
     CRun build = Cli("build --project " + Quoted(project) + " " + Quoted(r.oldFolder) + " " + Quoted(r.newFolder) + " " +
                      Quoted(patch) + " --no-self-extract --dialog-text 'From the command line' --exclude app.txt");
-    ASSERT_EQ(build.status, 0) << build.output;
+    ASSERT_EQ(build.status, 0) << build.out;
 
     CRun info = Cli("info " + Quoted(patch));
-    ASSERT_EQ(info.status, 0) << info.output;
-    EXPECT_TRUE(Has(info.output, "Default folder:    " + r.oldFolder + "\n")) << info.output;
-    EXPECT_TRUE(Has(info.output, "Dialog text:       From the command line\n")) << info.output;
+    ASSERT_EQ(info.status, 0) << info.out;
+    EXPECT_TRUE(Has(info.out, "Default folder:    " + r.oldFolder + "\n")) << info.out;
+    EXPECT_TRUE(Has(info.out, "Dialog text:       From the command line\n")) << info.out;
     // The command line's exclusion is added to the project's two.
-    EXPECT_TRUE(Has(info.output, "File records:      1\n")) << info.output;
-    EXPECT_FALSE(Has(info.output, "app.txt")) << info.output;
+    EXPECT_TRUE(Has(info.out, "File records:      1\n")) << info.out;
+    EXPECT_FALSE(Has(info.out, "app.txt")) << info.out;
 }
 
 TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
@@ -121,25 +115,25 @@ TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
 
     // No folders in the project and none on the command line.
     CRun build = Cli("build --project " + Quoted(project));
-    EXPECT_EQ(build.status, 2) << build.output;
-    EXPECT_TRUE(Has(build.output, "You must specify two folders to build a patch file.")) << build.output;
+    EXPECT_EQ(build.status, 2) << build.out;
+    EXPECT_TRUE(Has(build.out, "You must specify two folders to build a patch file.")) << build.out;
 
     // A project file that cannot be read.
     build = Cli("build --project " + Quoted(r.dir / "absent.dvj"));
-    EXPECT_EQ(build.status, 1) << build.output;
-    EXPECT_TRUE(Has(build.output, r.dir / "absent.dvj")) << build.output;
+    EXPECT_EQ(build.status, 1) << build.out;
+    EXPECT_TRUE(Has(build.out, r.dir / "absent.dvj")) << build.out;
 
     // A project without a "SelfExtract" key asks for a self-extracting program, which a
     // ".dvp" patch file name cannot be.
     std::string noFlag = r.dir.Write("noflag.dvj", "[Delvorin]\nOldFolder=" + r.oldFolder + "\nNewFolder=" +
                                                        r.newFolder + "\nPatchFile=" + (r.dir / "x.dvp") + "\n");
     build = Cli("build --project " + Quoted(noFlag));
-    EXPECT_EQ(build.status, 2) << build.output;
-    EXPECT_TRUE(Has(build.output, "the file name extension must be \".exe\"")) << build.output;
+    EXPECT_EQ(build.status, 2) << build.out;
+    EXPECT_TRUE(Has(build.out, "the file name extension must be \".exe\"")) << build.out;
 
     // Only some of the three positional arguments.
     build = Cli("build --project " + Quoted(project) + " " + Quoted(r.oldFolder));
-    EXPECT_EQ(build.status, 2) << build.output;
+    EXPECT_EQ(build.status, 2) << build.out;
 }
 
 TEST(CliProject, MissingListEntriesAreLeftOutOfTheBuild)
@@ -154,8 +148,8 @@ TEST(CliProject, MissingListEntriesAreLeftOutOfTheBuild)
                                      "FileNameToDelete1=" + r.oldFolder + "/obsolete.dat\n[DelvorinFilesToExclude]\n"
                                      "FileNameToExclude0=" + r.newFolder + "/obsolete.dat\n");
     CRun build = Cli("build --project " + Quoted(project));
-    ASSERT_EQ(build.status, 0) << build.output;
-    EXPECT_TRUE(Has(build.output, "NumberOfNamesToDelete says")) << build.output;
+    ASSERT_EQ(build.status, 0) << build.out;
+    EXPECT_TRUE(Has(build.out, "NumberOfNamesToDelete says")) << build.out;
     CRun info = Cli("info " + Quoted(r.dir / "short.dvp"));
-    EXPECT_TRUE(Has(info.output, "Files to remove:   1\n  remove obsolete.dat\n")) << info.output;
+    EXPECT_TRUE(Has(info.out, "Files to remove:   1\n  remove obsolete.dat\n")) << info.out;
 }

@@ -17,7 +17,7 @@
 #include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
+#include "support/Gzip.h"
 
 namespace {
 
@@ -36,42 +36,6 @@ bool AllZero(const std::vector<unsigned char>& b, size_t from, size_t to)
         if (b[i] != 0)
             return false;
     return true;
-}
-
-// Inflates a gzip stream held in memory.
-std::vector<unsigned char> Gunzip(const unsigned char* data, size_t size)
-{
-    z_stream z = {};
-    EXPECT_EQ(inflateInit2(&z, 15 + 16), Z_OK);
-    std::vector<unsigned char> out;
-    unsigned char buf[65536];
-    z.next_in = const_cast<unsigned char*>(data);
-    z.avail_in = static_cast<uInt>(size);
-    int rc;
-    do {
-        z.next_out = buf;
-        z.avail_out = sizeof buf;
-        rc = inflate(&z, Z_NO_FLUSH);
-        out.insert(out.end(), buf, buf + (sizeof buf - z.avail_out));
-    } while (rc == Z_OK);
-    EXPECT_EQ(rc, Z_STREAM_END);
-    inflateEnd(&z);
-    return out;
-}
-
-std::vector<unsigned char> Gzip(const std::vector<unsigned char>& data)
-{
-    z_stream z = {};
-    EXPECT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-    std::vector<unsigned char> out(deflateBound(&z, data.size()) + 64);
-    z.next_in = const_cast<unsigned char*>(data.data());
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
 }
 
 std::vector<unsigned char> Concat(std::vector<unsigned char> a, const std::vector<unsigned char>& b)

@@ -26,7 +26,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <zlib.h>
+#include "support/Gzip.h"
 
 namespace {
 
@@ -123,42 +123,11 @@ bool Rewriting()
     return v && std::string(v) == "1";
 }
 
-std::string ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void WriteAll(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     ASSERT_TRUE(out.good()) << path;
-}
-
-// The patch image of a plain patch file: the gzip stream behind the 8-byte prefix.
-std::string Decompress(const std::string& patchFile)
-{
-    std::string file = ReadAll(patchFile);
-    EXPECT_GT(file.size(), 8u);
-    z_stream z{};
-    EXPECT_EQ(inflateInit2(&z, 16 + MAX_WBITS), Z_OK);
-    z.next_in = reinterpret_cast<Bytef*>(file.data() + 8);
-    z.avail_in = static_cast<uInt>(file.size() - 8);
-    std::string out;
-    char buffer[65536];
-    int rc = Z_OK;
-    while (rc == Z_OK) {
-        z.next_out = reinterpret_cast<Bytef*>(buffer);
-        z.avail_out = sizeof buffer;
-        rc = inflate(&z, Z_NO_FLUSH);
-        out.append(buffer, sizeof buffer - z.avail_out);
-    }
-    inflateEnd(&z);
-    EXPECT_EQ(rc, Z_STREAM_END);
-    return out;
 }
 
 // The image with the date word and the creation times zeroed and the records in name
@@ -225,7 +194,7 @@ void ExpectFixture(const std::string& name, const std::string& actual)
         WriteAll(path, actual);
         return;
     }
-    const std::string expected = ReadAll(path);
+    const std::string expected = ReadFileText(path);
     ASSERT_FALSE(expected.empty()) << "missing fixture " << path;
     ASSERT_EQ(expected.size(), actual.size()) << name;
     size_t first = 0;
@@ -333,7 +302,7 @@ TEST_F(ReferencePatchTest, TreeOfEveryKindOfFileGivesTheReferenceImage)
 
     Build(false, nullptr, {"/opt/reference/gone.txt", oldFolder + "/sub/also gone.txt"}, {"excluded.txt"});
     ASSERT_TRUE(prompt.Shown().empty()) << Messages();
-    ExpectFixture("reference_tree.img", Normalise(Decompress(patch)));
+    ExpectFixture("reference_tree.img", Normalise(PlainPatchImage(patch)));
 
     // The apply rebuilds the new tree from the old one.
     const std::string target = Apply(false, nullptr);
@@ -351,7 +320,7 @@ TEST_F(ReferencePatchTest, SingleFilePairGivesTheReferenceImageLogAndProgress)
 
     CRecordingBuildProgress buildProgress;
     Build(true, &buildProgress);
-    ExpectFixture("reference_single.img", Normalise(Decompress(patch)));
+    ExpectFixture("reference_single.img", Normalise(PlainPatchImage(patch)));
 
     CRecordingApplyProgress applyProgress;
     const std::string target = Apply(true, &applyProgress);
@@ -360,7 +329,7 @@ TEST_F(ReferencePatchTest, SingleFilePairGivesTheReferenceImageLogAndProgress)
     // The log without its dated first line, with the scratch folder's path replaced.
     std::string trace;
     for (const std::string& log : {dir / "build.log", dir / "apply.log"}) {
-        std::string text = ReadAll(log);
+        std::string text = ReadFileText(log);
         text.erase(0, text.find('\n') + 1);
         trace += Replace(text, dir.Path(), "<dir>");
     }

@@ -75,26 +75,24 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
     for (const std::string format : {"classic", "compact"}) {
         SCOPED_TRACE(format);
         const std::string patch = format + ".dvp";
-        std::string out, err;
-        ASSERT_EQ(RunCli("build " + Quoted(oldRelease) + " " + Quoted(newRelease) + " " + patch + " --format " + format +
-                             removes,
-                         dir.Path(), dir.Path(), out, err),
-                  0)
-            << err;
+        ASSERT_TRUE(CliSucceeds("build " + Quoted(oldRelease) + " " + Quoted(newRelease) + " " + patch + " --format " +
+                                    format + removes,
+                                dir.Path()));
         uint64_t patchSize = 0;
         ASSERT_TRUE(fsys::FileLength(dir / patch, patchSize));
         uint64_t tarballSize = 0;
         ASSERT_TRUE(fsys::FileLength(cache + "/" + kNewTarball, tarballSize));
         EXPECT_LT(patchSize, tarballSize) << "the patch should be smaller than the whole new release";
 
-        ASSERT_EQ(RunCli("info " + patch, dir.Path(), dir.Path(), out, err), 0) << err;
-        EXPECT_NE(out.find("package.json  new=0"), std::string::npos) << out;
-        EXPECT_NE(out.find("Format:            " + format), std::string::npos) << out;
+        const CRun info = RunCliIn("info " + patch, dir.Path());
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("package.json  new=0"), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("Format:            " + format), std::string::npos) << info.out;
 
         const std::string target = "target-" + format;
         ASSERT_TRUE(CopyTree(oldRelease, dir / target));
-        ASSERT_EQ(RunCli("verify " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
-        ASSERT_EQ(RunCli("apply " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
+        ASSERT_TRUE(CliSucceeds("verify " + patch + " " + target, dir.Path()));
+        ASSERT_TRUE(CliSucceeds("apply " + patch + " " + target, dir.Path()));
         std::map<std::string, std::string> applied = SnapshotTree(dir / target);
         EXPECT_EQ(applied.size(), newFiles.size());
         for (const auto& [name, content] : newFiles) {
@@ -103,7 +101,7 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
             EXPECT_TRUE(it->second == content) << name << " differs after the apply";
         }
         // A second run finds every file done already.
-        ASSERT_EQ(RunCli("apply " + patch + " " + target, dir.Path(), dir.Path(), out, err), 0) << out << err;
+        ASSERT_TRUE(CliSucceeds("apply " + patch + " " + target, dir.Path()));
     }
 }
 

@@ -57,32 +57,6 @@ std::string StubPath()
 // No display: the program works on the terminal even without --console.
 const char* const kNoDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY ";
 
-struct CRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// Runs a program with standard input not a terminal, in folder work.
-CRun RunProgram(const std::string& program, const std::string& arguments, const CTestFolder& scratch,
-         const std::string& work = "/", const std::string& environment = "")
-{
-    CRun r;
-    std::string errFile = scratch / "stub-stderr.txt";
-    std::string command = "cd " + Quoted(work) + " && " + environment + Quoted(program) + " " + arguments +
-                          " </dev/null 2>" + Quoted(errFile);
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return r;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        r.out.append(buffer, n);
-    int raw = pclose(pipe);
-    r.err = ReadFileText(errFile);
-    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return r;
-}
-
 void Copy(const std::string& from, const std::string& to)
 {
     std::vector<unsigned char> bytes;
@@ -110,12 +84,9 @@ void MakeTrees(CTestFolder& dir)
 // new tree no longer has).
 void BuildProgram(CTestFolder& dir, const std::string& options = "--remove obsolete.cfg")
 {
-    std::string out, err;
-    int status = RunCli("build old new dist/update.exe --self-extract"
-                        " --dialog-text 'This updates Frobnicator to 2.0.' --publisher 'Ann Smith'"
-                        " --organization 'Acme Ltd' " + options,
-                        dir.Path(), dir.Path(), out, err);
-    ASSERT_EQ(status, 0) << err;
+    ASSERT_TRUE(CliSucceeds("build old new dist/update.exe --self-extract --dialog-text 'This updates Frobnicator to "
+                            "2.0.' --publisher 'Ann Smith' --organization 'Acme Ltd' " + options,
+                            dir.Path()));
 }
 
 // A copy of the old tree to apply to.
@@ -253,7 +224,7 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     const std::string program = dir / "link.exe";
 
     std::string target = OldCopy(dir, "target");
-    CRun r = RunProgram(program, "--console " + Quoted(target), dir);
+    CRun r = RunProgram(program, "--console " + Quoted(target), dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("This updates Frobnicator to 2.0."), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Publisher: Ann Smith, Acme Ltd"), std::string::npos) << r.out;
@@ -264,7 +235,7 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     std::string wrong = OldCopy(dir, "wrong");
     dir.Write("wrong/readme.txt", "Frobnicator 1.0 (edited)\n");
     auto before = SnapshotTree(wrong);
-    r = RunProgram(program, "--console " + Quoted(wrong), dir);
+    r = RunProgram(program, "--console " + Quoted(wrong), dir.Path());
     EXPECT_EQ(r.status, 3) << r.err;
     EXPECT_NE(r.err.find("The following file does not match the file to be updated:\n  " + wrong + "/readme.txt"),
               std::string::npos)
@@ -276,7 +247,7 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), before), "");
 
     // A folder that does not exist is not made.
-    r = RunProgram(program, "--console " + Quoted(dir / "missing"), dir);
+    r = RunProgram(program, "--console " + Quoted(dir / "missing"), dir.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
@@ -284,7 +255,7 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     // A compact patch: its frames go through the zstd decoder linked into the program.
     BuildProgram(dir, "--remove obsolete.cfg --format compact");
     target = OldCopy(dir, "compact");
-    r = RunProgram(dir / "dist/update.exe", "--console " + Quoted(target), dir);
+    r = RunProgram(dir / "dist/update.exe", "--console " + Quoted(target), dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
@@ -299,7 +270,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     BuildProgram(dir, "--default-folder " + Quoted(target));
 
     // No folder on the command line: the default folder of the patch, with backups.
-    CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir, dir.Path(), kNoDisplay);
+    CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir.Path(), dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.rfind("update.exe: no window (no display", 0), 0u) << r.err;
     EXPECT_NE(r.out.find("Folder to update: " + target), std::string::npos) << r.out;
@@ -321,25 +292,21 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
 
     // A relative folder on the command line, a backup extension of its own.
     OldCopy(dir, "relative");
-    r = RunProgram(dir / "dist/update.exe", "relative --backup orig", dir, dir.Path(), kNoDisplay);
+    r = RunProgram(dir / "dist/update.exe", "relative --backup orig", dir.Path(), dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(ReadFileText(dir / "relative/readme.orig"), "Frobnicator 1.0\n");
 
     // Neither a folder nor a default one: the usage.
     dir.MakeFolder("nodefault");
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new nodefault/update.exe --self-extract --default-folder ''", dir.Path(), dir.Path(),
-                     out, err),
-              0)
-        << err;
-    r = RunProgram(dir / "nodefault/update.exe", "", dir, dir.Path(), kNoDisplay);
+    ASSERT_TRUE(CliSucceeds("build old new nodefault/update.exe --self-extract --default-folder ''", dir.Path()));
+    r = RunProgram(dir / "nodefault/update.exe", "", dir.Path(), dir.Path(), kNoDisplay);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("usage: update.exe"), std::string::npos) << r.err;
 
     // Bad command lines.
-    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console --frobnicate", dir).status, 2);
-    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a b", dir).status, 2);
-    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a --backup=x/y", dir).status, 2);
+    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console --frobnicate", dir.Path()).status, 2);
+    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a b", dir.Path()).status, 2);
+    EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a --backup=x/y", dir.Path()).status, 2);
 }
 
 TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
@@ -357,11 +324,7 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
     uint64_t stubLength = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), stubLength));
     const uint64_t split = stubLength / 1000 + 100;
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new dist/update.exe --self-extract --split " + std::to_string(split), dir.Path(),
-                     dir.Path(), out, err),
-              0)
-        << err;
+    ASSERT_TRUE(CliSucceeds("build old new dist/update.exe --self-extract --split " + std::to_string(split), dir.Path()));
     ASSERT_TRUE(fsys::FileExists(dir / "dist/update.dv001"));
     ASSERT_FALSE(fsys::FileExists(dir / "dist/update.dv002"));
     uint64_t programLength = 0;
@@ -372,7 +335,7 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
     Copy(dir / "dist/update.exe", dir / "disk/update.exe");
     std::string target = OldCopy(dir, "target");
 
-    CRun r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir);
+    CRun r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Please put file update.dv001 into the folder " + dir / "disk/" + ". Press OK when done."),
               std::string::npos)
@@ -381,7 +344,7 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "old")), "");
 
     Copy(dir / "dist/update.dv001", dir / "disk/update.dv001");
-    r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir);
+    r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
@@ -401,7 +364,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     ASSERT_GT(program.size(), stubLength + 26);
 
     // The apply program on its own carries no patch (its code holds the marker text).
-    CRun r = RunProgram(StubPath(), "--console " + Quoted(target), dir);
+    CRun r = RunProgram(StubPath(), "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("does not carry a Delvorin patch"), std::string::npos) << r.err;
 
@@ -418,7 +381,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
         dir.WriteBytes(std::string("cut/") + cut.name,
                        std::vector<unsigned char>(program.begin(), program.begin() + cut.length));
         ASSERT_TRUE(fsys::SetPermissions(dir / "cut" + "/" + cut.name, 0755));
-        r = RunProgram(dir / "cut" + "/" + cut.name, "--console " + Quoted(target), dir);
+        r = RunProgram(dir / "cut" + "/" + cut.name, "--console " + Quoted(target), dir.Path());
         EXPECT_EQ(r.status, 1) << cut.name << r.err;
         EXPECT_NE(r.err.find(cut.message), std::string::npos) << cut.name << "\n" << r.err;
     }
@@ -435,7 +398,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     *frame = 0x25; // v0.5
     dir.WriteBytes("cut/old-frame.exe", program);
     ASSERT_TRUE(fsys::SetPermissions(dir / "cut/old-frame.exe", 0755));
-    r = RunProgram(dir / "cut/old-frame.exe", "--console " + Quoted(target), dir);
+    r = RunProgram(dir / "cut/old-frame.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1) << r.err;
     EXPECT_NE(r.err.find("is damaged or incomplete and cannot be decompressed"), std::string::npos) << r.err;
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), before), "");
@@ -464,14 +427,11 @@ TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
 
     for (const std::string format : {"classic", "compact"}) {
         SCOPED_TRACE(format);
-        std::string out, err;
-        ASSERT_EQ(RunCli("build old/package new/package prettier-update.exe --self-extract --format " + format + removes,
-                         dir.Path(), dir.Path(), out, err),
-                  0)
-            << err;
+        ASSERT_TRUE(CliSucceeds(
+            "build old/package new/package prettier-update.exe --self-extract --format " + format + removes, dir.Path()));
         const std::string installed = dir / ("installed-" + format);
         ASSERT_TRUE(CopyTree(dir / "old/package", installed));
-        CRun r = RunProgram(dir / "prettier-update.exe", "--console " + Quoted(installed), dir);
+        CRun r = RunProgram(dir / "prettier-update.exe", "--console " + Quoted(installed), dir.Path());
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(TreeDifferences(SnapshotTree(installed), newFiles), "");
     }
@@ -496,9 +456,7 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
     dir.WriteBytes("new/b.bin", b);
     dir.Write("new/docs/readme.txt", "new\n");
     dir.MakeFolder("dist");
-    std::string out, err;
-    ASSERT_EQ(RunCli("build old new dist/update.exe --self-extract --split 720", dir.Path(), dir.Path(), out, err), 0)
-        << err;
+    ASSERT_TRUE(CliSucceeds("build old new dist/update.exe --self-extract --split 720", dir.Path()));
     uint64_t length = 0, stubLength = 0, total = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), stubLength));
     ASSERT_TRUE(fsys::FileLength(dir / "dist/update.exe", length));
@@ -537,7 +495,7 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
     } runs[] = {{"env -i ", "--console /console", "console"}, {"env -i DISPLAY=:0 ", "/window", "window"}};
     for (const auto& run : runs) {
         ASSERT_TRUE(CopyTree(dir / "old", root + "/" + run.folder));
-        CRun r = RunProgram("/usr/sbin/chroot", Quoted(root) + " /disk/update.exe " + run.arguments, dir, "/",
+        CRun r = RunProgram("/usr/sbin/chroot", Quoted(root) + " /disk/update.exe " + run.arguments, dir.Path(), "/",
                             run.environment);
         if (r.status == 125 && r.err.find("chroot:") != std::string::npos)
             GTEST_SKIP() << "chroot is not allowed here: " << r.err;

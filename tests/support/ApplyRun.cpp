@@ -8,21 +8,25 @@ CApplyRun::CApplyRun(CTestFolder& folder) : root(folder), target(folder / "targe
 {
 }
 
-void CApplyRun::Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes)
+void CApplyRun::Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes,
+                      const std::string& checks)
 {
     std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
     for (const auto& r : records)
         img += r.Bytes();
-    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(img));
+    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(img + checks));
 }
 
-int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progress)
+int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progress,
+                     const std::function<void(CAppCore&)>& setup, bool verifyOnly)
 {
     CAppCore core(&prompt, root.MakeFolder("prog"));
     if (!logFile.empty()) {
         core.settings.logFile = 1;
         core.log.SetPath(logFile);
     }
+    if (setup)
+        setup(core);
     CDirDiff dirDiff(core);
     CPatchDoc doc(core, dirDiff, patchFile);
     if (!doc.ReadPatchHeader())
@@ -30,7 +34,7 @@ int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progres
     dirDiff.TargetFolder() = target;
     if (windowsNames)
         dirDiff.windowsNameCheck = &FindWindowsNameProblems;
-    int result = dirDiff.ApplyPatch(doc, backup, ext, progress);
+    int result = verifyOnly ? dirDiff.VerifyPatch(doc, progress) : dirDiff.ApplyPatch(doc, backup, ext, progress);
     errors = dirDiff.ErrorEntries();
     failure = dirDiff.failure;
     mismatchOnly = dirDiff.TargetDoesNotMatch();

@@ -8,19 +8,28 @@
 #include "platform/Progress.h"
 #include "platform/ScriptedPrompt.h"
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+class CAppCore;
 
 class CApplyRun {
 public:
     explicit CApplyRun(CTestFolder& root);
 
-    // Writes the patch file from records and remove entries (stored form).
-    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {});
-    // Opens the patch file and applies it to target: the result of the apply, or 99
-    // when the patch file could not be opened. The log goes to logFile when set.
-    int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr);
+    // Writes the patch file from records and remove entries (stored form), and the
+    // trailer of strong checks when given.
+    void Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes = {},
+               const std::string& checks = "");
+    // Opens the patch file and applies it to target (verifyOnly: only verifies it): the
+    // result, or 99 when the patch file could not be opened. The log goes to logFile when
+    // set; setup may change the application core first.
+    int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
+              const std::function<void(CAppCore&)>& setup = nullptr, bool verifyOnly = false);
     // The texts the user was shown.
     std::vector<std::string> Texts() const;
 
@@ -33,4 +42,11 @@ public:
     int failure = 0;
     bool mismatchOnly = false;
     std::vector<std::pair<std::string, std::string>> backups;
+};
+
+// A test with its own scratch folder and an apply run on it.
+class CApplyRunTest : public testing::Test {
+protected:
+    CTestFolder root;
+    CApplyRun run{root};
 };

@@ -37,24 +37,49 @@ std::string CommandOutput(const std::string& command)
     return out;
 }
 
+CRun RunProgram(const std::string& program, const std::string& arguments, const std::string& scratchFolder,
+                const std::string& work, const std::string& environment)
+{
+    CRun r;
+    const std::string errFile = scratchFolder + "/run-stderr.txt";
+    const std::string command = "cd " + Quoted(work) + " && " + environment + Quoted(program) + " " + arguments +
+                                " </dev/null 2>" + Quoted(errFile);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return r;
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        r.out.append(buffer, n);
+    int raw = pclose(pipe);
+    r.err = ReadFileText(errFile);
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return r;
+}
+
 int RunCli(const std::string& arguments, const std::string& workFolder, const std::string& scratchFolder,
            std::string& out, std::string& err)
 {
     const char* bin = std::getenv("DELVORIN_BIN");
-    std::string errFile = scratchFolder + "/cli-stderr.txt";
-    std::string command = "cd " + Quoted(workFolder) + " && " + Quoted(std::string(bin ? bin : "build/bin")) +
-                          "/delvorin-cli " + arguments + " </dev/null 2>" + Quoted(errFile);
-    out.clear();
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        out.append(buffer, n);
-    int raw = pclose(pipe);
-    err = ReadFileText(errFile);
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    CRun r = RunProgram(std::string(bin ? bin : "build/bin") + "/delvorin-cli", arguments, scratchFolder, workFolder);
+    out = r.out;
+    err = r.err;
+    return r.status;
+}
+
+CRun RunCliIn(const std::string& arguments, const std::string& folder)
+{
+    CRun r;
+    r.status = RunCli(arguments, folder, folder, r.out, r.err);
+    return r;
+}
+
+testing::AssertionResult CliSucceeds(const std::string& arguments, const std::string& folder)
+{
+    const CRun r = RunCliIn(arguments, folder);
+    if (r.status == 0)
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "delvorin-cli " << arguments << " exited with " << r.status << ":\n" << r.out << r.err;
 }
 
 int SpawnCli(const std::vector<std::string>& arguments, const std::string& stdinPath, const std::string& stderrPath,

@@ -1,9 +1,11 @@
 #include "TestFolder.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileTimes.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -96,4 +98,12 @@ std::vector<unsigned char> RandomBytes(size_t size, uint32_t seed)
     for (auto& b : out)
         b = static_cast<unsigned char>(gen() & 0xFF);
     return out;
+}
+
+void PinTreeTimes(const std::string& tree, int64_t writeSeconds)
+{
+    const CFileTimes times{0, UnixToFileTime(static_cast<int64_t>(std::time(nullptr)) + 3600, 0),
+                           UnixToFileTime(writeSeconds, 0)};
+    for (const auto& file : SnapshotTree(tree))
+        SetFileTimes(fsys::Join(tree, file.first), times);
 }

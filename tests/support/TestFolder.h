@@ -1,6 +1,7 @@
 // A scratch folder for one test, removed when the test ends, with helpers to write
 // files and compare folder trees.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -31,5 +32,9 @@ std::vector<unsigned char> ReadFileBytes(const std::string& path);
 std::map<std::string, std::string> SnapshotTree(const std::string& root);
 // Copies a tree (files and folders) from one folder to another (which must not exist).
 bool CopyTree(const std::string& from, const std::string& to);
+// Gives every file below tree the last write time writeSeconds (Unix time) and a last
+// access an hour ahead of now: reading a file during a build then leaves its times,
+// which the patch records, as they are.
+void PinTreeTimes(const std::string& tree, int64_t writeSeconds);
 // Deterministic pseudo-random bytes.
 std::vector<unsigned char> RandomBytes(size_t size, uint32_t seed);

@@ -10,6 +10,7 @@
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -99,18 +100,7 @@ protected:
         record = std::make_unique<CFilePatch>(*core);
     }
 
-    std::vector<std::string> LogLines() const
-    {
-        std::vector<std::string> out;
-        std::string text = ReadFileText(folder / "log.txt");
-        size_t pos = 0;
-        while (pos < text.size()) {
-            size_t nl = text.find('\n', pos);
-            out.push_back(text.substr(pos, nl - pos));
-            pos = nl + 1;
-        }
-        return out;
-    }
+    std::vector<std::string> LogLines() const { return SplitLines(ReadFileText(folder / "log.txt")); }
 
     int Diff(const std::string& oldText, const std::string& newText, IBuildProgress* progress = nullptr)
     {

@@ -4,9 +4,17 @@
 
 #include <wx/app.h>
 #include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/dcclient.h>
 #include <wx/evtloop.h>
+#include <wx/stattext.h>
 #include <wx/stopwatch.h>
+#include <wx/textctrl.h>
 #include <wx/uiaction.h>
+
+#include <gtest/gtest.h>
+
+#include <vector>
 
 CDelvorinApp& TestApp()
 {
@@ -79,4 +87,53 @@ void Pump(int milliseconds)
         wxEventLoopBase::GetActive()->YieldFor(wxEVT_CATEGORY_ALL);
         wxMilliSleep(5);
     } while (watch.Time() < milliseconds);
+}
+
+void ExpectTextsFit(wxWindow* window, bool width)
+{
+    for (wxWindow* child : window->GetChildren()) {
+        auto* text = dynamic_cast<wxStaticText*>(child);
+        if (!text)
+            continue;
+        wxClientDC dc(text);
+        dc.SetFont(text->GetFont());
+        wxSize needed = dc.GetMultiLineTextExtent(text->GetLabel());
+        if (width) {
+            EXPECT_LE(needed.x, text->GetSize().x) << window->GetLabel() << ": " << text->GetLabel();
+        }
+        EXPECT_LE(needed.y, text->GetSize().y) << window->GetLabel() << ": " << text->GetLabel();
+    }
+}
+
+void ExpectChildrenInsideAndApart(wxWindow* window)
+{
+    const wxSize client = window->GetClientSize();
+    std::vector<wxRect> rects;
+    for (wxWindow* child : window->GetChildren()) {
+        const wxRect r = child->GetRect();
+        EXPECT_LE(r.GetRight(), client.x) << child->GetLabel();
+        EXPECT_LE(r.GetBottom(), client.y) << child->GetLabel();
+        for (const wxRect& other : rects)
+            EXPECT_FALSE(r.Intersects(other)) << child->GetLabel();
+        rects.push_back(r);
+    }
+}
+
+void Type(wxTextCtrl* edit, const std::string& text)
+{
+    edit->SetValue(wxString::FromUTF8(text));
+}
+
+std::string Value(wxTextCtrl* edit)
+{
+    return std::string(edit->GetValue().utf8_str());
+}
+
+void Tick(wxCheckBox* box, bool on)
+{
+    box->SetValue(on);
+    wxCommandEvent click(wxEVT_CHECKBOX, box->GetId());
+    click.SetEventObject(box);
+    click.SetInt(on ? 1 : 0);
+    box->GetEventHandler()->ProcessEvent(click);
 }

@@ -11,6 +11,8 @@
 #include <string>
 
 class CDelvorinApp;
+class wxCheckBox;
+class wxTextCtrl;
 
 // The application object of the test program.
 CDelvorinApp& TestApp();
@@ -39,3 +41,14 @@ void PostClick(wxWindow* window, int id);
 void RealClick(wxWindow* window, bool pump = true);
 // Processes the pending events for about the given time.
 void Pump(int milliseconds = 50);
+// Every static text among the window's children shows its whole text with the desktop's
+// font: its height, and its width too when width is set.
+void ExpectTextsFit(wxWindow* window, bool width = true);
+// Every child of the window lies inside its client area and overlaps no other child.
+void ExpectChildrenInsideAndApart(wxWindow* window);
+// Types text into an edit: the edit gets it and sends its change notification.
+void Type(wxTextCtrl* edit, const std::string& text);
+// The text in an edit.
+std::string Value(wxTextCtrl* edit);
+// Sets a check box as the user's click does: the box changes and its command is sent.
+void Tick(wxCheckBox* box, bool on);
