@@ -3,6 +3,7 @@
 // before the apply are backed up. Where each backup went is told in the log and in
 // the apply's list of backups.
 #include "support/ApplyRun.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -52,7 +53,7 @@ TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
         ASSERT_EQ(expected.count(name), 1u) << file;
         EXPECT_EQ(ReadFileText(backup), expected[name]) << backup;
         EXPECT_EQ(fsys::FolderOf(backup), run.target);
-        EXPECT_NE(log.find("Backup of " + file + ": " + backup), std::string::npos) << log;
+        EXPECT_TRUE(Contains(log, "Backup of " + file + ": " + backup));
     }
     EXPECT_EQ(tree.size(), 7u + 4u); // the five targets, the user's two .bak files, four backups
     EXPECT_EQ(tree["app.1.bak"], "old cfg");

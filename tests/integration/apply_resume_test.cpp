@@ -9,6 +9,7 @@
 #include "support/CompactImage.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallDisk.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -184,7 +185,7 @@ TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     ASSERT_EQ(run.Texts().size(), 1u);
     const std::string text = run.Texts()[0];
     EXPECT_EQ(text.rfind("Unable to write file:\n" + run.target + "/sub/.~dvp-rebuild-", 0), 0u) << text;
-    EXPECT_NE(text.find(".~dvp-rebuild-"), std::string::npos);
+    EXPECT_TRUE(Contains(text, ".~dvp-rebuild-"));
     EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nNothing was changed.") << text;
     fsys::DeleteFile(filler);
     EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
@@ -222,7 +223,7 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     run.prompt.Script(PromptAnswer::No);
     EXPECT_EQ(run.Apply(), 0);
     ASSERT_EQ(run.Texts().size(), 1u);
-    EXPECT_NE(run.Texts()[0].find("some files are new and some old until the patch is run again"), std::string::npos);
+    EXPECT_TRUE(Contains(run.Texts()[0], "some files are new and some old until the patch is run again"));
     EXPECT_EQ(run.errors, std::vector<std::string>{"There is not enough room on the disk to prepare every file "
                                                    "before the files are replaced:\n" +
                                                    run.target + "\n\n"});

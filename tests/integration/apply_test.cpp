@@ -7,6 +7,7 @@
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 #include "support/TreeDifferences.h"
+#include "support/TextLines.h"
 
 #include "app/AppCore.h"
 #include "container/CPatchDoc.h"
@@ -395,8 +396,8 @@ TEST_F(ApplyTest, CompactNewFileLedByAFileLeftAloneNeedsThatFileAsItWas)
         const auto before = SnapshotTree(target);
         EXPECT_EQ(Apply(), 0) << found;
         ASSERT_EQ(errors.size(), 1u) << found << (errors.size() > 1 ? errors[1] : "");
-        EXPECT_NE(errors[0].find("which the patch needs as it is, " + found), std::string::npos) << errors[0];
-        EXPECT_NE(errors[0].find(target + "/mods/base.js"), std::string::npos) << errors[0];
+        EXPECT_TRUE(Contains(errors[0], "which the patch needs as it is, " + found));
+        EXPECT_TRUE(Contains(errors[0], target + "/mods/base.js"));
         EXPECT_EQ(SnapshotTree(target), before) << found;
         ASSERT_TRUE(fsys::RemoveTree(target));
     }

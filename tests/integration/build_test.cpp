@@ -13,6 +13,7 @@
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -301,7 +302,7 @@ TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
     EXPECT_TRUE(message.find("Readme  and  README") != std::string::npos ||
                 message.find("README  and  Readme") != std::string::npos) // in the order of the walk
         << message;
-    EXPECT_NE(message.find("No Delvorin file was created."), std::string::npos);
+    EXPECT_TRUE(Contains(message, "No Delvorin file was created."));
     EXPECT_FALSE(fsys::FileExists(patch));
 
     // With one of the twins left out the build goes on after the warning.
@@ -385,7 +386,7 @@ TEST_F(BuildTest, MoreRecordsThanTheCountCanHoldAreRefused)
     ASSERT_TRUE(doc.WritePatchHeader());
     core.image.fileCount = 65535; // as if 65535 records had been written already
     EXPECT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, &progress), 0);
-    EXPECT_NE(message.find("65535"), std::string::npos);
+    EXPECT_TRUE(Contains(message, "65535"));
     EXPECT_EQ(core.image.fileCount, 65535);
     doc.AbandonPatchFile();
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));

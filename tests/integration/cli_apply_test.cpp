@@ -3,6 +3,7 @@
 #include "support/CliRun.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -52,10 +53,8 @@ TEST_F(CliApplyTest, VerificationErrorsAreListedAndNothingChanges)
     const auto before = SnapshotTree(dir / "target");
     for (const char* command : {"verify", "apply"}) {
         ASSERT_EQ(Run(std::string(command) + " update.dvp " + Quoted(dir / "target")), 3) << command;
-        EXPECT_NE(err.find("\n  The following file does not match the file to be updated:\n  " + (dir / "target") +
-                           "/b.txt\nThe Delvorin process was aborted"),
-                  std::string::npos)
-            << err;
+        EXPECT_TRUE(Contains(err, "\n  The following file does not match the file to be updated:\n  " + (dir / "target") +
+                                      "/b.txt\nThe Delvorin process was aborted"));
         EXPECT_EQ(SnapshotTree(dir / "target"), before);
     }
 }
@@ -81,10 +80,8 @@ TEST_F(CliApplyTest, SwappedBytesAreRefusedWhereThePatchCarriesStrongChecks)
     const auto before = SnapshotTree(dir / "target");
     for (const char* command : {"verify", "apply"}) {
         ASSERT_EQ(Run(std::string(command) + " strong.dvp target"), 3) << command << err;
-        EXPECT_NE(err.find("The following file does not match the file to be updated:\n  " + (dir / "target") +
-                           "/big.bin"),
-                  std::string::npos)
-            << err;
+        EXPECT_TRUE(Contains(err, "The following file does not match the file to be updated:\n  " + (dir / "target") +
+                                      "/big.bin"));
         EXPECT_EQ(SnapshotTree(dir / "target"), before);
     }
     ASSERT_EQ(Run("apply weak.dvp target"), 0) << err;
@@ -108,12 +105,10 @@ TEST_F(CliApplyTest, ControlCharactersInNamesAreShownEscaped)
     ASSERT_EQ(Run("apply hostile.dvp target --backup"), 0) << err;
     EXPECT_EQ(ReadFileText(dir / ("target/" + name)), "new x!");
     EXPECT_EQ(ReadFileText(dir / "target/\x1b[2Jred\nline\x7f.bak"), "old x");
-    EXPECT_NE(out.find("\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"),
-              std::string::npos)
-        << out;
+    EXPECT_TRUE(Contains(out, "\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"));
     ASSERT_EQ(Run("info hostile.dvp"), 0) << err;
-    EXPECT_NE(out.find("  remove gone\\x1b[5m.txt\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"), std::string::npos) << out;
+    EXPECT_TRUE(Contains(out, "  remove gone\\x1b[5m.txt\n"));
+    EXPECT_TRUE(Contains(out, "  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"));
     for (const std::string* text : {&out, &err})
         EXPECT_EQ(text->find_first_of("\x1b\x7f"), std::string::npos) << *text;
 }
@@ -126,10 +121,10 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
     EXPECT_EQ(Run("verify update.dvp"), 2);
 
     EXPECT_EQ(Run("apply Update.EXE target"), 2);
-    EXPECT_NE(err.find("self-extracting patch program: run it"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "self-extracting patch program: run it"));
 
     EXPECT_EQ(Run("apply missing.dvp target"), 1);
-    EXPECT_NE(err.find("Error opening patch file"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "Error opening patch file"));
 
     // A damaged or unsafe patch exits 1; 3 is kept for a target that does not match.
     image::Record gap = image::Changed("a.txt", "old a", "new a!");
@@ -140,11 +135,11 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
         EXPECT_EQ(Run(std::string(command) + " damaged.dvp target"), 1) << command;
         EXPECT_EQ(Run(std::string(command) + " unsafe.dvp target"), 1) << command;
     }
-    EXPECT_NE(err.find("Nothing was changed."), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "Nothing was changed."));
 
     dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
     EXPECT_EQ(Run("apply empty.dvp target"), 1);
-    EXPECT_NE(err.find("This Delvorin file does not have any file patches in it."), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "This Delvorin file does not have any file patches in it."));
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
 }
 

@@ -18,6 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "support/Gzip.h"
+#include "support/TextLines.h"
 
 namespace {
 
@@ -164,8 +165,8 @@ TEST_F(ContainerTest, RemoveEntriesNoApplyCouldUseAreRefused)
         doc.AbandonPatchFile(); // what a front end does after a failed start
         ASSERT_EQ(Shown(), before + 1);
         EXPECT_EQ(Last().title, "Delvorin Error");
-        EXPECT_NE(Last().text.find(c.says), std::string::npos) << Last().text;
-        EXPECT_NE(Last().text.find(c.entry), std::string::npos) << Last().text;
+        EXPECT_TRUE(Contains(Last().text, c.says));
+        EXPECT_TRUE(Contains(Last().text, c.entry));
         EXPECT_EQ(ReadFileText(dir / "update.~dvp"), "the user's own file");
         EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
     }
@@ -201,7 +202,7 @@ TEST_F(ContainerTest, RemoveEntryTooLongIsRefusedBeforeAnythingIsWritten)
     EXPECT_FALSE(doc.WritePatchHeader());
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
-    EXPECT_NE(Last().text.find(std::string(257, 'y')), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, std::string(257, 'y')));
     EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
 }
 
@@ -335,7 +336,7 @@ TEST_F(ContainerTest, DamagedHeadersAreRefused)
     CPatchDoc shortDoc(core, dirDiff, dir / "short.dvp");
     EXPECT_FALSE(shortDoc.ReadPatchHeader());
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("damaged"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "damaged"));
 
     image.resize(732 + 260);
     image[724] = 0xff;
@@ -361,7 +362,7 @@ TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
     EXPECT_FALSE(cutDoc.ReadPatchHeader());
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
-    EXPECT_NE(Last().text.find(dir / "cut.dvp"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, dir / "cut.dvp"));
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
 
     std::vector<unsigned char> corrupt = gz;
@@ -385,7 +386,7 @@ TEST_F(ContainerTest, FullTemporaryFolderIsReported)
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     EXPECT_FALSE(doc.ReadPatchHeader());
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("temporary folder could not be written"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "temporary folder could not be written"));
 }
 
 TEST_F(ContainerTest, CompressionFailuresAreReportedAndLeaveNoPatchFile)
@@ -496,7 +497,7 @@ TEST_F(SplitTest, MoreThan255PartsAreRefused)
     CPatchDoc doc(core, dirDiff, patch);
     EXPECT_FALSE(doc.SplitPatchFile());
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "255"));
     EXPECT_FALSE(fsys::PathExists(patch));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 
@@ -732,7 +733,7 @@ TEST_F(SelfExtractTest, ElfStubEndsWhereItsHeadersSay)
     EXPECT_FALSE(FindSelfExtractPayload(dir / "moved.exe", marker));
     CPatchDoc reader(core, dirDiff, dir / "moved.exe");
     EXPECT_FALSE(reader.AssemblePatchFile());
-    EXPECT_NE(Last().text.find("marker"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "marker"));
 }
 
 TEST_F(SelfExtractTest, PeStubEndsAtItsLastSectionAndThePatchBeforeItsCertificates)
@@ -809,7 +810,7 @@ TEST_F(SelfExtractTest, Refusals)
     core.settings.splitSize = 40; // 40,000 <= 40,026
     EXPECT_FALSE(doc.MakeSelfExtracting());
     EXPECT_EQ(Shown(), 2u);
-    EXPECT_NE(Last().text.find("too small"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "too small"));
     EXPECT_FALSE(fsys::PathExists(program));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 
@@ -819,7 +820,7 @@ TEST_F(SelfExtractTest, Refusals)
     core.settings.splitSize = 1;
     EXPECT_FALSE(doc.MakeSelfExtracting());
     EXPECT_EQ(Shown(), 3u);
-    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "255"));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 }
 

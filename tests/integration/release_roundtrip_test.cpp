@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -86,8 +87,8 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
 
         const CRun info = RunCliIn("info " + patch, dir.Path());
         ASSERT_EQ(info.status, 0) << info.err;
-        EXPECT_NE(info.out.find("package.json  new=0"), std::string::npos) << info.out;
-        EXPECT_NE(info.out.find("Format:            " + format), std::string::npos) << info.out;
+        EXPECT_TRUE(Contains(info.out, "package.json  new=0"));
+        EXPECT_TRUE(Contains(info.out, "Format:            " + format));
 
         const std::string target = "target-" + format;
         ASSERT_TRUE(CopyTree(oldRelease, dir / target));

@@ -11,6 +11,7 @@
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 #include "support/TreeDifferences.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -186,7 +187,7 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 
     // Every library the loader must find.
     const std::string dynamic = CommandOutput("readelf -d " + Quoted(StubPath()));
-    ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << "readelf -d gave:\n" << dynamic;
+    ASSERT_TRUE(Contains(dynamic, "(NEEDED)"));
     const std::vector<std::string> allowed = {"libc.so.6",         "libm.so.6",       "libdl.so.2",
                                               "libpthread.so.0",   "librt.so.1",      "ld-linux-x86-64.so.2",
                                               "ld-linux-aarch64.so.1", "ld-linux.so.2"};
@@ -202,7 +203,7 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 
     // The newest C library it asks for: 2.34 at most.
     const std::string symbols = CommandOutput("objdump -T " + Quoted(StubPath()));
-    ASSERT_NE(symbols.find("GLIBC_2."), std::string::npos) << "objdump -T gave:\n" << symbols;
+    ASSERT_TRUE(Contains(symbols, "GLIBC_2."));
     for (size_t at = symbols.find("GLIBC_2."); at != std::string::npos; at = symbols.find("GLIBC_2.", at + 1)) {
         const int minor = std::atoi(symbols.c_str() + at + 8);
         EXPECT_LE(minor, 34) << symbols.substr(at, symbols.find_first_of(" )\n", at) - at);
@@ -226,9 +227,9 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     std::string target = OldCopy(dir, "target");
     CRun r = RunProgram(program, "--console " + Quoted(target), dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("This updates Frobnicator to 2.0."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Publisher: Ann Smith, Acme Ltd"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("The Delvorin file has been applied successfully."), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "This updates Frobnicator to 2.0."));
+    EXPECT_TRUE(Contains(r.out, "Publisher: Ann Smith, Acme Ltd"));
+    EXPECT_TRUE(Contains(r.out, "The Delvorin file has been applied successfully."));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 
     // One file that is not the one the patch was made from: nothing changes, status 3.
@@ -237,19 +238,16 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     auto before = SnapshotTree(wrong);
     r = RunProgram(program, "--console " + Quoted(wrong), dir.Path());
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_NE(r.err.find("The following file does not match the file to be updated:\n  " + wrong + "/readme.txt"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("have not been changed"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("contact the following company to resolve this problem:\n  Ann Smith, Acme Ltd"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "The following file does not match the file to be updated:\n  " + wrong + "/readme.txt"));
+    EXPECT_TRUE(Contains(r.err, "have not been changed"));
+    EXPECT_TRUE(Contains(r.err, "contact the following company to resolve this problem:\n  Ann Smith, Acme Ltd"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), before), "");
 
     // A folder that does not exist is not made.
     r = RunProgram(program, "--console " + Quoted(dir / "missing"), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "does not exist"));
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
 
     // A compact patch: its frames go through the zstd decoder linked into the program.
@@ -273,7 +271,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir.Path(), dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.rfind("update.exe: no window (no display", 0), 0u) << r.err;
-    EXPECT_NE(r.out.find("Folder to update: " + target), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Folder to update: " + target));
     auto expected = SnapshotTree(dir / "new");
     expected["readme.bak"] = "Frobnicator 1.0\n";
     expected["lib/core.bak"] = ReadFileText(dir / "old/lib/core.bin");
@@ -287,7 +285,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     ASSERT_NE(report, std::string::npos) << r.out;
     std::string lines = r.out.substr(report + applied.size());
     for (const std::string& line : {"readme.txt: " + target + "/readme.bak\n", "lib/core.bin: " + target + "/lib/core.bak\n"})
-        EXPECT_NE(lines.find(line), std::string::npos) << line << " not in\n" << lines;
+        EXPECT_TRUE(Contains(lines, line));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
 
     // A relative folder on the command line, a backup extension of its own.
@@ -301,7 +299,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     ASSERT_TRUE(CliSucceeds("build old new nodefault/update.exe --self-extract --default-folder ''", dir.Path()));
     r = RunProgram(dir / "nodefault/update.exe", "", dir.Path(), dir.Path(), kNoDisplay);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: update.exe"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "usage: update.exe"));
 
     // Bad command lines.
     EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console --frobnicate", dir.Path()).status, 2);
@@ -337,10 +335,9 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
 
     CRun r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Please put file update.dv001 into the folder " + dir / "disk/" + ". Press OK when done."),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("Error opening patch file"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "Please put file update.dv001 into the folder " + dir / "disk/" + ". Press OK when done."));
+    EXPECT_TRUE(Contains(r.err, "Error opening patch file"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "old")), "");
 
     Copy(dir / "dist/update.dv001", dir / "disk/update.dv001");
@@ -366,7 +363,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     // The apply program on its own carries no patch (its code holds the marker text).
     CRun r = RunProgram(StubPath(), "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("does not carry a Delvorin patch"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "does not carry a Delvorin patch"));
 
     struct {
         const char* name;
@@ -383,7 +380,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
         ASSERT_TRUE(fsys::SetPermissions(dir / "cut" + "/" + cut.name, 0755));
         r = RunProgram(dir / "cut" + "/" + cut.name, "--console " + Quoted(target), dir.Path());
         EXPECT_EQ(r.status, 1) << cut.name << r.err;
-        EXPECT_NE(r.err.find(cut.message), std::string::npos) << cut.name << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, cut.message)) << cut.name;
     }
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), before), "");
 
@@ -400,7 +397,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     ASSERT_TRUE(fsys::SetPermissions(dir / "cut/old-frame.exe", 0755));
     r = RunProgram(dir / "cut/old-frame.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("is damaged or incomplete and cannot be decompressed"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "is damaged or incomplete and cannot be decompressed"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), before), "");
 
 }
@@ -503,7 +500,7 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
         EXPECT_EQ(TreeDifferences(SnapshotTree(root + "/" + run.folder), SnapshotTree(dir / "new")), "")
             << run.folder;
         if (std::string(run.folder) == "window") {
-            EXPECT_NE(r.err.find("going on in the terminal."), std::string::npos) << r.err;
+            EXPECT_TRUE(Contains(r.err, "going on in the terminal."));
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         }
     }
@@ -540,8 +537,8 @@ TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoe
     EXPECT_EQ(ui.proposals[0], wrong); // the command line's folder
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[0], "Please specify a folder name to apply the patch file to.");
-    EXPECT_NE(ui.messages[1].find("does not exist"), std::string::npos) << ui.messages[1];
-    EXPECT_NE(ui.messages[2].find("must not hold"), std::string::npos) << ui.messages[2];
+    EXPECT_TRUE(Contains(ui.messages[1], "does not exist"));
+    EXPECT_TRUE(Contains(ui.messages[2], "must not hold"));
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
     ASSERT_EQ(ui.results.size(), 2u);
     EXPECT_EQ(ui.results[0].kind, CStubResult::Kind::NotMatching);
@@ -593,7 +590,7 @@ TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
     ui.answers = {PromptAnswer::No, PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
     EXPECT_EQ(RunStubSession(ui, CStubOptions{}, dir / "dist/update.exe"), 3);
     const std::string question = AdministratorQuestion(closed);
-    EXPECT_NE(question.find(closed), std::string::npos);
+    EXPECT_TRUE(Contains(question, closed));
     EXPECT_EQ(ui.messages, (std::vector<std::string>{question, question, question, "It could not be started.", question}));
     ASSERT_EQ(administrator.asked.size(), 3u);
     EXPECT_EQ(administrator.asked[2].folder, closed);

@@ -935,7 +935,7 @@ TEST_F(Differencing, FailuresAreReported)
     prompt.Clear();
     EXPECT_EQ(record->CreatePatch(big, small, folder / "old", nullptr), 0);
     ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_NE(prompt.Shown()[0].text.find(big), std::string::npos);
+    EXPECT_TRUE(Contains(prompt.Shown()[0].text, big));
     EXPECT_TRUE(record->newContent.empty());
 }
 

@@ -6,6 +6,7 @@
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -163,7 +164,7 @@ TEST_F(DirDiffTest, EveryAddedFileIsLoggedWhenLoggingIsOn)
     const std::string log = ReadFileText(folder / "log.txt");
     EXPECT_EQ(log.size(), 2 * std::string("Added new file to diff array: \n").size() + 2 * root.size() + 5) << log;
     for (const char* file : {"/a\n", "/.h\n"})
-        EXPECT_NE(log.find("Added new file to diff array: " + root + file), std::string::npos) << log;
+        EXPECT_TRUE(Contains(log, "Added new file to diff array: " + root + file));
 }
 
 TEST_F(DirDiffTest, ListsKeepUniqueEntriesAndExclusionIsExactOrOfAWholeFolder)

@@ -5,6 +5,7 @@
 #include "engine/common/Sha256.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -336,8 +337,8 @@ TEST_F(RecordsTest, WriterRefusesNamesItCannotStore)
     r.name = std::string(260, 'n');
     EXPECT_FALSE(r.ReadWrite(true));
     ASSERT_EQ(prompt.Shown().size(), 2u);
-    EXPECT_NE(prompt.Shown()[0].text.find("dir/back\\slash.txt"), std::string::npos);
-    EXPECT_NE(prompt.Shown()[1].text.find(std::string(260, 'n')), std::string::npos);
+    EXPECT_TRUE(Contains(prompt.Shown()[0].text, "dir/back\\slash.txt"));
+    EXPECT_TRUE(Contains(prompt.Shown()[1].text, std::string(260, 'n')));
     EXPECT_EQ(prompt.Shown()[1].title, "Delvorin");
 
     r.name = std::string(259, 'n'); // the longest name that fits
