@@ -5,6 +5,7 @@
 #include "support/CompactImage.h"
 #include "support/PatchImage.h"
 #include "support/RecordingProgress.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
 #include "support/TreeDifferences.h"
 #include "support/TextLines.h"
@@ -590,11 +591,7 @@ TEST_F(ApplyTest, StatusTextAndBarBeforeEveryRecord)
     fsys::CreateFolder(target);
     CRecordingApplyProgress progress;
     ASSERT_EQ(Apply(0, "bak", &progress), 1);
-    std::vector<int> positions;
-    for (const auto& c : progress.calls)
-        if (c.what == "pos")
-            positions.push_back(c.value);
-    EXPECT_EQ(positions, (std::vector<int>{0, 14, 28, 42, 57, 71, 85, 0, 14, 28, 42, 57, 71, 85}));
+    EXPECT_EQ(progress.Values("pos"), (std::vector<int>{0, 14, 28, 42, 57, 71, 85, 0, 14, 28, 42, 57, 71, 85}));
     const std::vector<std::string> statuses = progress.Statuses();
     ASSERT_GE(statuses.size(), 2u);
     EXPECT_EQ(statuses[statuses.size() - 2], "Applying patch to file: b.dat, file 7 of 7.");
@@ -610,11 +607,8 @@ TEST_F(ApplyTest, CancelInTheVerificationPass)
     progress.CancelAtCheck(2);
     prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(Apply(0, "bak", &progress), -1);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, kCancelQuestion);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    EXPECT_TRUE(ShowedOnly(prompt, {kCancelQuestion, "Delvorin Warning", PromptButtons::YesNo,
+                                    PromptOwner::ProgressDialog}));
     EXPECT_EQ(SnapshotTree(target), before);
 }
 
@@ -779,11 +773,9 @@ TEST_F(ApplyTest, MissingRemoveEntryWarnsAndTheApplySucceeds)
     root.Write("target/old.dll", "x");
     Craft(records, {"not-there.txt", "old.dll"});
     EXPECT_EQ(Apply(), 1);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text,
-              "Unable to remove the following file that was\nspecified to be removed in the patch file:\n\n"
-              "not-there.txt");
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
+    EXPECT_TRUE(ShowedOnly(prompt, {"Unable to remove the following file that was\nspecified to be removed in the "
+                                    "patch file:\n\nnot-there.txt",
+                                    "Delvorin Warning"}));
     EXPECT_FALSE(fsys::PathExists(target + "/old.dll"));
 }
 
@@ -793,10 +785,8 @@ TEST_F(ApplyTest, EmptyPatchIsRefusedWithAWarning)
     fsys::CreateFolder(target);
     EXPECT_EQ(Apply(), 0);
     EXPECT_EQ(failure, 0);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, "This Delvorin file does not have any file patches in it.");
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].icon, PromptIcon::Stop);
+    EXPECT_TRUE(ShowedOnly(prompt, {"This Delvorin file does not have any file patches in it.", "Delvorin Warning",
+                                    {}, {}, PromptIcon::Stop}));
 }
 
 TEST_F(ApplyTest, RecordsWithoutObjectsOnlySetTimes)

@@ -11,7 +11,9 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchObjects.h"
 #include "support/RecordingProgress.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
 #include "support/TextLines.h"
 
@@ -24,10 +26,6 @@
 #include <unistd.h>
 
 namespace {
-
-const std::string kCancelQuestion =
-    "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-    "Do you really want to cancel this process?";
 
 uint32_t U32(const std::vector<unsigned char>& b, size_t at) { return GetU32(b.data() + at); }
 uint16_t U16(const std::vector<unsigned char>& b, size_t at) { return GetU16(b.data() + at); }
@@ -108,15 +106,6 @@ protected:
         EXPECT_EQ(r.CreatePatch(oldFolder + "/" + relative, newFolder + "/" + relative, newFolder, nullptr), 1);
         return {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
     }
-
-    std::vector<std::string> FileNames() const
-    {
-        std::vector<std::string> names;
-        for (const auto& c : progress.calls)
-            if (c.what == "file")
-                names.push_back(c.text);
-        return names;
-    }
 };
 
 void ExpectSameRecord(const CReadRecord& got, const CReadRecord& want, const std::string& name)
@@ -127,17 +116,8 @@ void ExpectSameRecord(const CReadRecord& got, const CReadRecord& want, const std
     EXPECT_EQ(got.newLength, want.newLength);
     EXPECT_EQ(got.oldByteSum, want.oldByteSum);
     EXPECT_EQ(got.newByteSum, want.newByteSum);
-    ASSERT_EQ(got.olds.size(), want.olds.size());
-    for (size_t i = 0; i < got.olds.size(); ++i) {
-        EXPECT_EQ(got.olds[i].oldOffset, want.olds[i].oldOffset);
-        EXPECT_EQ(got.olds[i].newOffset, want.olds[i].newOffset);
-        EXPECT_EQ(got.olds[i].length, want.olds[i].length);
-    }
-    ASSERT_EQ(got.news.size(), want.news.size());
-    for (size_t i = 0; i < got.news.size(); ++i) {
-        EXPECT_EQ(got.news[i].newOffset, want.news[i].newOffset);
-        EXPECT_EQ(got.news[i].length, want.news[i].length);
-    }
+    EXPECT_EQ(Of(got.olds), Of(want.olds));
+    EXPECT_EQ(Of(got.news), Of(want.news));
 }
 
 TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
@@ -177,14 +157,11 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     EXPECT_EQ(core.image.fileCount, 6);
 
     // Every collected file but the excluded ones got its status line, numbered among 9.
-    std::vector<std::string> statuses;
-    for (const auto& s : progress.Statuses())
-        if (s.rfind("Creating patch for file ", 0) == 0)
-            statuses.push_back(s);
+    const std::vector<std::string> statuses = progress.Statuses("Creating patch for file ");
     ASSERT_EQ(statuses.size(), 7u);
     for (const auto& s : statuses)
         EXPECT_EQ(s.substr(s.size() - 6), " of 9.");
-    std::vector<std::string> names = FileNames();
+    std::vector<std::string> names = progress.Texts("file");
     EXPECT_EQ(std::count(names.begin(), names.end(), "excluded.txt"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "new.dat"), 1);
     EXPECT_EQ(std::count(names.begin(), names.end(), ".htaccess"), 1);
@@ -231,18 +208,11 @@ TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
     dirDiff.AddExcludeFile(second);
 
     ASSERT_EQ(Build(), 1);
-    std::vector<std::string> statuses;
-    for (const auto& s : progress.Statuses())
-        if (s.rfind("Creating", 0) == 0)
-            statuses.push_back(s);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Creating patch for file 1 of 3.", "Creating patch for file 3 of 3."}));
-    std::vector<int> overall;
-    for (const auto& c : progress.calls)
-        if (c.what == "overall")
-            overall.push_back(c.value);
-    EXPECT_EQ(overall, (std::vector<int>{0, 66}));
+    EXPECT_EQ(progress.Statuses("Creating"),
+              (std::vector<std::string>{"Creating patch for file 1 of 3.", "Creating patch for file 3 of 3."}));
+    EXPECT_EQ(progress.Values("overall"), (std::vector<int>{0, 66}));
     EXPECT_EQ(core.image.fileCount, 2);
-    std::vector<std::string> names = FileNames();
+    std::vector<std::string> names = progress.Texts("file");
     EXPECT_EQ(std::count(names.begin(), names.end(), LastComponent(second)), 0);
 }
 
@@ -308,12 +278,11 @@ TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
     // With one of the twins left out the build goes on after the warning.
     dirDiff.AddExcludeFile(newFolder + "/README");
     EXPECT_EQ(Build(), 1) << message;
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].text, "These names in the new files folder cannot be created on Windows:\n"
-                                      "    aux.log  (a name Windows keeps for a device)\n"
-                                      "The Windows apply program will refuse this patch until they are renamed or "
-                                      "excluded.");
+    EXPECT_TRUE(ShowedOnly(prompt, {"These names in the new files folder cannot be created on Windows:\n"
+                                    "    aux.log  (a name Windows keeps for a device)\n"
+                                    "The Windows apply program will refuse this patch until they are renamed or "
+                                    "excluded.",
+                                    "Delvorin Warning"}));
 }
 
 TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
@@ -347,11 +316,8 @@ TEST_F(BuildTest, CancelAnsweredYesStopsAndNoGoesOn)
     progress.CancelAtCheck(1);
     prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(Build(), -1);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, kCancelQuestion);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    ASSERT_TRUE(ShowedOnly(prompt, {kBuildCancelText, "Delvorin Warning", PromptButtons::YesNo,
+                                    PromptOwner::ProgressDialog}));
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
     EXPECT_FALSE(fsys::PathExists(patch));
 
@@ -413,9 +379,6 @@ TEST_F(BuildTest, UnreadableFilesAndFolders)
                        "online help file or contact Quenmark Technical Support.");
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
 {
@@ -437,9 +400,6 @@ TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
     }
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(BuildTest, ExcludedFilesAfterTheLastRecordLeaveTheListToTheEnd)
 {

@@ -8,6 +8,7 @@
 #include "engine/build/ThoroughMatcher.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchObjects.h"
 #include "support/RecordingProgress.h"
 #include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
@@ -16,7 +17,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -90,13 +90,6 @@ std::string WithRandomEdits(const std::string& oldText, int edits, size_t maxRun
         }
     }
     return newText;
-}
-
-// An old-copy object as (old offset, new offset, length), compared in one assertion.
-using Span = std::array<uint64_t, 3>;
-Span Of(const COldPatch& o)
-{
-    return {o.oldOffset, o.newOffset, o.length};
 }
 
 class Differencing : public ::testing::Test {
