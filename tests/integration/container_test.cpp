@@ -47,6 +47,14 @@ std::vector<unsigned char> Concat(std::vector<unsigned char> a, const std::vecto
 
 const std::vector<unsigned char> kZeroPrefix(8, 0);
 
+// An image of the given size that starts with the magic and is zero after it.
+std::vector<unsigned char> MagicImage(size_t size)
+{
+    std::vector<unsigned char> image(size, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    return image;
+}
+
 class ContainerTest : public testing::Test {
 protected:
     CTestFolder dir;
@@ -78,6 +86,14 @@ protected:
         std::string stub = dir.WriteBytes("prog/DvApply.exe", RandomBytes(size, 7));
         chmod(stub.c_str(), mode);
         return stub;
+    }
+
+    // Writes a patch file of the given bytes and reads its header as an apply does.
+    bool ReadsHeader(const std::string& name, const std::vector<unsigned char>& bytes)
+    {
+        dir.WriteBytes(name, bytes);
+        CPatchDoc doc(core, dirDiff, dir / name);
+        return doc.ReadPatchHeader();
     }
 
     size_t Shown() const { return prompt.Shown().size(); }
@@ -295,20 +311,14 @@ TEST_F(ContainerTest, WorkFileThatCannotBeCreatedFailsWithoutMessage)
 
 TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
 {
-    std::vector<unsigned char> image(732, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732);
     std::memset(image.data() + 24, 0x55, 40); // bytes after the terminating zero
     image[728] = 0xdc; // RecordsOffset 732
     image[729] = 0x02;
-    dir.WriteBytes("ok.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc ok(core, dirDiff, dir / "ok.dvp");
-    EXPECT_TRUE(ok.ReadPatchHeader());
-    ok.ClosePatchFile();
+    EXPECT_TRUE(ReadsHeader("ok.dvp", Concat(kZeroPrefix, Gzip(image))));
 
     image[0] = 'd';
-    dir.WriteBytes("case.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc bad(core, dirDiff, dir / "case.dvp");
-    EXPECT_FALSE(bad.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("case.dvp", Concat(kZeroPrefix, Gzip(image))));
     EXPECT_TRUE(prompt.Shown().empty());
     EXPECT_FALSE(core.image.file.IsOpen());
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
@@ -316,8 +326,7 @@ TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
 
 TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
 {
-    std::vector<unsigned char> image(732 + 10, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732 + 10);
     image[726] = 2;
     dir.WriteBytes("plain.dvp", Concat(kZeroPrefix, image));
     CPatchDoc doc(core, dirDiff, dir / "plain.dvp");
@@ -330,36 +339,27 @@ TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
 TEST_F(ContainerTest, DamagedHeadersAreRefused)
 {
     // Magic right, header cut short; then a remove count that runs past the end.
-    std::vector<unsigned char> image(700, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
-    dir.WriteBytes("short.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc shortDoc(core, dirDiff, dir / "short.dvp");
-    EXPECT_FALSE(shortDoc.ReadPatchHeader());
+    std::vector<unsigned char> image = MagicImage(700);
+    EXPECT_FALSE(ReadsHeader("short.dvp", Concat(kZeroPrefix, Gzip(image))));
     ASSERT_EQ(Shown(), 1u);
     EXPECT_TRUE(Contains(Last().text, "damaged"));
 
     image.resize(732 + 260);
     image[724] = 0xff;
     image[725] = 0xff;
-    dir.WriteBytes("count.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc countDoc(core, dirDiff, dir / "count.dvp");
-    EXPECT_FALSE(countDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("count.dvp", Concat(kZeroPrefix, Gzip(image))));
     EXPECT_EQ(Shown(), 2u);
     EXPECT_FALSE(core.image.file.IsOpen());
 }
 
 TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
 {
-    std::vector<unsigned char> image(732, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732);
     std::vector<unsigned char> records = RandomBytes(200000, 5);
     image.insert(image.end(), records.begin(), records.end());
     std::vector<unsigned char> gz = Gzip(image);
 
-    std::vector<unsigned char> cut(gz.begin(), gz.end() - 1000);
-    dir.WriteBytes("cut.dvp", Concat(kZeroPrefix, cut));
-    CPatchDoc cutDoc(core, dirDiff, dir / "cut.dvp");
-    EXPECT_FALSE(cutDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("cut.dvp", Concat(kZeroPrefix, std::vector<unsigned char>(gz.begin(), gz.end() - 1000))));
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
     EXPECT_TRUE(Contains(Last().text, dir / "cut.dvp"));
@@ -368,9 +368,7 @@ TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
     std::vector<unsigned char> corrupt = gz;
     for (size_t i = 100; i < 140; ++i)
         corrupt[i] ^= 0xa5;
-    dir.WriteBytes("corrupt.dvp", Concat(kZeroPrefix, corrupt));
-    CPatchDoc corruptDoc(core, dirDiff, dir / "corrupt.dvp");
-    EXPECT_FALSE(corruptDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("corrupt.dvp", Concat(kZeroPrefix, corrupt)));
     EXPECT_EQ(Shown(), 2u);
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
 }
@@ -379,12 +377,8 @@ TEST_F(ContainerTest, FullTemporaryFolderIsReported)
 {
     if (!fsys::PathExists("/dev/full"))
         GTEST_SKIP() << "no /dev/full to stand in for a full disk";
-    std::vector<unsigned char> image(732 + 100000, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
-    dir.WriteBytes("update.dvp", Concat(kZeroPrefix, Gzip(image)));
     ASSERT_EQ(symlink("/dev/full", (tempFolder + "tempUCPathc.dvp").c_str()), 0);
-    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
-    EXPECT_FALSE(doc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("update.dvp", Concat(kZeroPrefix, Gzip(MagicImage(732 + 100000)))));
     ASSERT_EQ(Shown(), 1u);
     EXPECT_TRUE(Contains(Last().text, "temporary folder could not be written"));
 }
@@ -455,26 +449,21 @@ protected:
     }
 };
 
-TEST_F(SplitTest, MillionBytesAtSplitSize720)
+// A million bytes at split size 720, and exactly the split size, which gives a second
+// part of only its eight-byte prefix.
+TEST_F(SplitTest, TwoPartsAtSplitSize720)
 {
-    Split(1000000, 720);
-    std::vector<unsigned char> first = ReadFileBytes(patch);
-    ASSERT_EQ(first.size(), 720000u);
-    EXPECT_EQ(U32(first, 0), 2u);
-    EXPECT_EQ(U32(first, 4), 720000u);
-    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 280008u);
-    EXPECT_FALSE(fsys::PathExists(dir / "update.dv002"));
-    ExpectAssembles();
-}
-
-TEST_F(SplitTest, ExactlyTheSplitSizeGivesAnEightByteSecondPart)
-{
-    Split(720000, 720);
-    std::vector<unsigned char> first = ReadFileBytes(patch);
-    ASSERT_EQ(first.size(), 720000u);
-    EXPECT_EQ(U32(first, 0), 2u);
-    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 8u);
-    ExpectAssembles();
+    for (const auto& [size, second] : {std::pair<size_t, size_t>{1000000, 280008}, {720000, 8}}) {
+        SCOPED_TRACE(size);
+        Split(size, 720);
+        std::vector<unsigned char> first = ReadFileBytes(patch);
+        ASSERT_EQ(first.size(), 720000u);
+        EXPECT_EQ(U32(first, 0), 2u);
+        EXPECT_EQ(U32(first, 4), 720000u);
+        EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), second);
+        EXPECT_FALSE(fsys::PathExists(dir / "update.dv002"));
+        ExpectAssembles();
+    }
 }
 
 TEST_F(SplitTest, SmallerThanTheSplitSizeIsStoredWholeBehindZeroPrefix)
@@ -784,11 +773,9 @@ TEST_F(SelfExtractTest, PeStubEndsAtItsLastSectionAndThePatchBeforeItsCertificat
 
 TEST_F(SelfExtractTest, ProgramWithoutMarkerIsRefused)
 {
-    dir.WriteBytes("plain.exe", RandomBytes(10000, 4));
+    EXPECT_FALSE(ReadsHeader("plain.exe", RandomBytes(10000, 4)));
     uint64_t marker = 0;
     EXPECT_FALSE(FindSelfExtractPayload(dir / "plain.exe", marker));
-    CPatchDoc doc(core, dirDiff, dir / "plain.exe");
-    EXPECT_FALSE(doc.ReadPatchHeader());
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
 }
