@@ -53,8 +53,7 @@ protected:
         const std::vector<unsigned char> mid = RandomBytes(3 << 20, 5);
         dir.WriteBytes("old/mid.bin", mid);
         dir.Write("new/mid.bin", Edited(mid));
-        dir.Write("old/small.txt", "a small file that changes");
-        dir.Write("new/small.txt", "a small file that has changed a little");
+        dir.WritePair("small.txt", "a small file that changes", "a small file that has changed a little");
         dir.Write("new/fresh.txt", "a new file");
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-build") + "/");
         CDirDiff dirDiff(core);

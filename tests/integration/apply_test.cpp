@@ -160,13 +160,10 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
         big[i] ^= 0x5A;
     big.insert(big.begin() + 5000, 77, 'x');
     root.WriteBytes("new/big.bin", big);
-    root.Write("old/same.txt", "unchanged");
-    root.Write("new/same.txt", "unchanged");
+    root.WritePair("same.txt", "unchanged", "unchanged");
     root.Write("old/gone.txt", "to be removed");
-    root.Write("old/excluded.txt", "old excluded");
-    root.Write("new/excluded.txt", "new excluded");
-    root.Write("old/tools/run.sh", "#!/bin/sh\necho old\n");
-    root.Write("new/tools/run.sh", "#!/bin/sh\necho new version\n");
+    root.WritePair("excluded.txt", "old excluded", "new excluded");
+    root.WritePair("tools/run.sh", "#!/bin/sh\necho old\n", "#!/bin/sh\necho new version\n");
     ASSERT_TRUE(fsys::SetPermissions(oldDir + "/tools/run.sh", 0750));
     root.Write("new/deep/n1/n2/n3/file.txt", "deep new file");
     root.Write("new/empty.txt", "");
@@ -198,8 +195,7 @@ void WriteThoroughPairs(CTestFolder& root, bool scatteredOnly)
     std::vector<unsigned char> edited = base;
     for (size_t i = 97; i < edited.size(); i += 1009)
         edited[i] ^= 0x21;
-    root.WriteBytes("old/scattered.bin", base);
-    root.WriteBytes("new/scattered.bin", edited);
+    root.WriteBytesPair("scattered.bin", base, edited);
     if (scatteredOnly)
         return;
 
@@ -208,43 +204,34 @@ void WriteThoroughPairs(CTestFolder& root, bool scatteredOnly)
     stretches.insert(stretches.begin() + 120000, 3000, 'i');
     stretches.erase(stretches.begin(), stretches.begin() + 5);
     stretches.insert(stretches.end(), 7, 'e');
-    root.WriteBytes("old/sub/stretches.bin", base);
-    root.WriteBytes("new/sub/stretches.bin", stretches);
+    root.WriteBytesPair("sub/stretches.bin", base, stretches);
 
     // Blocks of the old file in another order, one of them twice.
     std::vector<unsigned char> moved;
     for (size_t block : {3, 0, 2, 2, 1})
         moved.insert(moved.end(), base.begin() + block * 100000, base.begin() + (block + 1) * 100000);
-    root.WriteBytes("old/moved.bin", base);
-    root.WriteBytes("new/moved.bin", moved);
+    root.WriteBytesPair("moved.bin", base, moved);
 
     // Five bytes in, five bytes out further on: the copy after both is at the distance
     // of the copy before them, and the one between lies under them both.
     std::vector<unsigned char> returns = base;
     returns.insert(returns.begin() + 1000, 5, 'r');
     returns.erase(returns.begin() + 1600, returns.begin() + 1605);
-    root.WriteBytes("old/returns.bin", base);
-    root.WriteBytes("new/returns.bin", returns);
+    root.WriteBytesPair("returns.bin", base, returns);
 
-    root.WriteBytes("old/unrelated.bin", RandomBytes(50000, 12));
-    root.WriteBytes("new/unrelated.bin", RandomBytes(70000, 13));
+    root.WriteBytesPair("unrelated.bin", RandomBytes(50000, 12), RandomBytes(70000, 13));
     // A long run of one value against a shorter one, and a repeated piece.
-    root.Write("old/runs.bin", std::string(100000, 'z'));
-    root.Write("new/runs.bin", std::string(150000, 'z') + "end");
+    root.WritePair("runs.bin", std::string(100000, 'z'), std::string(150000, 'z') + "end");
     std::string piece(1024, '\0');
     for (size_t i = 0; i < piece.size(); ++i)
         piece[i] = static_cast<char>(i * 7);
     std::string repeated;
     for (int i = 0; i < 64; ++i)
         repeated += piece;
-    root.Write("old/repeated.bin", repeated);
-    root.Write("new/repeated.bin", repeated.substr(512) + "tail");
-    root.Write("old/grows.txt", "");
-    root.Write("new/grows.txt", "x");
-    root.Write("old/shrinks.txt", "y");
-    root.Write("new/shrinks.txt", "");
-    root.Write("old/one.txt", "a");
-    root.Write("new/one.txt", "b");
+    root.WritePair("repeated.bin", repeated, repeated.substr(512) + "tail");
+    root.WritePair("grows.txt", "", "x");
+    root.WritePair("shrinks.txt", "y", "");
+    root.WritePair("one.txt", "a", "b");
     root.Write("new/added.txt", "a file the old tree does not have");
 }
 
@@ -274,13 +261,10 @@ TEST_F(ApplyTest, CompactPatchTurnsOldTreeIntoNewTree)
     const std::vector<unsigned char> middle = RandomBytes(3000, 32);
     inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>((large.size() + middle.size()) / 2), middle.begin(),
                     middle.end());
-    for (const char* side : {"old/", "new/"})
-        root.WriteBytes(std::string(side) + "large/rotated.bin", side[0] == 'o' ? large : rotated);
-    root.WriteBytes("old/large/inserted.bin", large);
-    root.WriteBytes("new/large/inserted.bin", inserted);
+    root.WriteBytesPair("large/rotated.bin", large, rotated);
+    root.WriteBytesPair("large/inserted.bin", large, inserted);
     root.Write("old/gone.txt", "to be removed");
-    root.Write("old/kept.txt", "old kept");
-    root.Write("new/kept.txt", "new kept");
+    root.WritePair("kept.txt", "old kept", "new kept");
     Build({0, {"gone.txt"}, {"kept.txt"}, false, true});
     ASSERT_TRUE(CopyTree(oldDir, target));
     ASSERT_TRUE(fsys::SetPermissions(target + "/one.txt", 0600));
@@ -319,10 +303,8 @@ TEST_F(ApplyTest, CompactTargetsOfTheRightLengthAndSumButOtherContentChangeNothi
     // Only a digest tells these targets from the right ones: a target to be patched with
     // two bytes swapped, then (as if an earlier apply had done it) a finished file with
     // two bytes swapped. The verification and the apply refuse both; nothing changes.
-    root.Write("old/a.txt", "first old content");
-    root.Write("new/a.txt", "first new content, longer");
-    root.Write("old/b.txt", "second old content");
-    root.Write("new/b.txt", "second new content, longer");
+    root.WritePair("a.txt", "first old content", "first new content, longer");
+    root.WritePair("b.txt", "second old content", "second new content, longer");
     root.Write("new/c.txt", "a new file");
     Build({0, {}, {}, false, true});
     for (const char* wrong : {"b.txt", "a.txt"}) {
@@ -373,14 +355,12 @@ TEST_F(ApplyTest, CompactNewFileLedByAFileLeftAloneNeedsThatFileAsItWas)
     std::string module;
     for (int i = 0; i < 60; ++i)
         module += "export function value" + std::to_string(i) + "(node) { return node.value * " + std::to_string(i) + "; }\n";
-    root.Write("old/mods/base.js", module);
-    root.Write("new/mods/base.js", module);
+    root.WritePair("mods/base.js", module, module);
     root.Write("new/mods/added.js", module + "export const added = true;\n");
     // A link to the same text in both trees is never taken: an apply refuses links.
     for (const char* side : {"old", "new"})
         ASSERT_EQ(symlink("base.js", (root / side + "/mods/linked.js").c_str()), 0);
-    root.Write("old/other.txt", "old other");
-    root.Write("new/other.txt", "new other, longer");
+    root.WritePair("other.txt", "old other", "new other, longer");
     // The same times on both sides: base.js written a clock tick apart in the two trees
     // (under load) would get a record of its own and no longer be left alone.
     for (const std::string& tree : {oldDir, newDir})
@@ -454,10 +434,8 @@ TEST_F(ApplyTest, OverlappingAndUnorderedObjectsApplyInListOrder)
 TEST_F(ApplyTest, SwappedBytesWithTheSameTimesAreStillPatched)
 {
     // Equal length, byte sum and times: only the content tells the files apart.
-    root.Write("old/swap.js", "f(a, b);\n");
-    root.Write("new/swap.js", "f(b, a);\n");
-    root.Write("old/zeros.bin", std::string(64, '\0'));
-    root.Write("new/zeros.bin", "");
+    root.WritePair("swap.js", "f(a, b);\n", "f(b, a);\n");
+    root.WritePair("zeros.bin", std::string(64, '\0'), "");
     for (const char* f : {"swap.js", "zeros.bin"}) {
         SetWriteTime(oldDir + "/" + f, 1600000000);
         SetWriteTime(newDir + "/" + f, 1600000000);
@@ -470,10 +448,8 @@ TEST_F(ApplyTest, SwappedBytesWithTheSameTimesAreStillPatched)
 
 TEST_F(ApplyTest, BackupsKeepTheOldContent)
 {
-    root.Write("old/a.txt", "first version of a");
-    root.Write("new/a.txt", "second version of a, longer");
-    root.Write("old/app", "old app");
-    root.Write("new/app", "new app!");
+    root.WritePair("a.txt", "first version of a", "second version of a, longer");
+    root.WritePair("app", "old app", "new app!");
     root.Write("new/n.txt", "new file");
     Build({});
     ASSERT_TRUE(CopyTree(oldDir, target));
@@ -492,8 +468,7 @@ TEST_F(ApplyTest, BackupsKeepTheOldContent)
 
 TEST_F(ApplyTest, SplitPatchIsReassembledAndAMissingPartAskedFor)
 {
-    root.WriteBytes("old/data.bin", RandomBytes(6000, 1));
-    root.WriteBytes("new/data.bin", RandomBytes(6000, 2));
+    root.WriteBytesPair("data.bin", RandomBytes(6000, 1), RandomBytes(6000, 2));
     Build({1, {}, {}});
     ASSERT_TRUE(fsys::FileExists(root / "update.dv002"));
     ASSERT_TRUE(CopyTree(oldDir, target));

@@ -127,14 +127,11 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     for (size_t i = 50000; i < 50100; ++i)
         changed[i] ^= 0x5a;
     changed.insert(changed.begin() + 150000, 777, 'x');
-    dir.WriteBytes("old/changed.bin", base);
-    dir.WriteBytes("new/changed.bin", changed);
-    dir.Write("old/same.txt", "unchanged content\n");
-    dir.Write("new/same.txt", "unchanged content\n");
+    dir.WriteBytesPair("changed.bin", base, changed);
+    dir.WritePair("same.txt", "unchanged content\n", "unchanged content\n");
     PinTimes(oldFolder + "/same.txt", 1600000000);
     PinTimes(newFolder + "/same.txt", 1600000000);
-    dir.Write("old/touched.txt", "same bytes, other times\n");
-    dir.Write("new/touched.txt", "same bytes, other times\n");
+    dir.WritePair("touched.txt", "same bytes, other times\n", "same bytes, other times\n");
     PinTimes(oldFolder + "/touched.txt", 1600000000);
     PinTimes(newFolder + "/touched.txt", 1700000000);
     dir.Write("new/sub/deep/er/new.dat", "brand new");
@@ -237,8 +234,7 @@ TEST_F(BuildTest, FolderChecks)
 
     // A file to remove that the new folder has (and the build does not leave out) would
     // be taken from every updated folder that needs it.
-    dir.Write("old/sub/keep.txt", "same");
-    dir.Write("new/sub/keep.txt", "same");
+    dir.WritePair("sub/keep.txt", "same", "same");
     dir.Write("old/gone.txt", "old");
     dir.Write("new/added.txt", "new");
     dir.Write("new/skipped.txt", "left out of the build");
@@ -256,8 +252,7 @@ TEST_F(BuildTest, FolderChecks)
 
 TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
 {
-    dir.Write("old/a.txt", "old");
-    dir.Write("new/a.txt", "new");
+    dir.WritePair("a.txt", "old", "new");
     dir.Write("new/aux.log", "device name");
     dir.Write("new/Readme", "one");
     dir.Write("new/README", "two");
@@ -287,8 +282,7 @@ TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
 
 TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
 {
-    dir.Write("old/a.txt", "version one");
-    dir.Write("new/a.txt", "version two");
+    dir.WritePair("a.txt", "version one", "version two");
     oldFolder += "/";
     newFolder += "//";
     ASSERT_EQ(Build(), 1);

@@ -107,3 +107,16 @@ void PinTreeTimes(const std::string& tree, int64_t writeSeconds)
     for (const auto& file : SnapshotTree(tree))
         SetFileTimes(fsys::Join(tree, file.first), times);
 }
+
+void CTestFolder::WritePair(const std::string& relative, const std::string& oldContent, const std::string& newContent)
+{
+    Write("old/" + relative, oldContent);
+    Write("new/" + relative, newContent);
+}
+
+void CTestFolder::WriteBytesPair(const std::string& relative, const std::vector<unsigned char>& oldContent,
+                                 const std::vector<unsigned char>& newContent)
+{
+    WriteBytes("old/" + relative, oldContent);
+    WriteBytes("new/" + relative, newContent);
+}

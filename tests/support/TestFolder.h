@@ -19,6 +19,10 @@ public:
     // Writes a file below the folder, creating the folders on the way; returns its path.
     std::string Write(const std::string& relative, const std::string& content);
     std::string WriteBytes(const std::string& relative, const std::vector<unsigned char>& content);
+    // Writes a file of the same name below old/ and below new/.
+    void WritePair(const std::string& relative, const std::string& oldContent, const std::string& newContent);
+    void WriteBytesPair(const std::string& relative, const std::vector<unsigned char>& oldContent,
+                        const std::vector<unsigned char>& newContent);
     // Creates a folder (and its parents) below the folder; returns its path.
     std::string MakeFolder(const std::string& relative);
 
