@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PeProgram.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -277,10 +278,9 @@ TEST_F(ContainerTest, NoRecordsGivesTheIdenticalFoldersWarningAndNoFiles)
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     ASSERT_TRUE(doc.WritePatchHeader());
     EXPECT_FALSE(doc.FinishPatchFile(false));
-    ASSERT_EQ(Shown(), 1u);
-    EXPECT_EQ(Last().text, "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
-    EXPECT_EQ(Last().title, "Delvorin Warning");
-    EXPECT_EQ(Last().icon, PromptIcon::Stop);
+    EXPECT_TRUE(ShowedOnly(prompt, {"The old file folder and the new file folder are identical.\nNo Delvorin file was "
+                                    "created.",
+                                    "Delvorin Warning", {}, {}, PromptIcon::Stop}));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
 }

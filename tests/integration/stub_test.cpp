@@ -43,12 +43,6 @@ std::string StubPath()
     return BinFolder() + "/DvApply.exe";
 }
 
-#define REQUIRE_STUB()                                                                                              \
-    do {                                                                                                            \
-        if (!fsys::FileExists(StubPath()))                                                                          \
-            GTEST_SKIP() << "no DvApply.exe in " << BinFolder() << " (built without the windows)";                 \
-    } while (0)
-
 #define REQUIRE_SHIPPING_FORM()                                                                                     \
     do {                                                                                                            \
         if (!DELVORIN_STUB_SHIPPING_FORM)                                                                           \
@@ -69,15 +63,12 @@ void Copy(const std::string& from, const std::string& to)
 // An old and a new tree with a changed, an unchanged, a new (deep) and a removed file.
 void MakeTrees(CTestFolder& dir)
 {
-    dir.Write("old/readme.txt", "Frobnicator 1.0\n");
-    dir.Write("old/same.txt", "never changes\n");
-    dir.WriteBytes("old/lib/core.bin", RandomBytes(40000, 1));
+    dir.WritePair("readme.txt", "Frobnicator 1.0\n", "Frobnicator 2.0, now with more frobs\n");
+    dir.WritePair("same.txt", "never changes\n", "never changes\n");
     dir.Write("old/obsolete.cfg", "old setting\n");
-    dir.Write("new/readme.txt", "Frobnicator 2.0, now with more frobs\n");
-    dir.Write("new/same.txt", "never changes\n");
     std::vector<unsigned char> core = RandomBytes(40000, 1);
     core.insert(core.begin() + 1000, 500, 'x');
-    dir.WriteBytes("new/lib/core.bin", core);
+    dir.WriteBytesPair("lib/core.bin", RandomBytes(40000, 1), core);
     dir.Write("new/plugins/extra/new.txt", "a new file\n");
 }
 
@@ -174,11 +165,23 @@ struct CProcMount {
     }
 };
 
+// A test of the apply program, skipped when the build has none, with a scratch folder
+// that holds a folder dist for what it builds.
+class SelfExtracting : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fsys::FileExists(StubPath()))
+            GTEST_SKIP() << "no DvApply.exe in " << BinFolder() << " (built without the windows)";
+        dir.MakeFolder("dist");
+    }
+    CTestFolder dir;
+};
+
 } // namespace
 
-TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
+TEST_F(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 {
-    REQUIRE_STUB();
     REQUIRE_SHIPPING_FORM();
     uint64_t length = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), length));
@@ -210,12 +213,9 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
     }
 }
 
-TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNotFit)
+TEST_F(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNotFit)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     // Copied elsewhere under another name and started through a link, so neither its
     // name nor argv[0] says what it is.
@@ -258,12 +258,9 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
-TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFolder)
+TEST_F(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFolder)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     std::string target = OldCopy(dir, "installed");
     BuildProgram(dir, "--default-folder " + Quoted(target));
 
@@ -307,16 +304,13 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a --backup=x/y", dir.Path()).status, 2);
 }
 
-TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
+TEST_F(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     dir.WriteBytes("old/data.bin", RandomBytes(100000, 7));
     std::vector<unsigned char> data = RandomBytes(250000, 8);
     std::vector<unsigned char> old = RandomBytes(100000, 7);
     data.insert(data.end(), old.begin(), old.end());
     dir.WriteBytes("new/data.bin", data);
-    dir.MakeFolder("dist");
 
     // Parts just larger than the apply program: the program and one more part.
     uint64_t stubLength = 0;
@@ -346,12 +340,9 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
-TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
+TEST_F(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     std::string target = OldCopy(dir, "target");
     const auto before = SnapshotTree(target);
@@ -403,15 +394,13 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
 }
 
 // The published pair of a real package, when the release test has fetched it.
-TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
+TEST_F(SelfExtracting, ReleasePairRoundTripInBothFormats)
 {
-    REQUIRE_STUB();
     std::string cache = fsys::FolderOf(fsys::WithoutTrailingSlash(BinFolder())) + "/npm-cache";
     const std::string oldTarball = cache + "/prettier-3.2.4.tgz", newTarball = cache + "/prettier-3.2.5.tgz";
     if (!fsys::FileExists(oldTarball) || !fsys::FileExists(newTarball))
         GTEST_SKIP() << "the release pair has not been fetched into " << cache;
 
-    CTestFolder dir;
     dir.MakeFolder("old");
     dir.MakeFolder("new");
     ASSERT_EQ(std::system(("tar xzf " + Quoted(oldTarball) + " -C " + Quoted(dir / "old")).c_str()), 0);
@@ -436,13 +425,11 @@ TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
 
 // Split onto 720 KB media and run where nothing but the C library is: in console mode,
 // and with a display named but no GTK there, when it must fall back to the terminal.
-TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
+TEST_F(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
 {
-    REQUIRE_STUB();
     REQUIRE_SHIPPING_FORM(); // a sanitized or debugging program is far larger than a part
     if (geteuid() != 0)
         GTEST_SKIP() << "chroot and mounting /proc need root";
-    CTestFolder dir;
     dir.WriteBytes("old/data/a.bin", RandomBytes(300000, 21));
     dir.WriteBytes("old/b.bin", RandomBytes(100000, 22));
     dir.WriteBytes("new/data/a.bin", RandomBytes(1200000, 23)); // random: it does not compress
@@ -452,7 +439,6 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
     b.insert(b.end(), noise.begin(), noise.end());
     dir.WriteBytes("new/b.bin", b);
     dir.Write("new/docs/readme.txt", "new\n");
-    dir.MakeFolder("dist");
     ASSERT_TRUE(CliSucceeds("build old new dist/update.exe --self-extract --split 720", dir.Path()));
     uint64_t length = 0, stubLength = 0, total = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), stubLength));
@@ -512,12 +498,9 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
 // The session that the terminal and the window share: the choice is checked before
 // anything is applied, a folder that does not fit lets the user choose another where
 // the face can ask again, and the right folder is updated.
-TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoesNotFit)
+TEST_F(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoesNotFit)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     const std::string target = OldCopy(dir, "target");
     const std::string wrong = OldCopy(dir, "wrong");
@@ -569,12 +552,9 @@ TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoe
 // administrator. No, or a restart that did not run, brings back the choice with nothing
 // changed; a restart that ran ends this program with its status, and this program applies
 // nothing itself.
-TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
+TEST_F(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     const std::string closed = OldCopy(dir, "closed");
     const std::string open = OldCopy(dir, "open");
@@ -613,7 +593,7 @@ TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
 
 // The restarted program's command line gives back the folder and the backup exactly, as
 // the C runtime of Windows splits it.
-TEST(SelfExtracting, RestartCommandLineKeepsTheChoiceWhole)
+TEST(StubRestart, CommandLineKeepsTheChoiceWhole)
 {
     const struct {
         CStubChoice choice;

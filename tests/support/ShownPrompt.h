@@ -27,5 +27,5 @@ struct CShownPrompt {
 extern const char* const kBuildCancelText;
 
 // Success when the prompt showed exactly one message and it is the one wanted; else a
-// failure that names every field that differs.
+// failure that shows what was shown.
 testing::AssertionResult ShowedOnly(const CScriptedPrompt& prompt, const CShownPrompt& wanted);
