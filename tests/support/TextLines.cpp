@@ -18,7 +18,7 @@ std::vector<std::string> SplitLines(const std::string& text)
 
 testing::AssertionResult Contains(const std::string& text, const std::string& part)
 {
-    if (text.find(part) != std::string::npos)
-        return testing::AssertionSuccess();
+    if (text.find(part) != std::string::npos) // the message shows when a test expects the part not to be there
+        return testing::AssertionSuccess() << "\"" << part << "\" is in:\n" << text;
     return testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
 }

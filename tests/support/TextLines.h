@@ -9,5 +9,5 @@
 // with "<no line end>" so that a comparison shows it.
 std::vector<std::string> SplitLines(const std::string& text);
 
-// Success when text holds part; otherwise a failure that shows the whole text.
+// Whether text holds part, with the whole text in the message.
 testing::AssertionResult Contains(const std::string& text, const std::string& part);
