@@ -42,10 +42,10 @@ TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
 
     // Every file that existed has exactly one backup, under a name that was free, and
     // the apply says where each went. note.txt did not exist: it has none.
-    std::map<std::string, std::string> expected = {{"app.cfg", "old cfg"},
-                                                   {"prog.exe", "old exe"},
-                                                   {"prog.dll", "old dll"},
-                                                   {"local.txt", "a local file in the way of a new one"}};
+    Tree expected = {{"app.cfg", "old cfg"},
+                     {"prog.exe", "old exe"},
+                     {"prog.dll", "old dll"},
+                     {"local.txt", "a local file in the way of a new one"}};
     ASSERT_EQ(run.backups.size(), expected.size());
     const std::string log = ReadFileText(run.logFile);
     for (const auto& [file, backup] : run.backups) {
@@ -68,8 +68,7 @@ TEST_F(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
     ASSERT_EQ(run.Apply(1, "bak"), 1);
     EXPECT_TRUE(run.backups.empty());
     auto tree = SnapshotTree(run.target);
-    EXPECT_EQ(tree, (std::map<std::string, std::string>{
-                        {"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
+    EXPECT_EQ(tree, (Tree{{"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
 }
 
 TEST_F(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
@@ -80,8 +79,7 @@ TEST_F(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
     EXPECT_EQ(run.Apply(1, "x/../../y"), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{"The backup file extension must not hold a \"/\":\nx/../../y\n\n"});
-    EXPECT_EQ(SnapshotTree(root.Path() + "/target"),
-              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+    EXPECT_EQ(SnapshotTree(root.Path() + "/target"), (Tree{{"a.txt", "old a"}, {"b.txt", "old b"}}));
 }
 
 TEST_F(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
@@ -113,9 +111,8 @@ TEST_F(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
     timesOnly.lastWrite = 130000000000000000ULL;
     run.Craft({timesOnly}, {"gone.txt"});
     ASSERT_EQ(run.Apply(1, "bak"), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"gone.bak", "the user's own file"},
-                                                                            {"gone.1.bak", "removed by the patch"},
-                                                                            {"same.txt", "same"}}));
+    EXPECT_EQ(SnapshotTree(run.target),
+              (Tree{{"gone.bak", "the user's own file"}, {"gone.1.bak", "removed by the patch"}, {"same.txt", "same"}}));
     EXPECT_EQ(run.backups, (std::vector<std::pair<std::string, std::string>>{
                                {run.target + "/gone.txt", run.target + "/gone.1.bak"}}));
 }

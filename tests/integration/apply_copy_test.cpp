@@ -162,7 +162,7 @@ TEST_F(ApplyCopyTest, ObjectsThatOverlapRebuildAlikeInMemoryAndByWindows)
     // in the same memory) and a large one (rebuilt a window at a time) must come out alike.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
-    std::map<std::string, std::string> expected;
+    Tree expected;
     for (size_t length : {size_t{5000}, size_t{3000}, size_t{9} << 20}) {
         const std::vector<unsigned char> random = RandomBytes(length, 7);
         const std::string before(random.begin(), random.end());

@@ -51,8 +51,7 @@ TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
     run.prompt.Clear();
     ASSERT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
     EXPECT_TRUE(run.Texts().empty());
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
-                                            {"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
 }
 
 TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
@@ -64,8 +63,7 @@ TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
     ASSERT_EQ(run.Apply(1), 0);
     EXPECT_TRUE(run.Texts().empty());
     EXPECT_EQ(run.errors.size(), 1u);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"local.txt", "the user's file at a new file's name"}}));
 }
 
 TEST_F(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
@@ -80,13 +78,12 @@ TEST_F(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
     root.Write("target/other/.~dvp-rebuild-Ab12Cd", "keep");
     run.Craft({Changed("sub\\a.txt", "old a", "new a"), NewFile("top.txt", "top")});
     ASSERT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
-                                            {"sub/a.txt", "new a"},
-                                            {"top.txt", "top"},
-                                            {"sub/.~dvp-rebuild-Ab12Cde", "keep"},
-                                            {"sub/.~dvp-rebuild-Ab.2Cd", "keep"},
-                                            {"sub/x.~dvp-rebuild-Ab12Cd", "keep"},
-                                            {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"sub/a.txt", "new a"},
+                                              {"top.txt", "top"},
+                                              {"sub/.~dvp-rebuild-Ab12Cde", "keep"},
+                                              {"sub/.~dvp-rebuild-Ab.2Cd", "keep"},
+                                              {"sub/x.~dvp-rebuild-Ab12Cd", "keep"},
+                                              {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
 }
 
 TEST_F(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
@@ -119,10 +116,10 @@ TEST_F(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
     EXPECT_EQ(run.Apply(), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{"Another apply is changing the folder:\n" + run.target +
                                                    "\nRun this one again when it has finished.\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
     close(other);
     ASSERT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"b.txt", "b"}}));
 }
 
 TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
@@ -136,7 +133,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
                               "There is not enough room on the disk for the files to be written in:\n" +
                               run.target + "\n\n"});
     EXPECT_FALSE(run.mismatchOnly);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 
     // An apply stopped on a nearly full disk after putting the large new file in place
     // is finished all the same: what is there already needs no room.
@@ -144,8 +141,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     run.Craft({Changed("a.txt", "old a", "new a"), NewFile("large.bin", large)});
     root.Write("target/large.bin", large);
     EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"large.bin", large}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"large.bin", large}}));
 
     root.Write("target/a.txt", "old a");
     fsys::DeleteFile(run.target + "/large.bin");
@@ -155,7 +151,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     EXPECT_EQ(run.errors, std::vector<std::string>{"The following folder cannot be written to:\n" + run.target +
                                                    "\n\n"});
     EXPECT_FALSE(run.mismatchOnly);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 }
 
 TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
@@ -188,7 +184,7 @@ TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     EXPECT_TRUE(Contains(text, ".~dvp-rebuild-"));
     EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nNothing was changed.") << text;
     fsys::DeleteFile(filler);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 }
 
 TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
@@ -205,12 +201,12 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     run.Craft(folders);
     EXPECT_EQ(run.Apply(), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{kNoRoom + run.target + "\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 
     // Room for the files replaced one by one, not for all of them staged at once: the
     // user is asked; No changes nothing, Yes replaces them one by one.
     std::vector<image::Record> changed;
-    std::map<std::string, std::string> after;
+    Tree after;
     for (int i = 0; i < 50; ++i) {
         const std::string name = "f" + std::to_string(i);
         root.Write("target/" + name, "old " + name);
@@ -274,12 +270,10 @@ TEST_F(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
     EXPECT_EQ(run.errors, std::vector<std::string>{"The following file is open for writing in another program "
                                                    "(close the programs that use them and run the patch again):\n" +
                                                    run.target + "/b.txt\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}, {"b.txt", "old b"}}));
     close(writer);
     EXPECT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "new b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"b.txt", "new b"}}));
 }
 
 } // namespace

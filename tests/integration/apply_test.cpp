@@ -333,7 +333,7 @@ TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
         compact::Packed("js\\app.mjs", "export old;\n", "export\n" + twinNew, 1, twinNew),
         compact::Packed("js\\n.mjs", "", twinNew + "export {a};\n", 1, twinNew)};
     root.Write("update.dvp", compact::PatchFile(compact::Image(records)));
-    const std::map<std::string, std::string> after = {
+    const Tree after = {
         {"js/app.js", twinNew}, {"js/app.mjs", "export\n" + twinNew}, {"js/n.mjs", twinNew + "export {a};\n"}};
     // Then as if an interrupted commit had put the twin in place already: the others take
     // the twin's content from its target.

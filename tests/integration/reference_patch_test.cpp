@@ -306,7 +306,7 @@ TEST_F(ReferencePatchTest, TreeOfEveryKindOfFileGivesTheReferenceImage)
 
     // The apply rebuilds the new tree from the old one.
     const std::string target = Apply(false, nullptr);
-    std::map<std::string, std::string> expected = SnapshotTree(newFolder);
+    Tree expected = SnapshotTree(newFolder);
     expected.erase("excluded.txt");
     expected["excluded.txt"] = ReadFileText(oldFolder + "/excluded.txt");
     EXPECT_EQ(SnapshotTree(target), expected);

@@ -63,7 +63,7 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
     ASSERT_TRUE(Shell("tar xzf " + Quoted(cache + "/" + kOldTarball) + " -C " + Quoted(dir / "old")));
     ASSERT_TRUE(Shell("tar xzf " + Quoted(cache + "/" + kNewTarball) + " -C " + Quoted(dir / "new")));
     std::string oldRelease = dir / "old/package", newRelease = dir / "new/package";
-    std::map<std::string, std::string> oldFiles = SnapshotTree(oldRelease), newFiles = SnapshotTree(newRelease);
+    Tree oldFiles = SnapshotTree(oldRelease), newFiles = SnapshotTree(newRelease);
     ASSERT_GT(newFiles.size(), 10u);
 
     // Files the new release no longer has are removed by the patch.
@@ -94,7 +94,7 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
         ASSERT_TRUE(CopyTree(oldRelease, dir / target));
         ASSERT_TRUE(CliSucceeds("verify " + patch + " " + target, dir.Path()));
         ASSERT_TRUE(CliSucceeds("apply " + patch + " " + target, dir.Path()));
-        std::map<std::string, std::string> applied = SnapshotTree(dir / target);
+        Tree applied = SnapshotTree(dir / target);
         EXPECT_EQ(applied.size(), newFiles.size());
         for (const auto& [name, content] : newFiles) {
             auto it = applied.find(name);

@@ -33,7 +33,8 @@ private:
 std::string ReadFileText(const std::string& path);
 std::vector<unsigned char> ReadFileBytes(const std::string& path);
 // Relative path -> content of every regular file below root.
-std::map<std::string, std::string> SnapshotTree(const std::string& root);
+using Tree = std::map<std::string, std::string>;
+Tree SnapshotTree(const std::string& root);
 // Copies a tree (files and folders) from one folder to another (which must not exist).
 bool CopyTree(const std::string& from, const std::string& to);
 // Gives every file below tree the last write time writeSeconds (Unix time) and a last
