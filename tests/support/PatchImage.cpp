@@ -76,13 +76,13 @@ std::string Record::Bytes() const
     Put32(out, oldCount ? *oldCount : static_cast<uint32_t>(olds.size()));
     Put32(out, newCount ? *newCount : static_cast<uint32_t>(news.size()));
     for (const auto& o : olds) {
-        out += oldTag;
+        out += o.tag ? *o.tag : oldTag;
         Put32(out, o.oldOffset);
         Put32(out, o.newOffset);
         Put32(out, o.length);
     }
     for (const auto& n : news) {
-        out += newTag;
+        out += n.tag ? *n.tag : newTag;
         Put32(out, n.newOffset);
         Put32(out, n.length ? *n.length : static_cast<uint32_t>(n.bytes.size()));
         out += n.bytes;

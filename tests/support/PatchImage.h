@@ -23,11 +23,13 @@ std::string Header(const std::vector<std::string>& storedRemoveNames, uint16_t f
 
 struct OldCopy {
     uint32_t oldOffset = 0, newOffset = 0, length = 0;
+    std::optional<std::string> tag = std::nullopt; // this object's tag in place of the record's
 };
 struct NewData {
     uint32_t newOffset = 0;
     std::string bytes;
-    std::optional<uint32_t> length; // a length other than bytes.size()
+    std::optional<uint32_t> length = std::nullopt; // a length other than bytes.size()
+    std::optional<std::string> tag = std::nullopt;
 };
 
 // One file record. Every field can be set to a value the engine would never write.
