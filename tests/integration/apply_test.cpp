@@ -69,11 +69,10 @@ uint64_t WriteTime(const std::string& path)
     return t.lastWrite;
 }
 
+// Both times of the file at the Unix time given.
 void SetWriteTime(const std::string& path, int64_t unixSeconds)
 {
-    CFileTimes t;
-    t.lastAccess = t.lastWrite = UnixToFileTime(unixSeconds, 0);
-    ASSERT_TRUE(SetFileTimes(path, t));
+    PinTimes(path, unixSeconds, unixSeconds);
 }
 
 unsigned Mode(const std::string& path)

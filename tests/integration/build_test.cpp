@@ -30,16 +30,6 @@ namespace {
 uint32_t U32(const std::vector<unsigned char>& b, size_t at) { return GetU32(b.data() + at); }
 uint16_t U16(const std::vector<unsigned char>& b, size_t at) { return GetU16(b.data() + at); }
 
-// Gives a file fixed times: write time in the past, access time ahead of now, so that
-// reading the file during the build does not move its access time.
-void PinTimes(const std::string& path, int64_t writeSeconds)
-{
-    CFileTimes t;
-    t.lastWrite = UnixToFileTime(writeSeconds, 0);
-    t.lastAccess = UnixToFileTime(std::time(nullptr) + 7200, 0);
-    ASSERT_TRUE(SetFileTimes(path, t));
-}
-
 struct CReadRecord {
     uint32_t newFileFlag, oldLength, newLength, oldByteSum, newByteSum;
     std::vector<COldPatch> olds;

@@ -105,10 +105,7 @@ constexpr int64_t kAccessTime = 4102444800;  // 2100: ahead of now, so reading n
 
 void Pin(const std::string& path, int64_t writeSeconds = kWriteTime)
 {
-    CFileTimes t;
-    t.lastWrite = UnixToFileTime(writeSeconds, 0);
-    t.lastAccess = UnixToFileTime(kAccessTime, 0);
-    ASSERT_TRUE(SetFileTimes(path, t));
+    PinTimes(path, writeSeconds, kAccessTime);
 }
 
 std::string Fixture(const std::string& name)

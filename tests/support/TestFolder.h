@@ -37,6 +37,9 @@ using Tree = std::map<std::string, std::string>;
 Tree SnapshotTree(const std::string& root);
 // Copies a tree (files and folders) from one folder to another (which must not exist).
 bool CopyTree(const std::string& from, const std::string& to);
+// Gives a file the last write time writeSeconds and the last access accessSeconds (Unix
+// times; by default an hour ahead of now, so that reading the file does not move it).
+void PinTimes(const std::string& path, int64_t writeSeconds, int64_t accessSeconds = -1);
 // Gives every file below tree the last write time writeSeconds (Unix time) and a last
 // access an hour ahead of now: reading a file during a build then leaves its times,
 // which the patch records, as they are.
