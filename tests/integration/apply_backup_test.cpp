@@ -21,12 +21,10 @@ using image::NewFile;
 
 TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
 {
-    root.Write("target/app.cfg", "old cfg");
-    root.Write("target/app.bak", "the user's own file");
-    root.Write("target/prog.exe", "old exe");
-    root.Write("target/prog.dll", "old dll");
-    root.Write("target/note.bak", "another file of the user");
-    root.Write("target/local.txt", "a local file in the way of a new one");
+    root.WriteAll({{"target/app.cfg", "old cfg"}, {"target/app.bak", "the user's own file"},
+                   {"target/prog.exe", "old exe"}, {"target/prog.dll", "old dll"},
+                   {"target/note.bak", "another file of the user"},
+                   {"target/local.txt", "a local file in the way of a new one"}});
     run.Craft({Changed("app.cfg", "old cfg", "new cfg"), Changed("prog.exe", "old exe", "new exe!"),
                Changed("prog.dll", "old dll", "new dll!!"), NewFile("note.txt", "a new note"),
                NewFile("local.txt", "the new local")});
@@ -103,9 +101,8 @@ TEST_F(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
 
 TEST_F(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
 {
-    root.Write("target/gone.txt", "removed by the patch");
-    root.Write("target/gone.bak", "the user's own file");
-    root.Write("target/same.txt", "same");
+    root.WriteAll({{"target/gone.txt", "removed by the patch"}, {"target/gone.bak", "the user's own file"},
+                   {"target/same.txt", "same"}});
     image::Record timesOnly = Changed("same.txt", "same", "same");
     timesOnly.news.clear();
     timesOnly.lastWrite = 130000000000000000ULL;

@@ -30,9 +30,7 @@ using image::NewFile;
 
 TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 {
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
-    root.Write("target/gone.txt", "to be removed");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}, {"target/gone.txt", "to be removed"}});
     run.Craft({Changed("a.txt", "old a", "new a!"), NewFile("sub\\n.txt", "new n"),
                Changed("b.txt", "old b", "new b!!")},
               {"gone.txt"});
@@ -68,14 +66,11 @@ TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
 
 TEST_F(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
 {
-    root.Write("target/sub/a.txt", "old a");
-    root.Write("target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply");
-    root.Write("target/.~dvp-rebuild-x9Y8z7", "left by a killed apply");
+    root.WriteAll({{"target/sub/a.txt", "old a"}, {"target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply"},
+                   {"target/.~dvp-rebuild-x9Y8z7", "left by a killed apply"}});
     // Not of the pattern, or in a folder the patch does not write to: kept.
-    root.Write("target/sub/.~dvp-rebuild-Ab12Cde", "keep");
-    root.Write("target/sub/.~dvp-rebuild-Ab.2Cd", "keep");
-    root.Write("target/sub/x.~dvp-rebuild-Ab12Cd", "keep");
-    root.Write("target/other/.~dvp-rebuild-Ab12Cd", "keep");
+    root.WriteAll({{"target/sub/.~dvp-rebuild-Ab12Cde", "keep"}, {"target/sub/.~dvp-rebuild-Ab.2Cd", "keep"},
+                   {"target/sub/x.~dvp-rebuild-Ab12Cd", "keep"}, {"target/other/.~dvp-rebuild-Ab12Cd", "keep"}});
     run.Craft({Changed("sub\\a.txt", "old a", "new a"), NewFile("top.txt", "top")});
     ASSERT_EQ(run.Apply(), 1);
     EXPECT_EQ(SnapshotTree(run.target), (Tree{{"sub/a.txt", "new a"},

@@ -139,9 +139,7 @@ protected:
         std::vector<image::Record> r = {image::Changed("a.txt", "old a", "new a!"),
                                         image::Changed("b.txt", "old b", "new b!!"),
                                         image::Changed("c.txt", "old c", "new c!!!")};
-        root.Write("target/a.txt", "old a");
-        root.Write("target/b.txt", "old b");
-        root.Write("target/c.txt", "old c");
+        root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}, {"target/c.txt", "old c"}});
         if (records)
             *records = r;
         else
@@ -164,9 +162,8 @@ TEST_F(ApplyTest, BuiltPatchTurnsOldTreeIntoNewTree)
     root.WritePair("excluded.txt", "old excluded", "new excluded");
     root.WritePair("tools/run.sh", "#!/bin/sh\necho old\n", "#!/bin/sh\necho new version\n");
     ASSERT_TRUE(fsys::SetPermissions(oldDir + "/tools/run.sh", 0750));
-    root.Write("new/deep/n1/n2/n3/file.txt", "deep new file");
-    root.Write("new/empty.txt", "");
-    root.Write("new/tools/added.txt", "new file in a folder that is there");
+    root.WriteAll({{"new/deep/n1/n2/n3/file.txt", "deep new file"}, {"new/empty.txt", ""},
+                   {"new/tools/added.txt", "new file in a folder that is there"}});
     for (const char* f :
          {"big.bin", "excluded.txt", "tools/run.sh", "deep/n1/n2/n3/file.txt", "empty.txt", "tools/added.txt"})
         SetWriteTime(newDir + "/" + f, 1600000000);
@@ -287,9 +284,7 @@ TEST_F(ApplyTest, CompactRebuildOfAnotherDigestIsNeverMovedOverTheTarget)
     std::swap(b.literals[0], b.literals[1]);
     root.Write("update.dvp", compact::PatchFile(compact::Image(
                                  {compact::Changed("a.txt", "old a", "new a!"), b, compact::Changed("c.txt", "old c", "new c!!!")})));
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
-    root.Write("target/c.txt", "old c");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}, {"target/c.txt", "old c"}});
     const auto before = SnapshotTree(target);
     EXPECT_EQ(Apply(), 0);
     EXPECT_TRUE(Texts().empty());

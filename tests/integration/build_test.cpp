@@ -124,13 +124,9 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     dir.WritePair("touched.txt", "same bytes, other times\n", "same bytes, other times\n");
     PinTimes(oldFolder + "/touched.txt", 1600000000);
     PinTimes(newFolder + "/touched.txt", 1700000000);
-    dir.Write("new/sub/deep/er/new.dat", "brand new");
-    dir.Write("new/empty.txt", "");
-    dir.Write("new/excluded.txt", "left out");
-    dir.Write("new/.htaccess", "a file like any other");
-    dir.Write("new/.hiddendir/inside.txt", "collected");
-    dir.Write("new/.git/config", "left out with its folder");
-    dir.Write("old/gone.txt", "to be removed");
+    dir.WriteAll({{"new/sub/deep/er/new.dat", "brand new"}, {"new/empty.txt", ""}, {"new/excluded.txt", "left out"},
+                  {"new/.htaccess", "a file like any other"}, {"new/.hiddendir/inside.txt", "collected"},
+                  {"new/.git/config", "left out with its folder"}, {"old/gone.txt", "to be removed"}});
     dirDiff.AddExcludeFile(newFolder + "/excluded.txt");
     dirDiff.AddExcludeFile(newFolder + "/.git");
     dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
@@ -185,9 +181,7 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
 
 TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
 {
-    dir.Write("new/a.txt", "a");
-    dir.Write("new/b.txt", "b");
-    dir.Write("new/c.txt", "c");
+    dir.WriteAll({{"new/a.txt", "a"}, {"new/b.txt", "b"}, {"new/c.txt", "c"}});
     // The walk's order decides which is second: exclude whatever it puts there.
     ASSERT_TRUE(dirDiff.CollectFiles(newFolder, nullptr));
     ASSERT_EQ(dirDiff.DiffCount(), 3u);
@@ -225,9 +219,7 @@ TEST_F(BuildTest, FolderChecks)
     // A file to remove that the new folder has (and the build does not leave out) would
     // be taken from every updated folder that needs it.
     dir.WritePair("sub/keep.txt", "same", "same");
-    dir.Write("old/gone.txt", "old");
-    dir.Write("new/added.txt", "new");
-    dir.Write("new/skipped.txt", "left out of the build");
+    dir.WriteAll({{"old/gone.txt", "old"}, {"new/added.txt", "new"}, {"new/skipped.txt", "left out of the build"}});
     dirDiff.AddExcludeFile(newFolder + "/skipped.txt");
     core.settings.oldFolder = oldFolder;
     dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
@@ -243,9 +235,7 @@ TEST_F(BuildTest, FolderChecks)
 TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
 {
     dir.WritePair("a.txt", "old", "new");
-    dir.Write("new/aux.log", "device name");
-    dir.Write("new/Readme", "one");
-    dir.Write("new/README", "two");
+    dir.WriteAll({{"new/aux.log", "device name"}, {"new/Readme", "one"}, {"new/README", "two"}});
     core.settings.selfExtract = 1;
     // For Linux nothing is said.
     EXPECT_EQ(Build(), 1) << message;

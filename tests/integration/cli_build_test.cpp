@@ -36,13 +36,10 @@ protected:
 
     void SetUp() override
     {
-        dir.Write("old/app.txt", "version one of the application\n");
-        dir.Write("old/gone.txt", "removed by the patch");
-        dir.Write("old/same.txt", "same");
-        dir.Write("new/app.txt", "version two of the application, a little longer\n");
-        dir.Write("new/lib/added.bin", "new in this release");
-        dir.Write("new/secret.key", "never shipped");
-        dir.Write("new/same.txt", "same");
+        dir.WriteAll({{"old/app.txt", "version one of the application\n"}, {"old/gone.txt", "removed by the patch"},
+                      {"old/same.txt", "same"}, {"new/app.txt", "version two of the application, a little longer\n"},
+                      {"new/lib/added.bin", "new in this release"}, {"new/secret.key", "never shipped"},
+                      {"new/same.txt", "same"}});
         oldFolder = dir / "old";
         newFolder = dir / "new";
     }
@@ -80,9 +77,8 @@ TEST_F(CliBuildTest, BuildThenInfo)
     EXPECT_TRUE(Contains(info.out, "Strong checks:     SHA-256 of every file's old and new content"));
 
     // The dot file arrives with the rest.
-    dir.Write("target/app.txt", "version one of the application\n");
-    dir.Write("target/gone.txt", "removed by the patch");
-    dir.Write("target/same.txt", "same");
+    dir.WriteAll({{"target/app.txt", "version one of the application\n"}, {"target/gone.txt", "removed by the patch"},
+                  {"target/same.txt", "same"}});
     ASSERT_EQ(Cli("apply out/update.dvp target").status, 0);
     EXPECT_EQ(ReadFileText(dir / "target/.env"), "KEY=1");
     EXPECT_TRUE(Contains(info.out, "File records:      "));

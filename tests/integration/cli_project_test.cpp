@@ -27,12 +27,11 @@ struct CReleases {
     std::string oldFolder, newFolder;
     CReleases()
     {
-        dir.Write("old/app.txt", "version one of the application text\n");
-        dir.Write("old/obsolete.dat", "no longer needed");
-        dir.Write("new/app.txt", "version two of the application text, somewhat longer\n");
-        dir.Write("new/sub/added.txt", "a file that is new in this release");
-        dir.Write("new/secret.key", "must not be shipped");
-        dir.Write("new/obsolete.dat", "no longer needed");
+        dir.WriteAll({{"old/app.txt", "version one of the application text\n"},
+                      {"old/obsolete.dat", "no longer needed"},
+                      {"new/app.txt", "version two of the application text, somewhat longer\n"},
+                      {"new/sub/added.txt", "a file that is new in this release"},
+                      {"new/secret.key", "must not be shipped"}, {"new/obsolete.dat", "no longer needed"}});
         oldFolder = dir / "old";
         newFolder = dir / "new";
     }

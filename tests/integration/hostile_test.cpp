@@ -430,10 +430,8 @@ protected:
     {
         target = root.MakeFolder("target");
         outside = root.MakeFolder("outside");
-        root.Write("target/a.txt", "old a");
-        root.Write("target/sub/b.txt", "old b");
-        root.Write("outside/x", "outside x");
-        root.Write("outside/secret.txt", "secret");
+        root.WriteAll({{"target/a.txt", "old a"}, {"target/sub/b.txt", "old b"}, {"outside/x", "outside x"},
+                       {"outside/secret.txt", "secret"}});
         ASSERT_EQ(symlink(outside.c_str(), (target + "/link").c_str()), 0);
         ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/out.txt").c_str()), 0);
         run.patchFile = root / "p.dvp";
@@ -559,9 +557,8 @@ TEST_F(HostileTest, FolderSwappedForALinkDuringTheApplyIsNotFollowed)
         fsys::RemoveTree(target + "/sub");
         fsys::RemoveTree(target + "/moved");
         unlink((target + "/sub").c_str());
-        root.Write("target/sub/b.txt", "old b");
-        root.Write("outside/b.txt", "old b");
-        root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+        root.WriteAll({{"target/sub/b.txt", "old b"}, {"outside/b.txt", "old b"},
+                       {"p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")})}});
         CSwapAt progress;
         progress.swap = [&] {
             ASSERT_EQ(rename((target + "/sub").c_str(), (target + "/moved").c_str()), 0);
@@ -587,9 +584,8 @@ TEST_F(HostileTest, FolderSwappedForALinkWhileAFileIsRebuiltIsNotFollowed)
 {
     const std::string log = root / "log.fifo";
     ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
-    root.Write("target/sub/b.txt", "old b");
-    root.Write("outside/b.txt", "old b");
-    root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+    root.WriteAll({{"target/sub/b.txt", "old b"}, {"outside/b.txt", "old b"},
+                   {"p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")})}});
     // Reads the log as it comes; at the first line, swaps the folder for a link. The swap
     // is made as soon as the line is read. Mostly the apply waits meanwhile to open the log
     // for its next line; where that writer found the pipe still open, it is not held, and

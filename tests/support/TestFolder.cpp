@@ -127,3 +127,9 @@ void CTestFolder::WriteBytesPair(const std::string& relative, const std::vector<
     WriteBytes("old/" + relative, oldContent);
     WriteBytes("new/" + relative, newContent);
 }
+
+void CTestFolder::WriteAll(std::initializer_list<std::pair<std::string, std::string>> files)
+{
+    for (const auto& [relative, content] : files)
+        Write(relative, content);
+}

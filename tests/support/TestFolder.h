@@ -2,8 +2,10 @@
 // files and compare folder trees.
 #pragma once
 #include <cstdint>
+#include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CTestFolder {
@@ -19,6 +21,8 @@ public:
     // Writes a file below the folder, creating the folders on the way; returns its path.
     std::string Write(const std::string& relative, const std::string& content);
     std::string WriteBytes(const std::string& relative, const std::vector<unsigned char>& content);
+    // Writes files (relative path, content) in the order given.
+    void WriteAll(std::initializer_list<std::pair<std::string, std::string>> files);
     // Writes a file of the same name below old/ and below new/.
     void WritePair(const std::string& relative, const std::string& oldContent, const std::string& newContent);
     void WriteBytesPair(const std::string& relative, const std::vector<unsigned char>& oldContent,

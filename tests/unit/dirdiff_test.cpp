@@ -39,12 +39,8 @@ protected:
 TEST_F(DirDiffTest, FilesAndFoldersWhoseNamesBeginWithADotAreCollectedLikeAnyOther)
 {
     std::string root = folder.MakeFolder("new");
-    folder.Write("new/a.txt", "a");
-    folder.Write("new/.hidden", "h");
-    folder.Write("new/sub/b.txt", "b");
-    folder.Write("new/sub/deeper/c.txt", "c");
-    folder.Write("new/.git/config", "g");
-    folder.Write("new/.git/.keep", "k");
+    folder.WriteAll({{"new/a.txt", "a"}, {"new/.hidden", "h"}, {"new/sub/b.txt", "b"}, {"new/sub/deeper/c.txt", "c"},
+                     {"new/.git/config", "g"}, {"new/.git/.keep", "k"}});
     folder.MakeFolder("new/empty");
 
     CRecordingBuildProgress progress;
