@@ -72,8 +72,7 @@ TEST_F(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
 TEST_F(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
 {
     // The Apply page and the Wizard take the extension as typed.
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
     EXPECT_EQ(run.Apply(1, "x/../../y"), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{"The backup file extension must not hold a \"/\":\nx/../../y\n\n"});

@@ -44,8 +44,7 @@ TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 
     // An apply stopped in its commit after a.txt and sub/n.txt were put in place: they
     // hold their new files already and count as done.
-    root.Write("target/a.txt", "new a!");
-    root.Write("target/sub/n.txt", "new n");
+    root.WriteAll({{"target/a.txt", "new a!"}, {"target/sub/n.txt", "new n"}});
     run.prompt.Clear();
     ASSERT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
     EXPECT_TRUE(run.Texts().empty());
@@ -256,8 +255,7 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
 
 TEST_F(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
 {
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
     int writer = open((run.target + "/b.txt").c_str(), O_WRONLY | O_APPEND);
     ASSERT_GE(writer, 0);

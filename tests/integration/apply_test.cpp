@@ -332,8 +332,7 @@ TEST_F(ApplyTest, PackedDeltaWithATwinIsRebuiltByVerifyApplyAndARunAgain)
     // Then as if an interrupted commit had put the twin in place already: the others take
     // the twin's content from its target.
     for (bool twinDone : {false, true}) {
-        root.Write("target/js/app.js", twinDone ? twinNew : twinOld);
-        root.Write("target/js/app.mjs", "export old;\n");
+        root.WriteAll({{"target/js/app.js", twinDone ? twinNew : twinOld}, {"target/js/app.mjs", "export old;\n"}});
         EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, true), 1) << twinDone << (errors.empty() ? "" : errors[0]);
         EXPECT_EQ(Apply(), 1) << twinDone << (errors.empty() ? "" : errors[0]);
         EXPECT_EQ(SnapshotTree(target), after) << twinDone;
@@ -650,8 +649,7 @@ TEST_F(ApplyTest, LargeTargetChangedOrGoneBetweenThePasses)
             image::Record r = image::Changed("big.bin", before, after);
             r.olds = {{0, 0, 1000}}; // read from the target during the rebuild
             Craft({r, image::Changed("next.txt", "old next", "new next")});
-            root.Write("target/big.bin", before);
-            root.Write("target/next.txt", "old next");
+            root.WriteAll({{"target/big.bin", before}, {"target/next.txt", "old next"}});
             CRecordingApplyProgress progress;
             progress.hookAt = 3; // the first record of the second pass
             progress.hook = [&] {

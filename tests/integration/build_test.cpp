@@ -285,8 +285,7 @@ TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
 
 TEST_F(BuildTest, CancelAnsweredYesStopsAndNoGoesOn)
 {
-    dir.Write("new/a.txt", "a");
-    dir.Write("new/b.txt", "b");
+    dir.WriteAll({{"new/a.txt", "a"}, {"new/b.txt", "b"}});
     progress.CancelAtCheck(1);
     prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(Build(), -1);

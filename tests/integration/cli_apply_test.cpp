@@ -21,8 +21,7 @@ class CliApplyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir.Write("target/a.txt", "old a");
-        dir.Write("target/b.txt", "old b");
+        dir.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
         std::string img = image::Header({}, 2) + image::Changed("a.txt", "old a", "new a!").Bytes() +
                           image::Changed("b.txt", "old b", "new b!!").Bytes();
         dir.Write("update.dvp", image::PatchFile(img));

@@ -49,8 +49,7 @@ protected:
 
 TEST_F(CliBuildTest, BuildThenInfo)
 {
-    dir.Write("new/.env", "KEY=1");
-    dir.Write("new/cache/x.tmp", "scratch");
+    dir.WriteAll({{"new/.env", "KEY=1"}, {"new/cache/x.tmp", "scratch"}});
     CRun build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
                      "--organization Quenmark --dialog-text 'Welcome to the update'");
     EXPECT_EQ(build.status, 1) << "no folder out yet: " << build.err; // the work file cannot be created

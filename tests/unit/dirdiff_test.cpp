@@ -65,8 +65,7 @@ TEST_F(DirDiffTest, SubfoldersAreWalkedAtOnceWhenMet)
     for (const char* sub : {"p", "q", "r"})
         for (const char* file : {"1", "2", "deep/3", "deep/4"})
             folder.Write(std::string("new/") + sub + "/" + file, "x");
-    folder.Write("new/top1", "x");
-    folder.Write("new/top2", "x");
+    folder.WriteAll({{"new/top1", "x"}, {"new/top2", "x"}});
     ASSERT_TRUE(dirDiff.CollectFiles(root, nullptr));
     ASSERT_EQ(dirDiff.DiffCount(), 14u);
     // Depth-first: everything below one subfolder, its own subfolders included, is
@@ -148,8 +147,7 @@ TEST_F(DirDiffTest, ScanFolderStartsAfreshAndFailsForAMissingFolder)
 TEST_F(DirDiffTest, EveryAddedFileIsLoggedWhenLoggingIsOn)
 {
     std::string root = folder.MakeFolder("new");
-    folder.Write("new/a", "a");
-    folder.Write("new/.h", "h");
+    folder.WriteAll({{"new/a", "a"}, {"new/.h", "h"}});
     core.log.SetPath(folder / "log.txt");
     ASSERT_TRUE(dirDiff.CollectFiles(root, nullptr));
     EXPECT_FALSE(fsys::FileExists(folder / "log.txt")) << "logging is off";
