@@ -12,6 +12,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/ApplyRun.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
 #include "support/TextLines.h"
@@ -70,19 +71,7 @@ protected:
             img += r.Bytes();
         dir.Write("update.dvp", image::PatchFile(img));
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
-        ApplyPatchTo(core, target, expected);
-    }
-
-    // Applies the patch to target with the core given, which must give the result expected.
-    void ApplyPatchTo(CAppCore& core, const std::string& target, int expected = 1)
-    {
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        ASSERT_TRUE(doc.ReadPatchHeader());
-        dirDiff.TargetFolder() = target;
-        int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), expected);
-        doc.ClosePatchFile();
+        EXPECT_EQ(ApplyPatchFile(core, patch, target), expected);
     }
 
     // Applies to a fresh copy of the old tree with the image in tempFolder; returns the log.
@@ -92,7 +81,7 @@ protected:
         CAppCore core(&prompt, dir / "prog", tempFolder);
         core.settings.logFile = 1;
         core.log.SetPath(target + ".log");
-        ApplyPatchTo(core, target);
+        EXPECT_EQ(ApplyPatchFile(core, patch, target), 1);
         EXPECT_EQ(SnapshotTree(target), SnapshotTree(newFolder));
         std::string log = ReadFileText(target + ".log");
         size_t at;
@@ -312,15 +301,10 @@ TEST_F(ApplyCopyTest, RecordOfMoreObjectsThanAreHeldInMemory)
     std::string img = image::Header({}, 1) + r.Bytes();
     dir.Write("update.dvp", image::PatchFile(img));
     CAppCore core(&prompt, dir / "prog", dir / "tmp-apply" + "/");
-    CDirDiff dirDiff(core);
-    CPatchDoc doc(core, dirDiff, patch);
-    ASSERT_TRUE(doc.ReadPatchHeader());
-    dirDiff.TargetFolder() = target;
-    int backup = 0;
-    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 0);
-    doc.ClosePatchFile();
-    ASSERT_EQ(dirDiff.ErrorEntries().size(), 1u);
-    EXPECT_EQ(dirDiff.ErrorEntries()[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
+    std::vector<std::string> errors;
+    EXPECT_EQ(ApplyPatchFile(core, patch, target, nullptr, &errors), 0);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
     EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
 }
 

@@ -491,13 +491,7 @@ TEST_F(ApplyTest, SplitPatchIsReassembledAndAMissingPartAskedFor)
     supply.from = root / "elsewhere";
     supply.to = root / "update.dv002";
     CAppCore core(&supply, progFolder);
-    CDirDiff dirDiff(core);
-    CPatchDoc doc(core, dirDiff, patchFile);
-    ASSERT_TRUE(doc.ReadPatchHeader());
-    dirDiff.TargetFolder() = target;
-    int backup = 0;
-    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 1);
-    doc.ClosePatchFile();
+    EXPECT_EQ(ApplyPatchFile(core, patchFile, target), 1);
     EXPECT_EQ(supply.asked, 1);
     EXPECT_EQ(ReadFileBytes(target + "/data.bin"), RandomBytes(6000, 2));
 }

@@ -17,6 +17,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/ApplyRun.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 
@@ -255,13 +256,7 @@ protected:
         CAppCore core(&prompt, programFolder, tempFolder);
         core.settings.logFile = logging ? 1 : 0;
         core.log.SetPath(dir / "apply.log");
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        EXPECT_TRUE(doc.ReadPatchHeader());
-        dirDiff.TargetFolder() = target;
-        int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", progress), 1);
-        doc.ClosePatchFile();
+        EXPECT_EQ(ApplyPatchFile(core, patch, target, progress), 1);
         return target;
     }
 

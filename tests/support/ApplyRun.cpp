@@ -43,6 +43,22 @@ int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progres
     return result;
 }
 
+int ApplyPatchFile(CAppCore& core, const std::string& patchFile, const std::string& target,
+                   IApplyProgress* progress, std::vector<std::string>* errors)
+{
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    if (!doc.ReadPatchHeader())
+        return 99;
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    const int result = dirDiff.ApplyPatch(doc, backup, "bak", progress);
+    if (errors)
+        *errors = dirDiff.ErrorEntries();
+    doc.ClosePatchFile();
+    return result;
+}
+
 std::vector<std::string> CApplyRun::Texts() const
 {
     std::vector<std::string> out;

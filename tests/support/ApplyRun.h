@@ -44,6 +44,11 @@ public:
     std::vector<std::pair<std::string, std::string>> backups;
 };
 
+// Opens patchFile with core and applies it to target without backups: the result, or 99
+// when the patch file could not be opened; errors (when given) receives the errors table.
+int ApplyPatchFile(CAppCore& core, const std::string& patchFile, const std::string& target,
+                   IApplyProgress* progress = nullptr, std::vector<std::string>* errors = nullptr);
+
 // A test with its own scratch folder and an apply run on it.
 class CApplyRunTest : public testing::Test {
 protected:
