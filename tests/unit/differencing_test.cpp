@@ -535,9 +535,7 @@ TEST_F(Differencing, OldFileAbsent)
     EXPECT_EQ(record->newLength, 140u);
     EXPECT_EQ(record->newByteSum, 140u * 'q');
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].newOffset, 0u);
-    EXPECT_EQ(record->newPatches[0].length, 140u);
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 140}}));
     EXPECT_EQ(record->newContent.size(), 140u);
     CFileTimes t;
     ASSERT_TRUE(GetFileTimes(newFile, t));
@@ -604,15 +602,13 @@ TEST_F(Differencing, EmptyAndIdenticalFiles)
     ASSERT_EQ(Diff(text, ""), 1);
     EXPECT_EQ(record->newFileFlag, 0u);
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, 0u);
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 0}}));
 
     // Old empty, new not: no blocks, the whole new file is new data.
     ASSERT_EQ(Diff("", text), 1);
     EXPECT_EQ(record->newFileFlag, 0u);
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, text.size());
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, text.size()}}));
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
@@ -634,8 +630,7 @@ TEST_F(Differencing, OneObjectLogsBothGaps)
     CRecordingBuildProgress progress;
     ASSERT_EQ(Diff(oldText, newText, &progress), 1);
     EXPECT_EQ(record->separator, '\n');
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(Of(record->oldPatches[0]), (Span{159, 79, 161}));
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{159, 79, 161}}));
     ASSERT_EQ(record->newPatches.size(), 2u);
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
     std::vector<std::string> expected{"Old Patch start in old file ( " + oldFile + " ): 159",
@@ -709,23 +704,19 @@ TEST_F(Differencing, RepeatedBlockTakesTheEarliestAndEdgesStopWidening)
     newLines[6][0] = 'B';
     std::string oldText = Join(oldLines), newText = Join(newLines);
     ASSERT_EQ(Diff(oldText, newText), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(Of(record->oldPatches[0]), (Span{79, 159, 81}));
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{79, 159, 81}}));
 
     // A hit at the start of the new file is not widened backwards.
     std::string tailOfOld = oldText.substr(79);
     ASSERT_EQ(Diff(oldText, tailOfOld), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(Of(record->oldPatches[0]), (Span{79, 0, tailOfOld.size()}));
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{79, 0, tailOfOld.size()}}));
     EXPECT_TRUE(record->newPatches.empty());
 
     // Widening backwards stops at the start of the old file.
     std::string prefixed = Join(Lines(2, 8)) + oldText;
     ASSERT_EQ(Diff(oldText, prefixed), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(Of(record->oldPatches[0]), (Span{0, 80, oldText.size()}));
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, 80u);
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{0, 80, oldText.size()}}));
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 80}}));
 }
 
 TEST_F(Differencing, RandomEditsRebuildExactly)
@@ -861,8 +852,7 @@ TEST_F(Differencing, ThoroughMatchingCopiesAcrossEditsAndHonoursCancel)
     for (size_t i = 1000; i < newText.size(); i += 100000, ++edits)
         newText[i] = static_cast<char>(newText[i] ^ 1);
     ASSERT_EQ(Diff(oldText, newText), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(Of(record->oldPatches[0]), (Span{0, 4, oldText.size()}));
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{0, 4, oldText.size()}}));
     EXPECT_EQ(record->newPatches.size(), edits + 1);
     EXPECT_EQ(record->oldByteSum, ByteSum(Bytes(oldText), oldText.size()));
     EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
