@@ -59,6 +59,15 @@ int ApplyPatchFile(CAppCore& core, const std::string& patchFile, const std::stri
     return result;
 }
 
+void CApplyRun::ExpectRefused(const std::vector<std::string>& wantedErrors, bool verifyOnly)
+{
+    const Tree before = SnapshotTree(target);
+    EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, verifyOnly), 0);
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(errors, wantedErrors);
+    EXPECT_EQ(SnapshotTree(target), before);
+}
+
 std::vector<std::string> CApplyRun::Texts() const
 {
     std::vector<std::string> out;

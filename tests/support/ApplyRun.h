@@ -30,6 +30,9 @@ public:
     // set; setup may change the application core first.
     int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
               const std::function<void(CAppCore&)>& setup = nullptr, bool verifyOnly = false);
+    // Applies (verifyOnly: only verifies) and expects the apply refused with exactly these
+    // errors, nothing told and the target folder as it was.
+    void ExpectRefused(const std::vector<std::string>& wantedErrors, bool verifyOnly = false);
     // The texts the user was shown.
     std::vector<std::string> Texts() const;
 
