@@ -130,35 +130,34 @@ TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
 
 TEST_F(CliBuildTest, ExitStatuses)
 {
-    EXPECT_EQ(Cli("build").status, 2);
-    EXPECT_EQ(Cli("build old new").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --bogus").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --split abc").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --split 70000").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --exclude").status, 2);
-    CRun notExe = Cli("build old new p.dvp --self-extract");
-    EXPECT_EQ(notExe.status, 2);
-    EXPECT_TRUE(Contains(notExe.err, ".exe"));
-    CRun inside = Cli("build old new new/p.dvp");
-    EXPECT_EQ(inside.status, 2);
     ASSERT_EQ(symlink(newFolder.c_str(), (dir / "link").c_str()), 0);
-    EXPECT_EQ(Cli("build old new link/p.dvp").status, 2); // the same folder through a link
-    EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
-
-    // Remove entries no apply could use are refused when the build starts.
-    for (const char* entry : {"'sub\\x.txt'", "/etc/passwd", "../elsewhere.txt"}) {
-        CRun refused = Cli(std::string("build old new p.dvp --remove ") + entry);
-        EXPECT_EQ(refused.status, 1) << entry;
-        EXPECT_TRUE(Contains(refused.err, "The following file to remove"));
+    dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
+    // Each command line, its exit status and a part of what it says (when one is given).
+    const struct {
+        const char* arguments;
+        int status;
+        const char* says;
+    } runs[] = {
+        {"build", 2, ""}, {"build old new", 2, ""}, {"build old new p.dvp --bogus", 2, ""},
+        {"build old new p.dvp --split abc", 2, ""}, {"build old new p.dvp --split 70000", 2, ""},
+        {"build old new p.dvp --exclude", 2, ""}, {"build old new p.dvp --self-extract", 2, ".exe"},
+        {"build old new new/p.dvp", 2, ""}, {"build old new link/p.dvp", 2, ""}, // the same folder through a link
+        // Remove entries no apply could use are refused when the build starts.
+        {"build old new p.dvp --remove 'sub\\x.txt'", 1, "The following file to remove"},
+        {"build old new p.dvp --remove /etc/passwd", 1, "The following file to remove"},
+        {"build old new p.dvp --remove ../elsewhere.txt", 1, "The following file to remove"},
+        {"build nothing new p.dvp", 1, "The folder for the old files does not exist."},
+        {"build new new p.dvp", 1, "You must specify different folder names"},
+        {"info", 2, ""}, {"info none.dvp", 1, "Error opening patch file"}, {"info junk.dvp", 1, ""},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.arguments);
+        CRun result = Cli(run.arguments);
+        EXPECT_EQ(result.status, run.status) << result.err;
+        EXPECT_TRUE(Contains(result.err, run.says));
     }
+    EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
-
-    CRun missing = Cli("build nothing new p.dvp");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Contains(missing.err, "The folder for the old files does not exist."));
-    CRun same = Cli("build new new p.dvp");
-    EXPECT_EQ(same.status, 1);
-    EXPECT_TRUE(Contains(same.err, "You must specify different folder names"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
 
     // A copy with the same content and file times: nothing to patch. The access times lie
@@ -171,16 +170,10 @@ TEST_F(CliBuildTest, ExitStatuses)
               0);
     CRun identical = Cli("build new copy p.dvp");
     EXPECT_EQ(identical.status, 3) << identical.err;
-    EXPECT_TRUE(Contains(identical.err, "The old file folder and the new file folder are identical.\nNo Delvorin file was created."));
+    EXPECT_TRUE(Contains(identical.err,
+                         "The old file folder and the new file folder are identical.\nNo Delvorin file was created."));
     EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
-
-    EXPECT_EQ(Cli("info").status, 2);
-    CRun none = Cli("info none.dvp");
-    EXPECT_EQ(none.status, 1);
-    EXPECT_TRUE(Contains(none.err, "Error opening patch file"));
-    dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
-    EXPECT_EQ(Cli("info junk.dvp").status, 1);
 }
 
 // A copy of delvorin-cli in a folder of its own, with a stand-in apply stub beside it.
