@@ -120,12 +120,7 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
     dir.Write("damaged.dvp", image::PatchFile(image::Header({}, 1) + gap.Bytes()));
     dir.Write("unsafe.dvp", image::PatchFile(image::Header({}, 1) + image::NewFile("..\\x", "x").Bytes()));
     dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
-    // Each command line, its exit status and a part of what it says (when one is given).
-    const struct {
-        const char* arguments;
-        int status;
-        const char* says;
-    } runs[] = {
+    ExpectCliCases({
         {"apply", 2, ""}, {"apply update.dvp", 2, ""}, {"apply update.dvp target --frobnicate", 2, ""},
         {"verify update.dvp", 2, ""},
         {"apply Update.EXE target", 2, "self-extracting patch program: run it"},
@@ -133,12 +128,7 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
         {"verify damaged.dvp target", 1, ""}, {"verify unsafe.dvp target", 1, ""},
         {"apply damaged.dvp target", 1, "Nothing was changed."}, {"apply unsafe.dvp target", 1, "Nothing was changed."},
         {"apply empty.dvp target", 1, "This Delvorin file does not have any file patches in it."},
-    };
-    for (const auto& run : runs) {
-        SCOPED_TRACE(run.arguments);
-        EXPECT_EQ(Run(run.arguments), run.status) << err;
-        EXPECT_TRUE(Contains(err, run.says));
-    }
+    }, dir.Path());
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
 }
 

@@ -132,12 +132,7 @@ TEST_F(CliBuildTest, ExitStatuses)
 {
     ASSERT_EQ(symlink(newFolder.c_str(), (dir / "link").c_str()), 0);
     dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
-    // Each command line, its exit status and a part of what it says (when one is given).
-    const struct {
-        const char* arguments;
-        int status;
-        const char* says;
-    } runs[] = {
+    ExpectCliCases({
         {"build", 2, ""}, {"build old new", 2, ""}, {"build old new p.dvp --bogus", 2, ""},
         {"build old new p.dvp --split abc", 2, ""}, {"build old new p.dvp --split 70000", 2, ""},
         {"build old new p.dvp --exclude", 2, ""}, {"build old new p.dvp --self-extract", 2, ".exe"},
@@ -149,13 +144,7 @@ TEST_F(CliBuildTest, ExitStatuses)
         {"build nothing new p.dvp", 1, "The folder for the old files does not exist."},
         {"build new new p.dvp", 1, "You must specify different folder names"},
         {"info", 2, ""}, {"info none.dvp", 1, "Error opening patch file"}, {"info junk.dvp", 1, ""},
-    };
-    for (const auto& run : runs) {
-        SCOPED_TRACE(run.arguments);
-        CRun result = Cli(run.arguments);
-        EXPECT_EQ(result.status, run.status) << result.err;
-        EXPECT_TRUE(Contains(result.err, run.says));
-    }
+    }, dir.Path());
     EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
