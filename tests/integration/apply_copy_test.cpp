@@ -66,10 +66,7 @@ protected:
     // result expected.
     void ApplyRecords(const std::vector<image::Record>& records, const std::string& target, int expected = 1)
     {
-        std::string img = image::Header({}, static_cast<uint16_t>(records.size()));
-        for (const auto& r : records)
-            img += r.Bytes();
-        dir.Write("update.dvp", image::PatchFile(img));
+        dir.Write("update.dvp", image::Patch(records));
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
         EXPECT_EQ(ApplyPatchFile(core, patch, target), expected);
     }
@@ -298,8 +295,7 @@ TEST_F(ApplyCopyTest, RecordOfMoreObjectsThanAreHeldInMemory)
 
     r.olds[count / 2].length = 0; // one byte no object describes
     r.oldSum = r.newSum;
-    std::string img = image::Header({}, 1) + r.Bytes();
-    dir.Write("update.dvp", image::PatchFile(img));
+    dir.Write("update.dvp", image::Patch({r}));
     CAppCore core(&prompt, dir / "prog", dir / "tmp-apply" + "/");
     std::vector<std::string> errors;
     EXPECT_EQ(ApplyPatchFile(core, patch, target, nullptr, &errors), 0);

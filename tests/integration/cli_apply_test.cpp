@@ -22,9 +22,8 @@ protected:
     void SetUp() override
     {
         dir.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
-        std::string img = image::Header({}, 2) + image::Changed("a.txt", "old a", "new a!").Bytes() +
-                          image::Changed("b.txt", "old b", "new b!!").Bytes();
-        dir.Write("update.dvp", image::PatchFile(img));
+        dir.Write("update.dvp", image::Patch({image::Changed("a.txt", "old a", "new a!"),
+                                              image::Changed("b.txt", "old b", "new b!!")}));
     }
 
     int Run(const std::string& arguments) { return RunCli(arguments, dir.Path(), dir.Path(), out, err); }
@@ -117,9 +116,9 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
     // A damaged or unsafe patch exits 1; 3 is kept for a target that does not match.
     image::Record gap = image::Changed("a.txt", "old a", "new a!");
     gap.newLength += 100;
-    dir.Write("damaged.dvp", image::PatchFile(image::Header({}, 1) + gap.Bytes()));
-    dir.Write("unsafe.dvp", image::PatchFile(image::Header({}, 1) + image::NewFile("..\\x", "x").Bytes()));
-    dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
+    dir.Write("damaged.dvp", image::Patch({gap}));
+    dir.Write("unsafe.dvp", image::Patch({image::NewFile("..\\x", "x")}));
+    dir.Write("empty.dvp", image::Patch({}));
     ExpectCliCases({
         {"apply", 2, ""}, {"apply update.dvp", 2, ""}, {"apply update.dvp target --frobnicate", 2, ""},
         {"verify update.dvp", 2, ""},

@@ -28,6 +28,7 @@
 
 namespace {
 
+using image::Patch;
 using image::Record;
 
 enum class Expect {
@@ -59,21 +60,6 @@ struct CCase {
 void PrintTo(const CCase& c, std::ostream* os)
 {
     *os << c.what;
-}
-
-std::string Img(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
-                int fileCount = -1)
-{
-    std::string img = image::Header(removes, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
-    for (const auto& r : records)
-        img += r.Bytes();
-    return img;
-}
-
-std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
-                  int fileCount = -1)
-{
-    return image::PatchFile(Img(records, removes, fileCount));
 }
 
 Record Good()
@@ -176,7 +162,7 @@ std::vector<CCase> Cases()
          Expect::ApplyRefused, kDamaged},
         {"name past the end of the image",
          [](const std::string&) {
-             std::string cut = Img({Good()}, {}, 2) + std::string("file\0\0\0\0", 8);
+             std::string cut = image::Image({Good()}, {}, 2) + std::string("file\0\0\0\0", 8);
              image::Put16(cut, 200);
              return image::PatchFile(cut + "abc");
          },
@@ -211,22 +197,22 @@ std::vector<CCase> Cases()
          [](const std::string&) {
              std::string checks = image::Checks({{std::string("old a"), "new a!"}});
              checks[20] ^= 1;
-             return image::PatchFile(Img({Good()}) + checks);
+             return image::PatchFile(image::Image({Good()}) + checks);
          },
          Expect::HeaderRefused, ""},
         {"strong checks cut short",
          [](const std::string&) {
-             return image::PatchFile(Img({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
+             return image::PatchFile(image::Image({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
          },
          Expect::HeaderRefused, ""},
         {"strong checks of other records",
          [](const std::string&) {
-             return image::PatchFile(Img({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
+             return image::PatchFile(image::Image({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
          },
          Expect::HeaderRefused, ""},
         {"bytes between the last record and the strong checks",
          [](const std::string&) {
-             return image::PatchFile(Img({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
+             return image::PatchFile(image::Image({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
          },
          Expect::ApplyRefused, kDamaged},
         {"remove entry in the parent folder",
@@ -254,7 +240,7 @@ std::vector<CCase> Cases()
         {"changed file that is a link leading out",
          fixed(Patch({Good(), image::Changed("out.txt", "outside x", "overwritten")})), Expect::ApplyRefused, kLinkOut},
         {"uncompressed image with a parent component",
-         fixed(std::string(8, '\0') + Img({Good(), Evil("..\\outside\\evil")})), Expect::ApplyRefused, kNotAllowed},
+         fixed(std::string(8, '\0') + image::Image({Good(), Evil("..\\outside\\evil")})), Expect::ApplyRefused, kNotAllowed},
         {"truncated gzip stream",
          [](const std::string&) {
              std::string p = Patch({Good(), Evil("n.txt")});
@@ -270,24 +256,24 @@ std::vector<CCase> Cases()
          Expect::HeaderRefused, ""},
         {"wrong magic",
          [](const std::string&) {
-             std::string img = Img({Good()});
+             std::string img = image::Image({Good()});
              img[0] = 'X';
              return image::PatchFile(img);
          },
          Expect::HeaderRefused, ""},
         {"magic in other letter case",
          [](const std::string&) {
-             std::string img = Img({Good()});
+             std::string img = image::Image({Good()});
              img[0] = 'd';
              return image::PatchFile(img);
          },
          Expect::HeaderRefused, ""},
-        {"more parts than present", fixed(image::PatchFile(Img({Good()}), 3, 1000)), Expect::HeaderRefused, ""},
+        {"more parts than present", fixed(image::PatchFile(image::Image({Good()}), 3, 1000)), Expect::HeaderRefused, ""},
         {"shorter than the part prefix", fixed(std::string("\0\0\0", 3)), Expect::HeaderRefused, ""},
         {"empty file", fixed(std::string()), Expect::HeaderRefused, ""},
         {"remove count without its entries",
          [](const std::string&) {
-             std::string img = Img({});
+             std::string img = image::Image({});
              img[724] = static_cast<char>(0xE8);
              img[725] = 0x03;
              return image::PatchFile(img.substr(0, 726));

@@ -11,10 +11,7 @@ CApplyRun::CApplyRun(CTestFolder& folder) : root(folder), target(folder / "targe
 void CApplyRun::Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes,
                       const std::string& checks)
 {
-    std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
-    for (const auto& r : records)
-        img += r.Bytes();
-    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(img + checks));
+    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(image::Image(records, removes) + checks));
 }
 
 int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progress,

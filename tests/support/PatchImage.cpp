@@ -90,6 +90,19 @@ std::string Record::Bytes() const
     return out;
 }
 
+std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount)
+{
+    std::string img = Header(storedRemoveNames, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    for (const auto& r : records)
+        img += r.Bytes();
+    return img;
+}
+
+std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount)
+{
+    return PatchFile(Image(records, storedRemoveNames, fileCount));
+}
+
 Record NewFile(const std::string& storedName, const std::string& content)
 {
     Record r;
