@@ -676,8 +676,7 @@ TEST_F(Differencing, TwoObjectsLeaveTheTrailingGapOutOfTheLog)
     EXPECT_EQ(Of(record->oldPatches[1]), (Span{479, 319, 161}));
     // Leading gap, middle gap and the trailing gap [480, 560) are all created...
     ASSERT_EQ(record->newPatches.size(), 3u);
-    EXPECT_EQ(record->newPatches[2].newOffset, 480u);
-    EXPECT_EQ(record->newPatches[2].length, 80u);
+    EXPECT_EQ(Of(record->newPatches[2]), (DataSpan{480, 80}));
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
     // ...but the trailing one is neither logged nor counted.
     auto log = LogLines();
