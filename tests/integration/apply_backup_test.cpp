@@ -3,6 +3,7 @@
 // before the apply are backed up. Where each backup went is told in the log and in
 // the apply's list of backups.
 #include "support/ApplyRun.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -20,12 +21,10 @@ using image::NewFile;
 
 TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
 {
-    root.Write("target/app.cfg", "old cfg");
-    root.Write("target/app.bak", "the user's own file");
-    root.Write("target/prog.exe", "old exe");
-    root.Write("target/prog.dll", "old dll");
-    root.Write("target/note.bak", "another file of the user");
-    root.Write("target/local.txt", "a local file in the way of a new one");
+    root.WriteAll({{"target/app.cfg", "old cfg"}, {"target/app.bak", "the user's own file"},
+                   {"target/prog.exe", "old exe"}, {"target/prog.dll", "old dll"},
+                   {"target/note.bak", "another file of the user"},
+                   {"target/local.txt", "a local file in the way of a new one"}});
     run.Craft({Changed("app.cfg", "old cfg", "new cfg"), Changed("prog.exe", "old exe", "new exe!"),
                Changed("prog.dll", "old dll", "new dll!!"), NewFile("note.txt", "a new note"),
                NewFile("local.txt", "the new local")});
@@ -41,10 +40,10 @@ TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
 
     // Every file that existed has exactly one backup, under a name that was free, and
     // the apply says where each went. note.txt did not exist: it has none.
-    std::map<std::string, std::string> expected = {{"app.cfg", "old cfg"},
-                                                   {"prog.exe", "old exe"},
-                                                   {"prog.dll", "old dll"},
-                                                   {"local.txt", "a local file in the way of a new one"}};
+    Tree expected = {{"app.cfg", "old cfg"},
+                     {"prog.exe", "old exe"},
+                     {"prog.dll", "old dll"},
+                     {"local.txt", "a local file in the way of a new one"}};
     ASSERT_EQ(run.backups.size(), expected.size());
     const std::string log = ReadFileText(run.logFile);
     for (const auto& [file, backup] : run.backups) {
@@ -52,7 +51,7 @@ TEST_F(ApplyBackup, NeverOverwritesAnExistingFileAndKeepsEveryBackup)
         ASSERT_EQ(expected.count(name), 1u) << file;
         EXPECT_EQ(ReadFileText(backup), expected[name]) << backup;
         EXPECT_EQ(fsys::FolderOf(backup), run.target);
-        EXPECT_NE(log.find("Backup of " + file + ": " + backup), std::string::npos) << log;
+        EXPECT_TRUE(Contains(log, "Backup of " + file + ": " + backup));
     }
     EXPECT_EQ(tree.size(), 7u + 4u); // the five targets, the user's two .bak files, four backups
     EXPECT_EQ(tree["app.1.bak"], "old cfg");
@@ -67,20 +66,17 @@ TEST_F(ApplyBackup, NewFilesThatDidNotExistGetNoBackup)
     ASSERT_EQ(run.Apply(1, "bak"), 1);
     EXPECT_TRUE(run.backups.empty());
     auto tree = SnapshotTree(run.target);
-    EXPECT_EQ(tree, (std::map<std::string, std::string>{
-                        {"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
+    EXPECT_EQ(tree, (Tree{{"fresh.bak", "keep me"}, {"fresh.txt", "fresh"}, {"sub/deeper.txt", "deeper"}}));
 }
 
 TEST_F(ApplyBackup, AnExtensionThatWouldLeadIntoAnotherFolderIsRefusedFirst)
 {
     // The Apply page and the Wizard take the extension as typed.
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
     EXPECT_EQ(run.Apply(1, "x/../../y"), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{"The backup file extension must not hold a \"/\":\nx/../../y\n\n"});
-    EXPECT_EQ(SnapshotTree(root.Path() + "/target"),
-              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+    EXPECT_EQ(SnapshotTree(root.Path() + "/target"), (Tree{{"a.txt", "old a"}, {"b.txt", "old b"}}));
 }
 
 TEST_F(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
@@ -104,17 +100,15 @@ TEST_F(ApplyBackup, BackupNamesTooLongForTheFileSystemAreFoundFirst)
 
 TEST_F(ApplyBackup, RemovedFilesAreKeptAndFilesThatOnlyGetTimesAreNot)
 {
-    root.Write("target/gone.txt", "removed by the patch");
-    root.Write("target/gone.bak", "the user's own file");
-    root.Write("target/same.txt", "same");
+    root.WriteAll({{"target/gone.txt", "removed by the patch"}, {"target/gone.bak", "the user's own file"},
+                   {"target/same.txt", "same"}});
     image::Record timesOnly = Changed("same.txt", "same", "same");
     timesOnly.news.clear();
     timesOnly.lastWrite = 130000000000000000ULL;
     run.Craft({timesOnly}, {"gone.txt"});
     ASSERT_EQ(run.Apply(1, "bak"), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"gone.bak", "the user's own file"},
-                                                                            {"gone.1.bak", "removed by the patch"},
-                                                                            {"same.txt", "same"}}));
+    EXPECT_EQ(SnapshotTree(run.target),
+              (Tree{{"gone.bak", "the user's own file"}, {"gone.1.bak", "removed by the patch"}, {"same.txt", "same"}}));
     EXPECT_EQ(run.backups, (std::vector<std::pair<std::string, std::string>>{
                                {run.target + "/gone.txt", run.target + "/gone.1.bak"}}));
 }

@@ -12,8 +12,10 @@
 #include "platform/FileSystem.h"
 #include "platform/FolderHandle.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/ApplyRun.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -52,8 +54,7 @@ protected:
         const std::vector<unsigned char> mid = RandomBytes(3 << 20, 5);
         dir.WriteBytes("old/mid.bin", mid);
         dir.Write("new/mid.bin", Edited(mid));
-        dir.Write("old/small.txt", "a small file that changes");
-        dir.Write("new/small.txt", "a small file that has changed a little");
+        dir.WritePair("small.txt", "a small file that changes", "a small file that has changed a little");
         dir.Write("new/fresh.txt", "a new file");
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-build") + "/");
         CDirDiff dirDiff(core);
@@ -65,24 +66,9 @@ protected:
     // result expected.
     void ApplyRecords(const std::vector<image::Record>& records, const std::string& target, int expected = 1)
     {
-        std::string img = image::Header({}, static_cast<uint16_t>(records.size()));
-        for (const auto& r : records)
-            img += r.Bytes();
-        dir.Write("update.dvp", image::PatchFile(img));
+        dir.Write("update.dvp", image::Patch(records));
         CAppCore core(&prompt, dir.MakeFolder("prog"), dir.MakeFolder("tmp-apply") + "/");
-        ApplyPatchTo(core, target, expected);
-    }
-
-    // Applies the patch to target with the core given, which must give the result expected.
-    void ApplyPatchTo(CAppCore& core, const std::string& target, int expected = 1)
-    {
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        ASSERT_TRUE(doc.ReadPatchHeader());
-        dirDiff.TargetFolder() = target;
-        int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), expected);
-        doc.ClosePatchFile();
+        EXPECT_EQ(ApplyPatchFile(core, patch, target), expected);
     }
 
     // Applies to a fresh copy of the old tree with the image in tempFolder; returns the log.
@@ -92,7 +78,7 @@ protected:
         CAppCore core(&prompt, dir / "prog", tempFolder);
         core.settings.logFile = 1;
         core.log.SetPath(target + ".log");
-        ApplyPatchTo(core, target);
+        EXPECT_EQ(ApplyPatchFile(core, patch, target), 1);
         EXPECT_EQ(SnapshotTree(target), SnapshotTree(newFolder));
         std::string log = ReadFileText(target + ".log");
         size_t at;
@@ -106,8 +92,8 @@ TEST_F(ApplyCopyTest, ImageBesideTheTargetOrOnAnotherFileSystemRebuildsTheSameFi
 {
     Build();
     const std::string sameDisk = Apply(dir.MakeFolder("tmp-apply") + "/", dir / "target1");
-    EXPECT_NE(sameDisk.find("Applying patch #0 from patch file to file <target>/big.bin"), std::string::npos);
-    EXPECT_NE(sameDisk.find("Applying patch #1 from patch file to file <target>/mid.bin"), std::string::npos);
+    EXPECT_TRUE(Contains(sameDisk, "Applying patch #0 from patch file to file <target>/big.bin"));
+    EXPECT_TRUE(Contains(sameDisk, "Applying patch #1 from patch file to file <target>/mid.bin"));
 
     // A temporary folder in memory lies on another file system than the target.
     struct stat st;
@@ -162,7 +148,7 @@ TEST_F(ApplyCopyTest, ObjectsThatOverlapRebuildAlikeInMemoryAndByWindows)
     // in the same memory) and a large one (rebuilt a window at a time) must come out alike.
     const std::string target = dir.MakeFolder("target");
     std::vector<image::Record> records;
-    std::map<std::string, std::string> expected;
+    Tree expected;
     for (size_t length : {size_t{5000}, size_t{3000}, size_t{9} << 20}) {
         const std::vector<unsigned char> random = RandomBytes(length, 7);
         const std::string before(random.begin(), random.end());
@@ -309,18 +295,12 @@ TEST_F(ApplyCopyTest, RecordOfMoreObjectsThanAreHeldInMemory)
 
     r.olds[count / 2].length = 0; // one byte no object describes
     r.oldSum = r.newSum;
-    std::string img = image::Header({}, 1) + r.Bytes();
-    dir.Write("update.dvp", image::PatchFile(img));
+    dir.Write("update.dvp", image::Patch({r}));
     CAppCore core(&prompt, dir / "prog", dir / "tmp-apply" + "/");
-    CDirDiff dirDiff(core);
-    CPatchDoc doc(core, dirDiff, patch);
-    ASSERT_TRUE(doc.ReadPatchHeader());
-    dirDiff.TargetFolder() = target;
-    int backup = 0;
-    EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", nullptr), 0);
-    doc.ClosePatchFile();
-    ASSERT_EQ(dirDiff.ErrorEntries().size(), 1u);
-    EXPECT_EQ(dirDiff.ErrorEntries()[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
+    std::vector<std::string> errors;
+    EXPECT_EQ(ApplyPatchFile(core, patch, target, nullptr, &errors), 0);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("The patch file is damaged and cannot be applied:", 0), 0u);
     EXPECT_EQ(ReadFileText(target + "/reversed.bin"), after);
 }
 

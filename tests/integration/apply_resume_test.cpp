@@ -9,6 +9,7 @@
 #include "support/CompactImage.h"
 #include "support/RecordingProgress.h"
 #include "support/SmallDisk.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -29,9 +30,7 @@ using image::NewFile;
 
 TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 {
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
-    root.Write("target/gone.txt", "to be removed");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}, {"target/gone.txt", "to be removed"}});
     run.Craft({Changed("a.txt", "old a", "new a!"), NewFile("sub\\n.txt", "new n"),
                Changed("b.txt", "old b", "new b!!")},
               {"gone.txt"});
@@ -45,13 +44,11 @@ TEST_F(ApplyResume, InterruptedApplyIsFinishedByRunningItAgain)
 
     // An apply stopped in its commit after a.txt and sub/n.txt were put in place: they
     // hold their new files already and count as done.
-    root.Write("target/a.txt", "new a!");
-    root.Write("target/sub/n.txt", "new n");
+    root.WriteAll({{"target/a.txt", "new a!"}, {"target/sub/n.txt", "new n"}});
     run.prompt.Clear();
     ASSERT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
     EXPECT_TRUE(run.Texts().empty());
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
-                                            {"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a!"}, {"b.txt", "new b!!"}, {"sub/n.txt", "new n"}}));
 }
 
 TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
@@ -63,29 +60,24 @@ TEST_F(ApplyResume, AFileAtANewFilesNameIsNotEmptiedWhenTheRebuildFails)
     ASSERT_EQ(run.Apply(1), 0);
     EXPECT_TRUE(run.Texts().empty());
     EXPECT_EQ(run.errors.size(), 1u);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"local.txt", "the user's file at a new file's name"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"local.txt", "the user's file at a new file's name"}}));
 }
 
 TEST_F(ApplyResume, LeftoverRebuildFilesOfAnInterruptedApplyAreRemoved)
 {
-    root.Write("target/sub/a.txt", "old a");
-    root.Write("target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply");
-    root.Write("target/.~dvp-rebuild-x9Y8z7", "left by a killed apply");
+    root.WriteAll({{"target/sub/a.txt", "old a"}, {"target/sub/.~dvp-rebuild-Ab12Cd", "left by a killed apply"},
+                   {"target/.~dvp-rebuild-x9Y8z7", "left by a killed apply"}});
     // Not of the pattern, or in a folder the patch does not write to: kept.
-    root.Write("target/sub/.~dvp-rebuild-Ab12Cde", "keep");
-    root.Write("target/sub/.~dvp-rebuild-Ab.2Cd", "keep");
-    root.Write("target/sub/x.~dvp-rebuild-Ab12Cd", "keep");
-    root.Write("target/other/.~dvp-rebuild-Ab12Cd", "keep");
+    root.WriteAll({{"target/sub/.~dvp-rebuild-Ab12Cde", "keep"}, {"target/sub/.~dvp-rebuild-Ab.2Cd", "keep"},
+                   {"target/sub/x.~dvp-rebuild-Ab12Cd", "keep"}, {"target/other/.~dvp-rebuild-Ab12Cd", "keep"}});
     run.Craft({Changed("sub\\a.txt", "old a", "new a"), NewFile("top.txt", "top")});
     ASSERT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{
-                                            {"sub/a.txt", "new a"},
-                                            {"top.txt", "top"},
-                                            {"sub/.~dvp-rebuild-Ab12Cde", "keep"},
-                                            {"sub/.~dvp-rebuild-Ab.2Cd", "keep"},
-                                            {"sub/x.~dvp-rebuild-Ab12Cd", "keep"},
-                                            {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"sub/a.txt", "new a"},
+                                              {"top.txt", "top"},
+                                              {"sub/.~dvp-rebuild-Ab12Cde", "keep"},
+                                              {"sub/.~dvp-rebuild-Ab.2Cd", "keep"},
+                                              {"sub/x.~dvp-rebuild-Ab12Cd", "keep"},
+                                              {"other/.~dvp-rebuild-Ab12Cd", "keep"}}));
 }
 
 TEST_F(ApplyResume, SomethingOtherThanAFileWhereAFileGoesIsRefused)
@@ -118,10 +110,10 @@ TEST_F(ApplyResume, AnApplyRunningOnTheFolderKeepsASecondOneOut)
     EXPECT_EQ(run.Apply(), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{"Another apply is changing the folder:\n" + run.target +
                                                    "\nRun this one again when it has finished.\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
     close(other);
     ASSERT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"b.txt", "b"}}));
 }
 
 TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
@@ -135,7 +127,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
                               "There is not enough room on the disk for the files to be written in:\n" +
                               run.target + "\n\n"});
     EXPECT_FALSE(run.mismatchOnly);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 
     // An apply stopped on a nearly full disk after putting the large new file in place
     // is finished all the same: what is there already needs no room.
@@ -143,8 +135,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     run.Craft({Changed("a.txt", "old a", "new a"), NewFile("large.bin", large)});
     root.Write("target/large.bin", large);
     EXPECT_EQ(run.Apply(), 1) << (run.errors.empty() ? "" : run.errors[0]);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"large.bin", large}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"large.bin", large}}));
 
     root.Write("target/a.txt", "old a");
     fsys::DeleteFile(run.target + "/large.bin");
@@ -154,7 +145,7 @@ TEST_F(ApplyResume, FullDiskAndReadOnlyFolderAreFoundBeforeAnythingChanges)
     EXPECT_EQ(run.errors, std::vector<std::string>{"The following folder cannot be written to:\n" + run.target +
                                                    "\n\n"});
     EXPECT_FALSE(run.mismatchOnly);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 }
 
 TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
@@ -184,10 +175,10 @@ TEST_F(ApplyResume, ADiskFilledWhileNewFilesAreStagedChangesNothing)
     ASSERT_EQ(run.Texts().size(), 1u);
     const std::string text = run.Texts()[0];
     EXPECT_EQ(text.rfind("Unable to write file:\n" + run.target + "/sub/.~dvp-rebuild-", 0), 0u) << text;
-    EXPECT_NE(text.find(".~dvp-rebuild-"), std::string::npos);
+    EXPECT_TRUE(Contains(text, ".~dvp-rebuild-"));
     EXPECT_EQ(text.substr(text.find("\n\n")), "\n\nNothing was changed.") << text;
     fsys::DeleteFile(filler);
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 }
 
 TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
@@ -204,12 +195,12 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     run.Craft(folders);
     EXPECT_EQ(run.Apply(), 0);
     EXPECT_EQ(run.errors, std::vector<std::string>{kNoRoom + run.target + "\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target), (std::map<std::string, std::string>{{"a.txt", "old a"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}}));
 
     // Room for the files replaced one by one, not for all of them staged at once: the
     // user is asked; No changes nothing, Yes replaces them one by one.
     std::vector<image::Record> changed;
-    std::map<std::string, std::string> after;
+    Tree after;
     for (int i = 0; i < 50; ++i) {
         const std::string name = "f" + std::to_string(i);
         root.Write("target/" + name, "old " + name);
@@ -222,7 +213,7 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
     run.prompt.Script(PromptAnswer::No);
     EXPECT_EQ(run.Apply(), 0);
     ASSERT_EQ(run.Texts().size(), 1u);
-    EXPECT_NE(run.Texts()[0].find("some files are new and some old until the patch is run again"), std::string::npos);
+    EXPECT_TRUE(Contains(run.Texts()[0], "some files are new and some old until the patch is run again"));
     EXPECT_EQ(run.errors, std::vector<std::string>{"There is not enough room on the disk to prepare every file "
                                                    "before the files are replaced:\n" +
                                                    run.target + "\n\n"});
@@ -264,8 +255,7 @@ TEST_F(ApplyResume, FoldersAndInodesAreCountedInTheRoom)
 
 TEST_F(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
 {
-    root.Write("target/a.txt", "old a");
-    root.Write("target/b.txt", "old b");
+    root.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
     run.Craft({Changed("a.txt", "old a", "new a"), Changed("b.txt", "old b", "new b")});
     int writer = open((run.target + "/b.txt").c_str(), O_WRONLY | O_APPEND);
     ASSERT_GE(writer, 0);
@@ -273,12 +263,10 @@ TEST_F(ApplyResume, AFileAnotherProgramWritesIsNotReplaced)
     EXPECT_EQ(run.errors, std::vector<std::string>{"The following file is open for writing in another program "
                                                    "(close the programs that use them and run the patch again):\n" +
                                                    run.target + "/b.txt\n\n"});
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "old a"}, {"b.txt", "old b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "old a"}, {"b.txt", "old b"}}));
     close(writer);
     EXPECT_EQ(run.Apply(), 1);
-    EXPECT_EQ(SnapshotTree(run.target),
-              (std::map<std::string, std::string>{{"a.txt", "new a"}, {"b.txt", "new b"}}));
+    EXPECT_EQ(SnapshotTree(run.target), (Tree{{"a.txt", "new a"}, {"b.txt", "new b"}}));
 }
 
 } // namespace

@@ -11,8 +11,11 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchObjects.h"
 #include "support/RecordingProgress.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -24,22 +27,8 @@
 
 namespace {
 
-const std::string kCancelQuestion =
-    "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-    "Do you really want to cancel this process?";
-
 uint32_t U32(const std::vector<unsigned char>& b, size_t at) { return GetU32(b.data() + at); }
 uint16_t U16(const std::vector<unsigned char>& b, size_t at) { return GetU16(b.data() + at); }
-
-// Gives a file fixed times: write time in the past, access time ahead of now, so that
-// reading the file during the build does not move its access time.
-void PinTimes(const std::string& path, int64_t writeSeconds)
-{
-    CFileTimes t;
-    t.lastWrite = UnixToFileTime(writeSeconds, 0);
-    t.lastAccess = UnixToFileTime(std::time(nullptr) + 7200, 0);
-    ASSERT_TRUE(SetFileTimes(path, t));
-}
 
 struct CReadRecord {
     uint32_t newFileFlag, oldLength, newLength, oldByteSum, newByteSum;
@@ -107,15 +96,6 @@ protected:
         EXPECT_EQ(r.CreatePatch(oldFolder + "/" + relative, newFolder + "/" + relative, newFolder, nullptr), 1);
         return {r.newFileFlag, r.oldLength, r.newLength, r.oldByteSum, r.newByteSum, r.oldPatches, r.newPatches};
     }
-
-    std::vector<std::string> FileNames() const
-    {
-        std::vector<std::string> names;
-        for (const auto& c : progress.calls)
-            if (c.what == "file")
-                names.push_back(c.text);
-        return names;
-    }
 };
 
 void ExpectSameRecord(const CReadRecord& got, const CReadRecord& want, const std::string& name)
@@ -126,17 +106,8 @@ void ExpectSameRecord(const CReadRecord& got, const CReadRecord& want, const std
     EXPECT_EQ(got.newLength, want.newLength);
     EXPECT_EQ(got.oldByteSum, want.oldByteSum);
     EXPECT_EQ(got.newByteSum, want.newByteSum);
-    ASSERT_EQ(got.olds.size(), want.olds.size());
-    for (size_t i = 0; i < got.olds.size(); ++i) {
-        EXPECT_EQ(got.olds[i].oldOffset, want.olds[i].oldOffset);
-        EXPECT_EQ(got.olds[i].newOffset, want.olds[i].newOffset);
-        EXPECT_EQ(got.olds[i].length, want.olds[i].length);
-    }
-    ASSERT_EQ(got.news.size(), want.news.size());
-    for (size_t i = 0; i < got.news.size(); ++i) {
-        EXPECT_EQ(got.news[i].newOffset, want.news[i].newOffset);
-        EXPECT_EQ(got.news[i].length, want.news[i].length);
-    }
+    EXPECT_EQ(Of(got.olds), Of(want.olds));
+    EXPECT_EQ(Of(got.news), Of(want.news));
 }
 
 TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
@@ -146,23 +117,16 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     for (size_t i = 50000; i < 50100; ++i)
         changed[i] ^= 0x5a;
     changed.insert(changed.begin() + 150000, 777, 'x');
-    dir.WriteBytes("old/changed.bin", base);
-    dir.WriteBytes("new/changed.bin", changed);
-    dir.Write("old/same.txt", "unchanged content\n");
-    dir.Write("new/same.txt", "unchanged content\n");
+    dir.WriteBytesPair("changed.bin", base, changed);
+    dir.WritePair("same.txt", "unchanged content\n", "unchanged content\n");
     PinTimes(oldFolder + "/same.txt", 1600000000);
     PinTimes(newFolder + "/same.txt", 1600000000);
-    dir.Write("old/touched.txt", "same bytes, other times\n");
-    dir.Write("new/touched.txt", "same bytes, other times\n");
+    dir.WritePair("touched.txt", "same bytes, other times\n", "same bytes, other times\n");
     PinTimes(oldFolder + "/touched.txt", 1600000000);
     PinTimes(newFolder + "/touched.txt", 1700000000);
-    dir.Write("new/sub/deep/er/new.dat", "brand new");
-    dir.Write("new/empty.txt", "");
-    dir.Write("new/excluded.txt", "left out");
-    dir.Write("new/.htaccess", "a file like any other");
-    dir.Write("new/.hiddendir/inside.txt", "collected");
-    dir.Write("new/.git/config", "left out with its folder");
-    dir.Write("old/gone.txt", "to be removed");
+    dir.WriteAll({{"new/sub/deep/er/new.dat", "brand new"}, {"new/empty.txt", ""}, {"new/excluded.txt", "left out"},
+                  {"new/.htaccess", "a file like any other"}, {"new/.hiddendir/inside.txt", "collected"},
+                  {"new/.git/config", "left out with its folder"}, {"old/gone.txt", "to be removed"}});
     dirDiff.AddExcludeFile(newFolder + "/excluded.txt");
     dirDiff.AddExcludeFile(newFolder + "/.git");
     dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
@@ -176,14 +140,11 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
     EXPECT_EQ(core.image.fileCount, 6);
 
     // Every collected file but the excluded ones got its status line, numbered among 9.
-    std::vector<std::string> statuses;
-    for (const auto& s : progress.Statuses())
-        if (s.rfind("Creating patch for file ", 0) == 0)
-            statuses.push_back(s);
+    const std::vector<std::string> statuses = progress.Statuses("Creating patch for file ");
     ASSERT_EQ(statuses.size(), 7u);
     for (const auto& s : statuses)
         EXPECT_EQ(s.substr(s.size() - 6), " of 9.");
-    std::vector<std::string> names = FileNames();
+    std::vector<std::string> names = progress.Texts("file");
     EXPECT_EQ(std::count(names.begin(), names.end(), "excluded.txt"), 0);
     EXPECT_EQ(std::count(names.begin(), names.end(), "new.dat"), 1);
     EXPECT_EQ(std::count(names.begin(), names.end(), ".htaccess"), 1);
@@ -220,9 +181,7 @@ TEST_F(BuildTest, MixedTreeGivesOneRecordPerNewOrChangedFile)
 
 TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
 {
-    dir.Write("new/a.txt", "a");
-    dir.Write("new/b.txt", "b");
-    dir.Write("new/c.txt", "c");
+    dir.WriteAll({{"new/a.txt", "a"}, {"new/b.txt", "b"}, {"new/c.txt", "c"}});
     // The walk's order decides which is second: exclude whatever it puts there.
     ASSERT_TRUE(dirDiff.CollectFiles(newFolder, nullptr));
     ASSERT_EQ(dirDiff.DiffCount(), 3u);
@@ -230,18 +189,11 @@ TEST_F(BuildTest, StatusLinesSkipExcludedFilesAndBarsFollowTheIndex)
     dirDiff.AddExcludeFile(second);
 
     ASSERT_EQ(Build(), 1);
-    std::vector<std::string> statuses;
-    for (const auto& s : progress.Statuses())
-        if (s.rfind("Creating", 0) == 0)
-            statuses.push_back(s);
-    EXPECT_EQ(statuses, (std::vector<std::string>{"Creating patch for file 1 of 3.", "Creating patch for file 3 of 3."}));
-    std::vector<int> overall;
-    for (const auto& c : progress.calls)
-        if (c.what == "overall")
-            overall.push_back(c.value);
-    EXPECT_EQ(overall, (std::vector<int>{0, 66}));
+    EXPECT_EQ(progress.Statuses("Creating"),
+              (std::vector<std::string>{"Creating patch for file 1 of 3.", "Creating patch for file 3 of 3."}));
+    EXPECT_EQ(progress.Values("overall"), (std::vector<int>{0, 66}));
     EXPECT_EQ(core.image.fileCount, 2);
-    std::vector<std::string> names = FileNames();
+    std::vector<std::string> names = progress.Texts("file");
     EXPECT_EQ(std::count(names.begin(), names.end(), LastComponent(second)), 0);
 }
 
@@ -266,11 +218,8 @@ TEST_F(BuildTest, FolderChecks)
 
     // A file to remove that the new folder has (and the build does not leave out) would
     // be taken from every updated folder that needs it.
-    dir.Write("old/sub/keep.txt", "same");
-    dir.Write("new/sub/keep.txt", "same");
-    dir.Write("old/gone.txt", "old");
-    dir.Write("new/added.txt", "new");
-    dir.Write("new/skipped.txt", "left out of the build");
+    dir.WritePair("sub/keep.txt", "same", "same");
+    dir.WriteAll({{"old/gone.txt", "old"}, {"new/added.txt", "new"}, {"new/skipped.txt", "left out of the build"}});
     dirDiff.AddExcludeFile(newFolder + "/skipped.txt");
     core.settings.oldFolder = oldFolder;
     dirDiff.AddRemoveFile(oldFolder + "/gone.txt");
@@ -285,11 +234,8 @@ TEST_F(BuildTest, FolderChecks)
 
 TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
 {
-    dir.Write("old/a.txt", "old");
-    dir.Write("new/a.txt", "new");
-    dir.Write("new/aux.log", "device name");
-    dir.Write("new/Readme", "one");
-    dir.Write("new/README", "two");
+    dir.WritePair("a.txt", "old", "new");
+    dir.WriteAll({{"new/aux.log", "device name"}, {"new/Readme", "one"}, {"new/README", "two"}});
     core.settings.selfExtract = 1;
     // For Linux nothing is said.
     EXPECT_EQ(Build(), 1) << message;
@@ -301,24 +247,22 @@ TEST_F(BuildTest, BuildForWindowsWarnsAboutUnfitNamesAndRefusesCaseTwins)
     EXPECT_TRUE(message.find("Readme  and  README") != std::string::npos ||
                 message.find("README  and  Readme") != std::string::npos) // in the order of the walk
         << message;
-    EXPECT_NE(message.find("No Delvorin file was created."), std::string::npos);
+    EXPECT_TRUE(Contains(message, "No Delvorin file was created."));
     EXPECT_FALSE(fsys::FileExists(patch));
 
     // With one of the twins left out the build goes on after the warning.
     dirDiff.AddExcludeFile(newFolder + "/README");
     EXPECT_EQ(Build(), 1) << message;
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].text, "These names in the new files folder cannot be created on Windows:\n"
-                                      "    aux.log  (a name Windows keeps for a device)\n"
-                                      "The Windows apply program will refuse this patch until they are renamed or "
-                                      "excluded.");
+    EXPECT_TRUE(ShowedOnly(prompt, {"These names in the new files folder cannot be created on Windows:\n"
+                                    "    aux.log  (a name Windows keeps for a device)\n"
+                                    "The Windows apply program will refuse this patch until they are renamed or "
+                                    "excluded.",
+                                    "Delvorin Warning"}));
 }
 
 TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
 {
-    dir.Write("old/a.txt", "version one");
-    dir.Write("new/a.txt", "version two");
+    dir.WritePair("a.txt", "version one", "version two");
     oldFolder += "/";
     newFolder += "//";
     ASSERT_EQ(Build(), 1);
@@ -341,16 +285,12 @@ TEST_F(BuildTest, TrailingSeparatorsAndRepeatedBuilds)
 
 TEST_F(BuildTest, CancelAnsweredYesStopsAndNoGoesOn)
 {
-    dir.Write("new/a.txt", "a");
-    dir.Write("new/b.txt", "b");
+    dir.WriteAll({{"new/a.txt", "a"}, {"new/b.txt", "b"}});
     progress.CancelAtCheck(1);
     prompt.Script(PromptAnswer::Yes);
     EXPECT_EQ(Build(), -1);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, kCancelQuestion);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    ASSERT_TRUE(ShowedOnly(prompt, {kBuildCancelText, "Delvorin Warning", PromptButtons::YesNo,
+                                    PromptOwner::ProgressDialog}));
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
     EXPECT_FALSE(fsys::PathExists(patch));
 
@@ -385,7 +325,7 @@ TEST_F(BuildTest, MoreRecordsThanTheCountCanHoldAreRefused)
     ASSERT_TRUE(doc.WritePatchHeader());
     core.image.fileCount = 65535; // as if 65535 records had been written already
     EXPECT_EQ(dirDiff.BuildPatch(oldFolder, newFolder, message, &progress), 0);
-    EXPECT_NE(message.find("65535"), std::string::npos);
+    EXPECT_TRUE(Contains(message, "65535"));
     EXPECT_EQ(core.image.fileCount, 65535);
     doc.AbandonPatchFile();
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
@@ -412,9 +352,6 @@ TEST_F(BuildTest, UnreadableFilesAndFolders)
                        "online help file or contact Quenmark Technical Support.");
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
 {
@@ -436,9 +373,6 @@ TEST_F(BuildTest, NamedPipeInTheOldFolderMakesTheFileANewOne)
     }
 }
 
-} // namespace
-
-namespace {
 
 TEST_F(BuildTest, ExcludedFilesAfterTheLastRecordLeaveTheListToTheEnd)
 {

@@ -3,6 +3,7 @@
 #include "support/CliRun.h"
 #include "support/PatchImage.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include "platform/FileSystem.h"
 
@@ -20,11 +21,9 @@ class CliApplyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir.Write("target/a.txt", "old a");
-        dir.Write("target/b.txt", "old b");
-        std::string img = image::Header({}, 2) + image::Changed("a.txt", "old a", "new a!").Bytes() +
-                          image::Changed("b.txt", "old b", "new b!!").Bytes();
-        dir.Write("update.dvp", image::PatchFile(img));
+        dir.WriteAll({{"target/a.txt", "old a"}, {"target/b.txt", "old b"}});
+        dir.Write("update.dvp", image::Patch({image::Changed("a.txt", "old a", "new a!"),
+                                              image::Changed("b.txt", "old b", "new b!!")}));
     }
 
     int Run(const std::string& arguments) { return RunCli(arguments, dir.Path(), dir.Path(), out, err); }
@@ -52,10 +51,8 @@ TEST_F(CliApplyTest, VerificationErrorsAreListedAndNothingChanges)
     const auto before = SnapshotTree(dir / "target");
     for (const char* command : {"verify", "apply"}) {
         ASSERT_EQ(Run(std::string(command) + " update.dvp " + Quoted(dir / "target")), 3) << command;
-        EXPECT_NE(err.find("\n  The following file does not match the file to be updated:\n  " + (dir / "target") +
-                           "/b.txt\nThe Delvorin process was aborted"),
-                  std::string::npos)
-            << err;
+        EXPECT_TRUE(Contains(err, "\n  The following file does not match the file to be updated:\n  " + (dir / "target") +
+                                      "/b.txt\nThe Delvorin process was aborted"));
         EXPECT_EQ(SnapshotTree(dir / "target"), before);
     }
 }
@@ -81,10 +78,8 @@ TEST_F(CliApplyTest, SwappedBytesAreRefusedWhereThePatchCarriesStrongChecks)
     const auto before = SnapshotTree(dir / "target");
     for (const char* command : {"verify", "apply"}) {
         ASSERT_EQ(Run(std::string(command) + " strong.dvp target"), 3) << command << err;
-        EXPECT_NE(err.find("The following file does not match the file to be updated:\n  " + (dir / "target") +
-                           "/big.bin"),
-                  std::string::npos)
-            << err;
+        EXPECT_TRUE(Contains(err, "The following file does not match the file to be updated:\n  " + (dir / "target") +
+                                      "/big.bin"));
         EXPECT_EQ(SnapshotTree(dir / "target"), before);
     }
     ASSERT_EQ(Run("apply weak.dvp target"), 0) << err;
@@ -108,43 +103,31 @@ TEST_F(CliApplyTest, ControlCharactersInNamesAreShownEscaped)
     ASSERT_EQ(Run("apply hostile.dvp target --backup"), 0) << err;
     EXPECT_EQ(ReadFileText(dir / ("target/" + name)), "new x!");
     EXPECT_EQ(ReadFileText(dir / "target/\x1b[2Jred\nline\x7f.bak"), "old x");
-    EXPECT_NE(out.find("\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"),
-              std::string::npos)
-        << out;
+    EXPECT_TRUE(Contains(out, "\\x1b[2Jred\\x0aline\\x7f.txt: " + dir / "target/\\x1b[2Jred\\x0aline\\x7f.bak\n"));
     ASSERT_EQ(Run("info hostile.dvp"), 0) << err;
-    EXPECT_NE(out.find("  remove gone\\x1b[5m.txt\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"), std::string::npos) << out;
+    EXPECT_TRUE(Contains(out, "  remove gone\\x1b[5m.txt\n"));
+    EXPECT_TRUE(Contains(out, "  \\x1b[2Jred\\x0aline\\x7f.txt  new=0"));
     for (const std::string* text : {&out, &err})
         EXPECT_EQ(text->find_first_of("\x1b\x7f"), std::string::npos) << *text;
 }
 
 TEST_F(CliApplyTest, RefusalsAndUsage)
 {
-    EXPECT_EQ(Run("apply"), 2);
-    EXPECT_EQ(Run("apply update.dvp"), 2);
-    EXPECT_EQ(Run("apply update.dvp target --frobnicate"), 2);
-    EXPECT_EQ(Run("verify update.dvp"), 2);
-
-    EXPECT_EQ(Run("apply Update.EXE target"), 2);
-    EXPECT_NE(err.find("self-extracting patch program: run it"), std::string::npos) << err;
-
-    EXPECT_EQ(Run("apply missing.dvp target"), 1);
-    EXPECT_NE(err.find("Error opening patch file"), std::string::npos) << err;
-
     // A damaged or unsafe patch exits 1; 3 is kept for a target that does not match.
     image::Record gap = image::Changed("a.txt", "old a", "new a!");
     gap.newLength += 100;
-    dir.Write("damaged.dvp", image::PatchFile(image::Header({}, 1) + gap.Bytes()));
-    dir.Write("unsafe.dvp", image::PatchFile(image::Header({}, 1) + image::NewFile("..\\x", "x").Bytes()));
-    for (const char* command : {"verify", "apply"}) {
-        EXPECT_EQ(Run(std::string(command) + " damaged.dvp target"), 1) << command;
-        EXPECT_EQ(Run(std::string(command) + " unsafe.dvp target"), 1) << command;
-    }
-    EXPECT_NE(err.find("Nothing was changed."), std::string::npos) << err;
-
-    dir.Write("empty.dvp", image::PatchFile(image::Header({}, 0)));
-    EXPECT_EQ(Run("apply empty.dvp target"), 1);
-    EXPECT_NE(err.find("This Delvorin file does not have any file patches in it."), std::string::npos) << err;
+    dir.Write("damaged.dvp", image::Patch({gap}));
+    dir.Write("unsafe.dvp", image::Patch({image::NewFile("..\\x", "x")}));
+    dir.Write("empty.dvp", image::Patch({}));
+    ExpectCliCases({
+        {"apply", 2, ""}, {"apply update.dvp", 2, ""}, {"apply update.dvp target --frobnicate", 2, ""},
+        {"verify update.dvp", 2, ""},
+        {"apply Update.EXE target", 2, "self-extracting patch program: run it"},
+        {"apply missing.dvp target", 1, "Error opening patch file"},
+        {"verify damaged.dvp target", 1, ""}, {"verify unsafe.dvp target", 1, ""},
+        {"apply damaged.dvp target", 1, "Nothing was changed."}, {"apply unsafe.dvp target", 1, "Nothing was changed."},
+        {"apply empty.dvp target", 1, "This Delvorin file does not have any file patches in it."},
+    }, dir.Path());
     EXPECT_EQ(ReadFileText(dir / "target/a.txt"), "old a");
 }
 

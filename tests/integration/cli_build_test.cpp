@@ -5,6 +5,7 @@
 #include "support/CliRun.h"
 #include "support/PeProgram.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -15,11 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
 
 // Names of the entries of folder that begin with prefix.
 std::vector<std::string> FilesIn(const std::string& folder, const std::string& prefix)
@@ -40,13 +36,10 @@ protected:
 
     void SetUp() override
     {
-        dir.Write("old/app.txt", "version one of the application\n");
-        dir.Write("old/gone.txt", "removed by the patch");
-        dir.Write("old/same.txt", "same");
-        dir.Write("new/app.txt", "version two of the application, a little longer\n");
-        dir.Write("new/lib/added.bin", "new in this release");
-        dir.Write("new/secret.key", "never shipped");
-        dir.Write("new/same.txt", "same");
+        dir.WriteAll({{"old/app.txt", "version one of the application\n"}, {"old/gone.txt", "removed by the patch"},
+                      {"old/same.txt", "same"}, {"new/app.txt", "version two of the application, a little longer\n"},
+                      {"new/lib/added.bin", "new in this release"}, {"new/secret.key", "never shipped"},
+                      {"new/same.txt", "same"}});
         oldFolder = dir / "old";
         newFolder = dir / "new";
     }
@@ -56,8 +49,7 @@ protected:
 
 TEST_F(CliBuildTest, BuildThenInfo)
 {
-    dir.Write("new/.env", "KEY=1");
-    dir.Write("new/cache/x.tmp", "scratch");
+    dir.WriteAll({{"new/.env", "KEY=1"}, {"new/cache/x.tmp", "scratch"}});
     CRun build = Cli("build old new out/update.dvp --exclude secret.key --remove gone.txt --publisher 'Ann Smith' "
                      "--organization Quenmark --dialog-text 'Welcome to the update'");
     EXPECT_EQ(build.status, 1) << "no folder out yet: " << build.err; // the work file cannot be created
@@ -66,30 +58,29 @@ TEST_F(CliBuildTest, BuildThenInfo)
                 "--publisher 'Ann Smith' --organization Quenmark --dialog-text 'Welcome to the update'");
     ASSERT_EQ(build.status, 0) << build.err;
     std::string patch = dir / "out/update.dvp";
-    EXPECT_TRUE(Has(build.out, "The Patch File: " + patch + " was successfully created.")) << build.out;
+    EXPECT_TRUE(Contains(build.out, "The Patch File: " + patch + " was successfully created."));
     EXPECT_FALSE(fsys::PathExists(dir / "out/update.~dvp"));
 
     CRun info = Cli("info out/update.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(Has(info.out, "Publisher:         Ann Smith")) << info.out;
-    EXPECT_TRUE(Has(info.out, "Organization:      Quenmark"));
-    EXPECT_TRUE(Has(info.out, "Default folder:    " + oldFolder));
-    EXPECT_TRUE(Has(info.out, "Dialog text:       Welcome to the update"));
-    EXPECT_TRUE(Has(info.out, "remove gone.txt"));
-    EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1  old 0 bytes sum 0  new 19 bytes")) << info.out;
-    EXPECT_TRUE(Has(info.out, "  app.txt  new=0  old 31 bytes"));
-    EXPECT_FALSE(Has(info.out, "secret.key"));
-    EXPECT_TRUE(Has(info.out, "  .env  new=1  old 0 bytes sum 0  new 5 bytes")) << info.out;
-    EXPECT_FALSE(Has(info.out, "cache/"));
-    EXPECT_TRUE(Has(info.out, "Strong checks:     SHA-256 of every file's old and new content"));
+    EXPECT_TRUE(Contains(info.out, "Publisher:         Ann Smith"));
+    EXPECT_TRUE(Contains(info.out, "Organization:      Quenmark"));
+    EXPECT_TRUE(Contains(info.out, "Default folder:    " + oldFolder));
+    EXPECT_TRUE(Contains(info.out, "Dialog text:       Welcome to the update"));
+    EXPECT_TRUE(Contains(info.out, "remove gone.txt"));
+    EXPECT_TRUE(Contains(info.out, "  lib/added.bin  new=1  old 0 bytes sum 0  new 19 bytes"));
+    EXPECT_TRUE(Contains(info.out, "  app.txt  new=0  old 31 bytes"));
+    EXPECT_FALSE(Contains(info.out, "secret.key"));
+    EXPECT_TRUE(Contains(info.out, "  .env  new=1  old 0 bytes sum 0  new 5 bytes"));
+    EXPECT_FALSE(Contains(info.out, "cache/"));
+    EXPECT_TRUE(Contains(info.out, "Strong checks:     SHA-256 of every file's old and new content"));
 
     // The dot file arrives with the rest.
-    dir.Write("target/app.txt", "version one of the application\n");
-    dir.Write("target/gone.txt", "removed by the patch");
-    dir.Write("target/same.txt", "same");
+    dir.WriteAll({{"target/app.txt", "version one of the application\n"}, {"target/gone.txt", "removed by the patch"},
+                  {"target/same.txt", "same"}});
     ASSERT_EQ(Cli("apply out/update.dvp target").status, 0);
     EXPECT_EQ(ReadFileText(dir / "target/.env"), "KEY=1");
-    EXPECT_TRUE(Has(info.out, "File records:      ")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "File records:      "));
 }
 
 TEST_F(CliBuildTest, FullPathsDefaultFolderAndLog)
@@ -99,13 +90,13 @@ TEST_F(CliBuildTest, FullPathsDefaultFolderAndLog)
                      " --exclude " + Quoted(newFolder + "/secret.key") + " --default-folder /opt/app --log build.log");
     ASSERT_EQ(build.status, 0) << build.err;
     std::string text = ReadFileText(log);
-    EXPECT_TRUE(Has(text, "Added new file to diff array: " + newFolder + "/app.txt")) << text;
-    EXPECT_TRUE(Has(text, "Added new file to diff array: " + newFolder + "/lib/added.bin"));
+    EXPECT_TRUE(Contains(text, "Added new file to diff array: " + newFolder + "/app.txt"));
+    EXPECT_TRUE(Contains(text, "Added new file to diff array: " + newFolder + "/lib/added.bin"));
 
     CRun info = Cli("info p.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(Has(info.out, "Default folder:    /opt/app"));
-    EXPECT_TRUE(Has(info.out, "Files to remove:   0"));
+    EXPECT_TRUE(Contains(info.out, "Default folder:    /opt/app"));
+    EXPECT_TRUE(Contains(info.out, "Files to remove:   0"));
 }
 
 TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
@@ -120,54 +111,42 @@ TEST_F(CliBuildTest, SplitPatchIsReadFromItsParts)
 
     CRun info = Cli("info split.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(Has(info.out, "  big.bin  new=1  old 0 bytes sum 0  new 5000 bytes")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "  big.bin  new=1  old 0 bytes sum 0  new 5000 bytes"));
     // The compact format is split and read back the same way.
     ASSERT_EQ(Cli("build old new compact.dvp --split 2 --format compact").status, 0);
     EXPECT_TRUE(fsys::PathExists(dir / "compact.dv001"));
     info = Cli("info compact.dvp");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(Has(info.out, "  big.bin  new=1")) << info.out;
-    EXPECT_TRUE(Has(info.out, "Strong checks:     SHA-256 of the whole new tree")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "  big.bin  new=1"));
+    EXPECT_TRUE(Contains(info.out, "Strong checks:     SHA-256 of the whole new tree"));
 
     // A missing part: no terminal to ask on, so the prompt is cancelled.
     ASSERT_TRUE(fsys::DeleteFile(dir / "split.dv001"));
     info = Cli("info split.dvp");
     EXPECT_EQ(info.status, 1);
-    EXPECT_TRUE(Has(info.err, "Please put file split.dv001 into the folder " + dir.Path() + "/.")) << info.err;
-    EXPECT_TRUE(Has(info.err, "Error opening patch file"));
+    EXPECT_TRUE(Contains(info.err, "Please put file split.dv001 into the folder " + dir.Path() + "/."));
+    EXPECT_TRUE(Contains(info.err, "Error opening patch file"));
 }
 
 TEST_F(CliBuildTest, ExitStatuses)
 {
-    EXPECT_EQ(Cli("build").status, 2);
-    EXPECT_EQ(Cli("build old new").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --bogus").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --split abc").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --split 70000").status, 2);
-    EXPECT_EQ(Cli("build old new p.dvp --exclude").status, 2);
-    CRun notExe = Cli("build old new p.dvp --self-extract");
-    EXPECT_EQ(notExe.status, 2);
-    EXPECT_TRUE(Has(notExe.err, ".exe"));
-    CRun inside = Cli("build old new new/p.dvp");
-    EXPECT_EQ(inside.status, 2);
     ASSERT_EQ(symlink(newFolder.c_str(), (dir / "link").c_str()), 0);
-    EXPECT_EQ(Cli("build old new link/p.dvp").status, 2); // the same folder through a link
+    dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
+    ExpectCliCases({
+        {"build", 2, ""}, {"build old new", 2, ""}, {"build old new p.dvp --bogus", 2, ""},
+        {"build old new p.dvp --split abc", 2, ""}, {"build old new p.dvp --split 70000", 2, ""},
+        {"build old new p.dvp --exclude", 2, ""}, {"build old new p.dvp --self-extract", 2, ".exe"},
+        {"build old new new/p.dvp", 2, ""}, {"build old new link/p.dvp", 2, ""}, // the same folder through a link
+        // Remove entries no apply could use are refused when the build starts.
+        {"build old new p.dvp --remove 'sub\\x.txt'", 1, "The following file to remove"},
+        {"build old new p.dvp --remove /etc/passwd", 1, "The following file to remove"},
+        {"build old new p.dvp --remove ../elsewhere.txt", 1, "The following file to remove"},
+        {"build nothing new p.dvp", 1, "The folder for the old files does not exist."},
+        {"build new new p.dvp", 1, "You must specify different folder names"},
+        {"info", 2, ""}, {"info none.dvp", 1, "Error opening patch file"}, {"info junk.dvp", 1, ""},
+    }, dir.Path());
     EXPECT_FALSE(fsys::PathExists(dir / "new/p.dvp"));
-
-    // Remove entries no apply could use are refused when the build starts.
-    for (const char* entry : {"'sub\\x.txt'", "/etc/passwd", "../elsewhere.txt"}) {
-        CRun refused = Cli(std::string("build old new p.dvp --remove ") + entry);
-        EXPECT_EQ(refused.status, 1) << entry;
-        EXPECT_TRUE(Has(refused.err, "The following file to remove")) << refused.err;
-    }
     EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
-
-    CRun missing = Cli("build nothing new p.dvp");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_TRUE(Has(missing.err, "The folder for the old files does not exist."));
-    CRun same = Cli("build new new p.dvp");
-    EXPECT_EQ(same.status, 1);
-    EXPECT_TRUE(Has(same.err, "You must specify different folder names"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
 
     // A copy with the same content and file times: nothing to patch. The access times lie
@@ -180,16 +159,10 @@ TEST_F(CliBuildTest, ExitStatuses)
               0);
     CRun identical = Cli("build new copy p.dvp");
     EXPECT_EQ(identical.status, 3) << identical.err;
-    EXPECT_TRUE(Has(identical.err, "The old file folder and the new file folder are identical.\nNo Delvorin file was created."));
+    EXPECT_TRUE(Contains(identical.err,
+                         "The old file folder and the new file folder are identical.\nNo Delvorin file was created."));
     EXPECT_FALSE(fsys::PathExists(dir / "p.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "p.~dvp"));
-
-    EXPECT_EQ(Cli("info").status, 2);
-    CRun none = Cli("info none.dvp");
-    EXPECT_EQ(none.status, 1);
-    EXPECT_TRUE(Has(none.err, "Error opening patch file"));
-    dir.Write("junk.dvp", std::string(8, '\0') + "this is not a patch file at all, just some text");
-    EXPECT_EQ(Cli("info junk.dvp").status, 1);
 }
 
 // A copy of delvorin-cli in a folder of its own, with a stand-in apply stub beside it.
@@ -219,7 +192,7 @@ TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
 {
     CRun noStub = Cli("build old new update.exe --self-extract");
     EXPECT_EQ(noStub.status, 1);
-    EXPECT_TRUE(Has(noStub.err, "Cannot find the file \"DvApply.exe\" in the Delvorin folder.")) << noStub.err;
+    EXPECT_TRUE(Contains(noStub.err, "Cannot find the file \"DvApply.exe\" in the Delvorin folder."));
 
     std::vector<unsigned char> stub = RandomBytes(40000, 5);
     dir.WriteBytes("prog/DvApply.exe", stub);
@@ -235,13 +208,13 @@ TEST_F(CliSelfExtractTest, ProgramBehindTheStub)
 
     CRun info = Cli("info update.exe");
     ASSERT_EQ(info.status, 0) << info.err;
-    EXPECT_TRUE(Has(info.out, "  lib/added.bin  new=1")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "  lib/added.bin  new=1"));
 
     // A split size the stub leaves no room in is refused before the folders are walked
     // (this old folder does not even exist), naming the smallest size that works.
     CRun small = Cli("build missing new small.exe --self-extract --split 40");
     EXPECT_EQ(small.status, 2);
-    EXPECT_TRUE(Has(small.err, "The smallest split size that works is 41 KB.")) << small.err;
+    EXPECT_TRUE(Contains(small.err, "The smallest split size that works is 41 KB."));
     EXPECT_FALSE(fsys::PathExists(dir / "small.exe"));
     EXPECT_EQ(Cli("build old new fits.exe --self-extract --split 41").status, 0);
 }
@@ -252,7 +225,7 @@ TEST_F(CliSelfExtractTest, ProgramForWindowsStillReadsWhenSigned)
 {
     CRun noStub = Cli("build old new update.exe --self-extract --for windows");
     EXPECT_EQ(noStub.status, 1);
-    EXPECT_TRUE(Has(noStub.err, "Cannot find the Windows apply program \"windows/DvApply.exe\"")) << noStub.err;
+    EXPECT_TRUE(Contains(noStub.err, "Cannot find the Windows apply program \"windows/DvApply.exe\""));
     EXPECT_EQ(Cli("build old new update.exe --self-extract --for dos").status, 2);
 
     // The split size is measured against the program chosen: here the Linux one is larger.
@@ -280,12 +253,12 @@ TEST_F(CliSelfExtractTest, ProgramForWindowsStillReadsWhenSigned)
                                  " >/dev/null 2>&1 && mv signed.exe update.exe && osslsigncode verify -CAfile cert.pem"
                                  " update.exe 2>&1";
         const std::string verified = CommandOutput(sign);
-        ASSERT_TRUE(Has(verified, "Signature verification: ok")) << verified;
+        ASSERT_TRUE(Contains(verified, "Signature verification: ok"));
         ASSERT_GT(ReadFileBytes(dir / "update.exe").size(), program.size());
 
         CRun info = Cli("info update.exe");
         ASSERT_EQ(info.status, 0) << info.err;
-        EXPECT_TRUE(Has(info.out, "  big.bin  new=1")) << info.out;
+        EXPECT_TRUE(Contains(info.out, "  big.bin  new=1"));
     }
 }
 
@@ -331,7 +304,7 @@ TEST_F(CliBuildTest, CtrlCWhileCompressingCancelsAndLeavesNothing)
         kill(pid, SIGINT);
         EXPECT_EQ(WaitCli(pid), 130) << ReadFileText(dir / "err.txt");
         EXPECT_EQ(FilesIn(dir.Path(), "late."), std::vector<std::string>());
-        EXPECT_TRUE(Has(ReadFileText(dir / "err.txt"), "build cancelled; no patch file was created"));
+        EXPECT_TRUE(Contains(ReadFileText(dir / "err.txt"), "build cancelled; no patch file was created"));
     }
 }
 

@@ -2,6 +2,7 @@
 // standard error with their exit statuses.
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -28,19 +29,19 @@ TEST(CliDiff, ListsTheObjects)
     std::string newFile = dir.Write("new.txt", changed);
     std::string out, err;
     ASSERT_EQ(Diff(dir, Quoted(oldFile) + " " + Quoted(newFile), out, err), 0) << err;
-    EXPECT_NE(out.find("separator:   0x0A\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("old blocks:  10\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("old-copy objects: 2\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  old-copy  old 0  new 0  length 405\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("  old-copy  old 406  new 406  length 394\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("new-data objects: 1\n  new-data  new 405  length 1\n"), std::string::npos) << out;
+    EXPECT_TRUE(Contains(out, "separator:   0x0A\n"));
+    EXPECT_TRUE(Contains(out, "old blocks:  10\n"));
+    EXPECT_TRUE(Contains(out, "old-copy objects: 2\n"));
+    EXPECT_TRUE(Contains(out, "  old-copy  old 0  new 0  length 405\n"));
+    EXPECT_TRUE(Contains(out, "  old-copy  old 406  new 406  length 394\n"));
+    EXPECT_TRUE(Contains(out, "new-data objects: 1\n  new-data  new 405  length 1\n"));
 
     ASSERT_EQ(Diff(dir, Quoted(oldFile) + " " + Quoted(oldFile), out, err), 0) << err;
-    EXPECT_NE(out.find("identical content"), std::string::npos) << out;
+    EXPECT_TRUE(Contains(out, "identical content"));
 
     ASSERT_EQ(Diff(dir, Quoted(dir / "none.txt") + " " + Quoted(newFile), out, err), 0) << err;
-    EXPECT_NE(out.find("(absent"), std::string::npos) << out;
-    EXPECT_NE(out.find("  new-data  new 0  length 800\n"), std::string::npos) << out;
+    EXPECT_TRUE(Contains(out, "(absent"));
+    EXPECT_TRUE(Contains(out, "  new-data  new 0  length 800\n"));
 }
 
 TEST(CliDiff, ErrorsGoToStandardError)
@@ -49,12 +50,12 @@ TEST(CliDiff, ErrorsGoToStandardError)
     std::string out, err;
     EXPECT_EQ(Diff(dir, "only-one", out, err), 2);
     EXPECT_TRUE(out.empty());
-    EXPECT_NE(err.find("diff needs OLD_FILE NEW_FILE"), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "diff needs OLD_FILE NEW_FILE"));
 
     std::string oldFile = dir.Write("old.txt", "abc");
     EXPECT_EQ(Diff(dir, Quoted(oldFile) + " " + Quoted(dir / "missing.txt"), out, err), 1);
     EXPECT_TRUE(out.empty()) << out;
-    EXPECT_NE(err.find("Unable to open file:\n" + (dir / "missing.txt")), std::string::npos) << err;
+    EXPECT_TRUE(Contains(err, "Unable to open file:\n" + (dir / "missing.txt")));
 }
 
 } // namespace

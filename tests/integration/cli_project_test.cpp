@@ -4,6 +4,7 @@
 #include "app/ProjectFile.h"
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -20,23 +21,17 @@ CRun Cli(const std::string& arguments)
     return run;
 }
 
-bool Has(const std::string& text, const std::string& part)
-{
-    return text.find(part) != std::string::npos;
-}
-
 // An old and a new release: one changed, one new, one excluded, one to remove.
 struct CReleases {
     CTestFolder dir;
     std::string oldFolder, newFolder;
     CReleases()
     {
-        dir.Write("old/app.txt", "version one of the application text\n");
-        dir.Write("old/obsolete.dat", "no longer needed");
-        dir.Write("new/app.txt", "version two of the application text, somewhat longer\n");
-        dir.Write("new/sub/added.txt", "a file that is new in this release");
-        dir.Write("new/secret.key", "must not be shipped");
-        dir.Write("new/obsolete.dat", "no longer needed");
+        dir.WriteAll({{"old/app.txt", "version one of the application text\n"},
+                      {"old/obsolete.dat", "no longer needed"},
+                      {"new/app.txt", "version two of the application text, somewhat longer\n"},
+                      {"new/sub/added.txt", "a file that is new in this release"},
+                      {"new/secret.key", "must not be shipped"}, {"new/obsolete.dat", "no longer needed"}});
         oldFolder = dir / "old";
         newFolder = dir / "new";
     }
@@ -68,16 +63,16 @@ TEST(CliProject, BuildsFromTheProjectAlone)
     CRun build = Cli("build --project " + Quoted(project));
     ASSERT_EQ(build.status, 0) << build.out;
     std::string patch = r.dir / "out/update.dvp";
-    EXPECT_TRUE(Has(build.out, "The Patch File: " + patch + " was successfully created.")) << build.out;
+    EXPECT_TRUE(Contains(build.out, "The Patch File: " + patch + " was successfully created."));
 
     CRun info = Cli("info " + Quoted(patch));
     ASSERT_EQ(info.status, 0) << info.out;
-    EXPECT_TRUE(Has(info.out, "Default folder:    /opt/sample\n")) << info.out;
-    EXPECT_TRUE(Has(info.out, "Dialog text:       Sample update\n")) << info.out;
-    EXPECT_TRUE(Has(info.out, "Files to remove:   1\n")) << info.out;
-    EXPECT_TRUE(Has(info.out, "File records:      2\n")) << info.out; // both excluded files left out
-    EXPECT_TRUE(Has(info.out, "app.txt")) << info.out;
-    EXPECT_FALSE(Has(info.out, "secret.key")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "Default folder:    /opt/sample\n"));
+    EXPECT_TRUE(Contains(info.out, "Dialog text:       Sample update\n"));
+    EXPECT_TRUE(Contains(info.out, "Files to remove:   1\n"));
+    EXPECT_TRUE(Contains(info.out, "File records:      2\n")); // both excluded files left out
+    EXPECT_TRUE(Contains(info.out, "app.txt"));
+    EXPECT_FALSE(Contains(info.out, "secret.key"));
 }
 
 TEST(CliProject, CommandLineOverridesTheProject)
@@ -100,11 +95,11 @@ TEST(CliProject, CommandLineOverridesTheProject)
 
     CRun info = Cli("info " + Quoted(patch));
     ASSERT_EQ(info.status, 0) << info.out;
-    EXPECT_TRUE(Has(info.out, "Default folder:    " + r.oldFolder + "\n")) << info.out;
-    EXPECT_TRUE(Has(info.out, "Dialog text:       From the command line\n")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "Default folder:    " + r.oldFolder + "\n"));
+    EXPECT_TRUE(Contains(info.out, "Dialog text:       From the command line\n"));
     // The command line's exclusion is added to the project's two.
-    EXPECT_TRUE(Has(info.out, "File records:      1\n")) << info.out;
-    EXPECT_FALSE(Has(info.out, "app.txt")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "File records:      1\n"));
+    EXPECT_FALSE(Contains(info.out, "app.txt"));
 }
 
 TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
@@ -116,12 +111,12 @@ TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
     // No folders in the project and none on the command line.
     CRun build = Cli("build --project " + Quoted(project));
     EXPECT_EQ(build.status, 2) << build.out;
-    EXPECT_TRUE(Has(build.out, "You must specify two folders to build a patch file.")) << build.out;
+    EXPECT_TRUE(Contains(build.out, "You must specify two folders to build a patch file."));
 
     // A project file that cannot be read.
     build = Cli("build --project " + Quoted(r.dir / "absent.dvj"));
     EXPECT_EQ(build.status, 1) << build.out;
-    EXPECT_TRUE(Has(build.out, r.dir / "absent.dvj")) << build.out;
+    EXPECT_TRUE(Contains(build.out, r.dir / "absent.dvj"));
 
     // A project without a "SelfExtract" key asks for a self-extracting program, which a
     // ".dvp" patch file name cannot be.
@@ -129,7 +124,7 @@ TEST(CliProject, ProjectsThatCannotBeBuiltAreRefused)
                                                        r.newFolder + "\nPatchFile=" + (r.dir / "x.dvp") + "\n");
     build = Cli("build --project " + Quoted(noFlag));
     EXPECT_EQ(build.status, 2) << build.out;
-    EXPECT_TRUE(Has(build.out, "the file name extension must be \".exe\"")) << build.out;
+    EXPECT_TRUE(Contains(build.out, "the file name extension must be \".exe\""));
 
     // Only some of the three positional arguments.
     build = Cli("build --project " + Quoted(project) + " " + Quoted(r.oldFolder));
@@ -149,7 +144,7 @@ TEST(CliProject, MissingListEntriesAreLeftOutOfTheBuild)
                                      "FileNameToExclude0=" + r.newFolder + "/obsolete.dat\n");
     CRun build = Cli("build --project " + Quoted(project));
     ASSERT_EQ(build.status, 0) << build.out;
-    EXPECT_TRUE(Has(build.out, "NumberOfNamesToDelete says")) << build.out;
+    EXPECT_TRUE(Contains(build.out, "NumberOfNamesToDelete says"));
     CRun info = Cli("info " + Quoted(r.dir / "short.dvp"));
-    EXPECT_TRUE(Has(info.out, "Files to remove:   1\n  remove obsolete.dat\n")) << info.out;
+    EXPECT_TRUE(Contains(info.out, "Files to remove:   1\n  remove obsolete.dat\n"));
 }

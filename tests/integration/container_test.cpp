@@ -8,6 +8,7 @@
 #include "platform/FileSystem.h"
 #include "platform/ScriptedPrompt.h"
 #include "support/PeProgram.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include "support/Gzip.h"
+#include "support/TextLines.h"
 
 namespace {
 
@@ -45,6 +47,14 @@ std::vector<unsigned char> Concat(std::vector<unsigned char> a, const std::vecto
 }
 
 const std::vector<unsigned char> kZeroPrefix(8, 0);
+
+// An image of the given size that starts with the magic and is zero after it.
+std::vector<unsigned char> MagicImage(size_t size)
+{
+    std::vector<unsigned char> image(size, 0);
+    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    return image;
+}
 
 class ContainerTest : public testing::Test {
 protected:
@@ -77,6 +87,14 @@ protected:
         std::string stub = dir.WriteBytes("prog/DvApply.exe", RandomBytes(size, 7));
         chmod(stub.c_str(), mode);
         return stub;
+    }
+
+    // Writes a patch file of the given bytes and reads its header as an apply does.
+    bool ReadsHeader(const std::string& name, const std::vector<unsigned char>& bytes)
+    {
+        dir.WriteBytes(name, bytes);
+        CPatchDoc doc(core, dirDiff, dir / name);
+        return doc.ReadPatchHeader();
     }
 
     size_t Shown() const { return prompt.Shown().size(); }
@@ -164,8 +182,8 @@ TEST_F(ContainerTest, RemoveEntriesNoApplyCouldUseAreRefused)
         doc.AbandonPatchFile(); // what a front end does after a failed start
         ASSERT_EQ(Shown(), before + 1);
         EXPECT_EQ(Last().title, "Delvorin Error");
-        EXPECT_NE(Last().text.find(c.says), std::string::npos) << Last().text;
-        EXPECT_NE(Last().text.find(c.entry), std::string::npos) << Last().text;
+        EXPECT_TRUE(Contains(Last().text, c.says));
+        EXPECT_TRUE(Contains(Last().text, c.entry));
         EXPECT_EQ(ReadFileText(dir / "update.~dvp"), "the user's own file");
         EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
     }
@@ -201,7 +219,7 @@ TEST_F(ContainerTest, RemoveEntryTooLongIsRefusedBeforeAnythingIsWritten)
     EXPECT_FALSE(doc.WritePatchHeader());
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
-    EXPECT_NE(Last().text.find(std::string(257, 'y')), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, std::string(257, 'y')));
     EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
 }
 
@@ -260,10 +278,9 @@ TEST_F(ContainerTest, NoRecordsGivesTheIdenticalFoldersWarningAndNoFiles)
     CPatchDoc doc(core, dirDiff, dir / "update.dvp");
     ASSERT_TRUE(doc.WritePatchHeader());
     EXPECT_FALSE(doc.FinishPatchFile(false));
-    ASSERT_EQ(Shown(), 1u);
-    EXPECT_EQ(Last().text, "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
-    EXPECT_EQ(Last().title, "Delvorin Warning");
-    EXPECT_EQ(Last().icon, PromptIcon::Stop);
+    EXPECT_TRUE(ShowedOnly(prompt, {"The old file folder and the new file folder are identical.\nNo Delvorin file was "
+                                    "created.",
+                                    "Delvorin Warning", {}, {}, PromptIcon::Stop}));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dvp"));
     EXPECT_FALSE(fsys::PathExists(dir / "update.~dvp"));
 }
@@ -294,20 +311,14 @@ TEST_F(ContainerTest, WorkFileThatCannotBeCreatedFailsWithoutMessage)
 
 TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
 {
-    std::vector<unsigned char> image(732, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732);
     std::memset(image.data() + 24, 0x55, 40); // bytes after the terminating zero
     image[728] = 0xdc; // RecordsOffset 732
     image[729] = 0x02;
-    dir.WriteBytes("ok.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc ok(core, dirDiff, dir / "ok.dvp");
-    EXPECT_TRUE(ok.ReadPatchHeader());
-    ok.ClosePatchFile();
+    EXPECT_TRUE(ReadsHeader("ok.dvp", Concat(kZeroPrefix, Gzip(image))));
 
     image[0] = 'd';
-    dir.WriteBytes("case.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc bad(core, dirDiff, dir / "case.dvp");
-    EXPECT_FALSE(bad.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("case.dvp", Concat(kZeroPrefix, Gzip(image))));
     EXPECT_TRUE(prompt.Shown().empty());
     EXPECT_FALSE(core.image.file.IsOpen());
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
@@ -315,8 +326,7 @@ TEST_F(ContainerTest, MagicIsComparedAsZeroTerminatedTextCaseSensitively)
 
 TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
 {
-    std::vector<unsigned char> image(732 + 10, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732 + 10);
     image[726] = 2;
     dir.WriteBytes("plain.dvp", Concat(kZeroPrefix, image));
     CPatchDoc doc(core, dirDiff, dir / "plain.dvp");
@@ -329,47 +339,36 @@ TEST_F(ContainerTest, UncompressedImageBehindZeroPrefixReadsAsItself)
 TEST_F(ContainerTest, DamagedHeadersAreRefused)
 {
     // Magic right, header cut short; then a remove count that runs past the end.
-    std::vector<unsigned char> image(700, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
-    dir.WriteBytes("short.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc shortDoc(core, dirDiff, dir / "short.dvp");
-    EXPECT_FALSE(shortDoc.ReadPatchHeader());
+    std::vector<unsigned char> image = MagicImage(700);
+    EXPECT_FALSE(ReadsHeader("short.dvp", Concat(kZeroPrefix, Gzip(image))));
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("damaged"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "damaged"));
 
     image.resize(732 + 260);
     image[724] = 0xff;
     image[725] = 0xff;
-    dir.WriteBytes("count.dvp", Concat(kZeroPrefix, Gzip(image)));
-    CPatchDoc countDoc(core, dirDiff, dir / "count.dvp");
-    EXPECT_FALSE(countDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("count.dvp", Concat(kZeroPrefix, Gzip(image))));
     EXPECT_EQ(Shown(), 2u);
     EXPECT_FALSE(core.image.file.IsOpen());
 }
 
 TEST_F(ContainerTest, TruncatedOrCorruptGzipIsRefused)
 {
-    std::vector<unsigned char> image(732, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
+    std::vector<unsigned char> image = MagicImage(732);
     std::vector<unsigned char> records = RandomBytes(200000, 5);
     image.insert(image.end(), records.begin(), records.end());
     std::vector<unsigned char> gz = Gzip(image);
 
-    std::vector<unsigned char> cut(gz.begin(), gz.end() - 1000);
-    dir.WriteBytes("cut.dvp", Concat(kZeroPrefix, cut));
-    CPatchDoc cutDoc(core, dirDiff, dir / "cut.dvp");
-    EXPECT_FALSE(cutDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("cut.dvp", Concat(kZeroPrefix, std::vector<unsigned char>(gz.begin(), gz.end() - 1000))));
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
-    EXPECT_NE(Last().text.find(dir / "cut.dvp"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, dir / "cut.dvp"));
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
 
     std::vector<unsigned char> corrupt = gz;
     for (size_t i = 100; i < 140; ++i)
         corrupt[i] ^= 0xa5;
-    dir.WriteBytes("corrupt.dvp", Concat(kZeroPrefix, corrupt));
-    CPatchDoc corruptDoc(core, dirDiff, dir / "corrupt.dvp");
-    EXPECT_FALSE(corruptDoc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("corrupt.dvp", Concat(kZeroPrefix, corrupt)));
     EXPECT_EQ(Shown(), 2u);
     EXPECT_FALSE(fsys::PathExists(tempFolder + "tempUCPathc.dvp"));
 }
@@ -378,14 +377,10 @@ TEST_F(ContainerTest, FullTemporaryFolderIsReported)
 {
     if (!fsys::PathExists("/dev/full"))
         GTEST_SKIP() << "no /dev/full to stand in for a full disk";
-    std::vector<unsigned char> image(732 + 100000, 0);
-    std::memcpy(image.data(), "Delvorin_Version1abc.13", 23);
-    dir.WriteBytes("update.dvp", Concat(kZeroPrefix, Gzip(image)));
     ASSERT_EQ(symlink("/dev/full", (tempFolder + "tempUCPathc.dvp").c_str()), 0);
-    CPatchDoc doc(core, dirDiff, dir / "update.dvp");
-    EXPECT_FALSE(doc.ReadPatchHeader());
+    EXPECT_FALSE(ReadsHeader("update.dvp", Concat(kZeroPrefix, Gzip(MagicImage(732 + 100000)))));
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("temporary folder could not be written"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "temporary folder could not be written"));
 }
 
 TEST_F(ContainerTest, CompressionFailuresAreReportedAndLeaveNoPatchFile)
@@ -454,26 +449,21 @@ protected:
     }
 };
 
-TEST_F(SplitTest, MillionBytesAtSplitSize720)
+// A million bytes at split size 720, and exactly the split size, which gives a second
+// part of only its eight-byte prefix.
+TEST_F(SplitTest, TwoPartsAtSplitSize720)
 {
-    Split(1000000, 720);
-    std::vector<unsigned char> first = ReadFileBytes(patch);
-    ASSERT_EQ(first.size(), 720000u);
-    EXPECT_EQ(U32(first, 0), 2u);
-    EXPECT_EQ(U32(first, 4), 720000u);
-    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 280008u);
-    EXPECT_FALSE(fsys::PathExists(dir / "update.dv002"));
-    ExpectAssembles();
-}
-
-TEST_F(SplitTest, ExactlyTheSplitSizeGivesAnEightByteSecondPart)
-{
-    Split(720000, 720);
-    std::vector<unsigned char> first = ReadFileBytes(patch);
-    ASSERT_EQ(first.size(), 720000u);
-    EXPECT_EQ(U32(first, 0), 2u);
-    EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), 8u);
-    ExpectAssembles();
+    for (const auto& [size, second] : {std::pair<size_t, size_t>{1000000, 280008}, {720000, 8}}) {
+        SCOPED_TRACE(size);
+        Split(size, 720);
+        std::vector<unsigned char> first = ReadFileBytes(patch);
+        ASSERT_EQ(first.size(), 720000u);
+        EXPECT_EQ(U32(first, 0), 2u);
+        EXPECT_EQ(U32(first, 4), 720000u);
+        EXPECT_EQ(ReadFileBytes(dir / "update.dv001").size(), second);
+        EXPECT_FALSE(fsys::PathExists(dir / "update.dv002"));
+        ExpectAssembles();
+    }
 }
 
 TEST_F(SplitTest, SmallerThanTheSplitSizeIsStoredWholeBehindZeroPrefix)
@@ -496,7 +486,7 @@ TEST_F(SplitTest, MoreThan255PartsAreRefused)
     CPatchDoc doc(core, dirDiff, patch);
     EXPECT_FALSE(doc.SplitPatchFile());
     ASSERT_EQ(Shown(), 1u);
-    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "255"));
     EXPECT_FALSE(fsys::PathExists(patch));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 
@@ -732,7 +722,7 @@ TEST_F(SelfExtractTest, ElfStubEndsWhereItsHeadersSay)
     EXPECT_FALSE(FindSelfExtractPayload(dir / "moved.exe", marker));
     CPatchDoc reader(core, dirDiff, dir / "moved.exe");
     EXPECT_FALSE(reader.AssemblePatchFile());
-    EXPECT_NE(Last().text.find("marker"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "marker"));
 }
 
 TEST_F(SelfExtractTest, PeStubEndsAtItsLastSectionAndThePatchBeforeItsCertificates)
@@ -783,11 +773,9 @@ TEST_F(SelfExtractTest, PeStubEndsAtItsLastSectionAndThePatchBeforeItsCertificat
 
 TEST_F(SelfExtractTest, ProgramWithoutMarkerIsRefused)
 {
-    dir.WriteBytes("plain.exe", RandomBytes(10000, 4));
+    EXPECT_FALSE(ReadsHeader("plain.exe", RandomBytes(10000, 4)));
     uint64_t marker = 0;
     EXPECT_FALSE(FindSelfExtractPayload(dir / "plain.exe", marker));
-    CPatchDoc doc(core, dirDiff, dir / "plain.exe");
-    EXPECT_FALSE(doc.ReadPatchHeader());
     ASSERT_EQ(Shown(), 1u);
     EXPECT_EQ(Last().title, "Delvorin Error");
 }
@@ -809,7 +797,7 @@ TEST_F(SelfExtractTest, Refusals)
     core.settings.splitSize = 40; // 40,000 <= 40,026
     EXPECT_FALSE(doc.MakeSelfExtracting());
     EXPECT_EQ(Shown(), 2u);
-    EXPECT_NE(Last().text.find("too small"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "too small"));
     EXPECT_FALSE(fsys::PathExists(program));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 
@@ -819,7 +807,7 @@ TEST_F(SelfExtractTest, Refusals)
     core.settings.splitSize = 1;
     EXPECT_FALSE(doc.MakeSelfExtracting());
     EXPECT_EQ(Shown(), 3u);
-    EXPECT_NE(Last().text.find("255"), std::string::npos);
+    EXPECT_TRUE(Contains(Last().text, "255"));
     EXPECT_FALSE(fsys::PathExists(dir / "update.dv001"));
 }
 

@@ -28,6 +28,7 @@
 
 namespace {
 
+using image::Patch;
 using image::Record;
 
 enum class Expect {
@@ -59,21 +60,6 @@ struct CCase {
 void PrintTo(const CCase& c, std::ostream* os)
 {
     *os << c.what;
-}
-
-std::string Img(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
-                int fileCount = -1)
-{
-    std::string img = image::Header(removes, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
-    for (const auto& r : records)
-        img += r.Bytes();
-    return img;
-}
-
-std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& removes = {},
-                  int fileCount = -1)
-{
-    return image::PatchFile(Img(records, removes, fileCount));
 }
 
 Record Good()
@@ -124,6 +110,13 @@ std::vector<CCase> Cases()
         return [name](const std::string&) { return Patch({Good(), Evil(name)}); };
     };
     auto damaged = [](const Record& r) { return [r](const std::string&) { return Patch({Good(), r}); }; };
+    // Good() with one change, and the compact patch of CGood() with one.
+    auto bad = [&](const std::function<void(Record&)>& change) { return damaged(With(Good(), change)); };
+    auto cbad = [](const std::function<void(compact::Record&)>& change) {
+        return compactPatch({CWith(CGood(), change)});
+    };
+    // Bytes that do not depend on the folder beside the target.
+    auto fixed = [](const std::string& bytes) { return [bytes](const std::string&) { return bytes; }; };
     return {
         {"parent component", evil("..\\outside\\evil"), Expect::ApplyRefused, kNotAllowed},
         {"a name Windows reserves, on Windows", evil("sub\\aux.txt"), Expect::ApplyRefused,
@@ -137,8 +130,7 @@ std::vector<CCase> Cases()
         {"absolute with backslashes",
          [](const std::string& outside) { return Patch({Good(), Evil(ToStoredName(outside) + "\\evil")}); },
          Expect::ApplyRefused, kNotAllowed},
-        {"absolute with slashes",
-         [](const std::string& outside) { return Patch({Good(), Evil(outside + "/evil")}); },
+        {"absolute with slashes", [](const std::string& outside) { return Patch({Good(), Evil(outside + "/evil")}); },
          Expect::ApplyRefused, kNotAllowed},
         {"drive prefix", evil("C:\\evil"), Expect::ApplyRefused, kNotAllowed},
         {"drive-relative name", evil("C:evil"), Expect::ApplyRefused, kNotAllowed},
@@ -149,18 +141,16 @@ std::vector<CCase> Cases()
         {"trailing separator", evil("sub\\"), Expect::ApplyRefused, kNotAllowed},
         {"empty name", evil(""), Expect::ApplyRefused, kNotAllowed},
         {"a file, then a folder of its name",
-         [](const std::string&) { return Patch({Good(), Evil("c"), Evil("c\\d")}); }, Expect::ApplyRefused,
+         fixed(Patch({Good(), Evil("c"), Evil("c\\d")})), Expect::ApplyRefused,
          "names the following both as a file and as a folder"},
         {"a folder, then a file of its name",
-         [](const std::string&) { return Patch({Good(), Evil("c\\d\\e"), Evil("c\\d")}); }, Expect::ApplyRefused,
+         fixed(Patch({Good(), Evil("c\\d\\e"), Evil("c\\d")})), Expect::ApplyRefused,
          "names the following both as a file and as a folder"},
-        {"a folder where a file is",
-         [](const std::string&) { return Patch({Good(), Evil("sub\\b.txt\\d")}); }, Expect::ApplyRefused, kBlocked},
+        {"a folder where a file is", fixed(Patch({Good(), Evil("sub\\b.txt\\d")})), Expect::ApplyRefused, kBlocked},
         {"a folder where a link is", evil("out.txt\\d"), Expect::ApplyRefused, kBlocked},
         {"record through a linked folder", evil("link\\evil"), Expect::ApplyRefused, kLinked},
         {"changed file through a linked folder",
-         [](const std::string&) { return Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")}); },
-         Expect::ApplyRefused, kLinked},
+         fixed(Patch({Good(), image::Changed("link\\x", "outside x", "overwritten")})), Expect::ApplyRefused, kLinked},
         {"parent component with control characters", evil("..\\\x1b]0;owned\x07\x1b[2J\n"), Expect::ApplyRefused,
          "../\\x1b]0;owned\\x07\\x1b[2J\\x0a"},
         {"name field of length 0", damaged(With(Evil("e"), [](Record& r) { r.nameField = 0; })),
@@ -172,100 +162,85 @@ std::vector<CCase> Cases()
          Expect::ApplyRefused, kDamaged},
         {"name past the end of the image",
          [](const std::string&) {
-             std::string cut = Img({Good()}, {}, 2) + std::string("file\0\0\0\0", 8);
+             std::string cut = image::Image({Good()}, {}, 2) + std::string("file\0\0\0\0", 8);
              image::Put16(cut, 200);
              return image::PatchFile(cut + "abc");
          },
          Expect::ApplyRefused, kDamaged},
-        {"huge old-copy count", damaged(With(Good(), [](Record& r) { r.oldCount = 0xFFFFFFFFu; })),
-         Expect::ApplyRefused, kDamaged},
-        {"huge new-data count", damaged(With(Good(), [](Record& r) { r.newCount = 0x7FFFFFFFu; })),
-         Expect::ApplyRefused, kDamaged},
+        {"huge old-copy count", bad([](Record& r) { r.oldCount = 0xFFFFFFFFu; }), Expect::ApplyRefused, kDamaged},
+        {"huge new-data count", bad([](Record& r) { r.newCount = 0x7FFFFFFFu; }), Expect::ApplyRefused, kDamaged},
         {"old copy past the old length",
-         damaged(With(Good(), [](Record& r) { r.olds.push_back({3, 0, 5}); })), Expect::ApplyRefused, kDamaged},
+         bad([](Record& r) { r.olds.push_back({3, 0, 5}); }), Expect::ApplyRefused, kDamaged},
         {"old copy past the new length",
-         damaged(With(Good(), [](Record& r) { r.olds.push_back({0, 0xFFFFFFFEu, 4}); })), Expect::ApplyRefused,
-         kDamaged},
+         bad([](Record& r) { r.olds.push_back({0, 0xFFFFFFFEu, 4}); }), Expect::ApplyRefused, kDamaged},
         {"new data past the new length",
-         damaged(With(Good(), [](Record& r) { r.news[0].newOffset = 3; })), Expect::ApplyRefused, kDamaged},
+         bad([](Record& r) { r.news[0].newOffset = 3; }), Expect::ApplyRefused, kDamaged},
         {"new data past the end of the image",
-         damaged(With(Good(), [](Record& r) { r.news[0].length = 1000000; })), Expect::ApplyRefused, kDamaged},
-        {"file count above the records present",
-         [](const std::string&) { return Patch({Good()}, {}, 3); }, Expect::ApplyRefused, kDamaged},
-        {"file count 65535", [](const std::string&) { return Patch({Good()}, {}, 65535); },
-         Expect::ApplyRefused, kDamaged},
+         bad([](Record& r) { r.news[0].length = 1000000; }), Expect::ApplyRefused, kDamaged},
+        {"file count above the records present", fixed(Patch({Good()}, {}, 3)), Expect::ApplyRefused, kDamaged},
+        {"file count 65535", fixed(Patch({Good()}, {}, 65535)), Expect::ApplyRefused, kDamaged},
         {"wrong check block",
-         damaged(With(Good(), [](Record& r) { r.checkBlock = std::string("fiLe\0\0\0\0", 8); })),
-         Expect::ApplyRefused, kDamaged},
+         bad([](Record& r) { r.checkBlock = std::string("fiLe\0\0\0\0", 8); }), Expect::ApplyRefused, kDamaged},
         {"wrong old-copy tag",
-         damaged(With(Good(), [](Record& r) {
+         bad([](Record& r) {
              r.olds.push_back({0, 0, 1});
              r.oldTag = "oldpatch";
-         })),
+         }),
          Expect::ApplyRefused, kDamaged},
-        {"wrong new-data tag", damaged(With(Good(), [](Record& r) { r.newTag = std::string("newptcx\0", 8); })),
+        {"wrong new-data tag", bad([](Record& r) { r.newTag = std::string("newptcx\0", 8); }),
          Expect::ApplyRefused, kDamaged},
         {"new file that copies from an old file",
-         damaged(With(Evil("n.txt"), [](Record& r) { r.olds.push_back({0, 0, 1}); })), Expect::ApplyRefused,
-         kDamaged},
+         damaged(With(Evil("n.txt"), [](Record& r) { r.olds.push_back({0, 0, 1}); })), Expect::ApplyRefused, kDamaged},
         {"unknown new-file flag", damaged(With(Evil("n.txt"), [](Record& r) { r.newFile = 7; })),
          Expect::ApplyRefused, kDamaged},
         {"strong checks that do not match themselves",
          [](const std::string&) {
              std::string checks = image::Checks({{std::string("old a"), "new a!"}});
              checks[20] ^= 1;
-             return image::PatchFile(Img({Good()}) + checks);
+             return image::PatchFile(image::Image({Good()}) + checks);
          },
          Expect::HeaderRefused, ""},
         {"strong checks cut short",
          [](const std::string&) {
-             return image::PatchFile(Img({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
+             return image::PatchFile(image::Image({Good()}) + image::Checks({{std::string("old a"), "new a!"}}).substr(30));
          },
          Expect::HeaderRefused, ""},
         {"strong checks of other records",
          [](const std::string&) {
-             return image::PatchFile(Img({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
+             return image::PatchFile(image::Image({Good(), Evil("n.txt")}) + image::Checks({{std::string("old a"), "new a!"}}));
          },
          Expect::HeaderRefused, ""},
         {"bytes between the last record and the strong checks",
          [](const std::string&) {
-             return image::PatchFile(Img({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
+             return image::PatchFile(image::Image({Good()}) + "xyz" + image::Checks({{std::string("old a"), "new a!"}}));
          },
          Expect::ApplyRefused, kDamaged},
         {"remove entry in the parent folder",
-         [](const std::string&) { return Patch({Good()}, {"..\\outside\\x"}); }, Expect::RemovalSkipped,
-         "outside/x"},
+         fixed(Patch({Good()}, {"..\\outside\\x"})), Expect::RemovalSkipped, "outside/x"},
         {"absolute remove entry",
          [](const std::string& outside) { return Patch({Good()}, {ToStoredName(outside) + "\\x"}); },
          Expect::RemovalSkipped, "/x"},
-        {"empty remove entry", [](const std::string&) { return Patch({Good()}, {""}); }, Expect::RemovalSkipped,
-         ""},
-        {"remove entry through a linked folder", [](const std::string&) { return Patch({Good()}, {"link\\x"}); },
-         Expect::RemovalSkipped, "link/x"},
-        {"remove entry that is a linked folder", [](const std::string&) { return Patch({Good()}, {"link"}); },
-         Expect::RemovalSkipped, "link"},
+        {"empty remove entry", fixed(Patch({Good()}, {""})), Expect::RemovalSkipped, ""},
+        {"remove entry through a linked folder", fixed(Patch({Good()}, {"link\\x"})), Expect::RemovalSkipped, "link/x"},
+        {"remove entry that is a linked folder", fixed(Patch({Good()}, {"link"})), Expect::RemovalSkipped, "link"},
         {"objects that do not give the new byte sum",
          damaged(With(image::Changed("sub\\b.txt", "old b", "new b"), [](Record& r) { r.newSum += 1; })),
          Expect::ApplyRefused, "the patch file is damaged"},
-        {"a file named twice",
-         [](const std::string&) { return Patch({Good(), Evil("n.txt"), Evil("n.txt")}); }, Expect::ApplyRefused,
-         kDamaged},
+        {"a file named twice", fixed(Patch({Good(), Evil("n.txt"), Evil("n.txt")})), Expect::ApplyRefused, kDamaged},
         {"leaf name of 256 bytes", evil(std::string(256, 'e')), Expect::ApplyRefused, kTooLong},
         {"leaf name of 259 bytes", evil(std::string(259, 'e')), Expect::ApplyRefused, kTooLong},
         {"folder name of 257 bytes", evil(std::string(257, 'd') + "\\e"), Expect::ApplyRefused, kTooLong},
         {"objects that leave most of the new length undescribed",
-         damaged(With(Good(), [](Record& r) { r.newLength = 0xFFFFFFFFu; })), Expect::ApplyRefused, kDamaged},
-        {"objects that leave a gap", damaged(With(Good(), [](Record& r) {
+         bad([](Record& r) { r.newLength = 0xFFFFFFFFu; }), Expect::ApplyRefused, kDamaged},
+        {"objects that leave a gap", bad([](Record& r) {
              r.news[0].newOffset = 2;
              r.newLength = 8;
-         })),
+         }),
          Expect::ApplyRefused, kDamaged},
         {"changed file that is a link leading out",
-         [](const std::string&) { return Patch({Good(), image::Changed("out.txt", "outside x", "overwritten")}); },
-         Expect::ApplyRefused, kLinkOut},
+         fixed(Patch({Good(), image::Changed("out.txt", "outside x", "overwritten")})), Expect::ApplyRefused, kLinkOut},
         {"uncompressed image with a parent component",
-         [](const std::string&) { return std::string(8, '\0') + Img({Good(), Evil("..\\outside\\evil")}); },
-         Expect::ApplyRefused, kNotAllowed},
+         fixed(std::string(8, '\0') + image::Image({Good(), Evil("..\\outside\\evil")})), Expect::ApplyRefused, kNotAllowed},
         {"truncated gzip stream",
          [](const std::string&) {
              std::string p = Patch({Good(), Evil("n.txt")});
@@ -281,27 +256,24 @@ std::vector<CCase> Cases()
          Expect::HeaderRefused, ""},
         {"wrong magic",
          [](const std::string&) {
-             std::string img = Img({Good()});
+             std::string img = image::Image({Good()});
              img[0] = 'X';
              return image::PatchFile(img);
          },
          Expect::HeaderRefused, ""},
         {"magic in other letter case",
          [](const std::string&) {
-             std::string img = Img({Good()});
+             std::string img = image::Image({Good()});
              img[0] = 'd';
              return image::PatchFile(img);
          },
          Expect::HeaderRefused, ""},
-        {"more parts than present",
-         [](const std::string&) { return image::PatchFile(Img({Good()}), 3, 1000); }, Expect::HeaderRefused,
-         ""},
-        {"shorter than the part prefix", [](const std::string&) { return std::string("\0\0\0", 3); },
-         Expect::HeaderRefused, ""},
-        {"empty file", [](const std::string&) { return std::string(); }, Expect::HeaderRefused, ""},
+        {"more parts than present", fixed(image::PatchFile(image::Image({Good()}), 3, 1000)), Expect::HeaderRefused, ""},
+        {"shorter than the part prefix", fixed(std::string("\0\0\0", 3)), Expect::HeaderRefused, ""},
+        {"empty file", fixed(std::string()), Expect::HeaderRefused, ""},
         {"remove count without its entries",
          [](const std::string&) {
-             std::string img = Img({});
+             std::string img = image::Image({});
              img[724] = static_cast<char>(0xE8);
              img[725] = 0x03;
              return image::PatchFile(img.substr(0, 726));
@@ -330,31 +302,25 @@ std::vector<CCase> Cases()
          compactPatch({CGood(), CWith(compact::NewFile("n.txt", "x"), [](compact::Record& r) { r.offset[0] = 2; })}),
          Expect::ApplyRefused, kDamaged},
         {"compact: copy past the end of the old file",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = 3; })}), Expect::ApplyRefused,
-         kDamaged},
+         cbad([](compact::Record& r) { r.steps[0].move = 3; }), Expect::ApplyRefused, kDamaged},
         {"compact: move before the start of the old file",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = -1; })}), Expect::ApplyRefused,
-         kDamaged},
+         cbad([](compact::Record& r) { r.steps[0].move = -1; }), Expect::ApplyRefused, kDamaged},
         {"compact: move far past the old file",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].move = int64_t{1} << 40; })}),
-         Expect::ApplyRefused, kDamaged},
+         cbad([](compact::Record& r) { r.steps[0].move = int64_t{1} << 40; }), Expect::ApplyRefused, kDamaged},
         {"compact: literals beyond the record's literals",
-         compactPatch({CWith(CGood(), [](compact::Record& r) {
+         cbad([](compact::Record& r) {
              r.steps[0].literal = 2;
              r.steps.push_back({0, 1, 0});
-         })}),
+         }),
          Expect::ApplyRefused, kDamaged},
         {"compact: steps that stop short of the new length",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps[0].literal = 0; })}), Expect::ApplyRefused,
-         kDamaged},
+         cbad([](compact::Record& r) { r.steps[0].literal = 0; }), Expect::ApplyRefused, kDamaged},
         {"compact: a step that writes nothing",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.steps.insert(r.steps.begin(), {0, 0, 1}); })}),
-         Expect::ApplyRefused, kDamaged},
+         cbad([](compact::Record& r) { r.steps.insert(r.steps.begin(), {0, 0, 1}); }), Expect::ApplyRefused, kDamaged},
         {"compact: streams that do not add up to the new length",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.raw[2] = 7; })}), Expect::ApplyRefused, kDamaged},
+         cbad([](compact::Record& r) { r.raw[2] = 7; }), Expect::ApplyRefused, kDamaged},
         {"compact: controls longer than any steps need",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.raw[0] = 9; })}), Expect::ApplyRefused,
-         kDamaged},
+         cbad([](compact::Record& r) { r.raw[0] = 9; }), Expect::ApplyRefused, kDamaged},
         {"compact: new file that copies from an old file",
          compactPatch({CGood(), CWith(compact::NewFile("n.txt", "abc"), [](compact::Record& r) {
              r.differences = "abc";
@@ -363,26 +329,23 @@ std::vector<CCase> Cases()
          })}),
          Expect::ApplyRefused, kDamaged},
         {"compact: changed file without a delta",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.flags = 0; })}), Expect::ApplyRefused, kDamaged},
-        {"compact: unknown flags", compactPatch({CWith(CGood(), [](compact::Record& r) { r.flags = 10; })}),
-         Expect::ApplyRefused, kDamaged},
+         cbad([](compact::Record& r) { r.flags = 0; }), Expect::ApplyRefused, kDamaged},
+        {"compact: unknown flags", cbad([](compact::Record& r) { r.flags = 10; }), Expect::ApplyRefused, kDamaged},
         {"compact: digests of a file whose old and new lengths differ",
-         compactPatch({CWith(CGood(), [](compact::Record& r) { r.flags = 6; })}), Expect::ApplyRefused, kDamaged},
+         cbad([](compact::Record& r) { r.flags = 6; }), Expect::ApplyRefused, kDamaged},
         {"compact: no digests where old and new agree in length and sum",
          compactPatch({CWith(compact::Changed("a.txt", "old a", "a old"), [](compact::Record& r) { r.flags = 2; })}),
          Expect::ApplyRefused, kDamaged},
         {"compact: name of 300 bytes",
          compactPatch({CGood(), compact::NewFile(std::string(300, 'n'), "x")}), Expect::ApplyRefused, kDamaged},
         {"compact: file count above the records present",
-         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, 3)); },
-         Expect::ApplyRefused, kDamaged},
-        {"compact: newer version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 5)); },
+         fixed(compact::PatchFile(compact::Image({CGood()}, {}, 3))), Expect::ApplyRefused, kDamaged},
+        {"compact: newer version", fixed(compact::PatchFile(compact::Image({CGood()}, {}, -1, 5))),
          Expect::HeaderRefused, ""},
-        {"compact: older version", [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 2)); },
+        {"compact: older version", fixed(compact::PatchFile(compact::Image({CGood()}, {}, -1, 2))),
          Expect::HeaderRefused, ""},
         {"compact: version 3, without the files that lead the literals",
-         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {}, -1, 3)); },
-         Expect::HeaderRefused, ""},
+         fixed(compact::PatchFile(compact::Image({CGood()}, {}, -1, 3))), Expect::HeaderRefused, ""},
         {"compact: lead file out of the folder", compactLedBy({{"..\\outside\\x", "outside x", {}}}),
          Expect::ApplyRefused, kNotAllowed},
         {"compact: lead file behind a link to a folder", compactLedBy({{"link\\x", "outside x", {}}}),
@@ -437,8 +400,7 @@ std::vector<CCase> Cases()
          },
          Expect::HeaderRefused, ""},
         {"compact: remove entry in the parent folder",
-         [](const std::string&) { return compact::PatchFile(compact::Image({CGood()}, {"..\\outside\\x"})); },
-         Expect::RemovalSkipped, "outside/x"},
+         fixed(compact::PatchFile(compact::Image({CGood()}, {"..\\outside\\x"}))), Expect::RemovalSkipped, "outside/x"},
         {"garbage behind the prefix",
          [](const std::string&) {
              std::vector<unsigned char> r = RandomBytes(5000, 9);
@@ -454,10 +416,8 @@ protected:
     {
         target = root.MakeFolder("target");
         outside = root.MakeFolder("outside");
-        root.Write("target/a.txt", "old a");
-        root.Write("target/sub/b.txt", "old b");
-        root.Write("outside/x", "outside x");
-        root.Write("outside/secret.txt", "secret");
+        root.WriteAll({{"target/a.txt", "old a"}, {"target/sub/b.txt", "old b"}, {"outside/x", "outside x"},
+                       {"outside/secret.txt", "secret"}});
         ASSERT_EQ(symlink(outside.c_str(), (target + "/link").c_str()), 0);
         ASSERT_EQ(symlink((outside + "/x").c_str(), (target + "/out.txt").c_str()), 0);
         run.patchFile = root / "p.dvp";
@@ -583,9 +543,8 @@ TEST_F(HostileTest, FolderSwappedForALinkDuringTheApplyIsNotFollowed)
         fsys::RemoveTree(target + "/sub");
         fsys::RemoveTree(target + "/moved");
         unlink((target + "/sub").c_str());
-        root.Write("target/sub/b.txt", "old b");
-        root.Write("outside/b.txt", "old b");
-        root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+        root.WriteAll({{"target/sub/b.txt", "old b"}, {"outside/b.txt", "old b"},
+                       {"p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")})}});
         CSwapAt progress;
         progress.swap = [&] {
             ASSERT_EQ(rename((target + "/sub").c_str(), (target + "/moved").c_str()), 0);
@@ -611,9 +570,8 @@ TEST_F(HostileTest, FolderSwappedForALinkWhileAFileIsRebuiltIsNotFollowed)
 {
     const std::string log = root / "log.fifo";
     ASSERT_EQ(mkfifo(log.c_str(), 0600), 0);
-    root.Write("target/sub/b.txt", "old b");
-    root.Write("outside/b.txt", "old b");
-    root.Write("p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")}));
+    root.WriteAll({{"target/sub/b.txt", "old b"}, {"outside/b.txt", "old b"},
+                   {"p.dvp", Patch({image::Changed("sub\\b.txt", "old b", "new b")})}});
     // Reads the log as it comes; at the first line, swaps the folder for a link. The swap
     // is made as soon as the line is read. Mostly the apply waits meanwhile to open the log
     // for its next line; where that writer found the pipe still open, it is not held, and

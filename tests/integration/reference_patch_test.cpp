@@ -17,6 +17,7 @@
 #include "engine/common/CDirDiff.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/ApplyRun.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 
@@ -105,10 +106,7 @@ constexpr int64_t kAccessTime = 4102444800;  // 2100: ahead of now, so reading n
 
 void Pin(const std::string& path, int64_t writeSeconds = kWriteTime)
 {
-    CFileTimes t;
-    t.lastWrite = UnixToFileTime(writeSeconds, 0);
-    t.lastAccess = UnixToFileTime(kAccessTime, 0);
-    ASSERT_TRUE(SetFileTimes(path, t));
+    PinTimes(path, writeSeconds, kAccessTime);
 }
 
 std::string Fixture(const std::string& name)
@@ -258,13 +256,7 @@ protected:
         CAppCore core(&prompt, programFolder, tempFolder);
         core.settings.logFile = logging ? 1 : 0;
         core.log.SetPath(dir / "apply.log");
-        CDirDiff dirDiff(core);
-        CPatchDoc doc(core, dirDiff, patch);
-        EXPECT_TRUE(doc.ReadPatchHeader());
-        dirDiff.TargetFolder() = target;
-        int backup = 0;
-        EXPECT_EQ(dirDiff.ApplyPatch(doc, backup, "bak", progress), 1);
-        doc.ClosePatchFile();
+        EXPECT_EQ(ApplyPatchFile(core, patch, target, progress), 1);
         return target;
     }
 
@@ -306,7 +298,7 @@ TEST_F(ReferencePatchTest, TreeOfEveryKindOfFileGivesTheReferenceImage)
 
     // The apply rebuilds the new tree from the old one.
     const std::string target = Apply(false, nullptr);
-    std::map<std::string, std::string> expected = SnapshotTree(newFolder);
+    Tree expected = SnapshotTree(newFolder);
     expected.erase("excluded.txt");
     expected["excluded.txt"] = ReadFileText(oldFolder + "/excluded.txt");
     EXPECT_EQ(SnapshotTree(target), expected);

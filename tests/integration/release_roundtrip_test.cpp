@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "support/CliRun.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -62,7 +63,7 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
     ASSERT_TRUE(Shell("tar xzf " + Quoted(cache + "/" + kOldTarball) + " -C " + Quoted(dir / "old")));
     ASSERT_TRUE(Shell("tar xzf " + Quoted(cache + "/" + kNewTarball) + " -C " + Quoted(dir / "new")));
     std::string oldRelease = dir / "old/package", newRelease = dir / "new/package";
-    std::map<std::string, std::string> oldFiles = SnapshotTree(oldRelease), newFiles = SnapshotTree(newRelease);
+    Tree oldFiles = SnapshotTree(oldRelease), newFiles = SnapshotTree(newRelease);
     ASSERT_GT(newFiles.size(), 10u);
 
     // Files the new release no longer has are removed by the patch.
@@ -86,14 +87,14 @@ TEST(ReleaseRoundTrip, PrettierPatchTurnsTheOldReleaseIntoTheNewOneInBothFormats
 
         const CRun info = RunCliIn("info " + patch, dir.Path());
         ASSERT_EQ(info.status, 0) << info.err;
-        EXPECT_NE(info.out.find("package.json  new=0"), std::string::npos) << info.out;
-        EXPECT_NE(info.out.find("Format:            " + format), std::string::npos) << info.out;
+        EXPECT_TRUE(Contains(info.out, "package.json  new=0"));
+        EXPECT_TRUE(Contains(info.out, "Format:            " + format));
 
         const std::string target = "target-" + format;
         ASSERT_TRUE(CopyTree(oldRelease, dir / target));
         ASSERT_TRUE(CliSucceeds("verify " + patch + " " + target, dir.Path()));
         ASSERT_TRUE(CliSucceeds("apply " + patch + " " + target, dir.Path()));
-        std::map<std::string, std::string> applied = SnapshotTree(dir / target);
+        Tree applied = SnapshotTree(dir / target);
         EXPECT_EQ(applied.size(), newFiles.size());
         for (const auto& [name, content] : newFiles) {
             auto it = applied.find(name);

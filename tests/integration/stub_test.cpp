@@ -11,6 +11,7 @@
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
 #include "support/TreeDifferences.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -42,12 +43,6 @@ std::string StubPath()
     return BinFolder() + "/DvApply.exe";
 }
 
-#define REQUIRE_STUB()                                                                                              \
-    do {                                                                                                            \
-        if (!fsys::FileExists(StubPath()))                                                                          \
-            GTEST_SKIP() << "no DvApply.exe in " << BinFolder() << " (built without the windows)";                 \
-    } while (0)
-
 #define REQUIRE_SHIPPING_FORM()                                                                                     \
     do {                                                                                                            \
         if (!DELVORIN_STUB_SHIPPING_FORM)                                                                           \
@@ -68,15 +63,12 @@ void Copy(const std::string& from, const std::string& to)
 // An old and a new tree with a changed, an unchanged, a new (deep) and a removed file.
 void MakeTrees(CTestFolder& dir)
 {
-    dir.Write("old/readme.txt", "Frobnicator 1.0\n");
-    dir.Write("old/same.txt", "never changes\n");
-    dir.WriteBytes("old/lib/core.bin", RandomBytes(40000, 1));
+    dir.WritePair("readme.txt", "Frobnicator 1.0\n", "Frobnicator 2.0, now with more frobs\n");
+    dir.WritePair("same.txt", "never changes\n", "never changes\n");
     dir.Write("old/obsolete.cfg", "old setting\n");
-    dir.Write("new/readme.txt", "Frobnicator 2.0, now with more frobs\n");
-    dir.Write("new/same.txt", "never changes\n");
     std::vector<unsigned char> core = RandomBytes(40000, 1);
     core.insert(core.begin() + 1000, 500, 'x');
-    dir.WriteBytes("new/lib/core.bin", core);
+    dir.WriteBytesPair("lib/core.bin", RandomBytes(40000, 1), core);
     dir.Write("new/plugins/extra/new.txt", "a new file\n");
 }
 
@@ -173,11 +165,23 @@ struct CProcMount {
     }
 };
 
+// A test of the apply program, skipped when the build has none, with a scratch folder
+// that holds a folder dist for what it builds.
+class SelfExtracting : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!fsys::FileExists(StubPath()))
+            GTEST_SKIP() << "no DvApply.exe in " << BinFolder() << " (built without the windows)";
+        dir.MakeFolder("dist");
+    }
+    CTestFolder dir;
+};
+
 } // namespace
 
-TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
+TEST_F(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 {
-    REQUIRE_STUB();
     REQUIRE_SHIPPING_FORM();
     uint64_t length = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), length));
@@ -186,7 +190,7 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 
     // Every library the loader must find.
     const std::string dynamic = CommandOutput("readelf -d " + Quoted(StubPath()));
-    ASSERT_NE(dynamic.find("(NEEDED)"), std::string::npos) << "readelf -d gave:\n" << dynamic;
+    ASSERT_TRUE(Contains(dynamic, "(NEEDED)"));
     const std::vector<std::string> allowed = {"libc.so.6",         "libm.so.6",       "libdl.so.2",
                                               "libpthread.so.0",   "librt.so.1",      "ld-linux-x86-64.so.2",
                                               "ld-linux-aarch64.so.1", "ld-linux.so.2"};
@@ -202,19 +206,16 @@ TEST(SelfExtracting, NeedsNothingButTheCLibraryAndFitsAPart)
 
     // The newest C library it asks for: 2.34 at most.
     const std::string symbols = CommandOutput("objdump -T " + Quoted(StubPath()));
-    ASSERT_NE(symbols.find("GLIBC_2."), std::string::npos) << "objdump -T gave:\n" << symbols;
+    ASSERT_TRUE(Contains(symbols, "GLIBC_2."));
     for (size_t at = symbols.find("GLIBC_2."); at != std::string::npos; at = symbols.find("GLIBC_2.", at + 1)) {
         const int minor = std::atoi(symbols.c_str() + at + 8);
         EXPECT_LE(minor, 34) << symbols.substr(at, symbols.find_first_of(" )\n", at) - at);
     }
 }
 
-TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNotFit)
+TEST_F(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNotFit)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     // Copied elsewhere under another name and started through a link, so neither its
     // name nor argv[0] says what it is.
@@ -226,9 +227,9 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     std::string target = OldCopy(dir, "target");
     CRun r = RunProgram(program, "--console " + Quoted(target), dir.Path());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("This updates Frobnicator to 2.0."), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Publisher: Ann Smith, Acme Ltd"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("The Delvorin file has been applied successfully."), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "This updates Frobnicator to 2.0."));
+    EXPECT_TRUE(Contains(r.out, "Publisher: Ann Smith, Acme Ltd"));
+    EXPECT_TRUE(Contains(r.out, "The Delvorin file has been applied successfully."));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 
     // One file that is not the one the patch was made from: nothing changes, status 3.
@@ -237,19 +238,16 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     auto before = SnapshotTree(wrong);
     r = RunProgram(program, "--console " + Quoted(wrong), dir.Path());
     EXPECT_EQ(r.status, 3) << r.err;
-    EXPECT_NE(r.err.find("The following file does not match the file to be updated:\n  " + wrong + "/readme.txt"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("have not been changed"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("contact the following company to resolve this problem:\n  Ann Smith, Acme Ltd"),
-              std::string::npos)
-        << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "The following file does not match the file to be updated:\n  " + wrong + "/readme.txt"));
+    EXPECT_TRUE(Contains(r.err, "have not been changed"));
+    EXPECT_TRUE(Contains(r.err, "contact the following company to resolve this problem:\n  Ann Smith, Acme Ltd"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(wrong), before), "");
 
     // A folder that does not exist is not made.
     r = RunProgram(program, "--console " + Quoted(dir / "missing"), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("does not exist"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "does not exist"));
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
 
     // A compact patch: its frames go through the zstd decoder linked into the program.
@@ -260,12 +258,9 @@ TEST(SelfExtracting, AppliesItsPatchFromAnotherFolderAndRefusesAFolderThatDoesNo
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
-TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFolder)
+TEST_F(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFolder)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     std::string target = OldCopy(dir, "installed");
     BuildProgram(dir, "--default-folder " + Quoted(target));
 
@@ -273,7 +268,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     CRun r = RunProgram(dir / "dist/update.exe", "--backup", dir.Path(), dir.Path(), kNoDisplay);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err.rfind("update.exe: no window (no display", 0), 0u) << r.err;
-    EXPECT_NE(r.out.find("Folder to update: " + target), std::string::npos) << r.out;
+    EXPECT_TRUE(Contains(r.out, "Folder to update: " + target));
     auto expected = SnapshotTree(dir / "new");
     expected["readme.bak"] = "Frobnicator 1.0\n";
     expected["lib/core.bak"] = ReadFileText(dir / "old/lib/core.bin");
@@ -287,7 +282,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     ASSERT_NE(report, std::string::npos) << r.out;
     std::string lines = r.out.substr(report + applied.size());
     for (const std::string& line : {"readme.txt: " + target + "/readme.bak\n", "lib/core.bin: " + target + "/lib/core.bak\n"})
-        EXPECT_NE(lines.find(line), std::string::npos) << line << " not in\n" << lines;
+        EXPECT_TRUE(Contains(lines, line));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 2) << lines;
 
     // A relative folder on the command line, a backup extension of its own.
@@ -301,7 +296,7 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     ASSERT_TRUE(CliSucceeds("build old new nodefault/update.exe --self-extract --default-folder ''", dir.Path()));
     r = RunProgram(dir / "nodefault/update.exe", "", dir.Path(), dir.Path(), kNoDisplay);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("usage: update.exe"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "usage: update.exe"));
 
     // Bad command lines.
     EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console --frobnicate", dir.Path()).status, 2);
@@ -309,16 +304,13 @@ TEST(SelfExtracting, WithoutADisplayItWorksOnTheTerminalAndProposesTheDefaultFol
     EXPECT_EQ(RunProgram(dir / "dist/update.exe", "--console a --backup=x/y", dir.Path()).status, 2);
 }
 
-TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
+TEST_F(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     dir.WriteBytes("old/data.bin", RandomBytes(100000, 7));
     std::vector<unsigned char> data = RandomBytes(250000, 8);
     std::vector<unsigned char> old = RandomBytes(100000, 7);
     data.insert(data.end(), old.begin(), old.end());
     dir.WriteBytes("new/data.bin", data);
-    dir.MakeFolder("dist");
 
     // Parts just larger than the apply program: the program and one more part.
     uint64_t stubLength = 0;
@@ -337,10 +329,9 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
 
     CRun r = RunProgram(dir / "disk/update.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Please put file update.dv001 into the folder " + dir / "disk/" + ". Press OK when done."),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("Error opening patch file"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err,
+                         "Please put file update.dv001 into the folder " + dir / "disk/" + ". Press OK when done."));
+    EXPECT_TRUE(Contains(r.err, "Error opening patch file"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "old")), "");
 
     Copy(dir / "dist/update.dv001", dir / "disk/update.dv001");
@@ -349,12 +340,9 @@ TEST(SelfExtracting, JoinsItsPartsAndAsksForAMissingOne)
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), SnapshotTree(dir / "new")), "");
 }
 
-TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
+TEST_F(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     std::string target = OldCopy(dir, "target");
     const auto before = SnapshotTree(target);
@@ -366,7 +354,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     // The apply program on its own carries no patch (its code holds the marker text).
     CRun r = RunProgram(StubPath(), "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("does not carry a Delvorin patch"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "does not carry a Delvorin patch"));
 
     struct {
         const char* name;
@@ -383,7 +371,7 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
         ASSERT_TRUE(fsys::SetPermissions(dir / "cut" + "/" + cut.name, 0755));
         r = RunProgram(dir / "cut" + "/" + cut.name, "--console " + Quoted(target), dir.Path());
         EXPECT_EQ(r.status, 1) << cut.name << r.err;
-        EXPECT_NE(r.err.find(cut.message), std::string::npos) << cut.name << "\n" << r.err;
+        EXPECT_TRUE(Contains(r.err, cut.message)) << cut.name;
     }
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), before), "");
 
@@ -400,21 +388,19 @@ TEST(SelfExtracting, RefusesAMissingOrDamagedPatchAndChangesNothing)
     ASSERT_TRUE(fsys::SetPermissions(dir / "cut/old-frame.exe", 0755));
     r = RunProgram(dir / "cut/old-frame.exe", "--console " + Quoted(target), dir.Path());
     EXPECT_EQ(r.status, 1) << r.err;
-    EXPECT_NE(r.err.find("is damaged or incomplete and cannot be decompressed"), std::string::npos) << r.err;
+    EXPECT_TRUE(Contains(r.err, "is damaged or incomplete and cannot be decompressed"));
     EXPECT_EQ(TreeDifferences(SnapshotTree(target), before), "");
 
 }
 
 // The published pair of a real package, when the release test has fetched it.
-TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
+TEST_F(SelfExtracting, ReleasePairRoundTripInBothFormats)
 {
-    REQUIRE_STUB();
     std::string cache = fsys::FolderOf(fsys::WithoutTrailingSlash(BinFolder())) + "/npm-cache";
     const std::string oldTarball = cache + "/prettier-3.2.4.tgz", newTarball = cache + "/prettier-3.2.5.tgz";
     if (!fsys::FileExists(oldTarball) || !fsys::FileExists(newTarball))
         GTEST_SKIP() << "the release pair has not been fetched into " << cache;
 
-    CTestFolder dir;
     dir.MakeFolder("old");
     dir.MakeFolder("new");
     ASSERT_EQ(std::system(("tar xzf " + Quoted(oldTarball) + " -C " + Quoted(dir / "old")).c_str()), 0);
@@ -439,13 +425,11 @@ TEST(SelfExtracting, ReleasePairRoundTripInBothFormats)
 
 // Split onto 720 KB media and run where nothing but the C library is: in console mode,
 // and with a display named but no GTK there, when it must fall back to the terminal.
-TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
+TEST_F(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
 {
-    REQUIRE_STUB();
     REQUIRE_SHIPPING_FORM(); // a sanitized or debugging program is far larger than a part
     if (geteuid() != 0)
         GTEST_SKIP() << "chroot and mounting /proc need root";
-    CTestFolder dir;
     dir.WriteBytes("old/data/a.bin", RandomBytes(300000, 21));
     dir.WriteBytes("old/b.bin", RandomBytes(100000, 22));
     dir.WriteBytes("new/data/a.bin", RandomBytes(1200000, 23)); // random: it does not compress
@@ -455,7 +439,6 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
     b.insert(b.end(), noise.begin(), noise.end());
     dir.WriteBytes("new/b.bin", b);
     dir.Write("new/docs/readme.txt", "new\n");
-    dir.MakeFolder("dist");
     ASSERT_TRUE(CliSucceeds("build old new dist/update.exe --self-extract --split 720", dir.Path()));
     uint64_t length = 0, stubLength = 0, total = 0;
     ASSERT_TRUE(fsys::FileLength(StubPath(), stubLength));
@@ -503,7 +486,7 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
         EXPECT_EQ(TreeDifferences(SnapshotTree(root + "/" + run.folder), SnapshotTree(dir / "new")), "")
             << run.folder;
         if (std::string(run.folder) == "window") {
-            EXPECT_NE(r.err.find("going on in the terminal."), std::string::npos) << r.err;
+            EXPECT_TRUE(Contains(r.err, "going on in the terminal."));
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         }
     }
@@ -515,12 +498,9 @@ TEST(SelfExtracting, RunsFromMediaInARootHoldingOnlyTheCLibrary)
 // The session that the terminal and the window share: the choice is checked before
 // anything is applied, a folder that does not fit lets the user choose another where
 // the face can ask again, and the right folder is updated.
-TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoesNotFit)
+TEST_F(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoesNotFit)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     const std::string target = OldCopy(dir, "target");
     const std::string wrong = OldCopy(dir, "wrong");
@@ -540,8 +520,8 @@ TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoe
     EXPECT_EQ(ui.proposals[0], wrong); // the command line's folder
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[0], "Please specify a folder name to apply the patch file to.");
-    EXPECT_NE(ui.messages[1].find("does not exist"), std::string::npos) << ui.messages[1];
-    EXPECT_NE(ui.messages[2].find("must not hold"), std::string::npos) << ui.messages[2];
+    EXPECT_TRUE(Contains(ui.messages[1], "does not exist"));
+    EXPECT_TRUE(Contains(ui.messages[2], "must not hold"));
     EXPECT_FALSE(fsys::PathExists(dir / "missing"));
     ASSERT_EQ(ui.results.size(), 2u);
     EXPECT_EQ(ui.results[0].kind, CStubResult::Kind::NotMatching);
@@ -572,12 +552,9 @@ TEST(SelfExtracting, SessionChecksTheChoiceAndOffersAnotherFolderAfterOneThatDoe
 // administrator. No, or a restart that did not run, brings back the choice with nothing
 // changed; a restart that ran ends this program with its status, and this program applies
 // nothing itself.
-TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
+TEST_F(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
 {
-    REQUIRE_STUB();
-    CTestFolder dir;
     MakeTrees(dir);
-    dir.MakeFolder("dist");
     BuildProgram(dir);
     const std::string closed = OldCopy(dir, "closed");
     const std::string open = OldCopy(dir, "open");
@@ -593,7 +570,7 @@ TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
     ui.answers = {PromptAnswer::No, PromptAnswer::Yes, PromptAnswer::Yes, PromptAnswer::Yes};
     EXPECT_EQ(RunStubSession(ui, CStubOptions{}, dir / "dist/update.exe"), 3);
     const std::string question = AdministratorQuestion(closed);
-    EXPECT_NE(question.find(closed), std::string::npos);
+    EXPECT_TRUE(Contains(question, closed));
     EXPECT_EQ(ui.messages, (std::vector<std::string>{question, question, question, "It could not be started.", question}));
     ASSERT_EQ(administrator.asked.size(), 3u);
     EXPECT_EQ(administrator.asked[2].folder, closed);
@@ -616,7 +593,7 @@ TEST(SelfExtracting, SessionOffersAnAdministratorForAFolderClosedToTheUser)
 
 // The restarted program's command line gives back the folder and the backup exactly, as
 // the C runtime of Windows splits it.
-TEST(SelfExtracting, RestartCommandLineKeepsTheChoiceWhole)
+TEST(StubRestart, CommandLineKeepsTheChoiceWhole)
 {
     const struct {
         CStubChoice choice;

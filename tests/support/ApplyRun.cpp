@@ -11,10 +11,7 @@ CApplyRun::CApplyRun(CTestFolder& folder) : root(folder), target(folder / "targe
 void CApplyRun::Craft(const std::vector<image::Record>& records, const std::vector<std::string>& removes,
                       const std::string& checks)
 {
-    std::string img = image::Header(removes, static_cast<uint16_t>(records.size()));
-    for (const auto& r : records)
-        img += r.Bytes();
-    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(img + checks));
+    root.Write(patchFile.substr(root.Path().size() + 1), image::PatchFile(image::Image(records, removes) + checks));
 }
 
 int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progress,
@@ -41,6 +38,31 @@ int CApplyRun::Apply(int backup, const std::string& ext, IApplyProgress* progres
     backups = dirDiff.backups;
     doc.ClosePatchFile();
     return result;
+}
+
+int ApplyPatchFile(CAppCore& core, const std::string& patchFile, const std::string& target,
+                   IApplyProgress* progress, std::vector<std::string>* errors)
+{
+    CDirDiff dirDiff(core);
+    CPatchDoc doc(core, dirDiff, patchFile);
+    if (!doc.ReadPatchHeader())
+        return 99;
+    dirDiff.TargetFolder() = target;
+    int backup = 0;
+    const int result = dirDiff.ApplyPatch(doc, backup, "bak", progress);
+    if (errors)
+        *errors = dirDiff.ErrorEntries();
+    doc.ClosePatchFile();
+    return result;
+}
+
+void CApplyRun::ExpectRefused(const std::vector<std::string>& wantedErrors, bool verifyOnly)
+{
+    const Tree before = SnapshotTree(target);
+    EXPECT_EQ(Apply(0, "bak", nullptr, nullptr, verifyOnly), 0);
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_EQ(errors, wantedErrors);
+    EXPECT_EQ(SnapshotTree(target), before);
 }
 
 std::vector<std::string> CApplyRun::Texts() const

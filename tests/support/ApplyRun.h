@@ -30,6 +30,9 @@ public:
     // set; setup may change the application core first.
     int Apply(int backup = 0, const std::string& ext = "bak", IApplyProgress* progress = nullptr,
               const std::function<void(CAppCore&)>& setup = nullptr, bool verifyOnly = false);
+    // Applies (verifyOnly: only verifies) and expects the apply refused with exactly these
+    // errors, nothing told and the target folder as it was.
+    void ExpectRefused(const std::vector<std::string>& wantedErrors, bool verifyOnly = false);
     // The texts the user was shown.
     std::vector<std::string> Texts() const;
 
@@ -43,6 +46,11 @@ public:
     bool mismatchOnly = false;
     std::vector<std::pair<std::string, std::string>> backups;
 };
+
+// Opens patchFile with core and applies it to target without backups: the result, or 99
+// when the patch file could not be opened; errors (when given) receives the errors table.
+int ApplyPatchFile(CAppCore& core, const std::string& patchFile, const std::string& target,
+                   IApplyProgress* progress = nullptr, std::vector<std::string>* errors = nullptr);
 
 // A test with its own scratch folder and an apply run on it.
 class CApplyRunTest : public testing::Test {

@@ -1,6 +1,7 @@
 #include "CliRun.h"
 
 #include "TestFolder.h"
+#include "TextLines.h"
 
 #include <chrono>
 #include <cstdio>
@@ -72,6 +73,16 @@ CRun RunCliIn(const std::string& arguments, const std::string& folder)
     CRun r;
     r.status = RunCli(arguments, folder, folder, r.out, r.err);
     return r;
+}
+
+void ExpectCliCases(const std::vector<CCliCase>& cases, const std::string& folder)
+{
+    for (const CCliCase& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CRun run = RunCliIn(c.arguments, folder);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        EXPECT_TRUE(Contains(run.err, c.says));
+    }
 }
 
 testing::AssertionResult CliSucceeds(const std::string& arguments, const std::string& folder)

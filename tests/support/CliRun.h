@@ -31,6 +31,16 @@ CRun RunCliIn(const std::string& arguments, const std::string& folder);
 // its exit status and what it wrote.
 testing::AssertionResult CliSucceeds(const std::string& arguments, const std::string& folder);
 
+// A command line, the exit status delvorin-cli must end it with and a part of what it
+// must write to standard error (empty: anything).
+struct CCliCase {
+    const char* arguments;
+    int status;
+    const char* says;
+};
+// Runs every case in folder and checks its exit status and message.
+void ExpectCliCases(const std::vector<CCliCase>& cases, const std::string& folder);
+
 // The text quoted for the shell.
 std::string Quoted(const std::string& text);
 

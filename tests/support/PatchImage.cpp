@@ -76,18 +76,31 @@ std::string Record::Bytes() const
     Put32(out, oldCount ? *oldCount : static_cast<uint32_t>(olds.size()));
     Put32(out, newCount ? *newCount : static_cast<uint32_t>(news.size()));
     for (const auto& o : olds) {
-        out += oldTag;
+        out += o.tag ? *o.tag : oldTag;
         Put32(out, o.oldOffset);
         Put32(out, o.newOffset);
         Put32(out, o.length);
     }
     for (const auto& n : news) {
-        out += newTag;
+        out += n.tag ? *n.tag : newTag;
         Put32(out, n.newOffset);
         Put32(out, n.length ? *n.length : static_cast<uint32_t>(n.bytes.size()));
         out += n.bytes;
     }
     return out;
+}
+
+std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount)
+{
+    std::string img = Header(storedRemoveNames, static_cast<uint16_t>(fileCount < 0 ? records.size() : fileCount));
+    for (const auto& r : records)
+        img += r.Bytes();
+    return img;
+}
+
+std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames, int fileCount)
+{
+    return PatchFile(Image(records, storedRemoveNames, fileCount));
 }
 
 Record NewFile(const std::string& storedName, const std::string& content)

@@ -23,11 +23,13 @@ std::string Header(const std::vector<std::string>& storedRemoveNames, uint16_t f
 
 struct OldCopy {
     uint32_t oldOffset = 0, newOffset = 0, length = 0;
+    std::optional<std::string> tag = std::nullopt; // this object's tag in place of the record's
 };
 struct NewData {
     uint32_t newOffset = 0;
     std::string bytes;
-    std::optional<uint32_t> length; // a length other than bytes.size()
+    std::optional<uint32_t> length = std::nullopt; // a length other than bytes.size()
+    std::optional<std::string> tag = std::nullopt;
 };
 
 // One file record. Every field can be set to a value the engine would never write.
@@ -54,6 +56,11 @@ Record NewFile(const std::string& storedName, const std::string& content);
 // object holding the whole new content.
 Record Changed(const std::string& storedName, const std::string& oldContent, const std::string& newContent);
 
+// The image of a header (with the remove entries and, when not negative, fileCount in
+// place of the number of records) followed by the records.
+std::string Image(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
+                  int fileCount = -1);
+
 // The trailer of strong checks for records of these contents, in record order: the old
 // content (none for a new file) and the new content.
 struct Contents {
@@ -66,5 +73,8 @@ std::string Checks(const std::vector<Contents>& records);
 std::string Gzip(const std::string& bytes);
 // The patch file: the part prefix, then the gzip stream of the image.
 std::string PatchFile(const std::string& image, int32_t partCount = 0, int32_t partSize = 0);
+// The patch file of Image(records, storedRemoveNames, fileCount).
+std::string Patch(const std::vector<Record>& records, const std::vector<std::string>& storedRemoveNames = {},
+                  int fileCount = -1);
 
 } // namespace image

@@ -12,11 +12,29 @@ bool CProgressRecord::RecordCancelCheck()
     return cancel;
 }
 
-std::vector<std::string> CProgressRecord::Statuses() const
+std::vector<std::string> CProgressRecord::Statuses(const std::string& prefix) const
+{
+    std::vector<std::string> out;
+    for (const std::string& text : Texts("status"))
+        if (text.rfind(prefix, 0) == 0)
+            out.push_back(text);
+    return out;
+}
+
+std::vector<std::string> CProgressRecord::Texts(const std::string& what) const
 {
     std::vector<std::string> out;
     for (const auto& c : calls)
-        if (c.what == "status")
+        if (c.what == what)
             out.push_back(c.text);
+    return out;
+}
+
+std::vector<int> CProgressRecord::Values(const std::string& what) const
+{
+    std::vector<int> out;
+    for (const auto& c : calls)
+        if (c.what == what)
+            out.push_back(c.value);
     return out;
 }

@@ -18,7 +18,11 @@ class CProgressRecord {
 public:
     // The n-th cancel check (counting from 1) reports a request.
     void CancelAtCheck(int n) { cancelAt.push_back(n); }
-    std::vector<std::string> Statuses() const;
+    // The status texts (those that begin with prefix), the texts and the values of the
+    // calls of one kind, in order.
+    std::vector<std::string> Statuses(const std::string& prefix = "") const;
+    std::vector<std::string> Texts(const std::string& what) const;
+    std::vector<int> Values(const std::string& what) const;
     std::vector<CProgressCall> calls;
     std::vector<int> cancelAt;
     int checks = 0;

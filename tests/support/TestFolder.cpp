@@ -3,6 +3,8 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTimes.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <ctime>
@@ -100,10 +102,34 @@ std::vector<unsigned char> RandomBytes(size_t size, uint32_t seed)
     return out;
 }
 
+void PinTimes(const std::string& path, int64_t writeSeconds, int64_t accessSeconds)
+{
+    const int64_t access = accessSeconds >= 0 ? accessSeconds : static_cast<int64_t>(std::time(nullptr)) + 3600;
+    if (!SetFileTimes(path, CFileTimes{0, UnixToFileTime(access, 0), UnixToFileTime(writeSeconds, 0)}))
+        ADD_FAILURE() << "cannot set the times of " << path;
+}
+
 void PinTreeTimes(const std::string& tree, int64_t writeSeconds)
 {
-    const CFileTimes times{0, UnixToFileTime(static_cast<int64_t>(std::time(nullptr)) + 3600, 0),
-                           UnixToFileTime(writeSeconds, 0)};
     for (const auto& file : SnapshotTree(tree))
-        SetFileTimes(fsys::Join(tree, file.first), times);
+        PinTimes(fsys::Join(tree, file.first), writeSeconds);
+}
+
+void CTestFolder::WritePair(const std::string& relative, const std::string& oldContent, const std::string& newContent)
+{
+    Write("old/" + relative, oldContent);
+    Write("new/" + relative, newContent);
+}
+
+void CTestFolder::WriteBytesPair(const std::string& relative, const std::vector<unsigned char>& oldContent,
+                                 const std::vector<unsigned char>& newContent)
+{
+    WriteBytes("old/" + relative, oldContent);
+    WriteBytes("new/" + relative, newContent);
+}
+
+void CTestFolder::WriteAll(std::initializer_list<std::pair<std::string, std::string>> files)
+{
+    for (const auto& [relative, content] : files)
+        Write(relative, content);
 }

@@ -15,3 +15,10 @@ std::vector<std::string> SplitLines(const std::string& text)
     }
     return lines;
 }
+
+testing::AssertionResult Contains(const std::string& text, const std::string& part)
+{
+    if (text.find(part) != std::string::npos) // the message shows when a test expects the part not to be there
+        return testing::AssertionSuccess() << "\"" << part << "\" is in:\n" << text;
+    return testing::AssertionFailure() << "\"" << part << "\" is not in:\n" << text;
+}

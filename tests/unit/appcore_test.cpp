@@ -225,8 +225,7 @@ TEST(ProgramFilesTest, ShippedFilesAreFoundBesideTheProgramOrUnderItsPrefix)
     const std::string bin = prefix.MakeFolder("bin");
     // Found nowhere: the place beside the program, which the message names.
     EXPECT_EQ(fsys::FindProgramFile(bin, "DvApply.exe"), bin + "/DvApply.exe");
-    prefix.Write("lib/delvorin/DvApply.exe", "stub");
-    prefix.Write("share/delvorin/help/delvorin.hhp", "book");
+    prefix.WriteAll({{"lib/delvorin/DvApply.exe", "stub"}, {"share/delvorin/help/delvorin.hhp", "book"}});
     EXPECT_EQ(fsys::FindProgramFile(bin, "DvApply.exe"), prefix / "lib/delvorin/DvApply.exe");
     EXPECT_EQ(fsys::FindProgramFile(bin, "help/delvorin.hhp"), prefix / "share/delvorin/help/delvorin.hhp");
     // Beside the program (the build folder) comes first.

@@ -8,7 +8,9 @@
 #include "engine/build/ThoroughMatcher.h"
 #include "platform/FileTimes.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchObjects.h"
 #include "support/RecordingProgress.h"
+#include "support/ShownPrompt.h"
 #include "support/TestFolder.h"
 #include "support/TextLines.h"
 
@@ -516,9 +518,7 @@ TEST(Extend, MatchesByteByByteWidening)
 
         COldPatch p;
         p.Extend(o.data(), n.data(), oo, no, len, uint32_t(oldLen), uint32_t(newLen));
-        ASSERT_EQ(p.oldOffset, wo) << "round " << round;
-        ASSERT_EQ(p.newOffset, wn) << "round " << round;
-        ASSERT_EQ(p.length, wl) << "round " << round;
+        ASSERT_EQ(Of(p), (Span{wo, wn, wl})) << "round " << round;
     }
 }
 
@@ -535,9 +535,7 @@ TEST_F(Differencing, OldFileAbsent)
     EXPECT_EQ(record->newLength, 140u);
     EXPECT_EQ(record->newByteSum, 140u * 'q');
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].newOffset, 0u);
-    EXPECT_EQ(record->newPatches[0].length, 140u);
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 140}}));
     EXPECT_EQ(record->newContent.size(), 140u);
     CFileTimes t;
     ASSERT_TRUE(GetFileTimes(newFile, t));
@@ -604,15 +602,13 @@ TEST_F(Differencing, EmptyAndIdenticalFiles)
     ASSERT_EQ(Diff(text, ""), 1);
     EXPECT_EQ(record->newFileFlag, 0u);
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, 0u);
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 0}}));
 
     // Old empty, new not: no blocks, the whole new file is new data.
     ASSERT_EQ(Diff("", text), 1);
     EXPECT_EQ(record->newFileFlag, 0u);
     EXPECT_TRUE(record->oldPatches.empty());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, text.size());
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, text.size()}}));
     EXPECT_TRUE(prompt.Shown().empty());
 }
 
@@ -634,10 +630,7 @@ TEST_F(Differencing, OneObjectLogsBothGaps)
     CRecordingBuildProgress progress;
     ASSERT_EQ(Diff(oldText, newText, &progress), 1);
     EXPECT_EQ(record->separator, '\n');
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(record->oldPatches[0].oldOffset, 159u);
-    EXPECT_EQ(record->oldPatches[0].newOffset, 79u);
-    EXPECT_EQ(record->oldPatches[0].length, 161u);
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{159, 79, 161}}));
     ASSERT_EQ(record->newPatches.size(), 2u);
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
     std::vector<std::string> expected{"Old Patch start in old file ( " + oldFile + " ): 159",
@@ -680,13 +673,10 @@ TEST_F(Differencing, TwoObjectsLeaveTheTrailingGapOutOfTheLog)
 
     ASSERT_EQ(Diff(oldText, newText), 1);
     ASSERT_EQ(record->oldPatches.size(), 2u);
-    EXPECT_EQ(record->oldPatches[1].oldOffset, 479u);
-    EXPECT_EQ(record->oldPatches[1].newOffset, 319u);
-    EXPECT_EQ(record->oldPatches[1].length, 161u);
+    EXPECT_EQ(Of(record->oldPatches[1]), (Span{479, 319, 161}));
     // Leading gap, middle gap and the trailing gap [480, 560) are all created...
     ASSERT_EQ(record->newPatches.size(), 3u);
-    EXPECT_EQ(record->newPatches[2].newOffset, 480u);
-    EXPECT_EQ(record->newPatches[2].length, 80u);
+    EXPECT_EQ(Of(record->newPatches[2]), (DataSpan{480, 80}));
     EXPECT_EQ(Rebuild(*record, oldText, newText), newText);
     // ...but the trailing one is neither logged nor counted.
     auto log = LogLines();
@@ -713,29 +703,19 @@ TEST_F(Differencing, RepeatedBlockTakesTheEarliestAndEdgesStopWidening)
     newLines[6][0] = 'B';
     std::string oldText = Join(oldLines), newText = Join(newLines);
     ASSERT_EQ(Diff(oldText, newText), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(record->oldPatches[0].oldOffset, 79u);
-    EXPECT_EQ(record->oldPatches[0].newOffset, 159u);
-    EXPECT_EQ(record->oldPatches[0].length, 81u);
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{79, 159, 81}}));
 
     // A hit at the start of the new file is not widened backwards.
     std::string tailOfOld = oldText.substr(79);
     ASSERT_EQ(Diff(oldText, tailOfOld), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(record->oldPatches[0].oldOffset, 79u);
-    EXPECT_EQ(record->oldPatches[0].newOffset, 0u);
-    EXPECT_EQ(record->oldPatches[0].length, tailOfOld.size());
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{79, 0, tailOfOld.size()}}));
     EXPECT_TRUE(record->newPatches.empty());
 
     // Widening backwards stops at the start of the old file.
     std::string prefixed = Join(Lines(2, 8)) + oldText;
     ASSERT_EQ(Diff(oldText, prefixed), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(record->oldPatches[0].oldOffset, 0u);
-    EXPECT_EQ(record->oldPatches[0].newOffset, 80u);
-    EXPECT_EQ(record->oldPatches[0].length, oldText.size());
-    ASSERT_EQ(record->newPatches.size(), 1u);
-    EXPECT_EQ(record->newPatches[0].length, 80u);
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{0, 80, oldText.size()}}));
+    EXPECT_EQ(Of(record->newPatches), (std::vector<DataSpan>{{0, 80}}));
 }
 
 TEST_F(Differencing, RandomEditsRebuildExactly)
@@ -820,9 +800,7 @@ TEST_F(Differencing, LargeNewFileScannedAheadGivesTheObjectsOfTheOwnScan)
     ASSERT_GT(expected.size(), 300u);
     ASSERT_EQ(record->oldPatches.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
-        ASSERT_EQ(record->oldPatches[i].oldOffset, expected[i].oldOffset) << i;
-        ASSERT_EQ(record->oldPatches[i].newOffset, expected[i].newOffset) << i;
-        ASSERT_EQ(record->oldPatches[i].length, expected[i].length) << i;
+        ASSERT_EQ(Of(record->oldPatches[i]), Of(expected[i])) << i;
     }
 
     CRecordingBuildProgress cancel;
@@ -838,19 +816,13 @@ TEST_F(Differencing, CancelDuringTheScan)
     auto newLines = oldLines;
     newLines[10][5] = newLines[10][5] == 'A' ? 'B' : 'A';
     std::string oldText = Join(oldLines), newText = Join(newLines);
-    const std::string question =
-        "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
-        "Do you really want to cancel this process?";
 
     CRecordingBuildProgress yes;
     yes.CancelAtCheck(1);
     prompt.Script(PromptAnswer::Yes);
     ASSERT_EQ(Diff(oldText, newText, &yes), -1);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, question);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Warning");
-    EXPECT_EQ(prompt.Shown()[0].buttons, PromptButtons::YesNo);
-    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::ProgressDialog);
+    ASSERT_TRUE(ShowedOnly(prompt, {kBuildCancelText, "Delvorin Warning", PromptButtons::YesNo,
+                                    PromptOwner::ProgressDialog}));
     EXPECT_TRUE(record->oldPatches.empty());
     EXPECT_TRUE(record->oldContent.empty());
     EXPECT_TRUE(record->newContent.empty());
@@ -879,10 +851,7 @@ TEST_F(Differencing, ThoroughMatchingCopiesAcrossEditsAndHonoursCancel)
     for (size_t i = 1000; i < newText.size(); i += 100000, ++edits)
         newText[i] = static_cast<char>(newText[i] ^ 1);
     ASSERT_EQ(Diff(oldText, newText), 1);
-    ASSERT_EQ(record->oldPatches.size(), 1u);
-    EXPECT_EQ(record->oldPatches[0].oldOffset, 0u);
-    EXPECT_EQ(record->oldPatches[0].newOffset, 4u);
-    EXPECT_EQ(record->oldPatches[0].length, oldText.size());
+    EXPECT_EQ(Of(record->oldPatches), (std::vector<Span>{{0, 4, oldText.size()}}));
     EXPECT_EQ(record->newPatches.size(), edits + 1);
     EXPECT_EQ(record->oldByteSum, ByteSum(Bytes(oldText), oldText.size()));
     EXPECT_EQ(record->newByteSum, ByteSum(Bytes(newText), newText.size()));
@@ -934,10 +903,7 @@ TEST_F(Differencing, FailuresAreReported)
         missing += "/a-rather-long-folder-name-" + std::to_string(i);
     missing += "/file.txt";
     EXPECT_EQ(record->CreatePatch(folder / "old", missing, folder.Path(), nullptr), 0);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, "Unable to open file:\n" + missing);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Error");
-    EXPECT_EQ(prompt.Shown()[0].owner, PromptOwner::MainWindow);
+    EXPECT_TRUE(ShowedOnly(prompt, {"Unable to open file:\n" + missing, "Delvorin Error", {}, PromptOwner::MainWindow}));
 
     // A file of 4 GiB cannot be described by the record's 32-bit lengths (sparse, so
     // nothing is really written or read).
@@ -946,13 +912,12 @@ TEST_F(Differencing, FailuresAreReported)
     std::string small = folder.Write("old/big.bin", "x");
     prompt.Clear();
     EXPECT_EQ(record->CreatePatch(small, big, folder / "new", nullptr), 0);
-    ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_EQ(prompt.Shown()[0].text, "The following file is too large for a Delvorin file (4 GB or more):\n" + big);
-    EXPECT_EQ(prompt.Shown()[0].title, "Delvorin Error");
+    EXPECT_TRUE(ShowedOnly(prompt, {"The following file is too large for a Delvorin file (4 GB or more):\n" + big,
+                                    "Delvorin Error"}));
     prompt.Clear();
     EXPECT_EQ(record->CreatePatch(big, small, folder / "old", nullptr), 0);
     ASSERT_EQ(prompt.Shown().size(), 1u);
-    EXPECT_NE(prompt.Shown()[0].text.find(big), std::string::npos);
+    EXPECT_TRUE(Contains(prompt.Shown()[0].text, big));
     EXPECT_TRUE(record->newContent.empty());
 }
 
@@ -977,11 +942,9 @@ TEST_F(Differencing, ContentsThatCannotBeHeldAreReported)
         limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (64 << 20);
         setrlimit(RLIMIT_AS, &limit);
         int result = record->CreatePatch(small, big, folder / "new", nullptr);
-        bool told = prompt.Shown().size() == 1 &&
-                    prompt.Shown()[0].text ==
-                        "Unable to allocate enough memory to build Delvorin file.\n\nOperation cancelled!" &&
-                    prompt.Shown()[0].title == "Delvorin Error" && prompt.Shown()[0].icon == PromptIcon::Stop &&
-                    prompt.Shown()[0].owner == PromptOwner::ProgressDialog;
+        const bool told = ShowedOnly(prompt, {"Unable to allocate enough memory to build Delvorin file.\n\nOperation "
+                                              "cancelled!",
+                                              "Delvorin Error", {}, PromptOwner::ProgressDialog, PromptIcon::Stop});
         std::_Exit(result == 0 && told && record->oldContent.empty() && record->newContent.empty() ? 0 : 1);
     };
     GTEST_FLAG_SET(death_test_style, "fast");

@@ -6,6 +6,7 @@
 #include "platform/ScriptedPrompt.h"
 #include "support/RecordingProgress.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -38,12 +39,8 @@ protected:
 TEST_F(DirDiffTest, FilesAndFoldersWhoseNamesBeginWithADotAreCollectedLikeAnyOther)
 {
     std::string root = folder.MakeFolder("new");
-    folder.Write("new/a.txt", "a");
-    folder.Write("new/.hidden", "h");
-    folder.Write("new/sub/b.txt", "b");
-    folder.Write("new/sub/deeper/c.txt", "c");
-    folder.Write("new/.git/config", "g");
-    folder.Write("new/.git/.keep", "k");
+    folder.WriteAll({{"new/a.txt", "a"}, {"new/.hidden", "h"}, {"new/sub/b.txt", "b"}, {"new/sub/deeper/c.txt", "c"},
+                     {"new/.git/config", "g"}, {"new/.git/.keep", "k"}});
     folder.MakeFolder("new/empty");
 
     CRecordingBuildProgress progress;
@@ -68,8 +65,7 @@ TEST_F(DirDiffTest, SubfoldersAreWalkedAtOnceWhenMet)
     for (const char* sub : {"p", "q", "r"})
         for (const char* file : {"1", "2", "deep/3", "deep/4"})
             folder.Write(std::string("new/") + sub + "/" + file, "x");
-    folder.Write("new/top1", "x");
-    folder.Write("new/top2", "x");
+    folder.WriteAll({{"new/top1", "x"}, {"new/top2", "x"}});
     ASSERT_TRUE(dirDiff.CollectFiles(root, nullptr));
     ASSERT_EQ(dirDiff.DiffCount(), 14u);
     // Depth-first: everything below one subfolder, its own subfolders included, is
@@ -151,8 +147,7 @@ TEST_F(DirDiffTest, ScanFolderStartsAfreshAndFailsForAMissingFolder)
 TEST_F(DirDiffTest, EveryAddedFileIsLoggedWhenLoggingIsOn)
 {
     std::string root = folder.MakeFolder("new");
-    folder.Write("new/a", "a");
-    folder.Write("new/.h", "h");
+    folder.WriteAll({{"new/a", "a"}, {"new/.h", "h"}});
     core.log.SetPath(folder / "log.txt");
     ASSERT_TRUE(dirDiff.CollectFiles(root, nullptr));
     EXPECT_FALSE(fsys::FileExists(folder / "log.txt")) << "logging is off";
@@ -163,7 +158,7 @@ TEST_F(DirDiffTest, EveryAddedFileIsLoggedWhenLoggingIsOn)
     const std::string log = ReadFileText(folder / "log.txt");
     EXPECT_EQ(log.size(), 2 * std::string("Added new file to diff array: \n").size() + 2 * root.size() + 5) << log;
     for (const char* file : {"/a\n", "/.h\n"})
-        EXPECT_NE(log.find("Added new file to diff array: " + root + file), std::string::npos) << log;
+        EXPECT_TRUE(Contains(log, "Added new file to diff array: " + root + file));
 }
 
 TEST_F(DirDiffTest, ListsKeepUniqueEntriesAndExclusionIsExactOrOfAWholeFolder)

@@ -10,20 +10,23 @@
 
 namespace {
 
-CIniFile LoadFrom(CTestFolder& dir, const std::string& text)
-{
-    std::string path = dir.Write("test.ini", text);
-    CIniFile ini;
-    EXPECT_TRUE(ini.Load(path));
-    return ini;
-}
+// Every test has a scratch folder for its files.
+class IniFile : public testing::Test {
+protected:
+    CIniFile LoadFrom(const std::string& text)
+    {
+        CIniFile ini;
+        EXPECT_TRUE(ini.Load(dir.Write("test.ini", text)));
+        return ini;
+    }
+    CTestFolder dir;
+};
 
 } // namespace
 
-TEST(IniFile, ReadsValuesBySectionAndKeyIgnoringLetterCase)
+TEST_F(IniFile, ReadsValuesBySectionAndKeyIgnoringLetterCase)
 {
-    CTestFolder dir;
-    CIniFile ini = LoadFrom(dir, "[First]\nName=one\n[Second]\nname=two\r\n  Spaced  =  x y  \n");
+    CIniFile ini = LoadFrom("[First]\nName=one\n[Second]\nname=two\r\n  Spaced  =  x y  \n");
     EXPECT_EQ(ini.GetString("First", "Name"), "one");
     EXPECT_EQ(ini.GetString("FIRST", "nAmE"), "one");
     EXPECT_EQ(ini.GetString("second", "NAME"), "two"); // the "\r" of a Windows line end is not part of it
@@ -35,19 +38,18 @@ TEST(IniFile, ReadsValuesBySectionAndKeyIgnoringLetterCase)
     EXPECT_EQ(ini.GetInt("First", "Missing"), 0u);
 }
 
-TEST(IniFile, ValueIsReadIntoA255CharacterBuffer)
+TEST_F(IniFile, ValueIsReadIntoA255CharacterBuffer)
 {
-    CTestFolder dir;
     std::string value(300, 'v');
     for (size_t i = 0; i < value.size(); ++i)
         value[i] = static_cast<char>('a' + i % 26);
-    CIniFile ini = LoadFrom(dir, "[S]\nLong=" + value + "\nExact=" + value.substr(0, 254) + "\n");
+    CIniFile ini = LoadFrom("[S]\nLong=" + value + "\nExact=" + value.substr(0, 254) + "\n");
     EXPECT_EQ(ini.GetString("S", "Long"), value.substr(0, 254));
     EXPECT_EQ(ini.GetString("S", "Exact"), value.substr(0, 254));
     EXPECT_EQ(ini.GetWholeString("S", "Long"), value);
 }
 
-TEST(IniFile, NumbersAreReadFromTheRightEnd)
+TEST_F(IniFile, NumbersAreReadFromTheRightEnd)
 {
     struct Case {
         const char* text;
@@ -61,17 +63,15 @@ TEST(IniFile, NumbersAreReadFromTheRightEnd)
     for (const Case& c : cases)
         EXPECT_EQ(CIniFile::ParseNumber(c.text), c.expected) << '"' << c.text << '"';
 
-    CTestFolder dir;
-    CIniFile ini = LoadFrom(dir, "[N]\nA=12x34\nB=0x1F\nC=20L\nD=\n");
+    CIniFile ini = LoadFrom("[N]\nA=12x34\nB=0x1F\nC=20L\nD=\n");
     EXPECT_EQ(ini.GetInt("N", "A"), 34u);
     EXPECT_EQ(ini.GetInt("N", "B"), 31u);
     EXPECT_EQ(ini.GetInt("N", "C"), 20u);
     EXPECT_EQ(ini.GetInt("N", "D"), 0u);
 }
 
-TEST(IniFile, WritesSectionsAndKeysInTheOrderWritten)
+TEST_F(IniFile, WritesSectionsAndKeysInTheOrderWritten)
 {
-    CTestFolder dir;
     CIniFile ini;
     ini.WriteString("Alpha", "One", "1");
     ini.WriteString("Beta", "Two", "2");
@@ -90,10 +90,9 @@ TEST(IniFile, WritesSectionsAndKeysInTheOrderWritten)
     EXPECT_TRUE(back.HasKey("Beta", "Empty"));
 }
 
-TEST(IniFile, WritingIntoAnExistingFileKeepsEverythingElse)
+TEST_F(IniFile, WritingIntoAnExistingFileKeepsEverythingElse)
 {
-    CTestFolder dir;
-    CIniFile ini = LoadFrom(dir, "; a comment\n[A]\nx = 1\n\n[B]\ny=2\n");
+    CIniFile ini = LoadFrom("; a comment\n[A]\nx = 1\n\n[B]\ny=2\n");
     ini.WriteString("A", "X", "10");
     ini.WriteString("A", "z", "3"); // before the blank line that parts A from B
     ini.WriteString("C", "w", "4");
@@ -101,9 +100,8 @@ TEST(IniFile, WritingIntoAnExistingFileKeepsEverythingElse)
               (std::vector<std::string>{"; a comment", "[A]", "x=10", "z=3", "", "[B]", "y=2", "[C]", "w=4"}));
 }
 
-TEST(IniFile, AValueWithALineBreakReadsBackOnlyToTheBreak)
+TEST_F(IniFile, AValueWithALineBreakReadsBackOnlyToTheBreak)
 {
-    CTestFolder dir;
     CIniFile ini;
     ini.WriteString("S", "Text", "first line\nsecond line");
     ini.WriteString("S", "After", "a");
@@ -119,11 +117,10 @@ TEST(IniFile, AValueWithALineBreakReadsBackOnlyToTheBreak)
     EXPECT_EQ(back.GetString("S", "After"), "a");
 }
 
-TEST(IniFile, DuplicatesAndOddLines)
+TEST_F(IniFile, DuplicatesAndOddLines)
 {
-    CTestFolder dir;
-    CIniFile ini = LoadFrom(dir, "Stray=0\n[S]\nK=first\nK=second\nno equals sign\n=nameless\n[s]\nK=third\nL=other\n"
-                                 "[Open\nM=m");
+    CIniFile ini = LoadFrom("Stray=0\n[S]\nK=first\nK=second\nno equals sign\n=nameless\n[s]\nK=third\nL=other\n"
+                            "[Open\nM=m");
     EXPECT_EQ(ini.GetString("S", "K"), "first"); // the first of duplicates wins
     EXPECT_EQ(ini.GetString("S", "L"), "other"); // a section named twice is searched whole
     EXPECT_EQ(ini.GetString("Open", "M"), "m");  // a header without "]" and a last line without "\n"
@@ -131,9 +128,8 @@ TEST(IniFile, DuplicatesAndOddLines)
     EXPECT_EQ(ini.KeyNames("S"), (std::vector<std::string>{"K", "L"}));
 }
 
-TEST(IniFile, MissingOrUnwritableFiles)
+TEST_F(IniFile, MissingOrUnwritableFiles)
 {
-    CTestFolder dir;
     CIniFile ini;
     EXPECT_FALSE(ini.Load(dir / "absent.ini"));
     EXPECT_EQ(ini.GetString("S", "K"), "");

@@ -21,11 +21,9 @@ std::string Text(const CFileContent& content)
 TEST(FilePrefetchTest, ReadsSmallPairsAndLeavesEverythingElseToTheBuild)
 {
     CTestFolder dir;
-    dir.Write("old/a.txt", "old a");
-    dir.Write("new/a.txt", "new a, longer");
+    dir.WritePair("a.txt", "old a", "new a, longer");
     dir.Write("new/fresh.txt", "only new");
-    dir.Write("old/empty.txt", "");
-    dir.Write("new/empty.txt", "");
+    dir.WritePair("empty.txt", "", "");
 
     auto pair = CFilePrefetch::ReadPair(dir / "old/a.txt", dir / "new/a.txt");
     ASSERT_TRUE(pair);

@@ -31,12 +31,13 @@ CProjectData SampleProject()
     return p;
 }
 
-std::string ReadBack(CTestFolder& dir, const std::string& text, CProjectData& project)
-{
-    std::string path = dir.Write("p.dvj", text);
-    EXPECT_TRUE(ReadProjectFile(path, project));
-    return path;
-}
+// Every test has a scratch folder and a project to read into.
+class ProjectFile : public testing::Test {
+protected:
+    void ReadBack(const std::string& text) { EXPECT_TRUE(ReadProjectFile(dir.Write("p.dvj", text), p)); }
+    CTestFolder dir;
+    CProjectData p;
+};
 
 struct CEngine {
     CScriptedPrompt prompts;
@@ -46,9 +47,8 @@ struct CEngine {
 
 } // namespace
 
-TEST(ProjectFile, SavedProjectHasTheSectionsAndKeysInOrder)
+TEST_F(ProjectFile, SavedProjectHasTheSectionsAndKeysInOrder)
 {
-    CTestFolder dir;
     std::string path = dir / "build1.dvj";
     dir.Write("build1.dvj", "[Old]\nleft=over\n"); // an existing file is replaced whole
     ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
@@ -79,10 +79,8 @@ TEST(ProjectFile, SavedProjectHasTheSectionsAndKeysInOrder)
     EXPECT_EQ(ReadFileText(dir / "again.dvj"), ReadFileText(path));
 }
 
-TEST(ProjectFile, EmptyListsGiveOnlyTheMainSection)
+TEST_F(ProjectFile, EmptyListsGiveOnlyTheMainSection)
 {
-    CTestFolder dir;
-    CProjectData p;
     p.selfExtract = true;
     p.defaultEqualsNew = false;
     std::string path = dir / "empty.dvj";
@@ -93,7 +91,7 @@ TEST(ProjectFile, EmptyListsGiveOnlyTheMainSection)
                                         "NumberOfNamesToExclude=0", "NumberOfNamesToDelete=0", "SplitSize=0"}));
 }
 
-TEST(ProjectFile, PathGetsTheExtensionOnlyWhenItHoldsNoDot)
+TEST_F(ProjectFile, PathGetsTheExtensionOnlyWhenItHoldsNoDot)
 {
     EXPECT_EQ(ProjectPathWithExtension("/home/pub/proj/build1"), "/home/pub/proj/build1.dvj");
     EXPECT_EQ(ProjectPathWithExtension("/proj.old/build1"), "/proj.old/build1");
@@ -101,24 +99,21 @@ TEST(ProjectFile, PathGetsTheExtensionOnlyWhenItHoldsNoDot)
     EXPECT_EQ(ProjectPathWithExtension("/proj/build1.txt"), "/proj/build1.txt");
 }
 
-TEST(ProjectFile, FlagsAreOnUnlessExactlyFalseAndSplitSizeKeeps16Bits)
+TEST_F(ProjectFile, FlagsAreOnUnlessExactlyFalseAndSplitSizeKeeps16Bits)
 {
-    CTestFolder dir;
-    CProjectData p;
-    ReadBack(dir, "[Delvorin]\nSelfExtract=False\nDefaultEqualsNew=false\nSplitSize=66256\n", p);
+    ReadBack("[Delvorin]\nSelfExtract=False\nDefaultEqualsNew=false\nSplitSize=66256\n");
     EXPECT_TRUE(p.selfExtract); // only the exact word "false" turns a flag off
     EXPECT_FALSE(p.defaultEqualsNew);
     EXPECT_EQ(p.splitSize, 720); // 65536 + 720
-    ReadBack(dir, "[Delvorin]\nSplitSize=0x5A0\n", p);
+    ReadBack("[Delvorin]\nSplitSize=0x5A0\n");
     EXPECT_TRUE(p.selfExtract); // a missing key turns a flag on
     EXPECT_TRUE(p.defaultEqualsNew);
     EXPECT_EQ(p.splitSize, 1440);
 }
 
-TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesTurnThemOn)
+TEST_F(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesTurnThemOn)
 {
-    CTestFolder dir;
-    CProjectData p = SampleProject();
+    p = SampleProject();
     p.thorough = true;
     p.compact = true;
     p.forWindows = true;
@@ -148,8 +143,8 @@ TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesT
     EXPECT_EQ(e.core.settings.compact, 0);
     EXPECT_EQ(e.core.settings.forWindows, 0);
     for (const char* value : {"True", "1", "yes", "", "Windows"}) {
-        ReadBack(dir, std::string("[Delvorin]\nThorough=") + value + "\nPatchFormat=" + value +
-                          "\nSelfExtractFor=" + value + "\n", p);
+        ReadBack(std::string("[Delvorin]\nThorough=") + value + "\nPatchFormat=" + value + "\nSelfExtractFor=" + value +
+                 "\n");
         EXPECT_FALSE(p.thorough) << value;
         EXPECT_FALSE(p.compact) << value;
         EXPECT_FALSE(p.forWindows) << value;
@@ -159,38 +154,31 @@ TEST(ProjectFile, ThoroughAndCompactAreWrittenOnlyWhenOnAndOnlyTheirExactValuesT
     EXPECT_EQ(e.core.settings.thorough, 0);
 }
 
-TEST(ProjectFile, CountsDecideHowManyEntriesAreRead)
+TEST_F(ProjectFile, CountsDecideHowManyEntriesAreRead)
 {
-    CTestFolder dir;
-    CProjectData p;
     // More entries counted than present: one empty name, however many are missing.
-    ReadBack(dir,
-             "[Delvorin]\nNumberOfNamesToDelete=5\nNumberOfNamesToExclude=1\n"
+    ReadBack("[Delvorin]\nNumberOfNamesToDelete=5\nNumberOfNamesToExclude=1\n"
              "[DelvorinFilesToDelete]\nFileNameToDelete0=/o/a\nFileNameToDelete2=/o/c\n"
-             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nFileNameToExclude1=/n/not-counted\n",
-             p);
+             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nFileNameToExclude1=/n/not-counted\n");
     EXPECT_EQ(p.removeList, (std::vector<std::string>{"/o/a", "", "/o/c"}));
     EXPECT_EQ(p.excludeList, (std::vector<std::string>{"/n/x"}));
 
     // The same path twice in one list is kept once; key names ignore letter case, and an
     // index written with a leading zero names no entry.
-    ReadBack(dir,
-             "[Delvorin]\nNumberOfNamesToExclude=3\n"
-             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nfilenametoexclude1=/n/x\nFileNameToExclude02=/n/z\n",
-             p);
+    ReadBack("[Delvorin]\nNumberOfNamesToExclude=3\n"
+             "[DelvorinFilesToExclude]\nFileNameToExclude0=/n/x\nfilenametoexclude1=/n/x\nFileNameToExclude02=/n/z\n");
     EXPECT_EQ(p.excludeList, (std::vector<std::string>{"/n/x", ""}));
 
     // A huge count in a damaged file does not make the reading crawl through it.
     auto start = std::chrono::steady_clock::now();
-    ReadBack(dir, "[Delvorin]\nNumberOfNamesToDelete=4294967295\n[DelvorinFilesToDelete]\nFileNameToDelete1=/o/b\n", p);
+    ReadBack("[Delvorin]\nNumberOfNamesToDelete=4294967295\n[DelvorinFilesToDelete]\nFileNameToDelete1=/o/b\n");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
     EXPECT_EQ(p.removeList, (std::vector<std::string>{"", "/o/b"}));
 }
 
-TEST(ProjectFile, DialogTextWithALineBreakIsCutAtTheBreak)
+TEST_F(ProjectFile, DialogTextWithALineBreakIsCutAtTheBreak)
 {
-    CTestFolder dir;
-    CProjectData p = SampleProject();
+    p = SampleProject();
     p.dialogText = "Line one\nLine two";
     std::string path = dir / "text.dvj";
     ASSERT_TRUE(WriteProjectFile(path, p));
@@ -206,17 +194,13 @@ TEST(ProjectFile, DialogTextWithALineBreakIsCutAtTheBreak)
     EXPECT_EQ(back.removeList, p.removeList);
 }
 
-TEST(ProjectFile, LongValues)
+TEST_F(ProjectFile, LongValues)
 {
-    CTestFolder dir;
-    CProjectData p;
     std::string text(300, 't');
     text[253] = 'E';
     std::string longPath = "/" + std::string(299, 'p');
-    ReadBack(dir,
-             "[Delvorin]\nDialogText=" + text + "\nOldFolder=" + longPath + "\nNewFolder=/n\nNumberOfNamesToDelete=2\n" +
-                 "[DelvorinFilesToDelete]\nFileNameToDelete0=" + longPath + "/x\nFileNameToDelete1=/o/b\n",
-             p);
+    ReadBack("[Delvorin]\nDialogText=" + text + "\nOldFolder=" + longPath + "\nNewFolder=/n\nNumberOfNamesToDelete=2\n" +
+                 "[DelvorinFilesToDelete]\nFileNameToDelete0=" + longPath + "/x\nFileNameToDelete1=/o/b\n");
     EXPECT_EQ(p.dialogText, text.substr(0, 254)); // display text: cut to the buffer
     EXPECT_EQ(p.dialogText.back(), 'E');
     // A path cut short would name another file or folder: it reads as empty instead.
@@ -226,9 +210,8 @@ TEST(ProjectFile, LongValues)
     EXPECT_EQ(p.overlongKeys, (std::vector<std::string>{"OldFolder", "FileNameToDelete0"}));
 }
 
-TEST(ProjectFile, OpenProjectFillsTheSettingsAndReplacesBothLists)
+TEST_F(ProjectFile, OpenProjectFillsTheSettingsAndReplacesBothLists)
 {
-    CTestFolder dir;
     std::string path = dir / "open.dvj";
     ASSERT_TRUE(WriteProjectFile(path, SampleProject()));
 

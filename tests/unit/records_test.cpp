@@ -4,7 +4,9 @@
 #include "engine/common/CFilePatch.h"
 #include "engine/common/Sha256.h"
 #include "platform/ScriptedPrompt.h"
+#include "support/PatchImage.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 
 #include <gtest/gtest.h>
 
@@ -14,90 +16,30 @@
 
 namespace {
 
-void Put16(std::vector<unsigned char>& b, uint32_t v)
-{
-    b.push_back(v & 0xFF);
-    b.push_back((v >> 8) & 0xFF);
-}
-void Put32(std::vector<unsigned char>& b, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        b.push_back((v >> (8 * i)) & 0xFF);
-}
-void Put64(std::vector<unsigned char>& b, uint64_t v)
-{
-    Put32(b, static_cast<uint32_t>(v));
-    Put32(b, static_cast<uint32_t>(v >> 32));
-}
-void PutText(std::vector<unsigned char>& b, const std::string& s)
-{
-    b.insert(b.end(), s.begin(), s.end());
-}
+using image::Record;
 
-// A record written field by field, independently of the engine's writer, so that a
-// test can damage any one field.
-struct RawRecord {
-    std::string check = std::string("file\0\0\0\0", 8);
-    std::string name = "a.txt";
-    int nameField = -1; // -1: name length + 1
-    bool terminate = true;
-    uint32_t flag = 0, oldSum = 0, newSum = 0, oldLength = 0, newLength = 0;
-    uint64_t creation = 0, access = 0, write = 0;
-    int64_t oldCount = -1, newCount = -1; // -1: the number of objects below
-    struct Old { std::string tag = std::string("oldptch\0", 8); uint32_t oldOffset, newOffset, length; };
-    struct New { std::string tag = std::string("newptch\0", 8); uint32_t newOffset, length; std::string data; };
-    std::vector<Old> olds;
-    std::vector<New> news;
-
-    std::vector<unsigned char> Bytes() const
-    {
-        std::vector<unsigned char> b;
-        PutText(b, check);
-        Put16(b, nameField >= 0 ? nameField : static_cast<uint32_t>(name.size() + 1));
-        PutText(b, name);
-        if (terminate)
-            b.push_back(0);
-        Put32(b, flag);
-        Put32(b, oldSum);
-        Put32(b, newSum);
-        Put32(b, oldLength);
-        Put32(b, newLength);
-        Put64(b, creation);
-        Put64(b, access);
-        Put64(b, write);
-        Put32(b, oldCount >= 0 ? static_cast<uint32_t>(oldCount) : static_cast<uint32_t>(olds.size()));
-        Put32(b, newCount >= 0 ? static_cast<uint32_t>(newCount) : static_cast<uint32_t>(news.size()));
-        for (const Old& o : olds) {
-            PutText(b, o.tag);
-            Put32(b, o.oldOffset);
-            Put32(b, o.newOffset);
-            Put32(b, o.length);
-        }
-        for (const New& n : news) {
-            PutText(b, n.tag);
-            Put32(b, n.newOffset);
-            Put32(b, n.length);
-            PutText(b, n.data);
-        }
-        return b;
-    }
-};
+// A record's bytes, written field by field independently of the engine's writer, so
+// that a test can damage any one field.
+std::vector<unsigned char> Bytes(const Record& r)
+{
+    const std::string bytes = r.Bytes();
+    return {bytes.begin(), bytes.end()};
+}
 
 // A changed file "sub/dir/x.bin": old "0123456789", new "01234ab56789" + "XY".
-RawRecord ChangedRecord()
+Record ChangedRecord()
 {
-    RawRecord r;
-    r.name = "sub\\dir\\x.bin";
-    r.flag = 0;
+    Record r;
+    r.storedName = "sub\\dir\\x.bin";
     r.oldSum = 525;
     r.newSum = 1000;
     r.oldLength = 10;
     r.newLength = 14;
     r.creation = 0x0102030405060708ULL;
-    r.access = 0x1112131415161718ULL;
-    r.write = 0x2122232425262728ULL;
-    r.olds = {{.oldOffset = 0, .newOffset = 0, .length = 5}, {.oldOffset = 5, .newOffset = 7, .length = 5}};
-    r.news = {{.newOffset = 5, .length = 2, .data = "ab"}, {.newOffset = 12, .length = 2, .data = "XY"}};
+    r.lastAccess = 0x1112131415161718ULL;
+    r.lastWrite = 0x2122232425262728ULL;
+    r.olds = {{0, 0, 5}, {5, 7, 5}};
+    r.news = {{5, "ab"}, {12, "XY"}};
     return r;
 }
 
@@ -182,7 +124,7 @@ TEST_F(RecordsTest, WorkedExampleIsWrittenByteForByte)
 
 TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
 {
-    const RawRecord raw = ChangedRecord();
+    const Record raw = ChangedRecord();
     OpenImageForWriting();
     CFilePatch w(core);
     w.name = "sub/dir/x.bin"; // stored with backslashes
@@ -190,14 +132,14 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
     w.newByteSum = raw.newSum;
     w.oldLength = raw.oldLength;
     w.newLength = raw.newLength;
-    w.newTimes = {raw.creation, raw.access, raw.write};
+    w.newTimes = {raw.creation, raw.lastAccess, raw.lastWrite};
     w.oldTimes = {1, 2, 3}; // not stored
     const std::string newText = "01234ab56789XY";
     w.newContent.assign(newText.begin(), newText.end());
     for (const auto& o : raw.olds)
         w.oldPatches.push_back(COldPatch{o.oldOffset, o.newOffset, o.length});
     for (const auto& n : raw.news)
-        w.newPatches.push_back(CNewPatch{n.newOffset, n.length, 0});
+        w.newPatches.push_back(CNewPatch{n.newOffset, static_cast<uint32_t>(n.bytes.size()), 0});
     ASSERT_TRUE(w.ReadWrite(true));
     // A second record right behind it: an unchanged file with no objects.
     CFilePatch empty(core);
@@ -206,7 +148,7 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
     ASSERT_TRUE(empty.ReadWrite(true));
     std::vector<unsigned char> image = CloseAndReadImage();
 
-    std::vector<unsigned char> first = raw.Bytes();
+    std::vector<unsigned char> first = Bytes(raw);
     ASSERT_GE(image.size(), first.size());
     EXPECT_EQ(std::vector<unsigned char>(image.begin(), image.begin() + first.size()), first);
 
@@ -221,8 +163,8 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
     EXPECT_EQ(r.oldLength, 10u);
     EXPECT_EQ(r.newLength, 14u);
     EXPECT_EQ(r.newTimes.creation, raw.creation);
-    EXPECT_EQ(r.newTimes.lastAccess, raw.access);
-    EXPECT_EQ(r.newTimes.lastWrite, raw.write);
+    EXPECT_EQ(r.newTimes.lastAccess, raw.lastAccess);
+    EXPECT_EQ(r.newTimes.lastWrite, raw.lastWrite);
     EXPECT_EQ(r.oldCopyCount, 2u);
     EXPECT_EQ(r.newDataCount, 2u);
     ASSERT_EQ(r.oldPatches.size(), 2u);
@@ -231,7 +173,7 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
     EXPECT_EQ(r.oldPatches[1].length, 5u);
     ASSERT_EQ(r.newPatches.size(), 2u);
     // A data position is just after the object's length field.
-    const uint64_t objectsStart = 8 + 2 + raw.name.size() + 1 + 52 + 2 * 20;
+    const uint64_t objectsStart = 8 + 2 + raw.storedName.size() + 1 + 52 + 2 * 20;
     EXPECT_EQ(r.newPatches[0].dataPosition, objectsStart + 16);
     EXPECT_EQ(r.newPatches[1].dataPosition, objectsStart + 16 + 2 + 16);
     EXPECT_EQ(r.newPatches[1].newOffset, 12u);
@@ -248,11 +190,12 @@ TEST_F(RecordsTest, RoundTripOfBothObjectKindsAndDataPositions)
 
 TEST_F(RecordsTest, EmptyNewDataObjectAndLooseCheckBlockRead)
 {
-    RawRecord raw;
-    raw.check = std::string("file\0xyz", 8); // only "file" and its zero byte count
-    raw.flag = 1;
-    raw.news = {{.newOffset = 0, .length = 0, .data = ""}};
-    std::vector<unsigned char> bytes = raw.Bytes();
+    Record raw;
+    raw.storedName = "a.txt";
+    raw.checkBlock = std::string("file\0xyz", 8); // only "file" and its zero byte count
+    raw.newFile = 1;
+    raw.news = {{0, ""}};
+    std::vector<unsigned char> bytes = Bytes(raw);
     EXPECT_EQ(bytes.size(), 8 + 2 + 6 + 52 + 16u);
     UseImage(bytes);
     CFilePatch r(core);
@@ -271,43 +214,44 @@ TEST_F(RecordsTest, ReaderRefusesDamagedRecords)
     const std::string damaged = "The patch file is damaged:\n";
     struct Case {
         const char* what;
-        std::function<void(RawRecord&)> damage;
+        std::function<void(Record&)> damage;
         std::string message; // exact, or a prefix when it ends in '\n'
     };
     const std::vector<Case> cases = {
-        {"check block", [](RawRecord& r) { r.check = std::string("fil\0\0\0\0\0", 8); },
+        {"check block", [](Record& r) { r.checkBlock = std::string("fil\0\0\0\0\0", 8); },
          "Check block error occurred reading patch file!"},
-        {"check block without zero", [](RawRecord& r) { r.check = "filesxyz"; },
+        {"check block without zero", [](Record& r) { r.checkBlock = "filesxyz"; },
          "Check block error occurred reading patch file!"},
-        {"old tag", [](RawRecord& r) { r.olds[1].tag = std::string("oldptcx\0", 8); },
+        {"old tag", [](Record& r) { r.olds[1].tag = std::string("oldptcx\0", 8); },
          "OldPatch Error occurred reading patch file!"},
-        {"old tag last byte", [](RawRecord& r) { r.olds[0].tag = "oldptch!"; },
+        {"old tag last byte", [](Record& r) { r.olds[0].tag = "oldptch!"; },
          "OldPatch Error occurred reading patch file!"},
-        {"new tag", [](RawRecord& r) { r.news[0].tag = std::string("NEWPTCH\0", 8); },
+        {"new tag", [](Record& r) { r.news[0].tag = std::string("NEWPTCH\0", 8); },
          "NewPatch Error occurred reading patch file!"},
-        {"name length 0", [](RawRecord& r) { r.nameField = 0; }, damaged},
-        {"name length 261", [](RawRecord& r) { r.nameField = 261; r.name = std::string(260, 'n'); }, damaged},
-        {"name length 65535", [](RawRecord& r) { r.nameField = 65535; }, damaged},
-        {"name without zero", [](RawRecord& r) { r.terminate = false; r.nameField = static_cast<int>(r.name.size()); },
+        {"name length 0", [](Record& r) { r.nameField = 0; }, damaged},
+        {"name length 261", [](Record& r) { r.nameField = 261; r.storedName = std::string(260, 'n'); }, damaged},
+        {"name length 65535", [](Record& r) { r.nameField = 65535; }, damaged},
+        {"name without zero",
+         [](Record& r) { r.nameZero = false; r.nameField = static_cast<uint16_t>(r.storedName.size()); },
          damaged + "A file name has no terminating zero byte."},
-        {"huge old count", [](RawRecord& r) { r.oldCount = 0xFFFFFFFF; }, damaged},
-        {"huge new count", [](RawRecord& r) { r.newCount = 0xFFFFFFFF; }, damaged},
-        {"one object too many", [](RawRecord& r) { r.newCount = 3; }, damaged},
-        {"old range past old length", [](RawRecord& r) { r.olds[1].length = 6; }, damaged},
-        {"old range past new length", [](RawRecord& r) { r.olds[1].newOffset = 10; }, damaged},
-        {"old offset wraps 32 bits", [](RawRecord& r) { r.olds[0].oldOffset = 0xFFFFFFFE; }, damaged},
-        {"new range past new length", [](RawRecord& r) { r.news[1].newOffset = 13; }, damaged},
-        {"new offset wraps 32 bits", [](RawRecord& r) { r.news[1].newOffset = 0xFFFFFFFF; }, damaged},
-        {"new data past the image", [](RawRecord& r) { r.newLength = 0x7FFFFFFF; r.news[1].length = 0x10000000; },
+        {"huge old count", [](Record& r) { r.oldCount = 0xFFFFFFFF; }, damaged},
+        {"huge new count", [](Record& r) { r.newCount = 0xFFFFFFFF; }, damaged},
+        {"one object too many", [](Record& r) { r.newCount = 3; }, damaged},
+        {"old range past old length", [](Record& r) { r.olds[1].length = 6; }, damaged},
+        {"old range past new length", [](Record& r) { r.olds[1].newOffset = 10; }, damaged},
+        {"old offset wraps 32 bits", [](Record& r) { r.olds[0].oldOffset = 0xFFFFFFFE; }, damaged},
+        {"new range past new length", [](Record& r) { r.news[1].newOffset = 13; }, damaged},
+        {"new offset wraps 32 bits", [](Record& r) { r.news[1].newOffset = 0xFFFFFFFF; }, damaged},
+        {"new data past the image", [](Record& r) { r.newLength = 0x7FFFFFFF; r.news[1].length = 0x10000000; },
          damaged + "A file record runs past the end of the patch file."},
-        {"new file with old-copy objects", [](RawRecord& r) { r.flag = 1; }, damaged},
-        {"unknown new-file flag", [](RawRecord& r) { r.flag = 2; }, damaged},
+        {"new file with old-copy objects", [](Record& r) { r.newFile = 1; }, damaged},
+        {"unknown new-file flag", [](Record& r) { r.newFile = 2; }, damaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        RawRecord raw = ChangedRecord();
+        Record raw = ChangedRecord();
         c.damage(raw);
-        std::string text = ReadFailure(raw.Bytes());
+        std::string text = ReadFailure(Bytes(raw));
         if (c.message.back() == '\n')
             EXPECT_EQ(text.rfind(c.message, 0), 0u) << text;
         else
@@ -317,7 +261,7 @@ TEST_F(RecordsTest, ReaderRefusesDamagedRecords)
 
 TEST_F(RecordsTest, EveryTruncationIsRefusedAsPastTheEnd)
 {
-    const std::vector<unsigned char> whole = ChangedRecord().Bytes();
+    const std::vector<unsigned char> whole = Bytes(ChangedRecord());
     for (size_t cut = 0; cut < whole.size(); ++cut) {
         SCOPED_TRACE(cut);
         std::string text = ReadFailure(std::vector<unsigned char>(whole.begin(), whole.begin() + cut));
@@ -336,8 +280,8 @@ TEST_F(RecordsTest, WriterRefusesNamesItCannotStore)
     r.name = std::string(260, 'n');
     EXPECT_FALSE(r.ReadWrite(true));
     ASSERT_EQ(prompt.Shown().size(), 2u);
-    EXPECT_NE(prompt.Shown()[0].text.find("dir/back\\slash.txt"), std::string::npos);
-    EXPECT_NE(prompt.Shown()[1].text.find(std::string(260, 'n')), std::string::npos);
+    EXPECT_TRUE(Contains(prompt.Shown()[0].text, "dir/back\\slash.txt"));
+    EXPECT_TRUE(Contains(prompt.Shown()[1].text, std::string(260, 'n')));
     EXPECT_EQ(prompt.Shown()[1].title, "Delvorin");
 
     r.name = std::string(259, 'n'); // the longest name that fits
