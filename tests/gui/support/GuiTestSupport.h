@@ -9,6 +9,8 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
+#include <type_traits>
 
 class CDelvorinApp;
 class wxCheckBox;
@@ -52,3 +54,20 @@ void Type(wxTextCtrl* edit, const std::string& text);
 std::string Value(wxTextCtrl* edit);
 // Sets a check box as the user's click does: the box changes and its command is sent.
 void Tick(wxCheckBox* box, bool on);
+
+// Several values as one tuple that compares and prints as a row, texts as strings: one
+// EXPECT_EQ(Row(actual...), Row(expected...)) checks a group of fields and its failure
+// shows every field of both rows plainly.
+template <class T>
+auto Plain(const T& value)
+{
+    if constexpr (std::is_convertible_v<const T&, const char*>)
+        return std::string(value);
+    else
+        return value;
+}
+template <class... T>
+auto Row(const T&... values)
+{
+    return std::make_tuple(Plain(values)...);
+}
