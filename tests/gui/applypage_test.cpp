@@ -80,8 +80,7 @@ TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
     });
     EXPECT_EQ(window.frame->Sheet()->Notebook()->GetPageText(1), "Apply Patch File");
 
-    EXPECT_EQ(Value(page->FolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
+    EXPECT_EQ(Row(Value(page->FolderEdit()), Value(page->PatchFileEdit())), Row("/src/v1", "/out/update.dvp"));
     EXPECT_FALSE(page->BackupCheck()->GetValue());
     EXPECT_EQ(Value(page->BackupExtEdit()), "orig");
     EXPECT_FALSE(page->BackupExtEdit()->IsEnabled());
@@ -96,8 +95,8 @@ TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
     s.applyPatchFile = "/media/fix.dvp";
     s.backup = 1;
     CExpertWindow second;
-    EXPECT_EQ(Value(second.Apply()->FolderEdit()), "/home/user/app");
-    EXPECT_EQ(Value(second.Apply()->PatchFileEdit()), "/media/fix.dvp");
+    EXPECT_EQ(Row(Value(second.Apply()->FolderEdit()), Value(second.Apply()->PatchFileEdit())),
+              Row("/home/user/app", "/media/fix.dvp"));
     EXPECT_TRUE(second.Apply()->BackupExtEdit()->IsEnabled());
 }
 
@@ -138,8 +137,7 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     EXPECT_EQ(desktop.requests[2].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
-    EXPECT_EQ(Value(page->FolderEdit()), scratch.Path());
-    EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "fix.dvp");
+    EXPECT_EQ(Row(Value(page->FolderEdit()), Value(page->PatchFileEdit())), Row(scratch.Path(), scratch / "fix.dvp"));
 
     // With the fields empty, the dialogs open beside the last path chosen.
     desktop.Choose(scratch.MakeFolder("media") + "/fix.dvp");
@@ -172,19 +170,16 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         Click(page, Page::kIdApply);
         EXPECT_FALSE(prompts.Shown().empty());
     };
-    {
+    struct { const char* folder; const char* patch; const char* text; wxTextCtrl* focus; } missing[] = {
+        {"", "/p.dvp", "Please specify a folder name to apply the patch file to.", page->FolderEdit()},
+        {"/app", "", "Please specify the name of the patch file. ", page->PatchFileEdit()}};
+    for (const auto& m : missing) {
+        SCOPED_TRACE(m.text);
         CFocusPrompt prompts;
-        apply("", "/p.dvp", prompts);
-        EXPECT_EQ(prompts.Shown()[0].text, "Please specify a folder name to apply the patch file to.");
+        apply(m.folder, m.patch, prompts);
+        EXPECT_EQ(prompts.Shown()[0].text, m.text);
         EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
-        EXPECT_EQ(prompts.focusAtAsk[0], page->FolderEdit());
-    }
-    {
-        CFocusPrompt prompts;
-        apply("/app", "", prompts);
-        EXPECT_EQ(prompts.Shown()[0].text, "Please specify the name of the patch file. ");
-        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
-        EXPECT_EQ(prompts.focusAtAsk[0], page->PatchFileEdit());
+        EXPECT_EQ(prompts.focusAtAsk[0], m.focus);
     }
     {
         CFocusPrompt prompts;
@@ -234,9 +229,7 @@ TEST_F(ApplyPage, AppliesAPatchToACopyOfTheOldFilesAndReportsSuccess)
     CPromptScript prompts;
     // The Build page's remove list is not the patch's and survives the apply.
     TestApp().GetDirDiff().AddRemoveFile(trees.oldFolder + "/keep-for-next-build");
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
     EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Apply");
@@ -263,11 +256,9 @@ TEST_F(ApplyPage, KeepsBackupsUnderTheChosenExtension)
         backups = FromWx(dlg.BackupText()->GetValue());
         return int(wxID_OK);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
     ClickCheck(page->BackupCheck());
     Type(page->BackupExtEdit(), "old");
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     EXPECT_TRUE(prompts.prompts.Shown().empty());
     EXPECT_EQ(message, "The Delvorin file has been applied successfully.");
     // same.txt only gets its times: no backup; gone.txt, which the patch removes, has one.
@@ -293,9 +284,7 @@ TEST_F(ApplyPage, VerificationErrorsAreListedWithTheContactLineAndNothingChanges
         lines = TestApp().GetDirDiff().ErrorEntries();
         return int(wxID_OK);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     EXPECT_EQ(contact, "Ada Lovelace, Analytical Engines Ltd");
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[0].find("data.bin"), std::string::npos) << lines[0];
@@ -315,9 +304,7 @@ TEST_F(ApplyPage, ACancelledApplySaysSoAndHowManyFilesWereUpdated)
         if (wxWindow* progress = TestApp().ActiveProgressDialog())
             Click(progress, wxID_CANCEL);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     ASSERT_EQ(prompts.prompts.Shown().size(), 2u);
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
     EXPECT_EQ(prompts.prompts.Shown()[1].text, "The apply was cancelled.\nNo file was updated: nothing was changed.");
@@ -395,9 +382,7 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
     prompts.prompts.Script(PromptAnswer::Yes); // replace the files one by one
     prompts.prompts.Script(PromptAnswer::Yes); // cancel
     CCancelAtFile cancel(prompts.prompts, 1, 4);
-    Type(page->FolderEdit(), target);
-    Type(page->PatchFileEdit(), patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, target, patch);
     ASSERT_EQ(prompts.prompts.Shown().size(), 3u) << prompts.prompts.Shown().back().text;
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Question");
     EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Warning");
@@ -424,10 +409,7 @@ TEST_F(ApplyPage, StoresItsFieldsWhenLeftClosedAndDestroyed)
     Type(page->BackupExtEdit(), "sav");
     ClickCheck(page->BackupCheck()); // the extension is stored all the same
     window.ShowPage(0);
-    EXPECT_EQ(s.applyFolder, "/apply/here");
-    EXPECT_EQ(s.applyPatchFile, "/p/fix.dvp");
-    EXPECT_EQ(s.backup, 0);
-    EXPECT_EQ(s.backupExt, "sav");
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row("/apply/here", "/p/fix.dvp", 0, "sav"));
 
     Type(page->FolderEdit(), "/exit/button");
     Click(page, Page::kIdExit);

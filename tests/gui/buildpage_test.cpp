@@ -106,29 +106,24 @@ TEST_F(BuildPage, LoadsItsFieldsOnceAndKeepsTheExtensionFollowingTheSelfExtractB
     s.defaultEqualsNew = 0;
     CExpertWindow window;
     Page* page = window.Build();
-    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
+    EXPECT_EQ(BuildFields(page), Row("/src/v1", "/src/v2", "/opt/app", "/out/patch.exe"));
     EXPECT_TRUE(page->LogFileCheck()->GetValue());
     EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
     EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
 
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.dvp");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
-    // A name without an extension gets one; only the file's own name counts, so the
-    // '.' of a folder name never moves the patch into another folder.
-    Type(page->PatchFileEdit(), "/out/update");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
-    Type(page->PatchFileEdit(), "/home/me/.cache/v1.2/update");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/home/me/.cache/v1.2/update.exe");
-    Type(page->PatchFileEdit(), "");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "");
+    // Each click of the box, after the name typed (none: the name as it is). A name
+    // without an extension gets one; only the file's own name counts, so the '.' of a
+    // folder name never moves the patch into another folder.
+    struct { const char* typed; const char* after; } clicks[] = {
+        {nullptr, "/out/patch.dvp"}, {nullptr, "/out/patch.exe"}, {"/out/update", "/out/update.dvp"},
+        {"/home/me/.cache/v1.2/update", "/home/me/.cache/v1.2/update.exe"}, {"", ""}};
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.after);
+        if (c.typed)
+            Type(page->PatchFileEdit(), c.typed);
+        ClickCheck(page->SelfExtractCheck());
+        EXPECT_EQ(Value(page->PatchFileEdit()), c.after);
+    }
     EXPECT_EQ(s.patchFile, "/out/patch.dvp"); // the settings record waits for a store point
 }
 
@@ -286,9 +281,7 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         TestApp().Settings().logFile = 0;
         if (page->DefaultFollowsOldCheck()->GetValue())
             ClickCheck(page->DefaultFollowsOldCheck());
-        Type(page->OldFolderEdit(), c.oldFolder);
-        Type(page->NewFolderEdit(), c.newFolder);
-        Type(page->PatchFileEdit(), c.patch);
+        FillBuild(page, c.oldFolder, c.newFolder, c.patch);
         Type(page->DefaultFolderEdit(), c.defaultFolder);
         if (page->SelfExtractCheck()->GetValue() != c.selfExtract)
             page->SelfExtractCheck()->SetValue(c.selfExtract);
@@ -330,9 +323,7 @@ TEST_F(BuildPage, ANameWithoutAFolderGoesToTheHomeFolderAndFoldersDifferingInCas
     CDialogScript dialogs;
     std::string whoops;
     dialogs.ExpectMessage<CWhoopsDlg>(&whoops);
-    Type(page->OldFolderEdit(), scratch / "a");
-    Type(page->NewFolderEdit(), scratch / "A");
-    Type(page->PatchFileEdit(), "update");
+    FillBuild(page, scratch / "a", scratch / "A", "update");
     Click(page, Page::kIdBuild);
     EXPECT_TRUE(prompts.Shown().empty());
     // Both folders pass the checks; the build itself finds no old folder.
@@ -378,9 +369,7 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
     CExpertWindow window;
     Page* page = window.Build();
     CDialogScript dialogs;
-    Type(page->OldFolderEdit(), trees.oldFolder);
-    Type(page->NewFolderEdit(), trees.newFolder);
-    Type(page->PatchFileEdit(), patch);
+    FillBuild(page, trees.oldFolder, trees.newFolder, patch);
     if (page->SelfExtractCheck()->GetValue() != selfExtract)
         ClickCheck(page->SelfExtractCheck());
     if (page->ThoroughCheck()->GetValue() != thorough)
@@ -503,9 +492,7 @@ TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
         CDialogScript dialogs;
         std::string success;
         dialogs.ExpectMessage<CSuccessDlg>(&success);
-        Type(page->OldFolderEdit(), trees.oldFolder);
-        Type(page->NewFolderEdit(), trees.newFolder);
-        Type(page->PatchFileEdit(), patch);
+        FillBuild(page, trees.oldFolder, trees.newFolder, patch);
         Click(page, Page::kIdBuild);
         EXPECT_EQ(success, "The Patch File: " + patch + " was successfully created.");
         EXPECT_EQ(TestApp().Settings().compact, 1);
@@ -528,9 +515,7 @@ TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
     Page* page = window.Build();
     CDialogScript dialogs; // no picture dialog may appear
     const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
-    Type(page->OldFolderEdit(), trees.oldFolder);
-    Type(page->NewFolderEdit(), trees.folder / "same");
-    Type(page->PatchFileEdit(), patch);
+    FillBuild(page, trees.oldFolder, trees.folder / "same", patch);
     {
         CPromptScript prompts;
         Click(page, Page::kIdBuild);
@@ -582,9 +567,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     engine.AddRemoveFile("/src/v1/old.txt");
     engine.AddExcludeFile("/src/v2/a.log");
     engine.AddExcludeFile("/src/v2/b.log");
-    Type(page->OldFolderEdit(), "/src/v1");
-    Type(page->NewFolderEdit(), "/src/v2");
-    Type(page->PatchFileEdit(), "/out/fix.dvp");
+    FillBuild(page, "/src/v1", "/src/v2", "/out/fix.dvp");
     ClickCheck(page->DefaultFollowsOldCheck());
     Type(page->DefaultFolderEdit(), "/opt/app");
     ClickCheck(page->LogFileCheck());
@@ -597,22 +580,18 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_TRUE(desktop.requests[0].overwritePrompt);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(scratch / "release.dvj"));
-    EXPECT_EQ(ini.GetString("Delvorin", "OldFolder"), "/src/v1");
-    EXPECT_EQ(ini.GetString("Delvorin", "DefaultEqualsNew"), "false");
-    EXPECT_EQ(ini.GetString("Delvorin", "SelfExtract"), "false");
-    EXPECT_EQ(ini.GetString("Delvorin", "PatchFile"), "/out/fix.dvp");
-    EXPECT_EQ(ini.GetString("Delvorin", "DefaultFolder"), "/opt/app");
-    EXPECT_EQ(ini.GetString("Delvorin", "DialogText"), "Hello");
-    EXPECT_EQ(ini.GetString("Delvorin", "SplitSize"), "1440");
-    EXPECT_EQ(ini.GetString("Delvorin", "Thorough"), "true");
-    EXPECT_EQ(ini.GetString("DelvorinFilesToExclude", "FileNameToExclude1"), "/src/v2/b.log");
-    EXPECT_EQ(ini.GetString("DelvorinFilesToDelete", "FileNameToDelete0"), "/src/v1/old.txt");
+    const char* stored[][3] = {
+        {"Delvorin", "OldFolder", "/src/v1"}, {"Delvorin", "DefaultEqualsNew", "false"},
+        {"Delvorin", "SelfExtract", "false"}, {"Delvorin", "PatchFile", "/out/fix.dvp"},
+        {"Delvorin", "DefaultFolder", "/opt/app"}, {"Delvorin", "DialogText", "Hello"},
+        {"Delvorin", "SplitSize", "1440"}, {"Delvorin", "Thorough", "true"},
+        {"DelvorinFilesToExclude", "FileNameToExclude1", "/src/v2/b.log"},
+        {"DelvorinFilesToDelete", "FileNameToDelete0", "/src/v1/old.txt"}};
+    for (const auto& [section, key, value] : stored)
+        EXPECT_EQ(ini.GetString(section, key), value) << key;
 
     Click(page, Page::kIdClearProject);
-    EXPECT_EQ(Value(page->OldFolderEdit()), "");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "");
+    EXPECT_EQ(BuildFields(page), Row("", "", "", ""));
     EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
     EXPECT_TRUE(page->DefaultFollowsOldCheck()->GetValue());
     EXPECT_FALSE(page->LogFileCheck()->GetValue());
@@ -628,10 +607,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     desktop.Choose(scratch / "release.dvj");
     Click(page, Page::kIdOpenProject);
     EXPECT_EQ(desktop.requests[2].title, "Open Delvorin Project File");
-    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/fix.dvp");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
+    EXPECT_EQ(BuildFields(page), Row("/src/v1", "/src/v2", "/opt/app", "/out/fix.dvp"));
     EXPECT_FALSE(page->SelfExtractCheck()->GetValue());
     EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
     EXPECT_TRUE(page->ThoroughCheck()->GetValue());
@@ -709,22 +685,15 @@ TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)
     EXPECT_EQ(TestApp().LastHelpContext(), 12);
 
     // Leaving for the Apply page stores the seven fields.
-    Type(page->OldFolderEdit(), "/v1");
-    Type(page->NewFolderEdit(), "/v2");
-    Type(page->PatchFileEdit(), "/p.exe");
+    FillBuild(page, "/v1", "/v2", "/p.exe");
     ClickCheck(page->SelfExtractCheck());
     ClickCheck(page->LogFileCheck());
     ClickCheck(page->DefaultFollowsOldCheck());
     Type(page->DefaultFolderEdit(), "/opt/d");
     window.ShowPage(1);
     const CSettings& s = TestApp().Settings();
-    EXPECT_EQ(s.oldFolder, "/v1");
-    EXPECT_EQ(s.newFolder, "/v2");
-    EXPECT_EQ(s.patchFile, "/p.exe");
-    EXPECT_EQ(s.defaultFolder, "/opt/d");
-    EXPECT_EQ(s.selfExtract, 1);
-    EXPECT_EQ(s.logFile, 1);
-    EXPECT_EQ(s.defaultEqualsNew, 0);
+    EXPECT_EQ(Row(s.oldFolder, s.newFolder, s.patchFile, s.defaultFolder, s.selfExtract, s.logFile, s.defaultEqualsNew),
+              Row("/v1", "/v2", "/p.exe", "/opt/d", 1, 1, 0));
     window.ShowPage(0);
 
     // The Exit button, a close request and the page's end store them too.
