@@ -18,13 +18,6 @@
 
 namespace {
 
-// The label of the text with this id; with shown, as shown (no mnemonic marks).
-wxString Label(wxWindow* dlg, int id, bool shown = false)
-{
-    auto* text = dynamic_cast<wxStaticText*>(dlg->FindWindow(id));
-    return !text ? "<missing>" : shown ? text->GetLabelText() : text->GetLabel();
-}
-
 int BarValue(wxWindow* dlg, int id)
 {
     auto* bar = dynamic_cast<wxGauge*>(dlg->FindWindow(id));
@@ -65,8 +58,8 @@ TEST(BuildProgressDlg, StatusAndFileNameAreShownAsGiven)
     ASSERT_TRUE(dlg.Create(owner.frame));
     dlg.SetStatus("Creating patch for file 3 of 12.");
     dlg.SetFileName("R&D notes.txt");
-    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdStatus, true), "Creating patch for file 3 of 12.");
-    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdFileName, true), "R&D notes.txt");
+    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdStatus), "Creating patch for file 3 of 12.");
+    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdFileName), "R&D notes.txt");
 }
 
 TEST(BuildProgressDlg, PercentLabelsFollowTheBars)

@@ -129,6 +129,12 @@ std::string Value(wxTextCtrl* edit)
     return std::string(edit->GetValue().utf8_str());
 }
 
+wxString Label(wxWindow* window, int id)
+{
+    auto* text = dynamic_cast<wxStaticText*>(window->FindWindow(id));
+    return text ? text->GetLabelText() : "<missing>";
+}
+
 void Tick(wxCheckBox* box, bool on)
 {
     box->SetValue(on);

@@ -54,6 +54,9 @@ void Type(wxTextCtrl* edit, const std::string& text);
 std::string Value(wxTextCtrl* edit);
 // Sets a check box as the user's click does: the box changes and its command is sent.
 void Tick(wxCheckBox* box, bool on);
+// The text the static text with this id among the window's children shows (an "&" shown
+// as such), or "<missing>".
+wxString Label(wxWindow* window, int id);
 
 // Several values as one tuple that compares and prints as a row, texts as strings: one
 // EXPECT_EQ(Row(actual...), Row(expected...)) checks a group of fields and its failure
