@@ -149,6 +149,13 @@ protected:
         TestApp().Core().programFolder = savedProgramFolder;
     }
 
+    // Runs a new Wizard with the steps inside its modal run; returns how it ended.
+    int Walk(const std::function<void(CDelvorinWiz&)>& steps)
+    {
+        CDelvorinWiz wiz(nullptr);
+        return RunWizard(wiz, [&] { steps(wiz); });
+    }
+
     CSettings& Settings() { return TestApp().Settings(); }
     const std::vector<CPromptRecord>& Shown() { return script.prompts.Shown(); }
     std::string LastText() { return Shown().empty() ? std::string() : Shown().back().text; }
@@ -259,8 +266,7 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
     TestApp().GetDirDiff().AddRemoveFile("/build/list/entry");
     Settings().backupExt = "bak";
 
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         wiz.Page1()->ApplyRadio()->SetValue(true);
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Apply Patch 1 of 2");
@@ -284,52 +290,42 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
     EXPECT_EQ(SnapshotTree(target), expected);
     EXPECT_EQ(TestApp().wizardChoice, 1);
     const CSettings& s = Settings();
-    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt),
-              Row(target, patch, 0, "bak"));
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row(target, patch, 0, "bak"));
     EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/list/entry"});
 }
 
 TEST_F(Wizard, Page1RemembersTheChoiceOfItsLastNextOrCancelAndApplySkipsTheBuildPages)
 {
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue()); // first run after start: Build
-            wiz.Page1()->ApplyRadio()->SetValue(true);
-            Next(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
-            Back(wiz); // past the build pages, to page 1
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
-            EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
-            EXPECT_FALSE(wiz.BackButton()->IsEnabled());
-            Cancel(wiz);
-        });
+    Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue()); // first run after start: Build
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+        Back(wiz); // past the build pages, to page 1
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
+        EXPECT_FALSE(wiz.BackButton()->IsEnabled());
+        Cancel(wiz);
         EXPECT_FALSE(wiz.Page2()->IsOpened());
-    }
+    });
     EXPECT_EQ(TestApp().wizardChoice, 1);
-    {
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
-            // Changed without Next: not kept by Cancel.
-            wiz.Page1()->BuildRadio()->SetValue(true);
-            Cancel(wiz);
-        });
-        EXPECT_EQ(rc, wxID_CANCEL);
-    }
+    int rc = Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+        // Changed without Next: not kept by Cancel.
+        wiz.Page1()->BuildRadio()->SetValue(true);
+        Cancel(wiz);
+    });
+    EXPECT_EQ(rc, wxID_CANCEL);
     EXPECT_EQ(TestApp().wizardChoice, 1);
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
-            wiz.Page1()->BuildRadio()->SetValue(true);
-            Next(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page2());
-            Back(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
-            Cancel(wiz);
-        });
-    }
+    Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+        wiz.Page1()->BuildRadio()->SetValue(true);
+        Next(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page2());
+        Back(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+        Cancel(wiz);
+    });
     EXPECT_EQ(TestApp().wizardChoice, 0);
     EXPECT_TRUE(Shown().empty());
 }
@@ -337,8 +333,7 @@ TEST_F(Wizard, Page1RemembersTheChoiceOfItsLastNextOrCancelAndApplySkipsTheBuild
 TEST_F(Wizard, NextOnPages2And3ChecksTheFoldersWithTheirMessages)
 {
     const std::string folderChars = LoadString(129);
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         CDelvorinWizPage2* page2 = wiz.Page2();
         // Types the value into the edit and presses Next, which the page refuses.
@@ -380,8 +375,7 @@ TEST_F(Wizard, Page3ReloadsTheStoredFoldersEveryTimeAndPage2KeepsItsOwn)
 {
     Settings().newFolder = "/stored/new";
     Settings().oldFolder = "/stored/old";
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/stored/old");
         Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
@@ -406,57 +400,44 @@ TEST_F(Wizard, CancelStoresTheFieldsOfTheOpenedPagesOnly)
     Settings().patchFile = "/keep/patch.dvp";
     Settings().applyFolder = "/keep/apply";
     Settings().dialogText = "kept";
-    {
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
-            Next(wiz);
-            TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/typed/old");
-            Type(wiz.Page3()->NewFolderEdit(), "/typed/new");
-            Type(wiz.Page3()->DefaultFolderEdit(), "/typed/default");
-            Back(wiz);
-            Type(wiz.Page2()->OldFolderEdit(), "/typed/again");
-            Cancel(wiz);
-        });
-        EXPECT_EQ(rc, wxID_CANCEL);
-    }
+    int rc = Walk([&](CDelvorinWiz& wiz) {
+        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/typed/old");
+        Type(wiz.Page3()->NewFolderEdit(), "/typed/new");
+        Type(wiz.Page3()->DefaultFolderEdit(), "/typed/default");
+        Back(wiz);
+        Type(wiz.Page2()->OldFolderEdit(), "/typed/again");
+        Cancel(wiz);
+    });
+    EXPECT_EQ(rc, wxID_CANCEL);
     const CSettings& s = Settings();
-    EXPECT_EQ(Row(s.oldFolder, s.newFolder, s.defaultFolder),
-              Row("/typed/again", "/typed/new", "/typed/default"));
+    EXPECT_EQ(Row(s.oldFolder, s.newFolder, s.defaultFolder), Row("/typed/again", "/typed/new", "/typed/default"));
     EXPECT_EQ(s.patchFile, "/keep/patch.dvp"); // page 4 never opened
     EXPECT_EQ(s.applyFolder, "/keep/apply");   // nor page 5
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage4(wiz, "/a", "/b");
-            Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
-            Tick(wiz.Page4()->SelfExtractCheck(), false);
-            Tick(wiz.Page4()->ThoroughCheck(), true);
-            Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
-            Cancel(wiz);
-        });
-    }
-    EXPECT_EQ(Row(s.patchFile, s.selfExtract, s.thorough, s.dialogText),
-              Row("/out/typed.dvp", 0, 1, "kept"));
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage6(wiz, "/apply/here");
-            Type(wiz.Page6()->PatchFileEdit(), "/dl/fix.dvp");
-            Tick(wiz.Page6()->BackupCheck(), true);
-            Type(wiz.Page6()->BackupExtEdit(), "old");
-            wiz.Close(); // the close box cancels too
-        });
-    }
-    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt),
-              Row("/apply/here", "/dl/fix.dvp", 1, "old"));
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage4(wiz, "/a", "/b");
+        Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
+        Tick(wiz.Page4()->SelfExtractCheck(), false);
+        Tick(wiz.Page4()->ThoroughCheck(), true);
+        Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
+        Cancel(wiz);
+    });
+    EXPECT_EQ(Row(s.patchFile, s.selfExtract, s.thorough, s.dialogText), Row("/out/typed.dvp", 0, 1, "kept"));
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage6(wiz, "/apply/here");
+        Type(wiz.Page6()->PatchFileEdit(), "/dl/fix.dvp");
+        Tick(wiz.Page6()->BackupCheck(), true);
+        Type(wiz.Page6()->BackupExtEdit(), "old");
+        wiz.Close(); // the close box cancels too
+    });
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row("/apply/here", "/dl/fix.dvp", 1, "old"));
 }
 
 TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
 {
     Settings().patchFile = "/out/patch.exe";
     Settings().selfExtract = 0;
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, "/a", "/b");
         CDelvorinWizPage4* page4 = wiz.Page4();
         EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
@@ -497,28 +478,24 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
 TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
 {
     MakeTrees();
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage4(wiz, dir / "old", dir / "new");
-            CDelvorinWizPage4* page = wiz.Page4();
-            EXPECT_TRUE(page->FormatChoice().First()->GetValue());
-            Tick(page->SelfExtractCheck(), true);
-            RealClick(page->SystemChoice().Second());
-            EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
-            Tick(page->SelfExtractCheck(), false);
-            EXPECT_FALSE(page->SystemChoice().Second()->IsEnabled());
-            RealClick(page->FormatChoice().Second());
-            EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
-            Cancel(wiz);
-        });
-    }
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage4(wiz, dir / "old", dir / "new");
+        CDelvorinWizPage4* page = wiz.Page4();
+        EXPECT_TRUE(page->FormatChoice().First()->GetValue());
+        Tick(page->SelfExtractCheck(), true);
+        RealClick(page->SystemChoice().Second());
+        EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
+        Tick(page->SelfExtractCheck(), false);
+        EXPECT_FALSE(page->SystemChoice().Second()->IsEnabled());
+        RealClick(page->FormatChoice().Second());
+        EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
+        Cancel(wiz);
+    });
     EXPECT_EQ(Settings().compact, 1);
     EXPECT_EQ(Settings().forWindows, 1);
 
     const std::string patch = dir / "compact.dvp";
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "old", dir / "new");
         EXPECT_TRUE(wiz.Page4()->FormatChoice().Second()->GetValue());
         EXPECT_TRUE(wiz.Page4()->SystemChoice().Second()->GetValue());
@@ -535,8 +512,7 @@ TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
 TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
 {
     Settings().dialogText = "before";
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "old", dir / "new");
         CDelvorinWizPage4* page4 = wiz.Page4();
         // In the dialog text Ctrl+Enter starts a line and Enter presses Finish.
@@ -591,8 +567,7 @@ TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
 TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
 {
     Settings().patchFile = "/earlier/patch.dvp";
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "missing-old", dir / "missing-new");
         CDelvorinWizPage4* page4 = wiz.Page4();
         // Any letter case of "exe" passes the test at Finish.
@@ -686,8 +661,7 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
         TestApp().SetTopWindow(&main);
         bool cancelled = false;
         RunModal(main, [&] {
-            CDelvorinWiz wiz(nullptr);
-            int rc = RunWizard(wiz, [&] {
+            int rc = Walk([&](CDelvorinWiz& wiz) {
                 const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
                 Type(wiz.Page4()->PatchFileEdit(), patch);
@@ -755,8 +729,7 @@ TEST_F(Wizard, CancelWhileCompressingAsksAndLeavesNoPatchFile)
         script.prompts.Clear();
         script.prompts.Script(PromptAnswer::Yes);
         const std::string patch = dir / "big.dvp";
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
+        Walk([&](CDelvorinWiz& wiz) {
             ToPage4(wiz, dir / "old", dir / "new");
             Type(wiz.Page4()->PatchFileEdit(), patch);
             CCancelWhileCompressing cancel(escape);
@@ -777,47 +750,44 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
 {
     Settings().applyPatchFile = "/earlier/fix.dvp";
     Settings().applyFolder = "/earlier";
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            wiz.Page1()->ApplyRadio()->SetValue(true);
-            Next(wiz);
-            TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "");
-            EXPECT_EQ(LastText(), "Please specify a folder name to apply the patch file to.");
-            EXPECT_EQ(LastTitle(), "Delvorin Error!");
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
-            EXPECT_EQ(wxWindow::FindFocus(), wiz.Page5()->FolderEdit());
-            EXPECT_EQ(Settings().applyFolder, ""); // stored before the check
-            TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "/apply/to");
-            CDelvorinWizPage6* page6 = wiz.Page6();
+    Walk([&](CDelvorinWiz& wiz) {
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "");
+        EXPECT_EQ(LastText(), "Please specify a folder name to apply the patch file to.");
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+        EXPECT_EQ(wxWindow::FindFocus(), wiz.Page5()->FolderEdit());
+        EXPECT_EQ(Settings().applyFolder, ""); // stored before the check
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "/apply/to");
+        CDelvorinWizPage6* page6 = wiz.Page6();
 
-            TypeAndNext(wiz, page6->PatchFileEdit(), "");
-            EXPECT_EQ(LastText(), "Please specify a patch file name.");
+        TypeAndNext(wiz, page6->PatchFileEdit(), "");
+        EXPECT_EQ(LastText(), "Please specify a patch file name.");
 
-            // Only the last three letters count: "fixexe" is a program too.
-            script.prompts.Script(PromptAnswer::No);
-            TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/fixexe");
-            EXPECT_EQ(LastText(), LoadString(126));
-            EXPECT_EQ(LastTitle(), "Delvorin Question");
-            EXPECT_EQ(Shown().back().buttons, PromptButtons::YesNo);
-            EXPECT_EQ(Shown().back().icon, PromptIcon::Question);
-            EXPECT_EQ(wiz.CurrentPage(), page6);
-            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+        // Only the last three letters count: "fixexe" is a program too.
+        script.prompts.Script(PromptAnswer::No);
+        TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/fixexe");
+        EXPECT_EQ(LastText(), LoadString(126));
+        EXPECT_EQ(LastTitle(), "Delvorin Question");
+        EXPECT_EQ(Shown().back().buttons, PromptButtons::YesNo);
+        EXPECT_EQ(Shown().back().icon, PromptIcon::Question);
+        EXPECT_EQ(wiz.CurrentPage(), page6);
+        EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
 
-            const size_t before = Shown().size();
-            TypeAndNext(wiz, page6->PatchFileEdit(), dir / "no-such.dvp");
-            EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
-            EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
-            EXPECT_EQ(LastTitle(), "Delvorin Error!");
-            EXPECT_EQ(wiz.CurrentPage(), page6);
-            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
-            EXPECT_TRUE(started.empty());
+        const size_t before = Shown().size();
+        TypeAndNext(wiz, page6->PatchFileEdit(), dir / "no-such.dvp");
+        EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
+        EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+        EXPECT_EQ(wiz.CurrentPage(), page6);
+        EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+        EXPECT_TRUE(started.empty());
 
-            script.prompts.Script(PromptAnswer::Yes);
-            TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/Fix.Exe");
-            EXPECT_FALSE(wiz.IsModal());
-        });
-    }
+        script.prompts.Script(PromptAnswer::Yes);
+        TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/Fix.Exe");
+        EXPECT_FALSE(wiz.IsModal());
+    });
     EXPECT_EQ(Settings().applyFolder, "/apply/to");
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], (std::vector<std::string>{"/dl/Fix.Exe", "/apply/to"}));
@@ -832,8 +802,7 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNot
     {
         // The target lacks the files: the verification lists them, nothing changes.
         const std::string empty = dir.MakeFolder("empty");
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
+        int rc = Walk([&](CDelvorinWiz& wiz) {
             ToPage6(wiz, empty);
             Type(wiz.Page6()->PatchFileEdit(), patch);
             wxTEST_DIALOG(Next(wiz), CExpect<CErrorsDlg>([&](CErrorsDlg* errors) {
@@ -850,8 +819,7 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNot
         // nothing was changed, and the fields are stored all the same.
         ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
         Settings().applyPatchFile.clear();
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
+        int rc = Walk([&](CDelvorinWiz& wiz) {
             ToPage6(wiz, dir / "target");
             Type(wiz.Page6()->PatchFileEdit(), patch);
             wiz.CallAfter([] {
@@ -880,8 +848,7 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
                              "[DelvorinFilesToExclude]\nFileNameToExclude0=/proj/new/skip.txt\n");
     Settings().oldFolder = "/settings/old";
     Settings().logFile = 1;
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         answers = {project};
         Click(wiz.Page2(), CDelvorinWizPage2::kIdOpen);
@@ -932,8 +899,7 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
 
 TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
 {
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         Type(wiz.Page2()->OldFolderEdit(), dir / "does-not-exist");
         wxTEST_DIALOG(Click(wiz.Page2(), CDelvorinWizPage2::kIdRemoveFiles),
