@@ -226,13 +226,10 @@ TEST_F(ApplyPage, AppliesAPatchToACopyOfTheOldFilesAndReportsSuccess)
     CExpertWindow window;
     Page* page = window.Apply();
     CDialogScript dialogs; // none may appear
-    CPromptScript prompts;
     // The Build page's remove list is not the patch's and survives the apply.
     TestApp().GetDirDiff().AddRemoveFile(trees.oldFolder + "/keep-for-next-build");
-    ApplyWith(page, trees.target, trees.patch);
-    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-    EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
-    EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Apply");
+    const CPromptRecord shown = OnlyPrompt([&] { ApplyWith(page, trees.target, trees.patch); });
+    EXPECT_EQ(Row(shown.text, shown.title), Row("The Delvorin file has been applied successfully.", "Delvorin Apply"));
     EXPECT_EQ(SnapshotTree(trees.target), SnapshotTree(trees.newFolder));
     EXPECT_EQ(TestApp().GetDirDiff().RemoveList(),
               std::vector<std::string>{trees.oldFolder + "/keep-for-next-build"});

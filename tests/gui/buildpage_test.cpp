@@ -516,40 +516,24 @@ TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
     CDialogScript dialogs; // no picture dialog may appear
     const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
     FillBuild(page, trees.oldFolder, trees.folder / "same", patch);
-    {
-        CPromptScript prompts;
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text,
-                  "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
-    }
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }).text,
+              "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
     EXPECT_FALSE(fsys::PathExists(patch));
 
     // Cancel in the progress dialog, confirmed: no message and no file.
     Type(page->NewFolderEdit(), trees.newFolder);
-    {
-        CPromptScript prompts;
-        prompts.prompts.Script(PromptAnswer::Yes);
-        wxTheApp->CallAfter([] {
-            if (wxWindow* progress = TestApp().ActiveProgressDialog())
-                Click(progress, wxID_CANCEL);
-        });
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
-    }
+    wxTheApp->CallAfter([] {
+        if (wxWindow* progress = TestApp().ActiveProgressDialog())
+            Click(progress, wxID_CANCEL);
+    });
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }, {PromptAnswer::Yes}).title, "Delvorin Warning");
     EXPECT_FALSE(fsys::PathExists(patch));
     EXPECT_FALSE(fsys::PathExists(trees.folder / "out/update.~dvp"));
 
     // A self-extracting program needs the apply program in the program folder.
     TestApp().Core().programFolder = trees.folder.MakeFolder("empty");
     ClickCheck(page->SelfExtractCheck());
-    {
-        CPromptScript prompts;
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text, LoadString(127));
-    }
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }).text, LoadString(127));
     TestApp().Core().programFolder = fsys::ProgramFolder();
     EXPECT_TRUE(window.frame->IsEnabled());
 }
@@ -620,23 +604,15 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     longer.WriteString("Delvorin", "OldFolder", "/" + std::string(300, 'o'));
     longer.WriteString("Delvorin", "NewFolder", "/src/v3");
     ASSERT_TRUE(longer.Save(scratch / "long.dvj"));
-    {
-        CPromptScript prompts;
-        desktop.Choose(scratch / "long.dvj");
-        Click(page, Page::kIdOpenProject);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text,
-                  "These values of the project file are longer than 254 characters and were left empty:\nOldFolder");
-        EXPECT_EQ(Value(page->OldFolderEdit()), "");
-        EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v3");
-    }
+    desktop.Choose(scratch / "long.dvj");
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdOpenProject); }).text,
+              "These values of the project file are longer than 254 characters and were left empty:\nOldFolder");
+    EXPECT_EQ(Row(Value(page->OldFolderEdit()), Value(page->NewFolderEdit())), Row("", "/src/v3"));
 
     // A project that cannot be written is reported.
-    CPromptScript prompts;
     desktop.Choose(scratch / "no/such/folder/p.dvj");
-    Click(page, Page::kIdSaveProject);
-    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-    EXPECT_EQ(prompts.prompts.Shown()[0].text, "Unable to save the project file:\n" + scratch / "no/such/folder/p.dvj");
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdSaveProject); }).text,
+              "Unable to save the project file:\n" + scratch / "no/such/folder/p.dvj");
 }
 
 TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)

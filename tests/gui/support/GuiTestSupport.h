@@ -8,6 +8,7 @@
 #include <wx/window.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -28,6 +29,10 @@ public:
     ~CPromptScript();
     CScriptedPrompt prompts;
 };
+
+// The one message the action showed, the scripted answers given to its questions; a
+// failure, and an empty record, when it showed none or several.
+CPromptRecord OnlyPrompt(const std::function<void()>& action, std::initializer_list<PromptAnswer> answers = {});
 
 // Runs the dialog modally; inside runs once the modal loop is up. When inside leaves
 // the dialog open, it is ended with wxID_CANCEL. Returns the dialog's return code.
