@@ -133,6 +133,12 @@ public:
     }
     // The next path the user chooses; "" cancels the dialog.
     void Choose(const std::string& path) { answers.push_back(path); }
+    // Clicks the button id of the window, whose path dialog the user answers with path.
+    void Browse(wxWindow* window, int id, const std::string& path)
+    {
+        Choose(path);
+        Click(window, id);
+    }
 
     std::deque<std::string> answers;
     std::vector<CPathRequest> requests;

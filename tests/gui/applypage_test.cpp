@@ -105,16 +105,14 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     CExpertWindow window;
     Page* page = window.Apply();
     CDesktopScript desktop;
-    desktop.Choose("/home/user/app");
-    Click(page, Page::kIdBrowseFolder);
+    desktop.Browse(page, Page::kIdBrowseFolder, "/home/user/app");
     EXPECT_EQ(Value(page->FolderEdit()), "/home/user/app");
     EXPECT_EQ(desktop.requests[0].title, "Choose folder to Apply Patch to...");
     EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
 
     Type(page->FolderEdit(), "/typed/folder"); // kept by the patch file browse
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("/media/update.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/media/update.dvp");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
     EXPECT_EQ(Value(page->FolderEdit()), "/typed/folder");
     const CPathRequest& open = desktop.requests[1];
@@ -130,24 +128,19 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     CTestFolder scratch;
     Type(page->FolderEdit(), scratch.Path());
     Type(page->PatchFileEdit(), scratch / "fix.dvp");
-    desktop.Choose("");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseFolder);
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowseFolder, "");
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[2].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
     EXPECT_EQ(Row(Value(page->FolderEdit()), Value(page->PatchFileEdit())), Row(scratch.Path(), scratch / "fix.dvp"));
 
     // With the fields empty, the dialogs open beside the last path chosen.
-    desktop.Choose(scratch.MakeFolder("media") + "/fix.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, scratch.MakeFolder("media") + "/fix.dvp");
     Type(page->FolderEdit(), "");
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseFolder);
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowseFolder, "");
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[5].startFolder, scratch / "media");
     EXPECT_EQ(desktop.requests[6].startFolder, scratch / "media");
 

@@ -151,8 +151,7 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     Page* page = window.Build();
     CDesktopScript desktop;
     desktop.Choose("");
-    desktop.Choose("/data/old");
-    Click(page, Page::kIdBrowseOld);
+    desktop.Browse(page, Page::kIdBrowseOld, "/data/old");
     EXPECT_EQ(Value(page->OldFolderEdit()), "");
     Click(page, Page::kIdBrowseOld);
     EXPECT_EQ(Value(page->OldFolderEdit()), "/data/old");
@@ -167,21 +166,18 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
 
     // The new-folder browse applies the default-folder rule even when cancelled.
     Type(page->DefaultFolderEdit(), "/typed/by/hand");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, "");
     EXPECT_EQ(Value(page->NewFolderEdit()), "");
     EXPECT_EQ(Value(page->DefaultFolderEdit()), "/data/old");
     CTestFolder scratch;
     Type(page->NewFolderEdit(), scratch.Path());
-    desktop.Choose("/data/new");
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, "/data/new");
     EXPECT_EQ(Value(page->NewFolderEdit()), "/data/new");
     EXPECT_EQ(desktop.requests[3].title, "Browse for New Files Folder");
     EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
 
     // Save Patch File As: the pattern follows the self-extract box, the extension too.
-    desktop.Choose("/out/update");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/out/update");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
     const CPathRequest& save = desktop.requests[4];
     EXPECT_EQ(save.title, "Save Patch File As");
@@ -192,8 +188,7 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     EXPECT_TRUE(save.overwritePrompt);
     ClickCheck(page->SelfExtractCheck());
     Type(page->PatchFileEdit(), scratch / "fix.exe");
-    desktop.Choose("/out/update.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/out/update.dvp");
     // The save dialog opens in the folder of the patch file named, proposing its name.
     EXPECT_EQ(desktop.requests[5].wildcard, "*.exe");
     EXPECT_EQ(desktop.requests[5].defaultFile, "fix.exe");
@@ -203,21 +198,17 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     // folder's browser beside the old one, the patch's save dialog beside the new one.
     const std::string v1 = scratch.MakeFolder("rel/app-1.0");
     const std::string v2 = scratch.MakeFolder("rel/app-2.0");
-    desktop.Choose(v1);
-    Click(page, Page::kIdBrowseOld);
+    desktop.Browse(page, Page::kIdBrowseOld, v1);
     Type(page->NewFolderEdit(), "");
-    desktop.Choose(v2);
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, v2);
     EXPECT_EQ(desktop.requests[7].startFolder, scratch / "rel");
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[8].defaultFile, "app-2.0.exe");
     EXPECT_EQ(desktop.requests[8].startFolder, scratch / "rel");
     Type(page->PatchFileEdit(), "/out/update.exe");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
 }
 
@@ -557,8 +548,7 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     ClickCheck(page->LogFileCheck());
     ClickCheck(page->ThoroughCheck());
 
-    desktop.Choose(scratch / "release");
-    Click(page, Page::kIdSaveProject);
+    desktop.Browse(page, Page::kIdSaveProject, scratch / "release");
     EXPECT_EQ(desktop.requests[0].title, "Save Delvorin Project File");
     EXPECT_EQ(desktop.requests[0].defaultFile, "v2.dvj"); // the new files folder's name
     EXPECT_TRUE(desktop.requests[0].overwritePrompt);
@@ -585,11 +575,9 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_EQ(TestApp().Settings().splitSize, 1440);
 
     TestApp().Settings().splitSize = 0;
-    desktop.Choose("");
-    Click(page, Page::kIdOpenProject); // cancelled: nothing changes
+    desktop.Browse(page, Page::kIdOpenProject, ""); // cancelled: nothing changes
     EXPECT_EQ(Value(page->OldFolderEdit()), "");
-    desktop.Choose(scratch / "release.dvj");
-    Click(page, Page::kIdOpenProject);
+    desktop.Browse(page, Page::kIdOpenProject, scratch / "release.dvj");
     EXPECT_EQ(desktop.requests[2].title, "Open Delvorin Project File");
     EXPECT_EQ(BuildFields(page), Row("/src/v1", "/src/v2", "/opt/app", "/out/fix.dvp"));
     EXPECT_FALSE(page->SelfExtractCheck()->GetValue());
