@@ -7,6 +7,7 @@
 
 #include "app/StringHelpers.h"
 #include "engine/common/CDirDiff.h"
+#include "support/CliRun.h"
 #include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 #include "ui/CAppliedDlg.h"
@@ -52,10 +53,7 @@ struct CPatchedTrees {
         folder.Write("new/docs/added.txt", "a new file\n");
         folder.Write("old/gone.txt", "removed by the patch\n");
         patch = folder / "update.dvp";
-        const char* bin = std::getenv("DELVORIN_BIN");
-        std::string command = std::string("'") + (bin ? bin : ".") + "/delvorin-cli' build '" + oldFolder + "' '" +
-                              newFolder + "' '" + patch + "' --remove gone.txt </dev/null >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_TRUE(CliSucceeds("build old new update.dvp --remove gone.txt", folder.Path()));
         target = folder / "target";
         EXPECT_TRUE(CopyTree(oldFolder, target));
     }
@@ -351,11 +349,7 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
         folder.WriteBytes("new" + name, RandomBytes(4 << 20, 200 + i));
     }
     const std::string patch = folder / "update.dvp";
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
-    const std::string command = std::string("'") + bin + "/delvorin-cli' build '" + folder / "old" + "' '" +
-                                folder / "new" + "' '" + patch + "' </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp", folder.Path()));
     // Room for the old files and one more, not for all the new ones beside them.
     const std::string target = folder / "target";
     // The files are large enough that the replacing takes several of the progress

@@ -53,11 +53,6 @@ std::function<int(CFileChooserDlg&)> PickFiles(std::vector<std::string> picks)
     };
 }
 
-std::string Quote(const std::string& s)
-{
-    return "'" + s + "'";
-}
-
 class BuildPage : public testing::Test {
 protected:
     BuildPage() { ResetExpertSettings(); }
@@ -401,16 +396,12 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
 void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize,
                           bool thorough)
 {
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
-    std::string command = Quote(std::string(bin) + "/delvorin-cli") + " build " + Quote(trees.oldFolder) + " " +
-                          Quote(trees.newFolder) + " " + Quote(patch) + " --exclude skip.txt --remove obsolete.txt" +
-                          " --publisher 'Ada Lovelace' --organization 'Analytical Engines Ltd'" +
-                          " --dialog-text 'Close the program before you update it.'" +
-                          " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
-                          (thorough ? " --thorough" : "") +
-                          " </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(CliSucceeds("build " + Quoted(trees.oldFolder) + " " + Quoted(trees.newFolder) + " " + Quoted(patch) +
+                                " --exclude skip.txt --remove obsolete.txt --publisher 'Ada Lovelace' --organization "
+                                "'Analytical Engines Ltd' --dialog-text 'Close the program before you update it.'"
+                                " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
+                                (thorough ? " --thorough" : ""),
+                            trees.folder.Path()));
 }
 
 } // namespace
@@ -462,8 +453,6 @@ TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
 // so in the profile) and shown again by the next Expert mode window.
 TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
 {
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
     CTrees trees;
     const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
     {
@@ -488,8 +477,8 @@ TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
         EXPECT_EQ(success, "The Patch File: " + patch + " was successfully created.");
         EXPECT_EQ(TestApp().Settings().compact, 1);
     }
-    const std::string output = CommandOutput(Quote(std::string(bin) + "/delvorin-cli") + " info " + Quote(patch));
-    EXPECT_NE(output.find("Format:            compact"), std::string::npos) << output;
+    const CRun info = RunCliIn("info " + Quoted(patch), trees.folder.Path());
+    EXPECT_NE(info.out.find("Format:            compact"), std::string::npos) << info.out << info.err;
     EXPECT_EQ(TestApp().Settings().forWindows, 1);
 
     CExpertWindow again;
