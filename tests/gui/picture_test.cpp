@@ -162,15 +162,14 @@ TEST(Pictures, AFileWithoutTheBitmapSignatureIsRefused)
         {"another first letter", 0, 'X', 1}, {"an info header of another size", 14, 12, 4}};
     for (const auto& d : damages) {
         SCOPED_TRACE(d.what);
-        CPromptScript script;
         auto file = BitmapFile(2, 2, 24, {}, {});
         Put(file, d.at, d.value, d.bytes);
-        EXPECT_EQ(dib.LoadFile(folder.WriteBytes("x.bmp", file), false), 0);
+        const CPromptRecord shown =
+            OnlyPrompt([&] { EXPECT_EQ(dib.LoadFile(folder.WriteBytes("x.bmp", file), false), 0); });
         EXPECT_EQ(dib.FilePath(), "");
-        ASSERT_EQ(script.prompts.Shown().size(), 1u);
-        EXPECT_EQ(script.prompts.Shown()[0].text, "Invalid bitmap file");
-        EXPECT_EQ(script.prompts.Shown()[0].title, "Delvorin");
-        EXPECT_EQ(script.prompts.Shown()[0].buttons, PromptButtons::OK);
+        EXPECT_EQ(shown.text, "Invalid bitmap file");
+        EXPECT_EQ(shown.title, "Delvorin");
+        EXPECT_EQ(shown.buttons, PromptButtons::OK);
     }
 }
 
