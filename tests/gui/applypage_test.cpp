@@ -187,27 +187,24 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         ASSERT_EQ(desktop.started.size(), 1u); // only after Yes, with the folder as its argument
         EXPECT_EQ(desktop.started[0], (std::vector<std::string>{"/dist/fix.EXE", "/my app"}));
     }
-    {
+    // A patch file that cannot be opened: one box, with the cause. A file that is no patch
+    // at all, whose first bytes would read as a part count: no part is asked for, the one
+    // message comes at once. The Build page's remove list stays as it is.
+    struct { const char* name; const char* content; const char* cause; } unopened[] = {
+        {"missing.dvp", nullptr, "No such file or directory"},
+        {"notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n", "This is not a Delvorin patch file."}};
+    TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
+    for (const auto& u : unopened) {
+        SCOPED_TRACE(u.name);
         CFocusPrompt prompts;
         CTestFolder scratch;
-        TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
-        apply(scratch.Path(), scratch / "missing.dvp", prompts);
-        ASSERT_EQ(prompts.Shown().size(), 1u); // one box, with the cause
-        EXPECT_EQ(prompts.Shown().back().text,
-                  "Error opening patch file\n" + (scratch / "missing.dvp") + "\nNo such file or directory");
-        EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
+        if (u.content)
+            scratch.Write(u.name, u.content);
+        apply(scratch.Path(), scratch / u.name, prompts);
+        ASSERT_EQ(prompts.Shown().size(), 1u) << (prompts.Shown().empty() ? "" : prompts.Shown().back().text);
+        EXPECT_EQ(prompts.Shown()[0].text, "Error opening patch file\n" + (scratch / u.name) + "\n" + u.cause);
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
-    }
-    {
-        // A file that is no patch at all, whose first bytes would read as a part count:
-        // no part is asked for, the one message comes at once.
-        CFocusPrompt prompts;
-        CTestFolder scratch;
-        scratch.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
-        apply(scratch.Path(), scratch / "notes.txt", prompts);
-        ASSERT_EQ(prompts.Shown().size(), 1u) << prompts.Shown()[0].text;
-        EXPECT_EQ(prompts.Shown()[0].text,
-                  "Error opening patch file\n" + (scratch / "notes.txt") + "\nThis is not a Delvorin patch file.");
     }
 }
 
