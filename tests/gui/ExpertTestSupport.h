@@ -133,6 +133,12 @@ public:
     }
     // The next path the user chooses; "" cancels the dialog.
     void Choose(const std::string& path) { answers.push_back(path); }
+    // Clicks the button id of the window, whose path dialog the user answers with path.
+    void Browse(wxWindow* window, int id, const std::string& path)
+    {
+        Choose(path);
+        Click(window, id);
+    }
 
     std::deque<std::string> answers;
     std::vector<CPathRequest> requests;
@@ -209,6 +215,30 @@ inline void ExpectForm(wxWindow* form, const std::vector<CFormControl>& expected
             EXPECT_TRUE(other == child || !other->GetRect().Intersects(child->GetRect())) << i;
         ++i;
     }
+}
+
+// Types the old and new files folders and the patch file name into the Build page.
+inline void FillBuild(CBuildPatchPage* page, const std::string& oldFolder, const std::string& newFolder,
+                      const std::string& patch)
+{
+    Type(page->OldFolderEdit(), oldFolder);
+    Type(page->NewFolderEdit(), newFolder);
+    Type(page->PatchFileEdit(), patch);
+}
+
+// The Build page's names as a row: old and new files folders, default apply folder, patch file.
+inline auto BuildFields(CBuildPatchPage* page)
+{
+    return Row(Value(page->OldFolderEdit()), Value(page->NewFolderEdit()), Value(page->DefaultFolderEdit()),
+               Value(page->PatchFileEdit()));
+}
+
+// Types the folder and the patch file name into the Apply page and presses Apply Patch.
+inline void ApplyWith(CApplyPatchPage* page, const std::string& folder, const std::string& patch)
+{
+    Type(page->FolderEdit(), folder);
+    Type(page->PatchFileEdit(), patch);
+    Click(page, CApplyPatchPage::kIdApply);
 }
 
 // Clicks a check box as the user does: the box changes and its command is sent.

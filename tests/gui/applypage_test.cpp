@@ -7,6 +7,7 @@
 
 #include "app/StringHelpers.h"
 #include "engine/common/CDirDiff.h"
+#include "support/CliRun.h"
 #include "support/SmallDisk.h"
 #include "support/TestFolder.h"
 #include "ui/CAppliedDlg.h"
@@ -52,10 +53,7 @@ struct CPatchedTrees {
         folder.Write("new/docs/added.txt", "a new file\n");
         folder.Write("old/gone.txt", "removed by the patch\n");
         patch = folder / "update.dvp";
-        const char* bin = std::getenv("DELVORIN_BIN");
-        std::string command = std::string("'") + (bin ? bin : ".") + "/delvorin-cli' build '" + oldFolder + "' '" +
-                              newFolder + "' '" + patch + "' --remove gone.txt </dev/null >/dev/null 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        EXPECT_TRUE(CliSucceeds("build old new update.dvp --remove gone.txt", folder.Path()));
         target = folder / "target";
         EXPECT_TRUE(CopyTree(oldFolder, target));
     }
@@ -80,8 +78,7 @@ TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
     });
     EXPECT_EQ(window.frame->Sheet()->Notebook()->GetPageText(1), "Apply Patch File");
 
-    EXPECT_EQ(Value(page->FolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
+    EXPECT_EQ(Row(Value(page->FolderEdit()), Value(page->PatchFileEdit())), Row("/src/v1", "/out/update.dvp"));
     EXPECT_FALSE(page->BackupCheck()->GetValue());
     EXPECT_EQ(Value(page->BackupExtEdit()), "orig");
     EXPECT_FALSE(page->BackupExtEdit()->IsEnabled());
@@ -96,8 +93,8 @@ TEST_F(ApplyPage, HasItsControlsAndFallsBackOnTheBuildJustMade)
     s.applyPatchFile = "/media/fix.dvp";
     s.backup = 1;
     CExpertWindow second;
-    EXPECT_EQ(Value(second.Apply()->FolderEdit()), "/home/user/app");
-    EXPECT_EQ(Value(second.Apply()->PatchFileEdit()), "/media/fix.dvp");
+    EXPECT_EQ(Row(Value(second.Apply()->FolderEdit()), Value(second.Apply()->PatchFileEdit())),
+              Row("/home/user/app", "/media/fix.dvp"));
     EXPECT_TRUE(second.Apply()->BackupExtEdit()->IsEnabled());
 }
 
@@ -106,16 +103,14 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     CExpertWindow window;
     Page* page = window.Apply();
     CDesktopScript desktop;
-    desktop.Choose("/home/user/app");
-    Click(page, Page::kIdBrowseFolder);
+    desktop.Browse(page, Page::kIdBrowseFolder, "/home/user/app");
     EXPECT_EQ(Value(page->FolderEdit()), "/home/user/app");
     EXPECT_EQ(desktop.requests[0].title, "Choose folder to Apply Patch to...");
     EXPECT_TRUE(desktop.requests[0].kind == CPathRequest::Kind::Folder);
 
     Type(page->FolderEdit(), "/typed/folder"); // kept by the patch file browse
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("/media/update.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/media/update.dvp");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/media/update.dvp");
     EXPECT_EQ(Value(page->FolderEdit()), "/typed/folder");
     const CPathRequest& open = desktop.requests[1];
@@ -131,25 +126,19 @@ TEST_F(ApplyPage, BrowseCommandsAskWithTheirTitles)
     CTestFolder scratch;
     Type(page->FolderEdit(), scratch.Path());
     Type(page->PatchFileEdit(), scratch / "fix.dvp");
-    desktop.Choose("");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseFolder);
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowseFolder, "");
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[2].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
     EXPECT_EQ(desktop.requests[3].defaultFile, "fix.dvp");
-    EXPECT_EQ(Value(page->FolderEdit()), scratch.Path());
-    EXPECT_EQ(Value(page->PatchFileEdit()), scratch / "fix.dvp");
+    EXPECT_EQ(Row(Value(page->FolderEdit()), Value(page->PatchFileEdit())), Row(scratch.Path(), scratch / "fix.dvp"));
 
     // With the fields empty, the dialogs open beside the last path chosen.
-    desktop.Choose(scratch.MakeFolder("media") + "/fix.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, scratch.MakeFolder("media") + "/fix.dvp");
     Type(page->FolderEdit(), "");
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseFolder);
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowseFolder, "");
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[5].startFolder, scratch / "media");
     EXPECT_EQ(desktop.requests[6].startFolder, scratch / "media");
 
@@ -172,19 +161,16 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         Click(page, Page::kIdApply);
         EXPECT_FALSE(prompts.Shown().empty());
     };
-    {
+    struct { const char* folder; const char* patch; const char* text; wxTextCtrl* focus; } missing[] = {
+        {"", "/p.dvp", "Please specify a folder name to apply the patch file to.", page->FolderEdit()},
+        {"/app", "", "Please specify the name of the patch file. ", page->PatchFileEdit()}};
+    for (const auto& m : missing) {
+        SCOPED_TRACE(m.text);
         CFocusPrompt prompts;
-        apply("", "/p.dvp", prompts);
-        EXPECT_EQ(prompts.Shown()[0].text, "Please specify a folder name to apply the patch file to.");
+        apply(m.folder, m.patch, prompts);
+        EXPECT_EQ(prompts.Shown()[0].text, m.text);
         EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
-        EXPECT_EQ(prompts.focusAtAsk[0], page->FolderEdit());
-    }
-    {
-        CFocusPrompt prompts;
-        apply("/app", "", prompts);
-        EXPECT_EQ(prompts.Shown()[0].text, "Please specify the name of the patch file. ");
-        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
-        EXPECT_EQ(prompts.focusAtAsk[0], page->PatchFileEdit());
+        EXPECT_EQ(prompts.focusAtAsk[0], m.focus);
     }
     {
         CFocusPrompt prompts;
@@ -201,27 +187,24 @@ TEST_F(ApplyPage, MessagesBeforeAnApplyAndTheSelfExtractingProgramQuestion)
         ASSERT_EQ(desktop.started.size(), 1u); // only after Yes, with the folder as its argument
         EXPECT_EQ(desktop.started[0], (std::vector<std::string>{"/dist/fix.EXE", "/my app"}));
     }
-    {
+    // A patch file that cannot be opened: one box, with the cause. A file that is no patch
+    // at all, whose first bytes would read as a part count: no part is asked for, the one
+    // message comes at once. The Build page's remove list stays as it is.
+    struct { const char* name; const char* content; const char* cause; } unopened[] = {
+        {"missing.dvp", nullptr, "No such file or directory"},
+        {"notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n", "This is not a Delvorin patch file."}};
+    TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
+    for (const auto& u : unopened) {
+        SCOPED_TRACE(u.name);
         CFocusPrompt prompts;
         CTestFolder scratch;
-        TestApp().GetDirDiff().AddRemoveFile("/build/page/list");
-        apply(scratch.Path(), scratch / "missing.dvp", prompts);
-        ASSERT_EQ(prompts.Shown().size(), 1u); // one box, with the cause
-        EXPECT_EQ(prompts.Shown().back().text,
-                  "Error opening patch file\n" + (scratch / "missing.dvp") + "\nNo such file or directory");
-        EXPECT_EQ(prompts.Shown().back().title, "Delvorin Error!");
+        if (u.content)
+            scratch.Write(u.name, u.content);
+        apply(scratch.Path(), scratch / u.name, prompts);
+        ASSERT_EQ(prompts.Shown().size(), 1u) << (prompts.Shown().empty() ? "" : prompts.Shown().back().text);
+        EXPECT_EQ(prompts.Shown()[0].text, "Error opening patch file\n" + (scratch / u.name) + "\n" + u.cause);
+        EXPECT_EQ(prompts.Shown()[0].title, "Delvorin Error!");
         EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/page/list"});
-    }
-    {
-        // A file that is no patch at all, whose first bytes would read as a part count:
-        // no part is asked for, the one message comes at once.
-        CFocusPrompt prompts;
-        CTestFolder scratch;
-        scratch.Write("notes.txt", "\x03 shopping list: bread, milk, a new folder tree\n");
-        apply(scratch.Path(), scratch / "notes.txt", prompts);
-        ASSERT_EQ(prompts.Shown().size(), 1u) << prompts.Shown()[0].text;
-        EXPECT_EQ(prompts.Shown()[0].text,
-                  "Error opening patch file\n" + (scratch / "notes.txt") + "\nThis is not a Delvorin patch file.");
     }
 }
 
@@ -231,15 +214,10 @@ TEST_F(ApplyPage, AppliesAPatchToACopyOfTheOldFilesAndReportsSuccess)
     CExpertWindow window;
     Page* page = window.Apply();
     CDialogScript dialogs; // none may appear
-    CPromptScript prompts;
     // The Build page's remove list is not the patch's and survives the apply.
     TestApp().GetDirDiff().AddRemoveFile(trees.oldFolder + "/keep-for-next-build");
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
-    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-    EXPECT_EQ(prompts.prompts.Shown()[0].text, "The Delvorin file has been applied successfully.");
-    EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Apply");
+    const CPromptRecord shown = OnlyPrompt([&] { ApplyWith(page, trees.target, trees.patch); });
+    EXPECT_EQ(Row(shown.text, shown.title), Row("The Delvorin file has been applied successfully.", "Delvorin Apply"));
     EXPECT_EQ(SnapshotTree(trees.target), SnapshotTree(trees.newFolder));
     EXPECT_EQ(TestApp().GetDirDiff().RemoveList(),
               std::vector<std::string>{trees.oldFolder + "/keep-for-next-build"});
@@ -263,11 +241,9 @@ TEST_F(ApplyPage, KeepsBackupsUnderTheChosenExtension)
         backups = FromWx(dlg.BackupText()->GetValue());
         return int(wxID_OK);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
     ClickCheck(page->BackupCheck());
     Type(page->BackupExtEdit(), "old");
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     EXPECT_TRUE(prompts.prompts.Shown().empty());
     EXPECT_EQ(message, "The Delvorin file has been applied successfully.");
     // same.txt only gets its times: no backup; gone.txt, which the patch removes, has one.
@@ -293,9 +269,7 @@ TEST_F(ApplyPage, VerificationErrorsAreListedWithTheContactLineAndNothingChanges
         lines = TestApp().GetDirDiff().ErrorEntries();
         return int(wxID_OK);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     EXPECT_EQ(contact, "Ada Lovelace, Analytical Engines Ltd");
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(lines[0].find("data.bin"), std::string::npos) << lines[0];
@@ -315,9 +289,7 @@ TEST_F(ApplyPage, ACancelledApplySaysSoAndHowManyFilesWereUpdated)
         if (wxWindow* progress = TestApp().ActiveProgressDialog())
             Click(progress, wxID_CANCEL);
     });
-    Type(page->FolderEdit(), trees.target);
-    Type(page->PatchFileEdit(), trees.patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, trees.target, trees.patch);
     ASSERT_EQ(prompts.prompts.Shown().size(), 2u);
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
     EXPECT_EQ(prompts.prompts.Shown()[1].text, "The apply was cancelled.\nNo file was updated: nothing was changed.");
@@ -374,11 +346,7 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
         folder.WriteBytes("new" + name, RandomBytes(4 << 20, 200 + i));
     }
     const std::string patch = folder / "update.dvp";
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
-    const std::string command = std::string("'") + bin + "/delvorin-cli' build '" + folder / "old" + "' '" +
-                                folder / "new" + "' '" + patch + "' </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(CliSucceeds("build old new update.dvp", folder.Path()));
     // Room for the old files and one more, not for all the new ones beside them.
     const std::string target = folder / "target";
     // The files are large enough that the replacing takes several of the progress
@@ -395,9 +363,7 @@ TEST_F(ApplyPage, ACancelMidwayOfAnApplyOneByOneCountsTheFilesUpdated)
     prompts.prompts.Script(PromptAnswer::Yes); // replace the files one by one
     prompts.prompts.Script(PromptAnswer::Yes); // cancel
     CCancelAtFile cancel(prompts.prompts, 1, 4);
-    Type(page->FolderEdit(), target);
-    Type(page->PatchFileEdit(), patch);
-    Click(page, Page::kIdApply);
+    ApplyWith(page, target, patch);
     ASSERT_EQ(prompts.prompts.Shown().size(), 3u) << prompts.prompts.Shown().back().text;
     EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Question");
     EXPECT_EQ(prompts.prompts.Shown()[1].title, "Delvorin Warning");
@@ -424,10 +390,7 @@ TEST_F(ApplyPage, StoresItsFieldsWhenLeftClosedAndDestroyed)
     Type(page->BackupExtEdit(), "sav");
     ClickCheck(page->BackupCheck()); // the extension is stored all the same
     window.ShowPage(0);
-    EXPECT_EQ(s.applyFolder, "/apply/here");
-    EXPECT_EQ(s.applyPatchFile, "/p/fix.dvp");
-    EXPECT_EQ(s.backup, 0);
-    EXPECT_EQ(s.backupExt, "sav");
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row("/apply/here", "/p/fix.dvp", 0, "sav"));
 
     Type(page->FolderEdit(), "/exit/button");
     Click(page, Page::kIdExit);

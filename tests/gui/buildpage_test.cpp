@@ -53,11 +53,6 @@ std::function<int(CFileChooserDlg&)> PickFiles(std::vector<std::string> picks)
     };
 }
 
-std::string Quote(const std::string& s)
-{
-    return "'" + s + "'";
-}
-
 class BuildPage : public testing::Test {
 protected:
     BuildPage() { ResetExpertSettings(); }
@@ -106,29 +101,24 @@ TEST_F(BuildPage, LoadsItsFieldsOnceAndKeepsTheExtensionFollowingTheSelfExtractB
     s.defaultEqualsNew = 0;
     CExpertWindow window;
     Page* page = window.Build();
-    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
+    EXPECT_EQ(BuildFields(page), Row("/src/v1", "/src/v2", "/opt/app", "/out/patch.exe"));
     EXPECT_TRUE(page->LogFileCheck()->GetValue());
     EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
     EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
 
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.dvp");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/patch.exe");
-    // A name without an extension gets one; only the file's own name counts, so the
-    // '.' of a folder name never moves the patch into another folder.
-    Type(page->PatchFileEdit(), "/out/update");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
-    Type(page->PatchFileEdit(), "/home/me/.cache/v1.2/update");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/home/me/.cache/v1.2/update.exe");
-    Type(page->PatchFileEdit(), "");
-    ClickCheck(page->SelfExtractCheck());
-    EXPECT_EQ(Value(page->PatchFileEdit()), "");
+    // Each click of the box, after the name typed (none: the name as it is). A name
+    // without an extension gets one; only the file's own name counts, so the '.' of a
+    // folder name never moves the patch into another folder.
+    struct { const char* typed; const char* after; } clicks[] = {
+        {nullptr, "/out/patch.dvp"}, {nullptr, "/out/patch.exe"}, {"/out/update", "/out/update.dvp"},
+        {"/home/me/.cache/v1.2/update", "/home/me/.cache/v1.2/update.exe"}, {"", ""}};
+    for (const auto& c : clicks) {
+        SCOPED_TRACE(c.after);
+        if (c.typed)
+            Type(page->PatchFileEdit(), c.typed);
+        ClickCheck(page->SelfExtractCheck());
+        EXPECT_EQ(Value(page->PatchFileEdit()), c.after);
+    }
     EXPECT_EQ(s.patchFile, "/out/patch.dvp"); // the settings record waits for a store point
 }
 
@@ -156,8 +146,7 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     Page* page = window.Build();
     CDesktopScript desktop;
     desktop.Choose("");
-    desktop.Choose("/data/old");
-    Click(page, Page::kIdBrowseOld);
+    desktop.Browse(page, Page::kIdBrowseOld, "/data/old");
     EXPECT_EQ(Value(page->OldFolderEdit()), "");
     Click(page, Page::kIdBrowseOld);
     EXPECT_EQ(Value(page->OldFolderEdit()), "/data/old");
@@ -172,21 +161,18 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
 
     // The new-folder browse applies the default-folder rule even when cancelled.
     Type(page->DefaultFolderEdit(), "/typed/by/hand");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, "");
     EXPECT_EQ(Value(page->NewFolderEdit()), "");
     EXPECT_EQ(Value(page->DefaultFolderEdit()), "/data/old");
     CTestFolder scratch;
     Type(page->NewFolderEdit(), scratch.Path());
-    desktop.Choose("/data/new");
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, "/data/new");
     EXPECT_EQ(Value(page->NewFolderEdit()), "/data/new");
     EXPECT_EQ(desktop.requests[3].title, "Browse for New Files Folder");
     EXPECT_EQ(desktop.requests[3].startFolder, scratch.Path());
 
     // Save Patch File As: the pattern follows the self-extract box, the extension too.
-    desktop.Choose("/out/update");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/out/update");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.dvp");
     const CPathRequest& save = desktop.requests[4];
     EXPECT_EQ(save.title, "Save Patch File As");
@@ -197,8 +183,7 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     EXPECT_TRUE(save.overwritePrompt);
     ClickCheck(page->SelfExtractCheck());
     Type(page->PatchFileEdit(), scratch / "fix.exe");
-    desktop.Choose("/out/update.dvp");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "/out/update.dvp");
     // The save dialog opens in the folder of the patch file named, proposing its name.
     EXPECT_EQ(desktop.requests[5].wildcard, "*.exe");
     EXPECT_EQ(desktop.requests[5].defaultFile, "fix.exe");
@@ -208,21 +193,17 @@ TEST_F(BuildPage, BrowseCommandsAskWithTheirTitlesAndKeepFieldsOnCancel)
     // folder's browser beside the old one, the patch's save dialog beside the new one.
     const std::string v1 = scratch.MakeFolder("rel/app-1.0");
     const std::string v2 = scratch.MakeFolder("rel/app-2.0");
-    desktop.Choose(v1);
-    Click(page, Page::kIdBrowseOld);
+    desktop.Browse(page, Page::kIdBrowseOld, v1);
     Type(page->NewFolderEdit(), "");
-    desktop.Choose(v2);
-    Click(page, Page::kIdBrowseNew);
+    desktop.Browse(page, Page::kIdBrowseNew, v2);
     EXPECT_EQ(desktop.requests[7].startFolder, scratch / "rel");
     Type(page->PatchFileEdit(), "");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(desktop.requests[8].defaultFile, "app-2.0.exe");
     EXPECT_EQ(desktop.requests[8].startFolder, scratch / "rel");
     Type(page->PatchFileEdit(), "/out/update.exe");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
-    desktop.Choose("");
-    Click(page, Page::kIdBrowsePatch);
+    desktop.Browse(page, Page::kIdBrowsePatch, "");
     EXPECT_EQ(Value(page->PatchFileEdit()), "/out/update.exe");
 }
 
@@ -286,9 +267,7 @@ TEST_F(BuildPage, ChecksComeInOrderWithTheirMessagesAndFocus)
         TestApp().Settings().logFile = 0;
         if (page->DefaultFollowsOldCheck()->GetValue())
             ClickCheck(page->DefaultFollowsOldCheck());
-        Type(page->OldFolderEdit(), c.oldFolder);
-        Type(page->NewFolderEdit(), c.newFolder);
-        Type(page->PatchFileEdit(), c.patch);
+        FillBuild(page, c.oldFolder, c.newFolder, c.patch);
         Type(page->DefaultFolderEdit(), c.defaultFolder);
         if (page->SelfExtractCheck()->GetValue() != c.selfExtract)
             page->SelfExtractCheck()->SetValue(c.selfExtract);
@@ -330,9 +309,7 @@ TEST_F(BuildPage, ANameWithoutAFolderGoesToTheHomeFolderAndFoldersDifferingInCas
     CDialogScript dialogs;
     std::string whoops;
     dialogs.ExpectMessage<CWhoopsDlg>(&whoops);
-    Type(page->OldFolderEdit(), scratch / "a");
-    Type(page->NewFolderEdit(), scratch / "A");
-    Type(page->PatchFileEdit(), "update");
+    FillBuild(page, scratch / "a", scratch / "A", "update");
     Click(page, Page::kIdBuild);
     EXPECT_TRUE(prompts.Shown().empty());
     // Both folders pass the checks; the build itself finds no old folder.
@@ -378,9 +355,7 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
     CExpertWindow window;
     Page* page = window.Build();
     CDialogScript dialogs;
-    Type(page->OldFolderEdit(), trees.oldFolder);
-    Type(page->NewFolderEdit(), trees.newFolder);
-    Type(page->PatchFileEdit(), patch);
+    FillBuild(page, trees.oldFolder, trees.newFolder, patch);
     if (page->SelfExtractCheck()->GetValue() != selfExtract)
         ClickCheck(page->SelfExtractCheck());
     if (page->ThoroughCheck()->GetValue() != thorough)
@@ -421,16 +396,12 @@ std::string BuildFromPage(const CTrees& trees, const std::string& patch, bool se
 void BuildWithCommandLine(const CTrees& trees, const std::string& patch, bool selfExtract, uint16_t splitSize,
                           bool thorough)
 {
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
-    std::string command = Quote(std::string(bin) + "/delvorin-cli") + " build " + Quote(trees.oldFolder) + " " +
-                          Quote(trees.newFolder) + " " + Quote(patch) + " --exclude skip.txt --remove obsolete.txt" +
-                          " --publisher 'Ada Lovelace' --organization 'Analytical Engines Ltd'" +
-                          " --dialog-text 'Close the program before you update it.'" +
-                          " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
-                          (thorough ? " --thorough" : "") +
-                          " </dev/null >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_TRUE(CliSucceeds("build " + Quoted(trees.oldFolder) + " " + Quoted(trees.newFolder) + " " + Quoted(patch) +
+                                " --exclude skip.txt --remove obsolete.txt --publisher 'Ada Lovelace' --organization "
+                                "'Analytical Engines Ltd' --dialog-text 'Close the program before you update it.'"
+                                " --split " + std::to_string(splitSize) + (selfExtract ? " --self-extract" : "") +
+                                (thorough ? " --thorough" : ""),
+                            trees.folder.Path()));
 }
 
 } // namespace
@@ -482,8 +453,6 @@ TEST_F(BuildPage, BuildsTheSamePatchAsTheCommandLineProgram)
 // so in the profile) and shown again by the next Expert mode window.
 TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
 {
-    const char* bin = std::getenv("DELVORIN_BIN");
-    ASSERT_NE(bin, nullptr);
     CTrees trees;
     const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
     {
@@ -503,15 +472,13 @@ TEST_F(BuildPage, FormatAndSystemChoicesTakeRealClicksAndAreKept)
         CDialogScript dialogs;
         std::string success;
         dialogs.ExpectMessage<CSuccessDlg>(&success);
-        Type(page->OldFolderEdit(), trees.oldFolder);
-        Type(page->NewFolderEdit(), trees.newFolder);
-        Type(page->PatchFileEdit(), patch);
+        FillBuild(page, trees.oldFolder, trees.newFolder, patch);
         Click(page, Page::kIdBuild);
         EXPECT_EQ(success, "The Patch File: " + patch + " was successfully created.");
         EXPECT_EQ(TestApp().Settings().compact, 1);
     }
-    const std::string output = CommandOutput(Quote(std::string(bin) + "/delvorin-cli") + " info " + Quote(patch));
-    EXPECT_NE(output.find("Format:            compact"), std::string::npos) << output;
+    const CRun info = RunCliIn("info " + Quoted(patch), trees.folder.Path());
+    EXPECT_NE(info.out.find("Format:            compact"), std::string::npos) << info.out << info.err;
     EXPECT_EQ(TestApp().Settings().forWindows, 1);
 
     CExpertWindow again;
@@ -528,43 +495,25 @@ TEST_F(BuildPage, IdenticalFoldersCancelAndAMissingApplyProgramLeaveNoPatchFile)
     Page* page = window.Build();
     CDialogScript dialogs; // no picture dialog may appear
     const std::string patch = trees.folder.MakeFolder("out") + "/update.dvp";
-    Type(page->OldFolderEdit(), trees.oldFolder);
-    Type(page->NewFolderEdit(), trees.folder / "same");
-    Type(page->PatchFileEdit(), patch);
-    {
-        CPromptScript prompts;
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text,
-                  "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
-    }
+    FillBuild(page, trees.oldFolder, trees.folder / "same", patch);
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }).text,
+              "The old file folder and the new file folder are identical.\nNo Delvorin file was created.");
     EXPECT_FALSE(fsys::PathExists(patch));
 
     // Cancel in the progress dialog, confirmed: no message and no file.
     Type(page->NewFolderEdit(), trees.newFolder);
-    {
-        CPromptScript prompts;
-        prompts.prompts.Script(PromptAnswer::Yes);
-        wxTheApp->CallAfter([] {
-            if (wxWindow* progress = TestApp().ActiveProgressDialog())
-                Click(progress, wxID_CANCEL);
-        });
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].title, "Delvorin Warning");
-    }
+    wxTheApp->CallAfter([] {
+        if (wxWindow* progress = TestApp().ActiveProgressDialog())
+            Click(progress, wxID_CANCEL);
+    });
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }, {PromptAnswer::Yes}).title, "Delvorin Warning");
     EXPECT_FALSE(fsys::PathExists(patch));
     EXPECT_FALSE(fsys::PathExists(trees.folder / "out/update.~dvp"));
 
     // A self-extracting program needs the apply program in the program folder.
     TestApp().Core().programFolder = trees.folder.MakeFolder("empty");
     ClickCheck(page->SelfExtractCheck());
-    {
-        CPromptScript prompts;
-        Click(page, Page::kIdBuild);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text, LoadString(127));
-    }
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdBuild); }).text, LoadString(127));
     TestApp().Core().programFolder = fsys::ProgramFolder();
     EXPECT_TRUE(window.frame->IsEnabled());
 }
@@ -582,37 +531,30 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     engine.AddRemoveFile("/src/v1/old.txt");
     engine.AddExcludeFile("/src/v2/a.log");
     engine.AddExcludeFile("/src/v2/b.log");
-    Type(page->OldFolderEdit(), "/src/v1");
-    Type(page->NewFolderEdit(), "/src/v2");
-    Type(page->PatchFileEdit(), "/out/fix.dvp");
+    FillBuild(page, "/src/v1", "/src/v2", "/out/fix.dvp");
     ClickCheck(page->DefaultFollowsOldCheck());
     Type(page->DefaultFolderEdit(), "/opt/app");
     ClickCheck(page->LogFileCheck());
     ClickCheck(page->ThoroughCheck());
 
-    desktop.Choose(scratch / "release");
-    Click(page, Page::kIdSaveProject);
+    desktop.Browse(page, Page::kIdSaveProject, scratch / "release");
     EXPECT_EQ(desktop.requests[0].title, "Save Delvorin Project File");
     EXPECT_EQ(desktop.requests[0].defaultFile, "v2.dvj"); // the new files folder's name
     EXPECT_TRUE(desktop.requests[0].overwritePrompt);
     CIniFile ini;
     ASSERT_TRUE(ini.Load(scratch / "release.dvj"));
-    EXPECT_EQ(ini.GetString("Delvorin", "OldFolder"), "/src/v1");
-    EXPECT_EQ(ini.GetString("Delvorin", "DefaultEqualsNew"), "false");
-    EXPECT_EQ(ini.GetString("Delvorin", "SelfExtract"), "false");
-    EXPECT_EQ(ini.GetString("Delvorin", "PatchFile"), "/out/fix.dvp");
-    EXPECT_EQ(ini.GetString("Delvorin", "DefaultFolder"), "/opt/app");
-    EXPECT_EQ(ini.GetString("Delvorin", "DialogText"), "Hello");
-    EXPECT_EQ(ini.GetString("Delvorin", "SplitSize"), "1440");
-    EXPECT_EQ(ini.GetString("Delvorin", "Thorough"), "true");
-    EXPECT_EQ(ini.GetString("DelvorinFilesToExclude", "FileNameToExclude1"), "/src/v2/b.log");
-    EXPECT_EQ(ini.GetString("DelvorinFilesToDelete", "FileNameToDelete0"), "/src/v1/old.txt");
+    const char* stored[][3] = {
+        {"Delvorin", "OldFolder", "/src/v1"}, {"Delvorin", "DefaultEqualsNew", "false"},
+        {"Delvorin", "SelfExtract", "false"}, {"Delvorin", "PatchFile", "/out/fix.dvp"},
+        {"Delvorin", "DefaultFolder", "/opt/app"}, {"Delvorin", "DialogText", "Hello"},
+        {"Delvorin", "SplitSize", "1440"}, {"Delvorin", "Thorough", "true"},
+        {"DelvorinFilesToExclude", "FileNameToExclude1", "/src/v2/b.log"},
+        {"DelvorinFilesToDelete", "FileNameToDelete0", "/src/v1/old.txt"}};
+    for (const auto& [section, key, value] : stored)
+        EXPECT_EQ(ini.GetString(section, key), value) << key;
 
     Click(page, Page::kIdClearProject);
-    EXPECT_EQ(Value(page->OldFolderEdit()), "");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "");
+    EXPECT_EQ(BuildFields(page), Row("", "", "", ""));
     EXPECT_TRUE(page->SelfExtractCheck()->GetValue());
     EXPECT_TRUE(page->DefaultFollowsOldCheck()->GetValue());
     EXPECT_FALSE(page->LogFileCheck()->GetValue());
@@ -622,16 +564,11 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     EXPECT_EQ(TestApp().Settings().splitSize, 1440);
 
     TestApp().Settings().splitSize = 0;
-    desktop.Choose("");
-    Click(page, Page::kIdOpenProject); // cancelled: nothing changes
+    desktop.Browse(page, Page::kIdOpenProject, ""); // cancelled: nothing changes
     EXPECT_EQ(Value(page->OldFolderEdit()), "");
-    desktop.Choose(scratch / "release.dvj");
-    Click(page, Page::kIdOpenProject);
+    desktop.Browse(page, Page::kIdOpenProject, scratch / "release.dvj");
     EXPECT_EQ(desktop.requests[2].title, "Open Delvorin Project File");
-    EXPECT_EQ(Value(page->OldFolderEdit()), "/src/v1");
-    EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v2");
-    EXPECT_EQ(Value(page->PatchFileEdit()), "/out/fix.dvp");
-    EXPECT_EQ(Value(page->DefaultFolderEdit()), "/opt/app");
+    EXPECT_EQ(BuildFields(page), Row("/src/v1", "/src/v2", "/opt/app", "/out/fix.dvp"));
     EXPECT_FALSE(page->SelfExtractCheck()->GetValue());
     EXPECT_FALSE(page->DefaultFollowsOldCheck()->GetValue());
     EXPECT_TRUE(page->ThoroughCheck()->GetValue());
@@ -644,23 +581,15 @@ TEST_F(BuildPage, ProjectFilesAreSavedOpenedAndCleared)
     longer.WriteString("Delvorin", "OldFolder", "/" + std::string(300, 'o'));
     longer.WriteString("Delvorin", "NewFolder", "/src/v3");
     ASSERT_TRUE(longer.Save(scratch / "long.dvj"));
-    {
-        CPromptScript prompts;
-        desktop.Choose(scratch / "long.dvj");
-        Click(page, Page::kIdOpenProject);
-        ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-        EXPECT_EQ(prompts.prompts.Shown()[0].text,
-                  "These values of the project file are longer than 254 characters and were left empty:\nOldFolder");
-        EXPECT_EQ(Value(page->OldFolderEdit()), "");
-        EXPECT_EQ(Value(page->NewFolderEdit()), "/src/v3");
-    }
+    desktop.Choose(scratch / "long.dvj");
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdOpenProject); }).text,
+              "These values of the project file are longer than 254 characters and were left empty:\nOldFolder");
+    EXPECT_EQ(Row(Value(page->OldFolderEdit()), Value(page->NewFolderEdit())), Row("", "/src/v3"));
 
     // A project that cannot be written is reported.
-    CPromptScript prompts;
     desktop.Choose(scratch / "no/such/folder/p.dvj");
-    Click(page, Page::kIdSaveProject);
-    ASSERT_EQ(prompts.prompts.Shown().size(), 1u);
-    EXPECT_EQ(prompts.prompts.Shown()[0].text, "Unable to save the project file:\n" + scratch / "no/such/folder/p.dvj");
+    EXPECT_EQ(OnlyPrompt([&] { Click(page, Page::kIdSaveProject); }).text,
+              "Unable to save the project file:\n" + scratch / "no/such/folder/p.dvj");
 }
 
 TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)
@@ -709,22 +638,15 @@ TEST_F(BuildPage, SmallDialogsLogViewerHelpAndStorePoints)
     EXPECT_EQ(TestApp().LastHelpContext(), 12);
 
     // Leaving for the Apply page stores the seven fields.
-    Type(page->OldFolderEdit(), "/v1");
-    Type(page->NewFolderEdit(), "/v2");
-    Type(page->PatchFileEdit(), "/p.exe");
+    FillBuild(page, "/v1", "/v2", "/p.exe");
     ClickCheck(page->SelfExtractCheck());
     ClickCheck(page->LogFileCheck());
     ClickCheck(page->DefaultFollowsOldCheck());
     Type(page->DefaultFolderEdit(), "/opt/d");
     window.ShowPage(1);
     const CSettings& s = TestApp().Settings();
-    EXPECT_EQ(s.oldFolder, "/v1");
-    EXPECT_EQ(s.newFolder, "/v2");
-    EXPECT_EQ(s.patchFile, "/p.exe");
-    EXPECT_EQ(s.defaultFolder, "/opt/d");
-    EXPECT_EQ(s.selfExtract, 1);
-    EXPECT_EQ(s.logFile, 1);
-    EXPECT_EQ(s.defaultEqualsNew, 0);
+    EXPECT_EQ(Row(s.oldFolder, s.newFolder, s.patchFile, s.defaultFolder, s.selfExtract, s.logFile, s.defaultEqualsNew),
+              Row("/v1", "/v2", "/p.exe", "/opt/d", 1, 1, 0));
     window.ShowPage(0);
 
     // The Exit button, a close request and the page's end store them too.

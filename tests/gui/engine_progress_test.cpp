@@ -16,12 +16,6 @@
 
 namespace {
 
-wxString Label(wxWindow* dlg, int id)
-{
-    auto* text = dynamic_cast<wxStaticText*>(dlg->FindWindow(id));
-    return text ? text->GetLabelText() : "<missing>";
-}
-
 class EngineProgress : public testing::Test {
 protected:
     CTestFolder dir;

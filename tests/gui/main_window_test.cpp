@@ -160,9 +160,8 @@ TEST(ExpertMode, ExpertHidesTheMainDialogAndOpensTheSheetOnItsBuildPage)
     ASSERT_NE(frame, nullptr);
     EXPECT_TRUE(frame->IsShown());
     EXPECT_EQ(frame->GetTitle(), "Delvorin 1.2");
-    EXPECT_FALSE(frame->HasFlag(wxRESIZE_BORDER));
-    EXPECT_FALSE(frame->HasFlag(wxMAXIMIZE_BOX));
-    EXPECT_TRUE(frame->HasFlag(wxMINIMIZE_BOX));
+    EXPECT_EQ(Row(frame->HasFlag(wxRESIZE_BORDER), frame->HasFlag(wxMAXIMIZE_BOX), frame->HasFlag(wxMINIMIZE_BOX)),
+              Row(false, false, true)); // resize, maximise and minimise
 
     CExpertModePropSheet* sheet = frame->Sheet();
     ASSERT_NE(sheet, nullptr);
@@ -171,8 +170,7 @@ TEST(ExpertMode, ExpertHidesTheMainDialogAndOpensTheSheetOnItsBuildPage)
     EXPECT_EQ(sheet->GetPosition(), wxPoint(0, 0));
     wxNotebook* book = sheet->Notebook();
     ASSERT_EQ(book->GetPageCount(), 2u);
-    EXPECT_EQ(book->GetPageText(0), "Build Patch File");
-    EXPECT_EQ(book->GetPageText(1), "Apply Patch File");
+    EXPECT_EQ(book->GetPageText(0) + ", " + book->GetPageText(1), "Build Patch File, Apply Patch File");
     EXPECT_EQ(book->GetCurrentPage(), sheet->BuildPage());
     EXPECT_FALSE(sheet->OkButton()->IsShown());
     EXPECT_EQ(sheet->CancelButton()->GetLabel(), "Exit");
@@ -198,14 +196,12 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
     TestApp().SetProfilePath(profilePath);
     {
         CProfile seed("delvorin", profilePath);
-        seed.WriteString("Settings", "OldFolder", "/srv/old");
-        seed.WriteString("Settings", "NewFolder", "/srv/new");
-        seed.WriteInt("Settings", "SplitSize", 65536 + 720);
-        seed.WriteInt("Settings", "RemoveCount", 2);
-        seed.WriteString("Settings", "Remove1", "/srv/old/gone.txt");
-        seed.WriteString("Settings", "Remove2", "/srv/old/obsolete.dll");
-        seed.WriteInt("Settings", "ExcludeCount", 1);
-        seed.WriteString("Settings", "Exclude1", "/srv/new/secret.key");
+        for (auto [key, value] : {std::pair{"OldFolder", "/srv/old"}, {"NewFolder", "/srv/new"},
+                                  {"Remove1", "/srv/old/gone.txt"}, {"Remove2", "/srv/old/obsolete.dll"},
+                                  {"Exclude1", "/srv/new/secret.key"}})
+            seed.WriteString("Settings", key, value);
+        for (auto [key, value] : {std::pair{"SplitSize", 65536 + 720}, {"RemoveCount", 2}, {"ExcludeCount", 1}})
+            seed.WriteInt("Settings", key, value);
         seed.Flush();
     }
 
@@ -240,15 +236,12 @@ TEST(ExpertMode, ClosingTheWindowEndsTheProgramAndSavesTheSettings)
 
     CProfile saved("delvorin", profilePath);
     saved.Load();
-    EXPECT_EQ(saved.GetString("Settings", "NewFolder", "?"), "/srv/new");
-    EXPECT_EQ(saved.GetString("Settings", "OldFolder", "?"), "/srv/old");
-    EXPECT_EQ(saved.GetInt("Settings", "SplitSize", -1), 1440);
-    EXPECT_EQ(saved.GetInt("Settings", "RemoveCount", -1), 2);
-    EXPECT_EQ(saved.GetString("Settings", "Remove2", "?"), "/srv/old/obsolete.dll");
-    EXPECT_EQ(saved.GetInt("Settings", "ExcludeCount", -1), 2);
-    EXPECT_EQ(saved.GetString("Settings", "Exclude2", "?"), "/srv/new/debug.log");
-    EXPECT_EQ(saved.GetString("Settings", "DialogText", "?"), "");
-    EXPECT_EQ(saved.GetString("Settings", "UserOrganization", "?"), "Quenmark");
+    for (auto [key, value] : {std::pair{"NewFolder", "/srv/new"}, {"OldFolder", "/srv/old"},
+                              {"Remove2", "/srv/old/obsolete.dll"}, {"Exclude2", "/srv/new/debug.log"},
+                              {"DialogText", ""}, {"UserOrganization", "Quenmark"}})
+        EXPECT_EQ(saved.GetString("Settings", key, "?"), value) << key;
+    for (auto [key, value] : {std::pair{"SplitSize", 1440}, {"RemoveCount", 2}, {"ExcludeCount", 2}})
+        EXPECT_EQ(saved.GetInt("Settings", key, -1), value) << key;
     EXPECT_NE(saved.GetString("Settings", "UserName", "?"), "?");
     TestApp().SetProfilePath(TestScratchFolder() + "/profile.ini");
 }

@@ -22,14 +22,10 @@
 
 namespace {
 
-void Put16(std::vector<unsigned char>& b, size_t at, uint16_t v)
+// Writes v little-endian into the given number of bytes at at.
+void Put(std::vector<unsigned char>& b, size_t at, uint32_t v, int bytes = 4)
 {
-    b[at] = v & 0xFF;
-    b[at + 1] = v >> 8;
-}
-void Put32(std::vector<unsigned char>& b, size_t at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < bytes; ++i)
         b[at + i] = (v >> (8 * i)) & 0xFF;
 }
 
@@ -43,16 +39,16 @@ std::vector<unsigned char> BitmapFile(int width, int height, int bpp, const std:
     std::vector<unsigned char> b(bitsOffset + stride * height, 0);
     b[0] = 'B';
     b[1] = 'M';
-    Put32(b, 2, uint32_t(b.size()));
-    Put32(b, 10, uint32_t(bitsOffset));
-    Put32(b, 14, 40);
-    Put32(b, 18, uint32_t(width));
-    Put32(b, 22, uint32_t(height));
-    Put16(b, 26, 1);
-    Put16(b, 28, uint16_t(bpp));
-    Put32(b, 46, uint32_t(table.size()));
+    Put(b, 2, uint32_t(b.size()));
+    Put(b, 10, uint32_t(bitsOffset));
+    Put(b, 14, 40);
+    Put(b, 18, uint32_t(width));
+    Put(b, 22, uint32_t(height));
+    Put(b, 26, 1, 2);
+    Put(b, 28, uint32_t(bpp), 2);
+    Put(b, 46, uint32_t(table.size()));
     for (size_t i = 0; i < table.size(); ++i)
-        Put32(b, 54 + i * 4, table[i]);
+        Put(b, 54 + i * 4, table[i]);
     for (size_t r = 0; r < rows.size(); ++r)
         std::memcpy(&b[bitsOffset + r * stride], rows[r].data(), rows[r].size());
     return b;
@@ -62,6 +58,9 @@ wxColour PixelAt(const wxImage& image, int x, int y)
 {
     return wxColour(image.GetRed(x, y), image.GetGreen(x, y), image.GetBlue(x, y));
 }
+
+// The desktop scale the test runs at (it runs again with GDK_SCALE=2).
+int DesktopScale() { const char* s = std::getenv("GDK_SCALE"); return s && std::string(s) == "2" ? 2 : 1; }
 
 } // namespace
 
@@ -117,7 +116,7 @@ TEST(Pictures, ColourCountFollowsUsedColoursOrTheDepth)
         if (c.table.empty() && c.bpp <= 8) { // a full table without a used-colours count
             std::vector<uint32_t> full(size_t(1) << c.bpp, 0);
             bytes = BitmapFile(4, 2, c.bpp, full, {});
-            Put32(bytes, 46, 0);
+            Put(bytes, 46, 0);
         }
         CDib dib;
         ASSERT_EQ(dib.LoadFile(folder.WriteBytes("c.bmp", bytes), false), 1);
@@ -134,9 +133,8 @@ TEST(Pictures, APaletteTakesRedGreenBlueFromTheColourTable)
     ASSERT_EQ(dib.CreatePalette(), 1);
     EXPECT_EQ(dib.Palette()[0], wxColour(0x10, 0x20, 0x30));
     EXPECT_EQ(dib.Palette()[1], wxColour(0xA0, 0xB0, 0xC0));
-    wxImage image = dib.ToImage();
-    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(0xA0, 0xB0, 0xC0));
-    EXPECT_EQ(PixelAt(image, 1, 0), wxColour(0x10, 0x20, 0x30));
+    EXPECT_EQ(PixelAt(dib.ToImage(), 0, 0), wxColour(0xA0, 0xB0, 0xC0));
+    EXPECT_EQ(PixelAt(dib.ToImage(), 1, 0), wxColour(0x10, 0x20, 0x30));
 }
 
 TEST(Pictures, AOneBitPictureIsBlackAndWhiteWhateverItsColourTableSays)
@@ -149,10 +147,9 @@ TEST(Pictures, AOneBitPictureIsBlackAndWhiteWhateverItsColourTableSays)
               1);
     wxImage image = dib.ToImage();
     ASSERT_TRUE(image.IsOk());
-    EXPECT_EQ(PixelAt(image, 0, 1), *wxWHITE);
-    EXPECT_EQ(PixelAt(image, 1, 1), *wxBLACK);
-    EXPECT_EQ(PixelAt(image, 0, 0), *wxBLACK);
-    EXPECT_EQ(PixelAt(image, 1, 0), *wxWHITE);
+    for (int x : {0, 1}) // white where a bit is set
+        for (int y : {0, 1})
+            EXPECT_EQ(PixelAt(image, x, y), (x + y) % 2 ? *wxWHITE : *wxBLACK) << x << "," << y;
     EXPECT_EQ(dib.ColourTableEntry(0), 0xFF0000u);
     EXPECT_EQ(dib.ColourTableEntry(1), 0x00FF00u);
 }
@@ -160,24 +157,20 @@ TEST(Pictures, AOneBitPictureIsBlackAndWhiteWhateverItsColourTableSays)
 TEST(Pictures, AFileWithoutTheBitmapSignatureIsRefused)
 {
     CTestFolder folder;
-    CPromptScript script;
-    auto bytes = BitmapFile(2, 2, 24, {}, {});
-    bytes[0] = 'X';
     CDib dib;
-    EXPECT_EQ(dib.LoadFile(folder.WriteBytes("x.bmp", bytes), false), 0);
-    EXPECT_EQ(dib.FilePath(), "");
-    ASSERT_EQ(script.prompts.Shown().size(), 1u);
-    EXPECT_EQ(script.prompts.Shown()[0].text, "Invalid bitmap file");
-    EXPECT_EQ(script.prompts.Shown()[0].title, "Delvorin");
-    EXPECT_EQ(script.prompts.Shown()[0].buttons, PromptButtons::OK);
-
-    // An info header of another size is refused the same way.
-    bytes = BitmapFile(2, 2, 24, {}, {});
-    Put32(bytes, 14, 12);
-    script.prompts.Clear();
-    EXPECT_EQ(dib.LoadFile(folder.WriteBytes("y.bmp", bytes), false), 0);
-    ASSERT_EQ(script.prompts.Shown().size(), 1u);
-    EXPECT_EQ(script.prompts.Shown()[0].text, "Invalid bitmap file");
+    struct { const char* what; size_t at; uint32_t value; int bytes; } damages[] = {
+        {"another first letter", 0, 'X', 1}, {"an info header of another size", 14, 12, 4}};
+    for (const auto& d : damages) {
+        SCOPED_TRACE(d.what);
+        auto file = BitmapFile(2, 2, 24, {}, {});
+        Put(file, d.at, d.value, d.bytes);
+        const CPromptRecord shown =
+            OnlyPrompt([&] { EXPECT_EQ(dib.LoadFile(folder.WriteBytes("x.bmp", file), false), 0); });
+        EXPECT_EQ(dib.FilePath(), "");
+        EXPECT_EQ(shown.text, "Invalid bitmap file");
+        EXPECT_EQ(shown.title, "Delvorin");
+        EXPECT_EQ(shown.buttons, PromptButtons::OK);
+    }
 }
 
 TEST(Pictures, AMissingFileFailsQuietlyAndForgetsItsPath)
@@ -221,7 +214,7 @@ TEST(Pictures, PixelBitsBeyondTheFileAreNeverDrawn)
     EXPECT_EQ(dib.DeviceWidth(), 0);
 
     bytes = BitmapFile(4, 4, 24, {}, {});
-    Put32(bytes, 10, 0xFFFFFF00); // bits offset far past the end
+    Put(bytes, 10, 0xFFFFFF00); // bits offset far past the end
     ASSERT_EQ(dib.LoadFile(folder.WriteBytes("far.bmp", bytes), false), 1);
     EXPECT_EQ(dib.CreateDeviceBitmap(), 0);
     wxBitmap target(8, 8);
@@ -241,12 +234,9 @@ TEST(Pictures, TilingRepeatsThePictureFromTheSourceOffset)
         wxMemoryDC dc(target);
         EXPECT_EQ(dib.Paint(dc, 0, 0, 5, 1, 1, 0, true), 1);
     }
-    wxImage image = target.ConvertToImage();
-    EXPECT_EQ(PixelAt(image, 0, 0), wxColour(255, 0, 0));
-    EXPECT_EQ(PixelAt(image, 1, 0), wxColour(0, 0, 255));
-    EXPECT_EQ(PixelAt(image, 2, 0), wxColour(255, 0, 0));
-    EXPECT_EQ(PixelAt(image, 3, 0), wxColour(0, 0, 255));
-    EXPECT_EQ(PixelAt(image, 4, 0), wxColour(255, 0, 0));
+    const wxImage image = target.ConvertToImage();
+    for (int x = 0; x < 5; ++x) // red, blue, red, blue, red
+        EXPECT_EQ(PixelAt(image, x, 0), x % 2 ? wxColour(0, 0, 255) : wxColour(255, 0, 0)) << x;
 }
 
 namespace {
@@ -311,8 +301,7 @@ TEST(PictureCtrl, FillsItsFrameInsideAOnePixelMarginWithTheProportionsKept)
 // with the screen's pixels: twice the frame's size inside the margin, not an enlarged copy.
 TEST(PictureCtrl, IsDrawnWithThePixelsOfTheScaleInUse)
 {
-    const char* gdkScale = std::getenv("GDK_SCALE");
-    const int scale = gdkScale && std::string(gdkScale) == "2" ? 2 : 1;
+    const int scale = DesktopScale();
     auto* frame = new wxFrame(nullptr, wxID_ANY, "pictures");
     auto* control = new CPictureCtrl(frame, 1039, wxPoint(0, 0), wxSize(300, 200));
     control->SetBitmap(130);
@@ -355,8 +344,7 @@ TEST(Splash, ShowsThePictureCentredAndClosesItselfAfterOneAndAHalfSeconds)
     EXPECT_EQ(splash->GetClientSize(), wxSize(520, 317));
     // At twice the desktop scale (the test runs again with GDK_SCALE=2) the picture drawn
     // at twice the size fills the window's screen pixels.
-    const char* gdkScale = std::getenv("GDK_SCALE");
-    const int scale = gdkScale && std::string(gdkScale) == "2" ? 2 : 1;
+    const int scale = DesktopScale();
     EXPECT_EQ(splash->Bitmap().GetWidth(), 520 * scale);
     EXPECT_EQ(splash->Bitmap().GetHeight(), 317 * scale);
     EXPECT_EQ(splash->Bitmap().GetScaleFactor(), scale);

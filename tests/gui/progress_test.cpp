@@ -18,12 +18,6 @@
 
 namespace {
 
-wxString Label(wxWindow* dlg, int id)
-{
-    auto* text = dynamic_cast<wxStaticText*>(dlg->FindWindow(id));
-    return text ? text->GetLabel() : "<missing>";
-}
-
 int BarValue(wxWindow* dlg, int id)
 {
     auto* bar = dynamic_cast<wxGauge*>(dlg->FindWindow(id));
@@ -64,10 +58,8 @@ TEST(BuildProgressDlg, StatusAndFileNameAreShownAsGiven)
     ASSERT_TRUE(dlg.Create(owner.frame));
     dlg.SetStatus("Creating patch for file 3 of 12.");
     dlg.SetFileName("R&D notes.txt");
-    EXPECT_EQ(dynamic_cast<wxStaticText*>(dlg.FindWindow(CBuildProgressDlg::kIdStatus))->GetLabelText(),
-              "Creating patch for file 3 of 12.");
-    EXPECT_EQ(dynamic_cast<wxStaticText*>(dlg.FindWindow(CBuildProgressDlg::kIdFileName))->GetLabelText(),
-              "R&D notes.txt");
+    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdStatus), "Creating patch for file 3 of 12.");
+    EXPECT_EQ(Label(&dlg, CBuildProgressDlg::kIdFileName), "R&D notes.txt");
 }
 
 TEST(BuildProgressDlg, PercentLabelsFollowTheBars)
@@ -238,12 +230,7 @@ TEST(ProgressDlg, ARealClickOnCancelGetsThroughOverAModalWindow)
         CBuildProgressDlg progress;
         ASSERT_TRUE(progress.Create(&wizard));
         Pump(300);
-        wxWindow* cancel = progress.FindWindow(wxID_CANCEL);
-        wxRect r = cancel->GetScreenRect();
-        wxUIActionSimulator sim;
-        sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
-        Pump(50);
-        sim.MouseClick();
+        RealClick(progress.FindWindow(wxID_CANCEL));
         for (int i = 0; i < 40 && !requested; ++i) {
             wxMilliSleep(10);
             requested = progress.CheckCancelButton();

@@ -75,12 +75,10 @@ TEST(SplitDlg, StoresTheTypedSizeInSixteenBits)
 TEST(SplitDlg, RefusesAnythingButDigitsWithMessage128AndStaysOpen)
 {
     for (const char* typed : {"1,440", " 720", "", "don't split patch file", "720KB", "-1"}) {
-        CPromptScript script;
+        SCOPED_TRACE(typed);
         uint16_t after = 0;
-        EXPECT_FALSE(TypeSplitSize(720, typed, after)) << typed;
-        EXPECT_EQ(after, 720) << typed;
-        ASSERT_EQ(script.prompts.Shown().size(), 1u) << typed;
-        const CPromptRecord& shown = script.prompts.Shown()[0];
+        const CPromptRecord shown = OnlyPrompt([&] { EXPECT_FALSE(TypeSplitSize(720, typed, after)); });
+        EXPECT_EQ(after, 720);
         EXPECT_EQ(shown.text, "The value you typed in must be numeric.  Please correct before choosing OK.");
         EXPECT_EQ(shown.title, "Delvorin Error");
         EXPECT_EQ(shown.buttons, PromptButtons::OK);

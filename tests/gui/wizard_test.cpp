@@ -104,6 +104,8 @@ int RunWizard(CDelvorinWiz& wiz, const std::function<void()>& steps)
 void Next(CDelvorinWiz& wiz) { Click(&wiz, wxID_FORWARD); }
 void Back(CDelvorinWiz& wiz) { Click(&wiz, wxID_BACKWARD); }
 void Cancel(CDelvorinWiz& wiz) { Click(&wiz, wxID_CANCEL); }
+// Types the text into the edit and presses Next.
+void TypeAndNext(CDelvorinWiz& wiz, wxTextCtrl* edit, const std::string& text) { Type(edit, text); Next(wiz); }
 
 class Wizard : public testing::Test {
 protected:
@@ -147,6 +149,13 @@ protected:
         TestApp().Core().programFolder = savedProgramFolder;
     }
 
+    // Runs a new Wizard with the steps inside its modal run; returns how it ended.
+    int Walk(const std::function<void(CDelvorinWiz&)>& steps)
+    {
+        CDelvorinWiz wiz(nullptr);
+        return RunWizard(wiz, [&] { steps(wiz); });
+    }
+
     CSettings& Settings() { return TestApp().Settings(); }
     const std::vector<CPromptRecord>& Shown() { return script.prompts.Shown(); }
     std::string LastText() { return Shown().empty() ? std::string() : Shown().back().text; }
@@ -176,18 +185,15 @@ protected:
     void ToPage4(CDelvorinWiz& wiz, const std::string& oldFolder, const std::string& newFolder)
     {
         Next(wiz);
-        Type(wiz.Page2()->OldFolderEdit(), oldFolder);
-        Next(wiz);
-        Type(wiz.Page3()->NewFolderEdit(), newFolder);
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), oldFolder);
+        TypeAndNext(wiz, wiz.Page3()->NewFolderEdit(), newFolder);
     }
 
     void ToPage6(CDelvorinWiz& wiz, const std::string& folder)
     {
         wiz.Page1()->ApplyRadio()->SetValue(true);
         Next(wiz);
-        Type(wiz.Page5()->FolderEdit(), folder);
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), folder);
     }
 };
 
@@ -213,13 +219,11 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 1 of 3");
         EXPECT_TRUE(wiz.BackButton()->IsEnabled());
-        Type(wiz.Page2()->OldFolderEdit(), oldFolder);
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), oldFolder);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 2 of 3");
         // No default apply folder stored yet: the old folder is proposed.
         EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), oldFolder);
-        Type(wiz.Page3()->NewFolderEdit(), newFolder);
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page3()->NewFolderEdit(), newFolder);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Build Patch 3 of 3");
         EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Finish");
         EXPECT_TRUE(wiz.BackButton()->IsEnabled());
@@ -232,12 +236,9 @@ TEST_F(Wizard, ABuildThroughPages1To4MakesTheSamePatchAsTheCommandLine)
     EXPECT_TRUE(Shown().empty()) << LastText();
 
     // The values of the build are kept once it succeeded.
-    EXPECT_EQ(Settings().patchFile, patch);
-    EXPECT_EQ(Settings().oldFolder, oldFolder);
-    EXPECT_EQ(Settings().newFolder, newFolder);
-    EXPECT_EQ(Settings().defaultFolder, oldFolder);
-    EXPECT_EQ(Settings().dialogText, "Welcome to version 2.");
-    EXPECT_EQ(Settings().selfExtract, 0);
+    const CSettings& s = Settings();
+    EXPECT_EQ(Row(s.patchFile, s.oldFolder, s.newFolder, s.defaultFolder, s.dialogText, s.selfExtract),
+              Row(patch, oldFolder, newFolder, oldFolder, "Welcome to version 2.", 0));
 
     const std::string cliPatch = dir / "cli.dvp";
     ASSERT_TRUE(CliSucceeds("build " + Quoted(oldFolder) + " " + Quoted(newFolder) + " " + Quoted(cliPatch) +
@@ -265,16 +266,14 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
     TestApp().GetDirDiff().AddRemoveFile("/build/list/entry");
     Settings().backupExt = "bak";
 
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         wiz.Page1()->ApplyRadio()->SetValue(true);
         Next(wiz);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Apply Patch 1 of 2");
         EXPECT_TRUE(wiz.BackButton()->IsEnabled());
         EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Next >");
         EXPECT_FALSE(wiz.Page2()->IsOpened());
-        Type(wiz.Page5()->FolderEdit(), target);
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), target);
         EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard: Apply Patch 2 of 2");
         EXPECT_EQ(wiz.NextButton()->GetLabel(), "&Finish");
         // Backup off: the extension edit shows the stored extension but takes no input.
@@ -290,54 +289,43 @@ TEST_F(Wizard, AnApplyThroughPages15And6UpdatesACopyOfTheOldTree)
     std::map<std::string, std::string> expected = SnapshotTree(dir / "new");
     EXPECT_EQ(SnapshotTree(target), expected);
     EXPECT_EQ(TestApp().wizardChoice, 1);
-    EXPECT_EQ(Settings().applyFolder, target);
-    EXPECT_EQ(Settings().applyPatchFile, patch);
-    EXPECT_EQ(Settings().backup, 0);
-    EXPECT_EQ(Settings().backupExt, "bak");
+    const CSettings& s = Settings();
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row(target, patch, 0, "bak"));
     EXPECT_EQ(TestApp().GetDirDiff().RemoveList(), std::vector<std::string>{"/build/list/entry"});
 }
 
 TEST_F(Wizard, Page1RemembersTheChoiceOfItsLastNextOrCancelAndApplySkipsTheBuildPages)
 {
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue()); // first run after start: Build
-            wiz.Page1()->ApplyRadio()->SetValue(true);
-            Next(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
-            Back(wiz); // past the build pages, to page 1
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
-            EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
-            EXPECT_FALSE(wiz.BackButton()->IsEnabled());
-            Cancel(wiz);
-        });
+    Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->BuildRadio()->GetValue()); // first run after start: Build
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+        Back(wiz); // past the build pages, to page 1
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+        EXPECT_EQ(wiz.GetTitle(), "Delvorin Wizard");
+        EXPECT_FALSE(wiz.BackButton()->IsEnabled());
+        Cancel(wiz);
         EXPECT_FALSE(wiz.Page2()->IsOpened());
-    }
+    });
     EXPECT_EQ(TestApp().wizardChoice, 1);
-    {
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
-            // Changed without Next: not kept by Cancel.
-            wiz.Page1()->BuildRadio()->SetValue(true);
-            Cancel(wiz);
-        });
-        EXPECT_EQ(rc, wxID_CANCEL);
-    }
+    int rc = Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+        // Changed without Next: not kept by Cancel.
+        wiz.Page1()->BuildRadio()->SetValue(true);
+        Cancel(wiz);
+    });
+    EXPECT_EQ(rc, wxID_CANCEL);
     EXPECT_EQ(TestApp().wizardChoice, 1);
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
-            wiz.Page1()->BuildRadio()->SetValue(true);
-            Next(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page2());
-            Back(wiz);
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
-            Cancel(wiz);
-        });
-    }
+    Walk([&](CDelvorinWiz& wiz) {
+        EXPECT_TRUE(wiz.Page1()->ApplyRadio()->GetValue());
+        wiz.Page1()->BuildRadio()->SetValue(true);
+        Next(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page2());
+        Back(wiz);
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page1());
+        Cancel(wiz);
+    });
     EXPECT_EQ(TestApp().wizardChoice, 0);
     EXPECT_TRUE(Shown().empty());
 }
@@ -345,48 +333,37 @@ TEST_F(Wizard, Page1RemembersTheChoiceOfItsLastNextOrCancelAndApplySkipsTheBuild
 TEST_F(Wizard, NextOnPages2And3ChecksTheFoldersWithTheirMessages)
 {
     const std::string folderChars = LoadString(129);
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         CDelvorinWizPage2* page2 = wiz.Page2();
-        auto refused = [&](CWizardPageBase* page, const std::string& text, wxTextCtrl* focus) {
+        // Types the value into the edit and presses Next, which the page refuses.
+        auto refused = [&](wxTextCtrl* edit, const std::string& value, const std::string& text, wxTextCtrl* focus) {
+            SCOPED_TRACE(value);
+            CWizardPageBase* page = wiz.CurrentPage();
+            TypeAndNext(wiz, edit, value);
             EXPECT_EQ(wiz.CurrentPage(), page);
             EXPECT_EQ(LastText(), text);
             EXPECT_EQ(LastTitle(), "Delvorin Error!");
             EXPECT_EQ(wxWindow::FindFocus(), focus);
         };
-        Type(page2->OldFolderEdit(), "");
-        Next(wiz);
-        refused(page2, LoadString(123), page2->OldFolderEdit());
-        Type(page2->OldFolderEdit(), "/data/a*b");
-        Next(wiz);
-        refused(page2, folderChars, page2->OldFolderEdit());
+        refused(page2->OldFolderEdit(), "", LoadString(123), page2->OldFolderEdit());
+        refused(page2->OldFolderEdit(), "/data/a*b", folderChars, page2->OldFolderEdit());
         EXPECT_EQ(Settings().oldFolder, "");
-        Type(page2->OldFolderEdit(), "/srv/Data");
-        Next(wiz);
+        TypeAndNext(wiz, page2->OldFolderEdit(), "/srv/Data");
         EXPECT_EQ(Settings().oldFolder, "/srv/Data");
         EXPECT_EQ(wiz.oldFolder, "/srv/Data");
 
         CDelvorinWizPage3* page3 = wiz.Page3();
-        Type(page3->NewFolderEdit(), "");
-        Next(wiz);
-        refused(page3, LoadString(124), page3->NewFolderEdit());
-        Type(page3->NewFolderEdit(), "/srv/new?");
-        Next(wiz);
-        refused(page3, folderChars, page3->NewFolderEdit());
+        refused(page3->NewFolderEdit(), "", LoadString(124), page3->NewFolderEdit());
+        refused(page3->NewFolderEdit(), "/srv/new?", folderChars, page3->NewFolderEdit());
         Type(page3->NewFolderEdit(), "/srv/new");
-        Type(page3->DefaultFolderEdit(), "/opt/a|b");
-        Next(wiz);
-        refused(page3, folderChars, page3->DefaultFolderEdit());
+        refused(page3->DefaultFolderEdit(), "/opt/a|b", folderChars, page3->DefaultFolderEdit());
         Type(page3->DefaultFolderEdit(), "");
-        Type(page3->NewFolderEdit(), "/srv/Data");
-        Next(wiz);
-        refused(page3, LoadString(107), page3->NewFolderEdit());
+        refused(page3->NewFolderEdit(), "/srv/Data", LoadString(107), page3->NewFolderEdit());
         EXPECT_EQ(Settings().newFolder, "");
         // Compared exactly: another letter case is another folder. An empty default
         // apply folder is accepted.
-        Type(page3->NewFolderEdit(), "/srv/data");
-        Next(wiz);
+        TypeAndNext(wiz, page3->NewFolderEdit(), "/srv/data");
         EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
         EXPECT_EQ(Settings().newFolder, "/srv/data");
         EXPECT_EQ(Settings().defaultFolder, "");
@@ -398,8 +375,7 @@ TEST_F(Wizard, Page3ReloadsTheStoredFoldersEveryTimeAndPage2KeepsItsOwn)
 {
     Settings().newFolder = "/stored/new";
     Settings().oldFolder = "/stored/old";
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "/stored/old");
         Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
@@ -424,62 +400,44 @@ TEST_F(Wizard, CancelStoresTheFieldsOfTheOpenedPagesOnly)
     Settings().patchFile = "/keep/patch.dvp";
     Settings().applyFolder = "/keep/apply";
     Settings().dialogText = "kept";
-    {
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
-            Next(wiz);
-            Type(wiz.Page2()->OldFolderEdit(), "/typed/old");
-            Next(wiz);
-            Type(wiz.Page3()->NewFolderEdit(), "/typed/new");
-            Type(wiz.Page3()->DefaultFolderEdit(), "/typed/default");
-            Back(wiz);
-            Type(wiz.Page2()->OldFolderEdit(), "/typed/again");
-            Cancel(wiz);
-        });
-        EXPECT_EQ(rc, wxID_CANCEL);
-    }
-    EXPECT_EQ(Settings().oldFolder, "/typed/again");
-    EXPECT_EQ(Settings().newFolder, "/typed/new");
-    EXPECT_EQ(Settings().defaultFolder, "/typed/default");
-    EXPECT_EQ(Settings().patchFile, "/keep/patch.dvp"); // page 4 never opened
-    EXPECT_EQ(Settings().applyFolder, "/keep/apply");   // nor page 5
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage4(wiz, "/a", "/b");
-            Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
-            Tick(wiz.Page4()->SelfExtractCheck(), false);
-            Tick(wiz.Page4()->ThoroughCheck(), true);
-            Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
-            Cancel(wiz);
-        });
-    }
-    EXPECT_EQ(Settings().patchFile, "/out/typed.dvp");
-    EXPECT_EQ(Settings().selfExtract, 0);
-    EXPECT_EQ(Settings().thorough, 1);
-    EXPECT_EQ(Settings().dialogText, "kept");
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage6(wiz, "/apply/here");
-            Type(wiz.Page6()->PatchFileEdit(), "/dl/fix.dvp");
-            Tick(wiz.Page6()->BackupCheck(), true);
-            Type(wiz.Page6()->BackupExtEdit(), "old");
-            wiz.Close(); // the close box cancels too
-        });
-    }
-    EXPECT_EQ(Settings().applyFolder, "/apply/here");
-    EXPECT_EQ(Settings().applyPatchFile, "/dl/fix.dvp");
-    EXPECT_EQ(Settings().backup, 1);
-    EXPECT_EQ(Settings().backupExt, "old");
+    int rc = Walk([&](CDelvorinWiz& wiz) {
+        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/typed/old");
+        Type(wiz.Page3()->NewFolderEdit(), "/typed/new");
+        Type(wiz.Page3()->DefaultFolderEdit(), "/typed/default");
+        Back(wiz);
+        Type(wiz.Page2()->OldFolderEdit(), "/typed/again");
+        Cancel(wiz);
+    });
+    EXPECT_EQ(rc, wxID_CANCEL);
+    const CSettings& s = Settings();
+    EXPECT_EQ(Row(s.oldFolder, s.newFolder, s.defaultFolder), Row("/typed/again", "/typed/new", "/typed/default"));
+    EXPECT_EQ(s.patchFile, "/keep/patch.dvp"); // page 4 never opened
+    EXPECT_EQ(s.applyFolder, "/keep/apply");   // nor page 5
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage4(wiz, "/a", "/b");
+        Type(wiz.Page4()->PatchFileEdit(), "/out/typed.dvp");
+        Tick(wiz.Page4()->SelfExtractCheck(), false);
+        Tick(wiz.Page4()->ThoroughCheck(), true);
+        Type(wiz.Page4()->DialogTextEdit(), "not kept by Cancel");
+        Cancel(wiz);
+    });
+    EXPECT_EQ(Row(s.patchFile, s.selfExtract, s.thorough, s.dialogText), Row("/out/typed.dvp", 0, 1, "kept"));
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage6(wiz, "/apply/here");
+        Type(wiz.Page6()->PatchFileEdit(), "/dl/fix.dvp");
+        Tick(wiz.Page6()->BackupCheck(), true);
+        Type(wiz.Page6()->BackupExtEdit(), "old");
+        wiz.Close(); // the close box cancels too
+    });
+    EXPECT_EQ(Row(s.applyFolder, s.applyPatchFile, s.backup, s.backupExt), Row("/apply/here", "/dl/fix.dvp", 1, "old"));
 }
 
 TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
 {
     Settings().patchFile = "/out/patch.exe";
     Settings().selfExtract = 0;
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, "/a", "/b");
         CDelvorinWizPage4* page4 = wiz.Page4();
         EXPECT_EQ(Value(page4->PatchFileEdit()), "/out/patch.dvp");
@@ -520,28 +478,24 @@ TEST_F(Wizard, Page4GivesThePatchFileTheExtensionOfTheSelfExtractOption)
 TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
 {
     MakeTrees();
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            ToPage4(wiz, dir / "old", dir / "new");
-            CDelvorinWizPage4* page = wiz.Page4();
-            EXPECT_TRUE(page->FormatChoice().First()->GetValue());
-            Tick(page->SelfExtractCheck(), true);
-            RealClick(page->SystemChoice().Second());
-            EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
-            Tick(page->SelfExtractCheck(), false);
-            EXPECT_FALSE(page->SystemChoice().Second()->IsEnabled());
-            RealClick(page->FormatChoice().Second());
-            EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
-            Cancel(wiz);
-        });
-    }
+    Walk([&](CDelvorinWiz& wiz) {
+        ToPage4(wiz, dir / "old", dir / "new");
+        CDelvorinWizPage4* page = wiz.Page4();
+        EXPECT_TRUE(page->FormatChoice().First()->GetValue());
+        Tick(page->SelfExtractCheck(), true);
+        RealClick(page->SystemChoice().Second());
+        EXPECT_TRUE(page->SystemChoice().Second()->GetValue());
+        Tick(page->SelfExtractCheck(), false);
+        EXPECT_FALSE(page->SystemChoice().Second()->IsEnabled());
+        RealClick(page->FormatChoice().Second());
+        EXPECT_TRUE(page->FormatChoice().Second()->GetValue());
+        Cancel(wiz);
+    });
     EXPECT_EQ(Settings().compact, 1);
     EXPECT_EQ(Settings().forWindows, 1);
 
     const std::string patch = dir / "compact.dvp";
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "old", dir / "new");
         EXPECT_TRUE(wiz.Page4()->FormatChoice().Second()->GetValue());
         EXPECT_TRUE(wiz.Page4()->SystemChoice().Second()->GetValue());
@@ -558,8 +512,7 @@ TEST_F(Wizard, Page4FormatAndSystemChoicesTakeRealClicksAndAreKept)
 TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
 {
     Settings().dialogText = "before";
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "old", dir / "new");
         CDelvorinWizPage4* page4 = wiz.Page4();
         // In the dialog text Ctrl+Enter starts a line and Enter presses Finish.
@@ -577,35 +530,30 @@ TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
         EXPECT_EQ(Settings().dialogText, "typed text\n"); // stored before the checks
         EXPECT_EQ(wxWindow::FindFocus(), page4->PatchFileEdit());
 
-        Type(page4->PatchFileEdit(), "/out/a|b.dvp");
-        Next(wiz);
+        TypeAndNext(wiz, page4->PatchFileEdit(), "/out/a|b.dvp");
         EXPECT_EQ(LastText(), LoadString(130));
         EXPECT_EQ(LastTitle(), "Delvorin Error!");
 
         Tick(page4->SelfExtractCheck(), true);
-        Type(page4->PatchFileEdit(), "/out/patch.exe.old");
-        Next(wiz);
+        TypeAndNext(wiz, page4->PatchFileEdit(), "/out/patch.exe.old");
         EXPECT_EQ(LastText(), "To create a self-extracting patch program,\nthe file name extension must be \".exe\"");
         EXPECT_EQ(LastTitle(), "Delvorin Warning!");
 
         // Inside the new files folder the build would take its own work file for a new file.
         Tick(page4->SelfExtractCheck(), false);
-        Type(page4->PatchFileEdit(), dir / "new/update.dvp");
-        Next(wiz);
+        TypeAndNext(wiz, page4->PatchFileEdit(), dir / "new/update.dvp");
         EXPECT_EQ(LastTitle(), "Delvorin Warning!");
         // The same folder reached through a link to it.
         dir.MakeFolder("new");
         ASSERT_EQ(symlink((dir / "new").c_str(), (dir / "link").c_str()), 0);
-        Type(page4->PatchFileEdit(), dir / "link/update.dvp");
-        Next(wiz);
+        TypeAndNext(wiz, page4->PatchFileEdit(), dir / "link/update.dvp");
         EXPECT_EQ(LastTitle(), "Delvorin Warning!");
 
         // A split the apply program leaves no room in, named with the size that works.
         dir.WriteBytes("program/DvApply.exe", RandomBytes(40000, 3));
         Settings().splitSize = 40;
         Tick(page4->SelfExtractCheck(), true);
-        Type(page4->PatchFileEdit(), dir / "out.exe");
-        Next(wiz);
+        TypeAndNext(wiz, page4->PatchFileEdit(), dir / "out.exe");
         EXPECT_NE(LastText().find("The smallest split size that works is 41 KB."), std::string::npos) << LastText();
         EXPECT_EQ(LastTitle(), "Delvorin Warning!");
         EXPECT_EQ(wiz.CurrentPage(), page4);
@@ -619,8 +567,7 @@ TEST_F(Wizard, FinishOnPage4RefusesBadNamesAndStaysOpen)
 TEST_F(Wizard, AFailedBuildKeepsTheWizardOpenWithItsFieldsAndTheStoredPatchFile)
 {
     Settings().patchFile = "/earlier/patch.dvp";
-    CDelvorinWiz wiz(nullptr);
-    int rc = RunWizard(wiz, [&] {
+    int rc = Walk([&](CDelvorinWiz& wiz) {
         ToPage4(wiz, dir / "missing-old", dir / "missing-new");
         CDelvorinWizPage4* page4 = wiz.Page4();
         // Any letter case of "exe" passes the test at Finish.
@@ -714,8 +661,7 @@ TEST_F(Wizard, AfterAFailedFinishTheWizardTakesClicksAgain)
         TestApp().SetTopWindow(&main);
         bool cancelled = false;
         RunModal(main, [&] {
-            CDelvorinWiz wiz(nullptr);
-            int rc = RunWizard(wiz, [&] {
+            int rc = Walk([&](CDelvorinWiz& wiz) {
                 const std::string patch = missingOld ? dir / "out.dvp" : dir / "no/such/folder/out.dvp";
                 ToPage4(wiz, missingOld ? dir / "missing-old" : dir / "old", dir / "new");
                 Type(wiz.Page4()->PatchFileEdit(), patch);
@@ -783,15 +729,14 @@ TEST_F(Wizard, CancelWhileCompressingAsksAndLeavesNoPatchFile)
         script.prompts.Clear();
         script.prompts.Script(PromptAnswer::Yes);
         const std::string patch = dir / "big.dvp";
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
+        Walk([&](CDelvorinWiz& wiz) {
             ToPage4(wiz, dir / "old", dir / "new");
             Type(wiz.Page4()->PatchFileEdit(), patch);
             CCancelWhileCompressing cancel(escape);
             CWizardTestHook noSuccessBox; // any box would be a failure
             Next(wiz);
             EXPECT_NE(cancel.status.find(" of 50.3 MB"), std::string::npos) << cancel.status;
-                EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
+            EXPECT_EQ(wiz.CurrentPage(), wiz.Page4());
         });
         ASSERT_EQ(Shown().size(), 1u) << LastText();
         EXPECT_EQ(LastText(), "If you cancel the Delvorin build process, the patch\nfile will not be created!\n\n"
@@ -805,53 +750,44 @@ TEST_F(Wizard, FinishOnPage6ChecksThePatchFileAndRunsSelfExtractingPrograms)
 {
     Settings().applyPatchFile = "/earlier/fix.dvp";
     Settings().applyFolder = "/earlier";
-    {
-        CDelvorinWiz wiz(nullptr);
-        RunWizard(wiz, [&] {
-            wiz.Page1()->ApplyRadio()->SetValue(true);
-            Next(wiz);
-            Type(wiz.Page5()->FolderEdit(), "");
-            Next(wiz);
-            EXPECT_EQ(LastText(), "Please specify a folder name to apply the patch file to.");
-            EXPECT_EQ(LastTitle(), "Delvorin Error!");
-            EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
-            EXPECT_EQ(wxWindow::FindFocus(), wiz.Page5()->FolderEdit());
-            EXPECT_EQ(Settings().applyFolder, ""); // stored before the check
-            Type(wiz.Page5()->FolderEdit(), "/apply/to");
-            Next(wiz);
-            CDelvorinWizPage6* page6 = wiz.Page6();
+    Walk([&](CDelvorinWiz& wiz) {
+        wiz.Page1()->ApplyRadio()->SetValue(true);
+        Next(wiz);
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "");
+        EXPECT_EQ(LastText(), "Please specify a folder name to apply the patch file to.");
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+        EXPECT_EQ(wiz.CurrentPage(), wiz.Page5());
+        EXPECT_EQ(wxWindow::FindFocus(), wiz.Page5()->FolderEdit());
+        EXPECT_EQ(Settings().applyFolder, ""); // stored before the check
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "/apply/to");
+        CDelvorinWizPage6* page6 = wiz.Page6();
 
-            Type(page6->PatchFileEdit(), "");
-            Next(wiz);
-            EXPECT_EQ(LastText(), "Please specify a patch file name.");
+        TypeAndNext(wiz, page6->PatchFileEdit(), "");
+        EXPECT_EQ(LastText(), "Please specify a patch file name.");
 
-            // Only the last three letters count: "fixexe" is a program too.
-            Type(page6->PatchFileEdit(), "/dl/fixexe");
-            script.prompts.Script(PromptAnswer::No);
-            Next(wiz);
-            EXPECT_EQ(LastText(), LoadString(126));
-            EXPECT_EQ(LastTitle(), "Delvorin Question");
-            EXPECT_EQ(Shown().back().buttons, PromptButtons::YesNo);
-            EXPECT_EQ(Shown().back().icon, PromptIcon::Question);
-            EXPECT_EQ(wiz.CurrentPage(), page6);
-            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+        // Only the last three letters count: "fixexe" is a program too.
+        script.prompts.Script(PromptAnswer::No);
+        TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/fixexe");
+        EXPECT_EQ(LastText(), LoadString(126));
+        EXPECT_EQ(LastTitle(), "Delvorin Question");
+        EXPECT_EQ(Shown().back().buttons, PromptButtons::YesNo);
+        EXPECT_EQ(Shown().back().icon, PromptIcon::Question);
+        EXPECT_EQ(wiz.CurrentPage(), page6);
+        EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
 
-            Type(page6->PatchFileEdit(), dir / "no-such.dvp");
-            const size_t before = Shown().size();
-            Next(wiz);
-            EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
-            EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
-            EXPECT_EQ(LastTitle(), "Delvorin Error!");
-            EXPECT_EQ(wiz.CurrentPage(), page6);
-            EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
-            EXPECT_TRUE(started.empty());
+        const size_t before = Shown().size();
+        TypeAndNext(wiz, page6->PatchFileEdit(), dir / "no-such.dvp");
+        EXPECT_EQ(Shown().size(), before + 1); // one box, with the cause
+        EXPECT_EQ(LastText(), "Error opening patch file\n" + (dir / "no-such.dvp") + "\nNo such file or directory");
+        EXPECT_EQ(LastTitle(), "Delvorin Error!");
+        EXPECT_EQ(wiz.CurrentPage(), page6);
+        EXPECT_EQ(Settings().applyPatchFile, "/earlier/fix.dvp");
+        EXPECT_TRUE(started.empty());
 
-            Type(page6->PatchFileEdit(), "/dl/Fix.Exe");
-            script.prompts.Script(PromptAnswer::Yes);
-            Next(wiz);
-            EXPECT_FALSE(wiz.IsModal());
-        });
-    }
+        script.prompts.Script(PromptAnswer::Yes);
+        TypeAndNext(wiz, page6->PatchFileEdit(), "/dl/Fix.Exe");
+        EXPECT_FALSE(wiz.IsModal());
+    });
     EXPECT_EQ(Settings().applyFolder, "/apply/to");
     ASSERT_EQ(started.size(), 1u);
     EXPECT_EQ(started[0], (std::vector<std::string>{"/dl/Fix.Exe", "/apply/to"}));
@@ -866,8 +802,7 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNot
     {
         // The target lacks the files: the verification lists them, nothing changes.
         const std::string empty = dir.MakeFolder("empty");
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
+        int rc = Walk([&](CDelvorinWiz& wiz) {
             ToPage6(wiz, empty);
             Type(wiz.Page6()->PatchFileEdit(), patch);
             wxTEST_DIALOG(Next(wiz), CExpect<CErrorsDlg>([&](CErrorsDlg* errors) {
@@ -884,8 +819,7 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNot
         // nothing was changed, and the fields are stored all the same.
         ASSERT_TRUE(CopyTree(dir / "old", dir / "target"));
         Settings().applyPatchFile.clear();
-        CDelvorinWiz wiz(nullptr);
-        int rc = RunWizard(wiz, [&] {
+        int rc = Walk([&](CDelvorinWiz& wiz) {
             ToPage6(wiz, dir / "target");
             Type(wiz.Page6()->PatchFileEdit(), patch);
             wiz.CallAfter([] {
@@ -914,8 +848,7 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
                              "[DelvorinFilesToExclude]\nFileNameToExclude0=/proj/new/skip.txt\n");
     Settings().oldFolder = "/settings/old";
     Settings().logFile = 1;
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         answers = {project};
         Click(wiz.Page2(), CDelvorinWizPage2::kIdOpen);
@@ -944,39 +877,29 @@ TEST_F(Wizard, ProjectsOpenIntoTheWizardsPlacesAndClearProjectEmptiesThem)
         Back(wiz);
         Click(wiz.Page2(), CDelvorinWizPage2::kIdClearProject);
         EXPECT_EQ(Value(wiz.Page2()->OldFolderEdit()), "");
-        Type(wiz.Page2()->OldFolderEdit(), "/x/old");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/x/old");
         EXPECT_EQ(Value(wiz.Page3()->DefaultFolderEdit()), "/x/old");
-        Type(wiz.Page3()->NewFolderEdit(), "/x/new");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page3()->NewFolderEdit(), "/x/new");
         EXPECT_EQ(Value(wiz.Page4()->PatchFileEdit()), "");
         EXPECT_TRUE(wiz.Page4()->SelfExtractCheck()->GetValue());
         EXPECT_EQ(Value(wiz.Page4()->DialogTextEdit()), "");
     });
     EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(Settings().splitSize, 0);
-    EXPECT_EQ(Settings().logFile, 1);
-    EXPECT_EQ(Settings().defaultEqualsNew, 1);
+    EXPECT_EQ(Row(Settings().splitSize, Settings().logFile, Settings().defaultEqualsNew), Row(0, 1, 1));
     EXPECT_EQ(TestApp().GetDirDiff().RemoveCount(), 0u);
 
     CProjectData saved;
     ASSERT_TRUE(ReadProjectFile(dir / "saved.dvj", saved));
-    EXPECT_EQ(saved.patchFile, "/out/release.exe");
-    EXPECT_TRUE(saved.selfExtract);
-    EXPECT_FALSE(saved.defaultEqualsNew);
-    EXPECT_EQ(saved.dialogText, "Hello");
-    EXPECT_EQ(saved.oldFolder, "/proj/old");
-    EXPECT_EQ(saved.newFolder, "/proj/new");
-    EXPECT_EQ(saved.defaultFolder, "/opt/app");
-    EXPECT_EQ(saved.splitSize, 720);
+    EXPECT_EQ(Row(saved.patchFile, saved.selfExtract, saved.defaultEqualsNew, saved.dialogText, saved.oldFolder,
+                       saved.newFolder, saved.defaultFolder, saved.splitSize),
+              Row("/out/release.exe", true, false, "Hello", "/proj/old", "/proj/new", "/opt/app", 720));
     EXPECT_EQ(saved.removeList, std::vector<std::string>{"/proj/old/gone.txt"});
     EXPECT_EQ(saved.excludeList, std::vector<std::string>{"/proj/new/skip.txt"});
 }
 
 TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
 {
-    CDelvorinWiz wiz(nullptr);
-    RunWizard(wiz, [&] {
+    Walk([&](CDelvorinWiz& wiz) {
         Next(wiz);
         Type(wiz.Page2()->OldFolderEdit(), dir / "does-not-exist");
         wxTEST_DIALOG(Click(wiz.Page2(), CDelvorinWizPage2::kIdRemoveFiles),
@@ -986,8 +909,7 @@ TEST_F(Wizard, TheChoosersAndTheSplitDialogOpenWithoutParentAndWithoutMessages)
                           EXPECT_EQ(TestApp().GetDirDiff().DiffCount(), 0u);
                       }));
         dir.Write("new/one.txt", "1");
-        Type(wiz.Page2()->OldFolderEdit(), "/old");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/old");
         Type(wiz.Page3()->NewFolderEdit(), dir / "new");
         wxTEST_DIALOG(Click(wiz.Page3(), CDelvorinWizPage3::kIdExclude),
                       CExpect<CFileChooserDlg>([](CFileChooserDlg* chooser) {
@@ -1046,11 +968,9 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         Next(wiz);
         check(1);
         Next(wiz); // refused: no old folder
-        Type(wiz.Page2()->OldFolderEdit(), "/a");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page2()->OldFolderEdit(), "/a");
         check(2);
-        Type(wiz.Page3()->NewFolderEdit(), "/b");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page3()->NewFolderEdit(), "/b");
         check(3);
         Back(wiz);
         Back(wiz);
@@ -1058,8 +978,7 @@ TEST_F(Wizard, EveryPageHasItsPictureItsHelpContextAndNoClippedOrOverlappingCont
         wiz.Page1()->ApplyRadio()->SetValue(true);
         Next(wiz);
         check(4);
-        Type(wiz.Page5()->FolderEdit(), "/c");
-        Next(wiz);
+        TypeAndNext(wiz, wiz.Page5()->FolderEdit(), "/c");
         check(5);
 
         // Screenshots of the six pages when asked for (see wizard_screenshots.sh).

@@ -47,7 +47,7 @@ apply() {
   fi
 }
 expect_status() { [ "$status" = "$1" ] || fail "exit status $status, not $1: $(cat "$work/out")"; }
-expect_said() { grep -qF -- "$1" "$work/out" || fail "did not say \"$1\": $(cat "$work/out")"; }
+expect_said() { local t; for t; do grep -qF -- "$t" "$work/out" || fail "did not say \"$t\": $(cat "$work/out")"; done; }
 # Every entry of a tree with its kind, size and sum, so that two listings are equal only
 # when the trees are.
 listing() {
@@ -123,8 +123,7 @@ case_missing_part() {
   rm "$work/disk/update.dv002"
   apply "$work/disk/update.exe" "$work/target"
   expect_status 1
-  expect_said "Please put file update.dv002 into the folder"
-  expect_said "Error opening patch file"
+  expect_said "Please put file update.dv002 into the folder" "Error opening patch file"
   expect_unchanged "$work/target" "$work/before"
 }
 
@@ -145,8 +144,7 @@ case_backups() {
   local kept
   kept=$(cat "$work/target/app.1.bak" "$work/target/app.2.bak" 2>/dev/null | sort | tr '\n' ' ')
   [ "$kept" = "option=1 setting=1 " ] || fail "the backups of app.cfg and app.ini are \"$kept\""
-  expect_said "Backups of the replaced files:"
-  expect_said "readme.1.bak"
+  expect_said "Backups of the replaced files:" "readme.1.bak"
   cmp -s "$work/target/sub/data.bak" "$work/old/sub/data.bin" || fail "sub/data.bak is not the old sub/data.bin"
   rm "$work/target/"{app.bak,readme.bak,readme.1.bak,app.1.bak,app.2.bak,sub/data.bak}
   expect_tree "$work/target" "$work/new"
@@ -166,9 +164,7 @@ case_unfit_names() {
   fresh_target
   apply "$work/unfit.exe" "$work/target"
   expect_status 1
-  expect_said "aux.txt"
-  expect_said "a:b"
-  expect_said "trailing."
+  expect_said "aux.txt" "a:b" "trailing."
   expect_unchanged "$work/target" "$work/before"
 }
 

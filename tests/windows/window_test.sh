@@ -48,6 +48,10 @@ at() {
   grep "^$1 " "$work/report" | head -1 | cut -d' ' -f2-3
 }
 click() { xdotool mousemove $(at "$1") click 1; sleep 0.2; }
+# Starts the program with the given arguments and a fresh report; its process id in $pid.
+start() { rm -f "$work/report"; wine "$exe" --report "$(winepath -w "$work/report")" "$@" & pid=$!; }
+# reported LINE WHY [LINE WHY...]: each line is in the report, else the test fails saying why.
+reported() { while [ $# -gt 0 ]; do grep -qx -- "$1" "$work/report" || fail "$2"; shift 2; done; }
 # Waits for the program (a child of this shell, so not in a subshell); fails unless it
 # ended with the given status.
 ended() {
@@ -58,8 +62,7 @@ ended() {
 
 # With the mouse: backup on, another folder typed, Apply clicked; the success box lists
 # the backups and closes with Enter.
-rm -f "$work/report"
-wine "$exe" --report "$(winepath -w "$work/report")" --result backups & pid=$!
+start --result backups
 window "Delvorin Apply"; shot dvapply_windows_apply
 click backup
 click folder; xdotool key ctrl+a; xdotool type --delay 20 'D:\Frob 2'
@@ -67,27 +70,22 @@ click apply
 window "Delvorin Success!"; shot dvapply_windows_success
 xdotool key Return
 ended $pid 0 "the program did not end well"
-grep -qx 'folder D:\\Frob 2' "$work/report" || fail "folder not taken"
-grep -qx 'backup 1 bak' "$work/report" || fail "backup not taken"
-grep -qx 'result backups' "$work/report" || fail "no success shown"
+reported 'folder D:\\Frob 2' "folder not taken" 'backup 1 bak' "backup not taken" 'result backups' "no success shown"
 
 # With the keyboard alone: Alt+B turns the backup on, Enter applies; the errors list
 # closes with Escape.
-rm -f "$work/report"
-wine "$exe" --report "$(winepath -w "$work/report")" --result errors & pid=$!
+start --result errors
 window "Delvorin Apply"; at apply >/dev/null
 xdotool key alt+b Return
 window "Delvorin Errors"; shot dvapply_windows_errors
 xdotool key Escape
 ended $pid 0 "the program did not end well"
-grep -qx 'folder C:\\Frobnicator' "$work/report" || fail "proposed folder not kept"
-grep -qx 'backup 1 bak' "$work/report" || fail "Alt+B did not reach the backup choice"
-grep -qx 'result errors' "$work/report" || fail "no errors list shown"
+reported 'folder C:\\Frobnicator' "proposed folder not kept" 'backup 1 bak' "Alt+B did not reach the backup choice" \
+  'result errors' "no errors list shown"
 
 # Browse (Alt+R) opens the system's folder picker, which Escape closes; Escape then gives
 # up: nothing is applied.
-rm -f "$work/report"
-wine "$exe" --report "$(winepath -w "$work/report")" & pid=$!
+start
 window "Delvorin Apply"; at apply >/dev/null
 xdotool key alt+r
 window "Choose folder to Apply Patch to..."
@@ -95,7 +93,7 @@ xdotool key Escape
 window "Delvorin Apply"
 xdotool key Escape
 ended $pid 2 "Escape did not give up"
-grep -qx cancelled "$work/report" || fail "Escape did not give up"
+reported cancelled "Escape did not give up"
 echo "window test passed"
 DRIVE
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$work/drive.sh" "$exe" "$work" "$shots"

@@ -31,6 +31,20 @@ CPromptScript::~CPromptScript()
     TestApp().SetPrompts(nullptr);
 }
 
+CPromptRecord OnlyPrompt(const std::function<void()>& action, std::initializer_list<PromptAnswer> answers)
+{
+    CPromptScript script;
+    for (PromptAnswer answer : answers)
+        script.prompts.Script(answer);
+    action();
+    const std::vector<CPromptRecord>& shown = script.prompts.Shown();
+    if (shown.size() == 1)
+        return shown[0];
+    ADD_FAILURE() << shown.size() << " messages shown, not one"
+                  << (shown.empty() ? "" : "; the last: " + shown.back().text);
+    return CPromptRecord{};
+}
+
 int RunModal(wxDialog& dialog, const std::function<void()>& inside)
 {
     dialog.CallAfter([&dialog, inside] {
@@ -127,6 +141,12 @@ void Type(wxTextCtrl* edit, const std::string& text)
 std::string Value(wxTextCtrl* edit)
 {
     return std::string(edit->GetValue().utf8_str());
+}
+
+wxString Label(wxWindow* window, int id)
+{
+    auto* text = dynamic_cast<wxStaticText*>(window->FindWindow(id));
+    return text ? text->GetLabelText() : "<missing>";
 }
 
 void Tick(wxCheckBox* box, bool on)

@@ -8,7 +8,10 @@
 #include <wx/window.h>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <tuple>
+#include <type_traits>
 
 class CDelvorinApp;
 class wxCheckBox;
@@ -26,6 +29,10 @@ public:
     ~CPromptScript();
     CScriptedPrompt prompts;
 };
+
+// The one message the action showed, the scripted answers given to its questions; a
+// failure, and an empty record, when it showed none or several.
+CPromptRecord OnlyPrompt(const std::function<void()>& action, std::initializer_list<PromptAnswer> answers = {});
 
 // Runs the dialog modally; inside runs once the modal loop is up. When inside leaves
 // the dialog open, it is ended with wxID_CANCEL. Returns the dialog's return code.
@@ -52,3 +59,23 @@ void Type(wxTextCtrl* edit, const std::string& text);
 std::string Value(wxTextCtrl* edit);
 // Sets a check box as the user's click does: the box changes and its command is sent.
 void Tick(wxCheckBox* box, bool on);
+// The text the static text with this id among the window's children shows (an "&" shown
+// as such), or "<missing>".
+wxString Label(wxWindow* window, int id);
+
+// Several values as one tuple that compares and prints as a row, texts as strings: one
+// EXPECT_EQ(Row(actual...), Row(expected...)) checks a group of fields and its failure
+// shows every field of both rows plainly.
+template <class T>
+auto Plain(const T& value)
+{
+    if constexpr (std::is_convertible_v<const T&, const char*>)
+        return std::string(value);
+    else
+        return value;
+}
+template <class... T>
+auto Row(const T&... values)
+{
+    return std::make_tuple(Plain(values)...);
+}

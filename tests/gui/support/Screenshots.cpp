@@ -149,25 +149,19 @@ int main(int argc, char** argv)
         CAboutDlg about(&main);
         Shoot(&about, "about");
 
-        {
-            frame->Show();
+        frame->Show();
+        // A build midway, and in its last phase, where the whole patch is compressed and written.
+        struct { const char* status; const char* file; int overall, filePos; const char* name; } builds[] = {
+            {"Creating patch for file 3 of 12.", "libexample-runtime.so.1.2.3", 16, 72, "build_progress"},
+            {"Compressing Delvorin File... 12.5 MB of 50.3 MB", "app-1.2.dvp", 100, 24, "build_progress_compressing"}};
+        for (const auto& shown : builds) {
             CBuildProgressDlg build;
             build.Create(frame->Sheet());
-            build.SetStatus("Creating patch for file 3 of 12.");
-            build.SetFileName("libexample-runtime.so.1.2.3");
-            build.SetOverallPos(16);
-            build.SetFilePos(72);
-            Shoot(&build, "build_progress");
-        }
-        {
-            // The last phase of a build: the whole patch is compressed and written.
-            CBuildProgressDlg build;
-            build.Create(frame->Sheet());
-            build.SetStatus("Compressing Delvorin File... 12.5 MB of 50.3 MB");
-            build.SetFileName("app-1.2.dvp");
-            build.SetOverallPos(100);
-            build.SetFilePos(24);
-            Shoot(&build, "build_progress_compressing");
+            build.SetStatus(shown.status);
+            build.SetFileName(shown.file);
+            build.SetOverallPos(shown.overall);
+            build.SetFilePos(shown.filePos);
+            Shoot(&build, shown.name);
         }
         {
             CApplyProgressDlg apply;
