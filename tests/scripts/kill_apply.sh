@@ -89,6 +89,35 @@ check_old() {
     done < <(find "$target" -type f)
 }
 
+# Whether a frozen apply had begun its commit: some file of the target is no longer its
+# old version, every staged file left is a whole new version, and the staged files left
+# and the files put in place are every file the patch changes or adds. (A staging that
+# changed a target file would leave the sum short, or a staged file unfinished.)
+staged_total=0
+while IFS= read -r f; do
+    rel=${f#"$new"/}
+    [ -f "$old/$rel" ] && cmp -s "$f" "$old/$rel" || staged_total=$((staged_total + 1))
+done < <(find "$new" -type f)
+commit_begun() {
+    local f n rel size whole changed=0 staged=0
+    while IFS= read -r f; do
+        rel=${f#"$target"/}
+        case $(basename "$rel") in
+        .~dvp-rebuild-??????)
+            size=$(stat -c %s "$f")
+            whole=0
+            while IFS= read -r n; do cmp -s "$f" "$n" && whole=1 && break; done < <(find "$new" -type f -size "${size}c")
+            ((whole)) || return 1
+            staged=$((staged + 1))
+            continue ;;
+        esac
+        [ -f "$old/$rel" ] && cmp -s "$f" "$old/$rel" && continue
+        [ -f "$new/$rel" ] && cmp -s "$f" "$new/$rel" || return 1
+        changed=$((changed + 1))
+    done < <(find "$target" -type f)
+    ((changed > 0 && staged + changed == staged_total))
+}
+
 # Kills an apply from the old tree in a phase, checks, and runs it again to the end. An
 # apply that ends before the kill reaches it (the commit takes milliseconds, and this
 # shell may wait longer for the processor) must have finished the job; the phase is
@@ -107,6 +136,14 @@ phase_kill() {
                 ! kill -0 "$pid" 2>/dev/null; do :; done
             delay_ms=$((RANDOM % (span_ms / 4 + 1)))
             sleep "$((delay_ms / 1000)).$(printf '%03d' $((delay_ms % 1000)))"
+            # Under load the delay may outlast the staging: the apply is frozen and looked
+            # at, and a kill that would fall in the commit is tried again.
+            if kill -STOP "$pid" 2>/dev/null && commit_begun; then
+                kill -9 "$pid" 2>/dev/null
+                wait "$pid" 2>/dev/null
+                ((tries < 5)) || fail "the staging was over before the kill, five times"
+                continue
+            fi
         else
             # A new file appears only in the commit.
             until [ -e "$target/fresh.bin" ] || [ -e "$target/added/f3.txt" ] || ! kill -0 "$pid" 2>/dev/null; do :; done
