@@ -1,5 +1,6 @@
 #include "platform/BinFile.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <stdio_ext.h>
 #include <sys/stat.h>
@@ -22,9 +23,17 @@ bool CBinFile::Open(const std::string& path, Mode mode)
     if (fd < 0)
         return false;
     struct stat st;
-    if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) ||
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    bool opened = fstat(fd, &st) == 0;
+    // A folder or a pipe at the path is refused with its own cause (the caller shows it),
+    // not whatever an earlier call left behind.
+    if (opened && (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : ESPIPE;
+        opened = false;
+    }
+    if (!opened || fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        const int cause = errno;
         ::close(fd);
+        errno = cause;
         return false;
     }
     std::FILE* file = fdopen(fd, fmode);

@@ -124,6 +124,7 @@ TEST_F(CliApplyTest, RefusalsAndUsage)
         {"verify update.dvp", 2, ""},
         {"apply Update.EXE target", 2, "self-extracting patch program: run it"},
         {"apply missing.dvp target", 1, "Error opening patch file"},
+        {"apply target target", 1, "file\ntarget\nIs a directory"},
         {"verify damaged.dvp target", 1, ""}, {"verify unsafe.dvp target", 1, ""},
         {"apply damaged.dvp target", 1, "Nothing was changed."}, {"apply unsafe.dvp target", 1, "Nothing was changed."},
         {"apply empty.dvp target", 1, "This Delvorin file does not have any file patches in it."},
