@@ -13,6 +13,7 @@
 #include "support/CliRun.h"
 #include "support/ScopedEnv.h"
 #include "support/TestFolder.h"
+#include "support/TextLines.h"
 #include "ui/CBuildProgressDlg.h"
 #include "ui/CDelvorinApp.h"
 #include "ui/CDelvorinWiz.h"
@@ -832,7 +833,7 @@ TEST_F(Wizard, AnApplyThatFailsVerificationListsTheErrorsAndACancelledOneSaysNot
         });
         EXPECT_EQ(rc, wxID_OK);
         ASSERT_EQ(Shown().size(), 1u);
-        EXPECT_TRUE(Shown()[0].text.find("Do you really want to cancel this process?") != std::string::npos);
+        EXPECT_TRUE(Contains(Shown()[0].text, "Do you really want to cancel this process?"));
         EXPECT_EQ(Shown()[0].owner, PromptOwner::ProgressDialog);
         EXPECT_EQ(Settings().applyPatchFile, patch);
     }

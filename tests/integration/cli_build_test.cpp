@@ -236,10 +236,10 @@ TEST_F(CliSelfExtractTest, ProgramForWindowsStillReadsWhenSigned)
     dir.WriteBytes("new/big.bin", RandomBytes(9000, 8)); // a patch of several parts
     if (CommandOutput("command -v osslsigncode").empty() || CommandOutput("command -v openssl").empty())
         GTEST_SKIP() << "osslsigncode or openssl is not installed";
-    ASSERT_TRUE(CommandOutput("cd " + Quoted(dir.Path()) +
-                              " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2"
-                              " -subj /CN=Delvorin-test >/dev/null 2>&1 && echo made")
-                    .find("made") != std::string::npos);
+    ASSERT_TRUE(Contains(CommandOutput("cd " + Quoted(dir.Path()) +
+                                       " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem"
+                                       " -days 2 -subj /CN=Delvorin-test >/dev/null 2>&1 && echo made"),
+                         "made"));
 
     for (const char* options : {"", "--split 2", "--format compact", "--format compact --split 2"}) {
         SCOPED_TRACE(options);
